@@ -1,0 +1,242 @@
+// Quillon: the windowing library's public routines, as the runtime calls them.
+//
+// Conventions:
+//  - Windows, bitmaps, fonts, pens, brushes and memory blocks are int32_t handles into the
+//    back end's tables; 0 is "none".
+//  - Optional arguments are a trailing struct of std::optional members, filled with
+//    designated initializers: DRAW_LINE(u, {.end_px = {{x2, y2}}, .start_px = {{x1, y1}}}).
+//  - `int* status`: when given, set to 0 on entry and to the failure code on failure; when
+//    absent (nullptr), failures follow the library's error convention (qn_error).
+//  - Texts are bytes in code page 1252; they become UTF-8 only inside the back end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+inline constexpr uint32_t QN_STAMP = 0x789ABCDE;
+
+struct qn_point {
+  int32_t x = 0, y = 0;
+};
+struct qn_portion {  // a position as a fraction (0..1) of the output rectangle
+  float x = 0, y = 0;
+};
+struct qn_rect {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Drawing context of a window, box or bitmap (96 bytes); `stamp` is QN_STAMP while valid.
+struct ups {
+  uint32_t stamp = 0;
+  int32_t context = 0;  // slot in the back end's context table
+  int32_t window = 0;   // window drawn on, or 0
+  int32_t bitmap = 0;   // bitmap drawn on, or 0
+  int32_t reserved[20] = {};
+};
+static_assert(sizeof(ups) == 96);
+
+// ---------------------------------------------------------------- error convention
+// Option word of the library; the runtime sets 1.  Bit 0x4000 sends diagnostics to
+// "qn_self.tmp" instead of a box.
+void qn_set_option_word(int32_t word);
+int32_t qn_option_word();
+// Reports a failure: into *status when given, otherwise by the option word (log line or
+// the "Error diagnosed by Quillon" Yes/No box; No ends the program with code 4).
+void qn_error(std::string_view message, int32_t code, int* status);
+// Called when the library ends the program (box answered No, main window gone on error).
+void qn_set_exit_hook(std::function<void(int code)> hook);
+
+// ---------------------------------------------------------------- start-up and loop
+void quillon_init();                 // lock file keyed by the executable; already-running flag
+bool quillon_already_running();      // quillon_platform_flags: another instance was found
+int32_t quillon_loop();              // main message loop; returns the quit code
+int32_t process_pending_messages();  // 1, or 0 once the application is quitting
+void qn_post_quit(int32_t code);     // the quit message
+bool qn_quitting();
+
+// ---------------------------------------------------------------- commands
+// The runtime's command dispatcher: menu ids, keys (0x4100/0x4101/0x4102 + key code), timers.
+void qn_set_control(std::function<void(int32_t command, int32_t param)> qn_control);
+void POST_COMMAND(int32_t command, std::optional<int32_t> window = {});
+void SEND_COMMAND(int32_t command, std::optional<int32_t> window = {});
+bool QUILLON_KNOWS_COMMAND(int32_t command);
+
+// ---------------------------------------------------------------- windows
+using qn_paint_cb = std::function<void(int32_t window, ups& u)>;
+using qn_close_cb = std::function<int32_t(int32_t window)>;  // non-zero lets it close
+using qn_scroll_cb = std::function<int32_t(int32_t window, int32_t code, int32_t pos)>;
+using qn_notify_cb = std::function<void(int32_t window, int32_t code)>;
+using qn_mouse_cb = std::function<void(int32_t& event, qn_point& pt, qn_rect& drag,
+                                       int32_t& window, qn_point& second, int32_t& keystate)>;
+
+struct main_window_opts {
+  std::optional<std::string_view> title;
+  std::optional<int32_t> style;
+  std::optional<qn_point> client_px;  // client area width and height in pixels
+  std::optional<int32_t> window_flags;
+  std::optional<int32_t> icon;
+  std::optional<int32_t> show_command;
+  qn_paint_cb paint;
+  qn_close_cb close;
+  qn_scroll_cb scroll;
+  qn_notify_cb notify;
+  int* status = nullptr;
+};
+int32_t CREATE_MAIN_WINDOW(const main_window_opts& o);
+int32_t qn_main_window();  // handle of the main window, 0 when none
+
+struct window_opts {
+  std::optional<std::string_view> title;
+  std::optional<qn_portion> position;
+  std::optional<qn_point> client_px;
+  std::optional<int32_t> window_flags;  // 26624 (0x6800): scroll-text window
+  std::optional<std::string_view> scroll_file;
+  qn_paint_cb paint;
+  qn_close_cb close;
+  int* status = nullptr;
+};
+int32_t CREATE_WINDOW(const window_opts& o);
+void WRITE_SCROLL_LINE(int32_t window, std::string_view text, bool no_scroll = false, int* status = nullptr);
+std::vector<std::string> qn_scroll_lines(int32_t window);  // the scroll text of a window
+void CLOSE_WINDOW(int32_t window, int* status = nullptr);
+int32_t is_valid_window(int32_t window);
+void SET_FOREGROUND(int32_t window, int* status = nullptr);
+void qn_set_window_client_size(int32_t window, int32_t width, int32_t height);
+void qn_show_window(int32_t window, int32_t show_command);  // 6 minimise, 9 restore
+void qn_move_window(int32_t window, int32_t x, int32_t y);
+void qn_invalidate(int32_t window, const qn_rect* r = nullptr);  // repaint from the paint callback
+
+struct get_rect_opts {
+  ups* u = nullptr;
+  std::optional<int32_t> window;
+  std::optional<int32_t> bitmap;
+  bool whole_window = false;
+  int* status = nullptr;
+};
+qn_rect GET_RECT(const get_rect_opts& o);
+
+// ---------------------------------------------------------------- timers and mouse
+void SET_TIMER(float seconds, int32_t id, int* status = nullptr);
+void DESTROY_TIMER(int32_t id, int* status = nullptr);
+inline constexpr int32_t QN_MOUSE_LEFT_DOWN = 1, QN_MOUSE_LEFT_UP = 2, QN_MOUSE_LEFT_DOUBLE = 4,
+                         QN_MOUSE_RIGHT_DOWN = 0x40, QN_MOUSE_RIGHT_UP = 0x80, QN_MOUSE_MOVE = 0x1000;
+void CAPTURE_MOUSE_EVENTS(int32_t window, qn_mouse_cb callback, int32_t mask,
+                          std::optional<int32_t> cursor = {}, int* status = nullptr);
+
+// ---------------------------------------------------------------- drawing contexts
+void START_DIRECT_DRAW(int32_t window, ups& u, int* status = nullptr);
+void END_DIRECT_DRAW(ups& u, int* status = nullptr);
+void START_BITMAP_DRAW(int32_t bitmap, ups& u, int* status = nullptr);
+void END_BITMAP_DRAW(ups& u, int* status = nullptr);
+void START_DUMMY_USERPAINT(ups& u, int* status = nullptr);
+void END_DUMMY_USERPAINT(ups& u, int* status = nullptr);
+
+// Numbered pen and brush slots 0..31 (slot numbers are clamped).
+struct pen_opts {
+  std::optional<uint32_t> colour;  // 0x00BBGGRR; absent: window-text colour
+  std::optional<int32_t> style;    // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, 5 null
+  std::optional<int32_t> width_px;
+  int* status = nullptr;
+};
+void create_my_pen(int32_t slot, const pen_opts& o = {});
+void delete_my_pen(int32_t slot, int* status = nullptr);
+void delete_my_brush(int32_t slot, int* status = nullptr);
+void get_my_pen_and_brush(int32_t slot, int32_t& pen, int32_t& brush);
+void SELECT_MY_PEN(ups& u, int32_t slot, int* status = nullptr);
+void NEW_PEN(ups& u, const pen_opts& o = {});
+struct brush_opts {
+  std::optional<uint32_t> colour;
+  std::optional<int32_t> style;  // 0 solid, 1 hollow, 2 hatched
+  std::optional<int32_t> hatch;
+  int* status = nullptr;
+};
+void NEW_BRUSH(ups& u, const brush_opts& o = {});
+struct font_opts {
+  std::optional<std::string_view> face;
+  std::optional<float> points;  // default 10
+  std::optional<bool> italic, underline, strikeout;
+  std::optional<int32_t> bold;
+  std::optional<float> angle;  // degrees
+  int* status = nullptr;
+};
+void NEW_FONT(ups& u, const font_opts& o = {});
+int32_t SELECT_FONT(const font_opts& o);
+void SET_ROP(ups& u, int32_t mode, int* status = nullptr);  // 7 xor, 10 not-xor, 13 copy
+
+struct line_opts {
+  std::optional<qn_point> end_px, start_px;
+  std::optional<qn_portion> end, start;
+  int* status = nullptr;
+};
+void DRAW_LINE(ups& u, const line_opts& o);  // the end pixel is not drawn
+struct shape_opts {
+  std::optional<qn_rect> px;  // x1, y1, x2, y2 in pixels
+  std::optional<qn_portion> from, to;
+  std::optional<qn_point> corner;  // rounded corners (rectangle)
+  int* status = nullptr;
+};
+void DRAW_ELLIPSE(ups& u, const shape_opts& o);
+void DRAW_RECTANGLE(ups& u, const shape_opts& o);
+void SET_PIXEL(ups& u, uint32_t colour, qn_point px, int* status = nullptr);
+uint32_t GET_PIXEL(ups& u, qn_point px, int* status = nullptr);  // 0xFFFFFFFF outside
+
+struct text_opts {
+  std::optional<qn_point> px;
+  std::optional<qn_portion> pos;
+  std::optional<uint32_t> colour;
+  std::optional<int64_t> background;  // -1 transparent
+  std::optional<int32_t> font;
+  std::optional<float> rotation;
+  int* status = nullptr;
+};
+void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o = {});
+qn_point GET_TEXT_EXTENT(ups& u, std::string_view text, std::optional<int32_t> font = {}, int* status = nullptr);
+struct text_metrics {
+  int32_t height = 0, ascent = 0, descent = 0, average_width = 0, max_width = 0;
+};
+text_metrics GET_TEXT_METRICS(ups* u, std::optional<int32_t> font = {}, int* status = nullptr);
+
+// ---------------------------------------------------------------- bitmaps and memory
+int32_t CREATE_BITMAP(int32_t width, int32_t height, int* status = nullptr);
+void DELETE_OBJECT(int32_t handle, int* status = nullptr);
+struct bitmap_opts {
+  std::optional<qn_rect> px;  // target x1, y1, x2, y2
+  std::optional<int32_t> mode;  // 3: natural size at (x1, y1)
+  int* status = nullptr;
+};
+void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o = {});
+int32_t LOAD_BITMAP(std::string_view file, int* status = nullptr);  // BMP or JPEG
+qn_point qn_bitmap_size(int32_t bitmap);
+int32_t BITMAP_TO_DIB(int32_t bitmap, int* status = nullptr);   // global memory block handle
+bool save_bitmap_file(int32_t dib, std::string_view file, int* status = nullptr);
+void free_global_text(int32_t handle, int* status = nullptr);
+const std::vector<uint8_t>* qn_global_block(int32_t handle);
+
+// ---------------------------------------------------------------- boxes and helpers
+inline constexpr int32_t MB_OK = 0, MB_OKCANCEL = 1, MB_YESNOCANCEL = 3, MB_YESNO = 4,
+                         MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
+                         MB_ICONASTERISK = 0x40, MB_SYSTEMMODAL = 0x1000;
+inline constexpr int32_t IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
+struct message_box_opts {
+  std::optional<std::string_view> caption;
+  std::optional<int32_t> style;
+  std::optional<int32_t> window;
+  int* status = nullptr;
+};
+int32_t MESSAGE_BOX(std::string_view text, const message_box_opts& o = {});
+uint32_t RGB(int32_t red, int32_t green, int32_t blue, std::optional<bool> exact = {},
+             std::optional<int32_t> palette_index = {});
+int32_t LOAD_ICON(std::string_view name, int* status = nullptr);
+int32_t ADD_BIT_3(int32_t a, int32_t b, int32_t c);
+int32_t ADD_BIT_5(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e);
+int32_t ADD_BIT_6(int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f);
+bool BIT_IS_SET(int32_t word, int32_t bit);
+int32_t GET_KEY_STATE(int32_t virtual_key);
+int32_t get_system_metrics(int32_t index, int* status = nullptr);
+void GET_EXE_NAME(std::string& path, int* status = nullptr);
+void message_beep(int32_t type, int* status = nullptr);
+void SLEEP_SECONDS(float seconds);

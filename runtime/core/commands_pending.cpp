@@ -1,0 +1,66 @@
+// Commands whose handlers are not built yet: each reports that clearly and the program goes on
+// only as the reporter decides.  A command leaves this file when its handler is written.
+#include "runtime/core/commands.h"
+#include "runtime/core/core.h"
+
+#include <string>
+
+namespace {
+void not_built(const code_record& rec) {
+  report_error(std::string("Befehl nicht verfuegbar: ") + command_name(rec.opcode), 32000);
+}
+}  // namespace
+
+void cmd_CALL(code_record& rec) { not_built(rec); }
+void cmd_EVENT(code_record& rec) { not_built(rec); }
+void cmd_RETURN(code_record& rec) { not_built(rec); }
+void cmd_EXPR(code_record& rec) { not_built(rec); }
+void cmd_JMP(code_record& rec) { not_built(rec); }
+void cmd_JZ(code_record& rec) { not_built(rec); }
+void cmd_JNZ(code_record& rec) { not_built(rec); }
+void cmd_MESS(code_record& rec) { not_built(rec); }
+void cmd_RUN(code_record& rec) { not_built(rec); }
+void cmd_SELECT(code_record& rec) { not_built(rec); }
+void cmd_COMBO(code_record& rec) { not_built(rec); }
+void cmd_QUERY(code_record& rec) { not_built(rec); }
+void cmd_SUBMEN(code_record& rec) { not_built(rec); }
+void cmd_HOTKEY(code_record& rec) { not_built(rec); }
+void cmd_QUIT(code_record& rec) { not_built(rec); }
+void cmd_SOUND(code_record& rec) { not_built(rec); }
+void cmd_COLOR(code_record& rec) { not_built(rec); }
+void cmd_ORIGIN(code_record& rec) { not_built(rec); }
+void cmd_SHOW(code_record& rec) { not_built(rec); }
+void cmd_HELP(code_record& rec) { not_built(rec); }
+void cmd_FILE(code_record& rec) { not_built(rec); }
+void cmd_TEXT(code_record& rec) { not_built(rec); }
+void cmd_TEXTB(code_record& rec) { not_built(rec); }
+void cmd_MOUSE(code_record& rec) { not_built(rec); }
+void cmd_PRINT(code_record& rec) { not_built(rec); }
+void cmd_WINDOW(code_record& rec) { not_built(rec); }
+void cmd_WINMGR(code_record& rec) { not_built(rec); }
+void cmd_ARC(code_record& rec) { not_built(rec); }
+void cmd_LINE(code_record& rec) { not_built(rec); }
+void cmd_PIXEL(code_record& rec) { not_built(rec); }
+void cmd_MOVE(code_record& rec) { not_built(rec); }
+void cmd_DRAW(code_record& rec) { not_built(rec); }
+void cmd_PLOT(code_record& rec) { not_built(rec); }
+void cmd_BUTTON(code_record& rec) { not_built(rec); }
+void cmd_MENU(code_record& rec) { not_built(rec); }
+void cmd_ASSIGN(code_record& rec) { not_built(rec); }
+void cmd_GOTO(code_record& rec) { not_built(rec); }
+void cmd_BTNMGR(code_record& rec) { not_built(rec); }
+void cmd_FORMAT(code_record& rec) { not_built(rec); }
+void cmd_OUTPUT(code_record& rec) { not_built(rec); }
+void cmd_BOX(code_record& rec) { not_built(rec); }
+void cmd_AREA(code_record& rec) { not_built(rec); }
+void cmd_CIRCLE(code_record& rec) { not_built(rec); }
+void cmd_FLOOD(code_record& rec) { not_built(rec); }
+void cmd_LSTMGR(code_record& rec) { not_built(rec); }
+void cmd_SQL(code_record& rec) { not_built(rec); }
+void cmd_ARRAY(code_record& rec) { not_built(rec); }
+
+const char* command_name(int32_t opcode) {
+  static const char* const names[48] = {"?",
+      "CALL", "EVENT", "RETURN", "%", "JMP", "JZ", "JNZ", "MESS", "RUN", "SELECT", "COMBO", "QUERY", "SUBMEN", "HOTKEY", "QUIT", "SOUND", "COLOR", "ORIGIN", "SHOW", "HELP", "FILE", "TEXT", "TEXTB", "MOUSE", "PRINT", "WINDOW", "WINMGR", "ARC", "LINE", "PIXEL", "MOVE", "DRAW", "PLOT", "BUTTON", "MENU", "ASSIGN", "GOTO", "BTNMGR", "FORMAT", "OUTPUT", "BOX", "AREA", "CIRCLE", "FLOOD", "LSTMGR", "SQL", "ARRAY"};
+  return opcode >= 1 && opcode <= 47 ? names[opcode] : "ARRAY";
+}
