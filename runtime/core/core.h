@@ -78,3 +78,16 @@ int32_t trunc_to_int(float value);
 void upcase_string(char* text, int32_t length);
 void lowcase_string(char* text, int32_t length);
 void lowcase_fast(char* text, int32_t length);
+
+// ---------------------------------------------------------------- program variables by name
+// A reference is a variable name, optionally with an element index "NAME(3)" or a substring
+// "NAME[a:b]".  Bad references are reported through report_error.
+int32_t get_int_variable(std::string_view reference);
+float get_real_variable(std::string_view reference);
+void set_int_variable(std::string_view reference, int32_t value);
+void set_real_variable(std::string_view reference, float value);
+void set_string_variable(std::string_view reference, std::string_view text);
+// Type of the named variable (1 integer, 3 real, 4 text, 5 date text, 7 pointer), 0 when none.
+int32_t variable_type_by_name(std::string_view name);
+void parse_substring_format(std::string& out, std::string_view reference);
+void split_argument(std::string& text);

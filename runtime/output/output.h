@@ -1,0 +1,6 @@
+// Print, plot and database services used by the core.
+#pragma once
+
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/print/print.h"
+#include "runtime/output/sql/sql.h"

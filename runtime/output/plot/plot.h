@@ -1,0 +1,2 @@
+// plot.h
+#pragma once

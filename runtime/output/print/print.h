@@ -1,0 +1,2 @@
+// print.h
+#pragma once

@@ -1,0 +1,2 @@
+// sql.h
+#pragma once

@@ -1,0 +1,2 @@
+// Screen services used by the core and the output services.
+#pragma once
