@@ -1,0 +1,2 @@
+// Process entry of the runtime.
+int main() { return 0; }
