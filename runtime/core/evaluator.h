@@ -1,0 +1,145 @@
+// The UPN evaluator: the value stack, the evaluation of one compiled expression, and the
+// conventions every function handler follows on the stack.
+//
+// Stack layout.  The stack has 23 slots numbered -1 .. 21 (`stack_slot(i)`); the first value
+// pushed goes to slot 1, `evaluator.sp` is the number of the top slot (0 = empty).  Slots -1, 0
+// and 21 are never results.  A slot is
+//   bits  - the 32-bit value word; numbers are floats (`value()` / `set_value()`), pointer words
+//           travel through it unchanged (`bits`), texts carry their length as a float here;
+//   type  - -1 for a number, otherwise the text length 0..256;
+//   text  - 512 bytes (code page 1252), blank-padded.
+// After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
+// parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
+//
+// How a function handler works on the stack (codes 15-82; the evaluator calls
+// `eval_library_function(code, operand)` or one of the `eval_XXX` entries below):
+//   - The evaluator has already checked that the stack holds the function's arguments
+//     (`function_arity(code)`), so a handler may read slots sp, sp-1, sp-2 without checking.
+//     A function without arguments may push one slot (the evaluator checked there is room).
+//   - One argument: replace the top slot (`evaluator.top()`) by the result.
+//   - Two arguments: the first is slot sp-1, the second slot sp (the top).  Write the result
+//     into slot sp-1 and call `pop_to_first_argument()`, which zeroes the old top's value, drops
+//     sp by one, sets the new top's type to -1 and clears `last_reference`.  For a text result,
+//     set the text afterwards with `set_text_result` / `finish_text_result`.
+//   - Three arguments (SQLINFO): slots sp-2, sp-1, sp in argument order; the result goes into
+//     slot sp-2; call `pop_to_first_argument()` twice.
+//   - Numbers that are needed as whole numbers go through `nint` (core.h).  A number that is
+//     needed as a text is first made a one-character text by `number_to_text(slot)`.
+//   - A numeric result: `slot.set_number(v)` (type -1).  A text result: write the text into
+//     `slot.text` (blank-padded), then either `finish_text_result(slot, length)` (the common
+//     text-result step: applies a pending substring, then value := length) or
+//     `set_text_result(slot, length)` (type and value := length, no substring).
+//   - `ARG` (code 54) reads `call_argument(k)` and sets `evaluator.last_reference = -k` and
+//     `evaluator.element_position = 1`; a later `_STO` then writes the argument back.
+// Errors go through `report_error`; after a report the handler returns and the evaluator goes on
+// only as the reporter decides.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <string_view>
+
+#include "runtime/core/eval_library.h"
+
+struct value_slot {
+  uint32_t bits = 0;
+  int32_t type = -1;
+  std::array<char, 512> text{};
+
+  float value() const { return std::bit_cast<float>(bits); }
+  void set_value(float v) { bits = std::bit_cast<uint32_t>(v); }
+  void set_number(float v) {
+    set_value(v);
+    type = -1;
+  }
+  bool is_number() const { return type < 0; }
+  // The text as far as its length goes (empty for a number).
+  std::string_view text_view() const {
+    return type > 0 ? std::string_view(text.data(), static_cast<size_t>(type)) : std::string_view();
+  }
+  // The cleared state every evaluation starts from: 0.0, number, text "@" and blanks.
+  void clear();
+};
+
+constexpr int32_t value_stack_first = -1;
+constexpr int32_t value_stack_last = 21;
+constexpr int32_t value_stack_slots = 23;
+constexpr int32_t max_text_result = 256;
+
+// Registers of the evaluator; one block for the process.
+struct evaluator_state {
+  std::array<value_slot, value_stack_slots> slots{};  // slot i lives at slots[i + 1]
+  int32_t sp = 0;
+
+  // Pending substring request set by ":" and consumed by the next text operand.
+  bool substring_pending = false;
+  int32_t substring_a = 0, substring_b = 0;
+  // Label the evaluation is skipping forward to (0 = none).
+  int32_t skip_label = 0;
+
+  // Variable access (see variables.cpp).
+  int32_t last_reference = 0;     // variable number, -k after ARG(k), 0 after any other code
+  int32_t last_element = 0;       // 0-based element index of the last variable read
+  int32_t element_position = 1;   // ADRSPACE word of the last element read
+  int32_t pointer_element = 0;    // element remembered by LOC for the next pointer store
+  bool bounds_report = true;      // false: the next out-of-range element is skipped silently
+  int32_t stored_substring_a = 0, stored_substring_b = 0;  // substring of the last text read
+  bool stored = false;            // _STO ran in this evaluation (no single-step result trace)
+
+  value_slot& slot(int32_t i) { return slots[static_cast<size_t>(i + 1)]; }
+  value_slot& top() { return slot(sp); }
+};
+extern evaluator_state evaluator;
+
+inline value_slot& stack_slot(int32_t i) { return evaluator.slot(i); }
+
+// P1..P10: the value fields of slots 1..10.
+struct param_registers_t {
+  float operator[](int32_t i) const {
+    return i >= 1 && i <= 10 ? evaluator.slot(i).value() : 0.0f;
+  }
+  uint32_t bits(int32_t i) const { return i >= 1 && i <= 10 ? evaluator.slot(i).bits : 0u; }
+};
+inline constexpr param_registers_t param_registers{};
+
+// Runs expression `expression` and checks that it left at most `count` results.
+void evaluate_upn(int32_t expression, int32_t count);
+// The variable (or -k for ARG(k)) and 0-based element that the last evaluation named last.
+void get_last_reference(int32_t& variable, int32_t& element);
+// The next out-of-range element access is skipped without a report (ARRAY command).
+void tolerate_array_bounds();
+// Clears every evaluator register (tests, program load).
+void reset_evaluator();
+
+// ---------------------------------------------------------------- helpers for handlers
+// Number of stack slots function `code` (15-82) takes as arguments; -1 for no such function.
+int32_t function_arity(int32_t code);
+// True when the stack holds at least `needed` slots; otherwise reports "Stack underflow" (6111).
+bool stack_holds(int32_t needed);
+// Two-argument discipline after the result was written into slot sp-1 (see above).
+void pop_to_first_argument();
+// A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay.
+void number_to_text(value_slot& slot);
+// Common text-result step: apply a pending substring to the slot's text, then value := length.
+void finish_text_result(value_slot& slot, int32_t length);
+// Text result without substring: type and value := length (clamped to 0..256).
+void set_text_result(value_slot& slot, int32_t length);
+// Applies and clears a pending substring on the slot's text (token and function-result rules:
+// a' = max(a,1), b' = min(b,256), blanks where the text is shorter); sets the type to the new
+// length and returns it.  Without a pending request the slot is left alone and its type returned.
+int32_t apply_pending_substring(value_slot& slot);
+// Argument k (1..10) of the current call level; 0 outside a call or for a bad k.
+float call_argument(int32_t k);
+void set_call_argument(int32_t k, float value);
+
+// ---------------------------------------------------------------- functions built elsewhere
+// Each works on the value stack as described above (one argument each except LSTEL (2),
+// SQLINFO (3), SQLVAR (2), SYSVAR (2) and IOERROR (none, pushes)).
+void eval_COMBO();    // 66
+void eval_LSTMGR();   // 67
+void eval_LSTEL();    // 68
+void eval_SYSVAR();   // 79
+void eval_SQLINFO();  // 80
+void eval_SQLVAR();   // 81
+void eval_IOERROR();  // 82
