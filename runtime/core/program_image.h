@@ -1,10 +1,15 @@
-// The loaded program: code records, and the stores the loader sizes from [INIT].
+// The loaded program: code records, the variable table, the numeric space ADRSPACE and the
+// string space STRING_BUFFER.  The loader sizes these stores from the [INIT] section of the PXB
+// file and fills them; the interpreter and the evaluator read and write them while it runs.
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
+// ---------------------------------------------------------------- code records
 // One compiled command (indexed from 1).
 struct code_record {
   int32_t target = 0;       // ":" field: code index of a jump, call or event target
@@ -22,3 +27,119 @@ struct program_image_t {
   int32_t code_count = 0;
 };
 extern program_image_t program_image;
+
+// The empty record every code slot starts as: all numbers 0, command text "*".
+code_record empty_code_record();
+
+// ---------------------------------------------------------------- variables
+// Variable types.
+inline constexpr int32_t var_integer = 1;
+inline constexpr int32_t var_real = 3;
+inline constexpr int32_t var_text = 4;
+inline constexpr int32_t var_date = 5;
+inline constexpr int32_t var_pointer = 7;
+
+// An array a program creates at run time (ARRAY command).  The record owns its words; they are
+// released with the table.  Elements are 4-byte words at (element - lower_bound) * stride bytes.
+struct dynamic_array_t {
+  std::vector<uint32_t> data;  // the words; empty while not allocated
+  int32_t element_length = 0;
+  int32_t offset = 0;
+  int32_t flags = 0;  // bit 0: allocated
+  int32_t rank = 0;
+  int32_t reserved = 0;
+  int32_t extent = 0;
+  int32_t stride = 0;
+  int32_t lower_bound = 0;
+  bool allocated() const { return (flags & 1) != 0; }
+};
+
+// One program variable (the table is indexed from 0).
+struct variable_record {
+  std::array<char, 12> name{};  // blank-padded
+  int32_t type = 0;             // 1 integer, 3 real, 4 text, 5 date text, 7 pointer
+  int32_t dimension = 0;        // number of elements
+  int32_t start = 0;            // numeric: first word in ADRSPACE; text: element length
+  int32_t text_start = 1;       // text: STRING_BUFFER index of element 1's first character
+  int32_t text_end = 1;         // text: index of element 1's last character
+  int32_t width = 0;            // output width
+  int32_t decimals = 0;         // output decimals
+  int32_t out_x = 0;            // top-left corner of the format area that showed it last
+  int32_t out_y = 0;
+  float range_min = 0.0f;       // value range of field input and sliders
+  float range_max = 0.0f;
+  dynamic_array_t array;        // array created at run time
+
+  // A text variable occupies STRING_BUFFER; everything else lives in ADRSPACE.
+  bool is_text() const { return type == var_text || type == var_date; }
+  int32_t element_length() const { return is_text() ? start : 4; }
+};
+
+struct variable_table_t {
+  std::vector<variable_record> records;  // 0..count (count + 1 records), empty when not sized
+  int32_t count = 0;                     // the "VARIABLES" value (at least 1 once sized)
+  bool valid(int32_t v) const { return v >= 0 && v < static_cast<int32_t>(records.size()); }
+};
+extern variable_table_t variable_table;
+
+// The variable's name without trailing blanks.
+std::string_view variable_name(const variable_record& var);
+
+// ---------------------------------------------------------------- numeric space
+// 32-bit words, 1-based: integer and pointer variables keep int32, real variables IEEE floats.
+// Words are stored raw; the views reinterpret the bits.  Out-of-range indices read 0 and are not
+// written, so a caller that checks `valid` first can report its own error.
+struct adrspace_t {
+  std::vector<uint32_t> words;  // words[0] unused; 1..size
+  int32_t size = 0;             // as recorded from "ADRSPACE" (may be 0 or negative)
+
+  int32_t word_count() const { return words.empty() ? 0 : static_cast<int32_t>(words.size()) - 1; }
+  bool valid(int32_t i) const { return i >= 1 && i <= word_count(); }
+  uint32_t word(int32_t i) const { return valid(i) ? words[static_cast<size_t>(i)] : 0u; }
+  void set_word(int32_t i, uint32_t w) {
+    if (valid(i)) words[static_cast<size_t>(i)] = w;
+  }
+  int32_t get_int(int32_t i) const { return std::bit_cast<int32_t>(word(i)); }
+  float get_real(int32_t i) const { return std::bit_cast<float>(word(i)); }
+  void set_int(int32_t i, int32_t v) { set_word(i, std::bit_cast<uint32_t>(v)); }
+  void set_real(int32_t i, float v) { set_word(i, std::bit_cast<uint32_t>(v)); }
+};
+extern adrspace_t ADRSPACE;
+
+// ---------------------------------------------------------------- string space
+// One fixed buffer of 20480 characters (code page 1252), 1-based; it exists for the whole
+// process.  Ranges are clamped to the buffer.
+struct string_buffer_t {
+  static constexpr int32_t size = 20480;
+  std::array<char, size> chars{};
+
+  static bool valid(int32_t i) { return i >= 1 && i <= size; }
+  char at(int32_t i) const { return valid(i) ? chars[static_cast<size_t>(i - 1)] : ' '; }
+  void set(int32_t i, char c) {
+    if (valid(i)) chars[static_cast<size_t>(i - 1)] = c;
+  }
+  // The characters start..start+length-1, clamped to the buffer.
+  std::string_view view(int32_t start, int32_t length) const;
+  // Writes text into start..start+length-1, cut or blank-padded to length (clamped to the buffer).
+  void write(int32_t start, int32_t length, std::string_view text);
+  void blank() { chars.fill(' '); }
+};
+extern string_buffer_t STRING_BUFFER;
+
+// ---------------------------------------------------------------- loader state
+// Counters of the load in progress; set to 1 by every [INIT] record.
+struct load_state_t {
+  int32_t next_word = 1;        // next free word of ADRSPACE
+  int32_t next_char = 1;        // next free character of STRING_BUFFER
+  int32_t last_code = 0;        // number of the last code record written
+  bool convert_texts = true;    // code-page conversion of text tokens ("CSET=W" switches it off)
+  std::array<char, 256> name{};  // the program file name, blank-padded
+};
+extern load_state_t load_state;
+
+// The program's help page, "help\htdocs\" and the executable's base name with ".html",
+// blank-padded; built by the loader, changed by the HELP command.
+extern std::array<char, 64> help_page;
+
+// Frees every store of the program image and zeroes the loader state (tests, chaining).
+void reset_program_image();
