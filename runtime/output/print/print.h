@@ -1,2 +1,73 @@
-// print.h
+// Print and form engine services, number formatting and form-line formatting.
+// Texts are code page 1252 bytes in std::string, fixed-length and blank-padded where a
+// width is given.
 #pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ---------------------------------------------------------------- fixed-width fields
+// Right-aligned output fields in the usual fixed-width conventions: blank-padded on the left,
+// `width` asterisks when the value does not fit (or is not finite). Real fields write the
+// exact decimal expansion of the float, rounded to nearest; the zero before the decimal point
+// of a value below 1 is written only when there is room for it.
+std::string write_i_field(int32_t value, int32_t width, int32_t min_digits = 0);
+std::string write_f_field(float value, int32_t width, int32_t decimals);
+std::string write_e_field(float value, int32_t width, int32_t decimals);
+std::string write_z_field(uint32_t bits, int32_t width);
+
+// ---------------------------------------------------------------- number-to-text formatters
+// `num_to_text`: the value with `decimals` decimals (negative: automatic, fewer for larger
+// values, at most 6) into the first `width` characters of `text` (the text is extended with
+// blanks when shorter), decimal comma, then aligned by `align` (< 0 left-justified, 0 right,
+// > 0 decimal separator in column `align`). A value not above -9998.0 gives blanks.
+void num_to_text(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);
+void num_to_text_fixed(int32_t decimals, float value, std::string& text, int32_t width);
+void num_to_text_dot(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);
+void num_to_text_dot_fixed(int32_t decimals, float value, std::string& text, int32_t width);
+// The alignment step alone, over the whole text.
+void align_num_text(std::string& text, int32_t align);
+void align_num_text_dot(std::string& text, int32_t align);
+
+// While the blank flag is set, every negative value given to the three fixed-width
+// formatters below yields five blanks.
+void fmt_blank_flag(int32_t flag);
+// Values with decimals chosen by magnitude in 6 places plus 3 blanks (9 characters);
+// negative values give result codes ("KG !!", ..., "uflow").
+std::string fmt_comma9(float value);
+std::string fmt_comma9o(float value);
+// Five characters: four integer digits or a decimal comma ("QF5 ?" etc. for negatives).
+std::string fmt_result5(float value);
+void number_format_reset();
+
+// ---------------------------------------------------------------- form lines and pictures
+// Formats `value` by a short picture such as "I5", "F8,2", "F", "LJA:NEIN", "D", "Q", "Z".
+// `result` keeps its length (30 when it comes in empty) and is blank on failure. Returns the
+// status: 0 on success. Failures are reported (code 0) and leave a blank result.
+int32_t format_value(std::string& result, float value, std::string_view picture);
+
+struct form_def {
+  std::string name = std::string(12, ' ');  // letter, "=", picture (10 characters)
+  float value = -9999.0f;                   // the special value, -9999.0 when none
+  std::string text = std::string(12, ' ');  // shown when the index value equals `value`
+};
+struct form_def_table_t {
+  std::array<form_def, 50> slots{};
+  int32_t count = 0;
+  std::array<float, 1000> index_values{};  // read by definition fields, all 0.0 until set
+};
+extern form_def_table_t form_def_table;
+
+// Forgets every value-format definition (called before each form).
+void frm_reset_defs();
+// Expands the fields of one form line in place; `flag` false fills every field with dots
+// (layout test). The line keeps its length. "$FORM" lines become "$SKIP".
+void frm_format_line(std::string& line, bool flag);
+void frm_set_index_value(int32_t k, float value);
+void frm_set_index_int(int32_t k, int32_t value);
+// Replaces every "&" and the two hex digits after it by the character they give.
+void decode_hex_escapes(std::string& text);
+// Clears the definitions and the index table (tests).
+void form_format_reset();
