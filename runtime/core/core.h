@@ -13,6 +13,19 @@
 struct program_end {
   int32_t code = 0;
 };
+// True once the program has been ended; every later entry of the interpreter returns at once.
+bool program_has_ended();
+// Runs `body` and stops a program_end at this boundary: for callbacks of the windowing library
+// that may reach report_error.  Returns false when the program ended inside.
+template <class F>
+bool run_guarded(F&& body) {
+  try {
+    body();
+    return true;
+  } catch (const program_end&) {
+    return false;
+  }
+}
 
 // ---------------------------------------------------------------- errors and logs
 // Central reporter: log line in "PXBERROR.LOG", box, go on or end the program by the code.
@@ -20,6 +33,8 @@ void report_error(std::string_view message, int32_t code);
 void fatal_error(std::string_view text);
 void warning_log(std::string_view text);
 void set_no_box_flag(bool flag);
+// Clears the error reporter's state (the ended flag); for tests.
+void errors_reset();
 
 // ---------------------------------------------------------------- trace channel and dump log
 void trace_msg(std::string_view text);
@@ -28,8 +43,67 @@ void trace_int(std::string_view label, int32_t value);
 void trace_int2(std::string_view label, int32_t a, int32_t b);
 void trace_int3(std::string_view label, int32_t a, int32_t b, int32_t c);
 void trace_real(std::string_view label, float value);
+void trace_str_int(std::string_view label, std::string_view text, int32_t n);
+void trace_app(std::string_view label, int32_t a, int32_t b, int32_t c, int32_t d);
+void debug_open();
+void debug_close();
+void debug_show(int32_t n);
+void debug_mode(int32_t n);
+void debug_to_file();
+int32_t debug_window();  // handle of the DEBUG window, 0 when none
+void trace_reset();      // all switches back to their start values; for tests
 void dump_log(std::string_view text);
 void dump_log_restart(bool on);
+
+// ---------------------------------------------------------------- start-up and main window
+// The process entry's command buffer: argv[1..] joined by blanks, converted from UTF-8 to
+// code page 1252, blank-padded (or cut) to 1,024 characters.
+std::string command_buffer_from_args(int argc, const char* const* argv);
+// The runtime's main routine; returns when the message loop ends.
+void qn_main(std::string_view command_buffer);
+// Provided by the program loader: loads the named PXB file (ends the program on errors).
+void load_program(std::string_view name);
+
+// What the lead characters of the command line asked for, and the name that follows them.
+struct command_line_t {
+  bool debug_window = false;  // leading degree sign
+  bool trace_file = false;    // leading dollar sign
+  std::string name;           // upper case, cut at blank and comma; may be empty
+};
+command_line_t read_command_line(std::string_view command_buffer);
+// The program file to load: the name when it ends in ".PXB", else the one beside the
+// executable (exe_path upper-cased, its part after the last ".EXE" replaced by "PXB").
+std::string program_file_name(const std::string& name, std::string_view exe_path);
+
+// Main window set-up of qn_main: colours, pens, handle tables, icon, screen 0, the main window
+// with its callbacks and the mouse capture.  Returns the main window handle.
+int32_t create_main_window();
+int32_t query_close(int32_t code);  // -1 lets the window close, 0 keeps it
+void window_notify(int32_t window, int32_t code);
+int32_t window_scroll_default(int32_t window, int32_t code, int32_t pos);
+void show_loading();
+int32_t main_window();  // the main window handle, 0 before it is created
+
+// The runtime's command dispatcher and mouse handler, registered with the library.
+int32_t qn_control(int32_t command, int32_t param);
+void mouse_event(int32_t& event, int32_t& x, int32_t& y, int32_t& drag_x, int32_t& drag_y,
+                 int32_t& window, int32_t& keystate);
+struct mouse_state_t {
+  int32_t x = 0, y = 0;
+  int32_t buttons = 0;  // bit 0x1 left, bit 0x2 right
+};
+extern mouse_state_t mouse_state;
+// Runs a label one call level deeper between paint suppression and repaint, as every
+// event does; stops a program end at this boundary.
+void run_label(int32_t label);
+
+// ---------------------------------------------------------------- application hooks
+void init_application();
+void exit_application();
+void u_app(int32_t& a, int32_t& b, int32_t& c, int32_t& d);
+void no_hook(int32_t list, int32_t row);
+void combo_key_catch(int32_t key);
+extern int32_t combo_key;  // -1 while a combo drop-down waits for its first key
 
 // ---------------------------------------------------------------- shared state words
 // Logical switches of the runtime (true = -1 in the program's terms; bools here).
@@ -69,6 +143,26 @@ struct screen_metrics_t {
 };
 extern screen_metrics_t screen_metrics;
 
+// The colour numbers of the standard colours and the numbers of the two dotted pens.
+struct colour_numbers_t {
+  int32_t black = 0, dark_blue = 1, dark_green = 2, cyan = 3, red = 4, magenta = 5, orange = 6,
+          light_grey = 7, grey = 8, blue = 9, green = 10, light_cyan = 11, light_red = 12,
+          light_magenta = 13, yellow = 14, white = 15, cream = 16, dark_olive = 17;
+  int32_t pen_dotted_black = 18, pen_dotted_red = 19;
+};
+extern colour_numbers_t colour_numbers;
+
+// Handles of the program's windows, icons and bitmaps (entry 0: main window, program icon,
+// bitmap of screen 0); the other two tables are kept for the windowing library's use.
+struct handle_tables_t {
+  int32_t windows[21] = {};
+  int32_t table2[21] = {};
+  int32_t table3[21] = {};
+  int32_t icons[21] = {};
+  int32_t bitmaps[21] = {};
+};
+extern handle_tables_t handle_tables;
+
 // Whole numbers from program values: nearest integer, halves away from zero, clamped.
 int32_t nint(float value);
 // Store into an integer: truncation toward zero, clamped (NaN gives 0).
@@ -91,3 +185,25 @@ void set_string_variable(std::string_view reference, std::string_view text);
 int32_t variable_type_by_name(std::string_view name);
 void parse_substring_format(std::string& out, std::string_view reference);
 void split_argument(std::string& text);
+
+// ---------------------------------------------------------------- program loading
+// Loads the named PXB program (name blank-padded or trimmed) into the program image; ends the
+// program through report_error when the file is missing or broken.
+void load_program(std::string_view name);
+// Replaces the running program by another PXB file (RUN with option 1): frees and zeroes every
+// store of the old program, runs init_common and loads the new file.
+void chain_program(std::string_view name);
+
+// ---------------------------------------------------------------- screen services the loader uses
+// Automatic mode on or off; also sets the error reporter's no-box flag.
+void set_auto_mode(bool flag);
+// DOS code-page umlauts to code page 1252, in place, up to the last non-blank character.
+void convert_umlauts(char* text, int32_t length);
+// Start-up set-up of the screen services (fonts, random seed, event labels).
+void init_common();
+// Releases the video stack's bitmaps.
+void video_stack_clear();
+// Formats element `element` of variable `variable` into the formatted-output buffer ...
+void format_var_element(int32_t variable, int32_t element);
+// ... and copies that 256-character buffer into text, cut or blank-padded to length.
+void get_input_text(char* text, int32_t length);
