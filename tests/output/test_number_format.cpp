@@ -20,7 +20,8 @@ TEST(NumToText, DecimalsAutomaticAndFixed) {
   // Automatic decimals drop one per threshold reached.
   EXPECT_EQ(ntt(-3, 0.5f, 8), "   0,500");
   EXPECT_EQ(ntt(-3, 0.9995f, 8), "    1,00");
-  EXPECT_EQ(ntt(-3, 99.95f, 8), "   100,0");
+  EXPECT_EQ(ntt(-3, 99.94f, 8), "    99,9");
+  EXPECT_EQ(ntt(-3, 99.95f, 8), "     100");
   EXPECT_EQ(ntt(-3, 1234.4f, 8), "    1234");
   // At most six decimals.
   EXPECT_EQ(ntt(9, 1.5f, 10), "  1,500000");
@@ -54,9 +55,10 @@ TEST(NumToText, Alignment) {
   EXPECT_EQ(ntt(1, 12.5f, 8, 4), " 12,5   ");
   EXPECT_EQ(ntt(1, 12.5f, 8, -1), "12,5    ");
   // Moving right: characters pushed past the width are lost.
-  EXPECT_EQ(ntt(1, 12.5f, 6, 6), "     1");
+  EXPECT_EQ(ntt(1, 12.5f, 6, 6), "   12,");
   // Without a separator the column after the last digit is aligned.
-  EXPECT_EQ(ntt(0, 12.0f, 6, 3), " 12   ");
+  EXPECT_EQ(ntt(0, 12.0f, 6, 3), "12    ");
+  EXPECT_EQ(ntt(0, 12.0f, 6, 4), " 12   ");
   std::string t = "1.5     ";
   align_num_text(t, 4);
   EXPECT_EQ(t, "  1.5   ");
@@ -113,7 +115,12 @@ TEST(FieldWriters, FixedWidthConventions) {
   EXPECT_EQ(write_f_field(0.5f, 3, 2), ".50");  // the optional zero is left out
   EXPECT_EQ(write_f_field(-0.001f, 6, 2), "  0.00");
   EXPECT_EQ(write_f_field(2.675f, 6, 2), "  2.67");  // the float is just below 2.675
-  EXPECT_EQ(write_e_field(1234.5f, 12, 4), "  0.1235E+04");
+  EXPECT_EQ(write_e_field(1234.5f, 12, 4), "  0.1235E+04");  // halves away from zero
+  EXPECT_EQ(write_e_field(9.9999f, 10, 3), " 0.100E+02");
+  EXPECT_EQ(write_e_field(0.0f, 10, 3), " 0.000E+00");
+  EXPECT_EQ(write_f_field(0.125f, 5, 2), " 0.13");
+  EXPECT_EQ(write_f_field(-0.125f, 5, 2), "-0.13");
+  EXPECT_EQ(write_f_field(99.5f, 4, 0), "100.");
   EXPECT_EQ(write_e_field(-0.00125f, 11, 3), " -0.125E-02");
   EXPECT_EQ(write_z_field(255u, 4), "  FF");
   EXPECT_EQ(write_z_field(0xFFFFFFFFu, 8), "FFFFFFFF");

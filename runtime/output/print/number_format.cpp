@@ -23,13 +23,6 @@ std::string right_align(const std::string& body, int32_t width) {
   return std::string(static_cast<size_t>(width) - body.size(), ' ') + body;
 }
 
-// Removes the sign of a result whose digits are all zero: a value that rounds to zero is
-// written without a minus sign.
-void drop_negative_zero(std::string& body) {
-  if (body.empty() || body[0] != '-') return;
-  if (body.find_first_of("123456789") == std::string::npos) body.erase(0, 1);
-}
-
 // Sets `decimals` decimals of the formatters: F of 0 or more, clamped to what fits a field.
 int32_t clamp_decimals(int32_t decimals) { return std::clamp(decimals, 0, 60); }
 
@@ -48,20 +41,72 @@ std::string write_i_field(int32_t value, int32_t width, int32_t min_digits) {
   return right_align(digits, width);
 }
 
+namespace {
+
+// Exact decimal expansion of |v| (a float widened to double is exact in 170 decimals):
+// `digits` without the point, the first `point` of them before it.
+struct decimal_digits {
+  std::string digits;
+  int32_t point = 0;
+};
+
+decimal_digits exact_decimal(double v) {
+  char buf[400];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::fixed, 170);
+  decimal_digits r;
+  if (ec != std::errc()) return r;
+  for (char* c = buf; c != end; ++c) {
+    if (*c == '.') r.point = static_cast<int32_t>(c - buf);
+    else r.digits += *c;
+  }
+  return r;
+}
+
+// Keeps the first `keep` digits, rounding half away from zero (a carry may add a leading
+// digit, which raises `point`). `keep` below 0 keeps nothing.
+void round_digits(decimal_digits& x, int32_t keep) {
+  if (keep < 0) {
+    x.digits.assign(x.digits.size(), '0');
+    return;
+  }
+  auto k = static_cast<size_t>(keep);
+  if (k >= x.digits.size()) {
+    x.digits.append(k - x.digits.size(), '0');
+    return;
+  }
+  bool up = x.digits[k] >= '5';
+  x.digits.resize(k);
+  if (!up) return;
+  size_t i = k;
+  while (i > 0) {
+    --i;
+    if (x.digits[i] == '9') {
+      x.digits[i] = '0';
+    } else {
+      ++x.digits[i];
+      return;
+    }
+  }
+  x.digits.insert(0, 1, '1');
+  ++x.point;
+}
+
+}  // namespace
+
 std::string write_f_field(float value, int32_t width, int32_t decimals) {
   if (!std::isfinite(value)) return stars(width);
   decimals = clamp_decimals(decimals);
-  char buf[128];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, static_cast<double>(value),
-                                 std::chars_format::fixed, decimals);
-  if (ec != std::errc()) return stars(width);
-  std::string body(buf, end);
-  drop_negative_zero(body);
+  decimal_digits x = exact_decimal(value);
+  round_digits(x, x.point + decimals);
+  std::string int_part = x.digits.substr(0, static_cast<size_t>(x.point));
+  std::string frac = x.digits.substr(static_cast<size_t>(x.point));
+  size_t nz = int_part.find_first_not_of('0');
+  int_part = nz == std::string::npos ? "0" : int_part.substr(nz);
+  bool zero = (int_part + frac).find_first_not_of('0') == std::string::npos;
+  // A value that rounds to zero is written without a minus sign.
+  std::string body = std::string(value < 0 && !zero ? "-" : "") + int_part + "." + frac;
   // The zero before the point of a value below 1 is optional: dropped when it does not fit.
-  if (static_cast<int32_t>(body.size()) > width) {
-    if (body.rfind("0.", 0) == 0) body.erase(0, 1);
-    else if (body.rfind("-0.", 0) == 0) body.erase(1, 1);
-  }
+  if (static_cast<int32_t>(body.size()) > width && int_part == "0") body.erase(body.find("0."), 1);
   return right_align(body, width);
 }
 
@@ -70,20 +115,16 @@ std::string write_e_field(float value, int32_t width, int32_t decimals) {
   decimals = std::clamp(decimals, 1, 60);
   std::string mantissa;  // the digits after "0."
   int32_t exponent = 0;
-  if (value == 0.0f) {
+  decimal_digits x = exact_decimal(value);
+  size_t first = x.digits.find_first_not_of('0');
+  if (value == 0.0f || first == std::string::npos) {
     mantissa.assign(static_cast<size_t>(decimals), '0');
   } else {
-    char buf[128];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(value)),
-                                   std::chars_format::scientific, decimals - 1);
-    if (ec != std::errc()) return stars(width);
-    std::string s(buf, end);  // d.ddde+xx
-    size_t e = s.find('e');
-    for (size_t i = 0; i < e; ++i)
-      if (s[i] != '.') mantissa += s[i];
-    int32_t x = 0;
-    std::from_chars(s.data() + e + (s[e + 1] == '+' ? 2 : 1), s.data() + s.size(), x);
-    exponent = x + 1;  // 0.dddd form
+    x.digits.erase(0, first);
+    x.point -= static_cast<int32_t>(first);
+    round_digits(x, decimals);
+    mantissa = x.digits.substr(0, static_cast<size_t>(decimals));
+    exponent = x.point;
   }
   std::string exp_text;
   int32_t ax = std::abs(exponent);
@@ -91,10 +132,7 @@ std::string write_e_field(float value, int32_t width, int32_t decimals) {
   else if (ax <= 999) exp_text = std::string(exponent < 0 ? "-" : "+") + std::to_string(ax);
   else return stars(width);
   std::string body = std::string(value < 0 ? "-" : "") + "0." + mantissa + exp_text;
-  if (static_cast<int32_t>(body.size()) > width) {
-    size_t zero = body.find("0.");
-    body.erase(zero, 1);
-  }
+  if (static_cast<int32_t>(body.size()) > width) body.erase(body.find("0."), 1);
   return right_align(body, width);
 }
 
