@@ -1,2 +1,134 @@
-// sql.h
+// Database services: the SQL layer that programs reach through the SQL command and the
+// SQLVAR / SQLINFO functions, and the client glue beneath it with its four connection slots
+// over the MySQL client library.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// ================================================================ client glue (sql_client.cpp)
+// Four connection slots 0..3, each with its own connection, stored result and current row.
+// A slot number outside 0..3 acts on slot 0; column numbers count from 1.  Failures are only
+// reported as status values; the glue shows and logs nothing.
+
+inline constexpr int32_t sqlc_slot_count = 4;
+inline constexpr std::string_view sqlc_identity = "MySQL4KYR 1.0i";
+
+// Slot status values besides 0 (connected, last statement succeeded) and the non-zero result
+// of a failed statement.
+inline constexpr int32_t sqlc_status_no_connection = 1;
+inline constexpr int32_t sqlc_status_no_database = 2;
+inline constexpr int32_t sqlc_status_no_row = 20;
+inline constexpr int32_t sqlc_status_not_connected = 9999;
+
+// Column type codes.
+inline constexpr int32_t sqlc_type_integer = -1;
+inline constexpr int32_t sqlc_type_real = -2;
+inline constexpr int32_t sqlc_type_text = 3;
+
+struct sqlc_connect_params {
+  std::string host;      // "localhost" connects through the local socket unless tcp is set
+  std::string user;
+  std::string password;
+  std::string database;
+  uint32_t port = 3306;  // used for TCP connections
+  bool tcp = false;      // connect over TCP even when the host is "localhost"
+};
+
+// Connects every slot with the same parameters (connection character set latin1, the
+// runtime's code page).  0 when all four connected; otherwise 1 (no connection) or 2 (the
+// database could not be selected) and nothing stays open.
+int32_t sqlc_connect(const sqlc_connect_params& params);
+std::string sqlc_version();
+// Frees results and closes every slot; 1 when a slot had no connection, else 0.
+int32_t sqlc_close();
+// Every slot: no result, no connection, status 9999 (connections still open are closed).
+void sqlc_reset();
+// Runs a statement on the slot (freeing a held result first); its result is the slot status.
+int32_t sqlc_query(int32_t slot, std::string_view statement);
+// Keeps the result of the last statement on the slot; 0 when a result is held.
+int32_t sqlc_store_result(int32_t slot);
+// Reads and frees whatever results the last statement produced without keeping them, so that
+// the connection is ready for the next statement.
+void sqlc_discard_results(int32_t slot);
+// Frees the held result of the slot, if any, and clears its counts.
+void sqlc_free_result(int32_t slot);
+// Moves to the next row of the held result: 0, or 20 when there is none.
+int32_t sqlc_fetch_row(int32_t slot);
+
+struct sqlc_counts {
+  int32_t slots = sqlc_slot_count;
+  int32_t fields = 0;
+  int32_t rows = 0;
+};
+sqlc_counts sqlc_info(int32_t slot);
+
+// Field description of a column of the held result; 0 / empty when the column is out of range,
+// no result is held or the slot status is not 0.
+int32_t sqlc_field_type(int32_t slot, int32_t column);
+int32_t sqlc_field_length(int32_t slot, int32_t column);
+std::string sqlc_field_name(int32_t slot, int32_t column);
+// This driver has no typed values: always 0.
+float sqlc_get_real(int32_t slot, int32_t column);
+int32_t sqlc_get_int(int32_t slot, int32_t column);
+// The column's text in the current row, up to its first NUL; empty for NULL, out-of-range
+// columns, no current row or a slot status other than 0.  Valid until the next call on the slot.
+std::string_view sqlc_get_text(int32_t slot, int32_t column);
+
+int32_t sqlc_slot_status(int32_t slot);
+// The client library's error number and text of the last failure on the slot.
+struct sqlc_error_info {
+  uint32_t number = 0;
+  std::string text;
+};
+sqlc_error_info sqlc_last_error(int32_t slot);
+
+// ================================================================ SQL layer (sql_layer.cpp)
+
+inline constexpr int32_t sql_statement_capacity = 2048;
+inline constexpr int32_t sql_status_end_of_rows = 20;
+inline constexpr int32_t sql_status_no_result = 30;
+
+// Connect with the connection text user%database@host:port/password; status 0, 1 or 2.
+int32_t sql_connect(std::string_view text);
+// Close all slots; status 0, or 1 when a slot was not connected.
+int32_t sql_disconnect();
+// Append a piece of statement text; once the text ends with ";" it is rewritten and run on
+// the slot.  Returns 0 or the failed statement's status (the program is ended then).
+int32_t sql_exec(int32_t slot, std::string_view text);
+// Next row of the slot's result: 0, 20 after the last row, 30 without a result; with assign,
+// every column goes into the program variable of the column's name.
+int32_t sql_fetch(int32_t slot, bool assign);
+// The collected text of a statement that does not end with ";" yet (empty when none).
+std::string_view sql_pending_statement();
+// Forget every connection and statement (tests).
+void sql_reset();
+
+// Column text as the fetch stores it: at most 2,048 characters, the first "01.01.0001"
+// (the empty date of the other dialects) shown as "00.00.0000".
+std::string sql_get_text_value(int32_t slot, int32_t column);
+float sql_get_real_value(int32_t slot, int32_t column);
+int32_t sql_get_int_value(int32_t slot, int32_t column);
+
+// ---------------------------------------------------------------- text rewriting (pure)
+// Dialect letters: 'M' MySQL, 'P' PostgreSQL, 'O' Oracle; any other letter is none of them.
+
+struct sql_connection_parts {
+  std::string user;
+  std::string database;
+  std::string host;      // dialect P: the key-value form
+  std::string port;      // dialect default when not given
+  std::string password;
+  bool port_given = false;
+};
+sql_connection_parts sql_split_connection_text(std::string_view text, char dialect);
+
+// Replaces the six date macros ("D$KYR2SQL(" ...) by the dialect's functions.  False with a
+// message in error when a macro's argument is longer than 32 characters.
+bool sql_expand_date_macros(std::string& statement, char dialect, std::string& error);
+// Dialect M: "INSERT " becomes "REPLACE" (not for INSERT IGNORE or ON DUPLICATE KEY UPDATE);
+// other dialects: "REPLACE " becomes "INSERT  ".  statement has no leading blanks.
+void sql_exchange_statement_word(std::string& statement, char dialect);
+// A number read list-directed from a column text; 0 when it is empty or holds no number.
+double sql_read_number(std::string_view text);

@@ -1,0 +1,312 @@
+// The SQL layer ("KYR/SQL"): the program-facing side of database access.  It parses the
+// connection text, collects statement text over several SQL commands until it ends with ";",
+// rewrites it for the dialect of the client glue, runs it on one of the glue's slots and
+// fetches result rows into the program variables named like the columns.
+#include "runtime/output/sql/sql.h"
+
+#include "runtime/core/core.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr size_t trace_piece_length = 132;
+constexpr size_t column_name_capacity = 64;
+constexpr size_t column_text_capacity = 2048;
+
+struct layer_state {
+  char dialect = ' ';            // first letter of the glue's identity text
+  bool initialised = false;      // set by the first connect
+  bool connected = false;        // after a connect whose status was 0
+  std::string database;          // of the last connect
+  std::string port;
+  std::string statement;         // collected text, empty while none is pending
+  std::array<int32_t, sqlc_slot_count> last_status{};
+  std::array<bool, sqlc_slot_count> result_ready{};
+  int32_t field_count = 0;       // of the last SELECT or SHOW statement on any slot
+};
+layer_state layer;
+
+bool slot_valid(int32_t slot) { return slot >= 0 && slot < sqlc_slot_count; }
+
+std::string_view trim_trailing(std::string_view s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
+  return s;
+}
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return out;
+}
+
+// The empty date of the other dialects comes back as the runtime's empty date.
+void restore_empty_date(std::string& text) {
+  if (size_t pos = text.find("01.01.0001"); pos != std::string::npos)
+    text.replace(pos, 10, "00.00.0000");
+}
+
+// Nearest integer of a number read from a column, halves away from zero, clamped to int32.
+int32_t nearest_int(double value) {
+  if (std::isnan(value)) return 0;
+  const double r = std::round(value);
+  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(r);
+}
+
+float to_real(double value) {
+  constexpr double max = std::numeric_limits<float>::max();
+  if (std::isnan(value)) return 0.0f;
+  return static_cast<float>(value > max ? max : value < -max ? -max : value);
+}
+
+// Long statements go to the trace in pieces of at least 132 characters, broken at a blank.
+void trace_statement(std::string_view statement) {
+  const std::string label = std::string(1, layer.dialect) + "-SQL: ";
+  bool first = true;
+  while (!statement.empty()) {
+    size_t len = statement.size();
+    if (len > trace_piece_length) {
+      size_t blank = statement.find(' ', trace_piece_length);
+      len = blank == std::string_view::npos ? trace_piece_length : blank + 1;
+    }
+    if (first)
+      trace_str(label, statement.substr(0, len));
+    else
+      trace_msg(statement.substr(0, len));
+    first = false;
+    statement.remove_prefix(len);
+  }
+}
+
+// A failed statement: the statement and the server's error number go to the error log as
+// warnings, then the fatal-error routine ends the program with the server's message.
+void statement_failed(int32_t slot, int32_t status, const std::string& statement) {
+  trace_int("KYR/SQL: error=", status);
+  warning_log(statement);
+  if (layer.dialect != 'M') {
+    fatal_error(statement);
+    return;
+  }
+  // The library's own error is kept first: when the connection is gone, the server cannot be
+  // asked for its error list, and the library's number and text are all there is.
+  const sqlc_error_info library_error = sqlc_last_error(slot);
+  std::string number = std::to_string(library_error.number);
+  std::string message = library_error.text;
+  if (sqlc_query(slot, "SHOW ERRORS") == 0 && sqlc_store_result(slot) == 0 &&
+      sqlc_fetch_row(slot) == 0 && sqlc_info(slot).fields >= 3) {
+    number = std::string(trim_trailing(sqlc_get_text(slot, 2)));
+    message = std::string(trim_trailing(sqlc_get_text(slot, 3)));
+  }
+  sqlc_free_result(slot);
+  restore_empty_date(number);
+  restore_empty_date(message);
+  warning_log("SQL-error Nr: " + number);
+  fatal_error("MySQL Fehler: " + message);
+}
+
+// Stores one fetched column into the program variable of its name.
+void assign_column(int32_t slot, int32_t column) {
+  const int32_t type = sqlc_field_type(slot, column);
+  std::string name = sqlc_field_name(slot, column);
+  if (name.size() > column_name_capacity) name.resize(column_name_capacity);
+  name = std::string(trim_trailing(name));
+  const std::string text = sql_get_text_value(slot, column);
+  if (type == sqlc_type_integer) {
+    set_int_variable(name, nearest_int(sql_read_number(text)));
+  } else if (type == sqlc_type_real) {
+    set_real_variable(name, to_real(sql_read_number(text)));
+  } else {
+    // DOUBLE, BIGINT, MEDIUMINT and DECIMAL columns arrive as texts; a numeric variable of
+    // the column's name takes their value as a number rather than being left unchanged.
+    switch (variable_type_by_name(name)) {
+      case 1: set_int_variable(name, nearest_int(sql_read_number(text))); break;
+      case 3: set_real_variable(name, to_real(sql_read_number(text))); break;
+      default: set_string_variable(name, text); break;
+    }
+  }
+}
+
+}  // namespace
+
+int32_t sql_connect(std::string_view text) {
+  const std::string identity = sqlc_version();
+  layer.dialect = identity.empty() ? ' ' : identity[0];
+  if (!layer.initialised) {
+    layer.initialised = true;
+    layer.last_status.fill(0);
+    sqlc_reset();
+  }
+  layer.result_ready.fill(false);
+  trace_msg("KYR/SQL: connect");
+
+  const sql_connection_parts parts = sql_split_connection_text(trim_trailing(text), layer.dialect);
+  // The password is never written to a trace or a log.
+  const std::string masked = parts.password.empty() ? "" : "********";
+  std::string shown_host = parts.host;
+  if (!parts.password.empty()) {
+    // Dialect P hands the password inside the host text.
+    const std::string clear = " password=" + parts.password;
+    if (size_t pos = shown_host.find(clear); pos != std::string::npos)
+      shown_host.replace(pos, clear.size(), " password=" + masked);
+  }
+  trace_str("KYR/SQL: machine ", shown_host);
+  trace_str("KYR/SQL: (pgport)", parts.port);
+  trace_str("KYR/SQL: user    ", parts.user);
+  trace_str("KYR/SQL: passwd  ", masked);
+  trace_str("KYR/SQL: db      ", parts.database);
+  layer.database = parts.database;
+  layer.port = parts.port;
+
+  if (layer.connected) {
+    sqlc_close();
+    layer.connected = false;
+  }
+
+  sqlc_connect_params params;
+  params.host = parts.host;
+  params.user = parts.user;
+  params.password = parts.password;
+  params.database = parts.database;
+  // The port of the connection text is used; a given port means TCP, also for "localhost",
+  // while "localhost" without a port keeps its meaning of the local socket.
+  params.tcp = parts.port_given || params.host != "localhost";
+  if (!parts.port.empty()) {
+    uint32_t port = 0;
+    auto [ptr, ec] = std::from_chars(parts.port.data(), parts.port.data() + parts.port.size(), port);
+    if (ec != std::errc() || ptr != parts.port.data() + parts.port.size() || port == 0 ||
+        port > 65535) {
+      trace_str("KYR/SQL: bad port ", parts.port);
+      trace_int("KYR/SQL: connect error ", sqlc_status_no_connection);
+      return sqlc_status_no_connection;
+    }
+    params.port = port;
+  }
+
+  trace_str("KYR/SQL: kyr connect at", parts.user + "@" + parts.host);
+  trace_msg("KYR/SQL: kyr connect...");
+  const int32_t status = sqlc_connect(params);
+  if (status == 0) {
+    layer.connected = true;
+  } else {
+    trace_int("KYR/SQL: connect error ", status);
+  }
+  return status;
+}
+
+int32_t sql_disconnect() {
+  int32_t status = 0;
+  if (layer.connected) status = sqlc_close();
+  layer.connected = false;
+  layer.last_status.fill(0);
+  layer.result_ready.fill(false);
+  return status;
+}
+
+int32_t sql_exec(int32_t slot, std::string_view text) {
+  if (!slot_valid(slot)) return sqlc_status_no_connection;
+  text = trim_trailing(text);
+
+  // Pieces are joined by one blank.  A statement that does not fit the collection buffer is
+  // refused as a whole: a cut statement would run something the program did not write.
+  std::string collected = std::string(trim_trailing(layer.statement));
+  if (!text.empty()) {
+    if (!collected.empty()) collected += ' ';
+    collected += text;
+  }
+  if (collected.size() > static_cast<size_t>(sql_statement_capacity)) {
+    layer.statement.clear();
+    report_error("SQL-Anweisung zu lang (max. 2048 Zeichen): " + collected.substr(0, 60) + "...",
+                 32000);
+    return sqlc_status_no_connection;
+  }
+  layer.statement = collected;
+  if (collected.empty() || collected.back() != ';') return 0;  // pending until its ";"
+  layer.statement.clear();
+
+  std::string statement = std::move(collected);
+  std::string error;
+  if (!sql_expand_date_macros(statement, layer.dialect, error)) {
+    report_error(error, 32000);
+    return sqlc_status_no_connection;
+  }
+  if (layer.dialect != 'M') {
+    for (size_t pos; (pos = statement.find("00.00.0000")) != std::string::npos;)
+      statement.replace(pos, 10, "01.01.0001");
+    for (char& c : statement)
+      if (c == '"') c = '\'';
+  }
+  trace_statement(statement);
+
+  layer.result_ready[static_cast<size_t>(slot)] = false;
+  statement.pop_back();  // the ";" is not sent
+  layer.field_count = 0;
+  statement.erase(0, statement.find_first_not_of(' '));
+  sql_exchange_statement_word(statement, layer.dialect);
+  const std::string word = upper(std::string_view(statement).substr(0, 20));
+
+  int32_t status = sqlc_query(slot, statement);
+  layer.last_status[static_cast<size_t>(slot)] = status;
+  if (status != 0) {
+    statement_failed(slot, status, statement + ";");
+    return status;
+  }
+  if (word.starts_with("SELECT ") || word.starts_with("SHOW ")) {
+    status = sqlc_store_result(slot);
+    layer.last_status[static_cast<size_t>(slot)] = status;
+    if (status == 0) layer.result_ready[static_cast<size_t>(slot)] = true;
+    const sqlc_counts counts = sqlc_info(slot);
+    layer.field_count = counts.fields;
+    trace_int3("KYR/SQL: SELECT ncols,rpc,status=", counts.fields, counts.rows, status);
+  } else {
+    // Statements that answer with rows of their own (DESCRIBE, EXPLAIN, CALL, WITH ...) are
+    // read and freed, so that the next statement on the connection is not out of sync.
+    sqlc_discard_results(slot);
+  }
+  return status;
+}
+
+int32_t sql_fetch(int32_t slot, bool assign) {
+  if (!slot_valid(slot)) return sqlc_status_no_connection;
+  const size_t s = static_cast<size_t>(slot);
+  if (!layer.result_ready[s]) return sql_status_no_result;
+  if (layer.last_status[s] != 0) return layer.last_status[s];
+  const int32_t status = sqlc_fetch_row(slot);
+  if (status != 0) {
+    layer.last_status[s] = status;
+    return status;
+  }
+  if (assign) {
+    // The columns of this slot's own result: another slot's statement may have had more.
+    const int32_t columns = sqlc_info(slot).fields;
+    for (int32_t c = 1; c <= columns; ++c) assign_column(slot, c);
+  }
+  return status;
+}
+
+std::string_view sql_pending_statement() { return layer.statement; }
+
+void sql_reset() {
+  sqlc_reset();
+  layer = layer_state{};
+}
+
+std::string sql_get_text_value(int32_t slot, int32_t column) {
+  std::string text(sqlc_get_text(slot, column).substr(0, column_text_capacity));
+  text.resize(trim_trailing(text).size());
+  restore_empty_date(text);
+  return text;
+}
+
+float sql_get_real_value(int32_t slot, int32_t column) {
+  return to_real(sql_read_number(sql_get_text_value(slot, column)));
+}
+
+int32_t sql_get_int_value(int32_t slot, int32_t column) {
+  return nearest_int(sql_read_number(sql_get_text_value(slot, column)));
+}

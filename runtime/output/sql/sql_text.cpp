@@ -1,0 +1,146 @@
+// Text handling of the SQL layer that needs no connection: splitting the connection text,
+// exchanging the statement word for the dialect and reading numbers from column texts.
+#include "runtime/output/sql/sql.h"
+
+#include <cctype>
+#include <charconv>
+#include <string>
+
+namespace {
+
+constexpr size_t connection_text_capacity = 128;
+
+std::string trimmed(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The statement upper-cased with every run of white space made one blank, for keyword tests.
+std::string normalized_upper(std::string_view s) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += ' ';
+  for (char c : s) {
+    if (is_space(c)) {
+      if (out.back() != ' ') out += ' ';
+    } else {
+      out += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+  }
+  if (out.back() != ' ') out += ' ';
+  return out;
+}
+
+// INSERT IGNORE and INSERT ... ON DUPLICATE KEY UPDATE say what to do with an existing row;
+// turning them into REPLACE would delete that row instead.
+bool insert_keeps_its_meaning(std::string_view statement) {
+  const std::string words = normalized_upper(statement);
+  if (words.find(" ON DUPLICATE KEY UPDATE ") != std::string::npos) return true;
+  // The modifiers between INSERT and the table: LOW_PRIORITY, DELAYED, HIGH_PRIORITY, IGNORE.
+  size_t pos = 1 + 6;  // after " INSERT"
+  while (pos < words.size()) {
+    while (pos < words.size() && words[pos] == ' ') ++pos;
+    const size_t end = words.find(' ', pos);
+    const std::string_view word = std::string_view(words).substr(pos, end - pos);
+    if (word == "IGNORE" || word == "HIGH_PRIORITY") return true;
+    if (word != "LOW_PRIORITY" && word != "DELAYED") break;
+    pos = end;
+  }
+  return false;
+}
+
+}  // namespace
+
+sql_connection_parts sql_split_connection_text(std::string_view text, char dialect) {
+  sql_connection_parts parts;
+  std::string rest(text.substr(0, connection_text_capacity));
+
+  // The password follows the last "/", so user, database and host may contain "/".
+  if (size_t slash = rest.rfind('/'); slash != std::string::npos) {
+    std::string_view pw = std::string_view(rest).substr(slash + 1);
+    while (!pw.empty() && pw.back() == ' ') pw.remove_suffix(1);
+    parts.password = std::string(pw);
+    rest.resize(slash);
+  }
+  // The host follows the first "@", so user and database cannot contain "@".
+  if (size_t at = rest.find('@'); at != std::string::npos) {
+    parts.host = trimmed(std::string_view(rest).substr(at + 1));
+    rest.resize(at);
+  }
+  if (parts.host.empty()) parts.host = "localhost";
+  if (trimmed(rest).empty()) rest = "kyr";
+  if (size_t pct = rest.find('%'); pct != std::string::npos) {
+    parts.database = trimmed(std::string_view(rest).substr(pct + 1));
+    rest.resize(pct);
+    parts.user = trimmed(rest);
+  } else {
+    parts.user = trimmed(rest);
+    parts.database = parts.user;
+  }
+  if (size_t colon = parts.host.find(':'); colon != std::string::npos) {
+    parts.port = trimmed(std::string_view(parts.host).substr(colon + 1));
+    parts.host = trimmed(std::string_view(parts.host).substr(0, colon));
+    if (parts.host.empty()) parts.host = "localhost";
+  }
+  parts.port_given = !parts.port.empty();
+  if (!parts.port_given) {
+    switch (dialect) {
+      case 'M': parts.port = "3306"; break;
+      case 'P': parts.port = "5432"; break;
+      case 'O': parts.port = "1521"; break;
+      default: break;
+    }
+  }
+  if (dialect == 'P') {
+    std::string kv = "host=" + parts.host + " user=" + parts.user + " password=" +
+                     parts.password + " dbname=" + parts.database + " port=" + parts.port;
+    parts.host = kv.substr(0, connection_text_capacity);
+  }
+  return parts;
+}
+
+void sql_exchange_statement_word(std::string& statement, char dialect) {
+  const std::string word = upper(std::string_view(statement).substr(0, 20));
+  if (dialect == 'M') {
+    if (word.starts_with("INSERT ") && !insert_keeps_its_meaning(statement))
+      statement = "REPLACE" + statement.substr(6);
+  } else if (word.starts_with("REPLACE ")) {
+    statement.replace(0, 8, "INSERT  ");
+  }
+}
+
+double sql_read_number(std::string_view text) {
+  // List-directed: the value is the first item, ended by a blank, a comma or a slash.
+  size_t pos = 0;
+  while (pos < text.size() && is_space(text[pos])) ++pos;
+  size_t end = pos;
+  while (end < text.size() && !is_space(text[end]) && text[end] != ',' && text[end] != '/') ++end;
+  std::string item(text.substr(pos, end - pos));
+  if (item.empty()) return 0.0;
+  size_t start = 0;
+  bool negative = false;
+  if (item[0] == '+' || item[0] == '-') {
+    negative = item[0] == '-';
+    start = 1;
+  }
+  if (start >= item.size() ||
+      !(std::isdigit(static_cast<unsigned char>(item[start])) || item[start] == '.'))
+    return 0.0;  // no number (also no "inf" or "nan")
+  for (char& c : item)
+    if (c == 'd' || c == 'D') c = 'E';  // the double-precision exponent letter
+  double value = 0.0;
+  const char* first = item.data() + start;
+  const char* last = item.data() + item.size();
+  auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+  if (ptr != last || (ec != std::errc() && ec != std::errc::result_out_of_range)) return 0.0;
+  return negative ? -value : value;
+}
