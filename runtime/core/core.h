@@ -207,3 +207,11 @@ void video_stack_clear();
 void format_var_element(int32_t variable, int32_t element);
 // ... and copies that 256-character buffer into text, cut or blank-padded to length.
 void get_input_text(char* text, int32_t length);
+
+// ---------------------------------------------------------------- resets run by init_common
+// The labels of the three program timers (one-shot, periodic, window-state) := 0.
+void reset_event_labels();
+// Level counter := 1; the 20 per-level release counts and saved area counts := 0.
+void reset_level_stack();
+// Reseeds the generator of RND from two seed words, by the rules of SYSVAR "seed".
+void seed_random(uint32_t first_word, uint32_t second_word);

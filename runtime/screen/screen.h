@@ -1,2 +1,119 @@
 // Screen services used by the core and the output services.
+//
+// Screens: 21 off-screen bitmaps (0..20) that the runtime draws into; each may have a window
+// that shows it.  A drawing step (screen_nr .. screen_stop_nr) opens the bitmap's drawing
+// context once, marks a dirty rectangle, and at its end copies the bitmap into the window
+// unless painting is suppressed (no_do_paint .. look_do_paint around every label run).
+// Steps may nest; the context opened by the outermost step stays valid for every inner one.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quillon/api/quillon.h"
+
+// ---------------------------------------------------------------- screens and paint control
+inline constexpr int32_t screen_count = 21;
+
+// b = -9999: attach window a to screen n; b = -9998: a := screen n's bitmap handle;
+// otherwise create screen n's off-screen bitmap of a x b pixels (replacing an older one).
+void screen_init(int32_t n, int32_t& a, int32_t b);
+// Begins a drawing step on screen n and copies the step's context into u.  Dirty rectangle:
+// x1 < 0 the whole screen, otherwise x1, y1 to x2 + 1, y2 + 1, where x2 < x1 means up to the
+// screen width and y2 < y1 up to the screen height.  Opening the context makes the next
+// write_font_text select its font again.
+void screen_nr(int32_t n, ups& u, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// Ends a drawing step; the outermost one releases the context and, unless painting is
+// suppressed, copies the bitmap into the screen's window.
+void screen_stop_nr(int32_t n);
+// Replaces the dirty rectangle of the current step (same edge rules), without raising the
+// dirty flag.
+void screen_rect(int32_t n, int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// Copies the whole bitmap of the current screen (the one last drawn on) into its window.
+void screen_repaint();
+void screen_bitmap(int32_t n, int32_t& handle);
+// The paint callback of the main window: shows screen 0's bitmap.
+void main_window_paint(int32_t window, ups& u);
+void look_do_paint();  // ends paint suppression and shows what is dirty
+void no_do_paint();    // starts paint suppression
+// The window number arguments are not used: these act on the main window.
+void size_main_window(int32_t window_nr, int32_t width, int32_t height);
+void show_main_window(int32_t window_nr, int32_t mode);  // mode <= 0 minimise, > 0 restore
+void move_main_window(int32_t window_nr, int32_t x, int32_t y);
+// Resizes the main window's client area and gives screen n a new bitmap of width x height.
+void resize_screen(int32_t n, int32_t width, int32_t height);
+
+// The context of the open drawing step on screen n, or nullptr when no step is open.
+ups* screen_step_context(int32_t n);
+
+// What a screen looks like from outside (for the painters and the tests).
+struct screen_view {
+  int32_t bitmap = 0;
+  int32_t window = 0;
+  int32_t width = 0, height = 0;
+  bool dirty = false;
+  qn_rect dirty_rect;
+  int32_t depth = 0;   // open (nested) drawing steps
+  int32_t copies = 0;  // copies of the bitmap into the window so far
+};
+screen_view screen_info(int32_t n);
+bool paint_suppressed();
+void reset_screens();  // releases every screen; for tests
+
+// ---------------------------------------------------------------- icons
+// Draws icon "#n" of the icon library at (x, y) through screen 0's open drawing step; flag
+// picks the part after "|" of a two-icon reference.
+void draw_icon(int32_t x, int32_t y, std::string_view reference, bool flag);
+
+// ---------------------------------------------------------------- texts in font slots
+struct font_slot {
+  std::string face;  // at most 32 characters; blank: the slot selects no font
+  int32_t size = 8;  // points
+  bool italic = false;
+  bool bold = false;
+  float angle = 0.0f;  // degrees
+};
+struct font_table_t {
+  font_slot slot[10];   // slots 1..10 at [0..9]
+  int32_t current = 1;  // the slot that write_font_text uses
+};
+extern font_table_t font_table;
+extern int32_t standard_font;  // "MS Sans Serif" 8: buttons, frames, text output
+extern int32_t fixed_font;     // "Courier" 10: input fields and lists
+
+// Writes a text of `length` bytes at (x, y) on screen 0 in the current slot's font and in
+// colour_table[colour], and marks its rectangle dirty.
+void write_font_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour);
+// The same in standard_font, without font slots.
+void write_label_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour);
+// Forgets the font last selected for texts (a new drawing context holds none of it).
+void forget_text_font();
+// Number of fonts write_font_text has selected since the last reset (shows the font cache).
+int32_t text_fonts_selected();
+
+// DOS code-page umlauts to code page 1252, in place, up to the last non-blank character.
+void convert_umlauts(char* text, int32_t length);
+void convert_umlauts(std::string& text);
+
+// ---------------------------------------------------------------- automatic mode and warnings
+void set_auto_mode(bool flag);
+bool get_auto_mode();
+// Warning with OK and the exclamation icon; in automatic mode only the trace line
+// "*AUTO WARNING*<message>".  A leading "#word " of the text is dropped; a detail is appended
+// after ":".
+void warning_box(std::string_view text, std::string_view detail);
+// The question forms: Yes/No/Cancel gives 1 Yes or OK, 0 Cancel, 2 otherwise (2 in automatic
+// mode); Yes/No gives true for Yes or OK (false in automatic mode).
+int32_t warning_box3(std::string_view text, std::string_view detail);
+bool warning_box2(std::string_view text, std::string_view detail);
+// The message that the last warning showed or traced.
+std::string last_warning_message();
+
+// ---------------------------------------------------------------- start-up
+// Random seed, font slots, standard fonts, timer labels and level stack, frame pens.
+void init_common();
+// Entry k (1..20) of the frame pen table; 0 for any other k.
+int32_t get_frame_pen(int32_t k);
+extern int32_t frame_pen_table[20];
+void reset_font_text();  // back to the state before init_common; for tests
