@@ -133,6 +133,22 @@ int32_t apply_pending_substring(value_slot& slot);
 float call_argument(int32_t k);
 void set_call_argument(int32_t k, float value);
 
+// ---------------------------------------------------------------- variable codes (variables.cpp)
+void push_variable(int32_t variable);  // code 4: push element 1
+void load_element(int32_t variable);   // code 5: top = element number -> element
+void store_reference();                // code 93 _STO
+void locate_reference();               // code 94 LOC
+void dereference();                    // code 95 REF
+void indexed_dereference();            // code 96 AREF and above
+
+// ---------------------------------------------------------------- variables by name (var_by_name.cpp)
+// The typed accessors are declared in core.h.  `map_variable` finds a reference "NAME" or
+// "NAME(n)" (name matched on 12 characters in upper case): variable 1..count and 0-based element
+// offset.  A name that is not found is reported ("MAP-Error:") while the map-error switch is on;
+// with it off the answer is variable 0 and offset -1.
+void map_variable(std::string_view reference, int32_t& variable, int32_t& element_offset);
+void set_map_error_report(bool on);
+
 // ---------------------------------------------------------------- functions built elsewhere
 // Each works on the value stack as described above (one argument each except LSTEL (2),
 // SQLINFO (3), SQLVAR (2), SYSVAR (2) and IOERROR (none, pushes)).

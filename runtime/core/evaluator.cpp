@@ -1,0 +1,361 @@
+// The UPN evaluator: runs one compiled expression on the value stack.  Operand codes 1-7, the
+// operators 8-14 and the comparisons 83-92 live here; variable access and the reference codes
+// 93-96 in variables.cpp; the functions 15-82 in their own families.
+#include "runtime/core/evaluator.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/core/text_tokens.h"
+#include "runtime/core/upn_store.h"
+
+evaluator_state evaluator;
+
+namespace {
+
+// Slots above this one are in the cleared state; clearing at the start of an evaluation only
+// needs to touch the slots used since the last one.
+int32_t dirty_top = value_stack_last;
+
+void clear_used_slots() {
+  const int32_t last = std::min(dirty_top, value_stack_last);
+  for (int32_t i = value_stack_first; i <= last; ++i) evaluator.slot(i).clear();
+  dirty_top = 0;
+}
+
+void report_underflow() { report_error("Stack underflow", 6111); }
+
+// Free-format text of a float for trace lines.
+std::string free_format(float v) {
+  char buf[32];
+  auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+// Slots a code takes from the stack before it runs (the checks that keep every pop in range).
+int32_t slots_needed(int32_t code) {
+  if (code >= 8 && code <= 14) return 2;
+  if (code >= 15 && code <= 82) return std::max(function_arity(code), 0);
+  if (code >= 83 && code <= 92) return 2;
+  switch (code) {
+    case upn_element: return 1;
+    case 93: return 2;  // _STO: value and target
+    case 94: return 1;  // LOC
+    case 95: return 1;  // REF
+    default: break;
+  }
+  return code > 95 ? 2 : 0;  // AREF (and every code above): element number and pointer
+}
+
+// ---------------------------------------------------------------- operand codes
+void push_constant(uint32_t bits) {
+  value_slot& s = evaluator.slot(++evaluator.sp);
+  s.bits = bits;
+  s.type = -1;
+}
+
+void push_text_token(int32_t token) {
+  value_slot& s = evaluator.slot(++evaluator.sp);
+  get_text_token(token, std::span<char>(s.text));
+  const int32_t length = std::clamp(get_text_token_length(), 0, max_text_result);
+  s.type = length;
+  set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
+  finish_text_result(s, apply_pending_substring(s));
+}
+
+// ---------------------------------------------------------------- operators
+void arithmetic(int32_t code) {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  const float x = a.value();
+  const float y = evaluator.top().value();
+  float r = 0.0f;
+  switch (code) {
+    case 8: r = x + y; break;
+    case 10: r = x - y; break;
+    case 11: r = x * y; break;
+    case 12:
+      if (y == 0.0f) {
+        a.set_number(0.0f);
+        pop_to_first_argument();
+        report_error("ZERO divide", 6103);
+        return;
+      }
+      r = x / y;
+      break;
+    case 13: r = std::pow(x, y); break;
+    default: break;
+  }
+  a.set_number(r);
+  pop_to_first_argument();
+}
+
+void concatenate() {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  value_slot& b = evaluator.top();
+  number_to_text(a);
+  number_to_text(b);
+  int32_t length = a.type;
+  if (length == 0) {
+    a.text = b.text;
+    length = b.type;
+  } else if (b.type > 0) {
+    // The second text goes after the first's last character; what passes the field is lost.
+    const size_t at = static_cast<size_t>(length);
+    std::memcpy(a.text.data() + at, b.text.data(), a.text.size() - at);
+    length = std::min(length + b.type, max_text_result);
+  }
+  a.type = length;
+  b.clear();
+  --evaluator.sp;
+  evaluator.last_reference = 0;
+  finish_text_result(a, apply_pending_substring(a));
+}
+
+void substring_request() {
+  evaluator.substring_pending = true;
+  evaluator.substring_a = nint(evaluator.slot(evaluator.sp - 1).value());
+  evaluator.substring_b = nint(evaluator.top().value());
+  evaluator.top().clear();
+  evaluator.slot(evaluator.sp - 1).clear();
+  evaluator.sp -= 2;
+}
+
+void compare(int32_t code) {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  value_slot& b = evaluator.top();
+  bool result = false;
+  if (code == 84 || code == 86 || code == 88 || code == 90) {
+    // Text comparisons look at the whole blank-padded fields, so trailing blanks never matter.
+    number_to_text(a);
+    number_to_text(b);
+    const int order = std::memcmp(a.text.data(), b.text.data(), a.text.size());
+    switch (code) {
+      case 84: result = order == 0; break;
+      case 86: result = order != 0; break;
+      case 88: result = order < 0; break;
+      default: result = order > 0; break;
+    }
+  } else {
+    const float x = a.value(), y = b.value();
+    switch (code) {
+      case 83: result = x == y; break;
+      case 85: result = x != y; break;
+      case 87: result = x < y; break;
+      case 89: result = x > y; break;
+      case 91: result = x <= y; break;
+      default: result = x >= y; break;
+    }
+  }
+  a.set_number(result ? 1.0f : 0.0f);
+  pop_to_first_argument();
+}
+
+void run_function(int32_t code, int32_t operand) {
+  switch (code) {
+    case 66: eval_COMBO(); break;
+    case 67: eval_LSTMGR(); break;
+    case 68: eval_LSTEL(); break;
+    case 79: eval_SYSVAR(); break;
+    case 80: eval_SQLINFO(); break;
+    case 81: eval_SQLVAR(); break;
+    case 82: eval_IOERROR(); break;
+    default: eval_library_function(code, operand); break;
+  }
+}
+
+// Single-step trace of the results (built in a 64-character line).
+void trace_results(int32_t count) {
+  auto cut = [](std::string line) {
+    if (line.size() > 64) line.resize(64);
+    return line;
+  };
+  value_slot& top = evaluator.top();
+  if (top.type < 1) {
+    for (int32_t i = 1; i <= std::min(count, value_stack_last); ++i) {
+      const float v = evaluator.slot(i).value();
+      if (v != 0.0f) trace_msg(cut(">>> STACK( " + std::to_string(i) + ") = " + free_format(v)));
+    }
+  } else {
+    trace_msg(cut(">>> SSTACK >" + std::string(top.text_view()) + "<"));
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- value slots and helpers
+void value_slot::clear() {
+  bits = 0;
+  type = -1;
+  text.fill(' ');
+  text[0] = '@';
+}
+
+int32_t function_arity(int32_t code) {
+  switch (code) {
+    case 29: case 49: case 50: case 82:  // RND, KBSTAT, KEYBD, IOERROR push their result
+      return 0;
+    case 23: case 24: case 25: case 26: case 28: case 34: case 36: case 37: case 38: case 39:
+    case 40: case 42: case 43: case 59: case 60: case 61: case 62: case 63: case 64: case 68:
+    case 69: case 79: case 81:
+      return 2;
+    case 80:  // SQLINFO: name, slot, column
+      return 3;
+    default:
+      return code >= 15 && code <= 82 ? 1 : -1;
+  }
+}
+
+bool stack_holds(int32_t needed) {
+  if (evaluator.sp >= needed) return true;
+  report_underflow();
+  return false;
+}
+
+void pop_to_first_argument() {
+  evaluator.top().set_value(0.0f);
+  --evaluator.sp;
+  evaluator.top().type = -1;
+  evaluator.last_reference = 0;
+}
+
+void number_to_text(value_slot& slot) {
+  if (!slot.is_number()) return;
+  const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
+  slot.text.fill(' ');
+  slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
+  slot.type = 1;
+  slot.set_value(1.0f);
+}
+
+int32_t apply_pending_substring(value_slot& slot) {
+  if (!evaluator.substring_pending) return slot.type;
+  evaluator.substring_pending = false;
+  const int32_t a = std::max(evaluator.substring_a, 1);
+  const int32_t b = std::min(evaluator.substring_b, max_text_result);
+  if (b < a) {
+    slot.text.fill(' ');
+    slot.type = 0;
+    return 0;
+  }
+  // Characters a..b of the text, blanks where the text is shorter than b.
+  const int32_t have = std::max(slot.type, 0);
+  std::array<char, 512> cut;
+  cut.fill(' ');
+  for (int32_t i = a; i <= b; ++i)
+    if (i <= have) cut[static_cast<size_t>(i - a)] = slot.text[static_cast<size_t>(i - 1)];
+  slot.text = cut;
+  slot.type = b - a + 1;
+  return slot.type;
+}
+
+void finish_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
+  slot.set_value(static_cast<float>(slot.type));
+}
+
+void set_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, max_text_result);
+  slot.set_value(static_cast<float>(slot.type));
+}
+
+// ---------------------------------------------------------------- evaluation
+void reset_evaluator() {
+  evaluator = evaluator_state{};
+  dirty_top = value_stack_last;
+  clear_used_slots();
+}
+
+void tolerate_array_bounds() { evaluator.bounds_report = false; }
+
+void get_last_reference(int32_t& variable, int32_t& element) {
+  variable = evaluator.last_reference;
+  element = evaluator.last_element;
+}
+
+void evaluate_upn(int32_t expression, int32_t count) {
+  clear_used_slots();
+  evaluator.sp = 0;
+  evaluator.last_reference = 0;
+  evaluator.element_position = 1;
+  evaluator.last_element = 0;
+  evaluator.substring_pending = false;
+  evaluator.skip_label = 0;
+  evaluator.stored = false;
+  if (expression < 1) return;
+  if (!upn_code.valid_expression(expression)) {
+    report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+    return;
+  }
+  const int32_t first = upn_code.first[static_cast<size_t>(expression)];
+  const int32_t last = upn_code.last[static_cast<size_t>(expression)];
+
+  for (int32_t i = first; i <= last; ++i) {
+    if (evaluator.sp < 0) {
+      report_underflow();
+      return;
+    }
+    if (evaluator.sp > 20) {
+      report_error("Stack overflow", 6110);
+      return;
+    }
+    if (!upn_code.valid_code(i)) {
+      report_error("UPN-CODE-ERROR", 32000);
+      return;
+    }
+    const int32_t code = upn_code.code[static_cast<size_t>(i)];
+    if (evaluator.skip_label != 0) {
+      if (code == upn_jump && upn_code.operand_int(i) == evaluator.skip_label) evaluator.skip_label = 0;
+      continue;
+    }
+    if (code <= 0) {
+      report_error("UPN-CODE-ERROR", 32000);
+      return;
+    }
+    if (evaluator.sp < slots_needed(code)) {
+      report_underflow();
+      return;
+    }
+    // A code writes at most one slot above the current top.
+    dirty_top = std::max(dirty_top, evaluator.sp + 1);
+    switch (code) {
+      case upn_jump: break;
+      case upn_constant: push_constant(upn_code.operand[static_cast<size_t>(i)]); break;
+      case upn_text: push_text_token(upn_code.operand_int(i)); break;
+      case upn_variable: push_variable(upn_code.operand_int(i)); break;
+      case upn_element: load_element(upn_code.operand_int(i)); break;
+      case upn_jump_true:
+        if (evaluator.top().value() != 0.0f) evaluator.skip_label = upn_code.operand_int(i);
+        break;
+      case upn_jump_false:
+        if (evaluator.top().value() == 0.0f) evaluator.skip_label = upn_code.operand_int(i);
+        break;
+      case 8: case 10: case 11: case 12: case 13: arithmetic(code); break;
+      case 9: concatenate(); break;
+      case 14: substring_request(); break;
+      case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 90: case 91: case 92:
+        compare(code);
+        break;
+      case 93: store_reference(); break;
+      case 94: locate_reference(); break;
+      case 95: dereference(); break;
+      default:
+        if (code > 95)
+          indexed_dereference();
+        else
+          run_function(code, upn_code.operand_int(i));
+        break;
+    }
+  }
+  if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
+  if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
+  const value_slot& top = evaluator.top();
+  if (top.type >= 1) {
+    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
+    set_text_token_length(top.type);
+  }
+}
