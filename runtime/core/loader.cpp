@@ -1,27 +1,99 @@
-// The program loader: reads a PXB file into the program image and hands it to the interpreter.
+// The program loader: finds the PXB file, resets the program image, reads the file into it and
+// checks the result before the interpreter may run it.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
 
+#include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
 #include "runtime/core/program_image.h"
+#include "runtime/core/pxb_reader.h"
+#include "runtime/core/text_tokens.h"
 #include "runtime/core/upn_store.h"
 
-program_image_t program_image;
-load_state_t load_state;
-std::array<char, 64> help_page = [] {
-  std::array<char, 64> page{};
-  page.fill(' ');
-  return page;
-}();
+namespace {
 
-code_record empty_code_record() {
-  code_record rec;
-  rec.text.fill(' ');
-  rec.text[0] = '*';
-  return rec;
+std::string_view trimmed(std::string_view text) {
+  const size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
 }
 
-std::string_view variable_name(const variable_record& var) {
-  std::string_view name(var.name.data(), var.name.size());
-  const size_t end = name.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
+template <size_t N>
+void put_padded(std::array<char, N>& field, std::string_view text) {
+  field.fill(' ');
+  std::copy_n(text.begin(), std::min(text.size(), N), field.begin());
+}
+
+// "help\htdocs\" and the executable's base name with its extension replaced by "html".
+void build_help_page() {
+  std::string exe;
+  GET_EXE_NAME(exe);
+  exe = std::string(trimmed(exe.substr(0, std::min<size_t>(exe.size(), 64))));
+  const size_t slash = exe.find_last_of("\\/");
+  if (slash != std::string::npos) exe = exe.substr(slash + 1);
+  const size_t dot = exe.rfind('.');
+  if (dot != std::string::npos) exe = exe.substr(0, dot + 1) + "html";
+  put_padded(help_page, "help\\htdocs\\" + exe);
+  trace_str("my_help = ", std::string_view(help_page.data(), help_page.size()));
+}
+
+// The whole file, or nothing when it cannot be opened for reading.
+std::optional<std::string> read_file(std::string_view name) {
+  std::ifstream in(host_path(name), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return std::move(contents).str();
+}
+
+// The file as named, else in the subdirectory "KYR" beside its directory (or of the current
+// directory when the name has none).
+std::string open_program_file(std::string_view name) {
+  const std::string first(trimmed(name));
+  trace_str("1.open ", first);
+  if (auto contents = read_file(first)) return std::move(*contents);
+
+  std::string second;
+  const size_t slash = first.rfind('\\');
+  if (slash != std::string::npos)
+    second = first.substr(0, slash + 1) + "KYR" + first.substr(slash);
+  else
+    second = "./KYR/" + first;
+  trace_str("2.open ", second);
+  if (auto contents = read_file(second)) return std::move(*contents);
+
+  std::string message = "KYRPROG not found:" + second;
+  message.resize(std::min<size_t>(message.size(), pxb_record_length));
+  report_error(message, 32000);
+  throw program_end{32000};
+}
+
+
+// Steps of every load, for a first load and for a chained program alike.
+void load_from_file(std::string_view name) {
+  set_auto_mode(false);
+  const std::string contents = open_program_file(name);
+  load_program_image(contents);
+  put_padded(load_state.name, name);
+}
+
+}  // namespace
+
+void load_program(std::string_view name) {
+  build_help_page();
+  load_from_file(name);
+  // A first load leaves the interpreter idle; a chained program runs on in the RUN command's run.
+  run_flags.busy = false;
+}
+
+void chain_program(std::string_view name) {
+  // The old program's stores go first, so that nothing of it is reachable from the new one.
+  reset_program_image();
+  video_stack_clear();
+  init_common();
+  load_from_file(name);
 }
