@@ -15,6 +15,3 @@ void eval_COMBO() { not_built("COMBO"); }
 void eval_LSTMGR() { not_built("LSTMGR"); }
 void eval_LSTEL() { not_built("LSTEL"); }
 void eval_SYSVAR() { not_built("SYSVAR"); }
-void eval_SQLINFO() { not_built("SQLINFO"); }
-void eval_SQLVAR() { not_built("SQLVAR"); }
-void eval_IOERROR() { not_built("IOERROR"); }

@@ -110,25 +110,24 @@ void statement_failed(int32_t slot, int32_t status, const std::string& statement
   fatal_error("MySQL Fehler: " + message);
 }
 
-// Stores one fetched column into the program variable of its name.
+// Stores one fetched column into the program variable of its name.  The column type decides
+// for a name that matches no variable (the setter reports it); otherwise the variable's own type
+// decides, so that a numeric variable takes the value of a column that the driver hands over as
+// text (DOUBLE, BIGINT, MEDIUMINT, DECIMAL, COUNT(*)) and an integer column never writes integer
+// bits into a real variable.
 void assign_column(int32_t slot, int32_t column) {
   const int32_t type = sqlc_field_type(slot, column);
   std::string name = sqlc_field_name(slot, column);
   if (name.size() > column_name_capacity) name.resize(column_name_capacity);
   name = std::string(trim_trailing(name));
   const std::string text = sql_get_text_value(slot, column);
-  if (type == sqlc_type_integer) {
-    set_int_variable(name, nearest_int(sql_read_number(text)));
-  } else if (type == sqlc_type_real) {
-    set_real_variable(name, to_real(sql_read_number(text)));
-  } else {
-    // DOUBLE, BIGINT, MEDIUMINT and DECIMAL columns arrive as texts; a numeric variable of
-    // the column's name takes their value as a number rather than being left unchanged.
-    switch (variable_type_by_name(name)) {
-      case 1: set_int_variable(name, nearest_int(sql_read_number(text))); break;
-      case 3: set_real_variable(name, to_real(sql_read_number(text))); break;
-      default: set_string_variable(name, text); break;
-    }
+  int32_t target = variable_type_by_name(name);
+  if (target != 1 && target != 3 && target != 4 && target != 5)
+    target = type == sqlc_type_integer ? 1 : type == sqlc_type_real ? 3 : 4;
+  switch (target) {
+    case 1: set_int_variable(name, nearest_int(sql_read_number(text))); break;
+    case 3: set_real_variable(name, to_real(sql_read_number(text))); break;
+    default: set_string_variable(name, text); break;
   }
 }
 
