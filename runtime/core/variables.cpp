@@ -1,0 +1,301 @@
+// Variable access inside expressions: the operand codes "&" and "%", the reference codes
+// _STO, LOC, REF and AREF, and the call arguments that ARG reads and _STO writes.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/core/evaluator.h"
+#include "runtime/core/interpreter.h"
+#include "runtime/core/program_image.h"
+#include "runtime/core/text_tokens.h"
+
+namespace {
+
+constexpr int32_t dimension_request = -1000;  // element number -999, 0-based
+
+bool valid_variable(int32_t v) { return v >= 1 && v <= variable_table.count && variable_table.valid(v); }
+
+variable_record& variable(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
+
+// The word of element k of an array created at run time, or nullptr outside its block.
+uint32_t* block_word(variable_record& var, int32_t k) {
+  const int64_t offset = (static_cast<int64_t>(k) - var.array.lower_bound) * var.array.stride;
+  if (offset < 0 || offset % 4 != 0) return nullptr;
+  const int64_t index = offset / 4;
+  if (index >= static_cast<int64_t>(var.array.data.size())) return nullptr;
+  return &var.array.data[static_cast<size_t>(index)];
+}
+
+void report_bad_variable(int32_t v) {
+  report_error("Variablen-Nr falsch: " + std::to_string(v), 32000);
+}
+
+// A text variable's element k as a view into STRING_BUFFER.
+std::string_view text_element(const variable_record& var, int32_t k) {
+  const int32_t length = var.start;
+  return STRING_BUFFER.view(var.text_start + length * k, length);
+}
+
+void trace_store_text(std::string_view prefix, std::string_view text) {
+  std::string line = std::string(prefix) + "\"" + std::string(text) + "\"";
+  if (line.size() > 64) line.resize(64);
+  trace_msg(line);
+}
+
+// Reads element k of variable v into `slot`.  `checked` applies the bounds test of "%", REF and
+// AREF.  Returns false when the evaluation must stop (or the access was skipped).
+bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
+  if (!valid_variable(v)) {
+    report_bad_variable(v);
+    return false;
+  }
+  variable_record& var = variable(v);
+  if (checked && (k < 0 || k >= var.dimension)) {
+    evaluator.last_element = k;
+    if (!evaluator.bounds_report) {
+      evaluator.bounds_report = true;
+      return false;
+    }
+    trace_int("array_check: offset      ", evaluator.element_position);
+    trace_int("array_check: array_offset", k);
+    trace_int("array_check: ari         ", v);
+    trace_int("array_check: %dim        ", var.dimension);
+    report_error("LOA Feldgrenze", evaluator.element_position);
+    k = 0;
+  }
+  evaluator.last_reference = v;
+  evaluator.last_element = k;
+  evaluator.element_position = var.start + k;
+  slot.type = -1;
+  switch (var.type) {
+    case var_real:
+    case var_integer:
+    case var_pointer: {
+      uint32_t word = 0;
+      if (var.array.allocated()) {
+        const uint32_t* w = block_word(var, k);
+        if (w == nullptr) {
+          report_error("LOA Feldgrenze", 32000);
+          return false;
+        }
+        word = *w;
+      } else {
+        word = ADRSPACE.word(evaluator.element_position);
+      }
+      if (var.type == var_integer)
+        slot.set_value(static_cast<float>(std::bit_cast<int32_t>(word)));
+      else
+        slot.bits = word;  // reals as they are; pointer words keep their bits
+      return true;
+    }
+    case var_text:
+    case var_date: {
+      const int32_t length = std::max(var.start, 0);
+      const std::string_view text = text_element(var, k);
+      slot.text.fill(' ');
+      std::memcpy(slot.text.data(), text.data(), std::min(text.size(), slot.text.size()));
+      int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));
+      if (evaluator.substring_pending) {
+        // Substring of a variable: a' = max(a,1) at most L; b' = min(b, a'+255) at most L.
+        evaluator.substring_pending = false;
+        const int32_t a = std::min(std::max(evaluator.substring_a, 1), length);
+        const int32_t b = std::min(std::min(evaluator.substring_b, a + 255), length);
+        evaluator.stored_substring_a = evaluator.substring_a;
+        evaluator.stored_substring_b = evaluator.substring_b;
+        std::array<char, 512> cut;
+        cut.fill(' ');
+        if (b >= a && a >= 1) {
+          result = b - a + 1;
+          std::memcpy(cut.data(), text.data() + (a - 1), static_cast<size_t>(result));
+        } else {
+          result = 0;
+        }
+        slot.text = cut;
+      } else {
+        evaluator.stored_substring_a = 0;
+        evaluator.stored_substring_b = 0;
+      }
+      slot.type = result;
+      slot.set_value(static_cast<float>(result));
+      set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
+      return true;
+    }
+    default:
+      report_error("Variablen-Typ", 32000);
+      return false;
+  }
+}
+
+// Stores the value slot into element k of variable v.
+void store_variable(int32_t v, int32_t k, value_slot& value) {
+  if (!valid_variable(v)) {
+    report_bad_variable(v);
+    return;
+  }
+  variable_record& var = variable(v);
+  // An element left out of range by a skipped access is never written.
+  if (k < 0 || k >= std::max(var.dimension, 1)) {
+    report_error("LOA Feldgrenze", 32000);
+    return;
+  }
+  auto numeric_word = [&]() -> uint32_t* {
+    if (var.array.allocated()) return block_word(var, k);
+    const int32_t index = var.start + k;
+    return ADRSPACE.valid(index) ? &ADRSPACE.words[static_cast<size_t>(index)] : nullptr;
+  };
+  switch (var.type) {
+    case var_real:
+    case var_integer:
+    case var_pointer: {
+      uint32_t* word = numeric_word();
+      if (word == nullptr) {
+        report_error("LOA Feldgrenze", 32000);
+        return;
+      }
+      if (var.type == var_real) {
+        *word = value.bits;
+        if (run_flags.single_step_on) trace_real("r=", value.value());
+      } else if (var.type == var_integer) {
+        const int32_t i = trunc_to_int(value.value());
+        *word = std::bit_cast<uint32_t>(i);
+        if (run_flags.single_step_on) trace_int("i=", i);
+      } else {
+        const uint32_t w = static_cast<uint32_t>(nint(value.value())) |
+                           (static_cast<uint32_t>(evaluator.pointer_element) << 16);
+        evaluator.pointer_element = 0;
+        *word = w;
+        if (run_flags.single_step_on) trace_int("p=", std::bit_cast<int32_t>(w));
+      }
+      return;
+    }
+    case var_text:
+    case var_date: {
+      number_to_text(value);
+      const int32_t length = std::max(var.start, 0);
+      const int32_t start = var.text_start + length * k;
+      const std::string_view text = value.text_view();
+      const int32_t a = evaluator.stored_substring_a, b = evaluator.stored_substring_b;
+      if (a == 0 && b == 0) {
+        STRING_BUFFER.write(start, length, text);
+        if (run_flags.single_step_on) trace_store_text(" = ", STRING_BUFFER.view(start, length));
+      } else {
+        const int32_t from = std::min(std::max(a, 1), length);
+        const int32_t to = std::max(std::min(std::max(b, 1), length), from);
+        if (from >= 1) STRING_BUFFER.write(start + from - 1, to - from + 1, text);
+        if (run_flags.single_step_on)
+          trace_store_text("s= ", STRING_BUFFER.view(start + from - 1, to - from + 1));
+      }
+      evaluator.stored_substring_a = 0;
+      evaluator.stored_substring_b = 0;
+      set_percent0_text(std::string_view(value.text.data(), 80));
+      return;
+    }
+    default:
+      report_error("Zuweisung zu nicht R/I", 32000);
+      return;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- call arguments
+float call_argument(int32_t k) {
+  if (k < 1 || k > 10 || call_state.depth < 1 || call_state.depth > max_call_depth) return 0.0f;
+  return call_state.arg_frame[static_cast<size_t>(call_state.depth)][static_cast<size_t>(k - 1)];
+}
+
+void set_call_argument(int32_t k, float value) {
+  if (k < 1 || k > 10 || call_state.depth < 1 || call_state.depth > max_call_depth) return;
+  call_state.arg_frame[static_cast<size_t>(call_state.depth)][static_cast<size_t>(k - 1)] = value;
+}
+
+// ---------------------------------------------------------------- codes 4, 5 and 93-96
+void push_variable(int32_t v) {
+  value_slot& slot = evaluator.slot(++evaluator.sp);
+  access(v, 0, false, slot);
+}
+
+void load_element(int32_t v) {
+  value_slot& top = evaluator.top();
+  const int32_t k = nint(top.value()) - 1;
+  if (k == dimension_request) {
+    if (!valid_variable(v)) {
+      report_bad_variable(v);
+      return;
+    }
+    top.set_number(static_cast<float>(variable(v).dimension));
+    return;
+  }
+  access(v, k, true, top);
+}
+
+void store_reference() {
+  value_slot& value = evaluator.slot(evaluator.sp - 1);
+  const int32_t target = evaluator.last_reference;
+  if (target < 0) {
+    const int32_t k = -target;
+    if (k < 1 || k > 10) {
+      report_error("ARG-Index falsch", 32000);
+      return;
+    }
+    // Outside a call there is no argument frame to write into.
+    if (call_state.depth < 1) {
+      report_error("ARG ohne CALL-Ebene", 32000);
+      return;
+    }
+    set_call_argument(k, value.value());
+    if (run_flags.single_step_on) trace_real("=", value.value());
+  } else if (target == 0) {
+    report_error("ARI ist 0!", 32000);
+    return;
+  } else {
+    store_variable(target, evaluator.last_element, value);
+  }
+  evaluator.element_position = 1;
+  evaluator.top().clear();
+  value.clear();
+  evaluator.sp -= 2;
+  evaluator.stored = true;
+}
+
+void locate_reference() {
+  if (evaluator.last_reference <= 0) {
+    report_error("ARI < 1!", 32000);
+    return;
+  }
+  evaluator.top().set_number(static_cast<float>(evaluator.last_reference));
+  evaluator.pointer_element = evaluator.last_element;
+  evaluator.last_reference = 0;
+}
+
+namespace {
+bool is_pointer_reference() {
+  const int32_t v = evaluator.last_reference;
+  return valid_variable(v) && variable(v).type == var_pointer;
+}
+}  // namespace
+
+void dereference() {
+  if (!is_pointer_reference()) {
+    report_error("REF(noptr)", 32000);
+    return;
+  }
+  value_slot& top = evaluator.top();
+  const uint32_t word = top.bits;
+  access(static_cast<int32_t>(word & 0xFFFFu), static_cast<int32_t>(word >> 16), true, top);
+}
+
+void indexed_dereference() {
+  if (!is_pointer_reference()) {
+    report_error("AREF(noptr,idx)", 32000);
+    return;
+  }
+  const uint32_t word = evaluator.top().bits;
+  const int32_t v = static_cast<int32_t>(word & 0xFFFFu);
+  const int64_t k = static_cast<int64_t>(nint(evaluator.slot(evaluator.sp - 1).value())) - 1 +
+                    static_cast<int64_t>(word >> 16);
+  evaluator.top().clear();
+  --evaluator.sp;
+  access(v, static_cast<int32_t>(std::clamp<int64_t>(k, INT32_MIN, INT32_MAX)), true, evaluator.top());
+}
