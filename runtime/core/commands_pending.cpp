@@ -11,13 +11,7 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_CALL(code_record& rec) { not_built(rec); }
 void cmd_EVENT(code_record& rec) { not_built(rec); }
-void cmd_RETURN(code_record& rec) { not_built(rec); }
-void cmd_EXPR(code_record& rec) { not_built(rec); }
-void cmd_JMP(code_record& rec) { not_built(rec); }
-void cmd_JZ(code_record& rec) { not_built(rec); }
-void cmd_JNZ(code_record& rec) { not_built(rec); }
 void cmd_MESS(code_record& rec) { not_built(rec); }
 void cmd_RUN(code_record& rec) { not_built(rec); }
 void cmd_SELECT(code_record& rec) { not_built(rec); }
@@ -25,7 +19,6 @@ void cmd_COMBO(code_record& rec) { not_built(rec); }
 void cmd_QUERY(code_record& rec) { not_built(rec); }
 void cmd_SUBMEN(code_record& rec) { not_built(rec); }
 void cmd_HOTKEY(code_record& rec) { not_built(rec); }
-void cmd_QUIT(code_record& rec) { not_built(rec); }
 void cmd_SOUND(code_record& rec) { not_built(rec); }
 void cmd_COLOR(code_record& rec) { not_built(rec); }
 void cmd_ORIGIN(code_record& rec) { not_built(rec); }
@@ -46,8 +39,6 @@ void cmd_DRAW(code_record& rec) { not_built(rec); }
 void cmd_PLOT(code_record& rec) { not_built(rec); }
 void cmd_BUTTON(code_record& rec) { not_built(rec); }
 void cmd_MENU(code_record& rec) { not_built(rec); }
-void cmd_ASSIGN(code_record& rec) { not_built(rec); }
-void cmd_GOTO(code_record& rec) { not_built(rec); }
 void cmd_BTNMGR(code_record& rec) { not_built(rec); }
 void cmd_FORMAT(code_record& rec) { not_built(rec); }
 void cmd_OUTPUT(code_record& rec) { not_built(rec); }
