@@ -24,7 +24,6 @@ void cmd_COLOR(code_record& rec) { not_built(rec); }
 void cmd_ORIGIN(code_record& rec) { not_built(rec); }
 void cmd_SHOW(code_record& rec) { not_built(rec); }
 void cmd_HELP(code_record& rec) { not_built(rec); }
-void cmd_FILE(code_record& rec) { not_built(rec); }
 void cmd_TEXT(code_record& rec) { not_built(rec); }
 void cmd_TEXTB(code_record& rec) { not_built(rec); }
 void cmd_MOUSE(code_record& rec) { not_built(rec); }

@@ -1,0 +1,19 @@
+// The FILE command's numbered slots 1..9: each holds a file unit (or, for window slots, a window
+// handle; 0 = free) and the record length it was opened with (0 = sequential).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+struct file_slot_t {
+  int32_t unit = 0;
+  int32_t record_length = 0;
+};
+
+struct file_command_state_t {
+  std::array<file_slot_t, 10> slots{};  // 1..9 (index 0 unused)
+};
+extern file_command_state_t file_command_state;
+
+// Closes the units of every slot and frees the slots; for tests and program ends.
+void file_command_reset();
