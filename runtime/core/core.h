@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "quillon/api/quillon.h"
+
 // ---------------------------------------------------------------- program end
 // Thrown by the routines that end the program (report_error and friends) and caught at the
 // entry of the run that started the interpreter; it never crosses a Qt callback.
@@ -33,6 +35,9 @@ void report_error(std::string_view message, int32_t code);
 void fatal_error(std::string_view text);
 void warning_log(std::string_view text);
 void set_no_box_flag(bool flag);
+// The 20-character header of an error: "KYR-ERROR " and the code in 5 columns ("*****" when
+// it does not fit); the caption of the box and the head of the log line.
+std::string error_header(int32_t code);
 // Clears the error reporter's state (the ended flag); for tests.
 void errors_reset();
 
@@ -61,8 +66,6 @@ void dump_log_restart(bool on);
 std::string command_buffer_from_args(int argc, const char* const* argv);
 // The runtime's main routine; returns when the message loop ends.
 void qn_main(std::string_view command_buffer);
-// Provided by the program loader: loads the named PXB file (ends the program on errors).
-void load_program(std::string_view name);
 
 // What the lead characters of the command line asked for, and the name that follows them.
 struct command_line_t {
@@ -83,11 +86,13 @@ void window_notify(int32_t window, int32_t code);
 int32_t window_scroll_default(int32_t window, int32_t code, int32_t pos);
 void show_loading();
 int32_t main_window();  // the main window handle, 0 before it is created
+void main_window_reset();  // forgets the main window; for tests
 
 // The runtime's command dispatcher and mouse handler, registered with the library.
 int32_t qn_control(int32_t command, int32_t param);
-void mouse_event(int32_t& event, int32_t& x, int32_t& y, int32_t& drag_x, int32_t& drag_y,
-                 int32_t& window, int32_t& keystate);
+// mouse_event has the library's mouse-callback form, so any window can route its mouse to it.
+void mouse_event(int32_t& event, qn_point& point, qn_rect& drag, int32_t& window,
+                 qn_point& second, int32_t& keystate);
 struct mouse_state_t {
   int32_t x = 0, y = 0;
   int32_t buttons = 0;  // bit 0x1 left, bit 0x2 right

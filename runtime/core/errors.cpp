@@ -1,0 +1,105 @@
+// The error reporter and the error log "PXBERROR.LOG": one dated line per event, the box, and
+// the decision whether the program goes on.
+#include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+struct error_state_t {
+  bool ended = false;  // the program has been ended; nothing of it runs any more
+};
+error_state_t error_state;
+
+constexpr int32_t silent_end_code = 64000;
+
+std::string_view trim_right(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
+// "yyyymmdd" of the local date.
+std::string date_stamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return text;
+}
+
+// Appends one line to the error log.  The log is opened for this line only; when it cannot be
+// opened or written the line is lost and the caller goes on to its box and decision.
+void append_log_line(const std::string& line) {
+  int32_t unit = get_free_unit();
+  if (unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
+  unit_write_line(unit, line);
+  unit_close(unit);
+}
+
+// Ends the program: the close runs without the question, the main window gets the exit
+// command synchronously, and the run unwinds to the entry that started it.
+[[noreturn]] void end_program(int32_t code) {
+  if (!error_state.ended) {
+    error_state.ended = true;
+    query_close(-9999);
+    if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
+  }
+  throw program_end{code};
+}
+}  // namespace
+
+std::string error_header(int32_t code) {
+  // "KYR-ERROR " and the code right-aligned in 5 columns, or five asterisks when it does not
+  // fit; blank-padded to 20 characters.
+  std::string header = "KYR-ERROR ";
+  char digits[16];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, code);
+  std::string_view number(digits, static_cast<size_t>(end - digits));
+  if (number.size() > 5) header += "*****";
+  else header += std::string(5 - number.size(), ' ') + std::string(number);
+  header.resize(20, ' ');
+  return header;
+}
+
+bool program_has_ended() { return error_state.ended; }
+
+void report_error(std::string_view message, int32_t code) {
+  if (error_state.ended || code == silent_end_code) end_program(code);
+  const std::string header = error_header(code);
+  const std::string_view caption = trim_right(header);
+  const std::string_view text = trim_right(message);
+  append_log_line(date_stamp() + "-" + std::string(caption) + ":" + std::string(text));
+  if (run_flags.no_box) end_program(code);
+  if (code >= 32000) {
+    MESSAGE_BOX(text, {.caption = caption, .style = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL});
+    end_program(code);
+  }
+  int32_t answer =
+      MESSAGE_BOX(text, {.caption = caption, .style = MB_OKCANCEL | MB_ICONHAND | MB_SYSTEMMODAL});
+  if ((answer == IDOK || answer == IDYES) && (code <= 0 || run_flags.debug_allowed)) return;
+  end_program(code);
+}
+
+void fatal_error(std::string_view text) {
+  text = trim_right(text);
+  append_log_line(date_stamp() + "-ABBRUCH:" + std::string(text));
+  if (run_flags.auto_mode) {
+    trace_msg("*AUTO OK*" + std::string(text));
+    report_error(text, 32000);
+    end_program(32000);  // automatic mode set the no-box flag; this is only a safety net
+  }
+  MESSAGE_BOX(text, {.style = MB_ICONHAND});
+  query_close(-9999);
+  if (int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
+}
+
+void warning_log(std::string_view text) {
+  append_log_line(date_stamp() + "-WARNUNG:" + std::string(trim_right(text)));
+}
+
+void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
+
+void errors_reset() { error_state = {}; }

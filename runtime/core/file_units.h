@@ -1,0 +1,61 @@
+// File units: numbered connections to files with Fortran-style OPEN semantics, used by the
+// FILE command, the logs, the trace file and the loaders of the runtime's text files.
+//
+// Every routine returns a status instead of aborting: 0 success, unit_eof (-1) at the end of
+// a file, a positive code on failure (the system's errno, or one of the unit_err_* codes).
+// Names go through host_path (so "\" separators and any case work).  Lines are written with
+// LF; a line read ends at LF, and a CR before the LF is dropped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr int32_t unit_eof = -1;
+inline constexpr int32_t unit_err_not_open = 1001;     // the unit is not connected
+inline constexpr int32_t unit_err_bad_keyword = 1002;  // STATUS/ACCESS/FORM/ACTION unknown
+inline constexpr int32_t unit_err_bad_recl = 1003;     // DIRECT without a record length
+inline constexpr int32_t unit_err_no_read = 1004;      // ACTION "WRITE" unit read
+inline constexpr int32_t unit_err_no_write = 1005;     // ACTION "READ" unit written
+inline constexpr int32_t unit_err_wrong_access = 1006; // line routine on a DIRECT unit or the reverse
+inline constexpr int32_t unit_err_bad_record = 1007;   // record number below 1 or not in the file
+inline constexpr int32_t unit_err_exists = 1008;       // STATUS "NEW" and the file exists
+inline constexpr int32_t unit_err_no_file = 1009;      // STATUS "OLD" and the file is missing
+inline constexpr int32_t unit_err_bad_unit = 1010;     // unit number below 0
+
+// OPEN specifiers; keywords are matched ignoring case and trailing blanks.
+struct unit_open_opts {
+  std::string_view status = "UNKNOWN";    // OLD, NEW, UNKNOWN, REPLACE, SCRATCH
+  std::string_view access = "SEQUENTIAL"; // SEQUENTIAL, APPEND (positioned at the end), DIRECT
+  std::string_view form = "FORMATTED";    // FORMATTED, UNFORMATTED
+  std::string_view action = "READWRITE";  // READ, WRITE, READWRITE
+  int32_t recl = 0;                       // record length in bytes; needed for DIRECT
+};
+
+// Connects the unit to the file (a unit already connected is closed first).  SCRATCH ignores
+// the name and makes a temporary file that disappears on close.
+int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& opts = {});
+// Closes the unit; "DELETE" removes the file.  Closing a unit that is not open is no error.
+int32_t unit_close(int32_t unit, std::string_view status = "KEEP");
+bool unit_is_open(int32_t unit);
+
+// Sequential units.  read_line gives the next record without its line end; after the last
+// record it returns unit_eof.  A write on a unit that is not in APPEND access makes the
+// record the last of the file (what followed the position is cut off), as sequential files do.
+int32_t unit_read_line(int32_t unit, std::string& line);
+int32_t unit_write_line(int32_t unit, std::string_view line);
+int32_t unit_rewind(int32_t unit);
+
+// Direct-access units: records of RECL bytes numbered from 1.  A shorter record is written
+// padded (blanks for FORMATTED, zero bytes for UNFORMATTED), a longer one cut; writing past
+// the end extends the file (records in between read as zero bytes).  Reading a record that is not in
+// the file gives unit_err_bad_record.
+int32_t unit_read_record(int32_t unit, int32_t record, std::string& data);
+int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data);
+
+// Unit allocation: the next unit of 200..499 that is not open, round robin from the one
+// handed out last.  With all 300 open it reports "no unit free" (32000), which ends the program.
+int32_t get_free_unit();
+
+// Closes every unit and restarts the allocator at 200; for tests.
+void file_units_reset();
