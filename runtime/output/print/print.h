@@ -18,6 +18,14 @@ std::string write_f_field(float value, int32_t width, int32_t decimals);
 std::string write_e_field(float value, int32_t width, int32_t decimals);
 std::string write_z_field(uint32_t bits, int32_t width);
 
+// ---------------------------------------------------------------- fixed-width number input
+// Reads a real from a fixed field: blanks are ignored (an all-blank field is 0), an optional
+// sign, digits with an optional point, an optional exponent ("E", "D" or a bare sign). Without
+// a point the last `implied_decimals` digits are decimals. False when the field cannot be read.
+bool read_real_field(std::string_view field, int32_t implied_decimals, float& out);
+// Reads a whole number from a fixed field (blanks ignored, all-blank is 0, optional sign).
+bool read_int_field(std::string_view field, int32_t& out);
+
 // ---------------------------------------------------------------- number-to-text formatters
 // `num_to_text`: the value with `decimals` decimals (negative: automatic, fewer for larger
 // values, at most 6) into the first `width` characters of `text` (the text is extended with
