@@ -98,7 +98,8 @@ void mark_text(int32_t x, int32_t y, qn_point extent, float rotation, float angl
   } else if (angle > 90.0f && angle < 180.5f) {
     screen_rect(0, clamp32(X - w), clamp32(Y - w - h), clamp32(X + h), y);
   } else if (angle > 180.0f && angle < 270.5f) {
-    screen_rect(0, clamp32(X - w - h), clamp32(Y - h), x, clamp32(Y - h + w));
+    // Turned toward 270 degrees the text runs down from y by up to its width.
+    screen_rect(0, clamp32(X - w - h), clamp32(Y - h), x, clamp32(Y + w));
   } else {
     // Any other turn: the square that holds the text whatever its direction.
     const int64_t r = w + h;
