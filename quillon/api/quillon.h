@@ -48,10 +48,16 @@ int32_t qn_option_word();
 // the "Error diagnosed by Quillon" Yes/No box; No ends the program with code 4).
 void qn_error(std::string_view message, int32_t code, int* status);
 // Called when the library ends the program (box answered No, main window gone on error).
+// Without a hook the process exits with the code.
 void qn_set_exit_hook(std::function<void(int code)> hook);
+// Failed allocation: status 8, or "Insufficient Memory; Application terminating" and the end.
+void qn_out_of_memory(int* status);
+// Clears every table and flag of the library (windows, objects, timers, hooks); for tests.
+void qn_reset();
 
 // ---------------------------------------------------------------- start-up and loop
 void quillon_init();                 // lock file keyed by the executable; already-running flag
+std::string qn_instance_lock_path();  // the lock file quillon_init takes for this executable
 bool quillon_already_running();      // quillon_platform_flags: another instance was found
 int32_t quillon_loop();              // main message loop; returns the quit code
 int32_t process_pending_messages();  // 1, or 0 once the application is quitting
@@ -64,6 +70,8 @@ void qn_set_control(std::function<void(int32_t command, int32_t param)> qn_contr
 void POST_COMMAND(int32_t command, std::optional<int32_t> window = {});
 void SEND_COMMAND(int32_t command, std::optional<int32_t> window = {});
 bool QUILLON_KNOWS_COMMAND(int32_t command);
+// The window that the event now being dispatched to qn_control came to (0 outside a dispatch).
+int32_t qn_event_window();
 
 // ---------------------------------------------------------------- windows
 using qn_paint_cb = std::function<void(int32_t window, ups& u)>;
@@ -228,6 +236,9 @@ struct message_box_opts {
   int* status = nullptr;
 };
 int32_t MESSAGE_BOX(std::string_view text, const message_box_opts& o = {});
+// When set, boxes are not shown: the answerer sees each box and returns the button id.
+void qn_set_box_answerer(
+    std::function<int32_t(std::string_view text, std::string_view caption, int32_t style)> answerer);
 uint32_t RGB(int32_t red, int32_t green, int32_t blue, std::optional<bool> exact = {},
              std::optional<int32_t> palette_index = {});
 int32_t LOAD_ICON(std::string_view name, int* status = nullptr);

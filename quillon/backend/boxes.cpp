@@ -1,0 +1,75 @@
+// Message boxes: QMessageBox, or the answerer that tests install in its place.
+#include "quillon/backend/backend.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QWidget>
+
+namespace {
+
+struct box_state {
+  std::function<int32_t(std::string_view, std::string_view, int32_t)> answerer;
+};
+box_state& st() {
+  static box_state s;
+  return s;
+}
+
+std::string trimmed(std::string_view text) {
+  size_t n = text.size();
+  while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0')) --n;
+  return std::string(text.substr(0, n));
+}
+
+}  // namespace
+
+namespace qnb {
+
+int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window) {
+  if (st().answerer) return st().answerer(text, caption, style);
+  ensure_app();
+  QMessageBox box(window_widget(window ? window : qn_main_window()));
+  box.setWindowTitle(from_1252(caption));
+  box.setText(from_1252(text));
+  switch (style & 0xF0) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    default: break;
+  }
+  QMessageBox::StandardButtons buttons;
+  switch (style & 0xF) {
+    case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+    default: buttons = QMessageBox::Ok; break;
+  }
+  box.setStandardButtons(buttons);
+  box.exec();
+  switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Ok: return IDOK;
+    case QMessageBox::Yes: return IDYES;
+    case QMessageBox::No: return IDNO;
+    case QMessageBox::Cancel: return IDCANCEL;
+    default:
+      // Closed without a button: Cancel where there is one, else the only way out.
+      if (buttons & QMessageBox::Cancel) return IDCANCEL;
+      return (buttons & QMessageBox::No) ? IDNO : IDOK;
+  }
+}
+
+void boxes_reset() { st().answerer = nullptr; }
+
+}  // namespace qnb
+
+int32_t MESSAGE_BOX(std::string_view text, const message_box_opts& o) {
+  qnb::clear_status(o.status);
+  return qnb::show_box(trimmed(text), trimmed(o.caption.value_or("")), o.style.value_or(MB_OK),
+                       o.window.value_or(0));
+}
+
+void qn_set_box_answerer(
+    std::function<int32_t(std::string_view text, std::string_view caption, int32_t style)> answerer) {
+  st().answerer = std::move(answerer);
+}

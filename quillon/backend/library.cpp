@@ -1,0 +1,105 @@
+// The library's start: the application object, the handle counter, the error convention and
+// the reset for tests.
+#include "quillon/backend/backend.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct library_state {
+  std::unique_ptr<QApplication> app;  // created on first use, kept for the process
+  int32_t next_handle = 0x100;
+  int32_t option_word = 1;
+  std::function<void(int)> exit_hook;
+};
+library_state& lib() {
+  static library_state s;
+  return s;
+}
+
+int app_argc = 1;
+char app_name[] = "winkyr";
+char* app_argv[] = {app_name, nullptr};
+
+void end_program(int code) {
+  qnb::destroy_main_window_now();
+  if (lib().exit_hook)
+    lib().exit_hook(code);
+  else
+    std::exit(code);
+}
+
+}  // namespace
+
+namespace qnb {
+
+void ensure_app() {
+  if (QApplication::instance()) return;
+  lib().app = std::make_unique<QApplication>(app_argc, app_argv);
+  // The library ends its loop itself when the main window is destroyed.
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+int32_t new_handle() { return lib().next_handle++; }
+
+void report_bad_ups(std::string_view routine, int* status) {
+  qn_error("Invalid argument 'ups' passed to: " + std::string(routine), QN_FAIL, status);
+}
+
+}  // namespace qnb
+
+void qn_set_option_word(int32_t word) { lib().option_word = word; }
+int32_t qn_option_word() { return lib().option_word; }
+void qn_set_exit_hook(std::function<void(int code)> hook) { lib().exit_hook = std::move(hook); }
+
+void qn_error(std::string_view message, int32_t code, int* status) {
+  if (status) {
+    *status = code;
+    return;
+  }
+  const int32_t word = lib().option_word;
+  const std::string text(message);
+  if (word & 0x4000) {
+    if (FILE* f = std::fopen("qn_self.tmp", "a")) {
+      std::fprintf(f, "Error diagnosed by Quillon: %s# %#8x\n", text.c_str(), unsigned(code));
+      std::fclose(f);
+    }
+    return;
+  }
+  if (word == 0) return;
+  char tail[32];
+  std::snprintf(tail, sizeof tail, "#%08X", unsigned(code));
+  const std::string box = text + tail + "... Continue?";
+  if (qnb::show_box(box, "Error diagnosed by Quillon", MB_YESNO | MB_ICONHAND, 0) == IDNO)
+    end_program(4);
+}
+
+void qn_out_of_memory(int* status) {
+  if (status) {
+    *status = 8;
+    return;
+  }
+  if (lib().option_word & 0x4000) {
+    qn_error("Insufficient Memory; Application terminating", 8, nullptr);
+  } else {
+    qnb::show_box("Insufficient Memory; Application terminating", "Error diagnosed by Quillon",
+                  MB_OK | MB_ICONHAND, 0);
+  }
+  end_program(8);
+}
+
+void qn_reset() {
+  qnb::timers_reset();
+  qnb::drawing_reset();
+  qnb::windows_reset();
+  qnb::objects_reset();
+  qnb::keys_reset();
+  qnb::loop_reset();
+  qnb::boxes_reset();
+  lib().option_word = 1;
+  lib().exit_hook = nullptr;
+}
