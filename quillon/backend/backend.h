@@ -52,6 +52,7 @@ void windows_reset();
 // ---------------------------------------------------------------- commands, keys, loop
 void dispatch_control(int32_t command, int32_t param, int32_t window);
 void note_posted_event(int delta);  // keeps process_pending_messages cheap
+void note_paint_pending();          // a repaint waits: the next pump must not be skipped
 int32_t qt_key_to_vk(int qt_key, Qt::KeyboardModifiers modifiers);
 void note_key(int32_t vk, bool down);
 void keys_reset();

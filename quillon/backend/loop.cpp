@@ -24,6 +24,7 @@ struct loop_state {
   std::function<void(int32_t, int32_t)> control;
   int32_t event_window = 0;
   int posted = 0;  // command events queued and not yet delivered
+  bool paint_pending = false;
   clock_type::time_point last_pump{};
   bool quitting = false;
   int32_t quit_code = 0;
@@ -51,6 +52,7 @@ void dispatch_control(int32_t command, int32_t param, int32_t window) {
 }
 
 void note_posted_event(int delta) { st().posted += delta; }
+void note_paint_pending() { st().paint_pending = true; }
 
 void loop_reset() {
   st().control = nullptr;
@@ -109,11 +111,12 @@ int32_t quillon_loop() {
 int32_t process_pending_messages() {
   if (st().quitting) return 0;
   if (!QCoreApplication::instance()) return 1;
-  if (st().posted <= 0) {
+  if (st().posted <= 0 && !st().paint_pending) {
     const auto now = clock_type::now();
     if (now - st().last_pump < pump_interval) return 1;
     st().last_pump = now;
   }
+  st().paint_pending = false;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   return st().quitting ? 0 : 1;
 }

@@ -307,7 +307,10 @@ QWidget* window_widget(int32_t window) {
 }
 
 void window_image_changed(int32_t window) {
-  if (window_record* r = find_record(window)) r->widget->update();
+  if (window_record* r = find_record(window)) {
+    r->widget->update();
+    if (r->widget->isVisible()) note_paint_pending();
+  }
 }
 
 bool window_has_direct_draw(int32_t window) {
@@ -492,6 +495,7 @@ void qn_invalidate(int32_t window, const qn_rect* rect) {
   window_record* r = find_record(window);
   if (!r) return;
   r->needs_paint = true;
+  if (r->widget->isVisible()) qnb::note_paint_pending();
   if (rect)
     r->widget->update(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)));
   else
