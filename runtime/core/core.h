@@ -195,8 +195,9 @@ void split_argument(std::string& text);
 // Loads the named PXB program (name blank-padded or trimmed) into the program image; ends the
 // program through report_error when the file is missing or broken.
 void load_program(std::string_view name);
-// Replaces the running program by another PXB file (RUN with option 1): frees and zeroes every
-// store of the old program, runs init_common and loads the new file.
+// Replaces the running program by another PXB file (RUN with option 1, after the command has
+// cleared the video stack and run init_common): frees and zeroes every store of the old
+// program and loads the new file.  The interpreter then restarts at code record 1.
 void chain_program(std::string_view name);
 
 // ---------------------------------------------------------------- screen services the loader uses

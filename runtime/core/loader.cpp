@@ -1,15 +1,10 @@
 // The program loader: finds the PXB file, resets the program image, reads the file into it and
 // checks the result before the interpreter may run it.
 #include <algorithm>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <sstream>
 #include <string>
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/pxb_reader.h"
 #include "runtime/core/text_tokens.h"
@@ -41,42 +36,10 @@ void build_help_page() {
   trace_str("my_help = ", std::string_view(help_page.data(), help_page.size()));
 }
 
-// The whole file, or nothing when it cannot be opened for reading.
-std::optional<std::string> read_file(std::string_view name) {
-  std::ifstream in(host_path(name), std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  return std::move(contents).str();
-}
-
-// The file as named, else in the subdirectory "KYR" beside its directory (or of the current
-// directory when the name has none).
-std::string open_program_file(std::string_view name) {
-  const std::string first(trimmed(name));
-  trace_str("1.open ", first);
-  if (auto contents = read_file(first)) return std::move(*contents);
-
-  std::string second;
-  const size_t slash = first.rfind('\\');
-  if (slash != std::string::npos)
-    second = first.substr(0, slash + 1) + "KYR" + first.substr(slash);
-  else
-    second = "./KYR/" + first;
-  trace_str("2.open ", second);
-  if (auto contents = read_file(second)) return std::move(*contents);
-
-  std::string message = "KYRPROG not found:" + second;
-  message.resize(std::min<size_t>(message.size(), pxb_record_length));
-  report_error(message, 32000);
-  throw program_end{32000};
-}
-
-
 // Steps of every load, for a first load and for a chained program alike.
 void load_from_file(std::string_view name) {
   set_auto_mode(false);
-  const std::string contents = open_program_file(name);
+  const std::string contents = read_program_file(name);
   load_program_image(contents);
   put_padded(load_state.name, name);
 }
@@ -91,9 +54,8 @@ void load_program(std::string_view name) {
 }
 
 void chain_program(std::string_view name) {
-  // The old program's stores go first, so that nothing of it is reachable from the new one.
+  // The RUN command has cleared the video stack and run init_common.  The old program's stores
+  // go first, so that nothing of it is reachable from the new one.
   reset_program_image();
-  video_stack_clear();
-  init_common();
   load_from_file(name);
 }

@@ -7,8 +7,11 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 
 #include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/text_tokens.h"
 #include "runtime/core/upn_store.h"
@@ -143,10 +146,11 @@ void init_record(std::string_view record) {
     // A fixed field of four columns: a fifth digit would be cut off silently and declare a
     // tenth of the program, so it is refused.
     if (rest.size() > 4 && rest[4] >= '0' && rest[4] <= '9') load_error("max CODES 9999");
-    const int32_t count = fixed_int_or_fail(rest, 0, 4);
-    if (rest.substr(0, 4).find_first_not_of(' ') == std::string_view::npos) read_error(record);
-    program_image.codes.assign(static_cast<size_t>(std::max(count, 1)) + 1, empty_code_record());
-    program_image.code_count = count;
+    const std::string field = column_field(rest, 0, 4);
+    const auto count = read_fixed_int(field);
+    if (!count || field.find_first_not_of(' ') == std::string::npos) read_error(record);
+    program_image.codes.assign(static_cast<size_t>(std::max(*count, 1)) + 1, empty_code_record());
+    program_image.code_count = *count;
     load_state.last_code = 0;
     return;
   }
@@ -407,6 +411,41 @@ void read_pxb(std::string_view contents) {
     data_record(section, record);
   }
   if (first) load_error("no [PROC] pxb-Code");
+}
+
+namespace {
+
+// The whole file, or nothing when it cannot be opened for reading.
+std::optional<std::string> read_file(std::string_view name) {
+  std::ifstream in(host_path(name), std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return std::move(contents).str();
+}
+
+}  // namespace
+
+// The file as named, else in the subdirectory "KYR" beside its directory (or of the current
+// directory when the name has none).
+std::string read_program_file(std::string_view name) {
+  const std::string first(trimmed(name));
+  trace_str("1.open ", first);
+  if (auto contents = read_file(first)) return std::move(*contents);
+
+  std::string second;
+  const size_t slash = first.rfind('\\');
+  if (slash != std::string::npos)
+    second = first.substr(0, slash + 1) + "KYR" + first.substr(slash);
+  else
+    second = "./KYR/" + first;
+  trace_str("2.open ", second);
+  if (auto contents = read_file(second)) return std::move(*contents);
+
+  std::string message = "KYRPROG not found:" + second;
+  message.resize(std::min<size_t>(message.size(), pxb_record_length));
+  report_error(message, 32000);
+  throw program_end{32000};
 }
 
 void load_program_image(std::string_view contents) {

@@ -34,3 +34,8 @@ void read_pxb(std::string_view contents);
 // Resets the program image and loads a PXB file's contents into it (load_program does this
 // after finding the file).  Errors go to report_error and end the load.
 void load_program_image(std::string_view contents);
+
+// The contents of the program file: the name as given, else the same name in the subdirectory
+// "KYR" (beside its directory, or of the current directory).  Neither found: "KYRPROG not
+// found:" with the second name, code 32000.
+std::string read_program_file(std::string_view name);

@@ -101,13 +101,9 @@ marker_t parse_marker(std::string_view t, size_t i) {
   return m;
 }
 
-// The formatted output text of one element of a variable (256 characters).
+// The formatted output text of one element of a variable (256 characters); the formatter
+// itself refuses variables and elements that do not exist.
 std::string formatted_element(int32_t variable, int32_t element) {
-  // A marker naming no variable, or an element outside the variable, would make the formatter
-  // read outside its stores; the compiler never writes such markers, so it is a broken file.
-  if (!variable_table.valid(variable)) fail("ADR:CODE-ERROR in text");
-  const variable_record& var = variable_table.records[static_cast<size_t>(variable)];
-  if (element < 1 || element > var.dimension) fail("INDEX(?)");
   format_var_element(variable, element);
   std::string text(work_length, ' ');
   get_input_text(text.data(), work_length);
