@@ -100,8 +100,8 @@ void open_slot(code_record& rec, file_slot_t& slot) {
     return;
   }
   if (slot.unit > 0) {
-    report_error("FILE OPEN", 0);
     io_status = 32000;
+    report_error("FILE OPEN", 0);
     return;
   }
   const int32_t unit = get_free_unit();
