@@ -131,11 +131,16 @@ void assign_column(int32_t slot, int32_t column) {
   }
 }
 
+// The dialect is the first letter of the glue's identity text.
+char glue_dialect() {
+  const std::string identity = sqlc_version();
+  return identity.empty() ? ' ' : identity[0];
+}
+
 }  // namespace
 
 int32_t sql_connect(std::string_view text) {
-  const std::string identity = sqlc_version();
-  layer.dialect = identity.empty() ? ' ' : identity[0];
+  layer.dialect = glue_dialect();
   if (!layer.initialised) {
     layer.initialised = true;
     layer.last_status.fill(0);
@@ -209,6 +214,7 @@ int32_t sql_disconnect() {
 
 int32_t sql_exec(int32_t slot, std::string_view text) {
   if (!slot_valid(slot)) return sqlc_status_no_connection;
+  if (layer.dialect == ' ') layer.dialect = glue_dialect();  // a statement before any connect
   text = trim_trailing(text);
 
   // Pieces are joined by one blank.  A statement that does not fit the collection buffer is

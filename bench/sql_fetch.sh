@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Fetching rows into program variables through the SQL command, against the command-line
+# client reading the same rows from the same server in the same run.
+#
+#   bench/sql_fetch.sh [ROWS]        (default 100000 rows of INT, VARCHAR(40), DOUBLE)
+#
+# Uses the server named by the WINKYR_TEST_DB_* variables, or starts a private one.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+rows="${1:-100000}"
+build="${WINKYR_BUILD_DIR:-$root/build-bench}"
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
+cmake --build "$build" --target bench_sql_fetch >/dev/null
+
+started=""
+if [ -z "${WINKYR_TEST_DB_PORT:-}" ]; then
+  "$root/scripts/mariadb-test-server" start "$build/mariadb" >/dev/null
+  started=1
+  # shellcheck disable=SC1091
+  source "$build/mariadb/env"
+fi
+
+table="bench_fetch_$$"
+client=(mariadb --no-defaults -h127.0.0.1 -P"$WINKYR_TEST_DB_PORT" -u"$WINKYR_TEST_DB_USER"
+  -p"$WINKYR_TEST_DB_PASSWORD" "$WINKYR_TEST_DB_NAME")
+
+cleanup() {
+  "${client[@]}" -e "DROP TABLE IF EXISTS $table" 2>/dev/null || true
+  [ -z "$started" ] || "$root/scripts/mariadb-test-server" stop "$build/mariadb"
+}
+trap cleanup EXIT
+
+"${client[@]}" -e "CREATE TABLE $table (k INT, name VARCHAR(40), value DOUBLE);
+  INSERT INTO $table SELECT seq, CONCAT('Name ', seq, ' ', REPEAT('x', seq MOD 20)), seq * 0.25
+  FROM seq_1_to_$rows;"
+
+now() { date +%s.%N; }
+
+t0=$(now)
+client_rows=$("${client[@]}" -B -N -e "SELECT k, name, value FROM $table" | wc -l)
+t1=$(now)
+read -r runtime_rows runtime_seconds < <("$build/bench/bench_sql_fetch" \
+  "$WINKYR_TEST_DB_USER%$WINKYR_TEST_DB_NAME@127.0.0.1:$WINKYR_TEST_DB_PORT/$WINKYR_TEST_DB_PASSWORD" \
+  "$table")
+
+client_seconds=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
+echo "rows: client $client_rows, SQL command $runtime_rows"
+echo "mariadb -B -e:            ${client_seconds} s"
+echo "SQL command into variables: ${runtime_seconds} s"
+awk -v r="$runtime_seconds" -v c="$client_seconds" 'BEGIN { printf "ratio (SQL command / client): %.2f\n", r / c }'
