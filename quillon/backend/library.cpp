@@ -6,12 +6,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 namespace {
 
 struct library_state {
-  std::unique_ptr<QApplication> app;  // created on first use, kept for the process
   int32_t next_handle = 0x100;
   int32_t option_word = 1;
   std::function<void(int)> exit_hook;
@@ -39,7 +37,9 @@ namespace qnb {
 
 void ensure_app() {
   if (QApplication::instance()) return;
-  lib().app = std::make_unique<QApplication>(app_argc, app_argv);
+  // Created on first use and never destroyed: at process exit Qt's own globals may already be
+  // gone, and a late destructor would crash the exit.
+  new QApplication(app_argc, app_argv);
   // The library ends its loop itself when the main window is destroyed.
   QApplication::setQuitOnLastWindowClosed(false);
 }
