@@ -34,6 +34,7 @@ class EvalLibrary : public ::testing::Test {
     std::filesystem::remove_all(dir_);
   }
 
+ public:
   static void push(float v) {
     value_slot& s = evaluator.slot(++evaluator.sp);
     s.clear();
@@ -98,5 +99,6 @@ class EvalLibrary : public ::testing::Test {
     return ss.str();
   }
 
+ protected:
   std::filesystem::path dir_, old_dir_;
 };
