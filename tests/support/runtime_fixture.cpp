@@ -1,0 +1,101 @@
+#include "runtime_fixture.h"
+
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "quillon/api/quillon.h"
+#include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
+#include "runtime/core/interpreter.h"
+#include "runtime/screen/screen.h"
+
+void runtime_fixture::SetUp() {
+  static int serial = 0;
+  dir = std::filesystem::temp_directory_path() /
+        ("winkyr_core_" + std::to_string(getpid()) + "_" + std::to_string(++serial));
+  std::filesystem::create_directories(dir);
+  old_dir_ = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+
+  qn_reset();
+  reset_screens();
+  errors_reset();
+  trace_reset();
+  interpreter_reset();
+  file_units_reset();
+  main_window_reset();
+  run_flags = run_flags_t{};
+  io_status = 0;
+  program_image = program_image_t{};
+  qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
+    boxes.push_back({std::string(text), std::string(caption), style});
+    return box_answer;
+  });
+}
+
+void runtime_fixture::TearDown() {
+  qn_set_box_answerer(nullptr);
+  file_units_reset();
+  interpreter_reset();
+  main_window_reset();
+  reset_screens();
+  qn_reset();
+  std::filesystem::current_path(old_dir_);
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+}
+
+int32_t runtime_fixture::start_headless() { return create_main_window(); }
+
+void runtime_fixture::pump_for(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    if (process_pending_messages() == 0) break;
+    usleep(1000);
+  }
+}
+
+std::string runtime_fixture::file_text(const std::string& name) const {
+  std::ifstream in(dir / name, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::vector<std::string> runtime_fixture::file_lines(const std::string& name) const {
+  std::vector<std::string> lines;
+  std::istringstream in(file_text(name));
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+code_record make_record(int32_t opcode, std::string_view text, int32_t target, int32_t flags) {
+  code_record rec;
+  rec.opcode = opcode;
+  rec.target = target;
+  rec.flags = flags;
+  rec.text.fill(' ');
+  for (size_t i = 0; i < text.size() && i < rec.text.size(); ++i) rec.text[i] = text[i];
+  return rec;
+}
+
+void set_program(const std::vector<code_record>& records) {
+  program_image.codes.assign(1, code_record{});
+  program_image.codes.insert(program_image.codes.end(), records.begin(), records.end());
+  program_image.code_count = static_cast<int32_t>(records.size());
+}
+
+std::string log_date() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return text;
+}
