@@ -1,0 +1,63 @@
+// Whole PXB programs run headless from tests/programs: each writes its results with FILE into an
+// output file, which is compared line by line with the program's ".expected" file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_command.h"
+#include "runtime/core/interpreter.h"
+#include "support/runtime_fixture.h"
+
+namespace {
+
+std::vector<std::string> expected_lines(const std::string& program) {
+  std::ifstream in(std::string(WINKYR_TEST_PROGRAMS) + "/" + program + ".expected", std::ios::binary);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+class pxb_programs : public runtime_fixture {
+ protected:
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    file_command_reset();
+  }
+  void TearDown() override {
+    file_command_reset();
+    runtime_fixture::TearDown();
+  }
+
+  // Loads and runs the program, then compares its output file with the expected lines.
+  void run_and_compare(const std::string& program, const std::string& output) {
+    start_headless();
+    load_program(std::string(WINKYR_TEST_PROGRAMS) + "/" + program + ".pxb");
+    interpreter(1);
+    for (const box_seen& box : boxes) ADD_FAILURE() << "box: " << box.caption << ": " << box.text;
+    EXPECT_FALSE(program_has_ended());
+    EXPECT_EQ(call_state.depth, 0);
+    const std::vector<std::string> expected = expected_lines(program);
+    ASSERT_FALSE(expected.empty()) << program;
+    const std::vector<std::string> actual = file_lines(output);
+    for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+      EXPECT_EQ(i < actual.size() ? actual[i] : "<missing>", i < expected.size() ? expected[i] : "<extra>")
+          << program << " line " << i + 1;
+    }
+  }
+};
+
+TEST_F(pxb_programs, IntegerAndSinglePrecisionArithmetic) { run_and_compare("eval_arith", "ARITH.OUT"); }
+
+TEST_F(pxb_programs, LoopsAndConditionalJumps) { run_and_compare("eval_loops", "LOOPS.OUT"); }
+
+TEST_F(pxb_programs, NestedCallsArgumentsAndTextSlots) { run_and_compare("eval_calls", "CALLS.OUT"); }
+
+TEST_F(pxb_programs, ComputedGotoThroughAssignedLabels) { run_and_compare("eval_goto", "GOTO.OUT"); }
+
+TEST_F(pxb_programs, ArraysTextsMarkersAndPointers) { run_and_compare("eval_arrays", "ARRAYS.OUT"); }
