@@ -8,8 +8,8 @@ constexpr std::string_view dump_file = "$PXBDUMP.LOG";
 
 void write_dump(std::string_view text, std::string_view status, std::string_view access) {
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  int32_t unit = get_free_unit();
-  if (unit_open(unit, dump_file, {.status = status, .access = access}) != 0) return;
+  int32_t unit = find_free_unit();
+  if (unit < 0 || unit_open(unit, dump_file, {.status = status, .access = access}) != 0) return;
   unit_write_line(unit, text);
   unit_close(unit);
 }

@@ -33,8 +33,8 @@ std::string date_stamp() {
 // Appends one line to the error log.  The log is opened for this line only; when it cannot be
 // opened or written the line is lost and the caller goes on to its box and decision.
 void append_log_line(const std::string& line) {
-  int32_t unit = get_free_unit();
-  if (unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
+  int32_t unit = find_free_unit();
+  if (unit < 0 || unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
   unit_write_line(unit, line);
   unit_close(unit);
 }

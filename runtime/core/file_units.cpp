@@ -254,7 +254,9 @@ int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data) {
   return 0;
 }
 
-int32_t get_free_unit() {
+namespace {
+// The round-robin search; -1 when every unit is open (the next unit to try is left at 500).
+int32_t search_free_unit() {
   int32_t u = unit_table.next_unit;
   if (u < first_unit || u >= end_unit) u = first_unit;  // after a failed search
   bool wrapped = false;
@@ -268,8 +270,7 @@ int32_t get_free_unit() {
     if (u == end_unit) {
       if (wrapped) {
         unit_table.next_unit = end_unit;
-        report_error("no unit free", 32000);
-        return candidate;
+        return -1;
       }
       wrapped = true;
       u = first_unit;
@@ -277,6 +278,18 @@ int32_t get_free_unit() {
     unit_table.next_unit = u;
   }
 }
+}  // namespace
+
+int32_t get_free_unit() {
+  int32_t unit = search_free_unit();
+  if (unit < 0) {
+    report_error("no unit free", 32000);
+    return end_unit - 1;  // the last unit tested; the program has ended
+  }
+  return unit;
+}
+
+int32_t find_free_unit() { return search_free_unit(); }
 
 void file_units_reset() {
   for (auto& [number, u] : unit_table.units) ::close(u.fd);

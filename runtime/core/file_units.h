@@ -56,6 +56,9 @@ int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data);
 // Unit allocation: the next unit of 200..499 that is not open, round robin from the one
 // handed out last.  With all 300 open it reports "no unit free" (32000), which ends the program.
 int32_t get_free_unit();
+// The same search without the report: -1 when none is free.  For the logs, which lose their
+// line rather than report (the error log cannot report its own missing unit).
+int32_t find_free_unit();
 
 // Closes every unit and restarts the allocator at 200; for tests.
 void file_units_reset();

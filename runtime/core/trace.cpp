@@ -32,8 +32,8 @@ std::string_view trimmed(std::string_view text) {
 }
 
 void append_trace_file(std::string_view text) {
-  int32_t unit = get_free_unit();
-  if (unit_open(unit, trace_file, {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
+  int32_t unit = find_free_unit();
+  if (unit < 0 || unit_open(unit, trace_file, {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
   unit_write_line(unit, trimmed(text));
   unit_close(unit);
 }

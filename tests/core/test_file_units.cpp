@@ -53,6 +53,11 @@ TEST_F(file_units_test, AllUnitsOpenReportsNoUnitFree) {
   EXPECT_EQ(boxes.back().text, "no unit free");
   EXPECT_EQ(boxes.back().caption, "KYR-ERROR 32000");
   EXPECT_TRUE(program_has_ended());
+  // The error log has no unit either: its line is lost, the report itself is not.
+  EXPECT_FALSE(std::filesystem::exists(dir / "PXBERROR.LOG"));
+  EXPECT_EQ(find_free_unit(), -1);
+  unit_close(321);
+  EXPECT_EQ(find_free_unit(), 321);
 }
 
 TEST_F(file_units_test, StatusKeywords) {
