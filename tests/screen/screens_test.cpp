@@ -65,6 +65,7 @@ TEST_F(screens, SuppressedStepsWidenTheDirtyRectangle) {
 }
 
 TEST_F(screens, ScreenRectReplacesTheStepButKeepsEarlierDirt) {
+  open_main_window();  // so that an unsuppressed step leaves the screen clean
   ups u;
   // On a clean screen screen_rect narrows the step's rectangle to exactly its own.
   screen_nr(0, u, -1, 0, 0, 0);
