@@ -5,6 +5,7 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/interpreter.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/pxb_reader.h"
 #include "runtime/core/text_tokens.h"
@@ -49,7 +50,9 @@ void load_from_file(std::string_view name) {
 void load_program(std::string_view name) {
   build_help_page();
   load_from_file(name);
-  // A first load leaves the interpreter idle; a chained program runs on in the RUN command's run.
+  // The program is ready to run from code record 1; nothing runs yet.
+  call_state.pc = 1;
+  call_state.depth = 0;
   run_flags.busy = false;
 }
 
@@ -58,4 +61,7 @@ void chain_program(std::string_view name) {
   // go first, so that nothing of it is reachable from the new one.
   reset_program_image();
   load_from_file(name);
+  // The RUN command's run goes on with the new program: its chain_flag makes the interpreter
+  // restart at code record 1 on call level 1.
+  call_state.pc = 1;
 }

@@ -382,6 +382,25 @@ void check_targets() {
   }
 }
 
+// A late [INIT] record can replace a store after records were entered into it: the numeric
+// space of the variables, or the expression index of the compiled expressions.  What no longer
+// lies inside its store is refused, so nothing reads outside it later.
+void check_stores() {
+  for (size_t v = 0; v < variable_table.records.size(); ++v) {
+    const variable_record& var = variable_table.records[v];
+    if (var.type == 0 || var.is_text() || var.dimension == 0) continue;
+    if (int64_t{var.start} + var.dimension - 1 > ADRSPACE.word_count())
+      load_error("next array VAR " + std::string(var.name.data(), var.name.size()));
+  }
+  for (int32_t n = 1; n <= upn_code.expression_count; ++n) {
+    const bool inside = n < static_cast<int32_t>(upn_code.first.size()) &&
+                        upn_code.first[static_cast<size_t>(n)] >= 1 &&
+                        upn_code.last[static_cast<size_t>(n)] >= upn_code.first[static_cast<size_t>(n)] - 1 &&
+                        upn_code.last[static_cast<size_t>(n)] <= upn_code.last_code;
+    if (!inside) load_error("*** expression outside UPNCODES or UPNTOKENS");
+  }
+}
+
 }  // namespace
 
 void read_pxb(std::string_view contents) {
@@ -452,5 +471,6 @@ void load_program_image(std::string_view contents) {
   reset_program_image();
   read_pxb(contents);
   check_targets();
+  check_stores();
 }
 

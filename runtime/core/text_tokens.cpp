@@ -148,6 +148,14 @@ int32_t percent_slot(std::string_view t) {
 
 void set_slot(int32_t k, std::string_view text) { text_tokens.percent_slots[k] = fit(text, slot_length); }
 
+// The token's bytes lie inside the byte array (a second "TEXTCHARACTERS" record may have
+// replaced the array the token was stored in).
+bool token_in_bytes(int32_t n) {
+  const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
+  const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
+  return start >= 1 && start <= end && end < static_cast<int32_t>(text_tokens.bytes.size());
+}
+
 template <class T>
 void release(std::vector<T>& store) {
   std::vector<T>().swap(store);
@@ -221,7 +229,7 @@ void get_text_token(int32_t n, std::span<char> buffer) {
     if (n < 0 || n > text_tokens.token_count) {
       text_tokens.last_length = 0;
       report_error("*** text-token nr", n);
-    } else if (stored) {
+    } else if (stored && token_in_bytes(n)) {
       const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
       const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
       const int32_t length = std::min(end - start + 1, work_length);
@@ -229,7 +237,8 @@ void get_text_token(int32_t n, std::span<char> buffer) {
       text_tokens.last_length = end - start + 1;
       expand_markers(t);
     } else {
-      // A number within the declared count that the file never filled: an empty text.
+      // A number within the declared count that the file never filled, or a token whose bytes
+      // a later "TEXTCHARACTERS" released: an empty text.
       text_tokens.last_length = 0;
     }
   } else {

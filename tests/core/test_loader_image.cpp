@@ -213,3 +213,25 @@ TEST_F(loader_test, StringBufferClampsItsRanges) {
   EXPECT_EQ(STRING_BUFFER.at(20481), ' ');
   EXPECT_EQ(STRING_BUFFER.view(30000, 4), "");
 }
+
+// ---------------------------------------------------------------- stores replaced by a late [INIT]
+
+TEST_F(loader_test, LateTextCharactersLeavesEarlierTokensEmpty) {
+  ASSERT_FALSE(load(program({"[TEXTTOKENS]", "@0001 a long token text|", "[INIT]", "TEXTCHARACTERS=2"})).has_value());
+  EXPECT_EQ(token(1, 4), "    ");
+  EXPECT_EQ(get_text_token_length(), 0);
+}
+
+TEST_F(loader_test, LateAdrspaceThatNoLongerHoldsTheVariablesIsRefused) {
+  expect_load_error(program({"[VARIABLES]", "&0001 I 0010:A/1", "[INIT]", "ADRSPACE=5"}), "next array VAR A");
+  EXPECT_FALSE(load(program({"[VARIABLES]", "&0001 I 0010:A/1", "[INIT]", "ADRSPACE=10"})).has_value());
+}
+
+TEST_F(loader_test, LateExpressionIndexIsRefused) {
+  expect_load_error(program({"[UPNCODES]", "#1 ", "#2 ", "[INIT]", "UPNCODES=1"}),
+                    "*** expression outside UPNCODES or UPNTOKENS");
+  // New code arrays start the expressions afresh.
+  ASSERT_FALSE(load(program({"[UPNCODES]", "#1 ", "[INIT]", "UPNTOKENS=5", "[UPNCODES]", "#2 "})).has_value());
+  EXPECT_EQ(upn_code.expression_count, 1);
+  EXPECT_FLOAT_EQ(upn_code.operand_real(1), 2.0f);
+}

@@ -1,0 +1,79 @@
+// load_program and the chain entry: the file on disk, the state the interpreter starts from,
+// the help page, and chaining that leaves nothing of the old program.
+#include "runtime/core/interpreter.h"
+#include "tests/core/test_loader_fixture.h"
+
+TEST_F(loader_test, LoadedProgramIsReadyToRunFromRecordOne) {
+  write_file("RUN.PXB", program({"[CODES]", "QUIT"}));
+  call_state.pc = 17;
+  call_state.depth = 3;
+  run_flags.busy = true;
+  load_program(padded("RUN.PXB", 80));
+  EXPECT_EQ(program_image.codes[1].opcode, 15);
+  EXPECT_EQ(call_state.pc, 1);
+  EXPECT_EQ(call_state.depth, 0);
+  EXPECT_FALSE(run_flags.busy);
+  EXPECT_EQ(std::string_view(load_state.name.data(), 7), "RUN.PXB");
+}
+
+TEST_F(loader_test, LoadSwitchesAutomaticModeOff) {
+  write_file("RUN.PXB", program({}));
+  run_flags.auto_mode = true;
+  run_flags.no_box = true;
+  load_program("RUN.PXB");
+  EXPECT_FALSE(run_flags.auto_mode);
+  EXPECT_FALSE(run_flags.no_box);
+}
+
+TEST_F(loader_test, HelpPageIsNamedAfterTheExecutable) {
+  write_file("RUN.PXB", program({}));
+  load_program("RUN.PXB");
+  std::string exe;
+  GET_EXE_NAME(exe);
+  exe.erase(exe.find_last_not_of(' ') + 1);
+  std::string base = exe.substr(exe.find_last_of("\\/") + 1);
+  if (const size_t dot = base.rfind('.'); dot != std::string::npos) base = base.substr(0, dot + 1) + "html";
+  const std::string page(help_page.data(), help_page.size());
+  EXPECT_EQ(page, padded("help\\htdocs\\" + base, 64));
+}
+
+TEST_F(loader_test, MissingProgramEndsTheLoadAfterTheBox) {
+  std::vector<std::string> boxes;
+  qn_set_box_answerer([&](std::string_view text, std::string_view, int32_t) {
+    boxes.emplace_back(text);
+    return 1;
+  });
+  try {
+    load_program("NOPE.PXB");
+    FAIL() << "loaded";
+  } catch (const program_end& end) {
+    EXPECT_EQ(end.code, 32000);
+  }
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "KYRPROG not found:./KYR/NOPE.PXB");
+}
+
+TEST_F(loader_test, ProgramIsFoundCaseInsensitivelyWithBackslashes) {
+  write_file("apps/Run.pxb", program({"[CODES]", "RETURN"}));
+  load_program("APPS\\RUN.PXB");
+  EXPECT_EQ(program_image.codes[1].opcode, 3);
+}
+
+TEST_F(loader_test, ChainingReplacesEveryStore) {
+  write_file("A.PXB", program({"[VARIABLES]", "&0001 S 0001*006:T/oldval", "&0002 I 0001:N/7", "[UPNCODES]", "#1 ",
+                               "[TEXTTOKENS]", "@0001 old|", "[CODES]", "QUIT", "QUIT"}));
+  write_file("B.PXB", pxb({"[PROC]", "[INIT]", "CODES=0001", "TEXTTOKENS=1", "TEXTCHARACTERS=10", "[TEXTTOKENS]",
+                           "@0001 new|", "[CODES]", "RETURN"}));
+  load_program("A.PXB");
+  ASSERT_EQ(STRING_BUFFER.view(1, 6), "oldval");
+  call_state.pc = 2;
+  chain_program("B.PXB");
+  EXPECT_EQ(call_state.pc, 1);
+  EXPECT_EQ(program_image.code_count, 1);
+  EXPECT_EQ(program_image.codes[1].opcode, 3);
+  EXPECT_TRUE(variable_table.records.empty());
+  EXPECT_TRUE(ADRSPACE.words.empty());
+  EXPECT_EQ(upn_code.expression_count, 0);
+  EXPECT_EQ(STRING_BUFFER.view(1, 6), "      ");
+  EXPECT_EQ(token(1, 3), "new");
+}
