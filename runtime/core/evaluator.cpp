@@ -18,17 +18,33 @@ evaluator_state evaluator;
 
 namespace {
 
-// Slots above this one are in the cleared state; clearing at the start of an evaluation only
-// needs to touch the slots used since the last one.
+// The text fields of the slots above this one are in the cleared state, so clearing at the
+// start of an evaluation only rewrites the text fields that were written since the last one.
+// Values and type words are cheap and are cleared in every slot.
 int32_t dirty_top = value_stack_last;
 
 void clear_used_slots() {
   const int32_t last = std::min(dirty_top, value_stack_last);
-  for (int32_t i = value_stack_first; i <= last; ++i) evaluator.slot(i).clear();
-  dirty_top = 0;
+  for (int32_t i = value_stack_first; i <= value_stack_last; ++i) {
+    value_slot& s = evaluator.slot(i);
+    if (i <= last)
+      s.clear();
+    else
+      s.clear_number();
+  }
+  dirty_top = value_stack_first - 1;
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
+
+// Codes whose handlers may write a text field: text operands, concatenation, substrings, text
+// comparisons, the stores, and every function.  Numbers alone never touch the text fields.
+bool may_write_text(int32_t code) {
+  switch (code) {
+    case upn_text: case 9: case 84: case 86: case 88: case 90: return true;
+    default: return code >= 15 && code <= 82;
+  }
+}
 
 // Free-format text of a float for trace lines.
 std::string free_format(float v) {
@@ -120,8 +136,8 @@ void substring_request() {
   evaluator.substring_pending = true;
   evaluator.substring_a = nint(evaluator.slot(evaluator.sp - 1).value());
   evaluator.substring_b = nint(evaluator.top().value());
-  evaluator.top().clear();
-  evaluator.slot(evaluator.sp - 1).clear();
+  evaluator.top().clear_number();
+  evaluator.slot(evaluator.sp - 1).clear_number();
   evaluator.sp -= 2;
 }
 
@@ -272,6 +288,8 @@ void reset_evaluator() {
 
 void tolerate_array_bounds() { evaluator.bounds_report = false; }
 
+void note_text_written(int32_t slot) { dirty_top = std::max(dirty_top, slot); }
+
 void get_last_reference(int32_t& variable, int32_t& element) {
   variable = evaluator.last_reference;
   element = evaluator.last_element;
@@ -320,8 +338,10 @@ void evaluate_upn(int32_t expression, int32_t count) {
       report_underflow();
       return;
     }
-    // A code writes at most one slot above the current top.
-    dirty_top = std::max(dirty_top, evaluator.sp + 1);
+    // Only codes that may write a text field leave slots to clear for the next evaluation; a
+    // code writes at most one slot above the current top.  Variable reads mark text slots
+    // themselves (note_text_written).
+    if (may_write_text(code)) note_text_written(evaluator.sp + 1);
     switch (code) {
       case upn_jump: break;
       case upn_constant: push_constant(upn_code.operand[static_cast<size_t>(i)]); break;

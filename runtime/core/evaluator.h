@@ -60,6 +60,11 @@ struct value_slot {
   }
   // The cleared state every evaluation starts from: 0.0, number, text "@" and blanks.
   void clear();
+  // A popped slot: value 0.0 and number; the text field is left as it is.
+  void clear_number() {
+    bits = 0;
+    type = -1;
+  }
 };
 
 constexpr int32_t value_stack_first = -1;
@@ -129,6 +134,9 @@ void set_text_result(value_slot& slot, int32_t length);
 // a' = max(a,1), b' = min(b,256), blanks where the text is shorter); sets the type to the new
 // length and returns it.  Without a pending request the slot is left alone and its type returned.
 int32_t apply_pending_substring(value_slot& slot);
+// Records that slot `slot` (or one below it) got a text written by a path the evaluator does not
+// see by its code, so the next evaluation clears it.
+void note_text_written(int32_t slot);
 // Argument k (1..10) of the current call level; 0 outside a call or for a bad k.
 float call_argument(int32_t k);
 void set_call_argument(int32_t k, float value);

@@ -91,6 +91,7 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
     }
     case var_text:
     case var_date: {
+      note_text_written(evaluator.sp);  // the slot read into is always the top
       const int32_t length = std::max(var.start, 0);
       const std::string_view text = text_element(var, k);
       slot.text.fill(' ');
@@ -171,6 +172,7 @@ void store_variable(int32_t v, int32_t k, value_slot& value) {
     }
     case var_text:
     case var_date: {
+      note_text_written(evaluator.sp);
       number_to_text(value);
       const int32_t length = std::max(var.start, 0);
       const int32_t start = var.text_start + length * k;
@@ -253,8 +255,8 @@ void store_reference() {
     store_variable(target, evaluator.last_element, value);
   }
   evaluator.element_position = 1;
-  evaluator.top().clear();
-  value.clear();
+  evaluator.top().clear_number();
+  value.clear_number();
   evaluator.sp -= 2;
   evaluator.stored = true;
 }
@@ -295,7 +297,7 @@ void indexed_dereference() {
   const int32_t v = static_cast<int32_t>(word & 0xFFFFu);
   const int64_t k = static_cast<int64_t>(nint(evaluator.slot(evaluator.sp - 1).value())) - 1 +
                     static_cast<int64_t>(word >> 16);
-  evaluator.top().clear();
+  evaluator.top().clear_number();
   --evaluator.sp;
   access(v, static_cast<int32_t>(std::clamp<int64_t>(k, INT32_MIN, INT32_MAX)), true, evaluator.top());
 }
