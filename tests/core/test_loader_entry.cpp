@@ -77,3 +77,30 @@ TEST_F(loader_test, ChainingReplacesEveryStore) {
   EXPECT_EQ(STRING_BUFFER.view(1, 6), "      ");
   EXPECT_EQ(token(1, 3), "new");
 }
+
+TEST_F(loader_test, CompleteProgramLoadsWithEverySection) {
+  load_program(std::string(WINKYR_TEST_PROGRAMS) + "/loader/full.pxb");
+  // Code records, with the "{" text on the first and the label line skipped.
+  EXPECT_EQ(program_image.code_count, 8);
+  EXPECT_EQ(std::string_view(program_image.codes[1].text.data(), 13), "{first comman");
+  EXPECT_EQ(program_image.codes[1].opcode, 1);
+  EXPECT_EQ(program_image.codes[1].flags, 0x10);
+  EXPECT_EQ(program_image.codes[1].target, 4);
+  EXPECT_EQ(program_image.codes[2].token2, 2);
+  EXPECT_EQ(program_image.codes[4].opcode, 6);
+  EXPECT_EQ(program_image.codes[5].opcode, 4);
+  EXPECT_EQ(program_image.codes[5].expression, 3);
+  EXPECT_EQ(program_image.codes[7].opcode, 15);
+  EXPECT_EQ(program_image.codes[8].opcode, 0);
+  // Four expressions (the blank record is a comment), back to back.
+  ASSERT_EQ(upn_code.expression_count, 4);
+  EXPECT_EQ(upn_code.last[4], upn_code.last_code);
+  EXPECT_EQ(upn_code.code[upn_code.last[2]], 93);
+  // Variables in both spaces.
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 5);
+  EXPECT_FLOAT_EQ(ADRSPACE.get_real(variable_table.records[2].start + 2), 1.5f);
+  EXPECT_EQ(STRING_BUFFER.view(variable_table.records[3].text_start, 10), "abc       ");
+  EXPECT_EQ(STRING_BUFFER.view(variable_table.records[4].text_start, 10), "01.02.2003");
+  // A token with a marker, fetched after the load.
+  EXPECT_EQ(token(1, 10), "Total: 5  ");
+}
