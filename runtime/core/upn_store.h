@@ -25,8 +25,12 @@ struct upn_code_t {
            n < static_cast<int32_t>(last.size());
   }
   bool valid_code(int32_t i) const { return i >= 1 && i <= last_code && i < static_cast<int32_t>(code.size()); }
-  int32_t operand_int(int32_t i) const { return std::bit_cast<int32_t>(operand[static_cast<size_t>(i)]); }
-  float operand_real(int32_t i) const { return std::bit_cast<float>(operand[static_cast<size_t>(i)]); }
+  // Operand views; an index outside the arrays reads 0.
+  uint32_t operand_word(int32_t i) const {
+    return i >= 0 && i < static_cast<int32_t>(operand.size()) ? operand[static_cast<size_t>(i)] : 0u;
+  }
+  int32_t operand_int(int32_t i) const { return std::bit_cast<int32_t>(operand_word(i)); }
+  float operand_real(int32_t i) const { return std::bit_cast<float>(operand_word(i)); }
 };
 extern upn_code_t upn_code;
 
