@@ -8,7 +8,9 @@
 
 #include "runtime/core/core.h"
 #include "runtime/core/file_command.h"
+#include "runtime/core/evaluator.h"
 #include "runtime/core/interpreter.h"
+#include "runtime/core/pxb_reader.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -61,3 +63,31 @@ TEST_F(pxb_programs, NestedCallsArgumentsAndTextSlots) { run_and_compare("eval_c
 TEST_F(pxb_programs, ComputedGotoThroughAssignedLabels) { run_and_compare("eval_goto", "GOTO.OUT"); }
 
 TEST_F(pxb_programs, ArraysTextsMarkersAndPointers) { run_and_compare("eval_arrays", "ARRAYS.OUT"); }
+
+// While single-stepping, stores and the results of an evaluation are traced.
+TEST_F(pxb_programs, SingleStepTracesStoresAndResults) {
+  start_headless();
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=1\nUPNCODES=5\nUPNTOKENS=40\nTEXTTOKENS=2\nTEXTCHARACTERS=40\n"
+      "VARIABLES=3\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 R 0001:R/0\n"
+      "&0003 S 0001*006:T/\n[UPNCODES]\n#2.9 &1 __STO\n#1.5 #0 #2\n@1 #33 _//\n@1 &3 __STO\n"
+      "@2 #1 #2 _: &3 __STO\n[TEXTTOKENS]\n@0001 abc|\n@0002 ZZ|\n[CODES]\nRETURN\n");
+  debug_open();
+  debug_mode(1);
+  run_flags.single_step_on = true;
+  evaluate_upn(1, 1);
+  evaluate_upn(2, 3);
+  evaluate_upn(3, 1);
+  evaluate_upn(4, 0);
+  evaluate_upn(5, 0);
+  run_flags.single_step_on = false;
+  evaluate_upn(2, 3);  // not traced
+  const std::vector<std::string> lines = file_lines("$PXBDUMP.TXT");
+  ASSERT_EQ(lines.size(), 6u);
+  // The integer store's line is the label "i=" and the value, as the trace channel lays it out.
+  EXPECT_NE(lines[0].find("i="), std::string::npos);
+  EXPECT_EQ(lines[0].back(), '2');
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
+            (std::vector<std::string>{">>> STACK( 1) = 1.5", ">>> STACK( 3) = 2", ">>> SSTACK >abc!<",
+                                      " = \"abc   \"", "s= \"ZZ\""}));
+}
