@@ -34,7 +34,7 @@ void build_help_page() {
   const size_t dot = exe.rfind('.');
   if (dot != std::string::npos) exe = exe.substr(0, dot + 1) + "html";
   put_padded(help_page, "help\\htdocs\\" + exe);
-  trace_str("my_help = ", std::string_view(help_page.data(), help_page.size()));
+  trace_str("my_help =", std::string_view(help_page.data(), help_page.size()));
 }
 
 // Steps of every load, for a first load and for a chained program alike.

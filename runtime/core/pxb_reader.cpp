@@ -449,7 +449,7 @@ std::optional<std::string> read_file(std::string_view name) {
 // directory when the name has none).
 std::string read_program_file(std::string_view name) {
   const std::string first(trimmed(name));
-  trace_str("1.open ", first);
+  trace_str("1.open", first);
   if (auto contents = read_file(first)) return std::move(*contents);
 
   std::string second;
@@ -458,7 +458,7 @@ std::string read_program_file(std::string_view name) {
     second = first.substr(0, slash + 1) + "KYR" + first.substr(slash);
   else
     second = "./KYR/" + first;
-  trace_str("2.open ", second);
+  trace_str("2.open", second);
   if (auto contents = read_file(second)) return std::move(*contents);
 
   std::string message = "KYRPROG not found:" + second;

@@ -104,3 +104,55 @@ TEST_F(loader_test, CompleteProgramLoadsWithEverySection) {
   // A token with a marker, fetched after the load.
   EXPECT_EQ(token(1, 10), "Total: 5  ");
 }
+
+// ---------------------------------------------------------------- trace lines
+
+namespace {
+
+// Routes the trace channel into the dump log "$PXBDUMP.LOG" and returns a reader of it.
+void trace_to_dump_log() {
+  dump_log_restart(true);
+  debug_to_file();
+}
+
+std::vector<std::string> dump_lines() {
+  std::ifstream in("$PXBDUMP.LOG", std::ios::binary);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Trace lines begin with a blank; integers stand right-aligned in 12 columns.
+::testing::AssertionResult has_line(const std::vector<std::string>& lines, std::string_view wanted) {
+  if (std::find(lines.begin(), lines.end(), wanted) != lines.end()) return ::testing::AssertionSuccess();
+  std::string all;
+  for (const std::string& line : lines) all += "\n[" + line + "]";
+  return ::testing::AssertionFailure() << "no line [" << wanted << "] among" << all;
+}
+
+}  // namespace
+
+TEST_F(loader_test, OpensAreTraced) {
+  write_file("KYR/RUN.PXB", program({}));
+  trace_to_dump_log();
+  load_program("RUN.PXB");
+  const auto lines = dump_lines();
+  EXPECT_TRUE(has_line(lines, " 1.open RUN.PXB"));
+  EXPECT_TRUE(has_line(lines, " 2.open ./KYR/RUN.PXB"));
+  const std::string page(help_page.data(), help_page.size());
+  EXPECT_TRUE(has_line(lines, " my_help = " + page.substr(0, page.find_last_not_of(' ') + 1)));
+}
+
+TEST_F(loader_test, ReleasingArrayBlocksIsTraced) {
+  alloc_variable_space(3);
+  for (int32_t v : {1, 3}) {
+    variable_table.records[static_cast<size_t>(v)].array.data.assign(4, 0u);
+    variable_table.records[static_cast<size_t>(v)].array.flags = 1;
+  }
+  trace_to_dump_log();
+  alloc_variable_space(2);
+  const auto lines = dump_lines();
+  EXPECT_TRUE(has_line(lines, " deall.associ.            1"));
+  EXPECT_TRUE(has_line(lines, " deall.associ.            3"));
+  EXPECT_EQ(lines.size(), 3u);  // "startup" and the two blocks
+}
