@@ -92,8 +92,9 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
     case var_text:
     case var_date: {
       note_text_written(evaluator.sp);  // the slot read into is always the top
-      const int32_t length = std::max(var.start, 0);
+      // The element as far as it lies in the string space (all of it in a sound image).
       const std::string_view text = text_element(var, k);
+      const int32_t length = static_cast<int32_t>(text.size());
       slot.text.fill(' ');
       std::memcpy(slot.text.data(), text.data(), std::min(text.size(), slot.text.size()));
       int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));

@@ -231,3 +231,24 @@ TEST_F(variable_access, ArgumentStoresOutsideACallOrRangeAreRefused) {
   EXPECT_EQ(call_argument(0), 0.0f);
   EXPECT_EQ(call_argument(11), 0.0f);
 }
+
+TEST_F(variable_access, TextElementsNeverReadPastTheStringSpace) {
+  const int32_t t = text_variable("T", 6);
+  record(t).text_start = string_buffer_t::size - 1;  // a broken image: only 2 characters fit
+  record(t).text_end = string_buffer_t::size + 4;
+  STRING_BUFFER.write(string_buffer_t::size - 1, 2, "QR");
+  evaluate_upn(expr("&" + n(t)), 1);
+  EXPECT_EQ(top_text(), "QR");
+  evaluate_upn(expr("#2 #9 _: &" + n(t)), 1);
+  EXPECT_EQ(top_text(), "R");
+}
+
+TEST_F(variable_access, LongTextVariablesFillTheSlot) {
+  const int32_t t = text_variable("LONG", 300);
+  set_text(t, std::string(299, 'a') + "z");
+  evaluate_upn(expr("&" + n(t)), 1);
+  EXPECT_EQ(evaluator.top().type, 300);
+  EXPECT_EQ(evaluator.top().text[299], 'z');
+  evaluate_upn(expr("#10 #400 _: &" + n(t)), 1);  // at most 256 characters from a
+  EXPECT_EQ(evaluator.top().type, 256);
+}
