@@ -37,8 +37,9 @@ void clear_used_slots() {
 
 void report_underflow() { report_error("Stack underflow", 6111); }
 
-// Codes whose handlers may write a text field: text operands, concatenation, substrings, text
-// comparisons, the stores, and every function.  Numbers alone never touch the text fields.
+// Codes whose handlers may write a text field: text tokens, concatenation, text comparisons and
+// every function.  Numbers alone never touch the text fields; text variable reads and text
+// stores mark their slots themselves.
 bool may_write_text(int32_t code) {
   switch (code) {
     case upn_text: case 9: case 84: case 86: case 88: case 90: return true;
