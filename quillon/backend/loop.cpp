@@ -60,6 +60,10 @@ void loop_reset() {
   st().quitting = false;
   st().quit_code = 0;
   if (st().loop) st().loop->exit(0);
+  if (st().lock_fd >= 0) close(st().lock_fd);  // releases the instance lock
+  st().lock_fd = -1;
+  st().instance_checked = false;
+  st().already_running = false;
 }
 
 }  // namespace qnb

@@ -1,0 +1,216 @@
+// The error convention, message boxes, the single-instance lock and the small services.
+#include "quillon_fixture.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <chrono>
+#include <limits>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+using services_test = quillon_test;
+
+TEST_F(services_test, status_argument_takes_the_failure_code) {
+  int status = 12345;
+  qn_error("something failed", 0x10000, &status);
+  EXPECT_EQ(status, 0x10000);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(std::filesystem::exists("qn_self.tmp"));
+  // Routines clear the status on entry.
+  status = 77;
+  SET_TIMER(1.0f, 0x2002, &status);
+  EXPECT_EQ(status, 0);
+  DESTROY_TIMER(0x2002);
+}
+
+TEST_F(services_test, option_bit_0x4000_appends_to_the_log_file) {
+  qn_set_option_word(0x4000);
+  EXPECT_EQ(qn_option_word(), 0x4000);
+  qn_error("first", 0x10000, nullptr);
+  qn_error("second", 8, nullptr);
+  EXPECT_EQ(read_file("qn_self.tmp"),
+            "Error diagnosed by Quillon: first#  0x10000\n"
+            "Error diagnosed by Quillon: second#      0x8\n");
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(services_test, otherwise_a_yes_no_box_and_no_ends_the_program) {
+  int32_t closed = 0;
+  const int32_t main = CREATE_MAIN_WINDOW({.close = [&](int32_t) {
+    ++closed;
+    return 0;
+  }});
+  box_answer = IDYES;
+  qn_error("Unable to do it", 0x10000, nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Error diagnosed by Quillon");
+  EXPECT_EQ(boxes[0].text, "Unable to do it#00010000... Continue?");
+  EXPECT_EQ(boxes[0].style & 0xF, MB_YESNO);
+  EXPECT_TRUE(exit_codes.empty());
+  EXPECT_EQ(is_valid_window(main), 1);
+  box_answer = IDNO;
+  qn_error("Unable to do it", 2, nullptr);
+  EXPECT_EQ(exit_codes, std::vector<int>{4});
+  EXPECT_EQ(is_valid_window(main), 0);  // destroyed without asking
+  EXPECT_EQ(closed, 0);
+  EXPECT_TRUE(qn_quitting());
+}
+
+TEST_F(services_test, option_word_zero_stays_silent) {
+  qn_set_option_word(0);
+  qn_error("quiet", 1, nullptr);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_FALSE(std::filesystem::exists("qn_self.tmp"));
+}
+
+TEST_F(services_test, failed_allocation) {
+  int status = -1;
+  qn_out_of_memory(&status);
+  EXPECT_EQ(status, 8);
+  EXPECT_TRUE(exit_codes.empty());
+  qn_out_of_memory(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Insufficient Memory; Application terminating");
+  EXPECT_EQ(exit_codes.size(), 1u);
+}
+
+TEST_F(services_test, message_boxes_go_to_the_answerer) {
+  box_answer = IDCANCEL;
+  EXPECT_EQ(MESSAGE_BOX("Wirklich beenden?   ", {.caption = "WinKYR", .style = MB_YESNO | MB_ICONQUESTION}),
+            IDCANCEL);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Wirklich beenden?");  // trailing blanks go at the border
+  EXPECT_EQ(boxes[0].caption, "WinKYR");
+  EXPECT_EQ(boxes[0].style, MB_YESNO | MB_ICONQUESTION);
+  MESSAGE_BOX("ohne Titel");
+  EXPECT_EQ(boxes[1].caption, "");
+  EXPECT_EQ(boxes[1].style, MB_OK);
+}
+
+TEST_F(services_test, real_message_box_is_answered_by_its_button) {
+  qn_set_box_answerer(nullptr);
+  qnb::ensure_app();
+  QTimer presser;
+  QObject::connect(&presser, &QTimer::timeout, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QApplication::sendEvent(box, &escape);
+    }
+  });
+  presser.start(20);
+  EXPECT_EQ(MESSAGE_BOX("Frage", {.caption = "Test", .style = MB_OKCANCEL}), IDCANCEL);
+}
+
+TEST_F(services_test, instance_lock_sees_another_holder) {
+  const std::string path = qn_instance_lock_path();
+  EXPECT_EQ(path.find('/', path.rfind("qn_")), std::string::npos);  // the key has no separators left
+  EXPECT_NE(path.find("#"), std::string::npos);
+  // Another process holds the lock: a child that keeps it until we are done.
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT, 0600);
+    flock(fd, LOCK_EX);
+    char c = 1;
+    (void)!write(ready[1], &c, 1);
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char c;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  quillon_init();
+  EXPECT_TRUE(quillon_already_running());
+  (void)!write(done[1], &c, 1);
+  int st = 0;
+  waitpid(child, &st, 0);
+}
+
+TEST_F(services_test, instance_lock_free_means_first_instance) {
+  CREATE_MAIN_WINDOW({});  // runs quillon_init
+  EXPECT_FALSE(quillon_already_running());
+  // This process now holds the lock: another open file cannot take it.
+  const int fd = open(qn_instance_lock_path().c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  EXPECT_NE(flock(fd, LOCK_EX | LOCK_NB), 0);
+  close(fd);
+}
+
+TEST_F(services_test, colours_bits_and_metrics) {
+  EXPECT_EQ(RGB(255, 128, 0), 0x0080FFu);
+  EXPECT_EQ(RGB(300, -5, 256), 0xFF00FFu);
+  EXPECT_EQ(RGB(32, 32, 3), 0x032020u);
+  EXPECT_EQ(ADD_BIT_3(1, 2, 0x40), 0x43);
+  EXPECT_EQ(ADD_BIT_5(0x1000, 1, 2, 0x40, 0x80), 0x10C3);
+  EXPECT_EQ(ADD_BIT_6(1, 2, 4, 8, 16, 32), 63);
+  EXPECT_TRUE(BIT_IS_SET(int32_t(0xFFFF8000u), int32_t(0x80000000u)));
+  EXPECT_FALSE(BIT_IS_SET(0x7FFF, int32_t(0x80000000u)));
+  for (int index : {2, 4, 15, 16, 17, 32, 33}) {
+    int status = -1;
+    const int32_t v = get_system_metrics(index, &status);
+    EXPECT_GT(v, 0) << index;
+    EXPECT_LT(v, 10000) << index;
+    EXPECT_EQ(status, 0) << index;
+  }
+  EXPECT_GT(get_system_metrics(16), get_system_metrics(2));
+  int status = -1;
+  EXPECT_EQ(get_system_metrics(0x7777, &status), 0);
+  EXPECT_EQ(status, 0x10000);
+}
+
+TEST_F(services_test, exe_name_sleep_and_beep) {
+  std::string path = "old";
+  int status = -1;
+  GET_EXE_NAME(path, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(path.find("test_quillon"), std::string::npos);
+  EXPECT_EQ(path.front(), '/');
+  const auto start = std::chrono::steady_clock::now();
+  SLEEP_SECONDS(0.05f);
+  SLEEP_SECONDS(-3.0f);
+  SLEEP_SECONDS(std::numeric_limits<float>::quiet_NaN());
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(took, std::chrono::milliseconds(50));
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+  status = -1;
+  message_beep(0x30, &status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(services_test, icons_and_timer_edge_cases) {
+  const int32_t icon = LOAD_ICON("kyricon");
+  EXPECT_NE(icon, 0);
+  EXPECT_NE(qnb::icon_image(icon), nullptr);
+  const int32_t main = CREATE_MAIN_WINDOW({.icon = icon});
+  EXPECT_NE(main, 0);
+  DELETE_OBJECT(icon);
+  EXPECT_EQ(qnb::icon_image(icon), nullptr);
+  int status = -1;
+  SET_TIMER(std::numeric_limits<float>::quiet_NaN(), 0x2002, &status);  // the shortest time
+  EXPECT_EQ(status, 0);
+  SET_TIMER(1e30f, 0x2003, &status);  // clamped, never overflowing
+  EXPECT_EQ(status, 0);
+  DESTROY_TIMER(0x2003, &status);
+  EXPECT_EQ(status, 0);
+  DESTROY_TIMER(0x2003);  // without a status an unknown timer is no error
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(services_test, code_page_texts_cross_the_qt_border_intact) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(char(b));
+  EXPECT_EQ(qnb::to_1252(qnb::from_1252(all)), all);
+  EXPECT_EQ(qnb::from_1252("\x80\xE4\xB0"), QString::fromUtf8("€ä°"));
+  EXPECT_EQ(qnb::to_1252(QString::fromUtf8("Ω")), "?");
+}
+
+}  // namespace
