@@ -169,6 +169,25 @@ TEST_F(form_format_test, Definitions) {
   EXPECT_EQ(form_def_table.index_values[999], 0.0f);
 }
 
+TEST_F(form_format_test, FailingDefinitionFallsBackToTheVariable) {
+  // Boxes are answered with OK, so the picture error's reports (code 0) let the form go on.
+  run_flags.no_box = false;
+  run_flags.auto_mode = false;
+  set_auto_mode(false);
+  int boxes = 0;
+  qn_set_box_answerer([&](std::string_view, std::string_view, int32_t) {
+    ++boxes;
+    return IDOK;
+  });
+  const int32_t n1 = numeric_variable("N1", var_integer);
+  set_int(n1, 77);
+  format("$FORM N=Z");
+  format("$FORM N=X");  // the newest N decides, even though it cannot format
+  EXPECT_EQ(format("[{N1##]"), "[77   ]");
+  EXPECT_EQ(boxes, 4);  // the warning and three reports
+  qn_set_box_answerer(nullptr);
+}
+
 TEST_F(form_format_test, DefinitionCountStopsAtFifty) {
   for (int i = 0; i < 55; ++i) format("$FORM " + std::string(1, static_cast<char>('A' + i % 26)) + "=I5");
   EXPECT_EQ(form_def_table.count, 50);

@@ -327,7 +327,9 @@ bool field_text(const std::string& field_name, std::string& text) {
   bool found = false;
   if (name.size() >= 2 && name[1] >= '0' && name[1] <= '9') {
     const form_def_table_t& t = form_def_table;
-    for (int32_t n = t.count; n >= 1 && !found; --n) {
+    // The newest definition of the letter decides; when it cannot format the value the field
+    // is a variable field (older definitions of the letter are not tried).
+    for (int32_t n = t.count; n >= 1; --n) {
       const form_def& def = t.slots[static_cast<size_t>(n - 1)];
       if (def.name[0] != name[0]) continue;
       int32_t k = 0;
@@ -347,6 +349,7 @@ bool field_text(const std::string& field_name, std::string& text) {
         if (format_value(result, v, std::string_view(def.name).substr(2, 10)) == 0) text = result;
         else found = false;
       }
+      break;
     }
   }
   if (!found) {
