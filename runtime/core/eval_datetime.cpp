@@ -68,6 +68,8 @@ int32_t day_number_of_text(const value_slot& s) {
   if (text.substr(0, 10) == "00.00.0000" && text.find_first_not_of(' ', 10) == std::string_view::npos) return 0;
   int32_t day = 0, month = 0, year = 0;
   if (!digits_field(s, 0, 2, day) || !digits_field(s, 3, 2, month) || !digits_field(s, 6, 4, year)) return 0;
+  // A text without day and month (a blank date field, "00.00.2000") is the empty date too.
+  if (day == 0 && month == 0) return 0;
   date_to_day(day, month, full_year(year));
   return day;
 }

@@ -37,6 +37,8 @@ TEST_F(EvalDevice, DayTextsBothWays) {
   EXPECT_EQ(idate("01.01.1900"), 1.0f);
   EXPECT_EQ(idate("00.00.0000"), 0.0f);
   EXPECT_EQ(idate("00.00.0000   "), 0.0f);
+  EXPECT_EQ(idate("          "), 0.0f);
+  EXPECT_EQ(idate("00.00.2000"), 0.0f);
   EXPECT_EQ(dstr(60), "01.03.1900");
   EXPECT_EQ(dstr(36525.4f), "01.01.2000");
   EXPECT_EQ(dstr(0), "31.12.1899");
