@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <ctime>
@@ -73,6 +74,15 @@ std::vector<std::string> runtime_fixture::file_lines(const std::string& name) co
   std::istringstream in(file_text(name));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+void ensure_test_application() {
+  if (QApplication::instance()) return;
+  static int argc = 1;
+  static char name[] = "winkyr-test";
+  static char* argv[] = {name, nullptr};
+  new QApplication(argc, argv);  // kept to the end of the process, as the library does
+  QApplication::setQuitOnLastWindowClosed(false);
 }
 
 code_record make_record(int32_t opcode, std::string_view text, int32_t target, int32_t flags) {

@@ -42,6 +42,10 @@ class runtime_fixture : public ::testing::Test {
   std::filesystem::path old_dir_;
 };
 
+// Makes the Qt application the library would make, so that a test can arm Qt timers before
+// the runtime starts.
+void ensure_test_application();
+
 // A code record with the command text blank-padded to 40 characters.
 code_record make_record(int32_t opcode, std::string_view text, int32_t target = 0, int32_t flags = 0);
 // Makes the program image hold exactly these records as 1..n.
