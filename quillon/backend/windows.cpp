@@ -192,6 +192,9 @@ class qn_window : public QWidget {
 
   bool event(QEvent* e) override;
 
+ public:
+  bool busy() const { return busy_ > 0; }
+
  private:
   void notify(int32_t code) {
     window_record* r = find_record(handle_);
@@ -220,6 +223,7 @@ class qn_window : public QWidget {
   }
 
   int32_t handle_;
+  int busy_ = 0;  // events of this widget now being handled (they may nest)
 };
 
 // A command message posted to a window; counted so that the pump knows work is waiting.
@@ -237,11 +241,27 @@ class command_event : public QEvent {
 };
 
 bool qn_window::event(QEvent* e) {
+  if (e->type() == QEvent::DeferredDelete) return QWidget::event(e);  // deletes this widget
+  struct busy_guard {
+    int& n;
+    explicit busy_guard(int& count) : n(count) { ++n; }
+    ~busy_guard() { --n; }
+  } guard(busy_);
   if (e->type() == command_event::kind()) {
-    qnb::window_command(handle_, static_cast<command_event*>(e)->command);
+    // A command posted to a window that was destroyed meanwhile is dropped.
+    if (find_record(handle_)) qnb::window_command(handle_, static_cast<command_event*>(e)->command);
     return true;
   }
   return QWidget::event(e);
+}
+
+// A widget whose own handler is on the stack is deleted once that handler has returned.
+void dispose(qn_window* w) {
+  w->hide();
+  if (w->busy())
+    w->deleteLater();
+  else
+    delete w;
 }
 
 void destroy_window(int32_t handle) {
@@ -249,10 +269,7 @@ void destroy_window(int32_t handle) {
   if (it == table().records.end()) return;
   std::unique_ptr<window_record> r = std::move(it->second);
   table().records.erase(it);
-  if (r->widget) {
-    r->widget->hide();
-    r->widget->deleteLater();
-  }
+  if (r->widget) dispose(r->widget);
   if (r->main) {
     table().main_window = 0;
     // The main window owns every other window and the timers; its end ends the loop.
@@ -334,11 +351,9 @@ void window_command(int32_t window, int32_t command) {
 }
 
 void windows_reset() {
-  for (auto& [h, r] : table().records) {
-    r->widget->hide();
-    r->widget->deleteLater();
-  }
+  auto records = std::move(table().records);
   table().records.clear();
+  for (auto& [h, r] : records) dispose(r->widget);
   table().main_window = 0;
 }
 

@@ -206,6 +206,16 @@ TEST_F(window_test, sent_commands_arrive_at_once_and_posted_ones_on_the_next_pum
   EXPECT_FALSE(QUILLON_KNOWS_COMMAND(0x8001));
 }
 
+TEST_F(window_test, commands_posted_to_a_window_destroyed_meanwhile_are_dropped) {
+  open_main();
+  const int32_t other = CREATE_WINDOW({.title = "Druck-Vorschau", .window_flags = 0x6800});
+  POST_COMMAND(0x8007, other);
+  CLOSE_WINDOW(other);
+  pump_for(30);
+  EXPECT_EQ(count(0x8007), 0);
+  EXPECT_EQ(process_pending_messages(), 1);
+}
+
 TEST_F(window_test, commands_without_a_main_window_are_reported) {
   qn_set_option_word(0x4000);
   POST_COMMAND(0x4001);
