@@ -248,3 +248,22 @@ TEST(command_line, OtherNamesLoadTheExecutablesOwnProgram) {
   EXPECT_EQ(read_command_line(buffer_of("notes.txt")).name, "NOTES.TXT");
 }
 }  // namespace
+
+namespace {
+TEST_F(startup_test, LoadingBoxIsDrawnInTheMiddleOfTheWindow) {
+  int32_t window = start_headless();
+  show_loading();
+  ups u;
+  START_DIRECT_DRAW(window, u);
+  // The box spans x 230..410 and y 218..262; its fill and its frame are colour 0.
+  uint32_t inside = GET_PIXEL(u, {235, 258});  // clear of the icon and the text
+  uint32_t right = GET_PIXEL(u, {405, 222});
+  uint32_t corner = GET_PIXEL(u, {230, 218});
+  uint32_t outside = GET_PIXEL(u, {200, 240});
+  END_DIRECT_DRAW(u);
+  EXPECT_EQ(inside, 0u);
+  EXPECT_EQ(right, 0u);
+  EXPECT_EQ(corner, 0u);
+  EXPECT_NE(outside, 0u);
+}
+}  // namespace
