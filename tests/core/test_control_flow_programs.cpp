@@ -72,7 +72,7 @@ TEST_F(pxb_programs, SingleStepTracesStoresAndResults) {
       "VARIABLES=3\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 R 0001:R/0\n"
       "&0003 S 0001*006:T/\n[UPNCODES]\n#2.9 &1 __STO\n#1.5 #0 #2\n@1 #33 _//\n@1 &3 __STO\n"
       "@2 #1 #2 _: &3 __STO\n[TEXTTOKENS]\n@0001 abc|\n@0002 ZZ|\n[CODES]\nRETURN\n");
-  debug_open();
+  debug_to_file();  // the trace goes to "$PXBDUMP.TXT" without a window
   debug_mode(1);
   run_flags.single_step_on = true;
   evaluate_upn(1, 1);
