@@ -55,6 +55,7 @@ void note_posted_event(int delta);  // keeps process_pending_messages cheap
 void note_paint_pending();          // a repaint waits: the next pump must not be skipped
 int32_t qt_key_to_vk(int qt_key, Qt::KeyboardModifiers modifiers);
 void note_key(int32_t vk, bool down);
+void note_modifiers(Qt::KeyboardModifiers modifiers);  // the state that the last input event carried
 void keys_reset();
 void loop_reset();
 void timers_reset();

@@ -10,6 +10,7 @@ namespace {
 
 struct key_state {
   std::bitset<256> down;
+  Qt::KeyboardModifiers modifiers;  // carried by the last key or mouse event
 };
 key_state& st() {
   static key_state s;
@@ -104,14 +105,21 @@ void note_key(int32_t vk, bool down) {
   if (vk > 0 && vk < 256) st().down[size_t(vk)] = down;
 }
 
-void keys_reset() { st().down.reset(); }
+void note_modifiers(Qt::KeyboardModifiers modifiers) { st().modifiers = modifiers; }
+
+void keys_reset() {
+  st().down.reset();
+  st().modifiers = Qt::NoModifier;
+}
 
 }  // namespace qnb
 
 int32_t GET_KEY_STATE(int32_t virtual_key) {
   constexpr int32_t DOWN = int32_t(0xFFFF8000u);  // the 16-bit state with its top bit, widened
   if (!QGuiApplication::instance()) return 0;
-  const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers();
+  // The platform's modifier state, and that of the event being handled (events that were sent
+  // to a window directly do not update the platform's state).
+  const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers() | st().modifiers;
   const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
   switch (virtual_key) {
     case VK_SHIFT: return (mods & Qt::ShiftModifier) ? DOWN : 0;

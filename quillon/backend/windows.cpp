@@ -117,6 +117,7 @@ class qn_window : public QWidget {
     if (e->type() == QEvent::WindowStateChange) {
       if (isMinimized()) notify(1);
     } else if (e->type() == QEvent::ActivationChange) {
+      if (!isActiveWindow()) qnb::keys_reset();  // releases are not seen while inactive
       notify(isActiveWindow() ? 1030 : 1031);
     }
     QWidget::changeEvent(e);
@@ -136,6 +137,7 @@ class qn_window : public QWidget {
 
   void keyPressEvent(QKeyEvent* e) override {
     const int32_t handle = handle_;
+    qnb::note_modifiers(e->modifiers());
     const int32_t vk = qnb::qt_key_to_vk(e->key(), e->modifiers());
     if (vk != 0) {
       qnb::note_key(vk, true);
@@ -157,6 +159,7 @@ class qn_window : public QWidget {
 
   void keyReleaseEvent(QKeyEvent* e) override {
     if (e->isAutoRepeat()) return;
+    qnb::note_modifiers(e->modifiers());
     const int32_t vk = qnb::qt_key_to_vk(e->key(), e->modifiers());
     if (vk == 0) return;
     qnb::note_key(vk, false);
@@ -205,6 +208,7 @@ class qn_window : public QWidget {
 
   void mouse(int32_t code, QMouseEvent* e) {
     window_record* r = find_record(handle_);
+    qnb::note_modifiers(e->modifiers());
     if (!r || !r->mouse || !(r->mouse_mask & code)) return;
     const qn_mouse_cb cb = r->mouse;
     int32_t event = code;
@@ -527,6 +531,17 @@ void CAPTURE_MOUSE_EVENTS(int32_t window, qn_mouse_cb callback, int32_t mask, st
   }
   r->mouse = std::move(callback);
   r->mouse_mask = mask;
+  if (cursor) {
+    // The platform's standard cursor ids.
+    switch (*cursor) {
+      case 32513: r->widget->setCursor(Qt::IBeamCursor); break;
+      case 32514: r->widget->setCursor(Qt::WaitCursor); break;
+      case 32515: r->widget->setCursor(Qt::CrossCursor); break;
+      case 32649: r->widget->setCursor(Qt::PointingHandCursor); break;
+      case 32650: r->widget->setCursor(Qt::BusyCursor); break;
+      default: r->widget->setCursor(Qt::ArrowCursor); break;
+    }
+  }
 }
 
 void POST_COMMAND(int32_t command, std::optional<int32_t> window) {

@@ -142,8 +142,15 @@ TEST_F(drawing_test, ellipse_is_filled_inside_its_box) {
   EXPECT_EQ(at(29, 24), white);
   for (int x = 0; x < 40; ++x)
     for (int y = 0; y < 30; ++y)
-      if (x < 10 || x >= 30 || y < 5 || y >= 25) ASSERT_EQ(at(x, y), white) << x << "," << y;
+      if (x < 10 || x >= 30 || y < 5 || y >= 25) {
+        ASSERT_EQ(at(x, y), white) << x << "," << y;
+      }
   EXPECT_GT(count(black), 40);
+  // The outline touches the four sides of the box.
+  EXPECT_EQ(at(10, 15), black);
+  EXPECT_EQ(at(29, 15), black);
+  EXPECT_EQ(at(20, 5), black);
+  EXPECT_EQ(at(20, 24), black);
 }
 
 TEST_F(drawing_test, pixels_and_outside_reads) {

@@ -291,6 +291,18 @@ TEST_F(window_test, key_state_follows_the_keys) {
   QApplication::sendEvent(w, &release);
   EXPECT_EQ(GET_KEY_STATE(0x71), 0);
   EXPECT_EQ(GET_KEY_STATE(17), 0);
+  // The modifiers of the key being handled are down while the dispatcher runs.
+  int32_t ctrl_seen = 0, shift_seen = 0;
+  qn_set_control([&](int32_t command, int32_t) {
+    if (command == 0x4100) {
+      ctrl_seen = GET_KEY_STATE(17);
+      shift_seen = GET_KEY_STATE(16);
+    }
+  });
+  QKeyEvent ctrl_d(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier);
+  QApplication::sendEvent(w, &ctrl_d);
+  EXPECT_TRUE(BIT_IS_SET(ctrl_seen, int32_t(0x80000000u)));
+  EXPECT_EQ(shift_seen, 0);
   EXPECT_EQ(GET_KEY_STATE(-5), 0);
   EXPECT_EQ(GET_KEY_STATE(100000), 0);
 }
