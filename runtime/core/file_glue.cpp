@@ -140,7 +140,9 @@ std::string find_ignoring_case(const std::string& dir, std::string_view part) {
 }  // namespace
 
 std::string host_path(std::string_view name) {
-  while (!name.empty() && (name.back() == ' ' || name.back() == '\0')) name.remove_suffix(1);
+  // Names end at their first NUL (callers hand NUL-terminated texts) and lose trailing blanks.
+  if (size_t nul = name.find('\0'); nul != std::string_view::npos) name = name.substr(0, nul);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
   std::string path = cp1252_to_utf8(name);
   std::replace(path.begin(), path.end(), '\\', '/');
   if (path.empty() || name_exists(path)) return path;

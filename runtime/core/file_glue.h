@@ -18,7 +18,7 @@
 // Program file names use "\" and ignore case.  host_path turns "\" into "/", converts the
 // name from code page 1252 to UTF-8, and where the name does not exist as written, finds each
 // component case-insensitively (a last component that matches nothing is kept as written, so
-// new files can be created).  Trailing blanks are dropped.
+// new files can be created).  The name ends at its first NUL; trailing blanks are dropped.
 std::string host_path(std::string_view name);
 
 std::string cp1252_to_utf8(std::string_view text);

@@ -186,6 +186,7 @@ TEST_F(file_glue_test, HostPathFindsNamesIgnoringCase) {
   EXPECT_EQ(host_path("nothing\\here.txt"), "nothing/here.txt");
   EXPECT_EQ(host_path((dir / "DATA" / "prog.pxb").string()), (dir / "data" / "PROG.PXB").string());
   EXPECT_EQ(host_path(""), "");
+  EXPECT_EQ(host_path(std::string("data\\prog.pxb\0junk", 18)), "data/PROG.PXB");
   // Names are code page 1252 inside the runtime and UTF-8 on disk; case is folded for
   // accented letters too.
   write_file("\xC3\xA4rger.txt", "x");  // "ärger.txt"
