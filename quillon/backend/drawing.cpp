@@ -94,6 +94,12 @@ draw_context& open_context(ups& u, target_kind kind, int32_t window, int32_t bit
   return c;
 }
 
+// Program coordinates are clamped far outside any surface, so that no sum or difference of
+// them can overflow.
+constexpr int32_t coord_limit = 1 << 24;
+int clamp_coord(int64_t v) { return int(std::clamp<int64_t>(v, -coord_limit, coord_limit)); }
+QPoint clamped(int32_t x, int32_t y) { return {clamp_coord(x), clamp_coord(y)}; }
+
 bool valid_colour(int64_t colour) { return colour >= 0 && colour <= 0x02FFFFFF; }
 
 // ---------------------------------------------------------------- raster operations
@@ -224,7 +230,7 @@ void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_spec& pen, int32_
 QPoint pixel_of(const QImage& img, const qn_portion& p) {
   auto conv = [](float f, int size) {
     const double v = std::isfinite(f) ? double(f) * size : 0.0;
-    return int(std::clamp(std::lround(v), -1000000L, 1000000L));
+    return clamp_coord(std::llround(std::clamp(v, -1e9, 1e9)));
   };
   return {conv(p.x, img.width()), conv(p.y, img.height())};
 }
@@ -233,8 +239,8 @@ QPoint pixel_of(const QImage& img, const qn_portion& p) {
 std::optional<QRect> shape_rect(const QImage& img, const shape_opts& o) {
   QPoint a, b;
   if (o.px) {
-    a = {o.px->left, o.px->top};
-    b = {o.px->right, o.px->bottom};
+    a = clamped(o.px->left, o.px->top);
+    b = clamped(o.px->right, o.px->bottom);
   } else if (o.from && o.to) {
     a = pixel_of(img, *o.from);
     b = pixel_of(img, *o.to);
@@ -485,17 +491,20 @@ void DRAW_LINE(ups& u, const line_opts& o) {
   draw_context* c = resolve(u, "DRAW_LINE", o.status, &img);
   if (!c) return;
   if (o.start_px)
-    c->pos = {o.start_px->x, o.start_px->y};
+    c->pos = clamped(o.start_px->x, o.start_px->y);
   else if (o.start)
     c->pos = pixel_of(*img, *o.start);
   std::optional<QPoint> end;
   if (o.end_px)
-    end = QPoint(o.end_px->x, o.end_px->y);
+    end = clamped(o.end_px->x, o.end_px->y);
   else if (o.end)
     end = pixel_of(*img, *o.end);
   if (!end) return;
   if (pen_visible(c->pen)) {
-    if (thin(c->pen))
+    // Lines far longer than any surface go through the clipping painter instead of being
+    // walked pixel by pixel; their end pixel lies far outside anyway.
+    const int64_t span = std::max(std::llabs(int64_t(end->x()) - c->pos.x()), std::llabs(int64_t(end->y()) - c->pos.y()));
+    if (thin(c->pen) && span <= 65536)
       thin_line(*img, c->pos, *end, c->pen, c->rop);
     else
       wide_line(*img, c->pos, *end, c->pen, c->rop);
@@ -578,7 +587,7 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
   }
   QPoint at = c->text_pos;
   if (o.px)
-    at = {o.px->x, o.px->y};
+    at = clamped(o.px->x, o.px->y);
   else if (o.pos)
     at = pixel_of(*img, *o.pos);
   const QString line = qnb::from_1252(text);
@@ -652,10 +661,11 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
   }
   QRect target = img->rect();
   if (o.px) {
+    const QPoint a = clamped(o.px->left, o.px->top), b = clamped(o.px->right, o.px->bottom);
     if (o.mode.value_or(0) == 3)
-      target = QRect(o.px->left, o.px->top, source->width(), source->height());
+      target = QRect(a.x(), a.y(), source->width(), source->height());
     else
-      target = QRect(o.px->left, o.px->top, o.px->right - o.px->left, o.px->bottom - o.px->top);
+      target = QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
   }
   if (target.width() <= 0 || target.height() <= 0) return;
   const QImage copy = (source == img) ? source->copy() : QImage();

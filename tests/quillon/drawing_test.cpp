@@ -2,6 +2,8 @@
 // pixels, text and the handling of bad contexts.
 #include "quillon_fixture.h"
 
+#include <chrono>
+
 namespace {
 
 constexpr uint32_t white = 0xFFFFFF, black = 0x000000, red = 0x0000FF, green = 0x00FF00;
@@ -293,6 +295,24 @@ TEST_F(drawing_test, bitmaps_stretch_and_natural_size) {
   EXPECT_EQ(count(red), 8 * 6 + 4 * 3);
   DRAW_BITMAP(u, bitmap, {.px = qn_rect{20, 0, 40, 15}});  // onto itself, shrunk
   EXPECT_EQ(at(20, 0), red);
+}
+
+TEST_F(drawing_test, huge_coordinates_are_clipped_quickly) {
+  constexpr int32_t big = 2'000'000'000;
+  const auto start = std::chrono::steady_clock::now();
+  NEW_PEN(u, {.colour = red});
+  DRAW_LINE(u, {.end_px = qn_point{big, 10}, .start_px = qn_point{-big, 10}});
+  EXPECT_EQ(at(0, 10), red);
+  EXPECT_EQ(at(39, 10), red);
+  DRAW_LINE(u, {.end_px = qn_point{big, big}, .start_px = qn_point{-big, -big}});
+  DRAW_RECTANGLE(u, {.px = qn_rect{-big, -big, big, big}});
+  DRAW_ELLIPSE(u, {.px = qn_rect{-big, 20, big, big}});
+  WRITE_TEXT(u, "x", {.px = qn_point{big, -big}});
+  DRAW_BITMAP(u, bitmap, {.px = qn_rect{-big, -big, big, big}});
+  DRAW_BITMAP(u, bitmap, {.px = qn_rect{big, big, -big, -big}});
+  SET_PIXEL(u, red, {big, -big});
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(GET_PIXEL(u, {-big, big}), 0xFFFFFFFFu);
 }
 
 TEST_F(drawing_test, rect_of_contexts_and_bitmaps) {
