@@ -10,8 +10,9 @@ extern "C" {
 
 namespace {
 
-// Writes a w x h JPEG whose left half is pure red and right half pure blue.
-void write_jpeg(const std::string& name, int w, int h, int quality = 95) {
+// Writes a w x h JPEG whose left half is pure red and right half pure blue, or in grey a
+// dark left and a light right half.
+void write_jpeg(const std::string& name, int w, int h, int quality = 95, bool grey = false) {
   jpeg_compress_struct cinfo;
   jpeg_error_mgr jerr;
   cinfo.err = jpeg_std_error(&jerr);
@@ -21,13 +22,14 @@ void write_jpeg(const std::string& name, int w, int h, int quality = 95) {
   jpeg_stdio_dest(&cinfo, f);
   cinfo.image_width = JDIMENSION(w);
   cinfo.image_height = JDIMENSION(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = grey ? 1 : 3;
+  cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, quality, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
   std::vector<JSAMPLE> row(size_t(w) * 3);
-  for (int x = 0; x < w; ++x) {
+  for (int x = 0; x < w && grey; ++x) row[size_t(x)] = x < w / 2 ? 40 : 220;
+  for (int x = 0; x < w && !grey; ++x) {
     const bool left = x < w / 2;
     row[size_t(x) * 3] = left ? 255 : 0;
     row[size_t(x) * 3 + 1] = 0;
@@ -62,6 +64,16 @@ TEST_F(bitmap_test, jpeg_loads_with_size_and_colours) {
   EXPECT_EQ(size.y, 48);
   expect_near_colour(pixel_of(b, 5, 5), 0x0000FF, 24);     // red as 0x00BBGGRR
   expect_near_colour(pixel_of(b, 58, 40), 0xFF0000, 24);   // blue
+}
+
+TEST_F(bitmap_test, grey_jpeg_loads_as_grey) {
+  write_jpeg("grey.jpg", 33, 17, 90, true);
+  const int32_t b = LOAD_BITMAP("grey.jpg");
+  ASSERT_NE(b, 0);
+  EXPECT_EQ(qn_bitmap_size(b).x, 33);
+  EXPECT_EQ(qn_bitmap_size(b).y, 17);
+  expect_near_colour(pixel_of(b, 2, 2), 0x282828, 12);
+  expect_near_colour(pixel_of(b, 30, 15), 0xDCDCDC, 12);
 }
 
 TEST_F(bitmap_test, file_names_ignore_case_and_take_backslashes) {

@@ -3,6 +3,7 @@
 #include "quillon_fixture.h"
 
 #include <chrono>
+#include <limits>
 
 namespace {
 
@@ -227,6 +228,38 @@ TEST_F(drawing_test, numbered_pens) {
   qn_set_option_word(0x4000);
   SELECT_MY_PEN(u, 3);
   EXPECT_NE(read_file("qn_self.tmp").find("Unable select ZERO pen 3"), std::string::npos);
+}
+
+TEST_F(drawing_test, wide_pens_and_hatched_brushes) {
+  NEW_PEN(u, {.colour = black, .width_px = 5});
+  DRAW_LINE(u, {.end_px = qn_point{30, 10}, .start_px = qn_point{10, 10}});
+  for (int y = 8; y <= 12; ++y) EXPECT_EQ(at(20, y), black) << y;
+  EXPECT_EQ(at(20, 14), white);
+  EXPECT_EQ(at(20, 6), white);
+  NEW_PEN(u, {.style = 5});  // no outline
+  NEW_BRUSH(u, {.colour = red, .style = 2, .hatch = 0});  // horizontal hatch
+  DRAW_RECTANGLE(u, {.px = qn_rect{0, 15, 40, 30}});
+  int red_rows = 0, other_rows = 0;
+  for (int y = 15; y < 29; ++y) (at(5, y) == red ? red_rows : other_rows)++;
+  EXPECT_GT(red_rows, 0);
+  EXPECT_GT(other_rows, red_rows);  // lines with gaps between them
+  for (int x = 0; x < 39; ++x) EXPECT_EQ(at(x, 15 + 0), at(0, 15)) << "a hatch row runs through";
+}
+
+TEST_F(drawing_test, positions_as_portions_of_the_surface) {
+  NEW_PEN(u, {.colour = red});
+  DRAW_LINE(u, {.end = qn_portion{1.0f, 0.5f}, .start = qn_portion{0.0f, 0.5f}});
+  EXPECT_EQ(at(0, 15), red);
+  EXPECT_EQ(at(39, 15), red);
+  WRITE_TEXT(u, "M", {.pos = qn_portion{0.5f, 0.0f}, .colour = black});
+  int leftmost = 40;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x)
+      if (at(x, y) == black) leftmost = std::min(leftmost, x);
+  EXPECT_GE(leftmost, 20);
+  EXPECT_LT(leftmost, 40);
+  NEW_PEN(u, {.colour = black});
+  DRAW_LINE(u, {.end = qn_portion{std::numeric_limits<float>::quiet_NaN(), 1e30f}});  // no crash
 }
 
 TEST_F(drawing_test, dotted_pen_leaves_gaps) {
