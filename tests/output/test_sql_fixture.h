@@ -24,6 +24,37 @@ struct test_variable {
   int32_t length = 0;  // text length
 };
 
+// The private test server as the test command describes it in WINKYR_TEST_DB_*.
+struct test_db_settings {
+  std::string user, password, database, port, socket_path;
+  bool present = false;
+};
+
+inline test_db_settings read_test_db_settings() {
+  test_db_settings db;
+  const char* u = std::getenv("WINKYR_TEST_DB_USER");
+  const char* pw = std::getenv("WINKYR_TEST_DB_PASSWORD");
+  const char* name = std::getenv("WINKYR_TEST_DB_NAME");
+  const char* p = std::getenv("WINKYR_TEST_DB_PORT");
+  const char* s = std::getenv("WINKYR_TEST_DB_SOCKET");
+  if (!u || !pw || !name || !p || !s) return db;
+  db = {u, pw, name, p, s, true};
+  // "localhost" connects through the local socket; the client library finds it here.
+  setenv("MYSQL_UNIX_PORT", s, 1);
+  return db;
+}
+
+// Without the server the database tests fail, unless WINKYR_NO_DB=1 asks to skip them.
+inline bool database_tests_skipped() {
+  const char* no_db = std::getenv("WINKYR_NO_DB");
+  return no_db && std::string(no_db) == "1";
+}
+inline constexpr const char* no_db_skip_message =
+    "WINKYR_NO_DB=1: database tests skipped (no WINKYR_TEST_DB_* variables)";
+inline constexpr const char* no_db_failure_message =
+    "the WINKYR_TEST_DB_* variables are not set: start scripts/mariadb-test-server and source "
+    "its env file, or set WINKYR_NO_DB=1 to skip";
+
 class SqlServerTest : public ::testing::Test {
  protected:
   std::string user, password, database, port, socket_path;
@@ -31,25 +62,16 @@ class SqlServerTest : public ::testing::Test {
   std::vector<std::string> tables;
 
   void SetUp() override {
-    const char* u = std::getenv("WINKYR_TEST_DB_USER");
-    const char* pw = std::getenv("WINKYR_TEST_DB_PASSWORD");
-    const char* db = std::getenv("WINKYR_TEST_DB_NAME");
-    const char* p = std::getenv("WINKYR_TEST_DB_PORT");
-    const char* s = std::getenv("WINKYR_TEST_DB_SOCKET");
-    if (!u || !pw || !db || !p || !s) {
-      const char* no_db = std::getenv("WINKYR_NO_DB");
-      if (no_db && std::string(no_db) == "1")
-        GTEST_SKIP() << "WINKYR_NO_DB=1: database tests skipped (no WINKYR_TEST_DB_* variables)";
-      FAIL() << "the WINKYR_TEST_DB_* variables are not set: start scripts/mariadb-test-server "
-                "and source its env file, or set WINKYR_NO_DB=1 to skip";
+    const test_db_settings db = read_test_db_settings();
+    if (!db.present) {
+      if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+      FAIL() << no_db_failure_message;
     }
-    user = u;
-    password = pw;
-    database = db;
-    port = p;
-    socket_path = s;
-    // "localhost" connects through the local socket; the client library finds it here.
-    setenv("MYSQL_UNIX_PORT", socket_path.c_str(), 1);
+    user = db.user;
+    password = db.password;
+    database = db.database;
+    port = db.port;
+    socket_path = db.socket_path;
 
     old_dir = std::filesystem::current_path();
     std::string tmpl = (std::filesystem::temp_directory_path() / "winkyr-sql-XXXXXX").string();

@@ -1,0 +1,115 @@
+// Whole programs with SQL commands, loaded from PXB files and run by the interpreter against
+// the private test server: the program under tests/programs/sql writes what it selected with
+// FILE, and a failing statement in automatic mode ends the program without a box.
+#include <fstream>
+#include <sstream>
+
+#include "runtime/core/core.h"
+#include "runtime/core/interpreter.h"
+#include "runtime/output/sql/sql.h"
+#include "runtime/screen/screen.h"
+#include "support/runtime_fixture.h"
+#include "test_sql_fixture.h"
+
+namespace {
+
+class SqlProgramTest : public runtime_fixture {
+ protected:
+  test_db_settings db;
+
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    db = read_test_db_settings();
+    if (!db.present) {
+      if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+      FAIL() << no_db_failure_message;
+    }
+    sql_reset();
+  }
+  void TearDown() override {
+    sql_reset();
+    runtime_fixture::TearDown();
+  }
+
+  std::string connection_text() const {
+    return db.user + "%" + db.database + "@127.0.0.1:" + db.port + "/" + db.password;
+  }
+
+  static std::string read_binary(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+  }
+
+  // Copies a program into the working directory with the connection text put in place of
+  // "$CONNECT$", loads it and runs it from code record 1 (in automatic mode when asked; the
+  // loader starts every program outside it).
+  void run_program(const std::string& name, const std::string& text, bool automatic = false) {
+    std::string program = text;
+    for (size_t pos; (pos = program.find("$CONNECT$")) != std::string::npos;)
+      program.replace(pos, 9, connection_text());
+    std::ofstream(dir / name, std::ios::binary) << program;
+    start_headless();
+    try {
+      load_program(name);
+      if (automatic) set_auto_mode(true);
+      interpreter(1);
+    } catch (const program_end&) {
+      // The end of the program: what it left behind is checked by the caller.
+    }
+  }
+};
+
+TEST_F(SqlProgramTest, CreateInsertSelectIntoVariablesAndWriteWithFile) {
+  const std::filesystem::path source = std::filesystem::path(WINKYR_TEST_PROGRAMS) / "sql";
+  run_program("SQLTEST.PXB", read_binary(source / "SQLTEST.PXB"));
+  const std::vector<std::string> got = file_lines("SQLOUT.TXT");
+
+
+  std::vector<std::string> expected;
+  std::istringstream in(read_binary(source / "SQLTEST.expected"));
+  for (std::string line; std::getline(in, line);) expected.push_back(line);
+  ASSERT_EQ(got.size(), expected.size()) << file_text("SQLOUT.TXT") << file_text("PXBERROR.LOG");
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(got[i], expected[i]) << "line " << i + 1;
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+}
+
+TEST_F(SqlProgramTest, FailingStatementInAutomaticModeEndsWithoutABox) {
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   4\nUPNCODES=1\nUPNTOKENS=1\nTEXTTOKENS=3\n"
+      "TEXTCHARACTERS=300\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:X/\n"
+      "[UPNCODES]\n#0\n[TEXTTOKENS]\n@0001 $CONNECT$|\n"
+      "@0002 SELECT * FROM kyr_no_such_table;|\n@0003 #1|\n[CODES]\n"
+      "/00000001 SQL %0001 @0001\n/00001000 SQL %0001 @0002\n"
+      "/00000801 FILE @0003 @0003 %0001\nQUIT\n";
+  run_program("FAIL.PXB", program, true);
+  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  const std::vector<std::string> log = file_lines("PXBERROR.LOG");
+  ASSERT_EQ(log.size(), 4u) << file_text("PXBERROR.LOG");
+  const std::string date = log_date();
+  EXPECT_EQ(log[0], date + "-WARNUNG:SELECT * FROM kyr_no_such_table;");
+  EXPECT_EQ(log[1], date + "-WARNUNG:SQL-error Nr: 1146");
+  const std::string message =
+      "MySQL Fehler: Table '" + db.database + ".kyr_no_such_table' doesn't exist";
+  EXPECT_EQ(log[2], date + "-ABBRUCH:" + message);
+  EXPECT_EQ(log[3], date + "-KYR-ERROR 32000:" + message);
+  // The program stopped at the failed statement: the file command after it never ran.
+  EXPECT_FALSE(std::filesystem::exists(dir / "#1"));
+}
+
+TEST_F(SqlProgramTest, SlotOutsideTheRangeIsReportedAndStatusOne) {
+  const std::string program =
+      "[PROC]\n[INIT]\nCODES=   3\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=1\n"
+      "TEXTCHARACTERS=100\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:S/\n"
+      "[UPNCODES]\n#4\n_IOERROR &0001 __STO\n[TEXTTOKENS]\n@0001 SELECT 1;|\n[CODES]\n"
+      "SQL %0001 @0001\n%0002\nQUIT\n";
+  run_program("RANGE.PXB", program);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "SQL-Handle range");
+  EXPECT_EQ(get_int_variable("S"), 1);
+  EXPECT_NE(file_text("PXBERROR.LOG").find("-KYR-ERROR     0:SQL-Handle range"), std::string::npos);
+}
+
+}  // namespace
