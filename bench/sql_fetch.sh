@@ -8,7 +8,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 rows="${1:-100000}"
-build="${WINKYR_BUILD_DIR:-$root/build-bench}"
+build="${WINKYR_BUILD_DIR:-$root/build}"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_sql_fetch >/dev/null
