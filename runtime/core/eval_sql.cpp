@@ -1,8 +1,6 @@
 // The evaluator functions of the database: SQLINFO (about a slot and its columns), SQLVAR (a
 // column of the current row) and IOERROR (the shared status word).
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <string>
 
 #include "runtime/core/core.h"
@@ -25,12 +23,6 @@ int32_t put_text(value_slot& slot, std::string_view text) {
   slot.text.fill(' ');
   std::copy(text.begin(), text.end(), slot.text.begin());
   return static_cast<int32_t>(text.size());
-}
-
-float to_real(double value) {
-  constexpr double max = std::numeric_limits<float>::max();
-  if (std::isnan(value)) return 0.0f;
-  return static_cast<float>(std::clamp(value, -max, max));
 }
 
 }  // namespace
@@ -106,7 +98,7 @@ void eval_SQLVAR() {
     // A numeric column: the result carries the column's text with its length and the number
     // read from it as its value.
     trace_str("SQL-string zahl", shown);
-    const float value = length >= 1 ? to_real(sql_read_number(text)) : 0.0f;
+    const float value = length >= 1 ? sql_number_to_real(sql_read_number(text)) : 0.0f;
     trace_int("SQLVAR-zahl", trunc_to_int(value));
     result.type = length;
     result.set_value(value);

@@ -2,6 +2,9 @@
 // statement word of each dialect and numbers read from column texts.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "runtime/output/sql/sql.h"
 
 namespace {
@@ -199,6 +202,20 @@ TEST(SqlReadNumber, NoNumberGivesZero) {
   EXPECT_EQ(sql_read_number("nan"), 0.0);
   EXPECT_EQ(sql_read_number("-"), 0.0);
   EXPECT_EQ(sql_read_number("."), 0.0);
+}
+
+TEST(SqlReadNumber, ProgramValuesAreClampedNeverUndefined) {
+  EXPECT_EQ(sql_number_to_int(12.5), 13);
+  EXPECT_EQ(sql_number_to_int(-12.5), -13);
+  EXPECT_EQ(sql_number_to_int(12.49), 12);
+  EXPECT_EQ(sql_number_to_int(2147483647.0), 2147483647);
+  EXPECT_EQ(sql_number_to_int(9e18), 2147483647);
+  EXPECT_EQ(sql_number_to_int(-9e18), -2147483647 - 1);
+  EXPECT_EQ(sql_number_to_int(std::nan("")), 0);
+  EXPECT_EQ(sql_number_to_real(1e300), std::numeric_limits<float>::max());
+  EXPECT_EQ(sql_number_to_real(-1e300), -std::numeric_limits<float>::max());
+  EXPECT_EQ(sql_number_to_real(std::nan("")), 0.0f);
+  EXPECT_EQ(sql_number_to_real(0.25), 0.25f);
 }
 
 }  // namespace

@@ -8,8 +8,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
-#include <limits>
 
 namespace {
 
@@ -48,21 +46,6 @@ std::string upper(std::string_view s) {
 void restore_empty_date(std::string& text) {
   if (size_t pos = text.find("01.01.0001"); pos != std::string::npos)
     text.replace(pos, 10, "00.00.0000");
-}
-
-// Nearest integer of a number read from a column, halves away from zero, clamped to int32.
-int32_t nearest_int(double value) {
-  if (std::isnan(value)) return 0;
-  const double r = std::round(value);
-  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(r);
-}
-
-float to_real(double value) {
-  constexpr double max = std::numeric_limits<float>::max();
-  if (std::isnan(value)) return 0.0f;
-  return static_cast<float>(value > max ? max : value < -max ? -max : value);
 }
 
 // Long statements go to the trace in pieces of at least 132 characters, broken at a blank.
@@ -125,8 +108,8 @@ void assign_column(int32_t slot, int32_t column) {
   if (target != 1 && target != 3 && target != 4 && target != 5)
     target = type == sqlc_type_integer ? 1 : type == sqlc_type_real ? 3 : 4;
   switch (target) {
-    case 1: set_int_variable(name, nearest_int(sql_read_number(text))); break;
-    case 3: set_real_variable(name, to_real(sql_read_number(text))); break;
+    case 1: set_int_variable(name, sql_number_to_int(sql_read_number(text))); break;
+    case 3: set_real_variable(name, sql_number_to_real(sql_read_number(text))); break;
     default: set_string_variable(name, text); break;
   }
 }
@@ -309,9 +292,9 @@ std::string sql_get_text_value(int32_t slot, int32_t column) {
 }
 
 float sql_get_real_value(int32_t slot, int32_t column) {
-  return to_real(sql_read_number(sql_get_text_value(slot, column)));
+  return sql_number_to_real(sql_read_number(sql_get_text_value(slot, column)));
 }
 
 int32_t sql_get_int_value(int32_t slot, int32_t column) {
-  return nearest_int(sql_read_number(sql_get_text_value(slot, column)));
+  return sql_number_to_int(sql_read_number(sql_get_text_value(slot, column)));
 }

@@ -4,6 +4,8 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace {
@@ -143,4 +145,18 @@ double sql_read_number(std::string_view text) {
   auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
   if (ptr != last || (ec != std::errc() && ec != std::errc::result_out_of_range)) return 0.0;
   return negative ? -value : value;
+}
+
+float sql_number_to_real(double value) {
+  constexpr double max = std::numeric_limits<float>::max();
+  if (std::isnan(value)) return 0.0f;
+  return static_cast<float>(value > max ? max : value < -max ? -max : value);
+}
+
+int32_t sql_number_to_int(double value) {
+  if (std::isnan(value)) return 0;
+  const double r = std::round(value);  // halves away from zero
+  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(r);
 }
