@@ -82,6 +82,25 @@ TEST_F(SqlServerTest, MissingDatabaseIsStatusTwoAndNothingStaysOpen) {
   EXPECT_NE(error_log().find("MySQL Fehler: keine Verbindung zur Datenbank"), std::string::npos);
 }
 
+TEST_F(SqlServerTest, ConnectFailingHalfWayClosesWhatItOpened) {
+  // This user may hold two connections: slots 0 and 1 connect, slot 2 is refused.
+  const char* limited = std::getenv("WINKYR_TEST_DB_LIMITED_USER");
+  ASSERT_NE(limited, nullptr) << "WINKYR_TEST_DB_LIMITED_USER is not set";
+  const std::string text =
+      std::string(limited) + "%" + database + "@127.0.0.1:" + port + "/" + password;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(sql_connect(text), 1);
+    // Had the first attempt left its two connections open, the second would fail at slot 0.
+    EXPECT_EQ(sqlc_slot_status(0), sqlc_status_not_connected) << attempt;
+    EXPECT_EQ(sqlc_slot_status(1), sqlc_status_not_connected) << attempt;
+    EXPECT_EQ(sqlc_slot_status(2), 1) << attempt;
+    EXPECT_EQ(sqlc_last_error(2).number, 1226u) << sqlc_last_error(2).text;  // too many connections
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  // Afterwards the full connect works, and the user holds no connection.
+  ASSERT_EQ(connect_tcp(), 0);
+}
+
 TEST_F(SqlServerTest, BadPortIsAConnectFailure) {
   EXPECT_EQ(sql_connect(user + "%" + database + "@127.0.0.1:99999/" + password), 1);
   EXPECT_EQ(sql_connect(user + "%" + database + "@127.0.0.1:12ab/" + password), 1);
