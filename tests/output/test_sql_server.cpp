@@ -291,6 +291,20 @@ TEST_F(SqlServerTest, EmptyDateOfOtherDialectsReadsAsEmptyDate) {
   EXPECT_EQ(text_variable("D"), "00.00.0000");
 }
 
+TEST_F(SqlServerTest, TextsCrossAsCodePage1252WhateverTheColumnsCharacterSet) {
+  ASSERT_EQ(connect_tcp(), 0);
+  const std::string t = table("cp");
+  run("CREATE TABLE " + t + " (a VARCHAR(10) CHARACTER SET latin1, "
+      "u VARCHAR(10) CHARACTER SET utf8mb4);");
+  // The euro sign is 0x80 in code page 1252; the server keeps it as U+20AC in the utf8mb4 column.
+  run("INSERT INTO " + t + " VALUES ('\x80 \xe4\xdf', '\x80 \xe4\xdf');");
+  run("SELECT a, u, HEX(u) AS h FROM " + t + ";");
+  ASSERT_EQ(sql_fetch(0, false), 0);
+  EXPECT_EQ(std::string(sqlc_get_text(0, 1)), "\x80 \xe4\xdf");
+  EXPECT_EQ(std::string(sqlc_get_text(0, 2)), "\x80 \xe4\xdf");
+  EXPECT_EQ(std::string(sqlc_get_text(0, 3)), "E282AC20C3A4C39F");
+}
+
 TEST_F(SqlServerTest, OverlongMacroArgumentIsRefused) {
   ASSERT_EQ(connect_tcp(), 0);
   EXPECT_THROW(sql_exec(0, "SELECT T$SQL2KYR('" + std::string(40, '1') + "');"), program_end);
