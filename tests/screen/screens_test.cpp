@@ -294,6 +294,10 @@ TEST_F(screens, MainWindowSizeAndPosition) {
   EXPECT_EQ(client.right - client.left, 320);
   EXPECT_EQ(client.bottom - client.top, 200);
   EXPECT_EQ(screen_info(0).width, 640);  // the screen keeps its bitmap
+  move_main_window(7, 120, 80);
+  const qn_rect frame = GET_RECT({.window = window, .whole_window = true});
+  EXPECT_EQ(frame.left, 120);
+  EXPECT_EQ(frame.top, 80);
   // Without a main window these do nothing and must not fail.
   qn_reset();
   reset_screens();
