@@ -1,6 +1,7 @@
 // Variable access inside expressions: the operand codes "&" and "%", the reference codes
 // _STO, LOC, REF and AREF, and the call arguments that ARG reads and _STO writes.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -221,7 +222,9 @@ void push_variable(int32_t v) {
 
 void load_element(int32_t v) {
   value_slot& top = evaluator.top();
-  const int32_t k = nint(top.value()) - 1;
+  // The lowest element number stays out of range rather than wrapping round.
+  const int32_t number = nint(top.value());
+  const int32_t k = number == INT32_MIN ? number : number - 1;
   if (k == dimension_request) {
     if (!valid_variable(v)) {
       report_bad_variable(v);
