@@ -1,5 +1,8 @@
 // Screens: dirty rectangles, nested drawing steps, paint suppression, the three forms of
 // screen_init, resizing, and the reports for screen numbers outside 0..20.
+#include <QApplication>
+#include <QWidget>
+
 #include "screen_fixture.h"
 
 namespace {
@@ -303,4 +306,27 @@ TEST_F(screens, MainWindowSizeAndPosition) {
   reset_screens();
   size_main_window(0, 10, 10);
   move_main_window(0, 5, 5);
+}
+
+namespace {
+QWidget* top_level(const QString& title) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowTitle() == title) return w;
+  return nullptr;
+}
+}  // namespace
+
+TEST_F(screens, ShowMainWindowMinimisesAndRestoresMainAndDebugWindows) {
+  open_main_window();
+  debug_open();
+  QWidget* main = top_level("WinKYR");
+  QWidget* debug = top_level("DEBUG");
+  ASSERT_NE(main, nullptr);
+  ASSERT_NE(debug, nullptr);
+  show_main_window(0, -1);
+  EXPECT_TRUE(main->windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(debug->windowState() & Qt::WindowMinimized);
+  show_main_window(0, 1);
+  EXPECT_FALSE(main->windowState() & Qt::WindowMinimized);
+  EXPECT_FALSE(debug->windowState() & Qt::WindowMinimized);
 }
