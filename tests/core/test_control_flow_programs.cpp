@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
 #include "runtime/core/file_command.h"
 #include "runtime/core/evaluator.h"
@@ -90,4 +91,24 @@ TEST_F(pxb_programs, SingleStepTracesStoresAndResults) {
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
             (std::vector<std::string>{">>> STACK( 1) = 1.5", ">>> STACK( 3) = 2", ">>> SSTACK >abc!<",
                                       " = \"abc   \"", "s= \"ZZ\""}));
+}
+
+// QUIT ends the run at once and closes the main window without asking "Wirklich beenden?".
+TEST_F(pxb_programs, QuitClosesTheWindowWithoutTheQuestion) {
+  const int32_t window = start_headless();
+  ASSERT_NE(window, 0);
+  run_flags.ask_on_close = true;
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=5\nUPNCODES=1\nUPNTOKENS=2\nTEXTTOKENS=4\nTEXTCHARACTERS=60\n"
+      "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=2\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+      "[TEXTTOKENS]\n@0001 #1|\n@0002 QUIT.OUT|\n@0003 before|\n@0004 after|\n[CODES]\n"
+      "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n/00000002 FILE @0001\n"
+      "QUIT\n/00001000 FILE @0001 @0004\n");
+  interpreter(1);
+  EXPECT_EQ(call_state.pc, 5);  // the command after QUIT never ran
+  EXPECT_FALSE(run_flags.ask_on_close);
+  pump_for(300);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(is_valid_window(window), 0);
+  EXPECT_EQ(file_lines("QUIT.OUT"), (std::vector<std::string>{"before"}));
 }
