@@ -112,3 +112,21 @@ TEST_F(pxb_programs, QuitClosesTheWindowWithoutTheQuestion) {
   EXPECT_EQ(is_valid_window(window), 0);
   EXPECT_EQ(file_lines("QUIT.OUT"), (std::vector<std::string>{"before"}));
 }
+
+// ASSIGN to a real variable reports "ASSIGN no INT" and then its own command text with code 1;
+// with debugging allowed and both boxes answered with OK the program goes on.
+TEST_F(pxb_programs, AssignToARealReportsTwiceAndGoesOnWhenAllowed) {
+  start_headless();
+  run_flags.debug_allowed = true;
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=5\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=3\nTEXTCHARACTERS=60\n"
+      "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=2\n[VARIABLES]\n&0001 R 0001:R/0\n[UPNCODES]\n#0\n&1\n"
+      "[TEXTTOKENS]\n@0001 #1|\n@0002 ASSIGN.OUT|\n@0003 after|\n[CODES]\n"
+      "/00000001 FILE @0001 @0002 %0001\nASSIGN :0001 &0002\n/00001000 FILE @0001 @0003\n"
+      "/00000002 FILE @0001\nRETURN\n");
+  interpreter(1);
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "ASSIGN no INT");
+  EXPECT_EQ(boxes[1].text, "ASSIGN :0001 &0002");
+  EXPECT_EQ(file_lines("ASSIGN.OUT"), (std::vector<std::string>{"after"}));
+}
