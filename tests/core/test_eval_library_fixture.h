@@ -16,6 +16,7 @@
 #include "runtime/core/core.h"
 #include "runtime/core/eval_library.h"
 #include "runtime/core/evaluator.h"
+#include "runtime/screen/screen.h"
 
 class EvalLibrary : public ::testing::Test {
  protected:
@@ -26,6 +27,7 @@ class EvalLibrary : public ::testing::Test {
     std::filesystem::current_path(dir_);
     errors_reset();
     run_flags.no_box = true;
+    set_auto_mode(true);  // warnings are traced, never shown in a box
     reset_evaluator();
     random_reset();
   }

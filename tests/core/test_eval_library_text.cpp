@@ -208,3 +208,44 @@ TEST_F(EvalText, StringWithUnknownLetterWarnsAndReports) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every text function on texts of every length up to the whole slot, with and without a
+// pending substring: results stay inside the 512-character text and lengths stay 0..512.
+TEST_F(EvalText, AllLengthsStayInsideTheSlot) {
+  const int32_t codes[] = {UPCASE, COMPRESS, COLLAPSE, LOWCASE, ALL, VALUE, LEN, ASC, TRIM, RTRIM};
+  const int32_t pairs[] = {INDEX, ENDEX, VERIFY, EVERIFY, SCAN, ESCAN};
+  for (int32_t length : {0, 1, 2, 4, 19, 20, 21, 255, 256, 257, 511, 512}) {
+    std::string text(static_cast<size_t>(length), ' ');
+    for (int32_t i = 0; i < length; ++i) text[static_cast<size_t>(i)] = "a B,c  d"[i % 8];
+    for (int32_t code : codes) {
+      for (bool pending : {false, true}) {
+        reset_evaluator();
+        push_text(text);
+        evaluator.substring_pending = pending;
+        evaluator.substring_a = 500;
+        evaluator.substring_b = 9999;
+        run(code);
+        ASSERT_EQ(evaluator.sp, 1);
+        ASSERT_GE(top_type(), -1);
+        ASSERT_LE(top_type(), 512);
+      }
+    }
+    for (int32_t code : pairs) {
+      reset_evaluator();
+      push_text(text);
+      push_text(text);
+      run(code);
+      ASSERT_EQ(evaluator.sp, 1);
+      ASSERT_LE(top_type(), 512);
+    }
+    reset_evaluator();
+    push(1.5f);
+    push_text(("F8.2    " + text).substr(0, 512));
+    run(STRING);
+    ASSERT_EQ(top_text(), "    1.50");
+  }
+}
+
+}  // namespace

@@ -13,6 +13,7 @@ class form_format_test : public evaluator_test {
  protected:
   void SetUp() override {
     evaluator_test::SetUp();
+    set_auto_mode(true);  // warnings are traced, never shown in a box
     form_format_reset();
     field_output_reset();
     const int32_t name = text_variable("NAME", 10);
@@ -251,6 +252,36 @@ TEST_F(form_format_test, HexEscapeDecoder) {
   std::string end = "x&4";
   decode_hex_escapes(end);
   EXPECT_EQ(end, "x@");
+}
+
+}  // namespace
+
+namespace {
+
+// Random lines and pictures: every outcome is a formatted line or a reported error, the line
+// keeps its length, and nothing reads or writes outside it (run under the sanitizers too).
+TEST_F(form_format_test, RandomLinesStayInsideTheirLength) {
+  const std::string alphabet = "{}$\xB0|&^#.,;-=/\\[]():AZNRM09 ";
+  uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string line;
+    for (size_t i = 0, n = next() % 40; i < n; ++i) line += alphabet[next() % alphabet.size()];
+    if (round % 7 == 0) line = "$FORM " + line;
+    const size_t length = line.size();
+    const bool flag = round % 2 == 0;
+    error_of([&] { frm_format_line(line, flag); });
+    ASSERT_EQ(line.size(), length) << round;
+    std::string picture;
+    for (size_t i = 0, n = next() % 12; i < n; ++i) picture += alphabet[next() % alphabet.size()];
+    std::string result(next() % 40, ' ');
+    const size_t result_length = result.size();
+    error_of([&] { format_value(result, static_cast<float>(next()) - 16000.0f, picture); });
+    ASSERT_EQ(result.size(), result_length == 0 ? 30u : result_length);
+  }
 }
 
 }  // namespace
