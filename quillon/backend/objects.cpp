@@ -112,10 +112,10 @@ font_spec stock_font(std::string_view name) {
     f.font.setPixelSize(13);
   } else if (name == "ANSI_VAR_FONT") {
     f.font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.font.setPixelSize(13);
+    f.font.setPixelSize(11);  // a cell of about 13 pixels, as the stock variable font has
   } else {  // SYSTEM_FONT
     f.font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    f.font.setPixelSize(16);
+    f.font.setPixelSize(14);  // a cell of about 16 pixels
     f.font.setWeight(QFont::Bold);
   }
   f.font.setStyleStrategy(QFont::NoAntialias);
