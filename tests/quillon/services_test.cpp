@@ -108,8 +108,12 @@ TEST_F(services_test, real_message_box_is_answered_by_its_button) {
   EXPECT_EQ(MESSAGE_BOX("Frage", {.caption = "Test", .style = MB_OKCANCEL}), IDCANCEL);
 }
 
+// The lock lives in the runtime directory; a private one keeps parallel test processes of this
+// same executable apart.
 TEST_F(services_test, instance_lock_sees_another_holder) {
+  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
   const std::string path = qn_instance_lock_path();
+  EXPECT_EQ(path.rfind(dir_.string(), 0), 0u);
   EXPECT_EQ(path.find('/', path.rfind("qn_")), std::string::npos);  // the key has no separators left
   EXPECT_NE(path.find("#"), std::string::npos);
   // Another process holds the lock: a child that keeps it until we are done.
@@ -136,6 +140,7 @@ TEST_F(services_test, instance_lock_sees_another_holder) {
 }
 
 TEST_F(services_test, instance_lock_free_means_first_instance) {
+  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
   CREATE_MAIN_WINDOW({});  // runs quillon_init
   EXPECT_FALSE(quillon_already_running());
   // This process now holds the lock: another open file cannot take it.
