@@ -85,14 +85,21 @@ class qn_window : public QWidget {
     if (r->needs_paint && r->paint && !r->in_paint) {
       r->needs_paint = false;
       r->in_paint = true;
-      ups u;
-      qnb::open_paint_context(handle_, u);
-      r->paint(handle_, u);
-      qnb::close_context(u);
-      r = find_record(handle_);
-      if (!r) return;
-      r->in_paint = false;
+      // The context is closed and the record released whatever way the callback leaves.
+      struct paint_scope {
+        int32_t handle;
+        ups u;
+        ~paint_scope() {
+          qnb::close_context(u);
+          if (window_record* rec = find_record(handle)) rec->in_paint = false;
+        }
+      } scope{handle_, {}};
+      qnb::open_paint_context(handle_, scope.u);
+      const qn_paint_cb cb = r->paint;
+      cb(handle_, scope.u);
     }
+    r = find_record(handle_);
+    if (!r) return;
     QPainter p(this);
     p.drawImage(0, 0, r->backing);
   }
