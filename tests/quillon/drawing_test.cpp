@@ -175,6 +175,26 @@ TEST_F(drawing_test, text_is_drawn_in_its_colour_at_the_cell_position) {
   EXPECT_GT(extent.y, 8);
 }
 
+TEST_F(drawing_test, text_without_position_goes_on_the_next_line) {
+  const int32_t font = SELECT_FONT({.face = "Arial", .points = 8.0f});
+  const int32_t line = GET_TEXT_METRICS(&u, font).height;
+  WRITE_TEXT(u, "I", {.px = qn_point{2, 0}, .colour = red, .font = font});
+  WRITE_TEXT(u, "I", {.colour = green, .font = font});  // below the first, same left edge
+  int red_bottom = -1, green_top = 30, green_left = 40;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      if (at(x, y) == red) red_bottom = std::max(red_bottom, y);
+      if (at(x, y) == green) {
+        green_top = std::min(green_top, y);
+        green_left = std::min(green_left, x);
+      }
+    }
+  ASSERT_GE(red_bottom, 0);
+  EXPECT_GT(green_top, red_bottom);
+  EXPECT_GE(green_top, line);
+  EXPECT_LT(green_left, 8);
+}
+
 TEST_F(drawing_test, opaque_background_fills_the_text_cell) {
   const qn_point extent = GET_TEXT_EXTENT(u, "ab");
   WRITE_TEXT(u, "ab", {.px = qn_point{0, 0}, .colour = black, .background = int64_t(green)});

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <chrono>
@@ -377,6 +378,49 @@ TEST_F(window_test, size_and_state_notifications) {
   qn_move_window(main, 40, 30);
   pump_for(20);
   EXPECT_NE(std::find(notes.begin(), notes.end(), 1029), notes.end());
+}
+
+TEST_F(window_test, focus_changes_are_notified) {
+  open_main();
+  SET_FOREGROUND(main);
+  pump_for(30);
+  const int32_t other = CREATE_WINDOW({.title = "DEBUG", .window_flags = 0x6800});
+  SET_FOREGROUND(other);
+  ASSERT_TRUE(pump_until([&] { return std::find(notes.begin(), notes.end(), 1031) != notes.end(); }, 1000));
+  notes.clear();
+  SET_FOREGROUND(main);
+  ASSERT_TRUE(pump_until([&] { return std::find(notes.begin(), notes.end(), 1030) != notes.end(); }, 1000));
+}
+
+TEST_F(window_test, wheel_goes_to_the_scroll_callback) {
+  std::vector<int32_t> codes;
+  main = CREATE_MAIN_WINDOW({.client_px = qn_point{100, 100},
+                             .scroll = [&](int32_t w, int32_t code, int32_t) {
+                               codes.push_back(code);
+                               return -1;
+                             }});
+  QWidget* w = qnb::window_widget(main);
+  QWheelEvent up(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                 Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent down(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &up);
+  QApplication::sendEvent(w, &down);
+  EXPECT_EQ(codes, (std::vector<int32_t>{0, 1}));  // line up, line down
+}
+
+TEST_F(window_test, resizing_repaints_through_the_callback) {
+  open_main();
+  ASSERT_TRUE(pump_until([&] { return paints > 0; }));
+  const int before = paints;
+  qn_set_window_client_size(main, 260, 150);
+  ASSERT_TRUE(pump_until([&] { return paints > before; }));
+  ups u;
+  START_DIRECT_DRAW(main, u);
+  EXPECT_EQ(GET_RECT({.u = &u}).right, 260);
+  EXPECT_EQ(GET_PIXEL(u, {250, 140}), 0xFFFFFFu);  // the new part starts white
+  EXPECT_EQ(GET_PIXEL(u, {2, 2}), 0x0000FFu);
+  END_DIRECT_DRAW(u);
 }
 
 TEST_F(window_test, scroll_text_window_shows_the_file_and_takes_lines) {
