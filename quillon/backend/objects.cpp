@@ -359,6 +359,7 @@ bool save_bitmap_file(int32_t dib, std::string_view file, int* status) {
   std::string name(file);
   while (!name.empty() && name.back() == ' ') name.pop_back();
   // Written aside and renamed over the old file, so a failed write never loses the old one.
+  errno = 0;
   QSaveFile out(QString::fromStdString(qnb::resolve_file_name(name)));
   if (!out.open(QIODevice::WriteOnly) ||
       out.write(reinterpret_cast<const char*>(head.data()), qint64(head.size())) != qint64(head.size()) ||
