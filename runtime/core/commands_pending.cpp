@@ -7,7 +7,7 @@
 
 namespace {
 void not_built(const code_record& rec) {
-  report_error(std::string("Befehl nicht verfuegbar: ") + command_name(rec.opcode), 32000);
+  report_error(std::string("Befehl nicht gebaut: ") + command_name(rec.opcode), 32000);
 }
 }  // namespace
 
