@@ -23,8 +23,15 @@ bool has_option(const code_record& rec, int32_t option) { return (rec.flags & op
 void cmd_SQL(code_record& rec) {
   evaluate_upn(rec.expression, 1);
   const int32_t slot = nint(param_registers[1]);
-  std::string text = get_text_token(rec.token1, 256);
-  text.resize(text.find_last_not_of(' ') == std::string::npos ? 0 : text.find_last_not_of(' ') + 1);
+  // A fetch, run once for every row, names no text token: token 0 is the empty text, so it is
+  // not expanded into a blank buffer each time.
+  std::string text;
+  if (rec.token1 != 0) {
+    text = get_text_token(rec.token1, 256);
+    text.resize(text.find_last_not_of(' ') == std::string::npos ? 0 : text.find_last_not_of(' ') + 1);
+  } else {
+    set_text_token_length(0);
+  }
   io_status = 0;
 
   const int32_t slots = sqlc_info(0).slots;

@@ -77,6 +77,9 @@ int32_t sqlc_get_int(int32_t slot, int32_t column);
 std::string_view sqlc_get_text(int32_t slot, int32_t column);
 
 int32_t sqlc_slot_status(int32_t slot);
+// A number naming the result the slot holds, new for every stored result and never reused;
+// 0 while no result is held.  Callers that keep facts about a result's columns check it.
+uint64_t sqlc_result_id(int32_t slot);
 // The client library's error number and text of the last failure on the slot.
 struct sqlc_error_info {
   uint32_t number = 0;

@@ -20,6 +20,7 @@ struct glue_slot {
   unsigned long* lengths = nullptr;   // byte lengths of the current row's values
   int32_t row_count = 0;
   int32_t field_count = 0;
+  uint64_t result_id = 0;             // names the held result; 0 while none is held
   uint32_t error_number = 0;
   std::string error_text;
 };
@@ -34,6 +35,7 @@ struct field_description {
 struct glue_state {
   std::array<glue_slot, sqlc_slot_count> slots;
   field_description field;
+  uint64_t last_result_id = 0;  // never reused, so a stale id can never match a new result
 };
 glue_state glue;
 
@@ -57,6 +59,7 @@ void free_result(glue_slot& s) {
   s.result = nullptr;
   s.row = nullptr;
   s.lengths = nullptr;
+  s.result_id = 0;
 }
 
 void close_connection(glue_slot& s) {
@@ -213,6 +216,7 @@ int32_t sqlc_store_result(int32_t slot) {
     drain_further_results(s);
     return s.status;
   }
+  s.result_id = ++glue.last_result_id;
   s.row_count = clamp_count(mysql_num_rows(s.result));
   s.field_count = clamp_count(mysql_num_fields(s.result));
   drain_further_results(s);
@@ -276,6 +280,8 @@ std::string_view sqlc_get_text(int32_t slot, int32_t column) {
 }
 
 int32_t sqlc_slot_status(int32_t slot) { return slot_at(slot).status; }
+
+uint64_t sqlc_result_id(int32_t slot) { return slot_at(slot).result_id; }
 
 sqlc_error_info sqlc_last_error(int32_t slot) {
   const glue_slot& s = slot_at(slot);

@@ -5,15 +5,46 @@
 #include "runtime/output/sql/sql.h"
 
 #include "runtime/core/core.h"
+#include "runtime/core/evaluator.h"
+#include "runtime/core/program_image.h"
 
 #include <array>
 #include <charconv>
+#include <vector>
 
 namespace {
 
 constexpr size_t trace_piece_length = 132;
 constexpr size_t column_name_capacity = 64;
 constexpr size_t column_text_capacity = 2048;
+
+// How one column of a result goes into its program variable.  Worked out on the first
+// assigning fetch of a result, so that the rows after it neither ask the client library for the
+// column's description nor search the variable table by name again.
+enum class column_target {
+  by_name,  // anything unusual (no such variable, an element reference, another type): the
+            // general path through the named setters, which also report what is wrong
+  integer,  // the word of an integer variable's element
+  real,     // the word of a real variable's element
+  text,     // the place of a text variable
+};
+
+struct column_plan {
+  column_target target = column_target::by_name;
+  int32_t variable = 0;                  // the variable the name found
+  int32_t element_offset = 0;            // of an element reference in the name
+  std::array<char, 12> variable_name{};  // that variable's name and type, checked on every row
+  int32_t variable_type = 0;
+  std::string set_int_label;             // trace label of the integer setter, "SET-INT " name
+};
+
+struct fetch_plan {
+  uint64_t result_id = 0;  // the glue's result the plan belongs to; 0 for none
+  // The variable table the plan was made for: a chained program brings a new one.
+  const variable_record* table = nullptr;
+  size_t table_size = 0;
+  std::vector<column_plan> columns;
+};
 
 struct layer_state {
   char dialect = ' ';            // first letter of the glue's identity text
@@ -25,6 +56,8 @@ struct layer_state {
   std::array<int32_t, sqlc_slot_count> last_status{};
   std::array<bool, sqlc_slot_count> result_ready{};
   int32_t field_count = 0;       // of the last SELECT or SHOW statement on any slot
+  std::array<fetch_plan, sqlc_slot_count> plans;
+  std::string column_text;       // the column text of the fetch, kept to reuse its storage
 };
 layer_state layer;
 
@@ -46,6 +79,21 @@ std::string upper(std::string_view s) {
 void restore_empty_date(std::string& text) {
   if (size_t pos = text.find("01.01.0001"); pos != std::string::npos)
     text.replace(pos, 10, "00.00.0000");
+}
+
+// A column's text as the fetch stores it: at most 2,048 characters, cut at its end, the empty
+// date of the other dialects as the runtime's one.  Fills text, whose storage is reused.
+void prepare_column_text(int32_t slot, int32_t column, std::string& text) {
+  text.assign(trim_trailing(sqlc_get_text(slot, column).substr(0, column_text_capacity)));
+  restore_empty_date(text);
+}
+
+// The column's name as the fetch looks it up: at most 64 characters, cut at its end.
+std::string column_name(int32_t slot, int32_t column) {
+  std::string name = sqlc_field_name(slot, column);
+  if (name.size() > column_name_capacity) name.resize(column_name_capacity);
+  name.resize(trim_trailing(name).size());
+  return name;
 }
 
 // Long statements go to the trace in pieces of at least 132 characters, broken at a blank.
@@ -98,12 +146,9 @@ void statement_failed(int32_t slot, int32_t status, const std::string& statement
 // decides, so that a numeric variable takes the value of a column that the driver hands over as
 // text (DOUBLE, BIGINT, MEDIUMINT, DECIMAL, COUNT(*)) and an integer column never writes integer
 // bits into a real variable.
-void assign_column(int32_t slot, int32_t column) {
+void assign_column_by_name(int32_t slot, int32_t column, std::string_view text) {
   const int32_t type = sqlc_field_type(slot, column);
-  std::string name = sqlc_field_name(slot, column);
-  if (name.size() > column_name_capacity) name.resize(column_name_capacity);
-  name = std::string(trim_trailing(name));
-  const std::string text = sql_get_text_value(slot, column);
+  const std::string name = column_name(slot, column);
   int32_t target = variable_type_by_name(name);
   if (target != 1 && target != 3 && target != 4 && target != 5)
     target = type == sqlc_type_integer ? 1 : type == sqlc_type_real ? 3 : 4;
@@ -111,6 +156,77 @@ void assign_column(int32_t slot, int32_t column) {
     case 1: set_int_variable(name, sql_number_to_int(sql_read_number(text))); break;
     case 3: set_real_variable(name, sql_number_to_real(sql_read_number(text))); break;
     default: set_string_variable(name, text); break;
+  }
+}
+
+// Works out where the column goes, as assign_column_by_name would find it: the variable of the
+// column's name and its type choose the target; whatever that path would report or refuse stays
+// with it.
+column_plan plan_column(int32_t slot, int32_t column) {
+  column_plan plan;
+  const std::string name = column_name(slot, column);
+  // Only a name that exists is looked up with its element, so the lookup never reports.
+  if (variable_type_by_name(name) == 0) return plan;
+  map_variable(name, plan.variable, plan.element_offset);
+  if (!variable_table.valid(plan.variable) || plan.variable < 1) return plan;
+  const variable_record& var = variable_table.records[static_cast<size_t>(plan.variable)];
+  plan.variable_name = var.name;
+  plan.variable_type = var.type;
+  switch (var.type) {
+    case var_integer:
+      plan.target = column_target::integer;
+      plan.set_int_label = "SET-INT " + name;
+      break;
+    case var_real: plan.target = column_target::real; break;
+    case var_text:
+    case var_date:
+      // The string setter refuses an element; that refusal is the general path's.
+      if (plan.element_offset == 0) plan.target = column_target::text;
+      break;
+    default: break;
+  }
+  return plan;
+}
+
+// Stores the column by its plan; false when the plan does not apply to this row (the variable
+// table changed, the element lies outside the variable), so that the general path takes it.
+bool assign_column_by_plan(const column_plan& plan, std::string_view text) {
+  if (plan.target == column_target::by_name || !variable_table.valid(plan.variable)) return false;
+  const variable_record& var = variable_table.records[static_cast<size_t>(plan.variable)];
+  if (var.name != plan.variable_name || var.type != plan.variable_type) return false;
+  if (plan.target == column_target::text) {
+    STRING_BUFFER.write(var.text_start, var.text_end - var.text_start + 1, text);
+    return true;
+  }
+  if (plan.element_offset < 0 || plan.element_offset >= var.dimension) return false;
+  const int32_t word = var.start + plan.element_offset;
+  if (plan.target == column_target::integer) {
+    const int32_t value = sql_number_to_int(sql_read_number(text));
+    ADRSPACE.set_int(word, value);
+    trace_int(plan.set_int_label, value);
+  } else {
+    ADRSPACE.set_real(word, sql_number_to_real(sql_read_number(text)));
+  }
+  return true;
+}
+
+// Stores every column of the current row, with the plan of the slot's result.
+void assign_row(int32_t slot, int32_t columns) {
+  fetch_plan& plan = layer.plans[static_cast<size_t>(slot)];
+  const uint64_t result = sqlc_result_id(slot);
+  if (plan.result_id != result || plan.table != variable_table.records.data() ||
+      plan.table_size != variable_table.records.size() ||
+      plan.columns.size() != static_cast<size_t>(columns)) {
+    plan.result_id = result;
+    plan.table = variable_table.records.data();
+    plan.table_size = variable_table.records.size();
+    plan.columns.clear();
+    for (int32_t c = 1; c <= columns; ++c) plan.columns.push_back(plan_column(slot, c));
+  }
+  for (int32_t c = 1; c <= columns; ++c) {
+    prepare_column_text(slot, c, layer.column_text);
+    if (!assign_column_by_plan(plan.columns[static_cast<size_t>(c - 1)], layer.column_text))
+      assign_column_by_name(slot, c, layer.column_text);
   }
 }
 
@@ -269,11 +385,8 @@ int32_t sql_fetch(int32_t slot, bool assign) {
     layer.last_status[s] = status;
     return status;
   }
-  if (assign) {
-    // The columns of this slot's own result: another slot's statement may have had more.
-    const int32_t columns = sqlc_info(slot).fields;
-    for (int32_t c = 1; c <= columns; ++c) assign_column(slot, c);
-  }
+  // The columns of this slot's own result: another slot's statement may have had more.
+  if (assign) assign_row(slot, sqlc_info(slot).fields);
   return status;
 }
 
@@ -285,9 +398,8 @@ void sql_reset() {
 }
 
 std::string sql_get_text_value(int32_t slot, int32_t column) {
-  std::string text(sqlc_get_text(slot, column).substr(0, column_text_capacity));
-  text.resize(trim_trailing(text).size());
-  restore_empty_date(text);
+  std::string text;
+  prepare_column_text(slot, column, text);
   return text;
 }
 

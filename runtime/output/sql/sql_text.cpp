@@ -121,28 +121,43 @@ void sql_exchange_statement_word(std::string& statement, char dialect) {
 }
 
 double sql_read_number(std::string_view text) {
-  // List-directed: the value is the first item, ended by a blank, a comma or a slash.
+  // List-directed: the value is the first item, ended by a blank, a comma or a slash.  The
+  // fetch reads every numeric column of every row through here, so the item is parsed where it
+  // lies and copied only when its exponent letter must be exchanged.
   size_t pos = 0;
   while (pos < text.size() && is_space(text[pos])) ++pos;
   size_t end = pos;
   while (end < text.size() && !is_space(text[end]) && text[end] != ',' && text[end] != '/') ++end;
-  std::string item(text.substr(pos, end - pos));
+  std::string_view item = text.substr(pos, end - pos);
   if (item.empty()) return 0.0;
-  size_t start = 0;
   bool negative = false;
   if (item[0] == '+' || item[0] == '-') {
     negative = item[0] == '-';
-    start = 1;
+    item.remove_prefix(1);
   }
-  if (start >= item.size() ||
-      !(std::isdigit(static_cast<unsigned char>(item[start])) || item[start] == '.'))
+  if (item.empty() || !(std::isdigit(static_cast<unsigned char>(item[0])) || item[0] == '.'))
     return 0.0;  // no number (also no "inf" or "nan")
-  for (char& c : item)
-    if (c == 'd' || c == 'D') c = 'E';  // the double-precision exponent letter
+
+  // Plain digits, short enough to be exact in a double: the common integer column.
+  if (item.size() <= 15 &&
+      item.find_first_not_of("0123456789") == std::string_view::npos) {
+    int64_t whole = 0;
+    std::from_chars(item.data(), item.data() + item.size(), whole);
+    const double value = static_cast<double>(whole);
+    return negative ? -value : value;
+  }
+
+  // The double-precision exponent letter "D" reads as "E".
+  std::string exchanged;
+  if (item.find_first_of("dD") != std::string_view::npos) {
+    exchanged.assign(item);
+    for (char& c : exchanged)
+      if (c == 'd' || c == 'D') c = 'E';
+    item = exchanged;
+  }
   double value = 0.0;
-  const char* first = item.data() + start;
   const char* last = item.data() + item.size();
-  auto [ptr, ec] = std::from_chars(first, last, value, std::chars_format::general);
+  auto [ptr, ec] = std::from_chars(item.data(), last, value, std::chars_format::general);
   if (ptr != last || (ec != std::errc() && ec != std::errc::result_out_of_range)) return 0.0;
   return negative ? -value : value;
 }
