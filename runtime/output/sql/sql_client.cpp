@@ -270,13 +270,15 @@ int32_t sqlc_get_int(int32_t, int32_t) { return 0; }
 
 std::string_view sqlc_get_text(int32_t slot, int32_t column) {
   const glue_slot& s = slot_at(slot);
-  if (s.status != 0 || !s.result || !s.row || !s.lengths || column < 1 ||
-      static_cast<unsigned>(column) > mysql_num_fields(s.result))
+  // The field count is that of the held result, as the library reported it when it was stored.
+  if (s.status != 0 || !s.result || !s.row || !s.lengths || column < 1 || column > s.field_count)
     return {};
   const char* value = s.row[column - 1];
   if (!value) return {};  // SQL NULL
-  std::string_view text(value, s.lengths[column - 1]);
-  return text.substr(0, text.find('\0'));
+  const size_t length = s.lengths[column - 1];
+  const void* nul = std::memchr(value, '\0', length);
+  return std::string_view(value, nul ? static_cast<size_t>(static_cast<const char*>(nul) - value)
+                                     : length);
 }
 
 int32_t sqlc_slot_status(int32_t slot) { return slot_at(slot).status; }

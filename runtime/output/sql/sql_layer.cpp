@@ -188,24 +188,33 @@ column_plan plan_column(int32_t slot, int32_t column) {
   return plan;
 }
 
+// The column text a number is read from.  The fetch's other steps cannot change the number:
+// the empty-date exchange touches only an item holding "01.01.0001", which with its two points
+// reads as no number before and after, and trailing blanks come after the first item.
+std::string_view column_number_text(int32_t slot, int32_t column) {
+  return sqlc_get_text(slot, column).substr(0, column_text_capacity);
+}
+
 // Stores the column by its plan; false when the plan does not apply to this row (the variable
 // table changed, the element lies outside the variable), so that the general path takes it.
-bool assign_column_by_plan(const column_plan& plan, std::string_view text) {
+bool assign_column_by_plan(int32_t slot, int32_t column, const column_plan& plan) {
   if (plan.target == column_target::by_name || !variable_table.valid(plan.variable)) return false;
   const variable_record& var = variable_table.records[static_cast<size_t>(plan.variable)];
   if (var.name != plan.variable_name || var.type != plan.variable_type) return false;
   if (plan.target == column_target::text) {
-    STRING_BUFFER.write(var.text_start, var.text_end - var.text_start + 1, text);
+    prepare_column_text(slot, column, layer.column_text);
+    STRING_BUFFER.write(var.text_start, var.text_end - var.text_start + 1, layer.column_text);
     return true;
   }
   if (plan.element_offset < 0 || plan.element_offset >= var.dimension) return false;
   const int32_t word = var.start + plan.element_offset;
+  const double number = sql_read_number(column_number_text(slot, column));
   if (plan.target == column_target::integer) {
-    const int32_t value = sql_number_to_int(sql_read_number(text));
+    const int32_t value = sql_number_to_int(number);
     ADRSPACE.set_int(word, value);
     trace_int(plan.set_int_label, value);
   } else {
-    ADRSPACE.set_real(word, sql_number_to_real(sql_read_number(text)));
+    ADRSPACE.set_real(word, sql_number_to_real(number));
   }
   return true;
 }
@@ -224,9 +233,9 @@ void assign_row(int32_t slot, int32_t columns) {
     for (int32_t c = 1; c <= columns; ++c) plan.columns.push_back(plan_column(slot, c));
   }
   for (int32_t c = 1; c <= columns; ++c) {
+    if (assign_column_by_plan(slot, c, plan.columns[static_cast<size_t>(c - 1)])) continue;
     prepare_column_text(slot, c, layer.column_text);
-    if (!assign_column_by_plan(plan.columns[static_cast<size_t>(c - 1)], layer.column_text))
-      assign_column_by_name(slot, c, layer.column_text);
+    assign_column_by_name(slot, c, layer.column_text);
   }
 }
 

@@ -139,21 +139,27 @@ double sql_read_number(std::string_view text) {
     return 0.0;  // no number (also no "inf" or "nan")
 
   // Plain digits, short enough to be exact in a double: the common integer column.
-  if (item.size() <= 15 &&
-      item.find_first_not_of("0123456789") == std::string_view::npos) {
-    int64_t whole = 0;
-    std::from_chars(item.data(), item.data() + item.size(), whole);
+  constexpr size_t exact_digits = 15;
+  int64_t whole = 0;
+  size_t digits = 0;
+  while (digits < item.size() && digits <= exact_digits && item[digits] >= '0' &&
+         item[digits] <= '9')
+    whole = whole * 10 + (item[digits++] - '0');
+  if (digits == item.size() && digits <= exact_digits) {
     const double value = static_cast<double>(whole);
     return negative ? -value : value;
   }
 
   // The double-precision exponent letter "D" reads as "E".
   std::string exchanged;
-  if (item.find_first_of("dD") != std::string_view::npos) {
-    exchanged.assign(item);
-    for (char& c : exchanged)
-      if (c == 'd' || c == 'D') c = 'E';
-    item = exchanged;
+  for (size_t i = digits; i < item.size(); ++i) {
+    if (item[i] == 'd' || item[i] == 'D') {
+      exchanged.assign(item);
+      for (char& c : exchanged)
+        if (c == 'd' || c == 'D') c = 'E';
+      item = exchanged;
+      break;
+    }
   }
   double value = 0.0;
   const char* last = item.data() + item.size();
