@@ -61,7 +61,7 @@ void loop_reset();
 void timers_reset();
 
 // ---------------------------------------------------------------- objects
-struct pen_spec {
+struct pen_desc {
   uint32_t colour = 0;
   int32_t style = 0;  // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, 5 null
   int32_t width = 1;
@@ -71,20 +71,20 @@ struct brush_spec {
   int32_t style = 0;  // 0 solid, 1 hollow, 2 hatched
   int32_t hatch = 4;
 };
-struct font_spec {
+struct font_desc {
   QFont font;
   float angle = 0;  // degrees, counter-clockwise
 };
 QImage* bitmap_image(int32_t handle);
 int32_t add_bitmap(QImage image);
-const pen_spec* pen_object(int32_t handle);
-int32_t add_pen(const pen_spec& pen);
-const font_spec* font_object(int32_t handle);
-int32_t add_font(const font_spec& font);
+const pen_desc* pen_object(int32_t handle);
+int32_t add_pen(const pen_desc& pen);
+const font_desc* font_object(int32_t handle);
+int32_t add_font(const font_desc& font);
 const QImage* icon_image(int32_t handle);
-font_spec stock_font(std::string_view name);  // "SYSTEM_FONT" for anything unknown
+font_desc stock_font(std::string_view name);  // "SYSTEM_FONT" for anything unknown
 bool is_stock_font_name(std::string_view name);
-font_spec make_font(const font_opts& o, const font_spec& base);
+font_desc make_font(const font_opts& o, const font_desc& base);
 // JPEG through libjpeg; false with the reason when the file is not a readable JPEG.
 bool decode_jpeg(const std::string& path, QImage& out, std::string& why);
 void objects_reset();

@@ -29,9 +29,9 @@ struct draw_context {
   target_kind kind = target_kind::bitmap;
   int32_t window = 0, bitmap = 0;
   QImage scratch;  // the surface of a dummy context
-  qnb::pen_spec pen;
+  qnb::pen_desc pen;
   qnb::brush_spec brush;
-  qnb::font_spec font;
+  qnb::font_desc font;
   int32_t rop = 13;
   QPoint pos, text_pos;
 };
@@ -169,7 +169,7 @@ const std::vector<int>& dash_pattern(int32_t style) {
   }
 }
 
-QPen geometric_pen(const qnb::pen_spec& pen) {
+QPen geometric_pen(const qnb::pen_desc& pen) {
   QPen p(Qt::black, std::max(pen.width, 1), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   switch (pen.style) {
     case 1: p.setStyle(Qt::DashLine); break;
@@ -181,11 +181,11 @@ QPen geometric_pen(const qnb::pen_spec& pen) {
   return p;
 }
 
-bool pen_visible(const qnb::pen_spec& pen) { return pen.style != 5; }
-bool thin(const qnb::pen_spec& pen) { return pen.width <= 1; }
+bool pen_visible(const qnb::pen_desc& pen) { return pen.style != 5; }
+bool thin(const qnb::pen_desc& pen) { return pen.width <= 1; }
 
 // The line from a to b without b itself, with the pen's dash pattern.
-void thin_line(QImage& img, QPoint a, QPoint b, const qnb::pen_spec& pen, int32_t rop) {
+void thin_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_t rop) {
   const std::vector<int>& pattern = dash_pattern(pen.style);
   int64_t x = a.x(), y = a.y();
   const int64_t dx = std::llabs(int64_t(b.x()) - x), dy = -std::llabs(int64_t(b.y()) - y);
@@ -215,7 +215,7 @@ void thin_line(QImage& img, QPoint a, QPoint b, const qnb::pen_spec& pen, int32_
 
 QRect padded(const QRect& r, int pad) { return r.adjusted(-pad, -pad, pad, pad); }
 
-void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_spec& pen, int32_t rop) {
+void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_t rop) {
   const QRect bounds = padded(QRect(a, b).normalized(), pen.width + 2).intersected(padded(img.rect(), 0));
   if (bounds.isEmpty()) return;
   const QImage mask = make_mask(bounds, [&](QPainter& p) {
@@ -314,7 +314,7 @@ void changed(draw_context& c) {
   if (c.kind == target_kind::window) qnb::window_image_changed(c.window);
 }
 
-const qnb::font_spec* font_for(draw_context* c, std::optional<int32_t> font) {
+const qnb::font_desc* font_for(draw_context* c, std::optional<int32_t> font) {
   if (font && *font != 0) return qnb::font_object(*font);
   return c ? &c->font : nullptr;
 }
@@ -434,14 +434,14 @@ void SELECT_MY_PEN(ups& u, int32_t slot, int* status) {
   const int32_t n = std::clamp(slot, 0, 31);
   int32_t pen = 0, brush = 0;
   get_my_pen_and_brush(n, pen, brush);
-  const qnb::pen_spec* spec = qnb::pen_object(pen);
-  if (!spec) {
+  const qnb::pen_desc* desc = qnb::pen_object(pen);
+  if (!desc) {
     char text[64];
     std::snprintf(text, sizeof text, "Unable select ZERO pen %d", n);
     qn_error(text, qnb::QN_FAIL, status);
     return;
   }
-  c->pen = *spec;
+  c->pen = *desc;
 }
 
 void NEW_PEN(ups& u, const pen_opts& o) {
@@ -580,7 +580,7 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
     qn_error("Invalid background color specified to WRITE_TEXT", qnb::QN_FAIL, o.status);
     return;
   }
-  const qnb::font_spec* font = font_for(c, o.font);
+  const qnb::font_desc* font = font_for(c, o.font);
   if (!font) {
     qn_error("Invalid font in write_text", qnb::QN_FAIL, o.status);
     return;
@@ -623,7 +623,7 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
 qn_point GET_TEXT_EXTENT(ups& u, std::string_view text, std::optional<int32_t> font, int* status) {
   draw_context* c = resolve(u, "GET_TEXT_EXTENT", status);
   if (!c) return {};
-  const qnb::font_spec* f = font_for(c, font);
+  const qnb::font_desc* f = font_for(c, font);
   if (!f) {
     qn_error("Invalid font in GET_TEXT_EXTENT", qnb::QN_FAIL, status);
     return {};
@@ -637,8 +637,8 @@ text_metrics GET_TEXT_METRICS(ups* u, std::optional<int32_t> font, int* status) 
   qnb::ensure_app();
   draw_context* c = nullptr;
   if (u && !(c = resolve(*u, "GET_TEXT_METRICS", status))) return {};
-  const qnb::font_spec system = qnb::stock_font("SYSTEM_FONT");
-  const qnb::font_spec* f = font_for(c, font);
+  const qnb::font_desc system = qnb::stock_font("SYSTEM_FONT");
+  const qnb::font_desc* f = font_for(c, font);
   if (font && *font != 0 && !f) {
     qn_error("Invalid font in GET_TEXT_METRICS", qnb::QN_FAIL, status);
     return {};

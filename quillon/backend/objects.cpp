@@ -21,7 +21,7 @@ namespace {
 struct icon_tag {
   QImage image;
 };
-using object = std::variant<QImage, qnb::pen_spec, qnb::font_spec, icon_tag>;
+using object = std::variant<QImage, qnb::pen_desc, qnb::font_desc, icon_tag>;
 
 struct object_table {
   std::map<int32_t, object> objects;
@@ -81,15 +81,15 @@ int32_t add_bitmap(QImage image) {
   return h;
 }
 
-const pen_spec* pen_object(int32_t handle) { return lookup<pen_spec>(handle); }
-int32_t add_pen(const pen_spec& pen) {
+const pen_desc* pen_object(int32_t handle) { return lookup<pen_desc>(handle); }
+int32_t add_pen(const pen_desc& pen) {
   const int32_t h = new_handle();
   tab().objects.emplace(h, pen);
   return h;
 }
 
-const font_spec* font_object(int32_t handle) { return lookup<font_spec>(handle); }
-int32_t add_font(const font_spec& font) {
+const font_desc* font_object(int32_t handle) { return lookup<font_desc>(handle); }
+int32_t add_font(const font_desc& font) {
   const int32_t h = new_handle();
   tab().objects.emplace(h, font);
   return h;
@@ -104,8 +104,8 @@ bool is_stock_font_name(std::string_view name) {
   return name == "ANSI_FIXED_FONT" || name == "ANSI_VAR_FONT" || name == "SYSTEM_FONT";
 }
 
-font_spec stock_font(std::string_view name) {
-  font_spec f;
+font_desc stock_font(std::string_view name) {
+  font_desc f;
   if (name == "ANSI_FIXED_FONT") {
     f.font.setFamilies({QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
     f.font.setStyleHint(QFont::Monospace);
@@ -123,8 +123,8 @@ font_spec stock_font(std::string_view name) {
 }
 
 // A font from the face, points and attributes; fields left absent come from `base`.
-font_spec make_font(const font_opts& o, const font_spec& base) {
-  font_spec f = base;
+font_desc make_font(const font_opts& o, const font_desc& base) {
+  font_desc f = base;
   if (o.face) {
     std::string face(*o.face);
     while (!face.empty() && face.back() == ' ') face.pop_back();
@@ -174,7 +174,7 @@ void objects_reset() {
 
 void create_my_pen(int32_t slot, const pen_opts& o) {
   qnb::clear_status(o.status);
-  qnb::pen_spec pen;
+  qnb::pen_desc pen;
   pen.colour = o.colour.value_or(0x000000);  // the window-text colour
   pen.style = std::clamp(o.style.value_or(0), 0, 6);
   pen.width = std::clamp(o.width_px.value_or(1), 0, 1000);
@@ -206,7 +206,7 @@ void get_my_pen_and_brush(int32_t slot, int32_t& pen, int32_t& brush) {
 int32_t SELECT_FONT(const font_opts& o) {
   qnb::clear_status(o.status);
   qnb::ensure_app();
-  const qnb::font_spec base = qnb::stock_font("SYSTEM_FONT");
+  const qnb::font_desc base = qnb::stock_font("SYSTEM_FONT");
   font_opts with_face = o;
   if (!with_face.face) with_face.face = "Arial";
   return qnb::add_font(qnb::make_font(with_face, base));
