@@ -12,7 +12,6 @@ void not_built(const code_record& rec) {
 }  // namespace
 
 void cmd_EVENT(code_record& rec) { not_built(rec); }
-void cmd_MESS(code_record& rec) { not_built(rec); }
 void cmd_RUN(code_record& rec) { not_built(rec); }
 void cmd_SELECT(code_record& rec) { not_built(rec); }
 void cmd_COMBO(code_record& rec) { not_built(rec); }

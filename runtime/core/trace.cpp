@@ -3,6 +3,7 @@
 // window switch and the log switch off an entry returns before it formats anything, so trace
 // calls may stay in hot paths.
 #include "runtime/core/core.h"
+#include "runtime/core/debugger.h"
 #include "runtime/core/file_units.h"
 
 #include <algorithm>
@@ -63,7 +64,44 @@ void route() {
     return;
   }
   WRITE_SCROLL_LINE(trace.debug_window, trimmed(trace.line), false, &trace.status);
-  if (trace.dbgvar_window != 0 && trace.mode == 1) append_trace_file(trace.line);
+  // The copy to the file follows the DBGVAR window: it stops as soon as the user closes it,
+  // not only when the debugger notices the closed window at its next key.
+  if (trace.dbgvar_window != 0 && trace.mode == 1 && is_valid_window(trace.dbgvar_window))
+    append_trace_file(trace.line);
+}
+
+// Free-format number fields: integers right-aligned in 12 columns, floats in general notation
+// with 7 significant digits right-aligned in 15.
+constexpr size_t integer_width = 12;
+constexpr size_t real_width = 15;
+
+void pad_left(std::string& out, std::string_view item, size_t width) {
+  if (item.size() < width) out.append(width - item.size(), ' ');
+  out += item;
+}
+
+void append_integer(std::string& out, int32_t n) {
+  char digits[16];
+  auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+  pad_left(out, std::string_view(digits, static_cast<size_t>(end - digits)), integer_width);
+}
+
+void append_real(std::string& out, float x) {
+  char digits[32];
+  auto end = std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 7).ptr;
+  pad_left(out, std::string_view(digits, static_cast<size_t>(end - digits)), real_width);
+}
+
+// Creates a scroll-text window placed and sized by portions of the desktop's work area, and
+// gives the main window the foreground again so that the program keeps the keyboard.
+int32_t create_scroll_window(std::string_view title, float x, float y, float width, float height) {
+  const float desk_w = static_cast<float>(get_system_metrics(16));
+  const float desk_h = static_cast<float>(get_system_metrics(17));
+  const qn_point size{std::max(1, static_cast<int32_t>(width * desk_w)), std::max(1, static_cast<int32_t>(height * desk_h))};
+  int32_t window = CREATE_WINDOW(
+      {.title = title, .position = qn_portion{x, y}, .client_px = size, .window_flags = 0x6800, .status = &trace.status});
+  if (trace.status != 0) window = 0;
+  return window;
 }
 
 // Builds a line in the free format: a leading blank, then the items in order.
@@ -76,15 +114,11 @@ class line_builder {
   }
   line_builder& blank() { return text(" "); }
   line_builder& integer(int32_t n) {
-    char digits[16];
-    auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    pad_left(std::string_view(digits, static_cast<size_t>(end - digits)), 12);
+    append_integer(text_, n);
     return *this;
   }
   line_builder& real(float x) {
-    char digits[32];
-    auto end = std::to_chars(digits, digits + sizeof digits, x, std::chars_format::general, 7).ptr;
-    pad_left(std::string_view(digits, static_cast<size_t>(end - digits)), 15);
+    append_real(text_, x);
     return *this;
   }
   void emit() {
@@ -93,10 +127,6 @@ class line_builder {
   }
 
  private:
-  void pad_left(std::string_view item, size_t width) {
-    if (item.size() < width) text_.append(width - item.size(), ' ');
-    text_ += item;
-  }
   std::string text_;
 };
 }  // namespace
@@ -144,11 +174,8 @@ void trace_app(std::string_view label, int32_t a, int32_t b, int32_t c, int32_t 
 
 void debug_open() {
   if (trace.debug_window == 0 || !is_valid_window(trace.debug_window)) {
-    trace.debug_window = CREATE_WINDOW({.title = "DEBUG",
-                                        .position = qn_portion{0.65f, 0.0f},
-                                        .window_flags = 0x6800,
-                                        .status = &trace.status});
-    if (trace.status != 0) trace.debug_window = 0;
+    // The right 35 % of the screen, the main window moved to the top left beside it.
+    trace.debug_window = create_scroll_window("DEBUG", 0.65f, 0.0f, 0.35f, 1.0f);
     if (int32_t main = main_window(); main != 0) {
       qn_move_window(main, 0, 0);
       SET_FOREGROUND(main, &trace.status);
@@ -181,4 +208,55 @@ void debug_to_file() {
 
 int32_t debug_window() { return trace.debug_window; }
 
-void trace_reset() { trace = {}; }
+void trace_reset() {
+  trace = {};
+  debugger_reset();
+}
+
+// ---------------------------------------------------------------- the debugger's side
+
+int32_t trace_mode() { return trace.mode; }
+
+void set_trace_mode(int32_t mode) { trace.mode = mode; }
+
+int32_t dbgvar_window() { return trace.dbgvar_window; }
+
+void dbgvar_open() {
+  if (trace.dbgvar_window != 0) return;
+  // The lower left quarter of the screen.
+  trace.dbgvar_window = create_scroll_window("DBGVAR", 0.0f, 0.75f, 0.5f, 0.25f);
+  if (int32_t main = main_window(); main != 0) SET_FOREGROUND(main, &trace.status);
+}
+
+bool dbgvar_alive() {
+  if (trace.dbgvar_window != 0 && is_valid_window(trace.dbgvar_window)) return true;
+  trace.dbgvar_window = 0;
+  trace.window_off = true;
+  return false;
+}
+
+void dbgvar_write(std::string_view text) {
+  if (trace.dbgvar_window == 0 || !is_valid_window(trace.dbgvar_window)) return;
+  WRITE_SCROLL_LINE(trace.dbgvar_window, trimmed(text.substr(0, std::min(text.size(), line_size))), false,
+                    &trace.status);
+}
+
+void debug_window_write(std::string_view text) {
+  if (trace.debug_window == 0 || !is_valid_window(trace.debug_window)) return;
+  WRITE_SCROLL_LINE(trace.debug_window, trimmed(text.substr(0, std::min(text.size(), line_size))), false,
+                    &trace.status);
+}
+
+std::string free_format_integer(std::string_view label, int32_t n) {
+  std::string out = " ";
+  out += label;
+  append_integer(out, n);
+  return out;
+}
+
+std::string free_format_real(std::string_view label, float x) {
+  std::string out = " ";
+  out += label;
+  append_real(out, x);
+  return out;
+}

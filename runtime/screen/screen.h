@@ -117,3 +117,25 @@ void init_common();
 int32_t get_frame_pen(int32_t k);
 extern int32_t frame_pen_table[20];
 void reset_font_text();  // back to the state before init_common; for tests
+
+// ---------------------------------------------------------------- message fields
+// Height in pixels of the strip of message fields at the bottom of screen 0.
+inline constexpr int32_t message_line_height = 20;
+// Writes a text (cut to 80 characters) into message field 1..8.  A field below 0 only switches
+// the text output (on when force is not 0); fields 0 to 8 are clamped to 1 to 8.  With force 0
+// nothing is drawn when the field already shows the text, while the text output is off, or into
+// field 1 while single stepping.  A force above 0 for a field above 1 becomes that field's left
+// edge in pixels and makes every field forget its text.
+void output_command_text(int32_t field, std::string_view text, int32_t force);
+// Clears message line 1 (field 1's box), writes the text into it and shows it at once.
+void output_text_line(std::string_view text);
+struct command_text_view {
+  bool output_on = true;
+  int32_t left[9] = {};         // left edge per field, -1 while at the right end
+  std::string shown[9];         // trimmed text each field shows ("" when forgotten)
+  int32_t draws[9] = {};        // times each field was drawn
+  std::string line1;            // the text message line 1 shows
+  int32_t line1_draws = 0;
+};
+command_text_view command_text_info();  // for tests
+void command_text_reset();              // back to the start state; for tests
