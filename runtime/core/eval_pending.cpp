@@ -12,6 +12,4 @@ void not_built(const char* name) {
 }  // namespace
 
 void eval_COMBO() { not_built("COMBO"); }
-void eval_LSTMGR() { not_built("LSTMGR"); }
-void eval_LSTEL() { not_built("LSTEL"); }
 void eval_SYSVAR() { not_built("SYSVAR"); }

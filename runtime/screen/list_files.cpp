@@ -1,0 +1,137 @@
+// List files: an optional header line "count cursor", then one row per line.  The operations'
+// status tells only a bad list number or a failed row-store allocation; what happened to the
+// file itself is left in io_status for IOERROR.
+#include <algorithm>
+#include <charconv>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
+#include "runtime/screen/lists.h"
+#include "runtime/screen/row_store.h"
+
+namespace {
+
+// Status of a header line that is not two integers (the list-directed read's value error).
+constexpr int32_t header_read_error = 5010;
+
+std::string_view trim(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  const size_t last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// Reads two integers separated by blanks or one comma, as a list-directed read does.
+bool read_two_integers(std::string_view line, int32_t& a, int32_t& b) {
+  auto next = [&line](int32_t& out) {
+    size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    if (i < line.size() && line[i] == ',') ++i;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const char* begin = line.data() + i;
+    if (i < line.size() && line[i] == '+') ++begin;
+    const auto [end, ec] = std::from_chars(begin, line.data() + line.size(), out);
+    if (ec != std::errc() || end == begin) return false;
+    if (end != line.data() + line.size() && *end != ' ' && *end != ',' && *end != '\t') return false;
+    line.remove_prefix(static_cast<size_t>(end - line.data()));
+    return true;
+  };
+  return next(a) && next(b);
+}
+
+}  // namespace
+
+void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length, int32_t& status) {
+  if (!list_number_ok(n)) {
+    status = list_status_code;
+    return;
+  }
+  status = 0;
+  list_record& l = list_of(n);
+  l.count = 0;
+  const std::string_view file = trim(name);
+  if (file.empty()) return;
+
+  const int32_t unit = get_free_unit();
+  io_status = unit_open(unit, file, {.status = "OLD", .action = "READ"});
+  const bool opened = io_status == 0;
+  int32_t rows = 1, cursor = 0;
+  if (header && opened) {
+    std::string line;
+    io_status = unit_read_line(unit, line);
+    if (io_status == 0 && !read_two_integers(line, rows, cursor)) io_status = header_read_error;
+    if (io_status != 0) {
+      rows = 1;
+      cursor = 0;
+    }
+  }
+  rows = std::max(rows, 1);
+  const int32_t capacity = std::max(rows, 20);
+  const int32_t length = std::max(std::min(row_length, list_row_max), 20);
+
+  const int32_t h = n + 10;
+  int32_t old_length = 0, old_records = 0;
+  xmm_info(h, old_length, old_records);
+  if (old_length != length || old_records < capacity) {
+    xmm_deallocate(h);
+    xmm_allocate(h, length, capacity, status);
+    if (status != 0) {
+      unit_close(unit);
+      return;
+    }
+  }
+  std::string buffer(list_row_max, ' ');
+  xmm_put(h, buffer.data(), rows);
+  l.count = rows;
+  l.mark_mode = false;
+  l.cursor = std::min(cursor, rows);
+  if (l.cursor < 1) l.cursor = 0;
+
+  if (io_status == 0) {
+    std::string line;
+    for (int32_t i = 1;; ++i) {
+      const int32_t read = unit_read_line(unit, line);
+      if (read != 0) {
+        if (read != unit_eof) io_status = read;
+        break;
+      }
+      if (i > l.count) {
+        if (header) break;
+        l.count = i;
+      }
+      buffer.assign(list_row_max, ' ');
+      buffer.replace(0, std::min(line.size(), buffer.size()), line, 0, buffer.size());
+      xmm_put(h, buffer.data(), i);
+    }
+  }
+  const int32_t closed = unit_close(unit);
+  if (io_status == 0) io_status = closed;
+}
+
+void lst_save(int32_t n, std::string_view name, bool header, int32_t& status) {
+  status = list_status_code;
+  if (!list_number_ok(n)) return;
+  status = 0;
+  const std::string_view file = trim(name);
+  if (file.empty()) return;
+  const list_record& l = list_of(n);
+
+  const int32_t unit = get_free_unit();
+  // REPLACE: an existing file is overwritten even when nothing is written into it.
+  io_status = unit_open(unit, file, {.status = "REPLACE", .action = "WRITE"});
+  if (io_status == 0) {
+    bool writing = true;
+    if (header) {
+      io_status = unit_write_line(unit, std::to_string(l.count) + " " + std::to_string(l.cursor));
+      writing = io_status == 0;
+    }
+    for (int32_t r = 1; writing && r <= l.count; ++r) {
+      const std::string row = lst_get_row(n, r, list_row_max);
+      const size_t used = std::max<size_t>(row.find_last_not_of(' ') + 1, 1);
+      const int32_t written = unit_write_line(unit, std::string_view(row).substr(0, used));
+      if (written != 0) io_status = written;
+    }
+  }
+  const int32_t closed = unit_close(unit);
+  if (io_status == 0) io_status = closed;
+}

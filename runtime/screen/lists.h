@@ -1,0 +1,119 @@
+// The list manager: six scrolling text lists (records 1..6) shown on screen 0.  Programs address
+// lists 1..4, which are records 3..6; record 1 is the combo box drop-down's temporary list.
+// Rows are kept in the row store under handle n + 10 (row_store.h).
+//
+// LOGICAL fields of the record are bools here; the program's -1/0 only matter at its borders.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr int32_t list_count = 6;
+inline constexpr int32_t list_row_max = 512;   // longest row the manager reads or draws
+inline constexpr int32_t list_tab_max = 19;    // tab columns 1..19
+inline constexpr int32_t list_status_code = 4301;  // bad list number for load and save
+
+struct list_record {
+  int32_t cursor = 0;  // current row, 0 = none; in edit mode up to count + 1
+  int32_t count = 0;
+  int32_t top = 0;  // row shown on the first visible line
+  int32_t slider_area = 0;
+  int32_t page = 0;  // visible lines
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // text rectangle on screen 0
+  int32_t hilite_line = 0;  // visible line carrying the bar, 0 = none
+  int32_t hilite_left = 0, hilite_right = 0;  // bar extent in pixels from x1
+  int32_t width = 0;  // characters drawn per row
+  int32_t drawn_top = 0;  // top at the last drawing; 0 repaints every character
+  int32_t saved_cursor = 0, saved_top = 0;
+  int32_t tab_count = 0;
+  std::array<int32_t, 22> tab_x{};    // [1..21] left edge of column k, pixels from x1
+  std::array<int32_t, 22> tab_col{};  // [1..21] first character of column k
+  std::array<int32_t, 21> tab_var{};  // [1..20] variable receiving the cell; < 1 not editable
+  std::array<int32_t, 21> tab_label{};  // [1..20] label of the field input of column k
+  int32_t tab_column = 0;  // current tab column, 0 = none
+  int32_t edit_rows = 0;   // highest row the cursor reaches in edit mode
+  int32_t spare_dx = 0, spare_dy = 0;
+  int32_t anchor = 0;  // row of the last plain or toggling mark click; -1 after MARK_LIST
+  bool nul_cut = false;  // a stored row ends at its first NUL
+  bool edit_mode = false;
+  bool edit_started = false;
+  bool hilite_drawn = false;  // the inverting bar is on the screen
+  bool mark_mode = false;     // first character of every row is its mark, "1" = marked
+  std::array<std::string, 21> tab_title{};  // [1..20] 50 characters each
+};
+
+// Module state of the list manager beside the six records.
+struct list_table_t {
+  list_record list[list_count + 1];  // [1..6]
+  int32_t current = 0;               // the list the drawing routines work on
+  std::string row_buffer = std::string(list_row_max, ' ');
+  std::string compare_buffer = std::string(list_row_max, ' ');
+  std::string work_row = std::string(256, ' ');
+  std::string cell_text = std::string(128, ' ');
+  std::string status_text = std::string(60, ' ');
+  int32_t last_reported_cursor = -1;
+  int32_t line_height = 16;  // text height of the list font + 3
+  int32_t char_width = 8;    // average character width of the list font
+  int32_t slider_width = 16;
+};
+extern list_table_t list_table;
+
+// True for a list number 1..6.
+inline bool list_number_ok(int32_t n) { return n >= 1 && n <= list_count; }
+// The record of list n (1..6); callers check the number first.
+list_record& list_of(int32_t n);
+// Back to the state at program start (every list empty, row store free); for tests.
+void reset_lists();
+
+// ---------------------------------------------------------------- rows (list_manager.cpp)
+// Every operation first makes n the current list and does nothing for n outside 1..6.
+void lst_get_row(int32_t n, int32_t r, char* text, int32_t length);
+std::string lst_get_row(int32_t n, int32_t r, int32_t length = list_row_max);
+void lst_put_row(int32_t n, int32_t r, const char* text, int32_t length);
+void lst_put_row(int32_t n, int32_t r, std::string_view text);
+void lst_insert(int32_t n, int32_t r, const char* text, int32_t length);
+void lst_insert(int32_t n, int32_t r, std::string_view text);
+void lst_erase(int32_t n, int32_t r);
+void lst_get_count(int32_t n, int32_t& count);
+void lst_get_cursor(int32_t n, int32_t& row);
+void lst_get_page(int32_t n, int32_t& lines);
+void lst_set_cursor(int32_t n, int32_t r);
+void lst_free(int32_t n);
+void lst_sort(int32_t n);
+inline void lst_compact(int32_t n) { lst_sort(n); }
+void lst_tab(int32_t n, int32_t k, int32_t width, int32_t variable, std::string_view title);
+void MARK_LIST(int32_t n, int32_t mode);
+// Builds the row store of list abs(n) with max(rows, 1) blank rows; n < 1 clears nul_cut.
+void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status);
+// The mark operations of LSTMGR option 0x400 on list n (record number) with target record t
+// (t = n: the same list); options are the command's option bits; status gets the allocation
+// status when the list is copied.
+void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status);
+
+// ---------------------------------------------------------------- list files (list_files.cpp)
+// status: 4301 for a bad list number or the row store's allocation status; the file's own
+// I/O status goes to io_status.
+void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length, int32_t& status);
+void lst_save(int32_t n, std::string_view name, bool header, int32_t& status);
+
+// ---------------------------------------------------------------- drawing (list_draw.cpp)
+void lst_draw();         // the current list, normal or mark mode
+void lst_draw_marked();  // the current list, every line with its mark colours
+void lst_move_cursor(int32_t n, int32_t delta);
+void lst_redraw_entry(int32_t n, int32_t delta);  // the keyboard's entry of lst_move_cursor
+void lst_scroll(int32_t n, int32_t delta);
+void lst_scroll_to(int32_t n, int32_t percent);
+void update_slider_redraw(int32_t n);
+// Writes the status text "cursor.column: title" of an edit-mode list.
+void lst_status_text(int32_t n);
+// The pixel rows of visible line `line` (1..page) of the current list: its top.
+int32_t lst_line_top(const list_record& l, int32_t line);
+// Draws (or, drawn again, removes) the inverting bar on line `line` of list l; the caller
+// holds screen 0 open.
+void lst_draw_bar(const list_record& l, int32_t line);
+
+// ---------------------------------------------------------------- sliders (list_areas.cpp)
+// Keeps the slider thumb of list n in step with its top row.
+void update_slider(int32_t n);

@@ -1,0 +1,163 @@
+// Saving and loading list files, with and without the header line.
+#include <fstream>
+#include <string>
+
+#include "test_list_fixture.h"
+
+using list_files_test = list_test;
+
+namespace {
+void write_file(const std::string& name, const std::string& text) {
+  std::ofstream out(name, std::ios::binary);
+  out << text;
+}
+}  // namespace
+
+TEST_F(list_files_test, SaveWithHeaderAndLoadItBack) {
+  make_list(3, {"one", "two  x", "three"});
+  list_of(3).cursor = 2;
+  int32_t status = -1;
+  lst_save(3, "LIST.TXT", true, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(io_status, 0);
+  const std::vector<std::string> lines = file_lines("LIST.TXT");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "3 2");
+  EXPECT_EQ(lines[1], "one");
+  EXPECT_EQ(lines[2], "two  x");
+  EXPECT_EQ(lines[3], "three");
+
+  MARK_LIST(4, 1);
+  lst_load(4, "LIST.TXT", true, 40, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(list_of(4).count, 3);
+  EXPECT_EQ(list_of(4).cursor, 2);
+  EXPECT_FALSE(list_of(4).mark_mode);
+  EXPECT_EQ(row(4, 2, 40), padded("two  x", 40));
+  EXPECT_EQ(row(4, 3, 40), padded("three", 40));
+}
+
+TEST_F(list_files_test, SaveWithoutHeaderWritesBlankRowsAsOneBlank) {
+  make_list(5, {"a", "", "c   "});
+  int32_t status = -1;
+  lst_save(5, "plain.txt", false, status);
+  EXPECT_EQ(file_text("plain.txt"), "a\n \nc\n");
+  // An existing file is overwritten even by a list with no rows.
+  list_of(5).count = 0;
+  lst_save(5, "plain.txt", false, status);
+  EXPECT_EQ(file_text("plain.txt"), "");
+}
+
+TEST_F(list_files_test, LoadWithoutHeaderTakesEveryLine) {
+  write_file("rows.txt", "r1\nr2\r\nr3\n");
+  int32_t status = -1;
+  lst_load(3, "rows.txt", false, 20, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(list_of(3).count, 3);
+  EXPECT_EQ(list_of(3).cursor, 0);
+  EXPECT_EQ(row(3, 2), padded("r2"));
+  // More lines than the capacity grow the store.
+  std::string many;
+  for (int i = 1; i <= 45; ++i) many += "line" + std::to_string(i) + "\n";
+  write_file("many.txt", many);
+  lst_load(3, "many.txt", false, 20, status);
+  EXPECT_EQ(list_of(3).count, 45);
+  EXPECT_EQ(row(3, 45), padded("line45"));
+}
+
+TEST_F(list_files_test, EmptyFileLoadsAsOneBlankRow) {
+  write_file("empty.txt", "");
+  int32_t status = -1;
+  lst_load(3, "empty.txt", false, 20, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(list_of(3).count, 1);
+  EXPECT_EQ(list_of(3).cursor, 0);
+  EXPECT_EQ(row(3, 1), padded(""));
+}
+
+TEST_F(list_files_test, MissingFileLoadsAsOneBlankRowWithIoStatusSet) {
+  int32_t status = -1;
+  lst_load(3, "nosuch.txt", true, 20, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(io_status, 0);
+  EXPECT_EQ(list_of(3).count, 1);
+  EXPECT_EQ(row(3, 1), padded(""));
+}
+
+TEST_F(list_files_test, HeaderRowCountWins) {
+  std::string text = "5 1\n";
+  for (int i = 1; i <= 7; ++i) text += "row" + std::to_string(i) + "\n";
+  write_file("seven.txt", text);
+  int32_t status = -1;
+  lst_load(4, "seven.txt", true, 20, status);
+  EXPECT_EQ(list_of(4).count, 5);
+  EXPECT_EQ(row(4, 5), padded("row5"));
+  EXPECT_EQ(row(4, 6), padded(""));
+
+  // Fewer lines than the header says: the rest stays blank.
+  write_file("short.txt", "4,9\nonly\n");
+  lst_load(5, "short.txt", true, 20, status);
+  EXPECT_EQ(list_of(5).count, 4);
+  EXPECT_EQ(list_of(5).cursor, 4);  // cursor 9 limited to the rows
+  EXPECT_EQ(row(5, 1), padded("only"));
+  EXPECT_EQ(row(5, 4), padded(""));
+  EXPECT_EQ(io_status, 0);
+}
+
+TEST_F(list_files_test, BadHeaderLoadsLikeAMissingFile) {
+  write_file("bad.txt", "three rows\nx\n");
+  int32_t status = -1;
+  lst_load(3, "bad.txt", true, 20, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(io_status, 0);
+  EXPECT_EQ(list_of(3).count, 1);
+  EXPECT_EQ(list_of(3).cursor, 0);
+  EXPECT_EQ(row(3, 1), padded(""));
+  write_file("half.txt", "3\nx\n");
+  lst_load(3, "half.txt", true, 20, status);
+  EXPECT_NE(io_status, 0);
+  EXPECT_EQ(list_of(3).count, 1);
+}
+
+TEST_F(list_files_test, RowLengthIsLimitedToTwentyAndFiveHundredTwelve) {
+  std::string long_line(600, 'q');
+  write_file("long.txt", long_line + "\nshort\n");
+  int32_t status = -1;
+  lst_load(3, "long.txt", false, 10, status);
+  int32_t length = 0, records = 0;
+  xmm_info(13, length, records);
+  EXPECT_EQ(length, 20);
+  EXPECT_EQ(row(3, 1), std::string(20, 'q'));
+  lst_load(3, "long.txt", false, 600, status);
+  xmm_info(13, length, records);
+  EXPECT_EQ(length, 512);
+  EXPECT_EQ(row(3, 1, 512), std::string(512, 'q'));
+  EXPECT_EQ(row(3, 2, 512), padded("short", 512));
+}
+
+TEST_F(list_files_test, BadListNumbersAndBlankNames) {
+  int32_t status = 0;
+  lst_load(7, "x.txt", false, 20, status);
+  EXPECT_EQ(status, 4301);
+  lst_save(0, "x.txt", false, status);
+  EXPECT_EQ(status, 4301);
+  EXPECT_FALSE(std::filesystem::exists("x.txt"));
+
+  make_list(3, {"a", "b"});
+  lst_load(3, "      ", false, 20, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(list_of(3).count, 0);  // the list is emptied, no file touched
+  lst_save(3, "   ", false, status);
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(list_files_test, FileNamesUseBackslashesAndTrailingBlanks) {
+  std::filesystem::create_directories("sub");
+  make_list(6, {"kept"});
+  int32_t status = -1;
+  lst_save(6, "sub\\Saved.TXT      ", false, status);
+  EXPECT_EQ(file_text("sub/Saved.TXT"), "kept\n");
+  lst_load(3, "SUB\\saved.txt   ", false, 20, status);
+  EXPECT_EQ(row(3, 1), padded("kept"));
+}
