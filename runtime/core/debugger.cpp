@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -217,6 +218,9 @@ bool is_call_event_or_return(const code_record& rec) { return rec.opcode >= 1 &&
 // ---------------------------------------------------------------- the key entry
 
 void single_step(int32_t key) {
+  // Key 0 starts single stepping wherever it is switched on (MESS, the Ctrl + "1" key): from
+  // then on the interpreter stops in this file's hook.
+  if (key == 0) debugger_install();
   if (debug_window() == 0) return;  // the debugger works only beside the DEBUG window
   if (dbgvar_window() == 0) dbgvar_open();
   switch (key) {
@@ -283,6 +287,8 @@ bool debugger_step_hook(const code_record& rec) {
 
 void debugger_install() { set_single_step_hook(debugger_step_hook); }
 
+void debugger_reset_input() { reset_line(); }
+
 // ---------------------------------------------------------------- keys from the dispatcher
 
 bool debugger_key_down(int32_t virtual_key) {
@@ -294,7 +300,7 @@ bool debugger_key_down(int32_t virtual_key) {
     if (run_flags.trace_on) {
       debug_open();
       trace_msg("----------- START DEBUG ---------------------------");
-      reset_line();
+      debugger_reset_input();
     } else {
       trace_msg("----------- STOP DEBUG ----------------------------");
     }
@@ -304,7 +310,6 @@ bool debugger_key_down(int32_t virtual_key) {
   if (ctrl && virtual_key == vk_one && run_flags.trace_on) {
     run_flags.single_step_on = !run_flags.single_step_on;
     if (run_flags.single_step_on) {
-      debugger_install();
       trace_msg("----------- SINGLE STEP ---------------------------");
       single_step(0);
       return true;

@@ -12,7 +12,7 @@
 #include "runtime/core/program_image.h"
 
 // ---------------------------------------------------------------- the debugger's entries
-// The key entry: 0 prints the help lines, -1 leaves single step, 8 Backspace, 13 Enter (runs
+// The key entry: 0 prints the help lines (and installs the step hook), -1 leaves single step, 8 Backspace, 13 Enter (runs
 // the command line), 27 Escape (clears it), any other value is a character typed into the line.
 // Does nothing while the DEBUG window is not open.
 void single_step(int32_t key);
@@ -21,8 +21,11 @@ void single_step(int32_t key);
 // the command text, then waits for Space, Ctrl or the end of single step.  False when the quit
 // message arrived during the wait (the run ends).
 bool debugger_step_hook(const code_record& rec);
-// Puts debugger_step_hook in the interpreter's place; done whenever single step is switched on.
+// Puts debugger_step_hook in the interpreter's place; single_step(0) does it whenever single
+// step is switched on.
 void debugger_install();
+// The command line back to "_" with the cursor at 1 (tracing switched on by the keyboard).
+void debugger_reset_input();
 
 // Keys from the command dispatcher.  The dispatcher keeps run_flags.modifier_ctrl and
 // modifier_shift up to date first.  Each returns true when the debugger took the key, so the
@@ -49,6 +52,7 @@ void debugger_reset();
 
 // ---------------------------------------------------------------- trace channel, debugger side
 int32_t trace_mode();
+std::string_view trace_line_text();  // the 512-character line written last
 void set_trace_mode(int32_t mode);  // the "dump" command toggles between 0 and 1
 int32_t dbgvar_window();            // 0 when not open
 // Creates the DBGVAR window in the lower left quarter of the screen when it is not open.

@@ -38,7 +38,6 @@ void debug_switch(const code_record& rec) {
   trace_msg("----------- DEBUG 1 ---------------------------");
   if (n == 2) {
     run_flags.single_step_on = true;
-    debugger_install();
     single_step(0);
   }
 }

@@ -217,6 +217,8 @@ void trace_reset() {
 
 int32_t trace_mode() { return trace.mode; }
 
+std::string_view trace_line_text() { return trace.line; }
+
 void set_trace_mode(int32_t mode) { trace.mode = mode; }
 
 int32_t dbgvar_window() { return trace.dbgvar_window; }

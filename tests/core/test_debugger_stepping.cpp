@@ -53,7 +53,7 @@ class stepping_test : public debugger_fixture {
     set_command_handler(op_jump, jump);
     open_debugger();
     run_flags.single_step_on = true;
-    debugger_install();
+    single_step(0);  // as MESS and Ctrl + "1" start it: the hook goes in
     // 1 A, 2 CALL 5, 3 B, 4 RETURN, 5 C, 6 JMP 7, 7 RETURN
     set_program({make_record(op_note, "% A"), make_record(op_call, "CALL 5", 5), make_record(op_note, "% B"),
                  make_record(op_return, "RETURN"), make_record(op_note, "% C"), make_record(op_jump, "JMP 7", 7),

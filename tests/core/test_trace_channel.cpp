@@ -84,6 +84,22 @@ TEST_F(trace_channel, DebugCloseForgetsBothWindowsAndTheMode) {
   EXPECT_EQ(dbgvar_window(), 0);
 }
 
+TEST_F(trace_channel, SilentEntriesLeaveTheLineAlone) {
+  open_debugger();
+  trace_msg("zuletzt");
+  EXPECT_EQ(trace_line_text(), "zuletzt" + std::string(505, ' '));
+  debug_close();
+  trace_msg("still");
+  trace_str("a", "b");
+  trace_int("n", 1);
+  trace_int2("n", 1, 2);
+  trace_int3("n", 1, 2, 3);
+  trace_real("x", 1.0f);
+  trace_str_int("a", "b", 1);
+  trace_app("u_app", 1, 2, 3, 4);
+  EXPECT_EQ(trace_line_text(), "zuletzt" + std::string(505, ' '));
+}
+
 TEST_F(trace_channel, FreeFormatFieldsHaveFixedWidths) {
   EXPECT_EQ(free_format_integer(":", -2147483647 - 1), " : -2147483648");
   EXPECT_EQ(free_format_integer("I:", 0), " I:" + std::string(11, ' ') + "0");
