@@ -127,6 +127,16 @@ TEST_F(SqlFetchPlanTest, VariableTableReplacedBetweenRows) {
   EXPECT_EQ(get_int_variable("X"), 0);
 }
 
+TEST_F(SqlFetchPlanTest, OnlyTheCountedVariablesAreSearched) {
+  define_variables({{"X", 1}, {"A", 1}});
+  run("SELECT seq AS a FROM seq_1_to_2;");
+  ASSERT_EQ(sql_fetch(0, true), 0);
+  EXPECT_EQ(get_int_variable("A"), 1);
+  variable_table.count = 1;  // A is beyond the variables the lookup searches
+  EXPECT_THROW(sql_fetch(0, true), program_end);
+  EXPECT_NE(error_log().find("MAP-Error:a"), std::string::npos) << error_log();
+}
+
 TEST_F(SqlFetchPlanTest, ElementReferencesInColumnNames) {
   define_variables({{"P", 1}, {"Q", 1}, {"T", 4, 10}});
   variable_table.records[1].dimension = 2;  // P(2) is the word after P(1)

@@ -43,6 +43,7 @@ struct fetch_plan {
   // The variable table the plan was made for: a chained program brings a new one.
   const variable_record* table = nullptr;
   size_t table_size = 0;
+  int32_t table_count = 0;  // the variables the lookup searches
   std::vector<column_plan> columns;
 };
 
@@ -225,10 +226,12 @@ void assign_row(int32_t slot, int32_t columns) {
   const uint64_t result = sqlc_result_id(slot);
   if (plan.result_id != result || plan.table != variable_table.records.data() ||
       plan.table_size != variable_table.records.size() ||
+      plan.table_count != variable_table.count ||
       plan.columns.size() != static_cast<size_t>(columns)) {
     plan.result_id = result;
     plan.table = variable_table.records.data();
     plan.table_size = variable_table.records.size();
+    plan.table_count = variable_table.count;
     plan.columns.clear();
     for (int32_t c = 1; c <= columns; ++c) plan.columns.push_back(plan_column(slot, c));
   }
