@@ -251,3 +251,58 @@ int32_t get_system_metrics(int32_t index, int* status = nullptr);
 void GET_EXE_NAME(std::string& path, int* status = nullptr);
 void message_beep(int32_t type, int* status = nullptr);
 void SLEEP_SECONDS(float seconds);
+
+// ---------------------------------------------------------------- system services
+// File and directory names are 1252 texts with "\" or "/" separators, found without regard to
+// case; trailing blanks and anything after a NUL are ignored.  With a status, failures put the
+// platform error code there (65536 when there is none).
+void GET_CURRENT_DIRECTORY(std::string& path, int* status = nullptr);
+void SET_CURRENT_DIRECTORY(std::string_view path, int* status = nullptr);
+// A missing variable gives an empty value.
+void GET_ENVIRONMENT_VARIABLE(std::string_view name, std::string& value, int* status = nullptr);
+void SET_ENVIRONMENT_VARIABLE(std::string_view name, std::string_view value, int* status = nullptr);
+// Word n of the process command line (0 the executable); empty beyond the last.
+void GET_ARG(int32_t n, std::string& word, int* status = nullptr);
+// The Linux stand-in for the Windows directory: $WINDIR when set, else "/etc".
+void GET_WINDOWS_DIRECTORY(std::string& path, int* status = nullptr);
+struct copy_file_opts {
+  std::optional<bool> fail_if_exists;  // absent or false: an existing destination is overwritten
+  int* status = nullptr;
+};
+int32_t copy_file(std::string_view source, std::string_view destination, const copy_file_opts& o = {});  // 1 or 0
+int32_t delete_file(std::string_view name, int* status = nullptr);  // non-zero on success, 0 on failure
+struct qn_file_time {  // local time
+  int32_t year = 0, month = 0, day = 0, zone_minutes = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+struct qn_directory_record {
+  int32_t attributes = 0;  // 0x01 read-only, 0x02 hidden, 0x04 system, 0x10 directory, 0x20 archive
+  qn_file_time created, accessed, written;
+  uint32_t size_low = 0, size_high = 0;
+  std::string long_name;   // at most 260 characters
+  std::string short_name;  // empty: Linux keeps no short names
+};
+// The entries of the pattern's directory whose names match its last component ("*" and "?",
+// without case; "." and ".." are left out), sorted by name without case.  No match and a
+// missing directory give empty lists.
+void GET_DIRECTORY_LIST(std::string_view pattern, std::vector<std::string>& names,
+                        std::vector<qn_directory_record>* records = nullptr, int* status = nullptr);
+struct volume_opts {
+  std::string* name = nullptr;  // the volume label, empty when it has none
+  uint32_t* serial = nullptr;
+  uint32_t* max_component = nullptr;
+  uint32_t* flags = nullptr;
+  int* status = nullptr;
+};
+// An empty root means the current directory's volume; a drive root ("c:\") the root file system.
+void GET_VOLUME_INFORMATION(std::string_view root, const volume_opts& o = {});
+// Starts the command line in the current directory; with wait, returns when it has ended.
+void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show = 1, int* status = nullptr);
+
+// ---------------------------------------------------------------- system clipboard
+// Puts the picture of a window (its backing image), or of a bitmap, on the clipboard.
+void COPY_WINDOW_TO_CLIPBOARD(int32_t window, int* status = nullptr);
+void COPY_BITMAP_TO_CLIPBOARD(int32_t bitmap, int* status = nullptr);
+// The size of the image on the clipboard (0, 0 when it holds none) and one of its pixels
+// (0x00BBGGRR, 0xFFFFFFFF outside); for tests.
+qn_point qn_clipboard_image_size();
+uint32_t qn_clipboard_pixel(int32_t x, int32_t y);

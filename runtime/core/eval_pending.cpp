@@ -12,4 +12,3 @@ void not_built(const char* name) {
 }  // namespace
 
 void eval_COMBO() { not_built("COMBO"); }
-void eval_SYSVAR() { not_built("SYSVAR"); }

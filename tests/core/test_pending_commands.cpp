@@ -31,9 +31,9 @@ TEST_F(pending_commands, CommandWithoutHandlerEndsTheProgramNamingIt) {
 }
 
 TEST_F(pending_commands, FunctionWithoutHandlerEndsTheProgramNamingIt) {
-  run_with("@0001 #0 _SYSVAR", "%0002");
+  run_with("#0 _COMBO", "%0002");
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, "Funktion nicht gebaut: SYSVAR");
+  EXPECT_EQ(boxes[0].text, "Funktion nicht gebaut: COMBO");
   EXPECT_TRUE(file_lines("PENDING.OUT").empty());
 }
 
