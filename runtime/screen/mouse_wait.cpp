@@ -1,0 +1,128 @@
+// Mouse waiting.  The polls stop as soon as the message pump reports that the application is
+// quitting: no button change can come after that.
+#include "runtime/screen/mouse_wait.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "quillon/api/quillon.h"
+#include "runtime/core/core.h"
+
+namespace {
+struct mouse_wait_t {
+  bool area_set = false;  // false: the work area is the whole screen
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0, pen = 0;
+  int32_t origin_x = 0, origin_y = 0;
+  bool window_coordinates = false;
+  mouse_poll_fn poll;  // replaced by tests
+};
+mouse_wait_t mw;
+
+int32_t diff(int32_t a, int32_t b) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} - b, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+struct area {
+  int32_t x1, y1, x2, y2;
+};
+area work_area() {
+  if (!mw.area_set) return {0, 0, screen_metrics.width, screen_metrics.height};
+  return {mw.x1, mw.y1, mw.x2, mw.y2};
+}
+
+// The runtime's mouse state after one pump of the message queue.
+bool poll_mouse(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
+  if (mw.poll) return mw.poll(x, y, left, right);
+  if (process_pending_messages() == 0) return false;
+  x = mouse_state.x;
+  y = mouse_state.y;
+  left = (mouse_state.buttons & 1) != 0 ? 1 : 0;
+  right = (mouse_state.buttons & 2) != 0 ? 1 : 0;
+  return true;
+}
+
+// Polls until neither button is down; false when the application is quitting.
+bool wait_release(int32_t& x, int32_t& y) {
+  int32_t left = 0, right = 0;
+  do {
+    if (!poll_mouse(x, y, left, right)) return false;
+  } while (left != 0 || right != 0);
+  return true;
+}
+}  // namespace
+
+void wait_mouse_rect(int32_t& x, int32_t& y, int32_t& status, int32_t wait) {
+  status = 0;
+  const area a = work_area();
+  bool quitting = wait != 0 && !wait_release(x, y);
+  int32_t left = 0, right = 0;
+  while (!quitting) {
+    if (!poll_mouse(x, y, left, right)) quitting = true;
+    if (x < a.x1) x = a.x1;
+    if (x > a.x2) x = a.x2;
+    if (y < a.y1) y = a.y1;
+    if (y > a.y2) y = a.y2;
+    if (wait == 0) {
+      status = left + 2 * right;
+      break;
+    }
+    if (quitting) break;
+    if (right != 0 || left != 0) {
+      status = right != 0 ? 0 : 1;
+      // The release no longer moves the reported position.
+      int32_t rx = x, ry = y;
+      quitting = !wait_release(rx, ry);
+      break;
+    }
+  }
+  if (quitting && wait != 0) run_flags.quit_seen = true;
+  if (mw.window_coordinates) {
+    x = diff(x, a.x1);
+    y = diff(a.y2, y);
+  } else {
+    x = diff(x, mw.origin_x);
+    y = diff(y, mw.origin_y);
+  }
+}
+
+void wait_mouse_click() {
+  int32_t x = mouse_state.x, y = mouse_state.y, left = 0, right = 0;
+  if (!wait_release(x, y)) {
+    run_flags.quit_seen = true;
+    return;
+  }
+  do {
+    if (!poll_mouse(x, y, left, right)) {
+      run_flags.quit_seen = true;
+      return;
+    }
+  } while (left == 0 && right == 0);
+}
+
+void get_work_area(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t& pen) {
+  const area a = work_area();
+  x1 = a.x1;
+  y1 = a.y1;
+  x2 = a.x2;
+  y2 = a.y2;
+  pen = mw.pen;
+}
+
+void get_debug_allowed(bool& flag) { flag = run_flags.debug_allowed; }
+
+void mouse_wait_set_work_area(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t pen) {
+  mw.area_set = true;
+  mw.x1 = x1;
+  mw.y1 = y1;
+  mw.x2 = x2;
+  mw.y2 = y2;
+  mw.pen = pen;
+}
+void mouse_wait_set_origin(int32_t x, int32_t y) {
+  mw.origin_x = x;
+  mw.origin_y = y;
+}
+void mouse_wait_set_window_coordinates(bool on) { mw.window_coordinates = on; }
+void mouse_wait_set_poll(mouse_poll_fn poll) { mw.poll = std::move(poll); }
+void mouse_wait_reset() { mw = {}; }
