@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QEventLoop>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -19,6 +20,23 @@ using clock_type = std::chrono::steady_clock;
 // Window-system input is looked for at most this often while nothing of ours is queued, so that
 // a pump before every interpreted command stays cheap.
 constexpr auto pump_interval = std::chrono::milliseconds(2);
+// Even reading the clock costs more than a cheap command, so the pump looks at it only every
+// `stride` calls.  The stride doubles while a stretch of calls passes in less than
+// fast_stretch (up to max_stride) and falls back to 1 as soon as one takes longer, so slow
+// commands never hold back input and timers for more than a few of them.
+constexpr int32_t max_stride = 32;
+constexpr auto fast_stretch = std::chrono::microseconds(200);
+
+// The pump's gate, kept apart from the loop state so that the common call is one countdown.
+// Whatever gives the pump work (a posted command, a repaint, the quit message) opens it at once.
+struct pump_gate_t {
+  int32_t countdown = 0;  // calls left before the pump looks again; 0 or less: look now
+  int32_t stride = 1;
+  clock_type::time_point last_read{};
+};
+constinit pump_gate_t gate;
+
+void open_gate() { gate.countdown = 0; }
 
 struct loop_state {
   std::function<void(int32_t, int32_t)> control;
@@ -51,8 +69,14 @@ void dispatch_control(int32_t command, int32_t param, int32_t window) {
   st().event_window = outer;
 }
 
-void note_posted_event(int delta) { st().posted += delta; }
-void note_paint_pending() { st().paint_pending = true; }
+void note_posted_event(int delta) {
+  st().posted += delta;
+  open_gate();
+}
+void note_paint_pending() {
+  st().paint_pending = true;
+  open_gate();
+}
 
 void loop_reset() {
   st().control = nullptr;
@@ -64,6 +88,7 @@ void loop_reset() {
   st().lock_fd = -1;
   st().instance_checked = false;
   st().already_running = false;
+  gate = pump_gate_t{};
 }
 
 }  // namespace qnb
@@ -112,21 +137,44 @@ int32_t quillon_loop() {
   return st().quit_code;
 }
 
-int32_t process_pending_messages() {
-  if (st().quitting) return 0;
-  if (!QCoreApplication::instance()) return 1;
-  if (st().posted <= 0 && !st().paint_pending) {
-    const auto now = clock_type::now();
-    if (now - st().last_pump < pump_interval) return 1;
-    st().last_pump = now;
+namespace {
+// The pump proper: the quit message, our own queued work, and window-system input at most every
+// pump_interval.  Leaves the gate shut for the next `stride` calls when nothing waits.
+int32_t pump_now() {
+  loop_state& s = st();
+  gate.countdown = 0;
+  if (s.quitting) return 0;
+  if (!QCoreApplication::instance()) {
+    gate.countdown = max_stride;
+    return 1;
   }
-  st().paint_pending = false;
+  if (s.posted <= 0 && !s.paint_pending) {
+    const auto now = clock_type::now();
+    gate.stride = now - gate.last_read < fast_stretch ? std::min(gate.stride * 2, max_stride) : 1;
+    gate.last_read = now;
+    if (now - s.last_pump < pump_interval) {
+      gate.countdown = gate.stride;
+      return 1;
+    }
+    s.last_pump = now;
+  }
+  s.paint_pending = false;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
-  return st().quitting ? 0 : 1;
+  if (s.quitting) return 0;
+  // Work queued while the events ran is served by the very next call.
+  gate.countdown = s.posted > 0 || s.paint_pending ? 0 : gate.stride;
+  return 1;
+}
+}  // namespace
+
+int32_t process_pending_messages() {
+  if (--gate.countdown > 0) [[likely]] return 1;
+  return pump_now();
 }
 
 void qn_post_quit(int32_t code) {
   st().quitting = true;
+  open_gate();
   st().quit_code = code;
   if (st().loop) st().loop->exit(code);
 }

@@ -1,6 +1,7 @@
 // The commands that steer the interpreter: CALL and RETURN, the expression line "%", the jumps
 // JMP, JZ, JNZ and the computed GOTO, ASSIGN of a label to an integer variable, and QUIT.
 // Labels travel through program values as their code index plus 214365.
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -74,9 +75,11 @@ void cmd_EXPR(code_record& rec) { evaluate_upn(rec.expression, 1); }
 void cmd_JMP(code_record& rec) { call_state.pc = rec.target; }
 
 namespace {
-// JZ and JNZ test the value the previous command left in P1.
+// JZ and JNZ test the value the previous command left in P1: whether NINT(P1) is 0.  With
+// halves rounded away from zero and NaN taken as 0, that is exactly |P1| < 0.5 or NaN, tested
+// here without the rounding, since every loop of a program passes through it.
 bool p1_is_zero() {
-  const bool zero = nint(param_registers[1]) == 0;
+  const bool zero = !(std::fabs(param_registers[1]) >= 0.5f);
   if (run_flags.trace_on) trace_msg(zero ? "NO" : "YES");
   return zero;
 }

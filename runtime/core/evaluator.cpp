@@ -18,21 +18,23 @@ evaluator_state evaluator;
 
 namespace {
 
-// The text fields of the slots above this one are in the cleared state, so clearing at the
-// start of an evaluation only rewrites the text fields that were written since the last one.
-// Values and type words are cheap and are cleared in every slot.
+// Every evaluation starts from cleared slots: 0.0, number, text "@" and blanks.  Rather than
+// clear all 23 slots each time, the evaluator keeps two marks: the slots above `touched_top` have
+// had nothing written since they were cleared, and the text fields above `dirty_top` are still
+// "@" and blanks.  Clearing then rewrites only what an evaluation (or a caller that set the
+// stack itself, which leaves sp at its top) can have written.
 int32_t dirty_top = value_stack_last;
+int32_t touched_top = value_stack_last;
+
+void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
 
 void clear_used_slots() {
-  const int32_t last = std::min(dirty_top, value_stack_last);
-  for (int32_t i = value_stack_first; i <= value_stack_last; ++i) {
-    value_slot& s = evaluator.slot(i);
-    if (i <= last)
-      s.clear();
-    else
-      s.clear_number();
-  }
+  const int32_t texts = std::min(dirty_top, value_stack_last);
+  const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
+  for (int32_t i = value_stack_first; i <= texts; ++i) evaluator.slot(i).clear();
+  for (int32_t i = std::max(texts + 1, value_stack_first); i <= numbers; ++i) evaluator.slot(i).clear_number();
   dirty_top = value_stack_first - 1;
+  touched_top = value_stack_first - 1;
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
@@ -233,13 +235,6 @@ bool stack_holds(int32_t needed) {
   return false;
 }
 
-void pop_to_first_argument() {
-  evaluator.top().set_value(0.0f);
-  --evaluator.sp;
-  evaluator.top().type = -1;
-  evaluator.last_reference = 0;
-}
-
 void number_to_text(value_slot& slot) {
   if (!slot.is_number()) return;
   const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
@@ -284,6 +279,7 @@ void set_text_result(value_slot& slot, int32_t length) {
 void reset_evaluator() {
   evaluator = evaluator_state{};
   dirty_top = value_stack_last;
+  touched_top = value_stack_last;
   clear_used_slots();
 }
 
@@ -295,6 +291,223 @@ void get_last_reference(int32_t& variable, int32_t& element) {
   variable = evaluator.last_reference;
   element = evaluator.last_element;
 }
+
+namespace {
+
+// The compiled code and the variable stores as the loop reads them.  They are read again after
+// every code that runs outside the loop (functions, reports), since what runs there may have
+// replaced the program.
+struct code_view {
+  const int32_t* code = nullptr;
+  const uint32_t* operand = nullptr;
+  int32_t code_end = 0;     // codes 1..code_end exist
+  int32_t operand_end = 0;  // operand words 1..operand_end exist; the others read 0
+  number_stores stores;
+
+  void read() {
+    code = upn_code.code.data();
+    operand = upn_code.operand.data();
+    code_end = std::min(upn_code.last_code, static_cast<int32_t>(upn_code.code.size()) - 1);
+    operand_end = static_cast<int32_t>(upn_code.operand.size()) - 1;
+    stores = number_stores::current();
+  }
+  bool valid_code(int32_t i) const { return i >= 1 && i <= code_end; }
+  uint32_t operand_word(int32_t i) const { return i >= 1 && i <= operand_end ? operand[i] : 0u; }
+  // The last code up to `last` that exists with its operand word: codes up to there run in line.
+  int32_t stretch_end(int32_t last) const { return std::min({last, code_end, operand_end}); }
+};
+
+// One code on the general path: its checks, then its handler.  Returns false when the
+// evaluation stops.
+bool run_code(int32_t code, uint32_t word) {
+  const int32_t operand = std::bit_cast<int32_t>(word);
+  if (code <= 0) {
+    report_error("UPN-CODE-ERROR", 32000);
+    return false;
+  }
+  if (evaluator.sp < slots_needed(code)) {
+    report_underflow();
+    return false;
+  }
+  // A code writes at most one slot above the current top.  Only codes that may write a text
+  // field leave text to clear for the next evaluation; variable reads mark text slots
+  // themselves (note_text_written).
+  raise_touched(evaluator.sp + 1);
+  if (may_write_text(code)) note_text_written(evaluator.sp + 1);
+  switch (code) {
+    case upn_jump: break;
+    case upn_constant: push_constant(word); break;
+    case upn_text: push_text_token(operand); break;
+    case upn_variable: push_variable(operand); break;
+    case upn_element: load_element(operand); break;
+    case upn_jump_true:
+      if (evaluator.top().value() != 0.0f) evaluator.skip_label = operand;
+      break;
+    case upn_jump_false:
+      if (evaluator.top().value() == 0.0f) evaluator.skip_label = operand;
+      break;
+    case 8: case 10: case 11: case 12: case 13: arithmetic(code); break;
+    case 9: concatenate(); break;
+    case 14: substring_request(); break;
+    case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 90: case 91: case 92:
+      compare(code);
+      break;
+    case 93: store_reference(); break;
+    case 94: locate_reference(); break;
+    case 95: dereference(); break;
+    default:
+      if (code > 95)
+        indexed_dereference();
+      else
+        run_function(code, operand);
+      break;
+  }
+  raise_touched(evaluator.sp);
+  return true;
+}
+
+// The stack check that comes before every code.
+bool stack_in_range() {
+  const int32_t sp = evaluator.sp;
+  if (static_cast<uint32_t>(sp) <= 20u) [[likely]] return true;
+  if (sp < 0)
+    report_underflow();
+  else
+    report_error("Stack overflow", 6110);
+  return false;
+}
+
+// The result of a numeric operator or comparison goes into the first argument's slot.
+void pop_with_number(float result) {
+  evaluator.slot(evaluator.sp - 1).set_number(result);
+  pop_to_first_argument();
+}
+
+// Runs codes first..last.  Within the stretch of codes that exist, the common numeric codes are
+// done here in line and a skip to a label is a scan; every other code, and every case that needs
+// a report, goes through run_code.  Codes outside the stretch take the checks one by one.
+// Returns false when an error stopped the evaluation.
+bool run_codes(int32_t first, int32_t last) {
+  evaluator_state& ev = evaluator;
+  // The highest slot the in-line pushes wrote, handed to touched_top however the loop ends.
+  struct push_mark {
+    int32_t high = value_stack_first - 1;
+    ~push_mark() { raise_touched(high); }
+  } pushed;
+  code_view view;
+  view.read();
+  int32_t stop = view.stretch_end(last);
+  int32_t i = first;
+  while (i <= last) {
+    if (i >= 1 && ev.skip_label == 0) {
+      for (; i <= stop; ++i) {
+        if (!stack_in_range()) return false;
+        const int32_t sp = ev.sp;
+        const int32_t code = view.code[i];
+        const uint32_t word = view.operand[i];
+        switch (code) {
+          case upn_jump:
+            continue;
+          case upn_constant: {
+            value_slot& s = ev.slot(sp + 1);
+            s.bits = word;
+            s.type = -1;
+            ev.sp = sp + 1;
+            pushed.high = std::max(pushed.high, sp + 1);
+            continue;
+          }
+          case upn_variable:
+            if (push_plain_number(view.stores, std::bit_cast<int32_t>(word), ev.slot(sp + 1))) {
+              ev.sp = sp + 1;
+              pushed.high = std::max(pushed.high, sp + 1);
+              continue;
+            }
+            break;
+          case upn_jump_true:
+          case upn_jump_false: {
+            // Label 0 is no label: a jump to it never skips.
+            const int32_t label = std::bit_cast<int32_t>(word);
+            if (label == 0 || (ev.slot(sp).value() != 0.0f) != (code == upn_jump_true)) continue;
+            // Skip forward to the label's own code; past the stretch the skip goes on below.
+            do {
+              if (++i > stop) {
+                ev.skip_label = label;
+                break;
+              }
+            } while (view.code[i] != upn_jump || std::bit_cast<int32_t>(view.operand[i]) != label);
+            if (i > stop) break;
+            continue;
+          }
+          case 8: case 10: case 11: case 12: {
+            if (sp < 2) break;
+            const float x = ev.slot(sp - 1).value();
+            const float y = ev.slot(sp).value();
+            if (code == 8) {
+              pop_with_number(x + y);
+            } else if (code == 10) {
+              pop_with_number(x - y);
+            } else if (code == 11) {
+              pop_with_number(x * y);
+            } else {
+              if (y == 0.0f) break;  // reported on the general path
+              pop_with_number(x / y);
+            }
+            continue;
+          }
+          case 83: case 85: case 87: case 89: case 91: case 92: {
+            if (sp < 2) break;
+            const float x = ev.slot(sp - 1).value();
+            const float y = ev.slot(sp).value();
+            bool result;
+            switch (code) {
+              case 83: result = x == y; break;
+              case 85: result = x != y; break;
+              case 87: result = x < y; break;
+              case 89: result = x > y; break;
+              case 91: result = x <= y; break;
+              default: result = x >= y; break;
+            }
+            pop_with_number(result ? 1.0f : 0.0f);
+            continue;
+          }
+          case 93:
+            if (sp >= 2 && store_plain_number(view.stores, ev.slot(sp - 1))) {
+              finish_store();
+              continue;
+            }
+            break;
+          default:
+            break;
+        }
+        if (i > stop) break;  // a skip ran past the stretch
+        if (!run_code(code, word)) return false;
+        view.read();
+        stop = view.stretch_end(last);
+      }
+      if (i > last) break;
+    }
+    // Code i outside the stretch: before the first code, past the compiled code, without an
+    // operand word, or passed over while skipping to a label.
+    if (!stack_in_range()) return false;
+    if (!view.valid_code(i)) {
+      report_error("UPN-CODE-ERROR", 32000);
+      return false;
+    }
+    const int32_t code = view.code[i];
+    const uint32_t word = view.operand_word(i);
+    if (ev.skip_label != 0) {
+      if (code == upn_jump && std::bit_cast<int32_t>(word) == ev.skip_label) ev.skip_label = 0;
+    } else {
+      if (!run_code(code, word)) return false;
+      view.read();
+      stop = view.stretch_end(last);
+    }
+    ++i;
+  }
+  return true;
+}
+
+}  // namespace
 
 void evaluate_upn(int32_t expression, int32_t count) {
   clear_used_slots();
@@ -310,68 +523,8 @@ void evaluate_upn(int32_t expression, int32_t count) {
     report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
     return;
   }
-  const int32_t first = upn_code.first[static_cast<size_t>(expression)];
-  const int32_t last = upn_code.last[static_cast<size_t>(expression)];
-
-  for (int32_t i = first; i <= last; ++i) {
-    if (evaluator.sp < 0) {
-      report_underflow();
-      return;
-    }
-    if (evaluator.sp > 20) {
-      report_error("Stack overflow", 6110);
-      return;
-    }
-    if (!upn_code.valid_code(i)) {
-      report_error("UPN-CODE-ERROR", 32000);
-      return;
-    }
-    const int32_t code = upn_code.code[static_cast<size_t>(i)];
-    if (evaluator.skip_label != 0) {
-      if (code == upn_jump && upn_code.operand_int(i) == evaluator.skip_label) evaluator.skip_label = 0;
-      continue;
-    }
-    if (code <= 0) {
-      report_error("UPN-CODE-ERROR", 32000);
-      return;
-    }
-    if (evaluator.sp < slots_needed(code)) {
-      report_underflow();
-      return;
-    }
-    // Only codes that may write a text field leave slots to clear for the next evaluation; a
-    // code writes at most one slot above the current top.  Variable reads mark text slots
-    // themselves (note_text_written).
-    if (may_write_text(code)) note_text_written(evaluator.sp + 1);
-    switch (code) {
-      case upn_jump: break;
-      case upn_constant: push_constant(upn_code.operand[static_cast<size_t>(i)]); break;
-      case upn_text: push_text_token(upn_code.operand_int(i)); break;
-      case upn_variable: push_variable(upn_code.operand_int(i)); break;
-      case upn_element: load_element(upn_code.operand_int(i)); break;
-      case upn_jump_true:
-        if (evaluator.top().value() != 0.0f) evaluator.skip_label = upn_code.operand_int(i);
-        break;
-      case upn_jump_false:
-        if (evaluator.top().value() == 0.0f) evaluator.skip_label = upn_code.operand_int(i);
-        break;
-      case 8: case 10: case 11: case 12: case 13: arithmetic(code); break;
-      case 9: concatenate(); break;
-      case 14: substring_request(); break;
-      case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 90: case 91: case 92:
-        compare(code);
-        break;
-      case 93: store_reference(); break;
-      case 94: locate_reference(); break;
-      case 95: dereference(); break;
-      default:
-        if (code > 95)
-          indexed_dereference();
-        else
-          run_function(code, upn_code.operand_int(i));
-        break;
-    }
-  }
+  if (!run_codes(upn_code.first[static_cast<size_t>(expression)], upn_code.last[static_cast<size_t>(expression)]))
+    return;
   if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();

@@ -35,12 +35,15 @@
 // only as the reporter decides.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/core/core.h"
 #include "runtime/core/eval_library.h"
+#include "runtime/core/program_image.h"
 
 struct value_slot {
   uint32_t bits = 0;
@@ -123,7 +126,12 @@ int32_t function_arity(int32_t code);
 // True when the stack holds at least `needed` slots; otherwise reports "Stack underflow" (6111).
 bool stack_holds(int32_t needed);
 // Two-argument discipline after the result was written into slot sp-1 (see above).
-void pop_to_first_argument();
+inline void pop_to_first_argument() {
+  evaluator.top().set_value(0.0f);
+  --evaluator.sp;
+  evaluator.top().type = -1;
+  evaluator.last_reference = 0;
+}
 // A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay.
 void number_to_text(value_slot& slot);
 // Common text-result step: apply a pending substring to the slot's text, then value := length.
@@ -148,6 +156,82 @@ void store_reference();                // code 93 _STO
 void locate_reference();               // code 94 LOC
 void dereference();                    // code 95 REF
 void indexed_dereference();            // code 96 AREF and above
+
+// The common cases of "&" and _STO, inline for the evaluator's loop: element 0 of an integer,
+// real or pointer variable without a run-time array, and a store into an integer or real one.
+// Each does all of its code's work and returns true, or does nothing and returns false; the
+// full entries above then handle the case (text variables, arrays, reports, traces).
+
+// The variable table and the numeric space with their bounds, as the common cases read them.
+// Taken once and used only while nothing can have replaced the stores.
+struct number_stores {
+  variable_record* records = nullptr;
+  int32_t last_variable = 0;  // records 1..last_variable exist
+  uint32_t* words = nullptr;
+  int32_t last_word = 0;      // ADRSPACE words 1..last_word exist
+
+  static number_stores current() {
+    return {variable_table.records.data(),
+            std::max(std::min(variable_table.count, static_cast<int32_t>(variable_table.records.size()) - 1), 0),
+            ADRSPACE.words.data(), ADRSPACE.word_count()};
+  }
+  // (One unsigned comparison tests 1 <= v <= last.)
+  variable_record* variable(int32_t v) const {
+    return static_cast<uint32_t>(v) - 1u < static_cast<uint32_t>(last_variable) ? &records[static_cast<size_t>(v)]
+                                                                                  : nullptr;
+  }
+  bool valid_word(int32_t i) const { return static_cast<uint32_t>(i) - 1u < static_cast<uint32_t>(last_word); }
+};
+
+// True for a variable whose elements are words of ADRSPACE holding numbers.
+inline bool is_plain_number(const variable_record& var) {
+  constexpr uint32_t numeric_types = 1u << var_integer | 1u << var_real | 1u << var_pointer;
+  return static_cast<uint32_t>(var.type) < 32u && (numeric_types >> var.type & 1u) != 0 && !var.array.allocated();
+}
+// A numeric variable's word as the slot holds it: integers as floats, reals and pointer words
+// with their bits as they are.
+inline void load_number_word(value_slot& slot, int32_t type, uint32_t word) {
+  if (type == var_integer)
+    slot.set_value(static_cast<float>(std::bit_cast<int32_t>(word)));
+  else
+    slot.bits = word;
+  slot.type = -1;
+}
+// Code 4 into `slot` (the slot above the top; the caller moves sp on success).
+inline bool push_plain_number(const number_stores& stores, int32_t v, value_slot& slot) {
+  const variable_record* var = stores.variable(v);
+  if (var == nullptr || !is_plain_number(*var)) return false;
+  evaluator.last_reference = v;
+  evaluator.last_element = 0;
+  evaluator.element_position = var->start;
+  load_number_word(slot, var->type, stores.valid_word(var->start) ? stores.words[static_cast<size_t>(var->start)] : 0u);
+  return true;
+}
+// _STO of `value` into the last reference, without the trace of single stepping; the caller
+// drops the two slots (finish_store).
+inline bool store_plain_number(const number_stores& stores, const value_slot& value) {
+  variable_record* var = stores.variable(evaluator.last_reference);
+  if (var == nullptr || var->array.allocated() || run_flags.single_step_on) return false;
+  const int32_t k = evaluator.last_element;
+  if (k < 0 || k >= std::max(var->dimension, 1)) return false;
+  const int32_t word = var->start + k;
+  if (!stores.valid_word(word)) return false;
+  if (var->type == var_real)
+    stores.words[static_cast<size_t>(word)] = value.bits;
+  else if (var->type == var_integer)
+    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(trunc_to_int(value.value()));
+  else
+    return false;
+  return true;
+}
+// The end of every _STO: both slots dropped as numbers 0.0.
+inline void finish_store() {
+  evaluator.element_position = 1;
+  evaluator.top().clear_number();
+  evaluator.slot(evaluator.sp - 1).clear_number();
+  evaluator.sp -= 2;
+  evaluator.stored = true;
+}
 
 // ---------------------------------------------------------------- variables by name (var_by_name.cpp)
 // The typed accessors are declared in core.h.  `map_variable` finds a reference "NAME" or

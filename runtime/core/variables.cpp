@@ -15,7 +15,7 @@ namespace {
 
 constexpr int32_t dimension_request = -1000;  // element number -999, 0-based
 
-bool valid_variable(int32_t v) { return v >= 1 && v <= variable_table.count && variable_table.valid(v); }
+bool valid_variable(int32_t v) { return number_stores::current().variable(v) != nullptr; }
 
 variable_record& variable(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
 
@@ -84,10 +84,7 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
       } else {
         word = ADRSPACE.word(evaluator.element_position);
       }
-      if (var.type == var_integer)
-        slot.set_value(static_cast<float>(std::bit_cast<int32_t>(word)));
-      else
-        slot.bits = word;  // reals as they are; pointer words keep their bits
+      load_number_word(slot, var.type, word);
       return true;
     }
     case var_text:
@@ -217,7 +214,7 @@ void set_call_argument(int32_t k, float value) {
 // ---------------------------------------------------------------- codes 4, 5 and 93-96
 void push_variable(int32_t v) {
   value_slot& slot = evaluator.slot(++evaluator.sp);
-  access(v, 0, false, slot);
+  if (!push_plain_number(number_stores::current(), v, slot)) access(v, 0, false, slot);
 }
 
 void load_element(int32_t v) {
@@ -255,14 +252,10 @@ void store_reference() {
   } else if (target == 0) {
     report_error("ARI ist 0!", 32000);
     return;
-  } else {
+  } else if (!store_plain_number(number_stores::current(), value)) {
     store_variable(target, evaluator.last_element, value);
   }
-  evaluator.element_position = 1;
-  evaluator.top().clear_number();
-  value.clear_number();
-  evaluator.sp -= 2;
-  evaluator.stored = true;
+  finish_store();
 }
 
 void locate_reference() {

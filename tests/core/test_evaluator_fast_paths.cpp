@@ -1,0 +1,220 @@
+// The evaluator's in-line cases (numeric variables, stores, operators, comparisons, skips) give
+// what the full entries give, and every case they pass on still gets its check and report:
+// damaged code ranges, missing operand words, slots a caller left behind, the JZ/JNZ test.
+#include "test_evaluator_fixture.h"
+
+#include <cmath>
+#include <limits>
+
+using evaluator_fast = evaluator_test;
+
+namespace {
+// What the full store routine writes into an integer: the value truncated and clamped.
+int32_t truncated(float v) { return trunc_to_int(v); }
+}  // namespace
+
+// ---------------------------------------------------------------- reads and stores
+TEST_F(evaluator_fast, IntegerRealAndPointerReadsKeepTheirRepresentation) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const int32_t r = numeric_variable("R", var_real);
+  const int32_t p = numeric_variable("P", var_pointer);
+  set_int(i, -123456789);
+  set_real(r, 2.75f);
+  ADRSPACE.set_word(record(p).start, 0x00030002u);
+  evaluate_upn(expr("&" + std::to_string(i) + " &" + std::to_string(r) + " &" + std::to_string(p)), 3);
+  EXPECT_EQ(P(1), static_cast<float>(-123456789));
+  EXPECT_EQ(P(2), 2.75f);
+  EXPECT_EQ(param_registers.bits(3), 0x00030002u);  // pointer words keep their bits
+  // The last variable named is the one a store or LOC would use.
+  int32_t v = 0, k = -1;
+  get_last_reference(v, k);
+  EXPECT_EQ(v, p);
+  EXPECT_EQ(k, 0);
+  EXPECT_EQ(evaluator.element_position, record(p).start);
+}
+
+TEST_F(evaluator_fast, StoresTruncateIntoIntegersAndKeepRealBits) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const int32_t r = numeric_variable("R", var_real);
+  const int32_t source = numeric_variable("S", var_real);
+  const std::string store_i = "&" + std::to_string(source) + " &" + std::to_string(i) + " __STO";
+  const std::string store_r = "&" + std::to_string(source) + " &" + std::to_string(r) + " __STO";
+  for (float value : {7.9f, -7.9f, 0.5f, -0.0f, 3e10f, -3e10f, std::numeric_limits<float>::quiet_NaN()}) {
+    set_real(source, value);
+    evaluate_upn(expr(store_i), 0);
+    EXPECT_EQ(int_at(i), truncated(value)) << value;
+    evaluate_upn(expr(store_r), 0);
+    EXPECT_EQ(std::bit_cast<uint32_t>(real_at(r)), std::bit_cast<uint32_t>(value)) << value;
+    EXPECT_EQ(evaluator.sp, 0);
+    EXPECT_EQ(evaluator.element_position, 1);
+    EXPECT_EQ(P(1), 0.0f);
+    EXPECT_EQ(P(2), 0.0f);
+  }
+}
+
+TEST_F(evaluator_fast, StoresThatNeedTheFullRoutineStillHappen) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const int32_t p = numeric_variable("P", var_pointer);
+  const int32_t t = text_variable("T", 6);
+  const int32_t a = numeric_variable("A", var_integer, 3);
+  // Pointer store packs the element remembered by LOC (none here) into the high half.
+  evaluate_upn(expr("#5 &" + std::to_string(p) + " __STO"), 0);
+  EXPECT_EQ(ADRSPACE.word(record(p).start), 5u);
+  // A number stored into a text becomes its one-character text.
+  evaluate_upn(expr("#65 &" + std::to_string(t) + " __STO"), 0);
+  EXPECT_EQ(text_at(t), "A     ");
+  // An element other than the first.
+  evaluate_upn(expr("#9 #3 %" + std::to_string(a) + " __STO"), 0);
+  EXPECT_EQ(int_at(a, 3), 9);
+  // While single stepping, the store writes its trace line and still stores.
+  run_flags.single_step_on = true;
+  evaluate_upn(expr("#41.5 &" + std::to_string(i) + " __STO"), 0);
+  run_flags.single_step_on = false;
+  EXPECT_EQ(int_at(i), 41);
+}
+
+TEST_F(evaluator_fast, BadVariableNumbersAreReportedOnEveryPath) {
+  numeric_variable("I", var_integer);
+  EXPECT_EQ(eval_error(expr("&0"), 1), 32000);
+  EXPECT_EQ(last_error_message(), "Variablen-Nr falsch: 0");
+  EXPECT_EQ(eval_error(expr("&41"), 1), 32000);
+  EXPECT_EQ(last_error_message(), "Variablen-Nr falsch: 41");
+  EXPECT_EQ(eval_error(expr("#1 #2 __STO"), 0), 32000);  // no variable named before the store
+  EXPECT_EQ(last_error_message(), "ARI ist 0!");
+}
+
+TEST_F(evaluator_fast, StoreOutsideTheNumericSpaceIsRefused) {
+  const int32_t i = numeric_variable("I", var_integer);
+  record(i).start = 401;  // past the 400 words of the space
+  EXPECT_EQ(eval_error(expr("#5 &" + std::to_string(i) + " __STO"), 0), 32000);
+  EXPECT_EQ(last_error_message(), "LOA Feldgrenze");
+  evaluate_upn(expr("&" + std::to_string(i)), 1);  // reads outside the space read 0
+  EXPECT_EQ(P(1), 0.0f);
+}
+
+// ---------------------------------------------------------------- operators and comparisons
+TEST_F(evaluator_fast, OperatorsAndComparisonsLeaveOneNumberAndZeroesAbove) {
+  const struct {
+    const char* text;
+    float result;
+  } cases[] = {
+      {"#7 #2 _+", 9.0f},  {"#7 #2 _-", 5.0f},  {"#7 #2 _*", 14.0f}, {"#7 #2 _/", 3.5f},
+      {"#7 #2 _=", 0.0f},  {"#7 #7 _=", 1.0f},  {"#7 #2 _#", 1.0f},  {"#2 #7 _<", 1.0f},
+      {"#7 #2 _<", 0.0f},  {"#7 #2 _>", 1.0f},  {"#7 #7 _<=", 1.0f}, {"#2 #7 _>=", 0.0f},
+  };
+  for (const auto& c : cases) {
+    evaluate_upn(expr(c.text), 1);
+    EXPECT_EQ(P(1), c.result) << c.text;
+    EXPECT_EQ(P(2), 0.0f) << c.text;
+    EXPECT_EQ(evaluator.sp, 1) << c.text;
+    EXPECT_TRUE(stack_slot(1).is_number()) << c.text;
+    EXPECT_EQ(evaluator.last_reference, 0) << c.text;
+  }
+}
+
+TEST_F(evaluator_fast, NaNComparesUnequalToEverything) {
+  const int32_t r = numeric_variable("R", var_real);
+  set_real(r, std::numeric_limits<float>::quiet_NaN());
+  const std::string v = "&" + std::to_string(r);
+  evaluate_upn(expr(v + " " + v + " _="), 1);
+  EXPECT_EQ(P(1), 0.0f);
+  evaluate_upn(expr(v + " " + v + " _#"), 1);
+  EXPECT_EQ(P(1), 1.0f);
+  evaluate_upn(expr(v + " ?F1 #5 ?:1"), 2);  // NaN is not zero: no skip
+  EXPECT_EQ(evaluator.sp, 2);
+}
+
+TEST_F(evaluator_fast, OperatorsWithOneOperandAreReportedBeforeAnyPop) {
+  for (const char* text : {"#1 _+", "#1 _-", "#1 _*", "#1 _/", "#1 _<", "#1 _>=", "#1 __STO"}) {
+    EXPECT_EQ(eval_error(expr(text), 1), 6111) << text;
+    EXPECT_EQ(last_error_message(), "Stack underflow") << text;
+    EXPECT_EQ(evaluator.sp, 1) << text;
+  }
+}
+
+// ---------------------------------------------------------------- code ranges
+TEST_F(evaluator_fast, CodesPastTheCompiledCodeAreReportedAfterTheOnesBefore) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const int32_t e = expr("#4 &" + std::to_string(i) + " __STO #1 #2");
+  upn_code.last_code -= 1;  // the last code of the expression is no longer part of the program
+  EXPECT_EQ(eval_error(e, 2), 32000);
+  EXPECT_EQ(last_error_message(), "UPN-CODE-ERROR");
+  EXPECT_EQ(int_at(i), 4);   // the store before it ran
+  EXPECT_EQ(evaluator.sp, 1);  // and #1, the last code that exists
+}
+
+TEST_F(evaluator_fast, SkipIntoMissingCodeIsReported) {
+  const int32_t e = expr("#1 ?T5 #2 #3 ?:5");
+  upn_code.last_code -= 2;  // "#3 ?:5" gone
+  EXPECT_EQ(eval_error(e, 1), 32000);
+  EXPECT_EQ(last_error_message(), "UPN-CODE-ERROR");
+  EXPECT_EQ(evaluator.sp, 1);
+}
+
+TEST_F(evaluator_fast, CodesWithoutOperandWordReadZero) {
+  const int32_t e = expr("#7 #8 _+");
+  // The operand words end before the expression's codes do: its constants read 0.
+  upn_code.operand.resize(static_cast<size_t>(upn_code.first[static_cast<size_t>(e)]));
+  evaluate_upn(e, 1);
+  EXPECT_EQ(P(1), 0.0f);
+  EXPECT_EQ(evaluator.sp, 1);
+}
+
+TEST_F(evaluator_fast, SkipFindsItsLabelAfterASlowCode) {
+  // A text token (a slow code) between the skip and its label.
+  const int32_t t = token("ABC");
+  evaluate_upn(expr("#1 ?T2 @" + std::to_string(t) + " ?:2 #5"), 2);
+  EXPECT_EQ(evaluator.sp, 2);
+  EXPECT_EQ(P(2), 5.0f);
+  evaluate_upn(expr("#0 ?T2 @" + std::to_string(t) + " ?:2 #5"), 3);
+  EXPECT_EQ(evaluator.sp, 3);
+  EXPECT_EQ(P(2), 3.0f);  // the token's value is its length
+}
+
+// ---------------------------------------------------------------- cleared slots
+TEST_F(evaluator_fast, SlotsACallerLeftOnTheStackAreClearedByTheNextEvaluation) {
+  stack_slot(1).set_number(11.0f);
+  stack_slot(2).set_number(22.0f);
+  stack_slot(3).set_number(33.0f);
+  stack_slot(3).type = 4;
+  evaluator.sp = 3;
+  evaluate_upn(expr("#1"), 3);
+  EXPECT_EQ(P(1), 1.0f);
+  EXPECT_EQ(P(2), 0.0f);
+  EXPECT_EQ(P(3), 0.0f);
+  EXPECT_TRUE(stack_slot(3).is_number());
+}
+
+TEST_F(evaluator_fast, DeepEvaluationThenShallowLeavesNoValuesAbove) {
+  evaluate_upn(expr("#1 #2 #3 #4 #5 #6 #7 #8 #9 #10"), 10);
+  EXPECT_EQ(P(10), 10.0f);
+  evaluate_upn(expr("#1 #2 _+"), 10);
+  EXPECT_EQ(P(1), 3.0f);
+  for (int32_t i = 2; i <= 10; ++i) EXPECT_EQ(P(i), 0.0f) << "P" << i;
+  for (int32_t i = value_stack_first; i <= value_stack_last; ++i) {
+    EXPECT_TRUE(stack_slot(i).is_number()) << i;
+    if (i != 1) {
+      EXPECT_EQ(stack_slot(i).bits, 0u) << i;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- JZ and JNZ
+TEST_F(evaluator_fast, JumpOnZeroMatchesTheNearestWholeNumber) {
+  const float values[] = {0.0f, -0.0f, 0.49999997f, -0.49999997f, 0.5f, -0.5f, 1e-40f, 1.0f, -1.0f,
+                          1e30f, -1e30f, std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+  code_record jz{}, jnz{};
+  jz.target = 7;
+  jnz.target = 9;
+  for (float v : values) {
+    const bool zero = nint(v) == 0;
+    stack_slot(1).set_number(v);
+    call_state.pc = 2;
+    cmd_JZ(jz);
+    EXPECT_EQ(call_state.pc, zero ? 7 : 2) << v;
+    call_state.pc = 2;
+    cmd_JNZ(jnz);
+    EXPECT_EQ(call_state.pc, zero ? 2 : 9) << v;
+  }
+}
