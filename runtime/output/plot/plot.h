@@ -1,2 +1,102 @@
 // plot.h
+// The plot engine as the rest of the runtime uses it: the workstation (device layer), the
+// plot primitive, pens, the plotter character table, the template writer, the bitmap device
+// and its GIF encoder.
+//
+// Device codes: 0-19 output window "Ausgabe", 20-28 printer, 30 HP-GL, 31 comma-separated
+// plotter language, 32 byte-coded plotter protocol, 40 PostScript/EPS, 41 DXF, 43 PDF,
+// 49 bitmap written as GIF or BMP.  Coordinates are centimetres relative to a movable origin.
 #pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "quillon/api/quillon.h"
+
+// ---------------------------------------------------------------- device layer
+// Opens the plot workstation on the device given by the code (above 28 the extension of the
+// requested file name chooses it), names and creates the plot file and prepares the page.
+void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
+           int32_t device_code, float scale);
+// Makes the plot draw through the caller's drawing context (device 0, pixels, y upward).
+void plot_set_context(const ups& u);
+int32_t get_plot_window();   // the output window "Ausgabe", 0 when none was made
+int32_t get_plot_device();   // the device code of the last open
+void set_plot_file(std::string_view name);  // the file name of the next open
+std::string get_plot_file();                 // the effective file name, 80 characters
+void plot_mark_closed();
+bool get_plot_ended();
+void soft_font_off();
+void soft_font_on();
+// Where the templates and PLOTRANS.TBL are looked for (directory of the executable and its
+// "KYR\" subdirectory).  The directory must end in "/" or "\"; empty restores the default.
+void plot_set_program_dir(std::string_view dir);
+
+// The plot-file writer: the first n characters of the text, without or with a line end.
+// Nothing at all is written for a count of 0 or without an open plot file.
+void plot_write(std::string_view text, int32_t n);
+void plot_write_lf(std::string_view text, int32_t n);
+void plot_write_crlf(std::string_view text, int32_t n);
+void plot_write_bytes(std::string_view text, int32_t n);
+void plot_write_number(float value);
+void plot_rectangle(float x, float y, float width, float height);
+int32_t plot_byte_count();  // bytes written through the writer
+
+// ---------------------------------------------------------------- primitive
+// Pen codes: 2 draw, other codes up to 4 move (4 on PDF: set the point silently), a negative
+// code first makes the point the origin, 5 and above select pen code - 10, 999 ends the plot.
+void plot(float x, float y, int32_t ipen);
+void plot_move_draw(int32_t x, int32_t y, int32_t draw);
+void plot_put_pdf_point();
+void plot_put_moveto();
+void plot_end_path();
+void plot_reset_path();
+void plot_reset_point();
+void plot_get_point(int32_t& x, int32_t& y);
+
+// ---------------------------------------------------------------- pens
+void newpen(int32_t code);
+void set_line_type(int32_t type);
+void set_pen_map(int32_t pen, int32_t value);
+void set_pen_thickness_cm(float thickness);
+void set_pen_mode(int32_t mode);
+
+// ---------------------------------------------------------------- character table
+void load_plotrans(int32_t unit);
+void plot_text_reset();
+// The two characters of the table entry of a byte (the second blank: one character).
+std::string_view plotrans_entry(uint8_t code);
+// The text with every character replaced by its entry, cut to 132 characters.
+std::string plotrans_apply(std::string_view text);
+
+// ---------------------------------------------------------------- templates
+// 0: prologue, 90: landscape PDF prologue, -999: epilogue of the open PostScript/PDF plot.
+void write_plot_template(int32_t code);
+
+// ---------------------------------------------------------------- DXF entities
+void dxf_line(float x1, float y1, float x2, float y2);
+void dxf_text(float x, float y, float height, std::string_view text, float angle, int32_t count);
+// F8.4 of the value, up to two leading blanks dropped, trailing fraction zeros dropped.
+std::string dxf_number(float value);
+
+// ---------------------------------------------------------------- plot text
+// Writes a text at (x, y) (999.0: the current point's coordinate); a text beginning "$$$"
+// is a command to the text writer.  count 0: the text's length without trailing blanks.
+void plot_text(float x, float y, float height, std::string_view text, float angle, int32_t count);
+
+// ---------------------------------------------------------------- bitmap device and GIF
+void VEXTOR(int32_t x, int32_t y, int32_t code);
+void vextor_pen(int32_t pen);
+void vextor_double_width(int32_t flag);
+void vextor_reset();
+// Writes one picture of colour indices (row by row from the top) as a GIF file.  status:
+// -1 written, 1 the file could not be opened.  An empty comment writes no extension.
+void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width, int32_t height,
+               const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t colour_count,
+               int32_t grey, std::string_view comment, int32_t& status);
+
+// ---------------------------------------------------------------- tests
+// Every state block of the plot engine back to its start values.
+void plot_reset();

@@ -1,0 +1,182 @@
+// The device layer: the plot workstation block, the small entries that name the plot file,
+// switch plotting to a caller's drawing context and report device, file and output window,
+// and the plot-file writer that counts every byte it writes (the PDF frame takes its object
+// offsets from that count).  Opening the workstation (COMPS) is in workstation_open.cpp.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
+#include "runtime/core/file_units.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
+
+plot_state_t plot_state;
+
+namespace {
+
+std::string program_dir_override;
+
+std::string fit80(std::string_view name) {
+  std::string s(name.substr(0, std::min<size_t>(name.size(), 80)));
+  s.resize(80, ' ');
+  return s;
+}
+
+// Writes n bytes of the text and the line end; the count grows by what was asked.
+void writer(std::string_view text, int32_t n, bool cr, bool lf) {
+  if (n <= 0 || plot_state.plot_handle <= 0) return;
+  const int32_t len = std::min<int32_t>(n, static_cast<int32_t>(text.size()));
+  if (len > 0) c_write(plot_state.plot_handle, text.data(), len);
+  plot_state.byte_count += len;
+  if (cr) {
+    c_write(plot_state.plot_handle, "\r", 1);
+    plot_state.byte_count += 1;
+  }
+  if (lf) {
+    c_write(plot_state.plot_handle, "\n", 1);
+    plot_state.byte_count += 1;
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- small entries
+
+void plot_set_context(const ups& u) {
+  plot_state.plot_ups = u;
+  plot_state.device = 0;
+  plot_state.plot_ended = false;
+  plot_state.xfac = 1.0f;
+  plot_state.yfac = -1.0f;
+  plot_state.origin_x = plot_state.origin_y = 0;
+  plot_state.offset_x = plot_state.offset_y = 0;
+  plot_state.rotated = false;
+}
+
+int32_t get_plot_window() { return plot_state.output_window; }
+int32_t get_plot_device() { return plot_state.device; }
+
+void set_plot_file(std::string_view name) { plot_state.requested_file = fit80(name); }
+
+std::string get_plot_file() { return fit80(plot_state.effective_file); }
+
+void plot_mark_closed() { plot_state.ended_marker = true; }
+bool get_plot_ended() { return plot_state.plot_ended; }
+
+void soft_font_off() {
+  if (plot_state.device_fonts) plot_state.soft_font = 0;
+}
+void soft_font_on() { plot_state.soft_font = 1; }
+
+void plot_set_program_dir(std::string_view dir) { program_dir_override = std::string(dir); }
+
+// The directory of the executable with its separator; templates and the character table are
+// named behind it.
+static std::string program_dir() {
+  if (!program_dir_override.empty()) return program_dir_override;
+  std::string exe;
+  int status = 0;
+  GET_EXE_NAME(exe, &status);
+  const size_t cut = exe.find_last_of("/\\");
+  return cut == std::string::npos ? std::string(".\\") : exe.substr(0, cut + 1);
+}
+
+std::string plot_dir_file(std::string_view name) {
+  if (plot_state.program_dir.empty()) plot_state.program_dir = program_dir();
+  return plot_state.program_dir + std::string(name);
+}
+
+int32_t plot_open_data_file(std::string_view name) {
+  const int32_t unit = get_free_unit();
+  const unit_open_opts old_read{.status = "OLD", .action = "READ"};
+  if (unit_open(unit, plot_dir_file(name), old_read) == 0) return unit;
+  if (unit_open(unit, plot_dir_file("KYR\\" + std::string(name)), old_read) == 0) return unit;
+  return 0;
+}
+
+// ---------------------------------------------------------------- writer
+
+void plot_write(std::string_view text, int32_t n) { writer(text, n, false, false); }
+void plot_write_lf(std::string_view text, int32_t n) { writer(text, n, false, true); }
+void plot_write_crlf(std::string_view text, int32_t n) { writer(text, n, true, true); }
+
+void plot_write_bytes(std::string_view text, int32_t n) {
+  n = std::min<int32_t>(n, static_cast<int32_t>(text.size()));
+  for (int32_t i = 0; i < n; ++i) plot_write(text.substr(static_cast<size_t>(i), 1), 1);
+}
+
+void plot_write_number(float value) {
+  std::string s = plot_fixed_field(value, 8, 4);
+  for (int i = 0; i < 2 && !s.empty() && s[0] == ' '; ++i) s.erase(0, 1);
+  if (!s.empty() && s[0] == '.') s.insert(0, "0");
+  else if (s.size() > 1 && s[0] == ' ' && s[1] == '.') s[0] = '0';
+  if (s.find('*') == std::string::npos) {
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+  }
+  plot_write_crlf(s, static_cast<int32_t>(s.size()));
+}
+
+void plot_rectangle(float x, float y, float width, float height) {
+  plot(x, y, 3);
+  plot(x + width, y, 2);
+  plot(x + width, y + height, 2);
+  plot(x, y + height, 2);
+  plot(x, y, 2);
+}
+
+int32_t plot_byte_count() {
+  return static_cast<int32_t>(std::clamp<int64_t>(plot_state.byte_count, INT32_MIN, INT32_MAX));
+}
+
+// ---------------------------------------------------------------- number fields
+
+std::string plot_int_field(int64_t value, int32_t width) {
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  std::string s(buf, end);
+  if (static_cast<int32_t>(s.size()) > width) return std::string(static_cast<size_t>(width), '*');
+  return std::string(static_cast<size_t>(width) - s.size(), ' ') + s;
+}
+
+std::string plot_fixed_field(double value, int32_t width, int32_t decimals) {
+  if (!std::isfinite(value)) return std::string(static_cast<size_t>(width), '*');
+  char buf[64];
+  auto [end, ec] =
+      std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+  if (ec != std::errc()) return std::string(static_cast<size_t>(width), '*');
+  std::string s(buf, end);
+  if (s == "-0" || s.find_first_not_of("-0.") == std::string::npos) {
+    if (s[0] == '-') s.erase(0, 1);  // a negative value that rounds to zero prints unsigned
+  }
+  // Without room for it the zero before the point goes, as fixed formats do.
+  if (static_cast<int32_t>(s.size()) > width && s.rfind("0.", 0) == 0) s.erase(0, 1);
+  if (static_cast<int32_t>(s.size()) > width && s.rfind("-0.", 0) == 0) s.erase(1, 1);
+  if (static_cast<int32_t>(s.size()) > width) return std::string(static_cast<size_t>(width), '*');
+  return std::string(static_cast<size_t>(width) - s.size(), ' ') + s;
+}
+
+std::string_view strip_leading_blanks(std::string_view text) {
+  const size_t p = text.find_first_not_of(' ');
+  return p == std::string_view::npos ? std::string_view() : text.substr(p);
+}
+
+std::string_view trim_blanks_right(std::string_view text) {
+  const size_t p = text.find_last_not_of(' ');
+  return p == std::string_view::npos ? std::string_view() : text.substr(0, p + 1);
+}
+
+// ---------------------------------------------------------------- reset
+
+void plot_reset() {
+  if (plot_state.plot_handle > 0) c_close(plot_state.plot_handle);
+  plot_state = plot_state_t{};
+  program_dir_override.clear();
+  plot_primitive_reset();
+  plot_pens_reset();
+  plotrans_reset();
+  plot_text_state_reset();
+  vextor_state_reset();
+}

@@ -1,0 +1,284 @@
+// The plot primitive: every point of every plot passes here.  `plot` takes centimetres
+// relative to the origin and a pen code; `plot_move_draw` turns a move or draw in device units
+// into the device's output (drawing calls, plotter commands, PostScript or PDF path operators).
+#include <cstdlib>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
+
+namespace {
+
+struct primitive_state_t {
+  int32_t sent_x = -1, sent_y = -1, sent_pen = -1;
+  int32_t segment_count = 0;
+  bool moved = false;
+};
+primitive_state_t prim;
+
+constexpr float pdf_divisor = 3.45f;
+constexpr int32_t path_limit = 1200;
+
+bool is_screen_class(int32_t device) { return (device >= 0 && device <= 29) || device == 49; }
+
+// An integer of a six-character field without its leading blanks; `overflow` when it does not fit.
+std::string coord6(int32_t value, std::string_view overflow) {
+  std::string s = plot_int_field(value, 6);
+  if (s.find('*') != std::string::npos) return std::string(overflow);
+  return std::string(strip_leading_blanks(s));
+}
+
+std::string pdf_coord(int32_t value, int32_t offset) {
+  const float v = static_cast<float>(value) / pdf_divisor + static_cast<float>(offset);
+  return std::string(strip_leading_blanks(plot_fixed_field(v, 8, 1)));
+}
+
+void write_line(const std::string& s) { plot_write_lf(s, static_cast<int32_t>(s.size())); }
+void write_text(const std::string& s) { plot_write(s, static_cast<int32_t>(s.size())); }
+
+// "x y m" of the last point with the device offsets (PostScript after a path break).
+void ps_move_last() {
+  write_line(coord6(plot_state.last_x + plot_state.offset_x, "0") + " " +
+             coord6(plot_state.last_y + plot_state.offset_y, "0") + " m");
+}
+
+void pdf_move_last() {
+  write_line(pdf_coord(plot_state.last_x, plot_state.offset_x) + " " +
+             pdf_coord(plot_state.last_y, plot_state.offset_y) + " m");
+}
+
+bool outside_path_range(int32_t x, int32_t y) {
+  return x < -9999 || x > 99999 || y < -9999 || y > 99999;
+}
+
+void screen_move_draw(int32_t x, int32_t y, int32_t draw) {
+  y = plot_state.offset_y - y;
+  if (draw == 0) {
+    VEXTOR(x, y, 0);  // the bitmap device's own current point and dash phase follow
+    prim.moved = true;
+  } else {
+    line_opts o{.end_px = qn_point{x, y}};
+    if (prim.moved) {
+      o.start_px = qn_point{plot_state.last_x, plot_state.last_y};
+      prim.moved = false;
+    }
+    DRAW_LINE(plot_state.plot_ups, o);
+    if (plot_state.recording && plot_state.output_window > 0) qn_invalidate(plot_state.output_window);
+  }
+  plot_state.last_x = x;
+  plot_state.last_y = y;
+}
+
+void plotter_move_draw(int32_t x, int32_t y, int32_t draw) {
+  plot_state.last_x = x;
+  plot_state.last_y = y;
+  if (plot_state.device == 30) {
+    write_text(std::string(draw != 0 ? "PD" : "PU") + coord6(x, "******") + "," +
+               coord6(y, "******") + ";");
+  } else {
+    write_text(std::string(draw != 0 ? "D" : "U") + coord6(x / 4, "******") + "," +
+               coord6(y / 4, "******") + ",");
+  }
+}
+
+void byte_coded_move_draw(int32_t x, int32_t y, int32_t draw) {
+  x &= ~1;
+  y &= ~1;
+  const int32_t dx = (x - plot_state.last_x) / 2;
+  const int32_t dy = (y - plot_state.last_y) / 2;
+  auto word = [](int32_t v) {
+    const int32_t mag = (v < 0 ? -v : v) & 0x3FFF;
+    return mag * 4 + (v < 0 ? 1 : 0);
+  };
+  const int32_t wx = word(dx);
+  const int32_t wy = word(dy) | (draw != 0 ? 2 : 0);
+  plot_state.last_x = x;
+  plot_state.last_y = y;
+  const char bytes[4] = {static_cast<char>(wx & 0xFF), static_cast<char>((wx >> 8) & 0xFF),
+                         static_cast<char>(wy & 0xFF), static_cast<char>((wy >> 8) & 0xFF)};
+  plot_write(std::string_view(bytes, 4), 4);
+}
+
+void postscript_move_draw(int32_t x, int32_t y, int32_t draw) {
+  if (outside_path_range(x, y)) return;
+  const char* op = "m";
+  if (draw != 0) {
+    ++prim.segment_count;
+    op = "l";
+  } else if (x == plot_state.last_x && y == plot_state.last_y) {
+    plot_state.path_state = true;
+    return;
+  }
+  if (prim.segment_count > path_limit) {
+    write_line("S");
+    write_line("n");
+    prim.segment_count = 0;
+    if (draw != 0) ps_move_last();
+  }
+  plot_state.last_x = x;
+  plot_state.last_y = y;
+  write_line(coord6(x + plot_state.offset_x, "0") + " " + coord6(y + plot_state.offset_y, "0") + " " + op);
+}
+
+void pdf_move_draw(int32_t x, int32_t y, int32_t draw) {
+  if (outside_path_range(x, y)) return;
+  const char* op = "m";
+  if (draw != 0) {
+    ++prim.segment_count;
+    op = "l";
+  } else if (x == plot_state.last_x && y == plot_state.last_y) {
+    plot_state.path_state = true;
+    return;
+  }
+  const bool over = prim.segment_count > path_limit;
+  if (over) write_line("S");
+  if (!trim_blanks_right(plot_state.graphics_state).empty()) {
+    write_line(std::string(trim_blanks_right(plot_state.graphics_state)));
+    plot_state.graphics_state = std::string(12, ' ');
+  }
+  if (over) {
+    prim.segment_count = 0;
+    if (draw != 0) pdf_move_last();
+    plot_state.path_state = false;
+  }
+  if (draw != 0 && plot_state.path_state) {
+    pdf_move_last();
+    plot_state.path_state = false;
+  }
+  plot_state.last_x = x;
+  plot_state.last_y = y;
+  if (draw == 0 && prim.segment_count == 0) {
+    plot_state.path_state = true;  // written before the next draw only
+    return;
+  }
+  write_line(pdf_coord(x, plot_state.offset_x) + " " + pdf_coord(y, plot_state.offset_y) + " " + op);
+}
+
+void end_of_plot() {
+  if (plot_state.plot_ended) return;
+  plot_state.plot_ended = true;
+  plot_mark_closed();
+  const int32_t device = plot_state.device;
+  if (device >= 0 && device <= 19) {
+    if (plot_state.recording) {
+      END_BITMAP_DRAW(plot_state.plot_ups);
+      if (plot_state.output_window > 0 && is_valid_window(plot_state.output_window))
+        qn_invalidate(plot_state.output_window);
+    }
+    plot_state.recording = false;
+  } else if (device >= 20 && device <= 28) {
+    // No print job is ever started on this platform (see workstation_open.cpp).
+  } else if (device == 30) {
+    write_text("PU;PA0,0;SP0;");
+  } else if (device == 31) {
+    write_text("U,H,P0,");
+  } else if (device == 32) {
+    plot_move_draw(8400, plot_state.offset_y, 0);
+    const char s = static_cast<char>(plot_pen_selector() & 0xFF);
+    const char bytes[8] = {'\xFF', '\x20', s, '\0', '\xFF', '\x02', s, '\0'};
+    plot_write(std::string_view(bytes, 8), 8);
+  } else if (device == 40 || device == 43) {
+    write_plot_template(-999);
+  } else if (device == 41) {
+    for (std::string_view line : {"0", "ENDSEC", "0", "EOF"})
+      plot_write_crlf(line, static_cast<int32_t>(line.size()));
+  } else if (device == 49) {
+    if (plot_state.recording) END_BITMAP_DRAW(plot_state.plot_ups);
+    plot_state.recording = false;
+    VEXTOR(0, 0, 999);
+  }
+  if (plot_state.plot_handle > 0) c_close(plot_state.plot_handle);
+  plot_state.plot_handle = 0;
+  plot_state.pdf_mode = false;
+}
+
+}  // namespace
+
+void plot(float x, float y, int32_t ipen) {
+  float px = plot_state.origin_x + x;
+  float py = plot_state.origin_y + y;
+  if (ipen < 0) {
+    plot_state.origin_x = px;
+    plot_state.origin_y = py;
+  }
+  if (plot_state.rotated) {
+    const float old_x = px;
+    px = py;
+    py = plot_state.paper_width_cm - old_x;
+  }
+  if (ipen <= 4) {
+    if (plot_state.device == 41) {
+      if (ipen == 2) dxf_line(plot_state.current_x, plot_state.current_y, px, py);
+      plot_state.current_x = px;
+      plot_state.current_y = py;
+      return;
+    }
+    plot_state.current_x = px;
+    plot_state.current_y = py;
+    const int32_t ix = trunc_to_int(px * plot_state.xfac);
+    const int32_t iy = trunc_to_int(py * plot_state.yfac);
+    if (ix == prim.sent_x && iy == prim.sent_y && ipen == prim.sent_pen) return;
+    prim.sent_x = ix;
+    prim.sent_y = iy;
+    prim.sent_pen = ipen;
+    if (ipen == 2) {
+      plot_move_draw(ix, iy, 1);
+    } else if (ipen == 4 && plot_state.device == 43) {
+      plot_state.last_x = ix;
+      plot_state.last_y = iy;
+    } else {
+      plot_move_draw(ix, iy, 0);
+    }
+    return;
+  }
+  if (ipen != 999) {
+    newpen(ipen - 10);
+    return;
+  }
+  end_of_plot();
+}
+
+void plot_move_draw(int32_t x, int32_t y, int32_t draw) {
+  if (process_pending_messages() == 0) return;  // the application is quitting
+  const int32_t device = plot_state.device;
+  if (device > 49 || device < 0) return;
+  if (is_screen_class(device)) screen_move_draw(x, y, draw);
+  else if (device == 30 || device == 31) plotter_move_draw(x, y, draw);
+  else if (device == 32) byte_coded_move_draw(x, y, draw);
+  else if (device == 40) postscript_move_draw(x, y, draw);
+  else if (device == 43) pdf_move_draw(x, y, draw);
+}
+
+void plot_put_pdf_point() {
+  if (plot_state.device != 43) return;
+  write_text(pdf_coord(plot_state.last_x, plot_state.offset_x) + " " +
+             pdf_coord(plot_state.last_y, plot_state.offset_y));
+}
+
+void plot_put_moveto() {
+  if (plot_state.device == 43) return;
+  write_line(coord6(plot_state.last_x, "0") + " " + coord6(plot_state.last_y, "0") + " m");
+}
+
+void plot_end_path() {
+  if (prim.segment_count > 0) write_line("S");
+  prim.segment_count = 0;
+}
+
+void plot_reset_path() { prim.segment_count = 0; }
+
+void plot_reset_point() {
+  plot_state.last_x = 0;
+  plot_state.last_y = 0;
+}
+
+void plot_get_point(int32_t& x, int32_t& y) {
+  x = plot_state.last_x;
+  y = plot_state.last_y;
+}
+
+void plot_sent_reset() { prim.sent_x = prim.sent_y = prim.sent_pen = -1; }
+
+void plot_primitive_reset() { prim = primitive_state_t{}; }

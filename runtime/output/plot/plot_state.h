@@ -1,0 +1,98 @@
+// The plot workstation block shared by the routines of the plot engine, the layer's own
+// variables, and small number formats of the plot files.  Only plot code includes this.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quillon/api/quillon.h"
+
+struct plot_state_t {
+  std::string bitmap_comment;
+  float paper_height_cm = 0;
+  int32_t ltyp = 0;
+  bool device_fonts = false;
+  int32_t page_height = 0;
+  int32_t page_width = 0;
+  int32_t bitmap = 0;
+  int32_t plotrans_unit = 0;
+  int32_t pdf_object_count = 0;
+  std::array<int32_t, 30> pdf_object_offset{};
+  int32_t pdf_xref_offset = 0;
+  int32_t pdf_stream_length = 0;
+  int32_t pdf_length_offset = 0;
+  int32_t soft_font = 0;
+  std::string text_work;
+  int32_t font_handle = 0;
+  float page_width_cm = 0;
+  bool hardware_chars = false;
+  int32_t ldev = 0;
+  uint32_t pen_colour = 0;
+  int32_t line_style = 0;
+  int32_t last_x = 0, last_y = 0;
+  bool path_state = false;
+  std::string graphics_state = std::string(12, ' ');
+  int32_t offset_x = 0, offset_y = 0;
+  ups plot_ups{};
+  float current_x = 0, current_y = 0;
+  float origin_x = 0, xfac = 0, origin_y = 0, yfac = 0;
+  int32_t device = 0;
+  bool rotated = false;
+  float paper_width_cm = 0;
+  std::string program_dir;  // ends in "/" (host form) or "\"; names are appended to it
+  int32_t plot_handle = 0;
+  int64_t byte_count = 0;
+
+  // The layer's variables.
+  bool plot_ended = true;
+  bool ended_marker = false;
+  std::string requested_file = "*";
+  int32_t file_counter = 1;
+  std::string effective_file;
+  std::string default_ext = ".PLT";
+  int32_t paper_size[2] = {0, 0};
+  int32_t page_margins[4] = {0, 0, 0, 0};
+  bool landscape = false;
+  bool pdf_mode = false;
+  bool recording = false;
+  int32_t output_window = 0;
+  int32_t window_bitmap = 0;  // the output window's picture, drawn by its paint callback
+};
+extern plot_state_t plot_state;
+
+// Resets of the other state blocks, called by plot_reset.
+void plot_primitive_reset();
+void plot_pens_reset();
+void plotrans_reset();
+void plot_text_state_reset();
+void vextor_state_reset();
+void plot_sent_reset();  // sent point and pen of the primitive := -1 (every open)
+
+// Pen selector byte of the byte-coded plotter protocol (shared with plot text).
+int32_t plot_pen_selector();
+// The width in millimetres of the last screen pen made, and the current line style; for tests.
+float plot_pen_width_mm();
+int32_t plot_pen_style();
+// Plot text's font selection that plot_text_reset restores.
+struct plot_font_selection_t {
+  int32_t last_ps_size = -99;
+  bool bold = false;
+  int32_t ps_family = 0;
+};
+plot_font_selection_t& plot_font_selection();
+// Plot text's PDF font family (set to 0 when a PDF plot opens).
+void plot_text_set_pdf_family(int32_t family);
+
+// The program directory with a name behind it ("\" separators allowed), for opening.
+std::string plot_dir_file(std::string_view name);
+// Opens a template or table file for reading: the program directory, then its "KYR\"
+// subdirectory.  Returns the unit, or 0 when neither exists.
+int32_t plot_open_data_file(std::string_view name);
+
+// Number fields as the plot files write them.
+std::string plot_int_field(int64_t value, int32_t width);  // right-justified, "*" when too wide
+std::string plot_fixed_field(double value, int32_t width, int32_t decimals);
+std::string_view strip_leading_blanks(std::string_view text);
+std::string_view trim_blanks_right(std::string_view text);

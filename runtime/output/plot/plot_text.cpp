@@ -1,0 +1,166 @@
+// The plot text writer: in-band text commands ("$$$..."), position, angle and alignment, and
+// the texts of the screen, printer, bitmap and DXF devices.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
+
+namespace {
+
+struct text_state_t {
+  float text_align = 0;
+  float text_angle = 0;
+  std::string font_face = "MS Sans Serif";
+  bool font_italic = false;
+  int32_t pdf_font_family = 0;
+  float last_text_height = 999.0f;
+  plot_font_selection_t selection;
+};
+text_state_t ts;
+
+bool screen_like(int32_t device) { return (device >= 0 && device <= 29) || device == 49; }
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+void screen_font_command(const std::string& cmd) {
+  const char c1 = cmd.size() > 0 ? cmd[0] : ' ';
+  const char c2 = cmd.size() > 1 ? cmd[1] : ' ';
+  if (c1 == '!') {
+    std::string face = std::string(trim_blanks_right(cmd.substr(1, 64)));
+    const std::string up = upper(cmd);
+    ts.selection.bold = up.find("/B") != std::string::npos;
+    ts.font_italic = up.find("/I") != std::string::npos;
+    if (size_t slash = face.find('/'); slash != std::string::npos) face.resize(slash);
+    ts.font_face = std::string(trim_blanks_right(face));
+  } else {
+    ts.selection.bold = c2 == 'B';
+    ts.font_italic = c2 == 'I';
+    ts.font_face = c1 == 'S'   ? "MS Sans Serit"
+                   : c1 == 'A' ? "Arial"
+                   : c1 == 'H' ? "System"
+                   : c1 == 'C' ? "Courier New"
+                   : c1 == 'T' ? "Times New Roman"
+                               : "MS Sans Serif";
+  }
+  int status = 0;
+  NEW_FONT(plot_state.plot_ups, {.face = ts.font_face, .italic = ts.font_italic,
+                                 .underline = false, .strikeout = false,
+                                 .bold = ts.selection.bold ? 1 : 0, .status = &status});
+  trace_int("NEW_FONT " + ts.font_face, status);
+}
+
+void text_command(std::string_view text) {
+  const std::string cmd(text.substr(3));
+  plot_state.text_work = cmd;
+  ts.last_text_height = 999.0f;
+  const char c1 = cmd.size() > 0 ? cmd[0] : ' ';
+  const char c2 = cmd.size() > 1 ? cmd[1] : ' ';
+  const char c3 = cmd.size() > 2 ? cmd[2] : ' ';
+  if (c1 == 'S' && c2 == 'S') {
+    plot_state.soft_font = c3 == '1' ? 1 : 0;
+    return;
+  }
+  if (c1 == 'S' && c2 == 'A') {
+    ts.text_align = c3 == 'R' ? 0.55f : c3 == 'C' ? 0.275f : 0.0f;
+    return;
+  }
+  const int32_t device = plot_state.device;
+  if (screen_like(device)) {
+    screen_font_command(cmd);
+  } else if (device == 40) {
+    if (c1 == 'H') ts.selection.ps_family = 0;
+    if (c1 == 'C') ts.selection.ps_family = 1;
+    if (c1 == 'T') ts.selection.ps_family = 2;
+    if (c2 == 'N') ts.selection.bold = false;
+    if (c2 == 'B') ts.selection.bold = true;
+    ts.selection.last_ps_size = -99;
+  } else if (device == 43) {
+    trace_str("PDF-Font", cmd);
+    std::string c = cmd;
+    if (c1 == '!') {
+      const std::string up = upper(c);
+      char k2 = up.size() > 1 ? up[1] : ' ';
+      if (k2 == 'S') k2 = 'A';
+      c = std::string(1, k2) + (up.find("/B") != std::string::npos ? 'B' : 'N');
+      trace_str("umgesetzt:", c);
+    }
+    const char f1 = c.size() > 0 ? c[0] : ' ';
+    const char f2 = c.size() > 1 ? c[1] : ' ';
+    if (f1 == 'H') ts.pdf_font_family = 0;
+    if (f1 == 'C') ts.pdf_font_family = 1;
+    if (f1 == 'T') ts.pdf_font_family = 2;
+    if (f1 == 'A') ts.pdf_font_family = 3;
+    if (f2 == 'N') ts.selection.bold = false;
+    if (f2 == 'B') ts.selection.bold = true;
+  }
+}
+
+}  // namespace
+
+void plot_text(float x, float y, float height, std::string_view text, float angle, int32_t count) {
+  int32_t n = count;
+  if (n <= 0) n = static_cast<int32_t>(trim_blanks_right(text).size());
+  if (n <= 0) return;
+  n = std::min<int32_t>(n, static_cast<int32_t>(text.size()));
+  if (text.substr(0, 3) == "$$$") {
+    text_command(text);
+    return;
+  }
+  const bool x_given = std::fabs(x - 999.0f) > 0.1f;
+  const bool y_given = std::fabs(y - 999.0f) > 0.1f;
+  float xp = std::fabs(x - 999.0f) < 0.1f ? plot_state.current_x : x;
+  float yp = std::fabs(y - 999.0f) < 0.1f ? plot_state.current_y : y;
+  ts.text_angle = plot_state.rotated ? angle + 270.0f : angle;
+  const float theta = ts.text_angle / 180.0f * 3.1416f;
+  const int32_t device = plot_state.device;
+  if (ts.text_align != 0.0f && device != 40) {
+    xp -= ts.text_align * static_cast<float>(n) * height * std::cos(theta);
+    yp -= ts.text_align * static_cast<float>(n) * height * std::sin(theta);
+  }
+  if (plot_state.soft_font != 0) return;  // the stroke font is not built on this platform
+  const bool positioned = x_given || y_given;
+  if (positioned) {
+    if (screen_like(device)) {
+      plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * std::cos(theta), 4);
+    } else if (device == 43) {
+      plot_end_path();
+      plot(xp, yp, 4);
+    } else {
+      plot(xp, yp, 3);
+    }
+  }
+  plot_state.current_x += std::cos(theta) * static_cast<float>(n) * height;
+  plot_state.current_y += std::sin(theta) * static_cast<float>(n) * height;
+  const std::string untranslated(text.substr(0, static_cast<size_t>(n)));
+  plot_state.text_work = plotrans_apply(untranslated);
+  if (screen_like(device)) {
+    if (height != ts.last_text_height) {
+      const float size = std::trunc(height * 72.0f / 2.54f * plot_state.page_width_cm /
+                                    (plot_state.paper_width_cm != 0 ? plot_state.paper_width_cm : 21.0f));
+      ts.last_text_height = height;
+      int status = 0;
+      NEW_FONT(plot_state.plot_ups, {.points = size, .status = &status});
+      trace_int("NEW_FONT", static_cast<int32_t>(size));
+    }
+    // Only the caller's own characters are written, whatever the translation added.
+    text_opts o{.background = -1, .rotation = ts.text_angle};
+    if (positioned) o.px = qn_point{plot_state.last_x, plot_state.last_y};
+    WRITE_TEXT(plot_state.plot_ups, untranslated, o);
+  } else if (device == 41) {
+    dxf_text(xp, yp, height, untranslated, ts.text_angle,
+             static_cast<int32_t>(plot_state.text_work.size()));
+  }
+  // Texts on the plotters, PostScript and PDF are not written on this platform.
+}
+
+void plot_text_reset() { ts.selection = plot_font_selection_t{}; }
+plot_font_selection_t& plot_font_selection() { return ts.selection; }
+void plot_text_set_pdf_family(int32_t family) { ts.pdf_font_family = family; }
+void plot_text_state_reset() { ts = text_state_t{}; }

@@ -1,0 +1,362 @@
+// Opening the plot workstation (COMPS): the device from the code or from the requested file's
+// extension, the plot file named, numbered and created, the page, scale and drawing context
+// of the device, the DXF header or the PostScript/PDF prologue, and the start of the plot.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
+#include "runtime/core/file_units.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
+
+namespace {
+
+std::string fit80(std::string_view s) {
+  std::string r(s.substr(0, std::min<size_t>(s.size(), 80)));
+  r.resize(80, ' ');
+  return r;
+}
+
+bool names_a_file(const std::string& requested) {
+  const std::string_view t = trim_blanks_right(requested);
+  return !t.empty() && t != "*";
+}
+
+// The device a requested file's extension asks for, or the code itself.
+int32_t device_from_extension(const std::string& requested, int32_t code) {
+  const size_t dot = requested.rfind('.');
+  std::string ext = dot == std::string::npos ? requested.substr(0, 4) : requested.substr(dot + 1, 4);
+  ext.resize(4, ' ');
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (ext == "EPS " || ext == "PS  ") return 40;
+  if (ext == "DXF ") return 41;
+  if (ext == "PDF ") return 43;
+  if (ext == "GIF " || ext == "BMP ") return 49;
+  return code;
+}
+
+bool file_exists(const std::string& name) {
+  std::error_code ec;
+  return std::filesystem::exists(host_path(name), ec);
+}
+
+std::string four_digits(int32_t n) {
+  std::string s = std::to_string(n);
+  return std::string(s.size() < 4 ? 4 - s.size() : 0, '0') + s;
+}
+
+bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+// Names the plot file (numbered in a directory, default extension) and creates it.  False
+// when the file could not be created (reported before returning).
+bool open_plot_file(std::string_view name_arg) {
+  plot_state_t& p = plot_state;
+  p.hardware_chars = false;
+  p.effective_file = fit80(name_arg);
+  p.default_ext = p.device == 40 ? ".EPS" : p.device == 41 ? ".DXF" : p.device == 43 ? ".PDF"
+                  : p.device == 49 ? ".GIF" : ".PLT";
+  if (trim_blanks_right(p.effective_file).empty()) p.effective_file = fit80(".\\");
+  if (names_a_file(p.requested_file)) p.effective_file = p.requested_file;
+  std::string name(trim_blanks_right(p.effective_file));
+  const char last = name.empty() ? ' ' : name.back();
+  if (last == ':' || is_separator(last)) {
+    // A directory: the first free numbered name in it.  The counter is never reset.
+    for (;;) {
+      if (p.file_counter > 9999) report_error("%GKS-MAX-METAFILES = 10000", 32000);
+      const std::string candidate = name + "PLTF" + four_digits(p.file_counter) + p.default_ext;
+      if (!file_exists(candidate)) {
+        name = candidate;
+        break;
+      }
+      ++p.file_counter;
+    }
+  } else {
+    p.requested_file = "*";  // a requested name serves one open
+  }
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot + 1 >= name.size() || name[dot + 1] == '.' ||
+      is_separator(name[dot + 1]))
+    name += p.default_ext;
+  p.effective_file = fit80(name);
+  if (p.device == 49) return true;  // the bitmap device writes its file at the end
+  p.plot_handle = c_sopen_trunc(name);
+  trace_str_int("c_sopen ", name, p.plot_handle);
+  if (p.plot_handle <= 0) {
+    p.plot_handle = 0;
+    p.ended_marker = true;
+    report_error("%GKS-open, cannot open metafile: " + name, 32000);
+    return false;
+  }
+  return true;
+}
+
+float pixels_to_mm(int32_t pixels) { return static_cast<float>(pixels) * 25.4f / 96.0f; }
+
+// The printer's page setup: paper size and margins in 0.01 mm.  Without a page setup of the
+// platform's printing the paper is A4 without margins.
+void page_setup_data(int32_t paper[2], int32_t margins[4]) {
+  paper[0] = 21000;
+  paper[1] = 29700;
+  std::fill(margins, margins + 4, 0);
+}
+
+// Starts a print job on the plot's context; false when no job was started.  Printing from
+// the plot layer is not available on this platform, so the open ends as if cancelled.
+bool start_plot_print_job() {
+  trace_msg("PLOT printer job not available");
+  return false;
+}
+
+void end_window_recording() {
+  plot_state_t& p = plot_state;
+  if (p.recording) END_BITMAP_DRAW(p.plot_ups);
+  p.recording = false;
+  if (p.output_window > 0 && is_valid_window(p.output_window)) CLOSE_WINDOW(p.output_window);
+}
+
+// Paints a fresh picture white, as paper.
+void clear_to_white(ups& u, int32_t width, int32_t height) {
+  NEW_PEN(u, {.colour = 0xFFFFFFu});
+  NEW_BRUSH(u, {.colour = 0xFFFFFFu});
+  DRAW_RECTANGLE(u, {.px = qn_rect{0, 0, width, height}});
+}
+
+void open_window_device(float scale) {
+  plot_state_t& p = plot_state;
+  end_window_recording();
+  const float cx = static_cast<float>(get_system_metrics(16));
+  const float cy = static_cast<float>(get_system_metrics(17));
+  if (p.device == 0) {
+    page_setup_data(p.paper_size, p.page_margins);
+    p.paper_width_cm = static_cast<float>(p.paper_size[0]) * 0.001f;
+    p.paper_height_cm = static_cast<float>(p.paper_size[1]) * 0.001f;
+  } else {
+    p.paper_size[0] = trunc_to_int(1000.0f * scale * p.paper_width_cm);
+    p.paper_size[1] = trunc_to_int(1000.0f * p.paper_height_cm * scale);
+    std::fill(p.page_margins, p.page_margins + 4, 0);
+  }
+  if (p.paper_size[0] < 100) p.paper_size[0] = 21000;
+  if (p.paper_size[1] < 100) p.paper_size[1] = 29700;
+  const float pw = static_cast<float>(p.paper_size[0]);
+  const float ph = static_cast<float>(p.paper_size[1]);
+  float w = std::trunc(0.9f * cx);
+  float h = std::trunc(w / pw * ph);
+  if (h > 0.9f * cy) {
+    h = std::trunc(0.9f * cy);
+    w = std::trunc(pw * (h / ph));
+  }
+  const int32_t W = std::max(1, trunc_to_int(w));
+  const int32_t H = std::max(1, trunc_to_int(h));
+  trace_int2("paper_size", p.paper_size[0], p.paper_size[1]);
+  trace_int2("left_top_margin    ", p.page_margins[0], p.page_margins[1]);
+  trace_int2("right_bottom_margin", p.page_margins[2], p.page_margins[3]);
+  if (p.window_bitmap > 0) DELETE_OBJECT(p.window_bitmap, nullptr);
+  int status = 0;
+  p.window_bitmap = CREATE_BITMAP(W, H, &status);
+  const int32_t picture = p.window_bitmap;
+  p.output_window = CREATE_WINDOW({
+      .title = "Ausgabe",
+      .position = qn_portion{0.0f, 0.0f},
+      .client_px = qn_point{W, H},
+      .window_flags = 0x7000,
+      .paint = [picture](int32_t, ups& u) {
+        if (picture > 0) DRAW_BITMAP(u, picture, {.mode = 3});
+      },
+      .close = [](int32_t) -> int32_t {
+        io_status = -999;  // the program sees the window closed as a cancel
+        return 1;
+      },
+  });
+  CAPTURE_MOUSE_EVENTS(p.output_window, mouse_event, 0x10C3);
+  p.page_width = W;
+  p.page_height = H;
+  p.page_width_cm = pixels_to_mm(W) * 0.1f;
+  p.device_fonts = true;
+  p.soft_font = 0;
+  p.offset_x = 0;
+  p.offset_y = H + get_system_metrics(4) - get_system_metrics(33);
+  p.xfac = static_cast<float>(W - 1) / p.paper_width_cm;
+  p.yfac = static_cast<float>(H - 1) / p.paper_height_cm;
+  trace_int2("BX/HY", W, H);
+  trace_real("xfac", p.xfac);
+  trace_real("yfac", p.yfac);
+  if (picture > 0) {
+    START_BITMAP_DRAW(picture, p.plot_ups);
+    clear_to_white(p.plot_ups, W, H);
+    p.recording = true;
+  }
+}
+
+void open_bitmap_device() {
+  plot_state_t& p = plot_state;
+  p.device_fonts = false;
+  p.soft_font = 1;
+  const float cx = static_cast<float>(get_system_metrics(16));
+  const float cy = static_cast<float>(get_system_metrics(17));
+  int32_t W = nint(0.9f * cx / 10.0f) * 10;
+  int32_t H = nint(static_cast<float>(W) / p.paper_width_cm * p.paper_height_cm / 10.0f) * 10;
+  if (p.paper_height_cm > p.paper_width_cm) {
+    H = nint(0.9f * cy / 10.0f) * 10;
+    W = nint(static_cast<float>(H) / p.paper_height_cm * p.paper_width_cm / 10.0f) * 10;
+  }
+  // A picture of no pixels cannot be made; a paper height of 0 still gets a strip.
+  W = std::max(W, 10);
+  H = std::max(H, 10);
+  p.page_width = W;
+  p.page_height = H;
+  p.offset_x = 0;
+  p.offset_y = H - 1;
+  p.xfac = static_cast<float>(W - 1) / p.paper_width_cm;
+  p.yfac = static_cast<float>(H - 1) / p.paper_height_cm;
+  end_window_recording();
+  int status = 0;
+  p.bitmap = CREATE_BITMAP(W, H, &status);
+  p.device_fonts = true;
+  p.soft_font = 0;
+  if (p.bitmap > 0) {
+    START_BITMAP_DRAW(p.bitmap, p.plot_ups);
+    clear_to_white(p.plot_ups, W, H);
+  }
+  p.page_width_cm = pixels_to_mm(W) * 0.1f;
+  p.recording = p.bitmap > 0;
+}
+
+void copy_dxf_header() {
+  const int32_t unit = plot_open_data_file("VEXTA10.ACH");
+  if (unit == 0) {
+    report_error("%GKS-dxf, VEXTA10.ACH not found", 32000);
+    return;
+  }
+  std::string line;
+  while (unit_read_line(unit, line) == 0) {
+    if (line.size() > 80) line.resize(80);
+    const std::string_view t = trim_blanks_right(line);
+    plot_write_crlf(t, static_cast<int32_t>(t.size()));
+  }
+  unit_close(unit);
+}
+
+}  // namespace
+
+void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
+           int32_t device_code, float scale) {
+  plot_state_t& p = plot_state;
+  p.program_dir.clear();  // found again behind the executable at every open
+  p.device = device_code;
+  if (names_a_file(p.requested_file) && device_code > 28)
+    p.device = device_from_extension(p.requested_file, device_code);
+
+  p.soft_font = 1;
+  p.origin_x = p.origin_y = 0;
+  plot_sent_reset();
+  p.line_style = 0;
+  p.page_width_cm = paper_width_cm;
+  p.paper_width_cm = paper_width_cm == 0.0f ? 21.0f : paper_width_cm;
+  p.paper_height_cm = paper_height_cm;
+  p.xfac = p.yfac = scale;
+  p.current_x = p.current_y = 0;
+  p.rotated = false;
+  load_plotrans(0);
+  vextor_double_width(0);
+  p.ldev = p.device / 10;
+  p.ltyp = p.device % 10;
+
+  if (p.device >= 0 && p.device <= 28) {
+    p.hardware_chars = false;
+    p.plot_handle = 0;
+  } else if (!open_plot_file(file_name)) {
+    return;
+  }
+  trace_int3("COMPS ldev/device/ltyp", p.ldev, p.device, p.ltyp);
+
+  const int32_t d = p.device;
+  if (d >= 0 && d <= 19) {
+    open_window_device(scale);
+  } else if (d >= 20 && d <= 28) {
+    p.landscape = p.paper_height_cm < p.paper_width_cm;
+    if (!p.plot_ended) {
+      // A new page of the open job; no job is ever open on this platform.
+    } else if (!start_plot_print_job()) {
+      return;
+    }
+  } else if (d >= 30 && d <= 32) {
+    p.device_fonts = d != 32;
+    p.soft_font = d == 32 ? 1 : 0;
+    p.plotrans_unit = plot_open_data_file("PLOTRANS.TBL");
+    if (p.plotrans_unit != 0) load_plotrans(p.plotrans_unit);
+    plot_reset_point();
+    p.xfac = p.yfac = scale * 400.0f;
+    p.page_width = 16000;
+    p.page_height = 11000;
+    p.offset_x = p.offset_y = 0;
+  } else if (d == 40) {
+    p.pdf_mode = false;
+    p.device_fonts = true;
+    p.soft_font = 0;
+    plot_text_reset();
+    write_plot_template(0);
+    p.page_width = 2100;
+    p.page_height = 2960;
+    p.offset_x = p.offset_y = 0;
+    p.xfac = p.yfac = 100.0f;
+    p.rotated = p.paper_height_cm < p.paper_width_cm;
+  } else if (d == 41) {
+    p.device_fonts = true;
+    p.soft_font = 0;
+    p.page_width = p.page_height = 10000;
+    p.offset_x = p.offset_y = 0;
+    copy_dxf_header();
+  } else if (d == 43) {
+    p.pdf_object_count = 0;
+    p.pdf_object_offset.fill(0);
+    p.byte_count = 0;
+    p.pdf_xref_offset = 0;
+    p.pdf_length_offset = 0;  // no placeholder yet
+    p.pdf_stream_length = 0;
+    p.pdf_mode = true;
+    plot_text_set_pdf_family(0);
+    p.graphics_state = std::string(12, ' ');
+    p.path_state = false;
+    p.device_fonts = true;
+    p.soft_font = 0;
+    plot_text_reset();
+    if (p.paper_width_cm > p.paper_height_cm) {
+      write_plot_template(90);
+      p.page_width = 2960;
+      p.page_height = 2100;
+    } else {
+      write_plot_template(0);
+      p.page_width = 2100;
+      p.page_height = 2960;
+    }
+    p.offset_x = p.offset_y = 20;
+    p.xfac = p.yfac = 100.0f;
+  } else if (d == 49) {
+    open_bitmap_device();
+  } else {
+    report_error("%GKS-comps, illegal device", 32000);
+  }
+
+  p.plot_ended = false;
+  p.ended_marker = false;
+  if (d == 49) VEXTOR(0, 0, 998);
+  plot(1.0f, 1.0f, 3);
+  plot(0.0f, 0.0f, 3);
+  newpen(1);
+  plot_text(999.0f, 999.0f, 1.0f, "$$$SA0", 0.0f, 6);
+  trace_int2("left/top    ", p.page_margins[0], p.page_margins[1]);
+  trace_int2("right/bottom", p.page_margins[2], p.page_margins[3]);
+  if (d >= 20 && d <= 28) {
+    trace_msg(p.paper_width_cm > p.paper_height_cm ? "plot-null versatz l/t 0.001*"
+                                                   : "plot-null versatz l/b 0.001*");
+    plot(static_cast<float>(p.page_margins[0]) * 0.001f, static_cast<float>(p.page_margins[1]) * 0.001f, -3);
+  } else if (d == 0) {
+    trace_msg("plot-null versatz 0.001*");
+    plot(static_cast<float>(p.page_margins[0]) * 0.001f, static_cast<float>(p.page_margins[1]) * 0.001f, -3);
+  }
+  io_status = 0;
+}

@@ -1,0 +1,159 @@
+// The device layer and the workstation open: the plot-file writer's byte count, file naming
+// and numbering, the device chosen by the extension, and the failures of the open.
+#include <filesystem>
+
+#include "test_plot_fixture.h"
+
+namespace {
+
+using plot_device = plot_test;
+
+TEST_F(plot_device, WriterCountsEveryByteAndWritesNothingForZeroOrWithoutFile) {
+  plot_write_lf("abc", 3);  // no file open: nothing, no count
+  EXPECT_EQ(plot_byte_count(), 0);
+  open("w.plt", 30);
+  const int32_t start = plot_byte_count();
+  const size_t size = file_text("w.plt").size();
+  plot_write_lf("xyz", 0);
+  EXPECT_EQ(plot_byte_count(), start);
+  EXPECT_EQ(file_text("w.plt").size(), size);
+  plot_write_crlf("12345", 5);
+  EXPECT_EQ(plot_byte_count(), start + 7);
+  plot_write("abcdef", 4);
+  EXPECT_EQ(plot_byte_count(), start + 11);
+  EXPECT_EQ(tail("w.plt", size), "12345\r\nabcd");
+}
+
+TEST_F(plot_device, SetContextMakesScreenDeviceInPixels) {
+  const int32_t bitmap = CREATE_BITMAP(50, 40);
+  ups u{};
+  START_BITMAP_DRAW(bitmap, u);
+  plot_state.origin_x = 3;
+  plot_state.rotated = true;
+  plot_set_context(u);
+  EXPECT_EQ(get_plot_device(), 0);
+  EXPECT_FALSE(get_plot_ended());
+  EXPECT_FLOAT_EQ(plot_state.xfac, 1.0f);
+  EXPECT_FLOAT_EQ(plot_state.yfac, -1.0f);
+  EXPECT_FLOAT_EQ(plot_state.origin_x, 0.0f);
+  EXPECT_FALSE(plot_state.rotated);
+  END_BITMAP_DRAW(u);
+}
+
+TEST_F(plot_device, BlankNameNumbersFilesInCurrentDirectory) {
+  open("", 30);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), ".\\PLTF0001.PLT");
+  plot(0, 0, 999);
+  EXPECT_TRUE(std::filesystem::exists(dir / "PLTF0001.PLT"));
+  open("", 30);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), ".\\PLTF0002.PLT");
+  plot(0, 0, 999);
+}
+
+TEST_F(plot_device, DirectoryNameSkipsExistingFilesAndStaysInForce) {
+  std::filesystem::create_directories(dir / "out");
+  std::ofstream(dir / "out" / "PLTF0001.EPS") << "x";
+  std::ofstream(dir / "out" / "PLTF0002.EPS") << "x";
+  set_plot_file("out\\");
+  open("ignored", 40);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "out\\PLTF0003.EPS");
+  plot(0, 0, 999);
+  open("other", 40);  // the directory name numbers every later file
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "out\\PLTF0004.EPS");
+  plot(0, 0, 999);
+}
+
+TEST_F(plot_device, DefaultExtensionRules) {
+  open("plot", 40);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "plot.EPS");
+  plot(0, 0, 999);
+  open("plot.", 40);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "plot..EPS");
+  plot(0, 0, 999);
+  open("plot.ps", 40);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "plot.ps");
+  plot(0, 0, 999);
+  std::filesystem::create_directories(dir / "sub");
+  open("sub\\x", 30);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "sub\\x.PLT");
+  plot(0, 0, 999);
+  EXPECT_TRUE(std::filesystem::exists(dir / "sub" / "x.PLT"));
+}
+
+TEST_F(plot_device, RequestedExtensionChoosesFileDeviceOnlyAboveCode28AndOnce) {
+  set_plot_file("x.pdf");
+  open("ignored", 30);
+  EXPECT_EQ(get_plot_device(), 43);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "x.pdf");
+  plot(0, 0, 999);
+  EXPECT_EQ(file_text("x.pdf").rfind("%PDF", 0), 0u);
+  open("second", 30);  // the requested name served one open
+  EXPECT_EQ(get_plot_device(), 30);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "second.PLT");
+  plot(0, 0, 999);
+
+  set_plot_file("y.ps");
+  open("", 10);
+  EXPECT_EQ(get_plot_device(), 10);
+  EXPECT_GT(get_plot_window(), 0);
+  plot(0, 0, 999);
+
+  set_plot_file("   ");  // a blank requested name counts as none
+  open("own", 31);
+  EXPECT_EQ(std::string(trim_blanks_right(get_plot_file())), "own.PLT");
+  plot(0, 0, 999);
+}
+
+TEST_F(plot_device, PaperWidthZeroCountsAsA4Width) {
+  open("a", 30, 0.0f, 29.7f);
+  EXPECT_FLOAT_EQ(plot_state.paper_width_cm, 21.0f);
+  EXPECT_FLOAT_EQ(plot_state.page_width_cm, 0.0f);
+  plot(0, 0, 999);
+}
+
+TEST_F(plot_device, FileThatCannotBeCreatedEndsTheProgram) {
+  EXPECT_THROW(COMPS("no_such_dir\\f.plt", 21, 29.7f, 30, 1), program_end);
+  EXPECT_EQ(reported(), "%GKS-open, cannot open metafile: no_such_dir\\f.plt");
+  EXPECT_EQ(plot_state.plot_handle, 0);
+}
+
+TEST_F(plot_device, IllegalDeviceIsReported) {
+  EXPECT_THROW(COMPS("", 21, 29.7f, 35, 1), program_end);
+  EXPECT_EQ(reported(), "%GKS-comps, illegal device");
+  boxes.clear();
+  errors_reset();
+  EXPECT_THROW(COMPS("", 21, 29.7f, 50, 1), program_end);
+  EXPECT_EQ(reported(), "%GKS-comps, illegal device");
+}
+
+TEST_F(plot_device, TooManyNumberedFilesIsReported) {
+  plot_state.file_counter = 10000;
+  EXPECT_THROW(COMPS("", 21, 29.7f, 30, 1), program_end);
+  EXPECT_EQ(reported(), "%GKS-MAX-METAFILES = 10000");
+}
+
+TEST_F(plot_device, WindowDeviceOpensOutputWindowAndEndsRecording) {
+  open("", 12, 10.0f, 10.0f);
+  const int32_t window = get_plot_window();
+  ASSERT_GT(window, 0);
+  EXPECT_TRUE(plot_state.recording);
+  // Square paper makes a square window of 0.9 of the full-screen width unless too high.
+  EXPECT_EQ(plot_state.page_width, plot_state.page_height);
+  EXPECT_FLOAT_EQ(plot_state.xfac, static_cast<float>(plot_state.page_width - 1) / 10.0f);
+  plot(1, 1, 3);
+  plot(5, 5, 2);
+  plot(0, 0, 999);
+  EXPECT_FALSE(plot_state.recording);
+  EXPECT_TRUE(get_plot_ended());
+  open("", 12, 10.0f, 10.0f);  // the next window plot closes the old window
+  EXPECT_FALSE(is_valid_window(window));
+  plot(0, 0, 999);
+}
+
+TEST_F(plot_device, PrinterDeviceWithoutPrintingReturnsAsCancelled) {
+  open("", 20);
+  EXPECT_TRUE(get_plot_ended());
+  EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace

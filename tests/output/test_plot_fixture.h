@@ -1,0 +1,52 @@
+// Common set-up of the plot tests: the runtime fixture (private working directory, boxes
+// answered and recorded), a clean plot engine, and the shipped templates as program directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "runtime/core/core.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
+#include "support/runtime_fixture.h"
+
+class plot_test : public runtime_fixture {
+ protected:
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    plot_reset();
+    use_shipped_data();
+  }
+  void TearDown() override {
+    plot_reset();
+    runtime_fixture::TearDown();
+  }
+
+  static void use_shipped_data() { plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/"); }
+
+  // A program directory of the test's own with the given files in it.
+  void use_own_data(const std::vector<std::pair<std::string, std::string>>& files) {
+    const std::filesystem::path own = dir / "prog";
+    std::filesystem::create_directories(own);
+    for (const auto& [name, text] : files) std::ofstream(own / name, std::ios::binary) << text;
+    plot_set_program_dir(own.string() + "/");
+  }
+
+  // Opens a plot and expects the program to go on.
+  void open(std::string_view name, int32_t device, float width = 21.0f, float height = 29.7f,
+            float scale = 1.0f) {
+    ASSERT_NO_THROW(COMPS(name, width, height, device, scale));
+  }
+
+  std::string reported() const { return boxes.empty() ? std::string() : boxes.front().text; }
+
+  // The file's bytes from `from` on.
+  std::string tail(const std::string& name, size_t from) const {
+    const std::string all = file_text(name);
+    return from < all.size() ? all.substr(from) : std::string();
+  }
+};
