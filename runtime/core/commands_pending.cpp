@@ -11,13 +11,11 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_EVENT(code_record& rec) { not_built(rec); }
 void cmd_RUN(code_record& rec) { not_built(rec); }
 void cmd_SELECT(code_record& rec) { not_built(rec); }
 void cmd_COMBO(code_record& rec) { not_built(rec); }
 void cmd_QUERY(code_record& rec) { not_built(rec); }
 void cmd_SUBMEN(code_record& rec) { not_built(rec); }
-void cmd_HOTKEY(code_record& rec) { not_built(rec); }
 void cmd_SOUND(code_record& rec) { not_built(rec); }
 void cmd_COLOR(code_record& rec) { not_built(rec); }
 void cmd_ORIGIN(code_record& rec) { not_built(rec); }

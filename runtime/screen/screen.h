@@ -139,3 +139,8 @@ struct command_text_view {
 };
 command_text_view command_text_info();  // for tests
 void command_text_reset();              // back to the start state; for tests
+
+// ---------------------------------------------------------------- window to clipboard
+// Asks kind + " in die Zwischenablage kopieren?" (caption "KYR-Clipboard") and on Yes puts the
+// window's picture on the clipboard.  kind: "Window", "Grafik" (plot output), "Text" (preview).
+void copy_window_to_clipboard(int32_t window, std::string_view kind);

@@ -1,0 +1,79 @@
+// The event handlers' entries into the screen services that are not linked in yet (button
+// painter, field input, combo boxes, list manager, level stack, debugger keyboard).  Each keeps
+// the part of the service's effect that the area table and the dispatcher depend on, so that
+// the event logic is whole and testable; drawing and the other families' own state stay with
+// their owners.
+#include <string>
+
+#include "runtime/core/areas.h"
+#include "runtime/core/events.h"
+#include "runtime/screen/lists.h"
+
+namespace {
+struct screen_link_state_t {
+  std::string status;  // what the status line shows, trailing blanks removed
+};
+screen_link_state_t link_state;
+}  // namespace
+
+namespace screen_link {
+
+void paint_button(int32_t face, int32_t n) {
+  if (face == -9999 || n < 1 || n > max_areas) return;
+  area_record& a = area(n);
+  a.hot_key = caption_hot_key(std::string_view(a.caption.data(), a.caption.size()));
+}
+
+void press_button(int32_t face, int32_t n) {
+  if (face == -9999 || n < 1 || n > max_areas) return;
+  area_record& a = area(n);
+  // Lists take their clicks themselves, sliders drag, fields only repaint.
+  if (a.type == area_list || a.type == area_slider) return;
+  if (a.type != area_field) a.selected = logical(a.selected) ? 0 : logical_true;
+  paint_button(face, n);
+}
+
+void status_text(std::string_view text) {
+  const size_t end = text.find_last_not_of(' ');
+  link_state.status.assign(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
+}
+std::string_view last_status_text() { return link_state.status; }
+
+int32_t field_area() { return 0; }
+bool field_rect_contains(int32_t, int32_t) { return false; }
+bool field_accept(bool) { return true; }
+void field_key(int32_t) {}
+void field_mouse_cursor(int32_t, int32_t, int32_t) {}
+void draw_text_cursor() {}
+
+void combo_select(int32_t) {}
+bool combo_locked() { return false; }
+// The list manager: list numbers outside 1..6 (a broken area entry) reach none of it.
+bool list_tab_mode(int32_t n) { return list_number_ok(n) && list_of(n).edit_mode; }
+// The list's mouse loop, its horizontal step and its keyboard selection are not linked in yet:
+// a click in a list selects nothing and runs no label.
+bool lst_mouse(int32_t, int32_t) { return false; }
+int32_t lst_get_page(int32_t n) {
+  int32_t lines = 0;
+  if (list_number_ok(n)) ::lst_get_page(n, lines);
+  return lines;
+}
+void lst_redraw_entry(int32_t n, int32_t delta) {
+  if (list_number_ok(n)) ::lst_redraw_entry(n, delta);
+}
+void update_slider(int32_t n) {
+  if (list_number_ok(n)) ::update_slider(n);
+}
+void left_right_list(int32_t, int32_t) {}
+void lst_edit_select(int32_t, int32_t, int32_t) {}
+// Only list-row input abandons this way, and field input is not linked in yet.
+void abandon_list_row(int32_t) {}
+
+int32_t pop_level() { return 0; }
+
+int32_t plot_window() { return 0; }
+int32_t preview_window() { return 0; }
+
+void reset() { link_state = screen_link_state_t{}; }
+
+}  // namespace screen_link
