@@ -44,6 +44,19 @@ struct list_record {
   std::array<std::string, 21> tab_title{};  // [1..20] 50 characters each
 };
 
+// The field-input area that a list cell is typed in: field input works on it while
+// list_cell_input is set.
+struct list_cell_area {
+  int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  int32_t type = 11000;
+  int32_t kind = 2;
+  int32_t list = 0;
+  int32_t label = 0;     // run when the input ends
+  int32_t variable = 0;  // receives the cell
+  int32_t option_a = 0, option_b = -1;
+  bool shown = false;  // the input field is on the screen
+};
+
 // Module state of the list manager beside the six records.
 struct list_table_t {
   list_record list[list_count + 1];  // [1..6]
@@ -57,6 +70,7 @@ struct list_table_t {
   int32_t line_height = 16;  // text height of the list font + 3
   int32_t char_width = 8;    // average character width of the list font
   int32_t slider_width = 16;
+  list_cell_area cell_area;
 };
 extern list_table_t list_table;
 
@@ -114,6 +128,33 @@ int32_t lst_line_top(const list_record& l, int32_t line);
 // holds screen 0 open.
 void lst_draw_bar(const list_record& l, int32_t line);
 
+// ---------------------------------------------------------------- mouse (list_mouse.cpp)
+// A press in the list area of list n: moves the cursor and bar, marks rows in mark mode,
+// scrolls while the button is held above or below the list, starts cell input in edit mode.
+// clicked: the left button went down in the list and was released inside it.
+void lst_mouse(int32_t n, int32_t label, bool& clicked);
+// The combo drop-down's lighter routine: the bar follows the mouse.
+void lst_follow_mouse(int32_t n);
+// A mark click on row r of list n with keyboard state s (1 Ctrl, 2 Shift, 3 both, 0 none);
+// stores the changed rows and returns true when any row changed.
+bool lst_mark_click(int32_t n, int32_t r, int32_t s);
+// The visible line under pixel row y (limited to the page and to the rows, one more in edit
+// mode).
+int32_t lst_line_under(const list_record& l, int32_t y);
+
+// ---------------------------------------------------------------- cell editing (list_edit.cpp)
+void lst_edit_select(int32_t n, int32_t label, bool flag);
+void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column);
+void lst_edit_store();
+void left_right_list(int32_t n, int32_t d);
+// Starts the input of cell (row, column k) of list n from a mouse click on visible line `line`.
+void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int32_t line);
+// Redraws the bar over the current tab column of list l (the old bar removed first).
+void lst_cell_bar(list_record& l);
+
 // ---------------------------------------------------------------- sliders (list_areas.cpp)
+// Runs the message pump once and reads the mouse position and buttons (0/1); when the pump
+// reports that the application is quitting the outputs keep their values.
+void get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 // Keeps the slider thumb of list n in step with its top row.
 void update_slider(int32_t n);

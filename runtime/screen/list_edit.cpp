@@ -1,0 +1,274 @@
+// Cell editing of edit-mode lists: a cell becomes a field-input area whose variable gets the
+// cell's text; when the input ends the field's text goes back into the row.  The keyboard
+// moves the cell cursor between columns and rows.
+#include <algorithm>
+#include <charconv>
+
+#include "runtime/core/core.h"
+#include "runtime/core/program_image.h"
+#include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+
+constexpr int32_t work_row_length = 256;
+constexpr int32_t cell_text_length = 128;
+
+// Characters tab_col[k] .. tab_col[k+1]-1 of the work row, as 1-based start and length
+// limited to the work row and to the cell text.
+void cell_span(const list_record& l, int32_t k, int32_t& start, int32_t& length) {
+  const auto ku = static_cast<size_t>(std::clamp(k, 1, 20));
+  start = std::clamp(l.tab_col[ku], 1, work_row_length + 1);
+  const int32_t end = std::clamp(l.tab_col[ku + 1] - 1, start - 1, work_row_length);
+  length = std::min(end - start + 1, cell_text_length);
+}
+
+// The first value of a text as a list-directed read takes it: the characters up to a blank,
+// comma or slash after leading blanks.
+std::string_view first_value(std::string_view text) {
+  const size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  text.remove_prefix(begin);
+  return text.substr(0, text.find_first_of(" ,/"));
+}
+
+bool read_integer(std::string_view text, int32_t& value) {
+  std::string_view v = first_value(text);
+  if (!v.empty() && v[0] == '+') v.remove_prefix(1);
+  int32_t out = 0;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+  if (v.empty() || ec != std::errc() || end != v.data() + v.size()) return false;
+  value = out;
+  return true;
+}
+
+bool read_real(std::string_view text, float& value) {
+  std::string v(first_value(text));
+  if (!v.empty() && v[0] == '+') v.erase(0, 1);
+  for (char& c : v)
+    if (c == 'd' || c == 'D') c = 'E';
+  float out = 0.0f;
+  const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+  if (v.empty() || ec != std::errc() || end != v.data() + v.size()) return false;
+  value = out;
+  return true;
+}
+
+// Puts the cell text into program variable v by its type.  keyboard: a real variable is set
+// to 0 before the read (the mouse path keeps its old value when the text is no number).
+void cell_into_variable(int32_t v, std::string text, bool keyboard) {
+  if (!variable_table.valid(v)) {
+    report_error("Output-Typ falsch !", 0);
+    return;
+  }
+  variable_record& var = variable_table.records[static_cast<size_t>(v)];
+  switch (var.type) {
+    case var_integer: {
+      int32_t word = 0;
+      read_integer(text, word);
+      ADRSPACE.set_int(var.start, word);
+      break;
+    }
+    case var_real: {
+      if (const size_t comma = text.find(','); comma != std::string::npos) text[comma] = '.';
+      if (keyboard) ADRSPACE.set_real(var.start, 0.0f);
+      float value = 0.0f;
+      if (read_real(text, value)) ADRSPACE.set_real(var.start, value);
+      break;
+    }
+    case var_text:
+    case var_date:
+      STRING_BUFFER.write(var.text_start, std::max(var.text_end - var.text_start + 1, 0), text);
+      break;
+    default:
+      report_error("Output-Typ falsch !", 0);
+      break;
+  }
+}
+
+// The text that field input leaves for the cell: the variable formatted by its output format.
+std::string field_output_text(int32_t v) {
+  std::string text(256, ' ');
+  if (variable_table.valid(v)) {
+    format_var_element(v, 1);
+    get_input_text(text.data(), 256);
+  }
+  return text;
+}
+
+// Shows or removes the input field of the cell; field input draws it.
+void paint_cell_area(bool show) { list_table.cell_area.shown = show; }
+
+// Steps 2 to 5 of starting cell input on the cursor row of list n, column k.
+void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
+  list_record& l = list_of(n);
+  const auto ku = static_cast<size_t>(k);
+  const int32_t line = l.cursor - l.top + 1;
+  list_cell_area& a = list_table.cell_area;
+  a = list_cell_area{};
+  a.x1 = l.x1 + l.tab_x[ku] - 2;
+  a.y1 = l.y1 - 4 + (line - 1) * list_table.line_height;
+  a.x2 = l.x1 + l.tab_x[ku + 1] - 1;
+  a.y2 = l.y1 - 4 + line * list_table.line_height;
+  a.list = n;
+  a.label = label;
+  a.variable = l.tab_var[ku];
+
+  list_table.work_row = lst_get_row(n, l.cursor, work_row_length);
+  int32_t start = 1, length = 0;
+  cell_span(l, k, start, length);
+  list_table.cell_text.assign(cell_text_length, ' ');
+  if (length > 0)
+    list_table.cell_text.replace(0, static_cast<size_t>(length), list_table.work_row, static_cast<size_t>(start - 1),
+                                 static_cast<size_t>(length));
+  const std::string cell = list_table.cell_text.substr(0, static_cast<size_t>(std::max(length, 0)));
+  if (!keyboard) trace_str("EDIT/mouse>", cell);
+  cell_into_variable(l.tab_var[ku], cell, keyboard);
+
+  if (keyboard) {
+    l.saved_cursor = l.cursor;
+    l.saved_top = l.top;
+  }
+  run_flags.list_cell_input = true;
+  l.hilite_drawn = false;
+  paint_cell_area(true);
+  run_flags.list_mouse_active = false;
+}
+
+}  // namespace
+
+void lst_cell_bar(list_record& l) {
+  const int32_t k = std::clamp(l.tab_column, 1, 20);
+  ups u;
+  screen_nr(0, u, l.x1, l.y1, l.x2, l.y2);
+  if (l.hilite_drawn) {
+    lst_draw_bar(l, l.hilite_line);
+    l.hilite_drawn = false;
+  }
+  l.hilite_left = l.tab_x[static_cast<size_t>(k)];
+  l.hilite_right = l.tab_x[static_cast<size_t>(k) + 1] - 1;
+  if (!run_flags.bar_suppress) {
+    lst_draw_bar(l, l.hilite_line);
+    l.hilite_drawn = true;
+  }
+  screen_stop_nr(0);
+}
+
+void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int32_t line) {
+  if (!list_number_ok(n) || k < 1 || k > list_tab_max) return;
+  list_record& l = list_of(n);
+  l.cursor = row;
+  l.hilite_line = line;
+  l.saved_cursor = row;
+  l.saved_top = l.top;
+  start_cell_input(n, k, label, false);
+}
+
+void lst_edit_select(int32_t n, int32_t label, bool flag) {
+  if (!list_number_ok(n)) return;
+  list_table.current = n;
+  list_record& l = list_of(n);
+  if (l.tab_column < 1 || l.tab_column > std::min(l.tab_count, list_tab_max) || l.cursor < 1) return;
+  trace_int3("lst_edit_select", label, n, flag ? -1 : 0);
+  if (l.tab_var[static_cast<size_t>(l.tab_column)] < 1) {
+    trace_msg("lst_edit_ignored");
+    return;
+  }
+  start_cell_input(n, l.tab_column, label, true);
+}
+
+void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column) {
+  if (!list_number_ok(n)) return;
+  list_table.current = n;
+  list_record& l = list_of(n);
+  if (row < 1 || row > l.count + 1) return;
+  l.cursor = row;
+  if (column < 1 || column > std::min(l.tab_count, list_tab_max)) return;
+  l.tab_column = column;
+  if (row < l.top || row >= l.top + l.page) return;
+  l.hilite_line = row - l.top + 1;
+  const int32_t label = l.tab_label[static_cast<size_t>(column)];
+  trace_int2("lst_inp_act.", n, label);
+  trace_int2("zeile/spalte", row, column);
+  const bool suppress = run_flags.bar_suppress;
+  run_flags.bar_suppress = true;
+  lst_draw();
+  run_flags.bar_suppress = suppress;
+  lst_edit_select(n, label, true);
+  l.edit_started = true;
+}
+
+void lst_edit_store() {
+  const int32_t n = list_table.current;
+  if (!list_number_ok(n)) return;
+  list_record& l = list_of(n);
+  if (!l.edit_mode) return;
+  l.hilite_drawn = false;
+  paint_cell_area(false);
+
+  const int32_t k = std::clamp(l.tab_column, 1, 20);
+  std::string row = lst_get_row(n, l.cursor, work_row_length);
+  int32_t start = 1, length = 0;
+  cell_span(l, k, start, length);
+  if (length > 0) {
+    std::string cell = field_output_text(l.tab_var[static_cast<size_t>(k)]);
+    cell.resize(static_cast<size_t>(length), ' ');
+    row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), cell);
+  }
+  list_table.work_row = row;
+  // A cursor on the row after the last appends it; one outside the list is reported.
+  lst_put_row(n, l.cursor, row);
+
+  run_flags.list_cell_input = false;
+  run_flags.list_mouse_active = false;
+  l.saved_top = l.top;
+  l.saved_cursor = l.cursor;
+  if (l.cursor >= l.top && l.cursor < l.top + l.page) {
+    l.hilite_line = l.cursor - l.top + 1;
+    l.edit_started = false;
+    lst_cell_bar(l);
+  }
+  if (l.tab_column >= 1 && l.cursor >= 1) lst_status_text(n);
+}
+
+void left_right_list(int32_t n, int32_t d) {
+  if (!list_number_ok(n)) return;
+  list_record& l = list_of(n);
+  if (!l.edit_mode) return;
+  list_table.current = n;
+  if (l.edit_started) {
+    d = 0;
+    l.edit_started = false;
+  }
+  auto move_suppressed = [&](int32_t delta) {
+    const bool suppress = run_flags.bar_suppress;
+    run_flags.bar_suppress = true;
+    lst_move_cursor(n, delta);
+    run_flags.bar_suppress = suppress;
+    update_slider(n);
+  };
+  if (d < 0) {
+    if (l.tab_column >= 2) {
+      l.tab_column -= 1;
+    } else if (l.cursor >= 2) {
+      move_suppressed(-1);
+      if (l.tab_count == 0) {
+        l.tab_column = 1;
+        return;
+      }
+      l.tab_column = l.tab_count;
+    } else {
+      return;
+    }
+  } else if (d > 0) {
+    if (l.tab_column == l.tab_count && l.cursor <= l.count) {
+      move_suppressed(1);
+      l.tab_column = 1;
+    } else if (l.tab_column < l.tab_count) {
+      l.tab_column += 1;
+    }
+  }
+  trace_int2("left_right_list", d, l.hilite_line);
+  if (l.hilite_line >= 1 && l.hilite_line <= l.page) lst_cell_bar(l);
+  if (l.tab_column >= 1 && l.cursor >= 1) lst_status_text(n);
+}

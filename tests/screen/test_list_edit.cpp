@@ -1,0 +1,289 @@
+// Cell editing of edit-mode lists: starting input from the program, the mouse and the
+// keyboard, storing the typed cell, and the cell cursor of Left and Right.
+#include <string>
+
+#include "runtime/core/program_image.h"
+#include "runtime/screen/field_output.h"
+#include "test_list_fixture.h"
+
+namespace {
+
+constexpr int32_t v_int = 1, v_real = 2, v_text = 3, v_pointer = 4;
+
+class list_edit_test : public list_test {
+ protected:
+  void SetUp() override {
+    list_test::SetUp();
+    ensure_test_application();
+    list_table.line_height = 16;
+    list_table.char_width = 8;
+    mouse_state = mouse_state_t{};
+    variable_table.records.assign(5, variable_record{});
+    variable_table.count = 4;
+    ADRSPACE.words.assign(21, 0);
+    ADRSPACE.size = 20;
+    STRING_BUFFER.blank();
+    define(v_int, var_integer, 1);
+    define(v_real, var_real, 2);
+    define(v_text, var_text, 8);
+    define(v_pointer, var_pointer, 3);
+    field_output_reset();
+  }
+  void TearDown() override {
+    variable_table = variable_table_t{};
+    ADRSPACE = adrspace_t{};
+    mouse_state = mouse_state_t{};
+    list_test::TearDown();
+  }
+
+  static void define(int32_t v, int32_t type, int32_t where) {
+    variable_record& var = variable_table.records[static_cast<size_t>(v)];
+    var.name.fill(' ');
+    var.name[0] = static_cast<char>('A' + v);
+    var.type = type;
+    var.dimension = 1;
+    var.width = type == var_integer ? 4 : 6;
+    var.decimals = type == var_real ? 1 : 0;
+    if (type == var_text) {
+      var.start = where;  // element length
+      var.text_start = 1;
+      var.text_end = where;
+      var.width = where;
+    } else {
+      var.start = where;
+    }
+  }
+
+  // List 4 with three rows of three cells: columns of 4, 6 and 8 characters bound to the
+  // integer, real and text variables.
+  void edit_list() {
+    int32_t status = 0;
+    allocate_xmm(4, 3, 40, status);
+    lst_put_row(4, 1, "  12 3,5    hello");
+    lst_put_row(4, 2, "   7 1,25   world");
+    lst_put_row(4, 3, "xx   abc    third");
+    list_record& l = list_of(4);
+    l.x1 = 20;
+    l.y1 = 40;
+    l.width = 30;
+    l.page = 5;
+    l.hilite_right = 240;
+    l.x2 = 260;
+    l.y2 = 40 + 5 * 16;
+    l.top = 1;
+    l.cursor = 1;
+    for (int32_t k = 1; k <= 21; ++k) l.tab_col[static_cast<size_t>(k)] = 1;
+    l.tab_x.fill(0);
+    lst_tab(4, 1, 4, v_int, "Menge");
+    lst_tab(4, 2, 6, v_real, "Preis");
+    lst_tab(4, 3, 8, v_text, "Name");
+    for (int32_t k = 1; k <= 3; ++k) l.tab_label[static_cast<size_t>(k)] = 100 + k;
+    list_table.current = 4;
+    lst_draw();
+  }
+  static int32_t int_value() { return ADRSPACE.get_int(1); }
+  static float real_value() { return ADRSPACE.get_real(2); }
+  static std::string text_value() { return std::string(STRING_BUFFER.view(1, 8)); }
+};
+
+TEST_F(list_edit_test, TabsGiveCellPositions) {
+  edit_list();
+  const list_record& l = list_of(4);
+  EXPECT_EQ(l.tab_col[2], 6);
+  EXPECT_EQ(l.tab_col[3], 13);
+  EXPECT_EQ(l.tab_col[4], 22);
+  EXPECT_EQ(l.tab_x[2], -1 + 5 * 8);
+}
+
+TEST_F(list_edit_test, ProgramStartedEditFillsTheVariableAndTheInputArea) {
+  edit_list();
+  lst_edit_select_mouse(4, 2, 1);
+  const list_record& l = list_of(4);
+  EXPECT_EQ(l.cursor, 2);
+  EXPECT_EQ(l.tab_column, 1);
+  EXPECT_EQ(l.hilite_line, 2);
+  EXPECT_TRUE(l.edit_started);
+  EXPECT_FALSE(l.hilite_drawn);
+  EXPECT_TRUE(run_flags.list_cell_input);
+  EXPECT_EQ(int_value(), 7);
+  const list_cell_area& a = list_table.cell_area;
+  EXPECT_TRUE(a.shown);
+  EXPECT_EQ(a.type, 11000);
+  EXPECT_EQ(a.kind, 2);
+  EXPECT_EQ(a.list, 4);
+  EXPECT_EQ(a.label, 101);
+  EXPECT_EQ(a.variable, v_int);
+  EXPECT_EQ(a.x1, 20 - 1 - 2);
+  EXPECT_EQ(a.y1, 40 - 4 + 16);
+  EXPECT_EQ(a.x2, 20 + 39 - 1);
+  EXPECT_EQ(a.y2, 40 - 4 + 32);
+  EXPECT_EQ(l.saved_cursor, 2);
+}
+
+TEST_F(list_edit_test, CellTextsGoIntoVariablesByType) {
+  edit_list();
+  list_record& l = list_of(4);
+  l.tab_column = 2;
+  lst_edit_select(4, 9, true);
+  EXPECT_FLOAT_EQ(real_value(), 3.5f);  // decimal comma read as a point
+  l.tab_column = 3;
+  lst_edit_select(4, 9, true);
+  EXPECT_EQ(text_value(), "hello   ");
+  // Not a number: 0 from the keyboard.
+  l.cursor = 3;
+  l.tab_column = 1;
+  ADRSPACE.set_int(1, 55);
+  lst_edit_select(4, 9, true);
+  EXPECT_EQ(int_value(), 0);
+  l.tab_column = 2;
+  ADRSPACE.set_real(2, 9.0f);
+  lst_edit_select(4, 9, true);
+  EXPECT_FLOAT_EQ(real_value(), 0.0f);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(list_edit_test, MousePathKeepsARealWhenTheCellIsNoNumber) {
+  edit_list();
+  ADRSPACE.set_real(2, 9.0f);
+  lst_edit_start_mouse(4, 3, 2, 50, 3);
+  EXPECT_FLOAT_EQ(real_value(), 9.0f);
+  EXPECT_EQ(list_of(4).cursor, 3);
+  EXPECT_EQ(list_of(4).hilite_line, 3);
+  EXPECT_EQ(list_table.cell_area.label, 50);
+}
+
+TEST_F(list_edit_test, OtherVariableTypesAreReportedAndInputStartsAllTheSame) {
+  edit_list();
+  list_of(4).tab_var[1] = v_pointer;
+  lst_edit_select_mouse(4, 1, 1);
+  EXPECT_EQ(last_box(), "Output-Typ falsch !");
+  EXPECT_TRUE(run_flags.list_cell_input);
+}
+
+TEST_F(list_edit_test, ColumnWithoutVariableIgnoresTheKeyboardAndClicksThrough) {
+  edit_list();
+  list_record& l = list_of(4);
+  l.tab_var[2] = 0;
+  l.tab_column = 2;
+  lst_edit_select(4, 9, true);
+  EXPECT_FALSE(run_flags.list_cell_input);
+  // A left click on that column: clicked at once, no input.
+  mouse_state = {20 + 50, 40 + 5, 1};
+  bool clicked = false;
+  lst_mouse(4, 9, clicked);
+  EXPECT_TRUE(clicked);
+  EXPECT_FALSE(run_flags.list_cell_input);
+  EXPECT_FALSE(run_flags.list_mouse_active);
+}
+
+TEST_F(list_edit_test, ClickOnAnEditableCellStartsInput) {
+  edit_list();
+  list_of(4).hilite_line = 1;
+  mouse_state = {20 + 100, 40 + 16 + 3, 1};  // line 2, column 3
+  bool clicked = true;
+  lst_mouse(4, 33, clicked);
+  EXPECT_FALSE(clicked);
+  EXPECT_EQ(list_of(4).tab_column, 3);
+  EXPECT_EQ(list_of(4).cursor, 2);
+  EXPECT_EQ(text_value(), "world   ");
+  EXPECT_EQ(list_table.cell_area.label, 33);
+  EXPECT_EQ(list_of(4).tab_label[20], 33);
+}
+
+TEST_F(list_edit_test, ClickBelowTheLastRowOpensANewRowAndStoringAppendsIt) {
+  edit_list();
+  list_of(4).hilite_line = 1;
+  mouse_state = {20 + 100, 40 + 3 * 16 + 3, 1};  // line 4 = the row after the last
+  bool clicked = false;
+  lst_mouse(4, 33, clicked);
+  EXPECT_EQ(list_of(4).cursor, 4);
+  EXPECT_EQ(text_value(), "        ");
+  STRING_BUFFER.write(1, 8, "neu");
+  lst_edit_store();
+  EXPECT_EQ(list_of(4).count, 4);
+  EXPECT_EQ(lst_get_row(4, 4, 21), padded("            neu", 21));
+  EXPECT_FALSE(run_flags.list_cell_input);
+  EXPECT_FALSE(list_table.cell_area.shown);
+  EXPECT_EQ(list_table.status_text, padded("   4. 3: Name", 60));
+}
+
+TEST_F(list_edit_test, StoringWritesTheFormattedVariableIntoTheCell) {
+  edit_list();
+  lst_edit_select_mouse(4, 1, 1);
+  ADRSPACE.set_int(1, 345);
+  lst_edit_store();
+  const std::string row = lst_get_row(4, 1, 20);
+  EXPECT_EQ(row.substr(0, 5), " 345 ");  // the cell of 4 characters, the rest unchanged
+  EXPECT_EQ(row.substr(5), padded("3,5    hello", 15));
+  EXPECT_TRUE(list_of(4).hilite_drawn);
+  EXPECT_EQ(list_of(4).hilite_left, -1);
+  EXPECT_EQ(list_of(4).hilite_right, 38);
+  EXPECT_FALSE(list_of(4).edit_started);
+}
+
+TEST_F(list_edit_test, StoringOutsideTheListIsReported) {
+  edit_list();
+  lst_edit_select_mouse(4, 1, 1);
+  list_of(4).cursor = 9;
+  lst_edit_store();
+  EXPECT_EQ(boxes.back().text.substr(0, 21), "lstmgr/output falsch:");
+  EXPECT_EQ(list_of(4).count, 3);
+}
+
+TEST_F(list_edit_test, LeftAndRightStepThroughCellsAndRows) {
+  edit_list();
+  list_record& l = list_of(4);
+  l.cursor = 2;
+  l.tab_column = 1;
+  l.hilite_line = 2;
+  left_right_list(4, 1);
+  EXPECT_EQ(l.tab_column, 2);
+  EXPECT_EQ(l.hilite_left, l.tab_x[2]);
+  EXPECT_TRUE(l.hilite_drawn);
+  left_right_list(4, 1);
+  left_right_list(4, 1);  // from the last column to column 1 of the next row
+  EXPECT_EQ(l.cursor, 3);
+  EXPECT_EQ(l.tab_column, 1);
+  left_right_list(4, -1);  // back to the last column of the row above
+  EXPECT_EQ(l.cursor, 2);
+  EXPECT_EQ(l.tab_column, 3);
+  EXPECT_EQ(list_table.status_text, padded("   2. 3: Name", 60));
+  // Right from the last column of the last row opens the row after it.
+  l.cursor = 3;
+  l.tab_column = 3;
+  left_right_list(4, 1);
+  EXPECT_EQ(l.cursor, 4);
+  EXPECT_EQ(l.tab_column, 1);
+  left_right_list(4, 1);
+  left_right_list(4, 1);
+  left_right_list(4, 1);  // the last column of row count+1: nothing further
+  EXPECT_EQ(l.cursor, 4);
+  EXPECT_EQ(l.tab_column, 3);
+  // Left on column 1 of row 1 does nothing.
+  l.cursor = 1;
+  l.tab_column = 1;
+  left_right_list(4, -1);
+  EXPECT_EQ(l.cursor, 1);
+  EXPECT_EQ(l.tab_column, 1);
+}
+
+TEST_F(list_edit_test, LeftRightAfterAProgramStartedEditOnlyRedrawsTheBar) {
+  edit_list();
+  lst_edit_select_mouse(4, 2, 2);
+  left_right_list(4, 1);
+  EXPECT_EQ(list_of(4).tab_column, 2);
+  EXPECT_FALSE(list_of(4).edit_started);
+  EXPECT_TRUE(list_of(4).hilite_drawn);
+  left_right_list(4, 1);
+  EXPECT_EQ(list_of(4).tab_column, 3);
+}
+
+TEST_F(list_edit_test, LeftRightIgnoresListsOutsideEditMode) {
+  edit_list();
+  list_of(4).edit_mode = false;
+  list_of(4).tab_column = 1;
+  left_right_list(4, 1);
+  EXPECT_EQ(list_of(4).tab_column, 1);
+}
+
+}  // namespace
