@@ -60,14 +60,16 @@ void start_help() {
     return s;
   };
   const std::string topic = trimmed(area_state().help_topic);
-  int status = 0;
-  if (topic.empty()) {
-    SPAWN_PROCESS("explorer help\\htdocs\\index.html", false, 1, &status);
-    return;
+  std::string command = "explorer help\\htdocs\\index.html";
+  if (!topic.empty()) {
+    const std::string page = trimmed(help_page);
+    trace_str("HELP TOPIC", page + " : " + topic);
+    command = "explorer " + page;
   }
-  const std::string page = trimmed(help_page);
-  trace_str("HELP TOPIC", page + " : " + topic);
-  SPAWN_PROCESS("explorer " + page, false, 1, &status);
+  // A viewer that cannot be started is logged; the program goes on.
+  int status = 0;
+  SPAWN_PROCESS(command, false, 1, &status);
+  if (status != 0) warning_log("Unable to spawn process: " + command);
 }
 
 void copy_event_window() {

@@ -1,6 +1,7 @@
 // The command dispatcher: menu commands, timers, the input guard, unknown commands.
 #include <gtest/gtest.h>
 
+#include "runtime/core/program_image.h"
 #include "test_dispatcher_fixture.h"
 
 namespace {
@@ -159,6 +160,59 @@ TEST_F(dispatcher_test, CommandsAfterTheProgramEndedAreIgnored) {
   EXPECT_TRUE(program_has_ended());
   qn_control(0x8001, 0);
   EXPECT_TRUE(ran().empty());
+}
+
+TEST_F(dispatcher_test, HelpWithATopicTracesPageAndTopic) {
+  debug_open();
+  const std::string topic = "Kunden";
+  area_table.state.help_topic.fill(' ');
+  std::copy(topic.begin(), topic.end(), area_table.state.help_topic.begin());
+  const std::string page = "help\\htdocs\\TEST.HTM";
+  help_page.fill(' ');
+  std::copy(page.begin(), page.end(), help_page.begin());
+  EXPECT_EQ(qn_control(0x4002, 0), -1);
+  std::string line;
+  for (const std::string& l : qn_scroll_lines(debug_window()))
+    if (l.find("HELP TOPIC") != std::string::npos) line = l;
+  EXPECT_NE(line.find("help\\htdocs\\TEST.HTM : Kunden"), std::string::npos) << line;
+  EXPECT_NE(line.find(" : Kunden"), std::string::npos) << line;
+  EXPECT_TRUE(boxes.empty());  // a viewer that does not start is only logged
+}
+
+TEST_F(dispatcher_test, RestoringTheWindowRunsTheRestoreLabelLater) {
+  const int32_t window = start_headless();
+  labels(1);
+  event_labels.restore = label(1);
+  window_notify(window, 0);  // restored
+  EXPECT_TRUE(ran().empty());
+  pump_for(300);
+  EXPECT_EQ(ran(), std::vector<int32_t>{1});
+}
+
+TEST(window_clipboard, BadHandlesAreReportedThroughTheStatus) {
+  ensure_test_application();
+  int status = 0;
+  COPY_WINDOW_TO_CLIPBOARD(987654, &status);
+  EXPECT_NE(status, 0);
+  status = 0;
+  COPY_BITMAP_TO_CLIPBOARD(987654, &status);
+  EXPECT_NE(status, 0);
+}
+
+TEST(window_clipboard, ABitmapArrivesPixelForPixel) {
+  ensure_test_application();
+  const int32_t bitmap = CREATE_BITMAP(8, 6);
+  ups u;
+  START_BITMAP_DRAW(bitmap, u);
+  SET_PIXEL(u, 0x0000FF, {3, 2});
+  END_BITMAP_DRAW(u);
+  int status = 0;
+  COPY_BITMAP_TO_CLIPBOARD(bitmap, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(qn_clipboard_image_size().x, 8);
+  EXPECT_EQ(qn_clipboard_image_size().y, 6);
+  EXPECT_EQ(qn_clipboard_pixel(3, 2), 0x0000FFu);
+  EXPECT_EQ(qn_clipboard_pixel(8, 0), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -175,6 +175,12 @@ TEST_F(dispatcher_keys, EscapeRunsTheEscapeLabelAtTheSameLevel) {
   area_table.state.escape_enabled = 0;
   key_down(27);
   EXPECT_EQ(ran(), std::vector<int32_t>{1});
+  // Without an escape label the level pop decides; at the base level nothing runs.
+  area_table.state.escape_enabled = logical_true;
+  area_table.state.escape_label = 0;
+  key_down(27);
+  EXPECT_EQ(ran(), std::vector<int32_t>{1});
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(dispatcher_keys, DebugToggleNeedsCtrlAndPermission) {

@@ -98,4 +98,14 @@ TEST_F(hotkey_command, UnknownNameWarnsAndStoresNothing) {
   EXPECT_FALSE(program_has_ended());
 }
 
+TEST_F(hotkey_command, TheBoundKeyRunsTheLabel) {
+  load_pxb({"HOTKEY :0003 @0001", "RETURN", "PIXEL :0004", "RETURN"}, {}, {"CTRL-F5"});
+  interpreter(1);
+  key_down(0x74);
+  EXPECT_TRUE(ran().empty());  // without Ctrl
+  modifiers(true);
+  key_down(0x74);
+  EXPECT_EQ(ran(), std::vector<int32_t>{4});
+}
+
 }  // namespace
