@@ -75,15 +75,24 @@ int32_t plot_pen_selector();
 // The width in millimetres of the last screen pen made, and the current line style; for tests.
 float plot_pen_width_mm();
 int32_t plot_pen_style();
-// Plot text's font selection that plot_text_reset restores.
-struct plot_font_selection_t {
+// The text writer's state: alignment, angle, fonts and the size caches.
+struct plot_text_state_t {
+  float text_align = 0;   // 0 left, 0.275 centre, 0.55 right
+  float text_angle = 0;   // degrees, with 270 added on a turned page
+  std::string font_face = "MS Sans Serif";
+  bool font_bold = false, font_italic = false;
+  int32_t ps_font_family = 0;   // 0 Helvetica, 1 Courier, 2 Times
+  int32_t pdf_font_family = 0;  // 0-3: H, C, T, A
+  float last_text_height = 999.0f;
   int32_t last_ps_size = -99;
-  bool bold = false;
-  int32_t ps_family = 0;
 };
-plot_font_selection_t& plot_font_selection();
-// Plot text's PDF font family (set to 0 when a PDF plot opens).
-void plot_text_set_pdf_family(int32_t family);
+plot_text_state_t& plot_text_state();
+// Writes a placed text as the file device's text commands (translated text in text_work).
+void plot_file_text(std::string_view text, float height);
+// The text command LT on PostScript and PDF: the line width.
+void plot_text_line_width(std::string_view command);
+// HP-GL's last size and direction commands (kept for the run); for tests.
+void plot_file_text_reset();
 
 // The program directory with a name behind it ("\" separators allowed), for opening.
 std::string plot_dir_file(std::string_view name);

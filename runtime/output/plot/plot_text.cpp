@@ -11,16 +11,7 @@
 
 namespace {
 
-struct text_state_t {
-  float text_align = 0;
-  float text_angle = 0;
-  std::string font_face = "MS Sans Serif";
-  bool font_italic = false;
-  int32_t pdf_font_family = 0;
-  float last_text_height = 999.0f;
-  plot_font_selection_t selection;
-};
-text_state_t ts;
+plot_text_state_t ts;
 
 bool screen_like(int32_t device) { return (device >= 0 && device <= 29) || device == 49; }
 
@@ -35,12 +26,12 @@ void screen_font_command(const std::string& cmd) {
   if (c1 == '!') {
     std::string face = std::string(trim_blanks_right(cmd.substr(1, 64)));
     const std::string up = upper(cmd);
-    ts.selection.bold = up.find("/B") != std::string::npos;
+    ts.font_bold = up.find("/B") != std::string::npos;
     ts.font_italic = up.find("/I") != std::string::npos;
     if (size_t slash = face.find('/'); slash != std::string::npos) face.resize(slash);
     ts.font_face = std::string(trim_blanks_right(face));
   } else {
-    ts.selection.bold = c2 == 'B';
+    ts.font_bold = c2 == 'B';
     ts.font_italic = c2 == 'I';
     ts.font_face = c1 == 'S'   ? "MS Sans Serit"
                    : c1 == 'A' ? "Arial"
@@ -52,7 +43,7 @@ void screen_font_command(const std::string& cmd) {
   int status = 0;
   NEW_FONT(plot_state.plot_ups, {.face = ts.font_face, .italic = ts.font_italic,
                                  .underline = false, .strikeout = false,
-                                 .bold = ts.selection.bold ? 1 : 0, .status = &status});
+                                 .bold = ts.font_bold ? 1 : 0, .status = &status});
   trace_int("NEW_FONT " + ts.font_face, status);
 }
 
@@ -75,12 +66,13 @@ void text_command(std::string_view text) {
   if (screen_like(device)) {
     screen_font_command(cmd);
   } else if (device == 40) {
-    if (c1 == 'H') ts.selection.ps_family = 0;
-    if (c1 == 'C') ts.selection.ps_family = 1;
-    if (c1 == 'T') ts.selection.ps_family = 2;
-    if (c2 == 'N') ts.selection.bold = false;
-    if (c2 == 'B') ts.selection.bold = true;
-    ts.selection.last_ps_size = -99;
+    if (c1 == 'L' && c2 == 'T') plot_text_line_width(cmd);
+    if (c1 == 'H') ts.ps_font_family = 0;
+    if (c1 == 'C') ts.ps_font_family = 1;
+    if (c1 == 'T') ts.ps_font_family = 2;
+    if (c2 == 'N') ts.font_bold = false;
+    if (c2 == 'B') ts.font_bold = true;
+    ts.last_ps_size = -99;
   } else if (device == 43) {
     trace_str("PDF-Font", cmd);
     std::string c = cmd;
@@ -97,8 +89,9 @@ void text_command(std::string_view text) {
     if (f1 == 'C') ts.pdf_font_family = 1;
     if (f1 == 'T') ts.pdf_font_family = 2;
     if (f1 == 'A') ts.pdf_font_family = 3;
-    if (f2 == 'N') ts.selection.bold = false;
-    if (f2 == 'B') ts.selection.bold = true;
+    if (f2 == 'N') ts.font_bold = false;
+    if (f2 == 'B') ts.font_bold = true;
+    if (f1 == 'L' && f2 == 'T') plot_text_line_width(c);
   }
 }
 
@@ -156,11 +149,18 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   } else if (device == 41) {
     dxf_text(xp, yp, height, untranslated, ts.text_angle,
              static_cast<int32_t>(plot_state.text_work.size()));
+  } else if (device == 30 || device == 31 || device == 32 || device == 40 || device == 43) {
+    plot_file_text(plot_state.text_work, height);
   }
-  // Texts on the plotters, PostScript and PDF are not written on this platform.
 }
 
-void plot_text_reset() { ts.selection = plot_font_selection_t{}; }
-plot_font_selection_t& plot_font_selection() { return ts.selection; }
-void plot_text_set_pdf_family(int32_t family) { ts.pdf_font_family = family; }
-void plot_text_state_reset() { ts = text_state_t{}; }
+void plot_text_reset() {
+  ts.last_ps_size = -99;
+  ts.font_bold = false;
+  ts.ps_font_family = 0;
+}
+plot_text_state_t& plot_text_state() { return ts; }
+void plot_text_state_reset() {
+  ts = plot_text_state_t{};
+  plot_file_text_reset();
+}

@@ -318,7 +318,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     p.pdf_length_offset = 0;  // no placeholder yet
     p.pdf_stream_length = 0;
     p.pdf_mode = true;
-    plot_text_set_pdf_family(0);
+    plot_text_state().pdf_font_family = 0;
     p.graphics_state = std::string(12, ' ');
     p.path_state = false;
     p.device_fonts = true;
