@@ -50,9 +50,11 @@ void combo_select(int32_t) {}
 bool combo_locked() { return false; }
 // The list manager: list numbers outside 1..6 (a broken area entry) reach none of it.
 bool list_tab_mode(int32_t n) { return list_number_ok(n) && list_of(n).edit_mode; }
-// The list's mouse loop, its horizontal step and its keyboard selection are not linked in yet:
-// a click in a list selects nothing and runs no label.
-bool lst_mouse(int32_t, int32_t) { return false; }
+bool lst_mouse(int32_t n, int32_t label) {
+  bool clicked = false;
+  if (list_number_ok(n)) ::lst_mouse(n, label, clicked);
+  return clicked;
+}
 int32_t lst_get_page(int32_t n) {
   int32_t lines = 0;
   if (list_number_ok(n)) ::lst_get_page(n, lines);
@@ -64,8 +66,12 @@ void lst_redraw_entry(int32_t n, int32_t delta) {
 void update_slider(int32_t n) {
   if (list_number_ok(n)) ::update_slider(n);
 }
-void left_right_list(int32_t, int32_t) {}
-void lst_edit_select(int32_t, int32_t, int32_t) {}
+void left_right_list(int32_t n, int32_t step) {
+  if (list_number_ok(n)) ::left_right_list(n, step);
+}
+void lst_edit_select(int32_t n, int32_t label, int32_t key) {
+  if (list_number_ok(n)) ::lst_edit_select(n, label, logical(key));
+}
 // Only list-row input abandons this way, and field input is not linked in yet.
 void abandon_list_row(int32_t) {}
 
