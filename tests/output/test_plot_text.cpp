@@ -1,6 +1,8 @@
 // Plot text: text commands, position, alignment and the current point, and the texts of the
 // screen, DXF and plot-file devices with their size, direction and font lines.
+#include <array>
 #include <string>
+#include <vector>
 
 #include "test_plot_fixture.h"
 
@@ -175,6 +177,60 @@ TEST_F(plot_text_test, CommaLanguageAndByteCodedTexts) {
                                std::string("\xFF\x04\x00\x00", 4) + "Z" + std::string("\xFF\x07\x00\x00", 4) +
                                std::string(4, '\0') + std::string("\xFF\x02\x00\x00", 4);
   EXPECT_EQ(t, expected);
+  plot(0, 0, 999);
+}
+
+}  // namespace
+
+#include "runtime/output/plot/stroke_font.h"
+
+namespace {
+
+using plot_stroke_font = plot_test;
+
+TEST_F(plot_stroke_font, TableHoldsEveryGlyphAndTheDocumentedA) {
+  const stroke_font_t& f = stroke_font();
+  size_t glyphs = 0, i = 0;
+  while (f.pen[i] == 0) {
+    ++glyphs;
+    ASSERT_GT(f.dy[i], 0);
+    i += static_cast<size_t>(f.dy[i]);
+    ASSERT_LT(i, f.pen.size());
+  }
+  EXPECT_EQ(glyphs, 108u);
+  EXPECT_EQ(f.pen[i], -1);
+  const size_t a = stroke_glyph('A');
+  EXPECT_EQ(a, 0u);
+  const std::vector<std::array<int, 3>> expected = {{0, 65, 8},  {2, 0, 80},   {2, 20, 20}, {2, 60, 0},
+                                                    {2, 20, -20}, {2, 0, -80}, {3, -100, 50}, {2, 100, 0}};
+  for (size_t k = 0; k < expected.size(); ++k) {
+    EXPECT_EQ(f.pen[a + k], expected[k][0]) << k;
+    EXPECT_EQ(f.dx[a + k], expected[k][1]) << k;
+    EXPECT_EQ(f.dy[a + k], expected[k][2]) << k;
+  }
+  // Code page 1252 letters are found by their signed byte.
+  EXPECT_EQ(f.dx[stroke_glyph('\xE4')], static_cast<int8_t>(0xE4));
+  EXPECT_EQ(f.dx[stroke_glyph('\x07')], 7);
+}
+
+TEST_F(plot_stroke_font, StrokeTextOnThePlotter) {
+  open("s", 32);  // the byte-coded plotter writes its texts with the stroke font
+  EXPECT_EQ(plot_state.soft_font, 1);
+  plot(0, 0, 999);
+  open("h", 30);
+  plot_text(999, 999, 1, "$$$SS1", 0, 0);
+  const size_t start = file_text("h.PLT").size();
+  // A height of 500/256 cm makes every step a binary fraction: 1/64 cm along, 5/256 across.
+  const float h = 500.0f / 256.0f;
+  plot_text(0, 0, h, "A", 0, 0);
+  EXPECT_EQ(tail("h.PLT", start),
+            "PD0,625;PD125,781;PD500,781;PD625,625;PD625,0;PU0,390;PD625,390;");
+  const size_t second = file_text("h.PLT").size();
+  plot_text(0, 0, h, "{ A", 0, 0);  // no glyph: drawn as A; a blank only advances
+  const std::string t = tail("h.PLT", second);
+  EXPECT_EQ(t.rfind("PU0,0;PD0,625;PD125,781;", 0), 0u);
+  EXPECT_NE(t.find("PU1562,0;PD1562,625;"), std::string::npos);
+  EXPECT_EQ(t.find("PU781,0;"), std::string::npos);
   plot(0, 0, 999);
 }
 

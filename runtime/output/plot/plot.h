@@ -85,6 +85,8 @@ std::string dxf_number(float value);
 // Writes a text at (x, y) (999.0: the current point's coordinate); a text beginning "$$$"
 // is a command to the text writer.  count 0: the text's length without trailing blanks.
 void plot_text(float x, float y, float height, std::string_view text, float angle, int32_t count);
+// The stroke-font path alone: no alignment; count 0 takes the text's whole length.
+void plot_stroke_text(float x, float y, float height, std::string_view text, float angle, int32_t count);
 
 // ---------------------------------------------------------------- bitmap device and GIF
 void VEXTOR(int32_t x, int32_t y, int32_t code);

@@ -8,6 +8,7 @@
 #include "runtime/core/core.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
+#include "runtime/output/plot/stroke_font.h"
 
 namespace {
 
@@ -95,7 +96,46 @@ void text_command(std::string_view text) {
   }
 }
 
+// The stroke-font path: every character drawn with plot moves and draws from the start point,
+// turned by the caller's angle (the plot primitive turns the strokes with the page).
+void stroke_text(float x, float y, float height, std::string_view text, float angle) {
+  const float phi = angle / 180.0f * 3.1415925f;
+  const float c = std::cos(phi), s = std::sin(phi);
+  const float ax = c * height, ay = s * height;
+  const float ux = c * height / 125.0f, uy = s * height / 125.0f;
+  const float vx = c * height / 100.0f, vy = s * height / 100.0f;
+  float ox = x, oy = y;
+  if (plot_state.hardware_chars) {
+    plot(ox, oy, 3);
+    for (char ch : text) VEXTOR(0, 0, -static_cast<int32_t>(static_cast<uint8_t>(ch)));
+    return;
+  }
+  const stroke_font_t& f = stroke_font();
+  for (char ch : text) {
+    if (ch != ' ') {
+      const size_t g = stroke_glyph(ch);
+      const size_t entries = static_cast<size_t>(f.dy[g]);
+      plot(ox, oy, 3);
+      float px = ox, py = oy;
+      for (size_t k = g + 1; k < g + entries; ++k) {
+        px += static_cast<float>(f.dx[k]) * ux - static_cast<float>(f.dy[k]) * vy;
+        py += static_cast<float>(f.dx[k]) * uy + static_cast<float>(f.dy[k]) * vx;
+        plot(px, py, f.pen[k]);
+      }
+    }
+    ox += ax;
+    oy += ay;
+  }
+}
+
 }  // namespace
+
+void plot_stroke_text(float x, float y, float height, std::string_view text, float angle, int32_t count) {
+  const float xp = std::fabs(x - 999.0f) < 0.1f ? plot_state.current_x : x;
+  const float yp = std::fabs(y - 999.0f) < 0.1f ? plot_state.current_y : y;
+  const size_t n = count <= 0 ? text.size() : std::min(text.size(), static_cast<size_t>(count));
+  stroke_text(xp, yp, height, text.substr(0, n), angle);
+}
 
 void plot_text(float x, float y, float height, std::string_view text, float angle, int32_t count) {
   int32_t n = count;
@@ -117,7 +157,10 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     xp -= ts.text_align * static_cast<float>(n) * height * std::cos(theta);
     yp -= ts.text_align * static_cast<float>(n) * height * std::sin(theta);
   }
-  if (plot_state.soft_font != 0) return;  // the stroke font is not built on this platform
+  if (plot_state.soft_font != 0) {
+    stroke_text(xp, yp, height, text.substr(0, static_cast<size_t>(n)), angle);
+    return;
+  }
   const bool positioned = x_given || y_given;
   if (positioned) {
     if (screen_like(device)) {
