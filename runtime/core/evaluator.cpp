@@ -28,12 +28,14 @@ int32_t touched_top = value_stack_last;
 
 void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
 
-void clear_used_slots() {
-  const int32_t texts = std::min(dirty_top, value_stack_last);
+inline void clear_used_slots() {
   const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
-  for (int32_t i = value_stack_first; i <= texts; ++i) evaluator.slot(i).clear();
-  for (int32_t i = std::max(texts + 1, value_stack_first); i <= numbers; ++i) evaluator.slot(i).clear_number();
-  dirty_top = value_stack_first - 1;
+  int32_t i = value_stack_first;
+  if (dirty_top >= value_stack_first) [[unlikely]] {
+    for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
+    dirty_top = value_stack_first - 1;
+  }
+  for (; i <= numbers; ++i) evaluator.slot(i).clear_number();
   touched_top = value_stack_first - 1;
 }
 
@@ -383,10 +385,95 @@ void pop_with_number(float result) {
   pop_to_first_argument();
 }
 
-// Runs codes first..last.  Within the stretch of codes that exist, the common numeric codes are
-// done here in line and a skip to a label is a scan; every other code, and every case that needs
-// a report, goes through run_code.  Codes outside the stretch take the checks one by one.
-// Returns false when an error stopped the evaluation.
+// Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
+// exist): the common numeric codes and skips to a label.  Calls nothing, so the loop keeps its
+// state in registers.  Returns the index of the first code it leaves to the general path (a
+// code it does not do, a case that needs a report, or a stack out of range), or stop + 1 when
+// the stretch is done or a skip ran past it (skip_label then set).
+int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high) {
+  evaluator_state& ev = evaluator;
+  for (; i <= stop; ++i) {
+    const int32_t sp = ev.sp;
+    if (static_cast<uint32_t>(sp) > 20u) return i;
+    const int32_t code = view.code[i];
+    const uint32_t word = view.operand[i];
+    switch (code) {
+      case upn_jump:
+        continue;
+      case upn_constant: {
+        value_slot& s = ev.slot(sp + 1);
+        s.bits = word;
+        s.type = -1;
+        ev.sp = sp + 1;
+        high = std::max(high, sp + 1);
+        continue;
+      }
+      case upn_variable:
+        if (!push_plain_number(view.stores, std::bit_cast<int32_t>(word), ev.slot(sp + 1))) return i;
+        ev.sp = sp + 1;
+        high = std::max(high, sp + 1);
+        continue;
+      case upn_jump_true:
+      case upn_jump_false: {
+        // Label 0 is no label: a jump to it never skips.
+        const int32_t label = std::bit_cast<int32_t>(word);
+        if (label == 0 || (ev.slot(sp).value() != 0.0f) != (code == upn_jump_true)) continue;
+        // Skip forward to the label's own code; past the stretch the skip goes on outside.
+        do {
+          if (++i > stop) {
+            ev.skip_label = label;
+            return i;
+          }
+        } while (view.code[i] != upn_jump || std::bit_cast<int32_t>(view.operand[i]) != label);
+        continue;
+      }
+      case 8: case 10: case 11: case 12: {
+        if (sp < 2) return i;
+        const float x = ev.slot(sp - 1).value();
+        const float y = ev.slot(sp).value();
+        if (code == 8) {
+          pop_with_number(x + y);
+        } else if (code == 10) {
+          pop_with_number(x - y);
+        } else if (code == 11) {
+          pop_with_number(x * y);
+        } else {
+          if (y == 0.0f) return i;  // reported on the general path
+          pop_with_number(x / y);
+        }
+        continue;
+      }
+      case 83: case 85: case 87: case 89: case 91: case 92: {
+        if (sp < 2) return i;
+        const float x = ev.slot(sp - 1).value();
+        const float y = ev.slot(sp).value();
+        bool result;
+        switch (code) {
+          case 83: result = x == y; break;
+          case 85: result = x != y; break;
+          case 87: result = x < y; break;
+          case 89: result = x > y; break;
+          case 91: result = x <= y; break;
+          default: result = x >= y; break;
+        }
+        pop_with_number(result ? 1.0f : 0.0f);
+        continue;
+      }
+      case 93:
+        if (sp < 2 || !store_plain_number(view.stores, ev.slot(sp - 1))) return i;
+        finish_store();
+        continue;
+      default:
+        return i;
+    }
+  }
+  return i;
+}
+
+// Runs codes first..last: the stretch of codes that exist through run_inline and run_code, the
+// codes outside it (before the first code, past the compiled code, without an operand word, or
+// passed over while skipping to a label) with the checks of every code, one by one.  Returns
+// false when an error stopped the evaluation.
 bool run_codes(int32_t first, int32_t last) {
   evaluator_state& ev = evaluator;
   // The highest slot the in-line pushes wrote, handed to touched_top however the loop ends.
@@ -399,95 +486,17 @@ bool run_codes(int32_t first, int32_t last) {
   int32_t stop = view.stretch_end(last);
   int32_t i = first;
   while (i <= last) {
-    if (i >= 1 && ev.skip_label == 0) {
-      for (; i <= stop; ++i) {
-        if (!stack_in_range()) return false;
-        const int32_t sp = ev.sp;
-        const int32_t code = view.code[i];
-        const uint32_t word = view.operand[i];
-        switch (code) {
-          case upn_jump:
-            continue;
-          case upn_constant: {
-            value_slot& s = ev.slot(sp + 1);
-            s.bits = word;
-            s.type = -1;
-            ev.sp = sp + 1;
-            pushed.high = std::max(pushed.high, sp + 1);
-            continue;
-          }
-          case upn_variable:
-            if (push_plain_number(view.stores, std::bit_cast<int32_t>(word), ev.slot(sp + 1))) {
-              ev.sp = sp + 1;
-              pushed.high = std::max(pushed.high, sp + 1);
-              continue;
-            }
-            break;
-          case upn_jump_true:
-          case upn_jump_false: {
-            // Label 0 is no label: a jump to it never skips.
-            const int32_t label = std::bit_cast<int32_t>(word);
-            if (label == 0 || (ev.slot(sp).value() != 0.0f) != (code == upn_jump_true)) continue;
-            // Skip forward to the label's own code; past the stretch the skip goes on below.
-            do {
-              if (++i > stop) {
-                ev.skip_label = label;
-                break;
-              }
-            } while (view.code[i] != upn_jump || std::bit_cast<int32_t>(view.operand[i]) != label);
-            if (i > stop) break;
-            continue;
-          }
-          case 8: case 10: case 11: case 12: {
-            if (sp < 2) break;
-            const float x = ev.slot(sp - 1).value();
-            const float y = ev.slot(sp).value();
-            if (code == 8) {
-              pop_with_number(x + y);
-            } else if (code == 10) {
-              pop_with_number(x - y);
-            } else if (code == 11) {
-              pop_with_number(x * y);
-            } else {
-              if (y == 0.0f) break;  // reported on the general path
-              pop_with_number(x / y);
-            }
-            continue;
-          }
-          case 83: case 85: case 87: case 89: case 91: case 92: {
-            if (sp < 2) break;
-            const float x = ev.slot(sp - 1).value();
-            const float y = ev.slot(sp).value();
-            bool result;
-            switch (code) {
-              case 83: result = x == y; break;
-              case 85: result = x != y; break;
-              case 87: result = x < y; break;
-              case 89: result = x > y; break;
-              case 91: result = x <= y; break;
-              default: result = x >= y; break;
-            }
-            pop_with_number(result ? 1.0f : 0.0f);
-            continue;
-          }
-          case 93:
-            if (sp >= 2 && store_plain_number(view.stores, ev.slot(sp - 1))) {
-              finish_store();
-              continue;
-            }
-            break;
-          default:
-            break;
-        }
-        if (i > stop) break;  // a skip ran past the stretch
-        if (!run_code(code, word)) return false;
-        view.read();
-        stop = view.stretch_end(last);
-      }
-      if (i > last) break;
+    if (i >= 1 && i <= stop && ev.skip_label == 0) {
+      i = run_inline(view, i, stop, pushed.high);
+      if (i > stop) continue;
+      // Code i takes the general path.
+      if (!stack_in_range()) return false;
+      if (!run_code(view.code[i], view.operand[i])) return false;
+      view.read();
+      stop = view.stretch_end(last);
+      ++i;
+      continue;
     }
-    // Code i outside the stretch: before the first code, past the compiled code, without an
-    // operand word, or passed over while skipping to a label.
     if (!stack_in_range()) return false;
     if (!view.valid_code(i)) {
       report_error("UPN-CODE-ERROR", 32000);

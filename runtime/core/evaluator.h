@@ -208,7 +208,9 @@ inline bool push_plain_number(const number_stores& stores, int32_t v, value_slot
   return true;
 }
 // _STO of `value` into the last reference, without the trace of single stepping; the caller
-// drops the two slots (finish_store).
+// drops the two slots (finish_store).  Into an integer only a value in the int32 range, where the
+// conversion itself truncates toward zero; NaN and the values trunc_to_int clamps take the full
+// routine.
 inline bool store_plain_number(const number_stores& stores, const value_slot& value) {
   variable_record* var = stores.variable(evaluator.last_reference);
   if (var == nullptr || var->array.allocated() || run_flags.single_step_on) return false;
@@ -218,8 +220,8 @@ inline bool store_plain_number(const number_stores& stores, const value_slot& va
   if (!stores.valid_word(word)) return false;
   if (var->type == var_real)
     stores.words[static_cast<size_t>(word)] = value.bits;
-  else if (var->type == var_integer)
-    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(trunc_to_int(value.value()));
+  else if (var->type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
+    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
   else
     return false;
   return true;
