@@ -1,6 +1,7 @@
 // The device layer and the workstation open: the plot-file writer's byte count, file naming
 // and numbering, the device chosen by the extension, and the failures of the open.
 #include <filesystem>
+#include <iterator>
 
 #include "test_plot_fixture.h"
 
@@ -154,6 +155,24 @@ TEST_F(plot_device, PrinterDeviceWithoutPrintingReturnsAsCancelled) {
   open("", 20);
   EXPECT_TRUE(get_plot_ended());
   EXPECT_TRUE(boxes.empty());
+}
+
+}  // namespace
+
+namespace {
+
+using plot_device_reopen = plot_test;
+
+TEST_F(plot_device_reopen, OpeningAgainClosesTheFileOfAnUnendedPlot) {
+  auto open_files = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+  };
+  open("first", 30);
+  const auto with_one = open_files();
+  open("second", 30);
+  EXPECT_EQ(open_files(), with_one);
+  plot(0, 0, 999);
+  EXPECT_EQ(file_text("first.PLT"), "PU400,400;PU0,0;SP1;");
 }
 
 }  // namespace

@@ -229,3 +229,49 @@ TEST_F(plot_gif, BitmapDeviceChoosesBmpOnlyForUpperOrLowerCaseExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+class plot_bitmap_colours : public plot_test {
+ protected:
+  // The plot's picture with the given colours set into the first pixels of the top row.
+  gif_read plot_with(const std::vector<uint32_t>& colours) {
+    COMPS("c.gif", 10.0f, 10.0f, 49, 1.0f);
+    for (size_t i = 0; i < colours.size(); ++i)
+      SET_PIXEL(plot_state.plot_ups, colours[i], {static_cast<int32_t>(i), 0});
+    plot(0, 0, 999);
+    return read_gif(file_text("c.gif"));
+  }
+};
+
+TEST_F(plot_bitmap_colours, BlackAndWhiteOnlyGiveIndicesZeroAndOne) {
+  const gif_read gr = plot_with({0x000000, 0xFFFFFF, 0x000000});
+  EXPECT_EQ(gr.table_bits, 4);  // the 16-entry table of the standard colours, merged
+  EXPECT_EQ(gr.pixels[0], 1);
+  EXPECT_EQ(gr.pixels[1], 0);
+  for (uint8_t p : gr.pixels) EXPECT_LE(p, 1);
+}
+
+TEST_F(plot_bitmap_colours, SeventeenthColourReplacesTheSixteenth) {
+  std::vector<uint32_t> colours;
+  for (uint32_t i = 1; i <= 15; ++i) colours.push_back(0x000010u * i + 0x010000u);  // 15 new colours
+  const gif_read gr = plot_with(colours);
+  EXPECT_EQ(gr.pixels[0], 2);    // first new colour: list entry 3
+  EXPECT_EQ(gr.pixels[13], 15);  // the 14th new colour fills entry 16
+  EXPECT_EQ(gr.pixels[14], 15);  // the 15th new colour replaces it
+  // Both pixels now show the colour stored last in entry 16: red 0xF0, blue 1.
+  const size_t merged = gr.pixels[13];
+  EXPECT_EQ(gr.table[3 * merged], 0xF0);
+  EXPECT_EQ(gr.table[3 * merged + 2], 0x01);
+}
+
+TEST_F(plot_bitmap_colours, PixelLineEntryWarns) {
+  COMPS("w.gif", 10.0f, 10.0f, 49, 1.0f);
+  VEXTOR(5, 5, 1);
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_NE(boxes.back().text.find("VEXTOR : kein Pixel-Draw ab 4.0"), std::string::npos);
+  EXPECT_EQ(plot_state.last_y, plot_state.page_height - 5 - 1);
+  plot(0, 0, 999);
+}
+
+}  // namespace

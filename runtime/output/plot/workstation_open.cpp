@@ -56,6 +56,9 @@ bool is_separator(char c) { return c == '\\' || c == '/'; }
 bool open_plot_file(std::string_view name_arg) {
   plot_state_t& p = plot_state;
   p.hardware_chars = false;
+  // A file left open by a plot that was never ended is closed, not leaked.
+  if (p.plot_handle > 0) c_close(p.plot_handle);
+  p.plot_handle = 0;
   p.effective_file = fit80(name_arg);
   p.default_ext = p.device == 40 ? ".EPS" : p.device == 41 ? ".DXF" : p.device == 43 ? ".PDF"
                   : p.device == 49 ? ".GIF" : ".PLT";
@@ -338,6 +341,8 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   } else if (d == 49) {
     open_bitmap_device();
   } else {
+    if (p.plot_handle > 0) c_close(p.plot_handle);  // the program ends with the report
+    p.plot_handle = 0;
     report_error("%GKS-comps, illegal device", 32000);
   }
 
