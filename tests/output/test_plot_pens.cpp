@@ -140,3 +140,20 @@ TEST_F(plot_pens, LineTypes) {
 }
 
 }  // namespace
+
+namespace {
+
+using plot_pens_by_primitive = plot_test;
+
+TEST_F(plot_pens_by_primitive, PenCodeNineSwitchesMonochromeOn) {
+  open("n", 43);
+  plot(0, 0, 9);  // newpen(-1)
+  const size_t start = file_text("n.PDF").size();
+  plot(0, 0, 11);
+  plot(0, 0, 12);
+  EXPECT_EQ(tail("n.PDF", start), ".2 w\n.4 w\n");
+  newpen(-16);
+  plot(0, 0, 999);
+}
+
+}  // namespace

@@ -174,3 +174,20 @@ TEST_F(plot_primitive, ScreenDrawsThroughTheCallersContext) {
 }
 
 }  // namespace
+
+namespace {
+
+using plot_pdf_path = plot_test;
+
+TEST_F(plot_pdf_path, DrawAfterPenChangeStartsWithAMove) {
+  open("g", 43);
+  plot(1, 1, 3);
+  plot(2, 1, 2);
+  newpen(2);
+  const size_t start = file_text("g.PDF").size();
+  plot(2, 2, 2);
+  EXPECT_EQ(tail("g.PDF", start), "78.0 49.0 m\n78.0 78.0 l\n");
+  plot(0, 0, 999);
+}
+
+}  // namespace

@@ -263,7 +263,11 @@ void plot_put_moveto() {
 }
 
 void plot_end_path() {
-  if (prim.segment_count > 0) write_line("S");
+  if (prim.segment_count > 0) {
+    write_line("S");
+    // A PDF path has no current point after "S": the next draw must start with a move.
+    if (plot_state.device == 43) plot_state.path_state = true;
+  }
   prim.segment_count = 0;
 }
 
