@@ -4,7 +4,9 @@
 #include <string>
 
 #include "runtime/core/interpreter.h"
+#include "runtime/core/areas.h"
 #include "runtime/screen/lists.h"
+#include "runtime/screen/video_stack.h"
 #include "test_sysvar_fixture.h"
 
 namespace {
@@ -91,16 +93,41 @@ TEST_F(sysvar_test, SeedRestartsTheRandomSeriesReproducibly) {
 }
 
 TEST_F(sysvar_test, AreaAndLevelWordsOfAFreshRuntime) {
-  EXPECT_EQ(num("btncnt", 0.0f), static_cast<float>(area_count()));
+  areas_reset();
+  video_stack_reset();
+  EXPECT_EQ(num("btncnt", 0.0f), 0.0f);
   EXPECT_EQ(num("level", 0.0f), static_cast<float>(level_pointer()));
   EXPECT_EQ(num("wlevel", 0.0f), 0.0f);
   EXPECT_EQ(num("lastbtn", 0.0f), 0.0f);
-  // Area numbers are not checked: any number answers, outside the table with 0.
-  for (float k : {-3.0f, 0.0f, 1.0f, 61.0f, 1e9f}) {
-    EXPECT_EQ(num("btnx1", k), 0.0f);
-    EXPECT_EQ(num("btny2", k), 0.0f);
-    EXPECT_EQ(num("pressed", k), 0.0f);
+}
+
+TEST_F(sysvar_test, GeometryAndStateOfAnArea) {
+  areas_reset();
+  area(1) = area_record{};
+  area(2).x1 = 10;
+  area(2).y1 = 20;
+  area(2).x2 = 110;
+  area(2).y2 = 45;
+  area(2).selected = logical_true;
+  area(3).x1 = 7;  // above the count: still read
+  area_table.count = 2;
+  area_table.state.focus = 2;
+  EXPECT_EQ(num("btncnt", 0.0f), 2.0f);
+  EXPECT_EQ(num("lastbtn", 0.0f), 2.0f);
+  EXPECT_EQ(num("btnx1", 2.0f), 10.0f);
+  EXPECT_EQ(num("btny1", 2.4f), 20.0f);
+  EXPECT_EQ(num("BTNX2", 1.6f), 110.0f);
+  EXPECT_EQ(num("btny2", 2.0f), 45.0f);
+  EXPECT_EQ(num("pressed", 2.0f), 1.0f);
+  EXPECT_EQ(num("pressed", 1.0f), 0.0f);
+  EXPECT_EQ(num("btnx1", 3.0f), 7.0f);
+  // Area numbers are not checked: outside the table the answer is 0.
+  for (float k : {-3.0f, 0.0f, 61.0f, 1e9f}) {
+    EXPECT_EQ(num("btnx1", k), 0.0f) << k;
+    EXPECT_EQ(num("btny2", k), 0.0f) << k;
+    EXPECT_EQ(num("pressed", k), 0.0f) << k;
   }
+  areas_reset();
 }
 
 TEST_F(sysvar_test, ListRowCountsOfProgramListsOneToFour) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "runtime/core/debugger.h"
 #include "runtime/core/file_glue.h"
 #include "test_sysvar_fixture.h"
 
@@ -201,6 +202,28 @@ TEST_F(sysvar_test, RawHandlesOpenAndClose) {
   EXPECT_EQ(num("c_sopen_or", "missing.bin"), -1.0f);
   EXPECT_FALSE(fs::exists("missing.bin"));
   EXPECT_EQ(num("c_sopen", std::string(128, 'z')), -1.0f);
+}
+
+// The trace line of the last call, without its trailing blanks.
+std::string traced() { return trim_blanks(trace_line_text()); }
+bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST_F(sysvar_test, RawHandleCallsAreTraced) {
+  trace_reset();
+  debug_to_file();
+  const float h = num("c_sopen", "traced.bin  ");
+  ASSERT_GE(h, 0.0f);
+  EXPECT_EQ(traced().rfind(" c_sopen traced.bin ", 0), 0u) << traced();
+  EXPECT_TRUE(ends_with(traced(), " " + std::to_string(static_cast<int32_t>(h)))) << traced();
+  num("c_close", h);
+  EXPECT_EQ(traced().rfind(" c_close ", 0), 0u) << traced();
+  EXPECT_TRUE(ends_with(traced(), " 0")) << traced();
+  num("c_sopen_or", "missing.bin");
+  EXPECT_EQ(traced().rfind(" c_sopen_o missing.bin ", 0), 0u) << traced();
+  EXPECT_TRUE(ends_with(traced(), "-1")) << traced();
+  trace_reset();
 }
 
 TEST_F(sysvar_test, CloseRefusesHandlesTheProgramDidNotOpen) {
