@@ -152,7 +152,20 @@ void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int3
 // Redraws the bar over the current tab column of list l (the old bar removed first).
 void lst_cell_bar(list_record& l);
 
-// ---------------------------------------------------------------- sliders (list_areas.cpp)
+// ---------------------------------------------------------------- areas and sliders (list_areas.cpp)
+struct area_record;
+// Sets up the list of the newest area (a LIST area of BUTTON, its list field the list number):
+// geometry, frame, and a slider of three areas appended after it.
+void lst_area_setup();
+// Sets up the combo drop-down's list (the combo area's list field) with `entries` lines and
+// cursor `current_entry`, kept above `bottom`; the screen under it goes to clipboard slot 0.
+void lst_combo_setup(area_record& combo, int32_t bottom, int32_t entries, int32_t current_entry);
+// The sunken frame of a list and its slider column; clears the inside.
+void lst_frame(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
+// a = 0: builds a slider from the newest area; a > 0: re-reads the bound variable of a's slider.
+void SLIDER_VAR(int32_t a);
+// Puts the thumb of slider track s where its percentage says, when that changed.
+void slider_track(int32_t s);
 // Runs the message pump once and reads the mouse position and buttons (0/1); when the pump
 // reports that the application is quitting the outputs keep their values.
 void get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
