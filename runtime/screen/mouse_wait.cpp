@@ -7,6 +7,7 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/screen/lists.h"
 
 namespace {
 struct mouse_wait_t {
@@ -31,15 +32,12 @@ area work_area() {
   return {mw.x1, mw.y1, mw.x2, mw.y2};
 }
 
-// The runtime's mouse state after one pump of the message queue.
+// The list manager's mouse poll (one pump of the message queue); false once the application
+// is quitting, when the poll leaves its outputs as they were.
 bool poll_mouse(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   if (mw.poll) return mw.poll(x, y, left, right);
-  if (process_pending_messages() == 0) return false;
-  x = mouse_state.x;
-  y = mouse_state.y;
-  left = (mouse_state.buttons & 1) != 0 ? 1 : 0;
-  right = (mouse_state.buttons & 2) != 0 ? 1 : 0;
-  return true;
+  get_mouse_state(x, y, left, right);
+  return !qn_quitting();
 }
 
 // Polls until neither button is down; false when the application is quitting.

@@ -155,3 +155,18 @@ TEST_F(mouse_wait, GettersOfWorkAreaAndDebugFlag) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(mouse_wait, RealPollStopsWaitingOnceTheApplicationQuits) {
+  mouse_state = {30, 40, 1};  // a button held: the wait for its release cannot end by itself
+  qn_post_quit(0);
+  reading r = read_mouse(1);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(run_flags.quit_seen);
+  run_flags.quit_seen = false;
+  wait_mouse_click();
+  EXPECT_TRUE(run_flags.quit_seen);
+}
+
+}  // namespace
