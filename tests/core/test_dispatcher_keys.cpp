@@ -160,6 +160,32 @@ TEST_F(dispatcher_keys, EnterRunsTheFocusLabelOrBeepsWithoutFocus) {
   EXPECT_EQ(ran(), (std::vector<int32_t>{1, 2}));
 }
 
+TEST_F(dispatcher_keys, DownOnAFocusedComboActsAsEnter) {
+  labels(1);
+  const int32_t combo = add_area(0, 0, 80, 20, label(1), area_combo);
+  area_table.state.focus = combo;
+  area_table.current = 0;
+  key_down(40);
+  EXPECT_EQ(area_table.current, combo);  // Enter took the focus area
+  EXPECT_TRUE(ran().empty());             // a combo opens its drop-down instead of running
+  // With the drop-down open, Down is the drop-down's key.
+  area_table.current = 0;
+  run_flags.combo_open = true;
+  combo_key = -1;
+  key_down(40);
+  EXPECT_EQ(area_table.current, 0);
+  EXPECT_EQ(combo_key, 40);
+}
+
+TEST_F(dispatcher_keys, SpaceReleasedOnAComboRunsNothing) {
+  labels(1);
+  const int32_t combo = add_area(0, 0, 80, 20, label(1), area_combo);
+  area_table.current = combo;
+  key_up(32);
+  EXPECT_TRUE(ran().empty());
+  EXPECT_FALSE(logical(area(combo).selected));
+}
+
 TEST_F(dispatcher_keys, EnterCharacterIsDroppedUnlessAnEnterHotKeyExists) {
   EXPECT_EQ(character(13), -1);
   EXPECT_EQ(character(9), -1);
