@@ -42,7 +42,6 @@ void cmd_BOX(code_record& rec) { not_built(rec); }
 void cmd_AREA(code_record& rec) { not_built(rec); }
 void cmd_CIRCLE(code_record& rec) { not_built(rec); }
 void cmd_FLOOD(code_record& rec) { not_built(rec); }
-void cmd_LSTMGR(code_record& rec) { not_built(rec); }
 void cmd_ARRAY(code_record& rec) { not_built(rec); }
 
 const char* command_name(int32_t opcode) {
