@@ -380,9 +380,9 @@ bool stack_in_range() {
 }
 
 // The result of a numeric operator or comparison goes into the first argument's slot.
-void pop_with_number(float result) {
-  evaluator.slot(evaluator.sp - 1).set_number(result);
-  pop_to_first_argument();
+void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
+  slot0[sp - 1].set_number(result);
+  pop_to_first_argument(slot0, sp);
 }
 
 // Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
@@ -392,8 +392,19 @@ void pop_with_number(float result) {
 // the stretch is done or a skip ran past it (skip_label then set).
 int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high) {
   evaluator_state& ev = evaluator;
+  value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
+  // sp and the high mark live in registers here and go back however the loop is left.
+  struct local_state {
+    int32_t sp = evaluator.sp;
+    int32_t high;
+    int32_t& high_out;
+    ~local_state() {
+      evaluator.sp = sp;
+      high_out = high;
+    }
+  } st{.high = high, .high_out = high};
+  int32_t& sp = st.sp;
   for (; i <= stop; ++i) {
-    const int32_t sp = ev.sp;
     if (static_cast<uint32_t>(sp) > 20u) return i;
     const int32_t code = view.code[i];
     const uint32_t word = view.operand[i];
@@ -401,23 +412,23 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
       case upn_jump:
         continue;
       case upn_constant: {
-        value_slot& s = ev.slot(sp + 1);
+        value_slot& s = slot0[sp + 1];
         s.bits = word;
         s.type = -1;
-        ev.sp = sp + 1;
-        high = std::max(high, sp + 1);
+        ++sp;
+        st.high = std::max(st.high, sp);
         continue;
       }
       case upn_variable:
-        if (!push_plain_number(view.stores, std::bit_cast<int32_t>(word), ev.slot(sp + 1))) return i;
-        ev.sp = sp + 1;
-        high = std::max(high, sp + 1);
+        if (!push_plain_number(view.stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
+        ++sp;
+        st.high = std::max(st.high, sp);
         continue;
       case upn_jump_true:
       case upn_jump_false: {
         // Label 0 is no label: a jump to it never skips.
         const int32_t label = std::bit_cast<int32_t>(word);
-        if (label == 0 || (ev.slot(sp).value() != 0.0f) != (code == upn_jump_true)) continue;
+        if (label == 0 || (slot0[sp].value() != 0.0f) != (code == upn_jump_true)) continue;
         // Skip forward to the label's own code; past the stretch the skip goes on outside.
         do {
           if (++i > stop) {
@@ -429,24 +440,24 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
       }
       case 8: case 10: case 11: case 12: {
         if (sp < 2) return i;
-        const float x = ev.slot(sp - 1).value();
-        const float y = ev.slot(sp).value();
+        const float x = slot0[sp - 1].value();
+        const float y = slot0[sp].value();
         if (code == 8) {
-          pop_with_number(x + y);
+          pop_with_number(slot0, sp, x + y);
         } else if (code == 10) {
-          pop_with_number(x - y);
+          pop_with_number(slot0, sp, x - y);
         } else if (code == 11) {
-          pop_with_number(x * y);
+          pop_with_number(slot0, sp, x * y);
         } else {
           if (y == 0.0f) return i;  // reported on the general path
-          pop_with_number(x / y);
+          pop_with_number(slot0, sp, x / y);
         }
         continue;
       }
       case 83: case 85: case 87: case 89: case 91: case 92: {
         if (sp < 2) return i;
-        const float x = ev.slot(sp - 1).value();
-        const float y = ev.slot(sp).value();
+        const float x = slot0[sp - 1].value();
+        const float y = slot0[sp].value();
         bool result;
         switch (code) {
           case 83: result = x == y; break;
@@ -456,12 +467,12 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
           case 91: result = x <= y; break;
           default: result = x >= y; break;
         }
-        pop_with_number(result ? 1.0f : 0.0f);
+        pop_with_number(slot0, sp, result ? 1.0f : 0.0f);
         continue;
       }
       case 93:
-        if (sp < 2 || !store_plain_number(view.stores, ev.slot(sp - 1))) return i;
-        finish_store();
+        if (sp < 2 || !store_plain_number(view.stores, slot0[sp - 1])) return i;
+        finish_store(slot0, sp);
         continue;
       default:
         return i;

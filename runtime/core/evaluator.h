@@ -126,12 +126,14 @@ int32_t function_arity(int32_t code);
 // True when the stack holds at least `needed` slots; otherwise reports "Stack underflow" (6111).
 bool stack_holds(int32_t needed);
 // Two-argument discipline after the result was written into slot sp-1 (see above).
-inline void pop_to_first_argument() {
-  evaluator.top().set_value(0.0f);
-  --evaluator.sp;
-  evaluator.top().type = -1;
+// The same on a stack given by its slot 0 and its sp (the evaluator's loop keeps sp in a register).
+inline void pop_to_first_argument(value_slot* slot0, int32_t& sp) {
+  slot0[sp].set_value(0.0f);
+  --sp;
+  slot0[sp].type = -1;
   evaluator.last_reference = 0;
 }
+inline void pop_to_first_argument() { pop_to_first_argument(&evaluator.slot(0), evaluator.sp); }
 // A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay.
 void number_to_text(value_slot& slot);
 // Common text-result step: apply a pending substring to the slot's text, then value := length.
@@ -227,13 +229,14 @@ inline bool store_plain_number(const number_stores& stores, const value_slot& va
   return true;
 }
 // The end of every _STO: both slots dropped as numbers 0.0.
-inline void finish_store() {
+inline void finish_store(value_slot* slot0, int32_t& sp) {
   evaluator.element_position = 1;
-  evaluator.top().clear_number();
-  evaluator.slot(evaluator.sp - 1).clear_number();
-  evaluator.sp -= 2;
+  slot0[sp].clear_number();
+  slot0[sp - 1].clear_number();
+  sp -= 2;
   evaluator.stored = true;
 }
+inline void finish_store() { finish_store(&evaluator.slot(0), evaluator.sp); }
 
 // ---------------------------------------------------------------- variables by name (var_by_name.cpp)
 // The typed accessors are declared in core.h.  `map_variable` finds a reference "NAME" or
