@@ -4,6 +4,10 @@
 # same run.
 #
 #   bench/interpreter.sh [N]         (default 10000000)
+#
+# With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the instructions of one loop iteration under
+# callgrind (valgrind), as the difference of a run of 200000 and one of 100000 iterations, so the
+# start-up of the process drops out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 n="${1:-10000000}"
@@ -31,3 +35,14 @@ echo "iterations: $n (Lua reached $lua_result)"
 echo "interpreter: $commands commands in ${runtime_seconds} s, $per_second commands/s"
 echo "lua5.4:      ${lua_seconds} s"
 awk -v r="$runtime_seconds" -v l="$lua_seconds" 'BEGIN { printf "ratio (interpreter / Lua): %.2f\n", r / l }'
+
+if [ "${WINKYR_BENCH_INSTRUCTIONS:-0}" = 1 ]; then
+  instructions() {
+    QT_QPA_PLATFORM=offscreen valgrind --tool=callgrind --callgrind-out-file=/dev/null \
+      "$build/bench/bench_interpreter" "$1" 2>&1 >/dev/null |
+      awk '/Collected :/ { print $NF }'
+  }
+  small=$(instructions 100000)
+  large=$(instructions 200000)
+  awk -v a="$small" -v b="$large" 'BEGIN { printf "instructions per iteration (callgrind): %.0f\n", (b - a) / 100000 }'
+fi

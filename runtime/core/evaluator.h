@@ -125,8 +125,9 @@ void reset_evaluator();
 int32_t function_arity(int32_t code);
 // True when the stack holds at least `needed` slots; otherwise reports "Stack underflow" (6111).
 bool stack_holds(int32_t needed);
-// Two-argument discipline after the result was written into slot sp-1 (see above).
-// The same on a stack given by its slot 0 and its sp (the evaluator's loop keeps sp in a register).
+// Two-argument discipline after the result was written into slot sp-1 (see above).  The first
+// form works on a stack given by its slot 0 and its sp (the evaluator's loop keeps sp in a
+// register); the second on the evaluator's own.
 inline void pop_to_first_argument(value_slot* slot0, int32_t& sp) {
   slot0[sp].set_value(0.0f);
   --sp;
