@@ -4,7 +4,9 @@
 #include <string>
 
 #include "quillon/api/quillon.h"
+#include "runtime/core/areas.h"
 #include "runtime/core/core.h"
+#include "runtime/core/events.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/pxb_reader.h"
@@ -41,8 +43,12 @@ void build_help_page() {
 void load_from_file(std::string_view name) {
   set_auto_mode(false);
   const std::string contents = read_program_file(name);
+  reset_hotkeys();  // no key of the old program stays bound
   load_program_image(contents);
   put_padded(load_state.name, name);
+  // The new program starts without mouse areas.
+  area_table.count = 0;
+  area_table.current = -9999;
 }
 
 }  // namespace

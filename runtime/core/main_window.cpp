@@ -1,6 +1,7 @@
 // The main window of the runtime: the standard colours and pens, screen 0, the window with its
 // four callbacks and the mouse capture; the close query with its question; the loading box.
 #include "runtime/core/core.h"
+#include "runtime/screen/icon_library.h"
 #include "runtime/screen/screen.h"
 
 namespace {
@@ -122,7 +123,7 @@ void show_loading() {
   const qn_point corners[5] = {{cx - 90, cy - 22}, {cx + 90, cy - 22}, {cx + 90, cy + 22}, {cx - 90, cy + 22}, {cx - 90, cy - 22}};
   for (int i = 0; i < 4; ++i) DRAW_LINE(u, {.end_px = corners[i + 1], .start_px = corners[i]});
   WRITE_TEXT(u, "KYR loading...", {.px = qn_point{cx - 35, cy - 6}, .background = -1});
-  draw_icon(cx - 80, cy - 15, "#9", false);
+  draw_icon_on(u, cx - 80, cy - 15, "#9", false);
   END_DIRECT_DRAW(u);
 }
 

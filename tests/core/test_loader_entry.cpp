@@ -1,5 +1,7 @@
 // load_program and the chain entry: the file on disk, the state the interpreter starts from,
 // the help page, and chaining that leaves nothing of the old program.
+#include "runtime/core/areas.h"
+#include "runtime/core/events.h"
 #include "runtime/core/interpreter.h"
 #include "tests/core/test_loader_fixture.h"
 
@@ -155,4 +157,16 @@ TEST_F(loader_test, ReleasingArrayBlocksIsTraced) {
   EXPECT_TRUE(has_line(lines, " deall.associ.            1"));
   EXPECT_TRUE(has_line(lines, " deall.associ.            3"));
   EXPECT_EQ(lines.size(), 3u);  // "startup" and the two blocks
+}
+
+// Loading a program drops the hot keys and mouse areas of the one before.
+TEST_F(loader_test, HotKeysAndAreasOfTheOldProgramAreGone) {
+  hotkey_table[0][0x41] = 7;
+  area_table.count = 3;
+  area_table.current = 2;
+  write_file("RUN.PXB", program({"[CODES]", "RETURN"}));
+  load_program(padded("RUN.PXB", 80));
+  EXPECT_EQ(hotkey_table[0][0x41], 0);
+  EXPECT_EQ(area_table.count, 0);
+  EXPECT_EQ(area_table.current, -9999);
 }
