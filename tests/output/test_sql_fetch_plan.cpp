@@ -2,7 +2,9 @@
 // once and then stored row by row; new results, a replaced variable table, element references
 // in column names, the column text cut and the setter's trace must all come out as the general
 // lookup by name gives them.
+#include <charconv>
 #include <cmath>
+#include <random>
 
 #include "test_sql_fixture.h"
 
@@ -19,6 +21,28 @@ TEST(SqlReadNumberDigits, PlainDigitsOfEveryLength) {
   EXPECT_TRUE(std::signbit(sql_read_number("-0")));
 }
 
+// Decimal texts of every length up to 18 digits, with and without a point and a sign, read as
+// the general parse of the C++ library reads them, to the last bit.
+TEST(SqlReadNumberDigits, DecimalTextsReadAsTheGeneralParseReadsThem) {
+  std::mt19937 random(20261207);
+  for (int n = 0; n < 20000; ++n) {
+    const int length = 1 + static_cast<int>(random() % 18);
+    std::string digits;
+    for (int k = 0; k < length; ++k) digits += static_cast<char>('0' + random() % 10);
+    const int point = static_cast<int>(random() % static_cast<unsigned>(length + 2)) - 1;
+    if (point >= 0) digits.insert(static_cast<size_t>(point), ".");
+    double expected = 0.0;
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), expected);
+    ASSERT_EQ(ec, std::errc()) << digits;
+    ASSERT_EQ(ptr, digits.data() + digits.size()) << digits;
+    const char sign = "+- "[random() % 3];
+    const std::string text = sign == ' ' ? digits : sign + digits;
+    const double read = sql_read_number(text);
+    EXPECT_EQ(read, sign == '-' ? -expected : expected) << text;
+    EXPECT_EQ(std::signbit(read), sign == '-') << text;
+  }
+}
+
 TEST(SqlReadNumberDigits, DigitsFollowedByOtherCharacters) {
   EXPECT_EQ(sql_read_number("12x"), 0.0);
   EXPECT_EQ(sql_read_number("12.5x"), 0.0);
@@ -28,6 +52,11 @@ TEST(SqlReadNumberDigits, DigitsFollowedByOtherCharacters) {
   EXPECT_EQ(sql_read_number("2.5e1"), 25.0);
   EXPECT_EQ(sql_read_number("1.2.3"), 0.0);
   EXPECT_EQ(sql_read_number("01.01.0001"), 0.0);
+  EXPECT_EQ(sql_read_number("5."), 5.0);
+  EXPECT_EQ(sql_read_number(".5"), 0.5);
+  EXPECT_EQ(sql_read_number("-.5"), -0.5);
+  EXPECT_EQ(sql_read_number("0.1"), 0.1);
+  EXPECT_EQ(sql_read_number("12345678901234.5"), 12345678901234.5);
   EXPECT_EQ(sql_read_number("00.00.0000"), 0.0);
 }
 

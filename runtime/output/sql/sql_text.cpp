@@ -2,6 +2,7 @@
 // exchanging the statement word for the dialect and reading numbers from column texts.
 #include "runtime/output/sql/sql.h"
 
+#include <array>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -11,6 +12,11 @@
 namespace {
 
 constexpr size_t connection_text_capacity = 128;
+
+// Numbers of up to 15 digits are read without the general parse; their powers of ten are exact.
+constexpr size_t exact_digits = 15;
+constexpr std::array<double, exact_digits + 1> powers_of_ten{
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 std::string trimmed(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -138,22 +144,35 @@ double sql_read_number(std::string_view text) {
   if (item.empty() || !(std::isdigit(static_cast<unsigned char>(item[0])) || item[0] == '.'))
     return 0.0;  // no number (also no "inf" or "nan")
 
-  // Plain digits, short enough to be exact in a double: the common integer column.
-  constexpr size_t exact_digits = 15;
+  // Digits with at most one point and no more than 15 of them: the common number column.  Such
+  // a number is a whole number below 2^53 divided by an exact power of ten, so the one division
+  // rounds it correctly, to the same double the general parse gives.
   int64_t whole = 0;
   size_t digits = 0;
-  while (digits < item.size() && digits <= exact_digits && item[digits] >= '0' &&
-         item[digits] <= '9')
-    whole = whole * 10 + (item[digits++] - '0');
-  if (digits == item.size() && digits <= exact_digits) {
-    const double value = static_cast<double>(whole);
+  size_t decimals = 0;  // digits after the point
+  bool point = false;
+  size_t i = 0;
+  for (; i < item.size() && digits <= exact_digits; ++i) {
+    const char c = item[i];
+    if (c >= '0' && c <= '9') {
+      whole = whole * 10 + (c - '0');
+      ++digits;
+      if (point) ++decimals;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (i == item.size() && digits >= 1 && digits <= exact_digits) {
+    const double value = static_cast<double>(whole) / powers_of_ten[decimals];
     return negative ? -value : value;
   }
 
   // The double-precision exponent letter "D" reads as "E".
   std::string exchanged;
-  for (size_t i = digits; i < item.size(); ++i) {
-    if (item[i] == 'd' || item[i] == 'D') {
+  for (size_t k = 0; k < item.size(); ++k) {
+    if (item[k] == 'd' || item[k] == 'D') {
       exchanged.assign(item);
       for (char& c : exchanged)
         if (c == 'd' || c == 'D') c = 'E';
