@@ -18,12 +18,14 @@ class list_test : public runtime_fixture {
  protected:
   void SetUp() override {
     runtime_fixture::SetUp();
+    reset_font_text();
     reset_lists();
     int32_t width = 640;
     screen_init(0, width, 480);
   }
   void TearDown() override {
     reset_lists();
+    reset_font_text();
     runtime_fixture::TearDown();
   }
 
