@@ -63,6 +63,22 @@ void get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   poll_state.y = y;
 }
 
+void poll_mouse_idle() {}
+
+void poll_mouse_delta(int32_t& dx, int32_t& dy, int32_t& left, int32_t& right) {
+  const int32_t b = mouse_state.buttons;
+  dx = mouse_state.x - poll_state.x;
+  dy = mouse_state.y - poll_state.y;
+  left = b == 1 || b == 3 ? 1 : 0;
+  right = b == 2 || b == 3 ? 1 : 0;
+  poll_state.x = mouse_state.x;
+  poll_state.y = mouse_state.y;
+}
+
+void frame_by_flag(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t flag) {
+  draw_box_frame(x1, y1, x2, y2, flag == 0 ? 16 : 0);
+}
+
 void lst_frame(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   const int32_t m = list_table.slider_width;
   ups u;

@@ -199,6 +199,54 @@ void update_slider_redraw(int32_t n) {
   }
 }
 
+namespace {
+void restore_saved(list_record& l) {
+  l.cursor = l.saved_cursor;
+  if (l.saved_cursor >= l.top && l.saved_cursor < l.top + l.page)
+    l.saved_top = l.top;
+  else
+    l.top = l.saved_top;
+}
+}  // namespace
+
+void lst_restore_draw(int32_t n) {
+  if (!list_number_ok(n)) return;
+  list_table.current = n;
+  restore_saved(list_of(n));
+  lst_draw();
+}
+
+void lst_restore_redraw(int32_t n) {
+  if (!list_number_ok(n)) return;
+  list_table.current = n;
+  restore_saved(list_of(n));
+  list_of(n).drawn_top = 0;
+  lst_draw();
+}
+
+void lst_restore_cursor(int32_t n) {
+  if (!list_number_ok(n) || list_of(n).saved_cursor < 1) return;
+  list_table.current = n;
+  restore_saved(list_of(n));
+  lst_draw();
+}
+
+void lst_select_line(int32_t n, int32_t line, int32_t& row) {
+  if (!list_number_ok(n)) return;
+  list_table.current = n;
+  list_record& l = list_of(n);
+  const int32_t r = l.top + line - 1;
+  if (r > l.count) return;
+  if (r == l.cursor) {
+    l.saved_cursor = l.cursor;
+    l.saved_top = l.top;
+    row = l.cursor;
+    return;
+  }
+  l.cursor = line == 0 ? l.saved_cursor : r;
+  lst_draw();
+}
+
 void lst_status_text(int32_t n) {
   if (!list_number_ok(n)) return;
   const list_record& l = list_of(n);

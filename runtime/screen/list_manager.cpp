@@ -280,3 +280,31 @@ void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status) 
     }
   }
 }
+
+void lst_get_top(int32_t n, int32_t& top) {
+  if (select_list(n)) top = list_of(n).top;
+}
+
+void lst_set_count(int32_t n, int32_t count) {
+  if (!select_list(n)) return;
+  // The count never passes the rows the store holds, so no row beyond it is ever read.
+  int32_t length = 0, records = 0;
+  xmm_info(store_handle(n), length, records);
+  list_of(n).count = std::clamp(count, 0, records);
+}
+
+void lst_set_edit_rows(int32_t n, int32_t rows) {
+  if (select_list(n)) list_of(n).edit_rows = rows;
+}
+
+void lst_move_origin(int32_t n, int32_t dx, int32_t dy) {
+  if (!select_list(n)) return;
+  list_of(n).x1 += dx;
+  list_of(n).y1 += dy;
+}
+
+void lst_move_spare(int32_t n, int32_t dx, int32_t dy) {
+  if (!select_list(n)) return;
+  list_of(n).spare_dx += dx;
+  list_of(n).spare_dy += dy;
+}

@@ -106,6 +106,13 @@ void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status);
 // status when the list is copied.
 void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status);
 
+// Entries that the runtime itself does not call, kept for applications' own routines.
+void lst_get_top(int32_t n, int32_t& top);
+void lst_set_count(int32_t n, int32_t count);
+void lst_set_edit_rows(int32_t n, int32_t rows);
+void lst_move_origin(int32_t n, int32_t dx, int32_t dy);  // x1 += dx, y1 += dy
+void lst_move_spare(int32_t n, int32_t dx, int32_t dy);   // the record's two spare words
+
 // ---------------------------------------------------------------- list files (list_files.cpp)
 // status: 4301 for a bad list number or the row store's allocation status; the file's own
 // I/O status goes to io_status.
@@ -120,6 +127,15 @@ void lst_redraw_entry(int32_t n, int32_t delta);  // the keyboard's entry of lst
 void lst_scroll(int32_t n, int32_t delta);
 void lst_scroll_to(int32_t n, int32_t percent);
 void update_slider_redraw(int32_t n);
+// Restore-and-draw entries: cursor := saved_cursor; top := saved_top unless the saved cursor is
+// on the page (then saved_top := top).  lst_restore_redraw also repaints every character,
+// lst_restore_cursor acts only when a cursor was saved (saved_cursor >= 1).
+void lst_restore_draw(int32_t n);
+void lst_restore_redraw(int32_t n);
+void lst_restore_cursor(int32_t n);
+// Selects the row on visible line `line` (0: the saved cursor) and draws the list; row gets
+// the cursor when the line already holds it.
+void lst_select_line(int32_t n, int32_t line, int32_t& row);
 // Writes the status text "cursor.column: title" of an edit-mode list.
 void lst_status_text(int32_t n);
 // The pixel rows of visible line `line` (1..page) of the current list: its top.
@@ -166,6 +182,12 @@ void lst_frame(int32_t x1, int32_t y1, int32_t x2, int32_t y2);
 void SLIDER_VAR(int32_t a);
 // Puts the thumb of slider track s where its percentage says, when that changed.
 void slider_track(int32_t s);
+// A box frame with pen 16 (flag 0) or pen 0 (any other flag).
+void frame_by_flag(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t flag);
+// The polling's further entries: one that returns at once, one that gives the movement since the
+// last poll and the buttons (left for button words 1 and 3, right for 2 and 3).
+void poll_mouse_idle();
+void poll_mouse_delta(int32_t& dx, int32_t& dy, int32_t& left, int32_t& right);
 // Runs the message pump once and reads the mouse position and buttons (0/1); when the pump
 // reports that the application is quitting the outputs keep their values.
 void get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);

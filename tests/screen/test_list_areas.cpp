@@ -145,6 +145,41 @@ TEST_F(list_areas_test, FrameIsSunkenAndClearsTheInside) {
   EXPECT_NE(before, face);  // nothing outside the frame
 }
 
+TEST_F(list_areas_test, PollingEntries) {
+  mouse_state = {100, 50, 0};
+  int32_t x = 0, y = 0, left = 9, right = 9;
+  get_mouse_state(x, y, left, right);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 50);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(right, 0);
+  mouse_state = {110, 45, 3};
+  int32_t dx = 0, dy = 0;
+  poll_mouse_delta(dx, dy, left, right);
+  EXPECT_EQ(dx, 10);
+  EXPECT_EQ(dy, -5);
+  EXPECT_EQ(left, 1);
+  EXPECT_EQ(right, 1);
+  mouse_state.buttons = 2;
+  poll_mouse_delta(dx, dy, left, right);
+  EXPECT_EQ(dx, 0);
+  EXPECT_EQ(left, 0);
+  EXPECT_EQ(right, 1);
+  mouse_state = mouse_state_t{};
+}
+
+TEST_F(list_areas_test, FrameByFlagPicksItsPen) {
+  create_my_pen(16, {.colour = 0x00FF00});
+  create_my_pen(0, {.colour = 0x0000FF});
+  frame_by_flag(10, 10, 50, 50, 0);
+  frame_by_flag(60, 10, 100, 50, 1);
+  ups u;
+  START_BITMAP_DRAW(screen_info(0).bitmap, u);
+  EXPECT_EQ(GET_PIXEL(u, {30, 10}), 0x00FF00u);
+  EXPECT_EQ(GET_PIXEL(u, {80, 10}), 0x0000FFu);
+  END_BITMAP_DRAW(u);
+}
+
 TEST_F(list_areas_test, HorizontalSliderBoundToAVariable) {
   variable_record& var = variable_table.records[1];
   var.range_min = 0.0f;

@@ -248,6 +248,52 @@ TEST_F(list_draw_test, MarkedRowsShowWhiteOnDarkBlue) {
   EXPECT_EQ(pixel(p2.x, p2.y), dark_blue);
 }
 
+TEST_F(list_draw_test, RestoreEntriesReturnToTheSavedCursor) {
+  show_list(20, 3);
+  list_record& l = list_of(3);
+  l.saved_cursor = 12;
+  l.saved_top = 11;
+  lst_restore_draw(3);
+  EXPECT_EQ(l.cursor, 12);
+  EXPECT_EQ(l.top, 11);
+  EXPECT_EQ(l.drawn_top, 11);
+  EXPECT_TRUE(bar_on(2));
+  // The saved cursor on the page: the top stays and is saved.
+  l.saved_cursor = 13;
+  l.saved_top = 1;
+  lst_restore_redraw(3);
+  EXPECT_EQ(l.top, 11);
+  EXPECT_EQ(l.saved_top, 11);
+  EXPECT_TRUE(bar_on(3));
+  // Without a saved cursor the third entry does nothing.
+  l.saved_cursor = 0;
+  lst_restore_cursor(3);
+  EXPECT_EQ(l.cursor, 13);
+  l.saved_cursor = 11;
+  lst_restore_cursor(3);
+  EXPECT_EQ(l.cursor, 11);
+}
+
+TEST_F(list_draw_test, SelectingALine) {
+  show_list(5, 3);
+  list_record& l = list_of(3);
+  int32_t row = -1;
+  lst_select_line(3, 2, row);
+  EXPECT_EQ(l.cursor, 2);
+  EXPECT_EQ(row, -1);
+  EXPECT_TRUE(bar_on(2));
+  lst_select_line(3, 2, row);  // the cursor line: saved, and the row handed back
+  EXPECT_EQ(row, 2);
+  EXPECT_EQ(l.saved_cursor, 2);
+  l.top = 4;
+  lst_select_line(3, 3, row);  // row 6 is beyond the list
+  EXPECT_EQ(l.cursor, 2);
+  l.top = 1;
+  l.saved_cursor = 3;
+  lst_select_line(3, 0, row);
+  EXPECT_EQ(l.cursor, 3);
+}
+
 TEST_F(list_draw_test, BarSuppressLeavesTheBarOff) {
   run_flags.bar_suppress = true;
   show_list(5, 3);

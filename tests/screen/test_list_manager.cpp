@@ -275,6 +275,35 @@ TEST_F(list_manager_test, CopyingAListFillsTheTargetToTheSourceCapacity) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(list_manager_test, EntriesForApplicationRoutines) {
+  make_list(3, {"a", "b"});
+  list_of(3).top = 2;
+  int32_t top = 0;
+  lst_get_top(3, top);
+  EXPECT_EQ(top, 2);
+  lst_set_count(3, 1);
+  EXPECT_EQ(list_of(3).count, 1);
+  lst_set_count(3, 500);  // limited to the rows the store holds
+  EXPECT_EQ(list_of(3).count, 20);
+  lst_set_count(3, -4);
+  EXPECT_EQ(list_of(3).count, 0);
+  lst_set_edit_rows(3, 9);
+  EXPECT_EQ(list_of(3).edit_rows, 9);
+  list_of(3).x1 = 10;
+  list_of(3).y1 = 20;
+  lst_move_origin(3, 5, -3);
+  EXPECT_EQ(list_of(3).x1, 15);
+  EXPECT_EQ(list_of(3).y1, 17);
+  lst_move_spare(3, 2, 4);
+  lst_move_spare(3, 2, 4);
+  EXPECT_EQ(list_of(3).spare_dx, 4);
+  EXPECT_EQ(list_of(3).spare_dy, 8);
+  top = 77;
+  lst_get_top(8, top);
+  lst_move_origin(8, 1, 1);
+  EXPECT_EQ(top, 77);
+}
+
 // ---------------------------------------------------------------- evaluator functions
 namespace {
 void push(float v) {
