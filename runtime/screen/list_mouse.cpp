@@ -12,7 +12,9 @@ namespace {
 
 struct mouse_reading {
   int32_t x = 0, y = 0, left = 0, right = 0;
-  void read() { get_mouse_state(x, y, left, right); }
+  // False once the application is quitting: the last reading would otherwise hold the
+  // button down for ever.
+  bool read() { return get_mouse_state(x, y, left, right); }
 };
 
 // The keyboard part of a mark click: +1 Ctrl, +2 Shift.
@@ -193,8 +195,7 @@ void lst_mouse(int32_t n, int32_t label, bool& clicked) {
 
     // d. Go on only while the left button is held (never in edit mode).
     run_flags.list_mouse_active = true;
-    m.read();
-    if (m.left == 0 || l.edit_mode) break;
+    if (!m.read() || m.left == 0 || l.edit_mode) break;
 
     // e. Held above or below the list: scroll one row per reading.
     while (m.left != 0 && (m.y < l.y1 || m.y > l.y2)) {
@@ -204,7 +205,10 @@ void lst_mouse(int32_t n, int32_t label, bool& clicked) {
       }
       lst_move_cursor(n, m.y < l.y1 ? -1 : 1);
       update_slider(n);
-      m.read();
+      if (!m.read()) {
+        finished = true;
+        break;
+      }
     }
     if (finished) break;
     report_changed_cursor(n, l);

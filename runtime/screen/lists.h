@@ -189,7 +189,8 @@ void frame_by_flag(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t flag)
 void poll_mouse_idle();
 void poll_mouse_delta(int32_t& dx, int32_t& dy, int32_t& left, int32_t& right);
 // Runs the message pump once and reads the mouse position and buttons (0/1); when the pump
-// reports that the application is quitting the outputs keep their values.
-void get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
+// reports that the application is quitting the outputs keep their values and the result is
+// false.
+bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 // Keeps the slider thumb of list n in step with its top row.
 void update_slider(int32_t n);

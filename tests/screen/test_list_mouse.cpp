@@ -108,6 +108,20 @@ TEST_F(list_mouse_test, HoldingBelowTheListScrollsToTheLastRow) {
   EXPECT_FALSE(clicked);  // released below the list
 }
 
+TEST_F(list_mouse_test, QuittingEndsAHeldButton) {
+  show_list(30);
+  mouse_state = {30, 400, 1};  // held below the list, never released
+  QTimer::singleShot(30, [] { qn_post_quit(0); });
+  bool clicked = true;
+  lst_mouse(3, 77, clicked);
+  EXPECT_TRUE(qn_quitting());
+  EXPECT_FALSE(clicked);
+  EXPECT_FALSE(run_flags.list_mouse_active);
+  int32_t x = -1, y = -1, left = -1, right = -1;
+  EXPECT_FALSE(get_mouse_state(x, y, left, right));
+  EXPECT_EQ(left, -1);  // outputs unchanged
+}
+
 TEST_F(list_mouse_test, ClickOutsideTheListNumbersDoesNothing) {
   bool clicked = true;
   lst_mouse(0, 1, clicked);
