@@ -239,6 +239,18 @@ int32_t MESSAGE_BOX(std::string_view text, const message_box_opts& o = {});
 // When set, boxes are not shown: the answerer sees each box and returns the button id.
 void qn_set_box_answerer(
     std::function<int32_t(std::string_view text, std::string_view caption, int32_t style)> answerer);
+// The file dialog: a file name chosen by the user (1252, with "/" separators) or false when
+// the dialog was cancelled.  filter is "*.TXT" or pairs "name|pattern|..." (blank: all files);
+// must_exist asks for an existing file, create_prompt asks before a new one is named.
+struct file_dialog_opts {
+  std::string_view title;
+  std::string_view filter;
+  bool must_exist = false;
+  bool create_prompt = false;
+};
+bool qn_file_dialog(const file_dialog_opts& o, std::string& chosen);
+// When set, the dialog is not shown: the answerer sees each request and gives the choice.
+void qn_set_file_dialog_answerer(std::function<bool(const file_dialog_opts& o, std::string& chosen)> answerer);
 uint32_t RGB(int32_t red, int32_t green, int32_t blue, std::optional<bool> exact = {},
              std::optional<int32_t> palette_index = {});
 int32_t LOAD_ICON(std::string_view name, int* status = nullptr);

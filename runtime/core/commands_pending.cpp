@@ -11,19 +11,12 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_RUN(code_record& rec) { not_built(rec); }
-void cmd_SELECT(code_record& rec) { not_built(rec); }
-void cmd_COMBO(code_record& rec) { not_built(rec); }
-void cmd_QUERY(code_record& rec) { not_built(rec); }
 void cmd_SUBMEN(code_record& rec) { not_built(rec); }
-void cmd_SOUND(code_record& rec) { not_built(rec); }
 void cmd_COLOR(code_record& rec) { not_built(rec); }
 void cmd_ORIGIN(code_record& rec) { not_built(rec); }
 void cmd_SHOW(code_record& rec) { not_built(rec); }
-void cmd_HELP(code_record& rec) { not_built(rec); }
 void cmd_TEXT(code_record& rec) { not_built(rec); }
 void cmd_TEXTB(code_record& rec) { not_built(rec); }
-void cmd_MOUSE(code_record& rec) { not_built(rec); }
 void cmd_PRINT(code_record& rec) { not_built(rec); }
 void cmd_WINDOW(code_record& rec) { not_built(rec); }
 void cmd_WINMGR(code_record& rec) { not_built(rec); }
@@ -36,8 +29,6 @@ void cmd_PLOT(code_record& rec) { not_built(rec); }
 void cmd_BUTTON(code_record& rec) { not_built(rec); }
 void cmd_MENU(code_record& rec) { not_built(rec); }
 void cmd_BTNMGR(code_record& rec) { not_built(rec); }
-void cmd_FORMAT(code_record& rec) { not_built(rec); }
-void cmd_OUTPUT(code_record& rec) { not_built(rec); }
 void cmd_BOX(code_record& rec) { not_built(rec); }
 void cmd_AREA(code_record& rec) { not_built(rec); }
 void cmd_CIRCLE(code_record& rec) { not_built(rec); }

@@ -221,3 +221,20 @@ void reset_event_labels();
 void reset_level_stack();
 // Reseeds the generator of RND from two seed words, by the rules of SYSVAR "seed".
 void seed_random(uint32_t first_word, uint32_t second_word);
+
+// ---------------------------------------------------------------- RUN, HELP, SOUND, OUTPUT
+// The WinHelp commands HELP uses: 257 show the key's topic, 11 the contents, 2 close.
+inline constexpr int32_t help_key = 257, help_finder = 11, help_quit = 2;
+// The last request HELP made of the help viewer (file and key trimmed); requests counts them.
+struct win_help_request {
+  std::string file;
+  int32_t command = 0;
+  std::string key;
+  int32_t requests = 0;
+};
+win_help_request last_win_help();
+// The MessageBeep type SOUND plays for the program's sound number.
+int32_t sound_beep_type(int32_t n);
+// The format area OUTPUT redrew last (0 = none) and whether it used its own frame colours.
+int32_t last_format_area_output(bool* own_colours = nullptr);
+void run_commands_reset();  // for tests

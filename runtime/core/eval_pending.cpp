@@ -6,9 +6,8 @@
 #include "runtime/core/evaluator.h"
 
 namespace {
-void not_built(const char* name) {
+[[maybe_unused]] void not_built(const char* name) {
   report_error(std::string("Funktion nicht gebaut: ") + name, 32000);
 }
 }  // namespace
 
-void eval_COMBO() { not_built("COMBO"); }

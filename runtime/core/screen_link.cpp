@@ -8,6 +8,7 @@
 #include "runtime/core/areas.h"
 #include "runtime/core/events.h"
 #include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
 
 namespace {
 struct screen_link_state_t {
@@ -46,8 +47,8 @@ void field_key(int32_t) {}
 void field_mouse_cursor(int32_t, int32_t, int32_t) {}
 void draw_text_cursor() {}
 
-void combo_select(int32_t) {}
-bool combo_locked() { return false; }
+void combo_select(int32_t n) { ::combo_select(n); }
+bool combo_locked() { return ::combo_locked(); }
 // The list manager: list numbers outside 1..6 (a broken area entry) reach none of it.
 bool list_tab_mode(int32_t n) { return list_number_ok(n) && list_of(n).edit_mode; }
 bool lst_mouse(int32_t n, int32_t label) {

@@ -144,3 +144,49 @@ void command_text_reset();              // back to the start state; for tests
 // Asks kind + " in die Zwischenablage kopieren?" (caption "KYR-Clipboard") and on Yes puts the
 // window's picture on the clipboard.  kind: "Window", "Grafik" (plot output), "Text" (preview).
 void copy_window_to_clipboard(int32_t window, std::string_view kind);
+
+// ---------------------------------------------------------------- combo boxes
+// The combo library "combo.lib": one fixed-length record per combo box, addressed by "#" and
+// the record number (layout in docs/formats.md).  A record has up to 20 entries of a number
+// and a 20-character text; a text beginning with "^" is fixed (never replaced), "@" marks a
+// heading that the drop-down does not offer.  The last record read is the current one.
+inline constexpr int32_t combo_entries = 20;
+inline constexpr int32_t combo_text_length = 20;
+struct combo_entry {
+  int32_t value = 0;
+  std::string text;  // 20 characters, blank-padded, marker included
+};
+struct combo_record {
+  int32_t current = 0;  // 1..count, 0 = none
+  int32_t count = 0;
+  combo_entry entry[combo_entries];
+};
+// Reads the record named by key ("#12") and makes it current; text := the current entry's
+// text without its marker, cut or blank-padded to `length`; value := the entry's number.
+// A key without "#" reports "COMBO ohne #".  False when no record was read.
+bool combo_lookup(std::string_view key, std::string& text, int32_t& value, int32_t length = combo_text_length);
+void combo_open_entry(std::string_view key);  // makes the named record current
+void combo_select_entry(int32_t k);           // entry k of the current record becomes current
+void combo_select_value(int32_t value);       // the entry with that number becomes current
+void combo_set_text(std::string_view text);   // matching entry becomes current, or renames it
+// Opens the drop-down of combo area n (its caption begins with the record key) and on a pick
+// stores the entry and runs the area's label.  The drop-down is the chooser: it gets the
+// record and returns the picked entry (0 = none).  Without a chooser nothing is picked.
+using combo_chooser_fn = int32_t (*)(const combo_record& record);
+void combo_set_chooser(combo_chooser_fn chooser);
+void combo_select(int32_t n);
+// The button painter's lock: while set a press on a combo area does not open it.
+bool combo_locked();
+void set_combo_lock(bool on);
+// The current record and its number (0 before any read); for tests and the painter.
+const combo_record& combo_current();
+int32_t combo_current_number();
+// Writes record n of the library (creating the file or extending it as needed).
+bool combo_write_record(int32_t n, const combo_record& record);
+void combo_reset();  // for tests
+
+// ---------------------------------------------------------------- file selection box
+// The file selection box: title (blank: "Datei wählen" when create is set, else "Neue Datei
+// wählen"), filter, must_exist and create (the two flags); the ignored fifth argument is not
+// taken.  On a choice sets the program's text variable "fs_select" and success := 1, else 0.
+void u_fsbox(std::string_view title, std::string_view filter, int32_t must_exist, int32_t create, int32_t& success);
