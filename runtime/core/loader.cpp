@@ -5,6 +5,7 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/areas.h"
+#include "runtime/core/draw_state.h"
 #include "runtime/core/core.h"
 #include "runtime/core/events.h"
 #include "runtime/core/interpreter.h"
@@ -49,6 +50,8 @@ void load_from_file(std::string_view name) {
   // The new program starts without mouse areas.
   area_table.count = 0;
   area_table.current = -9999;
+  // Colour and origin stacks empty, the drawing window the whole screen, no batch open.
+  reset_drawing_for_load();
 }
 
 }  // namespace

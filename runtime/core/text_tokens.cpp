@@ -2,6 +2,7 @@
 #include "runtime/core/text_tokens.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "runtime/core/core.h"
@@ -23,11 +24,17 @@ std::string_view string_buffer_t::view(int32_t start, int32_t length) const {
 }
 
 void string_buffer_t::write(int32_t start, int32_t length, std::string_view text) {
-  for (int32_t k = 0; k < length; ++k) {
-    const int64_t i = int64_t{start} + k;
-    if (i > size) break;
-    if (i >= 1) chars[static_cast<size_t>(i - 1)] = static_cast<size_t>(k) < text.size() ? text[static_cast<size_t>(k)] : ' ';
-  }
+  // Characters k = 0..length-1 go to position start + k; positions outside 1..size are skipped,
+  // and the text is blank-padded to the length.
+  const int64_t first = std::max<int64_t>(start, 1);
+  const int64_t last = std::min<int64_t>(int64_t{start} + std::max(length, 0) - 1, size);
+  if (last < first) return;
+  const size_t skip = static_cast<size_t>(first - start);  // characters that fall before position 1
+  const size_t count = static_cast<size_t>(last - first + 1);
+  char* out = chars.data() + (first - 1);
+  const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
+  std::memcpy(out, text.data() + skip, from_text);
+  std::memset(out + from_text, ' ', count - from_text);
 }
 
 namespace {

@@ -212,6 +212,14 @@ TEST_F(loader_test, StringBufferClampsItsRanges) {
   EXPECT_EQ(STRING_BUFFER.view(0, 3), "  ");
   EXPECT_EQ(STRING_BUFFER.at(20481), ' ');
   EXPECT_EQ(STRING_BUFFER.view(30000, 4), "");
+  // A write that starts before position 1 keeps only the characters that land inside, and a
+  // text shorter than the length is blank-padded.
+  STRING_BUFFER.write(-1, 6, "wxyz");
+  EXPECT_EQ(STRING_BUFFER.view(1, 4), "yz  ");
+  STRING_BUFFER.write(1, 3, "");
+  EXPECT_EQ(STRING_BUFFER.view(1, 3), "   ");
+  STRING_BUFFER.write(5, -2, "q");
+  EXPECT_EQ(STRING_BUFFER.at(5), ' ');
 }
 
 // ---------------------------------------------------------------- stores replaced by a late [INIT]
