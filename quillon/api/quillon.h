@@ -310,6 +310,41 @@ void GET_VOLUME_INFORMATION(std::string_view root, const volume_opts& o = {});
 // Starts the command line in the current directory; with wait, returns when it has ended.
 void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show = 1, int* status = nullptr);
 
+// ---------------------------------------------------------------- printing
+// A print job draws through an ordinary drawing context on a page bitmap of the printable
+// area at 96 dpi; each finished page goes to the printer as one picture.  The output is a PDF
+// file when the environment variable WINKYR_PRINT_PDF names one, or when no printer is set up
+// ("<job name>.pdf" in the current directory); otherwise the print dialog chooses the printer.
+struct print_opts {
+  std::optional<int32_t> flags;
+  std::optional<int32_t> window;
+  std::optional<std::string_view> job_name;
+  std::optional<bool> landscape;
+  int* status = nullptr;
+};
+// Starts the document and its first page on `u`; false when it failed or was cancelled.
+bool START_PRINT(ups& u, const print_opts& o = {});
+// Ends the current page and starts the next; `u` is opened anew on the empty page.
+void NEXT_PRINT_PAGE(ups& u, int* status = nullptr);
+// Ends the last page and the document and closes `u`.
+void END_PRINT(ups& u, int* status = nullptr);
+// Page setup in hundredths of a millimetre; a paper size of 0 in SET_PAGE_DATA keeps the paper.
+struct qn_page_data {
+  int32_t margin_left = 0, margin_top = 0, margin_right = 0, margin_bottom = 0;
+  int32_t paper_width = 0, paper_height = 0;
+};
+qn_page_data GET_PAGE_DATA(ups* u = nullptr, int* status = nullptr);
+// Changes the kept page setup; on an open print job it takes effect from the next page.
+void SET_PAGE_DATA(ups* u, const qn_page_data& data, int* status = nullptr);
+// The page setup dialog on the kept settings; 1 when the user confirmed.
+int32_t page_setup_dialog(int32_t& flags, int32_t window = 0, bool landscape = false, int* status = nullptr);
+// Tests: answers the print and page setup dialogs instead of showing them (1 confirm, 0 cancel).
+void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)> answerer);
+// Pages of the last print job that were sent to the printer, and its output file ("" for a printer).
+int32_t qn_print_pages();
+std::string qn_print_output_file();
+void qn_print_reset();  // ends open jobs, forgets the page setup; for tests
+
 // ---------------------------------------------------------------- system clipboard
 // Puts the picture of a window (its backing image), or of a bitmap, on the clipboard.
 void COPY_WINDOW_TO_CLIPBOARD(int32_t window, int* status = nullptr);

@@ -17,7 +17,6 @@ void cmd_ORIGIN(code_record& rec) { not_built(rec); }
 void cmd_SHOW(code_record& rec) { not_built(rec); }
 void cmd_TEXT(code_record& rec) { not_built(rec); }
 void cmd_TEXTB(code_record& rec) { not_built(rec); }
-void cmd_PRINT(code_record& rec) { not_built(rec); }
 void cmd_WINDOW(code_record& rec) { not_built(rec); }
 void cmd_WINMGR(code_record& rec) { not_built(rec); }
 void cmd_ARC(code_record& rec) { not_built(rec); }

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // ---------------------------------------------------------------- fixed-width fields
 // Right-aligned output fields in the usual fixed-width conventions: blank-padded on the left,
@@ -79,3 +81,61 @@ void frm_set_index_int(int32_t k, int32_t value);
 void decode_hex_escapes(std::string& text);
 // Clears the definitions and the index table (tests).
 void form_format_reset();
+
+// ---------------------------------------------------------------- printer output, preview, meta file
+// MODE of a print: 0 printer (and every value not listed), 1 preview window, 2 meta file,
+// 3 format only, 999 end of the printer job.
+inline constexpr int32_t print_mode_printer = 0, print_mode_preview = 1, print_mode_meta = 2,
+                         print_mode_format_only = 3, print_mode_end_job = 999, print_mode_one_line = -9999;
+// Outputs a finished text file (as a rule the work file of a form) by MODE.
+void print_frm(std::string_view file, int32_t mode);
+void print_frm_nop();
+void print_set_meta_name(std::string_view name);
+void print_switch_a();
+void print_switch_ab();
+void print_set_exit_text(std::string_view text);
+void print_set_init_text(std::string_view text);
+int32_t print_get_preview_window();  // 0 when no preview window was made
+int32_t print_get_job_state();       // 0, or -1 when the last printer job did not start
+void print_set_font(std::string_view name, int32_t size);
+void print_set_job_option(bool landscape);
+void print_set_meta_append(bool flag);
+struct print_output_view {
+  bool switch_a = false, switch_b = false, landscape = false, job_open = false, append = false;
+  bool page_start = false;
+  std::string font_name;  // trimmed
+  int32_t font_size = 10;
+  std::string meta_name, init_text, exit_text;  // trimmed
+};
+print_output_view print_output_info();  // for tests
+void print_output_reset();               // ends an open job without output; for tests
+
+// ---------------------------------------------------------------- form print job driver
+// Formats the form `name` (".frm", or ".htm" in HTML mode with MODE 2) into the work file and
+// hands it to print_frm; `flag` false is the layout test.
+void u_gprint(std::string_view name, bool flag, int32_t mode);
+void set_print_html(bool flag);
+void set_para_typ_flag(bool flag);
+int32_t get_print_line_count();
+void u_gprint_finish(int32_t mode);  // finishes a job that "$CONT" left open
+void u_gprint_reset();
+// The name of the work file as the next job would take it.
+std::string print_work_file_name();
+struct print_job_view {
+  bool needs_opening = true, html = false, para_typ = false, html_meta = false;
+  int32_t line_count = 0;
+  std::string work_file;                  // trimmed
+  std::vector<std::string> status_texts;  // texts shown through the status text output
+};
+print_job_view print_job_info();  // for tests
+void print_job_reset();           // closes the work file and restores the start state; for tests
+
+// The combo library's record that the print engine reads ("#1" work-file directory, "#16" and
+// "#13" go/no-go values).  Until the combo services provide the lookup, the entry is blank
+// with the value 1 (go); tests install their own source.
+struct print_combo_entry {
+  std::string text;  // 20 characters
+  int32_t value = 1;
+};
+print_combo_entry print_combo_lookup(std::string_view reference);
+void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source);

@@ -1,0 +1,244 @@
+// Form print job driver: reads a form file, fills the fields of every line and writes the
+// result into the work file "$$temp$$.wr1"; at the form's end the work file goes to the output
+// stage and is deleted.  A form ending in "$CONT" leaves the work file open, so that the next
+// form appends to the same document.
+#include <algorithm>
+#include <string>
+
+#include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
+#include "runtime/output/print/print.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+
+constexpr size_t form_line_length = 196;
+constexpr size_t form_name_length = 64;
+constexpr size_t work_name_length = 80;
+
+struct print_job_state {
+  bool needs_opening = true;
+  bool html = false;
+  bool para_typ = false;
+  bool html_meta = false;
+  int32_t line_count = 0;
+  int32_t work_unit = 0;
+  int32_t form_unit = 0;
+  std::string work_file;
+  std::string form_name;
+  std::vector<std::string> status_texts;
+  std::function<print_combo_entry(std::string_view)> combo_source;
+};
+print_job_state pj;
+
+std::string trimmed(std::string_view text) {
+  const size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+std::string fixed(std::string_view text, size_t length) {
+  std::string out(text.substr(0, std::min(text.size(), length)));
+  out.resize(length, ' ');
+  return out;
+}
+
+// Short messages of the job on the main window's message line; the same text is not drawn twice.
+void print_output_text(std::string_view text) {
+  pj.status_texts.emplace_back(text);
+  if (main_window() != 0) output_command_text(1, text, 0);
+}
+
+void work_file_error() { warning_box("Fehler", "Schreiben Workfile"); }
+
+std::string text_variable(std::string_view name) {
+  std::string value;
+  parse_substring_format(value, name);
+  return value;
+}
+
+bool begins(const std::string& line, std::string_view head) { return line.starts_with(head); }
+bool is_end_directive(const std::string& line) {
+  return begins(line, "$ENDE") || begins(line, "$EXIT") || begins(line, "$CONT");
+}
+bool is_exit_text(const std::string& line) { return begins(line, "$ENDE=") || begins(line, "$EXIT="); }
+
+// Removes the blanks that HTML does not need: runs of blanks, blanks after ">" and before "<",
+// all before the last non-blank character.
+void squeeze_html(std::string& line) {
+  auto squeeze = [&line](std::string_view pair, size_t drop) {
+    for (;;) {
+      const size_t last = line.find_last_not_of(' ');
+      if (last == std::string::npos) return;
+      const size_t at = line.find(pair);
+      if (at == std::string::npos || at >= last) return;
+      line.erase(at + drop, 1);
+    }
+  };
+  squeeze("  ", 0);
+  squeeze("> ", 1);
+  squeeze(" <", 0);
+}
+
+// Formats one raw line and writes it; false when writing failed (the call must end).
+bool format_and_write(std::string& line, bool flag) {
+  frm_format_line(line, flag);
+  if (begins(line, "$SKIP")) return true;
+  if (pj.html_meta) squeeze_html(line);
+  if (unit_write_line(pj.work_unit, trimmed(line)) != 0) {
+    work_file_error();
+    return false;
+  }
+  ++pj.line_count;
+  return true;
+}
+
+void delete_work_file() {
+  const int32_t unit = get_free_unit();
+  trace_str("open for SCRATCH", pj.work_file);
+  int32_t status = unit_open(unit, pj.work_file, {.status = "OLD"});
+  if (status == 0) status = unit_close(unit, "DELETE");
+  trace_int("open SCRATCH status", status);
+}
+
+// The single line of MODE -9999: written to the work file, which stays open.
+void print_one_line(std::string_view name, bool flag) {
+  std::string line = fixed(name, form_line_length);
+  if (is_end_directive(line)) {
+    if (is_exit_text(line)) print_set_exit_text(line.substr(6));
+    return;
+  }
+  format_and_write(line, flag);
+}
+
+}  // namespace
+
+std::string print_work_file_name() {
+  const std::string directory = print_combo_lookup("#1").text;
+  const size_t blank = directory.find(' ');
+  return fixed(directory.substr(0, blank) + "$$temp$$.wr1", work_name_length);
+}
+
+void u_gprint(std::string_view name, bool flag, int32_t mode) {
+  trace_msg("u_gprint start");
+  std::string work = print_work_file_name();
+  pj.html_meta = pj.html && mode == print_mode_meta;
+  if (pj.html_meta) work = fixed(text_variable("META_FILE"), work_name_length);
+
+  bool opened_now = false;
+  if (pj.needs_opening) {
+    pj.work_file = trimmed(work);
+    const int32_t unit = get_free_unit();
+    trace_str("u_gprint 1 open", pj.work_file);
+    if (pj.work_file.empty() ||
+        unit_open(unit, pj.work_file, {.status = "REPLACE", .action = "WRITE"}) != 0) {
+      work_file_error();
+      return;
+    }
+    pj.work_unit = unit;
+    opened_now = true;
+    trace_msg("ok");
+    print_output_text("bitte warten, Format wird aufbereitet ...");
+  }
+
+  std::string form = trimmed(name) + (pj.html_meta ? ".htm" : ".frm");
+  const size_t plain_length = std::min(form.size(), form_name_length);
+  if (pj.para_typ) form += "_" + trimmed(text_variable("PARA_TYP"));
+  pj.form_name = form.substr(0, std::min(form.size(), form_name_length));
+  pj.line_count = 0;
+
+  if (mode == print_mode_one_line) {
+    // The work file made by this call stays open for the lines that follow, so that they are
+    // appended rather than starting a new file over it.
+    if (opened_now) pj.needs_opening = false;
+    print_one_line(name, flag);
+    return;
+  }
+
+  pj.needs_opening = true;
+  pj.form_unit = get_free_unit();
+  trace_str("u_gprint 2 open", pj.form_name);
+  if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
+    pj.form_name.resize(plain_length);
+    if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
+      warning_box("#29 keine Formatdatei", pj.form_name);
+      unit_close(pj.work_unit);
+      return;
+    }
+  }
+  frm_reset_defs();
+
+  std::string raw, line;
+  bool first = true;
+  while (unit_read_line(pj.form_unit, raw) == 0) {
+    line = fixed(raw, form_line_length);
+    if (is_end_directive(line)) break;
+    if (first && begins(line, "$INIT=")) {
+      first = false;
+      print_set_init_text(line.substr(6));
+      continue;
+    }
+    first = false;
+    if (!format_and_write(line, flag)) {
+      unit_close(pj.form_unit);
+      return;
+    }
+    line.clear();
+  }
+
+  if (is_exit_text(line)) print_set_exit_text(line.substr(6));
+  unit_close(pj.form_unit);
+  if (begins(line, "$CONT")) {
+    pj.needs_opening = false;
+    return;
+  }
+  print_output_text(" ");
+  unit_close(pj.work_unit);
+  trace_int("gprint preview=", mode);
+  if (mode != print_mode_format_only && !pj.html_meta) {
+    trace_str("call print", pj.work_file);
+    print_frm(pj.work_file, mode);
+    trace_msg("back print_frm");
+    delete_work_file();
+  }
+  pj.needs_opening = true;
+  print_output_text(" ");
+  trace_msg("finito print_frm");
+}
+
+void set_print_html(bool flag) { pj.html = flag; }
+void set_para_typ_flag(bool flag) { pj.para_typ = flag; }
+int32_t get_print_line_count() { return pj.line_count; }
+
+void u_gprint_finish(int32_t mode) {
+  print_output_text(" ");
+  unit_close(pj.work_unit);
+  if (mode != print_mode_format_only) {
+    print_frm(pj.work_file, mode);
+    delete_work_file();
+  }
+  pj.needs_opening = true;
+  print_output_text(" ");
+}
+
+void u_gprint_reset() {
+  print_frm_nop();
+  pj.needs_opening = true;
+}
+
+print_job_view print_job_info() {
+  return {pj.needs_opening, pj.html, pj.para_typ, pj.html_meta, pj.line_count, pj.work_file, pj.status_texts};
+}
+
+void print_job_reset() {
+  if (pj.work_unit != 0) unit_close(pj.work_unit);
+  pj = print_job_state{};
+}
+
+print_combo_entry print_combo_lookup(std::string_view reference) {
+  if (pj.combo_source) return pj.combo_source(reference);
+  return {std::string(20, ' '), 1};
+}
+
+void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source) {
+  pj.combo_source = std::move(source);
+}

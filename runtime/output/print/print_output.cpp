@@ -1,0 +1,238 @@
+// Output stage of the print engine: a finished text file goes to the printer, into the preview
+// window "Druck-Vorschau" or as a copy into the meta file.  The printer job stays open across
+// files (each file starts a new page) until MODE 999 ends it, so that several prints make one
+// document.
+#include <algorithm>
+#include <string>
+
+#include "quillon/api/quillon.h"
+#include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
+#include "runtime/output/print/print.h"
+
+namespace {
+
+constexpr size_t line_length = 160;
+constexpr char form_feed = '\f';
+const std::string margin(6, ' ');
+
+struct print_output_state {
+  bool switch_a = false, switch_b = false;
+  bool landscape = false;
+  bool job_open = false;
+  bool append = false;
+  int32_t preview_window = 0;
+  bool page_start = false;
+  std::string font_name = "Courier New";
+  int32_t font_size = 10;
+  std::string meta_name;
+  std::string init_text, exit_text;
+  int32_t job_state = 0;
+  ups context{};
+  std::string file_name;
+};
+print_output_state po;
+
+std::string trimmed(std::string_view text) {
+  const size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+std::string cut(std::string_view text, size_t length) { return std::string(text.substr(0, std::min(text.size(), length))); }
+
+bool is_page_break(const std::string& line) { return !line.empty() && line[0] == form_feed; }
+
+// Opens the file for reading on a free unit; 0 when it does not open.
+int32_t open_for_reading(std::string_view name) {
+  const int32_t unit = get_free_unit();
+  if (unit_open(unit, trimmed(name), {.status = "OLD", .action = "READ"}) != 0) return 0;
+  return unit;
+}
+
+void select_printer_font() {
+  if (po.font_name.empty()) return;
+  int status = 0;
+  NEW_FONT(po.context, {.face = po.font_name, .points = static_cast<float>(po.font_size), .status = &status});
+  trace_str_int("print font " + po.font_name, "size/status", po.font_size);
+  trace_int("print font status", status);
+}
+
+// MODE 0 and every other value: the printer.
+void print_on_printer() {
+  if (po.switch_a) {
+    const int32_t go = print_combo_lookup(po.switch_b ? "#13" : "#16").value;
+    if (go == 0) {
+      po.switch_a = po.switch_b = false;
+      return;
+    }
+  }
+  trace_msg("print on printer");
+  if (!po.job_open) {
+    trace_msg("starting print job");
+    int status = 0;
+    po.job_open = START_PRINT(po.context, {.job_name = "Druckausgabe", .landscape = po.landscape, .status = &status});
+  } else {
+    trace_msg("next print page");
+    NEXT_PRINT_PAGE(po.context);
+  }
+  if (!po.job_open) {
+    po.job_state = -1;
+    trace_msg("print file done");
+    return;
+  }
+  select_printer_font();
+  trace_str("open print file", po.file_name);
+  if (const int32_t unit = open_for_reading(po.file_name)) {
+    std::string line;
+    while (unit_read_line(unit, line) == 0) {
+      line = cut(line, line_length);
+      if (is_page_break(line)) {
+        if (!po.page_start) {
+          trace_msg("printing next page");
+          NEXT_PRINT_PAGE(po.context);
+          select_printer_font();
+        }
+        continue;
+      }
+      po.page_start = false;
+      std::string text = trimmed(line);
+      if (text.empty()) text = " ";
+      WRITE_TEXT(po.context, text);
+    }
+    unit_close(unit);
+  }
+  trace_msg("print file done");
+}
+
+// MODE 1: the scrolling preview window; new text goes below what it already shows.
+void print_preview() {
+  trace_msg("preview printing");
+  if (trimmed(po.file_name).empty()) return;
+  const int32_t unit = get_free_unit();
+  const int32_t result = unit_open(unit, trimmed(po.file_name), {.status = "OLD", .action = "READ"});
+  trace_int("ok IOSTAT=", result);
+  if (result != 0) {
+    trace_msg("gprint return");
+    return;
+  }
+  if (!is_valid_window(po.preview_window)) {
+    trace_msg("gprint create outputwindow");
+    po.preview_window = CREATE_WINDOW({.title = "Druck-Vorschau", .window_flags = 0x6800});
+    po.page_start = true;
+    io_status = 0;
+  }
+  trace_msg("gprint output loop...");
+  auto write = [](const std::string& text) {
+    WRITE_SCROLL_LINE(po.preview_window, trimmed(text), false);
+    po.page_start = false;
+  };
+  std::string line;
+  while (unit_read_line(unit, line) == 0) {
+    line = cut(line, line_length);
+    if (is_page_break(line)) {
+      if (!po.page_start) write(" ");
+      write("                      < neue Seite >");
+      write(" ");
+      write("");
+    } else {
+      write(cut(margin + line, line_length));
+    }
+  }
+  unit_close(unit);
+  write(std::string(80, '_'));
+  write(" ");
+  trace_msg("gprint return");
+}
+
+// MODE 2: a copy into the meta file; the first copy replaces its content, later ones append.
+void print_meta_copy() {
+  std::string meta;
+  parse_substring_format(meta, "META_FILE");
+  po.meta_name = trimmed(cut(meta, 128));
+  const int32_t in = get_free_unit();
+  trace_str("u_gprint 4 open", po.file_name);
+  if (unit_open(in, trimmed(po.file_name), {.status = "OLD", .action = "READ"}) != 0) return;
+  const int32_t out = get_free_unit();
+  const int32_t opened = po.meta_name.empty()
+                             ? 1
+                             : unit_open(out, po.meta_name, {.access = po.append ? "APPEND" : "SEQUENTIAL", .action = "WRITE"});
+  po.append = true;
+  po.page_start = true;
+  if (opened == 0) {
+    io_status = 0;
+    bool raw = false, written = false;
+    std::string line;
+    while (unit_read_line(in, line) == 0) {
+      line = cut(line, line_length);
+      if (!written && line.starts_with("*RAW*")) {
+        raw = true;
+        continue;
+      }
+      if (!written && line.starts_with("<htm")) raw = true;
+      if (is_page_break(line)) {
+        if (raw) line[0] = ' ';
+      } else if (!raw) {
+        line = margin + line;
+      }
+      po.page_start = false;
+      if (unit_write_line(out, trimmed(line)) != 0) break;
+      written = true;
+    }
+    unit_close(out);
+  }
+  unit_close(in);
+}
+
+}  // namespace
+
+void print_frm(std::string_view file, int32_t mode) {
+  po.job_state = 0;
+  if (mode == print_mode_format_only) return;
+  if (mode == print_mode_end_job) {
+    trace_msg("close print job");
+    if (po.job_open) {
+      END_PRINT(po.context);
+      po.job_open = false;
+    }
+    trace_msg("end print job");
+    return;
+  }
+  po.file_name = cut(file, 80);
+  if (mode == print_mode_preview)
+    print_preview();
+  else if (mode == print_mode_meta)
+    print_meta_copy();
+  else
+    print_on_printer();
+}
+
+void print_frm_nop() {}
+void print_set_meta_name(std::string_view name) { po.meta_name = trimmed(cut(name, 128)); }
+void print_switch_a() {
+  po.switch_a = true;
+  po.switch_b = false;
+}
+void print_switch_ab() {
+  po.switch_a = true;
+  po.switch_b = true;
+}
+void print_set_exit_text(std::string_view text) { po.exit_text = trimmed(cut(text, 160)); }
+void print_set_init_text(std::string_view text) { po.init_text = trimmed(cut(text, 160)); }
+int32_t print_get_preview_window() { return po.preview_window; }
+int32_t print_get_job_state() { return po.job_state; }
+void print_set_font(std::string_view name, int32_t size) {
+  po.font_name = trimmed(cut(name, 32));
+  po.font_size = size;
+}
+void print_set_job_option(bool landscape) { po.landscape = landscape; }
+void print_set_meta_append(bool flag) { po.append = flag; }
+
+print_output_view print_output_info() {
+  return {po.switch_a, po.switch_b, po.landscape, po.job_open, po.append, po.page_start,
+          po.font_name, po.font_size, po.meta_name, po.init_text, po.exit_text};
+}
+
+void print_output_reset() {
+  if (po.job_open) END_PRINT(po.context);
+  po = print_output_state{};
+}
