@@ -353,3 +353,52 @@ void COPY_BITMAP_TO_CLIPBOARD(int32_t bitmap, int* status = nullptr);
 // (0x00BBGGRR, 0xFFFFFFFF outside); for tests.
 qn_point qn_clipboard_image_size();
 uint32_t qn_clipboard_pixel(int32_t x, int32_t y);
+
+// ---------------------------------------------------------------- menus
+// One item of a menu: text, status-bar help text, accelerator text ("Ctrl+S", "F5",
+// "Strg+Umschalt+N"), the items of a pop-up submenu, the command id and the Win32 menu flags
+// (1 grayed, 8 checked, 32 menu-bar break, 2048 separator).  `stamp` is QN_STAMP once
+// SET_MENU_ITEM filled the record; `serial` is the library's number of the item.
+struct menu_item {
+  uint32_t stamp = 0;
+  int32_t serial = 0;
+  std::string text, help, accelerator;
+  const std::vector<menu_item>* submenu = nullptr;
+  int32_t id = 0;
+  int32_t flags = 0;
+};
+struct menu_item_opts {
+  std::optional<std::string_view> text, help, accelerator;  // trailing blanks are dropped
+  const std::vector<menu_item>* submenu = nullptr;
+  std::optional<int32_t> id, flags;
+  int* status = nullptr;
+};
+// Fills the given fields of an item and stamps it as set.
+void SET_MENU_ITEM(menu_item& item, const menu_item_opts& o = {});
+// Changes the check and enable state of an item shown in a menu bar.
+void UPDATE_MENU_ITEM(const menu_item& item, int32_t flags, int* status = nullptr);
+// Destroys the menus built from the items (a menu bar made of them goes away).
+void DESTROY_MENU(const std::vector<menu_item>& items, int* status = nullptr);
+struct redefine_opts {
+  std::optional<std::string_view> title;
+  const std::vector<menu_item>* menu = nullptr;  // builds and attaches a new menu bar
+  int* status = nullptr;
+};
+void REDEFINE_WINDOW(int32_t window, const redefine_opts& o);
+// Shows the items as a context menu at a screen pixel position; the command id picked, 0 when
+// nothing was picked.
+int32_t POP_UP_MENU(const std::vector<menu_item>& items, qn_point px, int* status = nullptr);
+// Tests: answers pop-up menus in place of the user (returns the command id).
+void qn_set_menu_answerer(std::function<int32_t(const std::vector<menu_item>& items, qn_point px)> answerer);
+// What the menu bar of a window shows (for tests).
+struct qn_menu_view {
+  std::string text;  // 1252
+  int32_t id = 0;
+  bool enabled = true, checked = false, separator = false;
+  std::string shortcut;  // the accelerator as the platform writes it
+  std::vector<qn_menu_view> sub;
+};
+std::vector<qn_menu_view> qn_menu_bar(int32_t window);
+// Activates the bar item with this command id as a click would (posts its command); for tests.
+bool qn_trigger_menu_command(int32_t window, int32_t id);
+void qn_menus_reset();

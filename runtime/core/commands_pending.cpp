@@ -11,7 +11,6 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_SUBMEN(code_record& rec) { not_built(rec); }
 void cmd_COLOR(code_record& rec) { not_built(rec); }
 void cmd_ORIGIN(code_record& rec) { not_built(rec); }
 void cmd_SHOW(code_record& rec) { not_built(rec); }
@@ -25,9 +24,6 @@ void cmd_PIXEL(code_record& rec) { not_built(rec); }
 void cmd_MOVE(code_record& rec) { not_built(rec); }
 void cmd_DRAW(code_record& rec) { not_built(rec); }
 void cmd_PLOT(code_record& rec) { not_built(rec); }
-void cmd_BUTTON(code_record& rec) { not_built(rec); }
-void cmd_MENU(code_record& rec) { not_built(rec); }
-void cmd_BTNMGR(code_record& rec) { not_built(rec); }
 void cmd_BOX(code_record& rec) { not_built(rec); }
 void cmd_AREA(code_record& rec) { not_built(rec); }
 void cmd_CIRCLE(code_record& rec) { not_built(rec); }

@@ -219,6 +219,23 @@ void get_input_text(char* text, int32_t length);
 void reset_event_labels();
 // Level counter := 1; the 20 per-level release counts and saved area counts := 0.
 void reset_level_stack();
+// ---------------------------------------------------------------- level stack (levels.cpp)
+inline constexpr int32_t max_levels = 20;
+// The current level, 1..20 ("level", WIN(0)).
+int32_t level_pointer();
+// The code index of the SUBMEN that opened level k (0 for the base level or outside 1..20).
+int32_t level_id(int32_t k);
+// Video-stack entries pushed by WINDOW on the current level: +1 on a push, -1 when taken back;
+// the pop of the level draws the remaining ones back.
+void level_release_add(int32_t delta);
+int32_t level_release_count();
+// Pushes a level: saves the area table on the area stack and starts the level empty.
+// `opened_by` is the code index of the SUBMEN that opens it.
+void push_level(int32_t opened_by);
+// Pops one level and returns its resume point (0: none).
+int32_t pop_level();
+// Marks the wait point of the current level (SUBMEN 1).
+void set_level_resume(int32_t code_index);
 // Reseeds the generator of RND from two seed words, by the rules of SYSVAR "seed".
 void seed_random(uint32_t first_word, uint32_t second_word);
 

@@ -16,7 +16,6 @@ __attribute__((weak)) video_window_t video_stack_window() {
   return {0, 0, screen_metrics.width, screen_metrics.height - screen_metrics.menu_bar_height};
 }
 __attribute__((weak)) int32_t area_count() { return 0; }
-__attribute__((weak)) int32_t level_pointer() { return 1; }
 
 namespace {
 

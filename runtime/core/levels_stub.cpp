@@ -6,4 +6,3 @@
 #include "runtime/core/core.h"
 
 __attribute__((weak)) void reset_event_labels() {}
-__attribute__((weak)) void reset_level_stack() {}

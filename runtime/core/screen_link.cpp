@@ -6,6 +6,7 @@
 #include <string>
 
 #include "runtime/core/areas.h"
+#include "runtime/core/core.h"
 #include "runtime/core/events.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
@@ -20,18 +21,13 @@ screen_link_state_t link_state;
 namespace screen_link {
 
 void paint_button(int32_t face, int32_t n) {
-  if (face == -9999 || n < 1 || n > max_areas) return;
-  area_record& a = area(n);
-  a.hot_key = caption_hot_key(std::string_view(a.caption.data(), a.caption.size()));
+  if (n < 1 || n > max_areas) return;
+  ::paint_button(face, area(n));
 }
 
 void press_button(int32_t face, int32_t n) {
-  if (face == -9999 || n < 1 || n > max_areas) return;
-  area_record& a = area(n);
-  // Lists take their clicks themselves, sliders drag, fields only repaint.
-  if (a.type == area_list || a.type == area_slider) return;
-  if (a.type != area_field) a.selected = logical(a.selected) ? 0 : logical_true;
-  paint_button(face, n);
+  if (n < 1 || n > max_areas) return;
+  ::press_button(face, area(n));
 }
 
 void status_text(std::string_view text) {
@@ -76,7 +72,9 @@ void lst_edit_select(int32_t n, int32_t label, int32_t key) {
 // Only list-row input abandons this way, and field input is not linked in yet.
 void abandon_list_row(int32_t) {}
 
-int32_t pop_level() { return 0; }
+// Esc and the right button at the base level have no level to leave: they must not raise the
+// underflow message, whose Cancel would end the program for a stray key.
+int32_t pop_level() { return level_pointer() > 1 ? ::pop_level() : 0; }
 
 int32_t plot_window() { return 0; }
 int32_t preview_window() { return 0; }

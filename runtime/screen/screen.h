@@ -190,3 +190,15 @@ void combo_reset();  // for tests
 // wählen"), filter, must_exist and create (the two flags); the ignored fifth argument is not
 // taken.  On a choice sets the program's text variable "fs_select" and success := 1, else 0.
 void u_fsbox(std::string_view title, std::string_view filter, int32_t must_exist, int32_t create, int32_t& success);
+
+// ---------------------------------------------------------------- buttons (buttons.cpp)
+struct area_record;
+// Paints an area as a button in a face: 1 plain, 8 with focus, 7 list-row input abandoned,
+// 2 the variant of TEXTB; -9999 paints nothing.  The caption may name icons ("#n", "#n|#m"
+// plain and pressed), hold two lines ("first|second") or be "#INFO#" (the TEXT command's info text);
+// the character after the first "&" becomes the area's hot key.  Lists, tracking areas and
+// slider tracks are painted by their owners.
+void paint_button(int32_t face, area_record& a);
+// A press: nothing for lists or face -9999, the slider logic for sliders, a repaint for format
+// fields; otherwise the selected flag flips and the area is repainted in the face.
+void press_button(int32_t face, area_record& a);

@@ -1,0 +1,184 @@
+// The button painter: draws an area of the area table as a 3-D button with its caption, and
+// the press that flips a button's selected flag.  Captions are texts, icons of the icon library
+// ("#n", or "#n|#m" for the plain and the pressed look), two text lines ("first|second"), or
+// "#INFO#" for the text the program put into info_text.  The character after the first "&"
+// is the area's hot key; the "&" itself is not drawn.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "runtime/core/areas.h"
+#include "runtime/core/core.h"
+#include "runtime/core/draw_state.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+
+// Colour numbers of the button faces.
+constexpr int32_t face_colour = 7;       // light grey
+constexpr int32_t light_colour = 15;     // white: the lit edges
+constexpr int32_t shadow_colour = 8;     // grey: the shaded edges
+constexpr int32_t outline_colour = 0;    // black
+constexpr int32_t disabled_text = 8;
+constexpr int32_t field_colour = 15;     // white inside of input fields
+
+std::string trimmed(std::string_view text) {
+  const size_t end = text.find_last_not_of(std::string_view(" \0", 2));
+  return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
+}
+
+// Pixel-exact lines: the library leaves out the end pixel, so each line ends one further.
+void hline(ups& u, int32_t colour, int32_t x1, int32_t x2, int32_t y) {
+  NEW_PEN(u, {.colour = colour_table[colour]});
+  DRAW_LINE(u, {.end_px = qn_point{x2 + 1, y}, .start_px = qn_point{x1, y}});
+}
+void vline(ups& u, int32_t colour, int32_t x, int32_t y1, int32_t y2) {
+  NEW_PEN(u, {.colour = colour_table[colour]});
+  DRAW_LINE(u, {.end_px = qn_point{x, y2 + 1}, .start_px = qn_point{x, y1}});
+}
+void fill(ups& u, int32_t colour, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  if (x2 < x1 || y2 < y1) return;
+  for (int32_t y = y1; y <= y2; ++y) hline(u, colour, x1, x2, y);
+}
+
+// A raised (or, pressed, sunken) bevel of two pixels inside the rectangle.
+void bevel(ups& u, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool sunken) {
+  const int32_t lit = sunken ? shadow_colour : light_colour;
+  const int32_t dark = sunken ? light_colour : shadow_colour;
+  hline(u, lit, x1, x2, y1);
+  vline(u, lit, x1, y1, y2);
+  hline(u, dark, x1, x2, y2);
+  vline(u, dark, x2, y1, y2);
+}
+
+// The dotted focus rectangle: every other pixel of the inner outline.
+void focus_mark(ups& u, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  const uint32_t c = colour_table[outline_colour];
+  for (int32_t x = x1; x <= x2; x += 2) {
+    SET_PIXEL(u, c, {x, y1});
+    SET_PIXEL(u, c, {x, y2});
+  }
+  for (int32_t y = y1; y <= y2; y += 2) {
+    SET_PIXEL(u, c, {x1, y});
+    SET_PIXEL(u, c, {x2, y});
+  }
+}
+
+// The caption as drawn: "&" markers removed ("&&" stands for one "&").
+std::string shown_text(std::string_view caption) {
+  std::string out;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&') {
+      if (i + 1 < caption.size() && caption[i + 1] == '&') out += '&', ++i;
+      continue;
+    }
+    out += caption[i];
+  }
+  return out;
+}
+
+bool is_icon(std::string_view text) { return text.size() >= 2 && text[0] == '#' && text[1] >= '0' && text[1] <= '9'; }
+
+void centred_text(ups& u, std::string_view text, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t colour) {
+  if (text.empty()) return;
+  const qn_point extent = GET_TEXT_EXTENT(u, text, standard_font != 0 ? std::optional<int32_t>(standard_font) : std::nullopt);
+  const int32_t x = x1 + std::max((x2 - x1 + 1 - extent.x) / 2, 0);
+  const int32_t y = y1 + std::max((y2 - y1 + 1 - extent.y) / 2, 0);
+  write_label_text(x, y, text, static_cast<int32_t>(text.size()), colour);
+}
+
+void draw_caption(ups& u, const area_record& a, std::string_view caption, int32_t shift) {
+  const int32_t x1 = a.x1 + 3 + shift, y1 = a.y1 + 3 + shift, x2 = a.x2 - 3 + shift, y2 = a.y2 - 3 + shift;
+  const int32_t colour = logical(a.enabled) ? outline_colour : disabled_text;
+  if (is_icon(caption)) {
+    // An icon of 32 x 32 pixels in the middle; "#n|#m" shows #m while pressed.
+    const int32_t x = x1 + std::max((x2 - x1 + 1 - 32) / 2, 0);
+    const int32_t y = y1 + std::max((y2 - y1 + 1 - 32) / 2, 0);
+    draw_icon(x, y, caption, logical(a.selected) && caption.find('|') != std::string_view::npos);
+    return;
+  }
+  const size_t bar = caption.find('|');
+  if (bar != std::string_view::npos) {
+    const int32_t middle = (y1 + y2) / 2;
+    centred_text(u, shown_text(caption.substr(0, bar)), x1, y1, x2, middle, colour);
+    centred_text(u, shown_text(caption.substr(bar + 1)), x1, middle + 1, x2, y2, colour);
+    return;
+  }
+  centred_text(u, shown_text(caption), x1, y1, x2, y2, colour);
+}
+
+// Input fields (format fields, the text part of a combo) and slider tracks: a sunken box.
+void paint_sunken_box(ups& u, const area_record& a, int32_t inside) {
+  fill(u, inside, a.x1, a.y1, a.x2, a.y2);
+  bevel(u, a.x1, a.y1, a.x2, a.y2, true);
+}
+
+void paint_slider_track(ups& u, const area_record& a) {
+  paint_sunken_box(u, a, face_colour);
+  // The thumb: a raised square at its offset along the track.
+  const bool across = a.x2 - a.x1 > a.y2 - a.y1;
+  const int32_t thumb = std::min(a.x2 - a.x1, a.y2 - a.y1);
+  const int32_t tx1 = across ? a.x1 + a.text_x : a.x1;
+  const int32_t ty1 = across ? a.y1 : a.y1 + a.text_x;
+  const int32_t tx2 = across ? std::min(tx1 + thumb, a.x2) : a.x2;
+  const int32_t ty2 = across ? a.y2 : std::min(ty1 + thumb, a.y2);
+  fill(u, face_colour, tx1, ty1, tx2, ty2);
+  bevel(u, tx1, ty1, tx2, ty2, false);
+}
+
+}  // namespace
+
+void paint_button(int32_t face, area_record& a) {
+  if (face == -9999) return;
+  const std::string_view raw(a.caption.data(), a.caption.size());
+  a.hot_key = caption_hot_key(raw);
+  if (a.type == area_list || a.type == area_tracking) return;
+  if (a.x2 < a.x1 || a.y2 < a.y1) return;  // nothing to paint on
+  if (screen_info(0).bitmap == 0) return;  // no screen yet (headless start-up)
+
+  std::string caption = trimmed(raw);
+  if (caption == "#INFO#") caption = trimmed(std::string_view(info_text.data(), info_text.size()));
+
+  ups u;
+  screen_nr(0, u, a.x1, a.y1, a.x2, a.y2);
+  if (a.type == area_slider && a.columns == 0) {
+    paint_slider_track(u, a);
+  } else if (a.type == area_field || (a.type == area_combo_text && a.kind == area_kind_field)) {
+    paint_sunken_box(u, a, field_colour);
+    if (a.type == area_combo_text) {
+      const int32_t colour = logical(a.enabled) ? outline_colour : disabled_text;
+      if (!caption.empty()) write_label_text(a.text_x, a.text_y, caption, static_cast<int32_t>(caption.size()), colour);
+    }
+    if (face == 8) focus_mark(u, a.x1 + 2, a.y1 + 2, a.x2 - 2, a.y2 - 2);
+  } else {
+    const bool sunken = logical(a.selected) && a.type != area_combo;
+    fill(u, face_colour, a.x1, a.y1, a.x2, a.y2);
+    if (face == 2) {
+      // The TEXTB look: a bevel without the black outline.
+      bevel(u, a.x1, a.y1, a.x2, a.y2, sunken);
+    } else {
+      hline(u, outline_colour, a.x1, a.x2, a.y1);
+      hline(u, outline_colour, a.x1, a.x2, a.y2);
+      vline(u, outline_colour, a.x1, a.y1, a.y2);
+      vline(u, outline_colour, a.x2, a.y1, a.y2);
+      if (a.x2 - a.x1 >= 2 && a.y2 - a.y1 >= 2) bevel(u, a.x1 + 1, a.y1 + 1, a.x2 - 1, a.y2 - 1, sunken);
+    }
+    if (a.type == area_combo) {
+      // The drop-down arrow at the right edge; the caption names the combo record, not a text.
+      const int32_t cx = a.x2 - 5, cy = (a.y1 + a.y2) / 2 - 1;
+      for (int32_t i = 0; i < 3; ++i) hline(u, outline_colour, cx - 2 + i, cx + 2 - i, cy + i);
+    } else {
+      draw_caption(u, a, caption, sunken ? 1 : 0);
+    }
+    if (face == 8 && a.x2 - a.x1 >= 8 && a.y2 - a.y1 >= 8) focus_mark(u, a.x1 + 4, a.y1 + 4, a.x2 - 4, a.y2 - 4);
+  }
+  screen_stop_nr(0);
+}
+
+void press_button(int32_t face, area_record& a) {
+  if (face == -9999 || a.type == area_list) return;
+  // Slider arrows and tracks are moved by the list manager's slider logic, not by a press.
+  if (a.type == area_slider) return;
+  if (a.type != area_field) a.selected = logical(a.selected) ? 0 : logical_true;
+  paint_button(face, a);
+}
