@@ -1,0 +1,124 @@
+// The PRINT command: its options in their order of precedence, HTML mode switching, the modes
+// of a form print, direct output of a finished file and the printer settings.
+#include "output/test_print_fixture.h"
+#include "runtime/core/commands.h"
+#include "runtime/core/interpreter.h"
+
+namespace {
+
+class print_command : public print_test {
+ protected:
+  // Runs PRINT with T1, T2 (0: the same token as T1), the flags and an expression.
+  static void run(const std::string& t1, const std::string& t2, int32_t flags, const std::string& expression = "") {
+    code_record rec;
+    rec.opcode = 25;
+    rec.token1 = token(t1);
+    rec.token2 = t2.empty() ? rec.token1 : token(t2);
+    rec.flags = flags;
+    rec.expression = expression.empty() ? 0 : expr(expression);
+    call_state.command_flags = flags;
+    call_state.command_error = 0;
+    cmd_PRINT(rec);
+  }
+};
+
+TEST_F(print_command, HtmlModeSwitchesPrintNothing) {
+  run(".htm", "", 0);
+  EXPECT_TRUE(print_job_info().html);
+  EXPECT_FALSE(exists("$$temp$$.wr1"));
+  run(".F", "", 0);
+  EXPECT_FALSE(print_job_info().html);
+  run(".h", "", 0);
+  run(".f  ", "", 0);
+  EXPECT_FALSE(print_job_info().html);
+  EXPECT_EQ(print_get_preview_window(), 0);
+  // ".f" without two blanks is a form name like any other.
+  run(".fx", "", 0x8);
+  EXPECT_NE(last_warning_message().find(".fx.frm"), std::string::npos);
+}
+
+TEST_F(print_command, FormModesPreviewAndMetaFile) {
+  write_file("brief.frm", {"Herr {NAME####"});
+  run("brief", "", 0x8);
+  ASSERT_NE(print_get_preview_window(), 0);
+  EXPECT_EQ(preview_lines().front(), "      Herr Meier");
+  EXPECT_FALSE(exists("$$temp$$.wr1"));
+
+  // With both bits the meta file wins.
+  run("brief", "", 0x8 | 0x80);
+  EXPECT_EQ(lines_of("meta.txt"), (std::vector<std::string>{"      Herr Meier"}));
+}
+
+TEST_F(print_command, FormToPrinterStaysOpenUntilEndOption) {
+  write_file("brief.frm", {"Herr {NAME####"});
+  run("brief", "", 0);
+  run("brief", "", 0);
+  EXPECT_TRUE(print_output_info().job_open);
+  run(" ", "", 0x800);
+  EXPECT_FALSE(print_output_info().job_open);
+  EXPECT_EQ(pdf_pages(pdf), 2);
+}
+
+TEST_F(print_command, DirectFileOutputEndsThePrinterJob) {
+  write_file("ready.txt", {"one", "\f", "two"});
+  run("ready.txt", "", 0x40);
+  EXPECT_FALSE(print_output_info().job_open);
+  EXPECT_EQ(pdf_pages(pdf), 2);
+  // In preview mode the file is shown as it is, and not deleted.
+  run("ready.txt", "", 0x40 | 0x8);
+  EXPECT_EQ(preview_lines().front(), "      one");
+  EXPECT_TRUE(exists("ready.txt"));
+}
+
+TEST_F(print_command, SecondNameBecomesMetaNameAndSwitchesAreSet) {
+  write_file("ready.txt", {"x"});
+  run("ready.txt", "export.htm", 0x40 | 0x8 | 0x1);
+  EXPECT_EQ(print_output_info().meta_name, "export.htm");
+  EXPECT_TRUE(print_output_info().switch_a);
+  EXPECT_TRUE(print_output_info().switch_b);
+  run("ready.txt", "   ", 0x40 | 0x8 | 0x2);
+  EXPECT_EQ(print_output_info().meta_name, "export.htm");
+  EXPECT_TRUE(print_output_info().switch_a);
+  EXPECT_FALSE(print_output_info().switch_b);
+}
+
+TEST_F(print_command, PrinterSettings) {
+  run("Arial", "", 0x10000 | 0x8, "#12.7");
+  EXPECT_EQ(print_output_info().font_name, "Arial");
+  EXPECT_EQ(print_output_info().font_size, 12);
+  run(" ", "", 0x10000 | 0x8000, "#1");
+  EXPECT_TRUE(print_output_info().landscape);
+  run(" ", "", 0x10000 | 0x8000, "#0");
+  EXPECT_FALSE(print_output_info().landscape);
+  run(" ", "", 0x100, "#1");
+  EXPECT_TRUE(print_output_info().append);
+  run(" ", "", 0x100, "#0");
+  EXPECT_FALSE(print_output_info().append);
+}
+
+TEST_F(print_command, PageDataInCentimetres) {
+  run(" ", "", 0x10000 | 0x400, "#2 #1.5 #2.5 #3");
+  const qn_page_data page = GET_PAGE_DATA();
+  EXPECT_EQ(page.margin_left, 2000);
+  EXPECT_EQ(page.margin_top, 1500);
+  EXPECT_EQ(page.margin_right, 2500);
+  EXPECT_EQ(page.margin_bottom, 3000);
+  EXPECT_EQ(page.paper_width, 21000);
+  EXPECT_EQ(page.paper_height, 29700);
+}
+
+TEST_F(print_command, PageSetupDialogAndNoOpOption) {
+  std::vector<std::string> asked;
+  qn_set_print_dialog_answerer([&](std::string_view dialog) {
+    asked.emplace_back(dialog);
+    return 0;
+  });
+  run(" ", "", 0x10000);
+  EXPECT_EQ(asked, std::vector<std::string>{"page setup"});
+  // 0x4000 wins over every other option and does nothing.
+  write_file("ready.txt", {"x"});
+  run("ready.txt", "", 0x4000 | 0x40 | 0x8, "#1 #2");
+  EXPECT_EQ(print_get_preview_window(), 0);
+}
+
+}  // namespace
