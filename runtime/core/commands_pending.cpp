@@ -11,23 +11,7 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_COLOR(code_record& rec) { not_built(rec); }
-void cmd_ORIGIN(code_record& rec) { not_built(rec); }
-void cmd_SHOW(code_record& rec) { not_built(rec); }
-void cmd_TEXT(code_record& rec) { not_built(rec); }
-void cmd_TEXTB(code_record& rec) { not_built(rec); }
-void cmd_WINDOW(code_record& rec) { not_built(rec); }
-void cmd_WINMGR(code_record& rec) { not_built(rec); }
-void cmd_ARC(code_record& rec) { not_built(rec); }
-void cmd_LINE(code_record& rec) { not_built(rec); }
-void cmd_PIXEL(code_record& rec) { not_built(rec); }
-void cmd_MOVE(code_record& rec) { not_built(rec); }
-void cmd_DRAW(code_record& rec) { not_built(rec); }
-void cmd_PLOT(code_record& rec) { not_built(rec); }
-void cmd_BOX(code_record& rec) { not_built(rec); }
 void cmd_AREA(code_record& rec) { not_built(rec); }
-void cmd_CIRCLE(code_record& rec) { not_built(rec); }
-void cmd_FLOOD(code_record& rec) { not_built(rec); }
 void cmd_ARRAY(code_record& rec) { not_built(rec); }
 
 const char* command_name(int32_t opcode) {
