@@ -48,7 +48,3 @@ void draw_state_reset();
 // The text that the button painter shows for an area whose caption is "#INFO#" (TEXTB).
 inline constexpr size_t info_text_size = 512;
 extern std::array<char, info_text_size> info_text;
-
-// Video-stack entries that WINDOW pushed on the current screen level and has not taken off.
-int32_t window_level_releases();
-void window_commands_reset();  // for tests

@@ -18,15 +18,9 @@ namespace {
 int32_t p_int(int32_t i) { return nint(param_registers[i]); }
 bool has(int32_t option) { return flag_mask_test(option); }
 
-struct window_command_state_t {
-  // Video-stack entries pushed by WINDOW on the current screen level and not yet taken off.
-  int32_t level_releases = 0;
-};
-window_command_state_t window_state;
-
-// The level stack keeps the count of video-stack entries each level has to draw back when it
-// is popped.  Until the level stack takes the count itself it is kept here.
-void add_level_release(int32_t delta) { window_state.level_releases += delta; }
+// Every entry pushed here is counted on the current screen level, every entry taken off is
+// counted off, so that popping the level draws back exactly the entries it still holds.
+void add_level_release(int32_t delta) { level_release_add(delta); }
 
 void save_rectangle() {
   qn_rect r;
@@ -86,9 +80,6 @@ void restore_rectangles() {
 }
 
 }  // namespace
-
-int32_t window_level_releases() { return window_state.level_releases; }
-void window_commands_reset() { window_state = window_command_state_t{}; }
 
 void cmd_WINDOW(code_record& rec) {
   evaluate_upn(rec.expression, 5);

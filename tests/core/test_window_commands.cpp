@@ -34,10 +34,10 @@ TEST_F(window_commands, SaveCentresTheRectangleAndCountsEvenAnEmptyOne) {
   EXPECT_EQ(video_stack_entry_at(1).x2, 420);
   EXPECT_EQ(video_stack_entry_at(1).y1, 10);
   EXPECT_EQ(video_stack_entry_at(1).y2, 60);
-  EXPECT_EQ(window_level_releases(), 1);
+  EXPECT_EQ(level_release_count(), 1);
   run({"/00000080 WINDOW %0001"}, {"#5 #5 #100 #0"});
   EXPECT_EQ(depth(), 2);
-  EXPECT_EQ(window_level_releases(), 2);
+  EXPECT_EQ(level_release_count(), 2);
 }
 
 TEST_F(window_commands, SavedPixelsComeBackOnRestore) {
@@ -46,7 +46,7 @@ TEST_F(window_commands, SavedPixelsComeBackOnRestore) {
   run({"/00000100 WINDOW %0001"}, {"#0"});
   EXPECT_EQ(painted(0, 0, 60, 60), 0);
   EXPECT_EQ(depth(), 0);
-  EXPECT_EQ(window_level_releases(), 0);
+  EXPECT_EQ(level_release_count(), 0);
 }
 
 TEST_F(window_commands, RestoreCountsPopsAndAllOnAnEmptyStackPopsNothing) {
@@ -58,16 +58,16 @@ TEST_F(window_commands, RestoreCountsPopsAndAllOnAnEmptyStackPopsNothing) {
   EXPECT_EQ(depth(), 4);
   run({"/00000100 WINDOW %0001"}, {"#3"});
   EXPECT_EQ(depth(), 1);
-  EXPECT_EQ(window_level_releases(), 1);
+  EXPECT_EQ(level_release_count(), 1);
   // With a shift only one entry is taken back, whatever a says.
   run(pushes, {"#0 #0 #10 #10"});
   run({"/00004100 WINDOW %0001"}, {"#3 #4"});
   EXPECT_EQ(depth(), 4);
-  EXPECT_EQ(window_level_releases(), 4);
+  EXPECT_EQ(level_release_count(), 4);
   run(pushes, {"#0 #0 #10 #10"});
   run({"/00002900 WINDOW %0001"}, {"#0"});  // drop all without drawing
   EXPECT_EQ(depth(), 0);
-  EXPECT_EQ(window_level_releases(), 0);
+  EXPECT_EQ(level_release_count(), 0);
 }
 
 TEST_F(window_commands, EscapeLabelFromTheTargetOrTheFlagFromP1) {
@@ -96,7 +96,7 @@ TEST_F(window_commands, ClipboardCopyAndPasteGoThroughTheSlots) {
   run({"/00000001 BOX %0001", "/00010080 WINDOW %0002"}, {"#0 #0 #0 #9 #9", "#0 #0 #10 #10 #3"});
   EXPECT_NE(clipboard_slot_at(3).bitmap, 0);
   EXPECT_EQ(clipboard_slot_at(1).bitmap, 0);
-  EXPECT_EQ(window_level_releases(), 0);
+  EXPECT_EQ(level_release_count(), 0);
   EXPECT_EQ(depth(), 0);
   run({"/00014100 WINDOW %0001"}, {"#100 #100 #3"});
   EXPECT_EQ(pixel(100, 100), colour(0));
