@@ -25,6 +25,8 @@ class print_test : public evaluator_test {
     qn_print_reset();
     print_output_reset();
     print_job_reset();
+    // No combo library here: record "#1" names the current directory, every switch value is "go".
+    set_print_combo_source([](std::string_view) { return print_combo_entry{std::string(20, ' '), 1}; });
     pdf = (dir / "out.pdf").string();
     ::setenv("WINKYR_PRINT_PDF", pdf.c_str(), 1);
     meta = text_variable("META_FILE", 40);

@@ -154,3 +154,37 @@ TEST_F(job_test, DefinitionsAreForgottenBetweenForms) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(job_test, MissingComboRecordIsReportedAndThePrintGoesOn) {
+  set_print_combo_source(nullptr);
+  set_auto_mode(false);
+  set_no_box_flag(false);
+  run_flags.no_box = false;
+  std::vector<std::string> boxes;
+  qn_set_box_answerer([&](std::string_view text, std::string_view, int32_t) {
+    boxes.emplace_back(text);
+    return IDOK;
+  });
+  write_file("f.frm", {"still printed"});
+  EXPECT_EQ(error_of([] { u_gprint("f", true, print_mode_format_only); }), no_error);
+  EXPECT_EQ(lines_of(work), (std::vector<std::string>{"still printed"}));
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_NE(boxes.front().find("COMBO"), std::string::npos);
+}
+
+TEST_F(job_test, FinishAndResetOfAContinuedJob) {
+  write_file("c.frm", {"held", "$CONT"});
+  u_gprint("c", true, print_mode_printer);
+  u_gprint_reset();
+  EXPECT_TRUE(print_job_info().needs_opening);
+  u_gprint("c", true, print_mode_printer);
+  EXPECT_FALSE(print_job_info().needs_opening);
+  u_gprint_finish(print_mode_preview);
+  EXPECT_TRUE(print_job_info().needs_opening);
+  EXPECT_EQ(preview_lines().front(), "      held");
+  EXPECT_FALSE(exists(work));
+}
+
+}  // namespace

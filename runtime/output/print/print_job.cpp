@@ -236,7 +236,14 @@ void print_job_reset() {
 
 print_combo_entry print_combo_lookup(std::string_view reference) {
   if (pj.combo_source) return pj.combo_source(reference);
-  return {std::string(20, ' '), 1};
+  print_combo_entry entry;
+  if (!combo_lookup(reference, entry.text, entry.value)) {
+    // The combo services have reported the missing record; the print goes on as if the record
+    // named the current directory and said "go", rather than failing silently.
+    entry.text.assign(combo_text_length, ' ');
+    entry.value = 1;
+  }
+  return entry;
 }
 
 void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source) {
