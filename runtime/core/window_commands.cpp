@@ -65,10 +65,6 @@ void restore_rectangles() {
     video_stack_set_origin(a, b);
     n = 1;
   }
-  // More pops than entries would only report underflows: stop at the bottom of the stack.
-  int32_t depth = 0;
-  video_stack_depth(depth);
-  n = std::min(n, depth);
   for (int32_t i = 0; i < n; ++i) {
     add_level_release(-1);
     if (has(8192)) {

@@ -1,6 +1,9 @@
 // LINE, DRAW, PIXEL, BOX, CIRCLE, ARC and FLOOD on screen 0, and batch drawing.
 #include "test_draw_fixture.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "runtime/output/plot/plot.h"
 
 namespace {
@@ -150,6 +153,29 @@ TEST_F(draw_shapes, PlotOpenFillsInThePaperDefaults) {
   run({"/00000080 PLOT @0001", "/00000001 PLOT %0001 @0002", "/00000002 PLOT"}, {"#41 #0 #0 #0"},
       {"dflt.dxf", "out.dxf"});
   EXPECT_EQ(get_plot_device(), 41);
+}
+
+TEST_F(draw_shapes, PlotScriptFileThatCannotBeOpenedOnlySetsTheStatus) {
+  io_status = 0;
+  run({"/00000040 PLOT @0001"}, {}, {"NOSCRIPT.PS"});
+  EXPECT_NE(io_status, 0);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(draw_shapes, PlotPrimitivesGoToTheOpenWorkstationUntilItIsClosed) {
+  plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");
+  run({"/00000080 PLOT @0001", "/00000001 PLOT %0001 @0001", "/00000010 PLOT %0002", "/00000010 PLOT %0003"},
+      {"#41 #0 #0 #0", "#1 #1 #3", "#5 #4 #2"}, {"lines.dxf"});
+  EXPECT_FALSE(get_plot_ended());
+  std::string file = get_plot_file();
+  file.erase(file.find_last_not_of(' ') + 1);
+  EXPECT_TRUE(std::ifstream(file).good()) << file;
+  run({"/00000002 PLOT"}, {});
+  EXPECT_TRUE(get_plot_ended());
+  EXPECT_TRUE(boxes.empty());
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("LINE"), std::string::npos);
 }
 
 }  // namespace

@@ -68,6 +68,11 @@ TEST_F(window_commands, RestoreCountsPopsAndAllOnAnEmptyStackPopsNothing) {
   run({"/00002900 WINDOW %0001"}, {"#0"});  // drop all without drawing
   EXPECT_EQ(depth(), 0);
   EXPECT_EQ(level_release_count(), 0);
+  EXPECT_TRUE(boxes.empty());
+  // More pops than entries meet the stack's own underflow report.
+  run({"/00000100 WINDOW %0001"}, {"#1"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "video-stack underflow");
 }
 
 TEST_F(window_commands, EscapeLabelFromTheTargetOrTheFlagFromP1) {
