@@ -138,6 +138,7 @@ TEST_F(window_commands, PaintControlAndForegroundOfAnEmptyTableEntry) {
   qn_set_option_word(0x4000);  // the library logs its failure instead of asking
   run({"/00000001 WINMGR %0001"}, {"#5 #1"});
   EXPECT_TRUE(boxes.empty());
+  EXPECT_NE(file_text("qn_self.tmp").find("SET_FOREGROUND"), std::string::npos);
   EXPECT_FALSE(program_has_ended());
 }
 
