@@ -40,6 +40,8 @@ bool qn_file_dialog(const file_dialog_opts& o, std::string& chosen) {
   if (st().answerer) return st().answerer(o, chosen);
   qnb::ensure_app();
   QFileDialog dialog(qnb::window_widget(qn_main_window()), qnb::from_1252(trimmed(o.title)));
+  // The library's own dialog, the same on every desktop and answerable by tests.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setNameFilter(qt_filter(o.filter));
   dialog.setFileMode(o.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!o.create_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
