@@ -226,4 +226,42 @@ TEST_F(button_commands, UnknownOptionAndMissingAreaAreCommandErrors) {
   EXPECT_TRUE(logical(area(1).enabled));
 }
 
+TEST_F(button_commands, SliderIsBoundToTheVariableAndFollowsItThroughBtnmgr) {
+  load_pxb({"/00002000 BUTTON %0001 @0001 &0002", "RETURN", "/00000001 BTNMGR %0003", "RETURN"},
+           {"#50 #300 #200 #20", "&1", "#1"}, {"S"});
+  variable_record& var = variable_table.records[1];
+  var.range_min = 0.0f;
+  var.range_max = 10.0f;
+  ADRSPACE.set_int(var.start, 5);
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 3);  // arrow, track, arrow
+  EXPECT_EQ(area(2).type, area_slider);
+  EXPECT_EQ(area(2).variable, 1);
+  EXPECT_EQ(area(2).slider_percent, 50);
+  ADRSPACE.set_int(var.start, 30);  // out of range: clamped and stored back
+  interpreter(3);
+  EXPECT_EQ(ADRSPACE.get_int(var.start), 10);
+  EXPECT_EQ(area(2).slider_percent, 100);
+  EXPECT_EQ(area(2).text_x, area(2).track_length);
+  EXPECT_EQ(area_table.state.focus, 0);  // a slider takes no focus
+}
+
+TEST_F(button_commands, FormatFieldTakesItsVariableAndTheFieldKind) {
+  load_pxb({"/00000008 BUTTON %0001 @0001 &0002", "RETURN"}, {"#10 #10 #80 #20", "&1"}, {"F"});
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 1);
+  EXPECT_EQ(area(1).type, area_field);
+  EXPECT_EQ(area(1).kind, area_kind_field);
+  EXPECT_EQ(area(1).variable, 1);
+  EXPECT_GT(painted(10, 10, 90, 30), 0);
+}
+
+TEST_F(button_commands, WindowModeCountsFromTheWindowsLowerLeftCorner) {
+  graphics.window_mode = 1;
+  graphics.window_rect = {100, 50, 400, 350};
+  run({"BUTTON %0001 @0001"}, {"#10 #20 #30 #10"}, {"W"});
+  EXPECT_EQ(area(1).x1, 110);
+  EXPECT_EQ(area(1).y1, 330);
+}
+
 }  // namespace
