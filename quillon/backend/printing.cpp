@@ -5,6 +5,8 @@
 // a page ends, the bitmap goes to the printer as one picture stretched over the printable area.
 #include "quillon/backend/backend.h"
 
+#include <QDialog>
+#include <QLabel>
 #include <QPageLayout>
 #include <QPageSetupDialog>
 #include <QPageSize>
@@ -12,6 +14,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,6 +32,10 @@ struct print_job {
   std::unique_ptr<QPainter> painter;
   int32_t bitmap = 0;
   int32_t pages = 0;
+  // The modeless spooling dialog; its Cancel sets the flag, and the job then drops its pages.
+  std::unique_ptr<QDialog> spool;
+  std::shared_ptr<bool> cancelled = std::make_shared<bool>(false);
+  bool aborted = false;
 };
 
 struct printing_state {
@@ -101,8 +109,32 @@ print_job* job_of(const ups& u, const char* routine, int* status) {
   return &it->second;
 }
 
-// Sends the page bitmap to the printer, stretched over the printable area.
+std::unique_ptr<QDialog> spool_dialog(std::string_view job_name, std::shared_ptr<bool> cancelled) {
+  auto dialog = std::make_unique<QDialog>();
+  dialog->setWindowTitle(qnb::from_1252(job_name).trimmed());
+  dialog->setModal(false);
+  auto* layout = new QVBoxLayout(dialog.get());
+  layout->addWidget(new QLabel(QStringLiteral("Spooling Print Job:"), dialog.get()));
+  layout->addWidget(new QLabel(qnb::from_1252(job_name).trimmed(), dialog.get()));
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog.get());
+  layout->addWidget(cancel);
+  QDialog* raw = dialog.get();
+  QObject::connect(cancel, &QPushButton::clicked, raw, [cancelled, raw] {
+    *cancelled = true;
+    raw->hide();
+  });
+  dialog->show();
+  return dialog;
+}
+
+// Sends the page bitmap to the printer, stretched over the printable area; a cancelled job
+// is aborted once and prints nothing more.
 void emit_page(print_job& job) {
+  if (*job.cancelled) {
+    if (!job.aborted) job.printer->abort();
+    job.aborted = true;
+    return;
+  }
   const QImage* image = qnb::bitmap_image(job.bitmap);
   if (image) {
     const QRect target(0, 0, job.printer->width(), job.printer->height());
@@ -115,7 +147,8 @@ void emit_page(print_job& job) {
 void finish_job(int32_t bitmap) {
   auto it = st().jobs.find(bitmap);
   if (it == st().jobs.end()) return;
-  it->second.painter->end();
+  if (it->second.painter->isActive()) it->second.painter->end();
+  if (it->second.spool) it->second.spool->hide();
   DELETE_OBJECT(bitmap);
   st().jobs.erase(it);
 }
@@ -142,6 +175,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
     return false;
   }
   job.bitmap = new_page_bitmap(*job.printer);
+  job.spool = spool_dialog(name, job.cancelled);
   START_BITMAP_DRAW(job.bitmap, u);
   st().last_pages = 0;
   st().last_file = job.printer->outputFileName().toStdString();
@@ -155,8 +189,9 @@ void NEXT_PRINT_PAGE(ups& u, int* status) {
   if (!job) return;
   emit_page(*job);
   // A page setup changed since the job started applies from this page on.
-  job->printer->setPageLayout(layout_of(st().page, job->printer->pageLayout().orientation() == QPageLayout::Landscape));
-  if (!job->printer->newPage()) {
+  const QPageLayout next = layout_of(st().page, job->printer->pageLayout().orientation() == QPageLayout::Landscape);
+  if (!next.isEquivalentTo(job->printer->pageLayout())) job->printer->setPageLayout(next);
+  if (!job->aborted && !job->printer->newPage()) {
     qn_error("Unable to start a new page", qnb::QN_FAIL, status);
     return;
   }

@@ -2,6 +2,11 @@
 // kept page setup and bad contexts.
 #include "output/test_print_fixture.h"
 
+// Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
 namespace {
 
 using print_backend = print_test;
@@ -94,6 +99,44 @@ TEST_F(print_backend, WithoutPrinterTheJobNameNamesThePdf) {
   // No printer is set up on the test machine: the document is a PDF in the working directory.
   EXPECT_TRUE(exists("Druckausgabe.pdf"));
   EXPECT_EQ(pdf_pages("Druckausgabe.pdf"), 1);
+}
+
+// The Cancel button of the visible spooling dialog, or nullptr.
+QPushButton* spool_cancel_button() {
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible()) continue;
+    bool spooling = false;
+    for (QLabel* label : top->findChildren<QLabel*>()) spooling |= label->text() == "Spooling Print Job:";
+    if (!spooling) continue;
+    for (QPushButton* button : top->findChildren<QPushButton*>())
+      if (button->text() == "Cancel") return button;
+  }
+  return nullptr;
+}
+
+TEST_F(print_backend, SpoolingDialogShowsWhileTheJobRunsAndCancelDropsPages) {
+  ups u;
+  ASSERT_TRUE(START_PRINT(u, {.job_name = "Druckausgabe"}));
+  QPushButton* cancel = spool_cancel_button();
+  ASSERT_NE(cancel, nullptr);
+  NEXT_PRINT_PAGE(u);
+  EXPECT_EQ(qn_print_pages(), 1);
+  cancel->click();
+  EXPECT_EQ(spool_cancel_button(), nullptr);
+  NEXT_PRINT_PAGE(u);
+  WRITE_TEXT(u, "still drawable");
+  END_PRINT(u);
+  EXPECT_EQ(u.stamp, 0u);
+  EXPECT_EQ(qn_print_pages(), 1);
+}
+
+TEST_F(print_backend, SpoolingDialogClosesWithTheJob) {
+  ups u;
+  ASSERT_TRUE(START_PRINT(u, {.job_name = "x"}));
+  ASSERT_NE(spool_cancel_button(), nullptr);
+  END_PRINT(u);
+  EXPECT_EQ(spool_cancel_button(), nullptr);
+  EXPECT_EQ(pdf_pages(pdf), 1);
 }
 
 }  // namespace
