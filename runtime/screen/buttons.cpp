@@ -4,12 +4,15 @@
 // "#INFO#" for the text the program put into info_text.  The character after the first "&"
 // is the area's hot key; the "&" itself is not drawn.
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "runtime/core/areas.h"
 #include "runtime/core/core.h"
 #include "runtime/core/draw_state.h"
+#include "runtime/core/program_image.h"
+#include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 
 namespace {
@@ -126,6 +129,51 @@ void paint_slider_track(ups& u, const area_record& a) {
   bevel(u, tx1, ty1, tx2, ty2, false);
 }
 
+// The INTEGER word of the variable bound to a slider track; -1 when it has none.
+int32_t slider_word(const area_record& track) {
+  const int32_t v = track.variable;
+  if (v < 1 || !variable_table.valid(v)) return -1;
+  const variable_record& var = variable_table.records[static_cast<size_t>(v)];
+  if (var.type != var_integer) return -1;
+  const int32_t element = track.element >= 0 && track.element < std::max(var.dimension, 1) ? track.element : 0;
+  return var.start + element;
+}
+
+// A press on a slider: an arrow steps one row of the list or one unit of the variable toward
+// its end of the track (the first arrow toward 0 %, the range minimum); a press on the track
+// puts the thumb where the mouse is.  The thumb is then drawn from the new position.
+void slider_press(const area_record& a) {
+  const int32_t t = a.slider_track;
+  if (!area_in_table(t)) return;
+  area_record& track = area(t);
+  int32_t percent = -1;
+  if (a.columns == 0) {
+    const bool across = track.x2 - track.x1 > track.y2 - track.y1;
+    const int32_t offset = across ? mouse_state.x - track.x1 : mouse_state.y - track.y1;
+    percent = track.track_length > 0 ? std::clamp(static_cast<int32_t>(int64_t{offset} * 100 / track.track_length), 0, 100) : 0;
+  }
+  if (track.list > 0) {
+    if (percent < 0) lst_scroll(track.list, a.columns > 0 ? -1 : 1);
+    else lst_scroll_to(track.list, percent);
+    update_slider(track.list);
+    return;
+  }
+  const int32_t word = slider_word(track);
+  if (word < 0) return;
+  const variable_record& var = variable_table.records[static_cast<size_t>(track.variable)];
+  const float lo = var.range_min, hi = var.range_max;
+  if (percent < 0) {
+    const int32_t toward_lo = lo <= hi ? -1 : 1;
+    const int32_t step = a.columns > 0 ? toward_lo : -toward_lo;
+    const int64_t v = int64_t{ADRSPACE.get_int(word)} + step;
+    ADRSPACE.set_int(word, static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)));
+  } else {
+    ADRSPACE.set_int(word, trunc_to_int(lo + (hi - lo) * static_cast<float>(percent) / 100.0f));
+  }
+  SLIDER_VAR(t);  // clamps the value to the range and sets the percentage
+  slider_track(t);
+}
+
 }  // namespace
 
 void paint_button(int32_t face, area_record& a) {
@@ -177,8 +225,10 @@ void paint_button(int32_t face, area_record& a) {
 
 void press_button(int32_t face, area_record& a) {
   if (face == -9999 || a.type == area_list) return;
-  // Slider arrows and tracks are moved by the list manager's slider logic, not by a press.
-  if (a.type == area_slider) return;
+  if (a.type == area_slider) {
+    slider_press(a);
+    return;
+  }
   if (a.type != area_field) a.selected = logical(a.selected) ? 0 : logical_true;
   paint_button(face, a);
 }

@@ -170,8 +170,9 @@ void combo_select_entry(int32_t k);           // entry k of the current record b
 void combo_select_value(int32_t value);       // the entry with that number becomes current
 void combo_set_text(std::string_view text);   // matching entry becomes current, or renames it
 // Opens the drop-down of combo area n (its caption begins with the record key) and on a pick
-// stores the entry and runs the area's label.  The drop-down is the chooser: it gets the
-// record and returns the picked entry (0 = none).  Without a chooser nothing is picked.
+// stores the entry and runs the area's label.  The drop-down is a pop-up menu of the entries
+// (headings left out); a chooser set here takes its place: it gets the record and returns the
+// picked entry (0 = none).  nullptr restores the pop-up menu.
 using combo_chooser_fn = int32_t (*)(const combo_record& record);
 void combo_set_chooser(combo_chooser_fn chooser);
 void combo_select(int32_t n);

@@ -264,4 +264,28 @@ TEST_F(button_commands, WindowModeCountsFromTheWindowsLowerLeftCorner) {
   EXPECT_EQ(area(1).y1, 330);
 }
 
+TEST_F(button_commands, PressingSliderArrowsAndTrackMovesTheVariable) {
+  load_pxb({"/00002000 BUTTON %0001 @0001 &0002", "RETURN"}, {"#50 #300 #200 #20", "&1"}, {"S"});
+  variable_record& var = variable_table.records[1];
+  var.range_min = 0.0f;
+  var.range_max = 10.0f;
+  ADRSPACE.set_int(var.start, 5);
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 3);
+  press_button(8, area(1));  // the first arrow: toward the minimum
+  EXPECT_EQ(ADRSPACE.get_int(var.start), 4);
+  EXPECT_EQ(area(2).slider_percent, 40);
+  press_button(8, area(3));
+  press_button(8, area(3));
+  EXPECT_EQ(ADRSPACE.get_int(var.start), 6);
+  EXPECT_FALSE(logical(area(3).selected));  // slider parts do not latch
+  mouse_state.x = area(2).x1 + area(2).track_length + 5;  // beyond the end of the track
+  mouse_state.y = area(2).y1 + 2;
+  press_button(8, area(2));
+  EXPECT_EQ(ADRSPACE.get_int(var.start), 10);
+  EXPECT_EQ(area(2).slider_percent, 100);
+  for (int i = 0; i < 15; ++i) press_button(8, area(1));
+  EXPECT_EQ(ADRSPACE.get_int(var.start), 0);  // held at the minimum
+}
+
 }  // namespace
