@@ -288,4 +288,17 @@ TEST_F(button_commands, PressingSliderArrowsAndTrackMovesTheVariable) {
   EXPECT_EQ(ADRSPACE.get_int(var.start), 0);  // held at the minimum
 }
 
+TEST_F(button_commands, AListAreaGetsItsListAndSlider) {
+  run({"/00001000 BUTTON %0001 @0001"}, {"#10 #10 #200 #150"}, {"2"});
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_EQ(area_table.count, 4);  // the list and the three parts of its slider
+  EXPECT_EQ(area(1).type, area_list);
+  EXPECT_EQ(area(1).list, 4);
+  EXPECT_EQ(area(1).text_y, 0);
+  EXPECT_EQ(area(3).type, area_slider);
+  EXPECT_EQ(area(3).list, 4);
+  EXPECT_EQ(area_table.last_width, 200);
+  EXPECT_EQ(area_table.last_height, 150);
+}
+
 }  // namespace
