@@ -75,7 +75,7 @@ void cmd_SELECT(code_record& rec) {
   }
   const std::string title = get_text_token(rec.token1);
   std::string filter = get_text_token(rec.token2);
-  if (filter == title) filter = " ";
+  if (filter == title) filter.assign(1, ' ');
   screen_repaint();
   u_fsbox(title, filter, flag_mask_test(1024) ? 1 : 0, flag_mask_test(2048) ? 1 : 0, query_answer.yes);
 }

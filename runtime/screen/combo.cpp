@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "runtime/core/core.h"
 #include "runtime/core/areas.h"
@@ -145,6 +146,24 @@ std::string shown_text(const combo_entry& e) {
   return end == std::string_view::npos ? std::string() : std::string(t.substr(0, end + 1));
 }
 
+// The drop-down: the record's entries as a pop-up menu under the combo area, the current entry
+// checked and headings left out; the menu's command id is the entry number.
+int32_t drop_down(const combo_record& rec, const area_record& a) {
+  std::vector<menu_item> items;
+  for (int32_t i = 0; i < rec.count; ++i) {
+    const combo_entry& e = rec.entry[i];
+    if (e.text.starts_with('@')) continue;
+    menu_item& item = items.emplace_back();
+    const std::string text = shown_text(e);
+    SET_MENU_ITEM(item, {.text = text.empty() ? std::string_view(" ") : std::string_view(text), .id = i + 1,
+                         .flags = rec.current == i + 1 ? 8 : 0});
+  }
+  if (items.empty()) return 0;
+  qn_rect r;
+  if (main_window() != 0) r = GET_RECT({.window = main_window(), .whole_window = true});
+  return POP_UP_MENU(items, {r.left + a.x1, r.top + a.y2 + 1});
+}
+
 void make_current(int32_t k) {
   if (state.record.current == k) return;
   state.record.current = k;
@@ -237,7 +256,7 @@ void combo_select(int32_t n) {
   // While the drop-down is open its first key goes to the combo, not to the program.
   combo_key = -1;
   run_flags.combo_open = true;
-  const int32_t k = state.chooser ? state.chooser(state.record) : 0;
+  const int32_t k = state.chooser ? state.chooser(state.record) : drop_down(state.record, a);
   run_flags.combo_open = false;
   combo_key = 0;
   if (k < 1 || k > state.record.count || state.record.entry[k - 1].text.starts_with('@')) return;

@@ -135,25 +135,88 @@ TEST_F(combo_library, SetTextMatchesRenamesOrKeepsAFixedText) {
 int32_t pick_second(const combo_record&) { return 2; }
 int32_t pick_heading(const combo_record&) { return 3; }
 
-TEST_F(combo_library, TheDropDownStoresThePickedEntry) {
-  combo_write_record(4, make({{1, "Rot"}, {2, "Blau"}, {3, "@Kopf"}}, 1));
-  area_table.count = 1;
-  area(1) = area_record{};
-  area(1).type = area_combo;
-  const std::string key = "#04";
-  std::copy(key.begin(), key.end(), area(1).caption.begin());
-  combo_select(1);  // no drop-down: nothing picked
-  EXPECT_EQ(library().substr(3 * 570, 4), "   1");
-  combo_set_chooser(pick_heading);
+class combo_drop_down : public combo_library {
+ protected:
+  void SetUp() override {
+    combo_library::SetUp();
+    combo_write_record(4, make({{1, "Rot"}, {2, "Blau"}, {3, "@Kopf"}}, 1));
+    area_table.count = 1;
+    area(1) = area_record{};
+    area(1).type = area_combo;
+    area(1).x1 = 10;
+    area(1).y1 = 20;
+    area(1).y2 = 40;
+    const std::string key = "#04";
+    std::copy(key.begin(), key.end(), area(1).caption.begin());
+  }
+  void TearDown() override {
+    qn_set_menu_answerer(nullptr);
+    combo_library::TearDown();
+  }
+  static std::string current_entry() { return library().substr(3 * 570, 4); }
+};
+
+TEST_F(combo_drop_down, OffersTheEntriesWithoutHeadingsAndStoresThePick) {
+  std::vector<std::string> offered;
+  std::vector<int32_t> flags;
+  qn_point at{};
+  int32_t answer = 0;
+  qn_set_menu_answerer([&](const std::vector<menu_item>& items, qn_point px) {
+    offered.clear();
+    flags.clear();
+    for (const menu_item& item : items) {
+      offered.push_back(item.text);
+      flags.push_back(item.flags);
+    }
+    at = px;
+    EXPECT_EQ(combo_key, -1);  // the drop-down takes the first key
+    EXPECT_TRUE(run_flags.combo_open);
+    return answer;
+  });
+  combo_select(1);  // closed without a pick
+  EXPECT_EQ(offered, (std::vector<std::string>{"Rot", "Blau"}));
+  EXPECT_EQ(flags, (std::vector<int32_t>{8, 0}));  // the current entry is checked
+  EXPECT_EQ(at.x, 10);
+  EXPECT_EQ(at.y, 41);  // just under the area (no window: screen origin)
+  EXPECT_EQ(current_entry(), "   1");
+  answer = 2;
   combo_select(1);
-  EXPECT_EQ(library().substr(3 * 570, 4), "   1");  // a heading is not offered
-  combo_set_chooser(pick_second);
-  combo_select(1);
-  EXPECT_EQ(library().substr(3 * 570, 4), "   2");
+  EXPECT_EQ(current_entry(), "   2");
   EXPECT_EQ(combo_key, 0);
   EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(combo_drop_down, AChooserTakesThePlaceOfTheMenuAndHeadingsCannotBePicked) {
+  qn_set_menu_answerer([](const std::vector<menu_item>&, qn_point) -> int32_t {
+    ADD_FAILURE() << "the menu showed";
+    return 0;
+  });
+  combo_set_chooser(pick_heading);
+  combo_select(1);
+  EXPECT_EQ(current_entry(), "   1");
+  combo_set_chooser(pick_second);
+  combo_select(1);
+  EXPECT_EQ(current_entry(), "   2");
   set_combo_lock(true);
   EXPECT_TRUE(combo_locked());
+  set_combo_lock(false);
+  EXPECT_FALSE(combo_locked());
+}
+
+TEST_F(combo_drop_down, AnAreaWithoutARecordKeyOpensNothing) {
+  area(1).caption = area_record::blank_caption();
+  int32_t shown = 0;
+  qn_set_menu_answerer([&](const std::vector<menu_item>&, qn_point) {
+    ++shown;
+    return 1;
+  });
+  combo_select(1);
+  combo_select(0);
+  combo_select(61);
+  EXPECT_EQ(shown, 0);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "COMBO ohne #");
 }
 
 }  // namespace
