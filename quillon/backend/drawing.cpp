@@ -2,7 +2,7 @@
 //
 // Every shape is first drawn as a coverage mask without antialiasing and then combined with
 // the target pixel by pixel under the context's raster operation, so that all sixteen raster
-// operations behave as on the original platform (an XOR figure drawn twice leaves no trace).
+// operations behave as GDI defines them (an XOR figure drawn twice leaves no trace).
 // One-pixel lines are rasterised here directly and, as there, leave out their end pixel.
 #include "quillon/backend/backend.h"
 

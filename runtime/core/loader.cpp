@@ -9,6 +9,7 @@
 #include "runtime/core/core.h"
 #include "runtime/core/events.h"
 #include "runtime/core/interpreter.h"
+#include "runtime/core/menus.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/pxb_reader.h"
 #include "runtime/core/text_tokens.h"
@@ -44,7 +45,8 @@ void build_help_page() {
 void load_from_file(std::string_view name) {
   set_auto_mode(false);
   const std::string contents = read_program_file(name);
-  reset_hotkeys();  // no key of the old program stays bound
+  reset_hotkeys();  // no key or menu of the old program stays bound
+  menus_reset();
   load_program_image(contents);
   put_padded(load_state.name, name);
   // The new program starts without mouse areas.

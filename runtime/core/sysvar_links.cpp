@@ -1,15 +1,15 @@
 // What SYSVAR reads from the area table, the level stack, the video stack and the list
-// manager.  The level stack is not part of the runtime yet: its pointer reads as the evaluator's
-// WIN(0) does, and every level id reads as after a reset, 0.
+// manager.
 #include "runtime/core/areas.h"
+#include "runtime/core/core.h"
 #include "runtime/core/eval_library.h"
 #include "runtime/core/sysvar_internal.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/video_stack.h"
 
 sysvar_area_view sysvar_area(int32_t k) {
-  // The number is not checked against the count, as on the original table: an entry above the
-  // count answers what it last held.  Outside the table the answer is 0.
+  // The number is not checked against the count: an entry above the count answers what it last
+  // held.  Outside the table the answer is 0.
   if (k < 1 || k > max_areas) return {};
   const area_record& a = area(k);
   return {a.x1, a.y1, a.x2, a.y2, logical(a.selected)};
@@ -21,10 +21,7 @@ int32_t sysvar_area_count() { return area_count(); }
 
 int32_t sysvar_level_pointer() { return level_pointer(); }
 
-int32_t sysvar_level_id(int32_t k) {
-  (void)k;
-  return 0;
-}
+int32_t sysvar_level_id(int32_t k) { return level_id(k); }
 
 int32_t sysvar_video_depth() {
   int32_t depth = 0;
