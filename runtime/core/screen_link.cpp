@@ -8,6 +8,8 @@
 #include "runtime/core/areas.h"
 #include "runtime/core/core.h"
 #include "runtime/core/events.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/print/print.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 
@@ -76,8 +78,8 @@ void abandon_list_row(int32_t) {}
 // underflow message, whose Cancel would end the program for a stray key.
 int32_t pop_level() { return level_pointer() > 1 ? ::pop_level() : 0; }
 
-int32_t plot_window() { return 0; }
-int32_t preview_window() { return 0; }
+int32_t plot_window() { return get_plot_window(); }
+int32_t preview_window() { return print_get_preview_window(); }
 
 void reset() { link_state = screen_link_state_t{}; }
 
