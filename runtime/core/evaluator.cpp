@@ -18,6 +18,18 @@ evaluator_state evaluator;
 
 namespace {
 
+// The numeric comparisons 83 "=", 85 "#", 87 "<", 89 ">", 91 "<=" and 92 ">=".
+inline bool numeric_compare(int32_t code, float x, float y) {
+  switch (code) {
+    case 83: return x == y;
+    case 85: return x != y;
+    case 87: return x < y;
+    case 89: return x > y;
+    case 91: return x <= y;
+    default: return x >= y;
+  }
+}
+
 // Every evaluation starts from cleared slots: 0.0, number, text "@" and blanks.  Rather than
 // clear all 23 slots each time, the evaluator keeps two marks: the slots above `touched_top` have
 // had nothing written since they were cleared, and the text fields above `dirty_top` are still
@@ -162,15 +174,7 @@ void compare(int32_t code) {
       default: result = order > 0; break;
     }
   } else {
-    const float x = a.value(), y = b.value();
-    switch (code) {
-      case 83: result = x == y; break;
-      case 85: result = x != y; break;
-      case 87: result = x < y; break;
-      case 89: result = x > y; break;
-      case 91: result = x <= y; break;
-      default: result = x >= y; break;
-    }
+    result = numeric_compare(code, a.value(), b.value());
   }
   a.set_number(result ? 1.0f : 0.0f);
   pop_to_first_argument();
@@ -456,17 +460,7 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
       }
       case 83: case 85: case 87: case 89: case 91: case 92: {
         if (sp < 2) return i;
-        const float x = slot0[sp - 1].value();
-        const float y = slot0[sp].value();
-        bool result;
-        switch (code) {
-          case 83: result = x == y; break;
-          case 85: result = x != y; break;
-          case 87: result = x < y; break;
-          case 89: result = x > y; break;
-          case 91: result = x <= y; break;
-          default: result = x >= y; break;
-        }
+        const bool result = numeric_compare(code, slot0[sp - 1].value(), slot0[sp].value());
         pop_with_number(slot0, sp, result ? 1.0f : 0.0f);
         continue;
       }

@@ -101,16 +101,25 @@ void byte_coded_move_draw(int32_t x, int32_t y, int32_t draw) {
   plot_write(std::string_view(bytes, 4), 4);
 }
 
-void postscript_move_draw(int32_t x, int32_t y, int32_t draw) {
-  if (outside_path_range(x, y)) return;
-  const char* op = "m";
+// The start shared by the PostScript and PDF paths: the path operator of the point ("m" move,
+// "l" line, a line counting as a segment), or nullptr when nothing is to be written (a point
+// outside the path range, or a move to where the pen already stands, which only marks the path).
+const char* path_operator(int32_t x, int32_t y, int32_t draw) {
+  if (outside_path_range(x, y)) return nullptr;
   if (draw != 0) {
     ++prim.segment_count;
-    op = "l";
-  } else if (x == plot_state.last_x && y == plot_state.last_y) {
-    plot_state.path_state = true;
-    return;
+    return "l";
   }
+  if (x == plot_state.last_x && y == plot_state.last_y) {
+    plot_state.path_state = true;
+    return nullptr;
+  }
+  return "m";
+}
+
+void postscript_move_draw(int32_t x, int32_t y, int32_t draw) {
+  const char* op = path_operator(x, y, draw);
+  if (!op) return;
   if (prim.segment_count > path_limit) {
     write_line("S");
     write_line("n");
@@ -123,15 +132,8 @@ void postscript_move_draw(int32_t x, int32_t y, int32_t draw) {
 }
 
 void pdf_move_draw(int32_t x, int32_t y, int32_t draw) {
-  if (outside_path_range(x, y)) return;
-  const char* op = "m";
-  if (draw != 0) {
-    ++prim.segment_count;
-    op = "l";
-  } else if (x == plot_state.last_x && y == plot_state.last_y) {
-    plot_state.path_state = true;
-    return;
-  }
+  const char* op = path_operator(x, y, draw);
+  if (!op) return;
   const bool over = prim.segment_count > path_limit;
   if (over) write_line("S");
   if (!trim_blanks_right(plot_state.graphics_state).empty()) {
