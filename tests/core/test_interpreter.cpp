@@ -339,6 +339,11 @@ TEST_F(interpreter_test, LoopRunsMoreThanTenMillionSimpleCommandsPerSecond) {
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     best = std::max(best, commands / took.count());
   }
-  EXPECT_GT(best, 10e6) << "commands per second";
+#if defined(__SANITIZE_ADDRESS__)
+  const double floor = 2e6;  // the sanitizers' checks make every memory access several times dearer
+#else
+  const double floor = 10e6;
+#endif
+  EXPECT_GT(best, floor) << "commands per second";
 }
 }  // namespace
