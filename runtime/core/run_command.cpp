@@ -54,22 +54,15 @@ void show_help(std::string_view file, std::string_view key) {
   else start_win_help(file, help_key, key);
 }
 
-// The value of the variable element in the format area, written at the area's corner on
-// screen 0.  The bevelled box of the formatted field output is drawn by its own service.
+// The value of the variable element in the format area, in its bevelled box on screen 0, with
+// the area's own colours unless it has the focus.
 void format_area_output(int32_t n, bool own_colours) {
-  const area_record& a = area(n);
   state.format_area = n;
   state.format_own_colours = own_colours;
-  if (!variable_table.valid(a.variable) || screen_info(0).bitmap == 0) return;
-  format_var_element(a.variable, a.element + 1);
-  const variable_record& var = variable_table.records[static_cast<size_t>(a.variable)];
-  const int32_t width = std::clamp(var.width, 1, 256);
-  std::string text(static_cast<size_t>(width), ' ');
-  get_input_text(text.data(), width);
-  ups u{};
-  screen_nr(0, u, a.x1, a.y1, a.x2, a.y2);
-  write_label_text(a.x1 + 2, a.y1 + 2, text, width, colour_numbers.black);
-  screen_stop_nr(0);
+  const int32_t old = format_own_colours;
+  format_own_colours = own_colours ? 1 : 0;
+  ::format_area_output(area(n));
+  format_own_colours = old;
 }
 
 // A two-column number of the format text; blanks around it are allowed, anything else leaves

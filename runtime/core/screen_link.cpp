@@ -22,14 +22,18 @@ screen_link_state_t link_state;
 
 namespace screen_link {
 
+void start_field(int32_t face, int32_t n);
+
 void paint_button(int32_t face, int32_t n) {
   if (n < 1 || n > max_areas) return;
   ::paint_button(face, area(n));
+  start_field(face, n);
 }
 
 void press_button(int32_t face, int32_t n) {
   if (n < 1 || n > max_areas) return;
   ::press_button(face, area(n));
+  start_field(face, n);
 }
 
 void status_text(std::string_view text) {
@@ -38,12 +42,22 @@ void status_text(std::string_view text) {
 }
 std::string_view last_status_text() { return link_state.status; }
 
-int32_t field_area() { return 0; }
-bool field_rect_contains(int32_t, int32_t) { return false; }
-bool field_accept(bool) { return true; }
-void field_key(int32_t) {}
-void field_mouse_cursor(int32_t, int32_t, int32_t) {}
-void draw_text_cursor() {}
+// Field input: a format field that gets the focus (face 8) opens its input field.
+void start_field(int32_t face, int32_t n) {
+  if (face != 8 || run_flags.field_input || n < 1 || n > max_areas) return;
+  const area_record& a = area(n);
+  if (a.type == area_field && a.kind == area_kind_field) field_input_start(n, a);
+}
+int32_t field_area() { return field_input_state().area; }
+bool field_rect_contains(int32_t x, int32_t y) { return ::field_rect_contains(x, y); }
+bool field_accept(bool) {
+  bool ok = true;
+  u_gfinp(ok);
+  return ok;
+}
+void field_key(int32_t key) { ::field_key(key); }
+void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons) { ::field_mouse_cursor(x, y, buttons); }
+void draw_text_cursor() { ::draw_text_cursor(); }
 
 void combo_select(int32_t n) { ::combo_select(n); }
 bool combo_locked() { return ::combo_locked(); }

@@ -203,3 +203,35 @@ void paint_button(int32_t face, area_record& a);
 // A press: nothing for lists or face -9999, the slider logic for sliders, a repaint for format
 // fields; otherwise the selected flag flips and the area is repainted in the face.
 void press_button(int32_t face, area_record& a);
+
+// ---------------------------------------------------------------- field input (field_input.cpp)
+// One input field at a time: the text typed into a format field (or a list cell), edited with
+// the keyboard and the mouse, converted by the bound variable's type when it ends.
+struct field_input_view {
+  int32_t area = 0;         // area number of the field (0 for a list cell or none)
+  std::string text;         // the typed text, without trailing blanks
+  int32_t cursor = 0;       // 0-based position of the text cursor
+  int32_t max_length = 0;   // characters the field takes
+  bool insert = true;       // insert mode (Insert toggles overwrite)
+  bool cursor_shown = false;
+  std::string clipboard;    // the text copied last with Ctrl+C
+};
+const field_input_view& field_input_state();
+// Starts input in area record `a` (area number `number`, 0 for a scratch area): the text is the
+// bound variable element's formatted value; sets the field-input flag and the blink timer.
+void field_input_start(int32_t number, const area_record& a);
+// Ends the field: converts and checks the text by the variable's type and stores it.  A wrong
+// entry shows "Eingabefehler" or "Datumsfehler" and keeps the field open (ok false).
+void u_gfinp(bool& ok);
+void field_key(int32_t key);  // below 0: key-down code; above 0: a character
+void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons);
+void draw_text_cursor();
+bool field_rect_contains(int32_t x, int32_t y);
+void field_input_reset();  // for tests
+
+// ---------------------------------------------------------------- format areas (format_area.cpp)
+// The colour switch of formatted output: 1 draws the box in the area's own frame colours.
+extern int32_t format_own_colours;
+// Draws the bound variable element's formatted value in a bevelled box at the area's corner and
+// stores the box's right and bottom edge back into the area.
+void format_area_output(area_record& a);

@@ -1,0 +1,229 @@
+// Field input: the one active input field of the screen.  The text is edited in place (insert or
+// overwrite, cursor keys, Backspace/Delete, Home/End, Ctrl+C copies it), shown with a blinking
+// cursor, and converted by the bound variable's type when the field ends.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/core/areas.h"
+#include "runtime/core/calendar.h"
+#include "runtime/core/core.h"
+#include "runtime/core/events.h"
+#include "runtime/core/program_image.h"
+#include "runtime/screen/field_output.h"
+#include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+constexpr int32_t char_width = 8;  // the fixed font's advance
+constexpr int32_t key_end = 35, key_home = 36, key_left = 37, key_right = 39, key_insert = 45, key_delete = 46;
+constexpr float blink_seconds = 0.5f;
+
+struct field_input_state_t {
+  field_input_view view;
+  area_record field;  // copy of the field's area record
+};
+field_input_state_t state;
+
+std::string trim(std::string_view s) {
+  const size_t a = s.find_first_not_of(' ');
+  if (a == std::string_view::npos) return {};
+  return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
+}
+
+const variable_record* bound_variable() {
+  const int32_t v = state.field.variable;
+  if (v <= 0 || !variable_table.valid(v)) return nullptr;
+  return &variable_table.records[static_cast<size_t>(v)];
+}
+
+void draw_field(bool with_cursor) {
+  if (screen_info(0).bitmap == 0) return;
+  const area_record& a = state.field;
+  ups u{};
+  screen_nr(0, u, a.x1, a.y1, a.x2, a.y2);
+  NEW_PEN(u, {.colour = colour_table[15]});
+  for (int32_t y = a.y1 + 2; y <= a.y2 - 2; ++y)
+    DRAW_LINE(u, {.end_px = qn_point{a.x2 - 1, y}, .start_px = qn_point{a.x1 + 2, y}});
+  const std::string& t = state.view.text;
+  write_label_text(a.x1 + 3, a.y1 + 2, t, static_cast<int32_t>(t.size()), 0);
+  if (with_cursor) {
+    const int32_t x = std::min(a.x1 + 3 + state.view.cursor * char_width, a.x2 - 2);
+    NEW_PEN(u, {.colour = colour_table[0]});
+    DRAW_LINE(u, {.end_px = qn_point{x, a.y2 - 1}, .start_px = qn_point{x, a.y1 + 2}});
+  }
+  screen_stop_nr(0);
+}
+
+// A wrong entry is the user's to correct: a warning, never the end of the program.
+void fail(std::string_view message) {
+  warning_box(message, "");
+  SET_TIMER(blink_seconds, timer_blink);  // the field stays open and keeps blinking
+}
+
+bool read_int(std::string_view s, int32_t& out) {
+  if (s.empty()) return out = 0, true;
+  if (s.front() == '+') s.remove_prefix(1);
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && p == s.data() + s.size();
+}
+bool read_real(std::string text, float& out) {
+  if (text.empty()) return out = 0.0f, true;
+  const size_t comma = text.find(',');
+  if (comma != std::string::npos) text[comma] = '.';
+  std::string_view s = text;
+  if (s.front() == '+') s.remove_prefix(1);
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
+}
+// "DD.MM.YYYY" naming a day that exists.
+bool valid_date(std::string_view s) {
+  if (s.size() != 10 || s[2] != '.' || s[5] != '.') return false;
+  int32_t d = 0, m = 0, y = 0;
+  if (!read_int(s.substr(0, 2), d) || !read_int(s.substr(3, 2), m) || !read_int(s.substr(6, 4), y)) return false;
+  if (s[0] == '-' || s[3] == '-' || s[6] == '-') return false;
+  return m >= 1 && m <= 12 && y >= 1 && d >= 1 && d <= days_in_month(m, y);
+}
+}  // namespace
+
+const field_input_view& field_input_state() { return state.view; }
+
+void field_input_start(int32_t number, const area_record& a) {
+  state = field_input_state_t{};
+  state.view.area = number;
+  state.field = a;
+  const variable_record* var = bound_variable();
+  if (var != nullptr) {
+    state.view.text = trim(format_element_text(*var, a.element + 1));
+    state.view.max_length = var->type == var_date ? 10 : std::clamp(var->is_text() ? var->start : var->width, 1, 256);
+  } else {
+    state.view.max_length = std::max((a.x2 - a.x1 - 6) / char_width, 1);
+  }
+  state.view.cursor = static_cast<int32_t>(state.view.text.size());
+  run_flags.field_input = true;
+  SET_TIMER(blink_seconds, timer_blink);
+  draw_field(true);
+}
+
+void u_gfinp(bool& ok) {
+  ok = true;
+  if (!run_flags.field_input) return;
+  DESTROY_TIMER(timer_blink);
+  state.view.cursor_shown = false;
+  const variable_record* var = bound_variable();
+  const std::string text = trim(state.view.text);
+  if (var != nullptr) {
+    const int32_t element = state.field.element + 1;
+    const bool in_array = element >= 1 && element <= var->dimension;
+    switch (var->type) {
+      case var_integer: {
+        int32_t value = 0;
+        if (!read_int(text, value) || static_cast<float>(value) < var->range_min ||
+            static_cast<float>(value) > var->range_max) {
+          ok = false;
+          fail("Eingabefehler");
+          return;
+        }
+        if (in_array) ADRSPACE.set_int(var->start + element - 1, value);
+        break;
+      }
+      case var_real: {
+        float value = 0.0f;
+        if (!read_real(text, value) || value < var->range_min || value > var->range_max) {
+          ok = false;
+          fail("Eingabefehler");
+          return;
+        }
+        if (in_array) ADRSPACE.set_real(var->start + element - 1, value);
+        break;
+      }
+      case var_date:
+        // An empty date is allowed: the field is left blank.
+        if (!text.empty() && !valid_date(text)) {
+          ok = false;
+          fail("Datumsfehler");
+          return;
+        }
+        [[fallthrough]];
+      case var_text:
+        if (in_array) STRING_BUFFER.write(var->text_start + (element - 1) * var->start, var->start, text);
+        break;
+      default:
+        ok = false;
+        fail("Eingabefehler");
+        return;
+    }
+  }
+  run_flags.field_input = false;
+  if (state.view.area >= 1 && state.view.area <= max_areas) {
+    format_area_output(area(state.view.area));
+  } else if (run_flags.list_cell_input) {
+    lst_edit_store();
+  }
+}
+
+void field_key(int32_t key) {
+  if (!run_flags.field_input) return;
+  field_input_view& f = state.view;
+  f.cursor = std::clamp(f.cursor, 0, static_cast<int32_t>(f.text.size()));
+  const auto at = static_cast<size_t>(f.cursor);
+  if (key < 0) {
+    switch (-key) {
+      case key_left: f.cursor = std::max(f.cursor - 1, 0); break;
+      case key_right: f.cursor = std::min(f.cursor + 1, static_cast<int32_t>(f.text.size())); break;
+      case key_home: f.cursor = 0; break;
+      case key_end: f.cursor = static_cast<int32_t>(f.text.size()); break;
+      case key_insert: f.insert = !f.insert; break;
+      case key_delete:
+        if (at < f.text.size()) f.text.erase(at, 1);
+        break;
+      default: return;  // other keys leave the field as it is
+    }
+  } else if (key == 3) {
+    f.clipboard = f.text;
+  } else if (key == 8) {
+    if (f.cursor > 0) f.text.erase(at - 1, 1), --f.cursor;
+  } else if (key >= 32 && key <= 255) {
+    const char c = static_cast<char>(key);
+    if (!f.insert && at < f.text.size()) {
+      f.text[at] = c;
+    } else {
+      if (static_cast<int32_t>(f.text.size()) >= f.max_length) {
+        message_beep(0);
+        return;
+      }
+      f.text.insert(at, 1, c);
+    }
+    ++f.cursor;
+  } else {
+    return;
+  }
+  draw_field(true);
+}
+
+bool field_rect_contains(int32_t x, int32_t y) {
+  const area_record& a = state.field;
+  return run_flags.field_input && x >= a.x1 && x <= a.x2 && y >= a.y1 && y <= a.y2;
+}
+
+void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons) {
+  if (!run_flags.field_input || (buttons & 1) == 0 || !field_rect_contains(x, y)) return;
+  const int32_t column = (x - state.field.x1 - 3 + char_width / 2) / char_width;
+  state.view.cursor = std::clamp(column, 0, static_cast<int32_t>(state.view.text.size()));
+  draw_field(true);
+}
+
+void draw_text_cursor() {
+  // A field abandoned with Esc or the right button leaves its blink timer behind: stop it here.
+  if (!run_flags.field_input) {
+    DESTROY_TIMER(timer_blink);
+    return;
+  }
+  state.view.cursor_shown = !state.view.cursor_shown;
+  draw_field(state.view.cursor_shown);
+}
+
+void field_input_reset() { state = field_input_state_t{}; }

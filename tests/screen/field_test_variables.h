@@ -1,0 +1,35 @@
+// Four program variables for the field-input and format-area tests: 1 integer, 2 real (two
+// elements), 3 text of 8 characters, 4 date text.
+#pragma once
+
+#include "runtime/core/areas.h"
+#include "runtime/core/program_image.h"
+
+inline void make_field_variables() {
+  variable_table.records.assign(5, variable_record{});
+  variable_table.count = 4;
+  ADRSPACE.words.assign(11, 0u);
+  ADRSPACE.size = 10;
+  STRING_BUFFER.blank();
+  auto& r = variable_table.records;
+  r[1].type = var_integer, r[1].dimension = 1, r[1].start = 1, r[1].width = 5;
+  r[1].range_min = -9979.0f, r[1].range_max = 9999.0f;
+  r[2].type = var_real, r[2].dimension = 2, r[2].start = 2, r[2].width = 8, r[2].decimals = 2;
+  r[2].range_min = -10.0f, r[2].range_max = 100.0f;
+  r[3].type = var_text, r[3].dimension = 1, r[3].start = 8, r[3].text_start = 1, r[3].text_end = 8;
+  r[3].width = r[3].decimals = 8;
+  r[4].type = var_date, r[4].dimension = 1, r[4].start = 10, r[4].text_start = 21, r[4].text_end = 30;
+  r[4].width = r[4].decimals = 10;
+}
+
+// A format field at (x, y) bound to variable v, element index e (0 for the first).
+inline area_record make_field_area(int32_t x, int32_t y, int32_t v, int32_t e = 0) {
+  area_record a;
+  a.x1 = x, a.y1 = y, a.x2 = x + 100, a.y2 = y + 20;
+  a.type = area_field;
+  a.kind = area_kind_field;
+  a.variable = v;
+  a.element = e;
+  a.enabled = logical_true;
+  return a;
+}
