@@ -52,13 +52,11 @@ void set_origin(qn_point origin) {
   mouse_wait_set_origin(origin.x, origin.y);
 }
 
-// The script side of the plot engine (the plot-script interpreter) is not part of this build:
-// these keep PLOT's calls in one place and say clearly what is missing.
-void plot_script_init() {}
-void plot_script_missing() { report_error("PSPLOT n.u.", 0); }
-void plot_script_run(int32_t /*unit*/) { plot_script_missing(); }
-void plot_script_set_text(std::string_view /*text*/) {}
-void plot_script_point(int32_t /*flag*/, float /*x*/, float /*y*/) { plot_script_missing(); }
+// PLOT's calls into the plot-script interpreter.
+void plot_script_init() { psplot_init(); }
+void plot_script_run(int32_t unit) { PSPLOT(unit); }
+void plot_script_set_text(std::string_view text) { psplot_set_text(text); }
+void plot_script_point(int32_t flag, float x, float y) { psplot_plot(flag, x, y); }
 
 }  // namespace
 

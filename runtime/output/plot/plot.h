@@ -99,6 +99,17 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
                const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t colour_count,
                int32_t grey, std::string_view comment, int32_t& status);
 
+// ---------------------------------------------------------------- plot scripts
+// Resets the script state for a new plot (element table, frame 1 with its defaults).
+void psplot_init();
+// The script text of the next run with unit 0 (256 characters).
+void psplot_set_text(std::string_view text);
+// Runs the script text (unit 0) or the script file open on the unit, line by line.
+void PSPLOT(int32_t unit);
+// In the script's current frame: move (flag 0) or draw to (x, y); a negative y does nothing.
+void psplot_plot(int32_t flag, float x, float y);
+void psplot_reset();  // the whole script state back to its start; for tests
+
 // ---------------------------------------------------------------- tests
 // Every state block of the plot engine back to its start values.
 void plot_reset();
