@@ -353,6 +353,19 @@ void COPY_BITMAP_TO_CLIPBOARD(int32_t bitmap, int* status = nullptr);
 // (0x00BBGGRR, 0xFFFFFFFF outside); for tests.
 qn_point qn_clipboard_image_size();
 uint32_t qn_clipboard_pixel(int32_t x, int32_t y);
+// Writes the clipboard's contents into a file (1252 name) or a text: format 1 the text, one
+// line per clipboard line (1252); format 2 the picture as a BMP file.  Status 0x10000 when the
+// clipboard holds nothing of that format or the file cannot be written.
+inline constexpr int32_t QN_CF_TEXT = 1, QN_CF_BITMAP = 2;
+struct paste_opts {
+  std::string* text = nullptr;               // receives the text (format 1) when given
+  std::optional<std::string_view> file;      // the file to write
+  int32_t format = QN_CF_TEXT;
+  int* status = nullptr;
+};
+void PASTE_FROM_CLIPBOARD(const paste_opts& o);
+// Puts a text (1252) on the clipboard; for tests.
+void qn_set_clipboard_text(std::string_view text);
 
 // ---------------------------------------------------------------- menus
 // One item of a menu: text, status-bar help text, accelerator text ("Ctrl+S", "F5",

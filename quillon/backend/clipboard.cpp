@@ -1,7 +1,9 @@
-// The system clipboard: a window's or a bitmap's picture as an image.
+// The system clipboard: a window's or a bitmap's picture as an image, and pasting the
+// clipboard into files.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QSaveFile>
 
 #include "quillon/backend/backend.h"
 
@@ -46,4 +48,56 @@ uint32_t qn_clipboard_pixel(int32_t x, int32_t y) {
   const QImage image = QGuiApplication::clipboard()->image();
   if (image.isNull() || !image.valid(x, y)) return 0xFFFFFFFF;
   return qnb::colorref_of(image.pixel(x, y));
+}
+
+void qn_set_clipboard_text(std::string_view text) {
+  qnb::ensure_app();
+  QGuiApplication::clipboard()->setText(qnb::from_1252(text));
+}
+
+namespace {
+
+// The clipboard's text as 1252 lines ending in "\n"; false when it holds no text.
+bool clipboard_text(std::string& out) {
+  const QString text = QGuiApplication::clipboard()->text();
+  if (text.isEmpty()) return false;
+  QString normal = text;
+  normal.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  normal.replace(QChar('\r'), QChar('\n'));
+  if (!normal.endsWith(QChar('\n'))) normal.append(QChar('\n'));
+  out = qnb::to_1252(normal);
+  return true;
+}
+
+}  // namespace
+
+void PASTE_FROM_CLIPBOARD(const paste_opts& o) {
+  qnb::clear_status(o.status);
+  qnb::ensure_app();
+  if (o.format == QN_CF_TEXT) {
+    std::string text;
+    if (!clipboard_text(text)) {
+      if (o.status) *o.status = qnb::QN_FAIL;
+      return;
+    }
+    if (o.text) *o.text = text;
+    if (o.file) {
+      QSaveFile out(QString::fromStdString(qnb::resolve_file_name(*o.file)));
+      if (!out.open(QIODevice::WriteOnly) ||
+          out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+          !out.commit()) {
+        if (o.status) *o.status = qnb::QN_FAIL;
+      }
+    }
+    return;
+  }
+  if (o.format == QN_CF_BITMAP) {
+    const QImage image = QGuiApplication::clipboard()->image();
+    if (image.isNull() || !o.file ||
+        !image.save(QString::fromStdString(qnb::resolve_file_name(*o.file)), "BMP")) {
+      if (o.status) *o.status = qnb::QN_FAIL;
+    }
+    return;
+  }
+  if (o.status) *o.status = qnb::QN_FAIL;  // a format the clipboard glue does not know
 }

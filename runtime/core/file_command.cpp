@@ -1,6 +1,7 @@
 // The FILE command: opens, reads, writes and closes the numbered file slots 1..9 on file units
 // (sequential, append and direct access), saves a screen rectangle and pastes the clipboard.
-// Every outcome goes to io_status; a few misuses are reported and flag the command as failed.
+// Window slots write lines into scroll-text windows.  Every outcome goes to io_status; a few
+// misuses are reported and flag the command as failed.
 #include "runtime/core/file_command.h"
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "runtime/core/interpreter.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/text_tokens.h"
+#include "runtime/screen/video_stack.h"
 
 file_command_state_t file_command_state;
 
@@ -48,8 +50,11 @@ void command_failed(std::string_view message) {
   call_state.command_error = 1;
 }
 
-void window_slots_not_built() {
-  report_error("FILE: Fenster-Kanal nicht gebaut", 32000);
+// One line of a window slot's scroll text.
+void write_window_line(const file_slot_t& slot, std::string_view text) {
+  int status = 0;
+  WRITE_SCROLL_LINE(slot.unit, line_text(text), false, &status);
+  io_status = status;
 }
 
 variable_record* variable_of(int32_t v) {
@@ -79,6 +84,27 @@ int32_t text_start(const variable_record& var, int32_t k) { return var.text_star
 int32_t text_length(const variable_record& var) { return std::max(var.start, 0); }
 
 // ---------------------------------------------------------------- opening
+// A scroll-text window titled with the name, sized by P1 x P2 when P2 is above 0.
+void open_window_slot(const std::string& name, file_slot_t& slot) {
+  // An open slot keeps what it holds: a second open would lose its unit or window.
+  if (slot.unit > 0) {
+    io_status = 32000;
+    report_error("FILE OPEN", 0);
+    return;
+  }
+  const int32_t width = nint(param_registers[1]), height = nint(param_registers[2]);
+  int status = 0;
+  window_opts o{.title = trimmed(name), .window_flags = 0x6800, .status = &status};
+  if (height > 0) o.client_px = qn_point{width, height};
+  const int32_t window = CREATE_WINDOW(o);
+  io_status = status;
+  if (status == 0 && window > 0) {
+    slot.unit = window;
+    slot.record_length = 0;
+    slot.window = true;
+  }
+}
+
 void open_slot(code_record& rec, file_slot_t& slot) {
   const char* status = "UNKNOWN";
   if (flag_mask_test(opt_old) || flag_mask_test(opt_read) || flag_mask_test(opt_append))
@@ -96,7 +122,7 @@ void open_slot(code_record& rec, file_slot_t& slot) {
   const char* form = record_length > 0 ? "UNFORMATTED" : "FORMATTED";
 
   if (flag_mask_test(opt_window)) {
-    window_slots_not_built();
+    open_window_slot(name, slot);
     return;
   }
   if (slot.unit > 0) {
@@ -238,8 +264,8 @@ void direct_transfer(code_record& rec, file_slot_t& slot, bool reading) {
 
 // ---------------------------------------------------------------- sequential access
 void sequential_read(code_record& rec, file_slot_t& slot) {
-  if (flag_mask_test(opt_window)) {
-    window_slots_not_built();
+  if (slot.window) {  // a window has nothing to read
+    io_status = -1;
     return;
   }
   evaluate_upn(rec.expression, 1);
@@ -258,8 +284,8 @@ void sequential_read(code_record& rec, file_slot_t& slot) {
 void sequential_write(code_record& rec, file_slot_t& slot, const std::string& t1) {
   const std::string t2 = get_text_token(rec.token2);
   if (t2 != t1) {
-    if (flag_mask_test(opt_window)) {
-      window_slots_not_built();
+    if (slot.window) {
+      write_window_line(slot, t2);
       return;
     }
     io_status = unit_write_line(slot.unit, line_text(t2));
@@ -281,18 +307,68 @@ void sequential_write(code_record& rec, file_slot_t& slot, const std::string& t1
     command_failed("SEQ-Write:Index");
     return;
   }
-  if (flag_mask_test(opt_window)) {
-    window_slots_not_built();
+  const std::string_view text = STRING_BUFFER.view(text_start(*var, 0), text_length(*var));
+  if (slot.window) {
+    write_window_line(slot, text);
     return;
   }
-  io_status = unit_write_line(slot.unit, line_text(STRING_BUFFER.view(text_start(*var, 0), text_length(*var))));
+  io_status = unit_write_line(slot.unit, line_text(text));
+}
+
+// ---------------------------------------------------------------- clipboard and screen
+void paste_clipboard(const std::string& t1) {
+  int status = 0;
+  PASTE_FROM_CLIPBOARD({.file = trimmed(t1),
+                        .format = flag_mask_test(opt_format2) ? QN_CF_BITMAP : QN_CF_TEXT,
+                        .status = &status});
+  io_status = status;
+}
+
+// Saves the rectangle P1, P2 (corner) by P3 x P4 of screen 0 as a BMP file named by T1; other
+// image formats are not available.
+void save_screen_rectangle(code_record& rec, const std::string& t1) {
+  evaluate_upn(rec.expression, 4);
+  const int32_t x1 = trunc_to_int(param_registers[1]), y1 = trunc_to_int(param_registers[2]);
+  const int32_t x2 = trunc_to_int(param_registers[3] - 1.0f + static_cast<float>(x1));
+  const int32_t y2 = trunc_to_int(param_registers[4] - 1.0f + static_cast<float>(y1));
+  std::string name = t1;
+  upcase_string(name.data(), static_cast<int32_t>(name.size()));
+  const std::string_view file = trimmed(name);
+  if (file.empty()) return;
+  if (file.size() <= 4 || !file.ends_with(".BMP")) {
+    IMAGE_2_FILE(x1, y1, x2, y2, std::string(file) + ".IMG");
+    return;
+  }
+  io_status = 0;  // a save after a failed one reports its own outcome
+  int32_t depth_before = 0, depth_after = 0;
+  video_stack_depth(depth_before);
+  video_stack_push(x1, y1, x2, y2);
+  video_stack_depth(depth_after);
+  if (depth_after <= depth_before) {  // the stack is full: nothing was saved
+    io_status = 1;
+    return;
+  }
+  int32_t bitmap = 0;
+  video_stack_top_bitmap(bitmap);
+  int status = 0;
+  const int32_t dib = bitmap != 0 ? BITMAP_TO_DIB(bitmap, &status) : 0;
+  if (dib == 0 || status != 0 || !save_bitmap_file(dib, file, &status) || status != 0) io_status = 1;
+  if (dib != 0) free_global_text(dib);
+  video_stack_pop();
 }
 
 }  // namespace
 
 void file_command_reset() {
-  for (file_slot_t& slot : file_command_state.slots)
-    if (slot.unit > 0) unit_close(slot.unit);
+  for (file_slot_t& slot : file_command_state.slots) {
+    if (slot.unit <= 0) continue;
+    if (slot.window) {
+      int status = 0;  // a window the user closed already is no error here
+      CLOSE_WINDOW(slot.unit, &status);
+    } else {
+      unit_close(slot.unit);
+    }
+  }
   file_command_state = file_command_state_t{};
 }
 
@@ -300,15 +376,11 @@ void cmd_FILE(code_record& rec) {
   const std::string t1 = get_text_token(rec.token1);
 
   if (flag_mask_test(opt_paste)) {
-    report_error("FILE: Einfuegen aus der Zwischenablage nicht gebaut", 32000);
+    paste_clipboard(t1);
     return;
   }
   if (flag_mask_test(opt_write | opt_format2)) {
-    evaluate_upn(rec.expression, 4);
-    std::string name = t1;
-    upcase_string(name.data(), static_cast<int32_t>(name.size()));
-    if (trimmed(name).empty()) return;
-    report_error("FILE: Bildschirm-Ausschnitt als Datei nicht gebaut", 32000);
+    save_screen_rectangle(rec, t1);
     return;
   }
 
@@ -329,15 +401,18 @@ void cmd_FILE(code_record& rec) {
   file_slot_t& slot = file_command_state.slots[static_cast<size_t>(number)];
 
   if (flag_mask_test(opt_close)) {
-    if (flag_mask_test(opt_window)) {
+    // The slot's kind decides: a file unit is always closed (it would stay open otherwise),
+    // a window only with 0x20, and a window handle is never taken for a file unit.
+    if (slot.window) {
       if (flag_mask_test(opt_close_window) && slot.unit > 0) {
-        window_slots_not_built();
-        return;
+        int status = 0;
+        CLOSE_WINDOW(slot.unit, &status);
+        io_status = status;
       }
     } else if (slot.unit > 0) {
       io_status = unit_close(slot.unit);
     }
-    slot.unit = 0;
+    slot = file_slot_t{};
     return;
   }
   if (flag_mask_test(opt_open)) {

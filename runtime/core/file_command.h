@@ -8,6 +8,7 @@
 struct file_slot_t {
   int32_t unit = 0;
   int32_t record_length = 0;
+  bool window = false;  // the unit is a scroll-text window's handle
 };
 
 struct file_command_state_t {

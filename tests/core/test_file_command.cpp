@@ -242,13 +242,3 @@ TEST_F(file_command, ReadingAFreeSlot) {
   EXPECT_EQ(error_of([&] { run(token("#2"), 0, 0x2000, "#0"); }), 0);
   EXPECT_EQ(last_error_message(), "FMGR-CODE falsch");
 }
-
-TEST_F(file_command, WindowSlotsClipboardAndScreenImagesAreNotBuilt) {
-  EXPECT_EQ(error_of([&] { run(slot1, token("Fenster"), 0x1 | 0x8, "#300 #200"); }), 32000);
-  errors_reset();
-  EXPECT_EQ(error_of([&] { run(token("CLIP.TXT"), 0, 0x10000); }), 32000);
-  errors_reset();
-  EXPECT_EQ(error_of([&] { run(token("shot.bmp"), 0, 0x1000 | 0x80, "#0 #0 #10 #10"); }), 32000);
-  errors_reset();
-  EXPECT_EQ(error_of([&] { run(token(" "), 0, 0x1000 | 0x80, "#0 #0 #10 #10"); }), no_error);
-}
