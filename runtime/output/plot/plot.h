@@ -110,6 +110,35 @@ void PSPLOT(int32_t unit);
 void psplot_plot(int32_t flag, float x, float y);
 void psplot_reset();  // the whole script state back to its start; for tests
 
+// ---------------------------------------------------------------- routines for later callers
+// Device predicate, DXF header and trailer, origin shift, scale ratio, filled and hatched
+// rectangles and a text writer with narrow commas; nothing in the runtime calls them yet.
+void plot_device_supported(int32_t code, int32_t& flag);
+void dxf_write_header();
+void dxf_write_trailer();
+void plot_shift_origin(int32_t dx, int32_t dy);
+void plot_scale_ratio(float& ratio);
+void plot_fill_rect(float x, float y, float width, float height);
+void plot_hatch_rect(float x, float y, float width, float height);
+void plot_text_commas(float x, float y, float size, std::string_view text, float angle,
+                      int32_t count);
+
+// ---------------------------------------------------------------- HP-GL import
+// Reads the HP-GL file named by the variable fs_select, scales by "faktor", keeps the pen "pen"
+// (0 every pen) and writes the segments to "QORVEL.TMP".  status: 0, or the failing I/O status.
+struct hpgl_segment {
+  int32_t pen = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
+inline constexpr size_t hpgl_max_segments = 1000;
+struct hpgl_result {
+  std::vector<hpgl_segment> segments;
+  int32_t min_x = 99999, min_y = 99999, max_x = -99999, max_y = -99999;
+};
+hpgl_result hpgl_parse(std::string_view bytes, float faktor, int32_t pen);
+// The records of "QORVEL.TMP": the header, then one per segment shifted to the box corner.
+std::vector<std::string> hpgl_output_records(const hpgl_result& result);
+void hpgl_import(int32_t& status);
+
 // ---------------------------------------------------------------- tests
 // Every state block of the plot engine back to its start values.
 void plot_reset();
