@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "runtime/core/areas.h"
 #include "runtime/core/core.h"
 #include "runtime/core/program_image.h"
 #include "runtime/screen/lists.h"
@@ -96,8 +97,18 @@ std::string field_output_text(int32_t v) {
   return text;
 }
 
-// Shows or removes the input field of the cell; field input draws it.
-void paint_cell_area(bool show) { list_table.cell_area.shown = show; }
+// Shows or removes the input field of the cell; showing it opens field input on a scratch area.
+void paint_cell_area(bool show) {
+  const list_cell_area& c = list_table.cell_area;
+  list_table.cell_area.shown = show;
+  if (!show || run_flags.field_input) return;
+  area_record field;
+  field.x1 = c.x1, field.y1 = c.y1, field.x2 = c.x2, field.y2 = c.y2;
+  field.type = c.type, field.kind = c.kind, field.list = c.list, field.label = c.label;
+  field.variable = c.variable;
+  field.enabled = logical_true;
+  field_input_start(0, field);
+}
 
 // Steps 2 to 5 of starting cell input on the cursor row of list n, column k.
 void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
