@@ -6,6 +6,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "quillon/api/quillon.h"
 
 struct psplot_frame {
   int8_t TP = 100;
@@ -51,6 +54,11 @@ struct psplot_state_t {
   char last_attribute = ' ';
   std::string last_font = "xx";
   int32_t indent = 0;  // of the statement being carried out
+  // Point list of "POL"/"PLY" (pixels of the drawing context), area rectangle and offsets.
+  std::vector<qn_point> points;
+  int32_t point_count = 0;
+  int32_t area_left = 0, area_top = 0, area_right = 0, area_bottom = 0;
+  float area_dx = 0, area_dy = 0;
   psplot_frame& frame() { return frames[level - 1]; }
 };
 extern psplot_state_t psplot_state;

@@ -5,6 +5,7 @@
 
 #include "runtime/core/core.h"
 #include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/plot_state.h"
 #include "runtime/output/plot/psplot_state.h"
 #include "runtime/output/print/print.h"
 
@@ -89,6 +90,124 @@ void paragraph(std::string& s) {
             (f.YP + f.Y0) * f.FY + f.YO, f.SZ * f.FX, work, f.AN, std::max(n, 0));
 }
 
+// The windowing library offers no arc or chord routine: the statement keeps its point
+// bookkeeping and the shape itself is left out.
+void draw_arc_or_chord(bool /*chord*/, qn_point /*start*/, qn_point /*end*/) {
+  trace_msg("PSPLOT: ARC/COR n.I.");
+}
+
+void area_statement(std::string& s, const std::string& key) {
+  psplot_state_t& st = psplot_state;
+  psplot_frame& f = st.frame();
+  ups& u = plot_state.plot_ups;
+  const qn_rect area{st.area_left, st.area_top, st.area_right, st.area_bottom};
+  if (key == "AR=") {
+    float v[4]{0, 0, st.area_dx, st.area_dy};
+    psplot_read_reals(s, v, 4);
+    st.area_dx = v[2];
+    st.area_dy = v[3];
+    f.XP = v[0];
+    f.YP = v[1];
+    plot(psplot_map_x(f, v[0]), psplot_map_y(f, v[1]), 4);
+    st.area_left = plot_state.last_x;
+    st.area_bottom = plot_state.last_y;
+    plot(psplot_map_x(f, v[0] + v[2]), psplot_map_y(f, v[1] + v[3]), 4);
+    st.area_right = plot_state.last_x;
+    st.area_top = plot_state.last_y;
+    trace_int2("AR left/top    ", st.area_left, st.area_top);
+    trace_int2("AR right/bottom", st.area_right, st.area_bottom);
+  } else if (key == "BMP") {
+    std::string name;
+    const size_t blank = s.find(' ');
+    if (blank != std::string::npos) {
+      const size_t first = s.find_first_not_of(' ', blank);
+      if (first != std::string::npos) name = right_trimmed(std::string_view(s).substr(first));
+    }
+    trace_str("BMP (n.I.)", name);
+    int status = 0;
+    const int32_t bitmap = LOAD_BITMAP(name, &status);
+    if (status == 0 && bitmap != 0) {
+      bitmap_opts o;
+      o.px = area;
+      DRAW_BITMAP(u, bitmap, o);
+      DELETE_OBJECT(bitmap);
+    }
+  } else if (key == "ARC" || key == "COR") {
+    float v[4]{0, 0, st.area_dx, st.area_dy};
+    psplot_read_reals(s, v, 4);
+    st.area_dx = v[2];
+    st.area_dy = v[3];
+    const float cx = static_cast<float>(st.area_left + st.area_right) / 2.0f;
+    const float cy = static_cast<float>(st.area_top + st.area_bottom) / 2.0f;
+    const qn_point start{to_int(v[0] * 100 + cx), to_int(cy - v[1] * 100)};
+    const qn_point end{to_int(v[2] * 100 + cx), to_int(cy - v[3] * 100)};
+    f.XP = static_cast<float>(start.x);
+    f.YP = static_cast<float>(start.y);
+    draw_arc_or_chord(key == "COR", start, end);
+  } else if (key == "CIR") {
+    shape_opts o;
+    o.px = area;
+    DRAW_ELLIPSE(u, o);
+  } else if (key == "REC") {
+    shape_opts o;
+    o.px = area;
+    DRAW_RECTANGLE(u, o);
+  } else if (key == "BG=") {
+    float v[3]{0, 0, 0};
+    psplot_read_reals(s, v, 3);
+    const int32_t style = to_int(v[0]);
+    const int32_t colour = to_int(v[1]);
+    const int32_t hatch = to_int(v[2]);
+    if (colour < 0) {  // names no colour table entry
+      report_error("PS_PLOT BG=: Farbe ungueltig", 0);
+      return;
+    }
+    brush_opts o;
+    o.colour = colour_table[colour % 256];
+    o.style = style >= 2 ? 2 : style == 1 ? 0 : 1;  // library: 0 solid, 1 hollow, 2 hatched
+    o.hatch = std::clamp(hatch, 0, 5);
+    NEW_BRUSH(u, o);
+  }
+}
+
+void point_list_statement(std::string& s, const std::string& key) {
+  psplot_state_t& st = psplot_state;
+  psplot_frame& f = st.frame();
+  if (key == "POL" || key == "BEZ") {
+    float v[1]{0};
+    psplot_read_reals(s, v, 1);
+    const int32_t n = to_int(v[0]);
+    st.current_element = n;
+    if (n == 0) {
+      if (key == "BEZ") return;
+      // Points no "PLY" has set are not part of the line.
+      ups& u = plot_state.plot_ups;
+      for (int32_t i = 1; i < st.point_count; ++i) {
+        line_opts o;
+        o.start_px = st.points[i - 1];
+        o.end_px = st.points[i];
+        DRAW_LINE(u, o);
+      }
+      return;
+    }
+    st.points.assign(static_cast<size_t>(std::clamp(n, 0, 100000)), qn_point{0, 0});
+    st.point_count = 0;
+    return;
+  }
+  // PLY
+  float v[2]{0, 0};
+  psplot_read_reals(s, v, 2);
+  f.XP = v[0];
+  f.YP = v[1];
+  plot(psplot_map_x(f, v[0]), psplot_map_y(f, v[1]), 3);
+  if (st.points.empty()) {
+    report_error("PS_PLOT PLY ohne POL", 0);
+    return;
+  }
+  st.point_count = std::min(st.point_count + 1, static_cast<int32_t>(st.points.size()));
+  st.points[st.point_count - 1] = {plot_state.last_x, plot_state.last_y};
+}
+
 }  // namespace
 
 bool psplot_drawing_statement(std::string& s) {
@@ -98,6 +217,11 @@ bool psplot_drawing_statement(std::string& s) {
   float v[3]{0, 0, 0};
   if (key == "PAR") {
     paragraph(s);
+  } else if (key == "POL" || key == "BEZ" || key == "PLY") {
+    point_list_statement(s, key);
+  } else if (key == "AR=" || key == "BMP" || key == "ARC" || key == "COR" || key == "CIR" ||
+             key == "REC" || key == "BG=") {
+    area_statement(s, key);
   } else if (key == "POS") {
     v[0] = static_cast<float>(st.current_element);
     psplot_read_reals(s, v, 1);
