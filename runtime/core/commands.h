@@ -51,6 +51,7 @@ void cmd_FLOOD(code_record& rec);  // opcode 44
 void cmd_LSTMGR(code_record& rec);  // opcode 45
 void cmd_SQL(code_record& rec);  // opcode 46
 void cmd_ARRAY(code_record& rec);  // opcode 47
+void array_command_reset();  // the ARRAY chart layout back to zero; for tests
 
 // The command name of an opcode, for messages ("CALL", "%", ...).
 const char* command_name(int32_t opcode);

@@ -11,7 +11,6 @@ void not_built(const code_record& rec) {
 }
 }  // namespace
 
-void cmd_ARRAY(code_record& rec) { not_built(rec); }
 
 const char* command_name(int32_t opcode) {
   static const char* const names[48] = {"?",

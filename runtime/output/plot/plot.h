@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -98,6 +99,22 @@ void vextor_reset();
 void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width, int32_t height,
                const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t colour_count,
                int32_t grey, std::string_view comment, int32_t& status);
+
+// ---------------------------------------------------------------- charts
+// The chart layout: the pixel origin, the label window (x_lo, y_lo, x_hi, y_hi), the chart
+// values at the origin and the pixels per chart unit.  Kept for the whole run.
+void agraf_set6(int32_t x0, int32_t y0, int32_t x_lo, int32_t y_lo, int32_t x_hi, int32_t y_hi);
+void agraf_set4(float x_origin, float y_origin, float x_scale, float y_scale);
+// Draws n (code, value) pairs of x and y (x[0] is the first pair) on u; list > 0 is the
+// list-manager list whose rows are the labels.  Pairs are read only as far as both arrays reach.
+void agraf(ups& u, int32_t n, std::span<const float> x, std::span<const float> y, int32_t list);
+struct agraf_layout {
+  int32_t x0, y0, x_lo, y_lo, x_hi, y_hi;
+  float x_origin, y_origin, x_scale, y_scale;
+};
+agraf_layout agraf_get_layout();
+qn_point agraf_point();  // the point the last polyline left
+void agraf_reset();      // the chart state back to its start values; for tests
 
 // ---------------------------------------------------------------- plot scripts
 // Resets the script state for a new plot (element table, frame 1 with its defaults).
