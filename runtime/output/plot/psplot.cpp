@@ -325,4 +325,5 @@ void psplot_plot(int32_t flag, float x, float y) {
 
 void psplot_reset() {
   psplot_state = psplot_state_t{};
+  psplot_fields_reset();
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quillon/api/quillon.h"
@@ -74,3 +75,20 @@ float psplot_map_x(const psplot_frame& f, float x);
 float psplot_map_y(const psplot_frame& f, float y);
 // Carries out one drawing, text, layout or frame statement; false when the keyword is none.
 bool psplot_drawing_statement(std::string& statement);
+
+// Value fields and auxiliary entries: a value written into the field of an element slot,
+// formatted by the slot's field type; frame values and slot positions set and read.
+void psplot_value_int(int32_t slot, int32_t value);
+void psplot_value_real(int32_t slot, float value);
+void psplot_set_device(int32_t code);
+void psplot_set_element_xy(int32_t slot, float x, float y);
+void psplot_get_element_xy(int32_t slot, float& x, float& y);
+void psplot_plot_units(int32_t flag, float x, float y);
+void psplot_set_units(float ux, float uy);
+void psplot_text_at(float x, float y, std::string_view text);
+void psplot_text_at_units(float x, float y, std::string_view text);
+void psplot_get_element(int32_t slot, float& x, float& y, float& line_feed, float& x_scale);
+void psplot_get_frame(float& x0, float& ux, float& y0, float& uy, float& fz);
+void psplot_set_origin(float x0, float y0);
+void psplot_clear();
+void psplot_fields_reset();  // the debug grid back to its start; for tests
