@@ -227,3 +227,24 @@ TEST_F(psplot_file_test, MissingLabelWarnsAndTheRunEnds) {
   EXPECT_NE(boxes.front().text.find("L1"), std::string::npos);
 }
 }  // namespace
+
+namespace {
+
+TEST_F(psplot_test, LineWidthOnlyBelowOne) {
+  const size_t from = start("p", 40);
+  run("LW=1.0|LW=-0.5");
+  const std::string none = tail("p.EPS", from);
+  run("LW=0.35");
+  const std::string thick = tail("p.EPS", from + none.size());
+  std::string direct;
+  {
+    const size_t before = file_text("p.EPS").size();
+    newpen(2350);
+    direct = tail("p.EPS", before);
+  }
+  EXPECT_EQ(none, "");
+  EXPECT_EQ(thick, direct);
+  EXPECT_FALSE(thick.empty()) << "a thickness code writes a line width";
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// PLOT's script options: a script text, a script file on a free unit, and points in the
+// script's frame, all reaching the plot file of the open workstation.
+#include "core/test_draw_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/plot/psplot_state.h"
+
+namespace {
+
+class psplot_command : public draw_fixture {
+ protected:
+  void SetUp() override {
+    draw_fixture::SetUp();
+    plot_reset();
+    psplot_reset();
+    plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");
+  }
+  static std::string plot_file() {
+    std::string name = get_plot_file();
+    name.erase(name.find_last_not_of(' ') + 1);
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+};
+
+TEST_F(psplot_command, ScriptTextFileAndPointsReachThePlot) {
+  std::ofstream("frame.ps", std::ios::binary) << "; frame\nFX=2|MOV 1,1\nDRW 2,1\n";
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000040 PLOT @0003",
+       "/00000000 PLOT %0002"},
+      {"#30 #0 #0 #0", "#3 #1 #1"}, {"s.plt", "MOV 1,2|DRW 3,2", "frame.ps"});
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(io_status, 0);
+  // The text, then the file in a frame scaled by 2, then a draw in that same frame.
+  EXPECT_NE(plot_file().find("PU400,800;PD1200,800;PU800,400;PD1600,400;PD2400,400;"), std::string::npos)
+      << plot_file();
+}
+
+}  // namespace
