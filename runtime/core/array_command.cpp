@@ -29,6 +29,7 @@ constexpr int32_t max_dynamic_elements = 16 * 1024 * 1024;
 struct array_layout_t {
   int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   float xv0 = 0.0f, yv0 = 0.0f, sx = 0.0f, sy = 0.0f;
+  int32_t line_style = 0;  // the last style the line list chose
 };
 array_layout_t layout;
 
@@ -184,7 +185,9 @@ void line_list() {
   const int32_t ax1 = nint(param_registers[2]), ay1 = nint(param_registers[3]);
   const int32_t ax2 = nint(param_registers[4]), ay2 = nint(param_registers[5]);
   const int32_t pens = nint(param_registers[6]), styles = nint(param_registers[7]);
-  int32_t style = 0;
+  // The style word is recorded for the pen selection; the library's numbered pens carry no
+  // style of their own, so selecting the pen again is all that drawing sees of it.
+  int32_t previous_style = 0;
   for (int32_t i = 0; i < n; ++i) {
     if (param_registers[6] > 0.0f) {
       const int32_t pen = int_at(pens, i);
@@ -195,8 +198,9 @@ void line_list() {
     }
     if (param_registers[7] > 0.0f) {
       const int32_t s = int_at(styles, i);
-      if (s != style) {
-        style = s > 5 ? 1 : std::max(s, 0);
+      if (s != previous_style) {
+        previous_style = s;
+        layout.line_style = s > 5 ? 1 : std::max(s, 0);
         SELECT_MY_PEN(u, graphics.current_colour);
       }
     }
