@@ -228,21 +228,6 @@ void open_bitmap_device() {
   p.recording = p.bitmap > 0;
 }
 
-void copy_dxf_header() {
-  const int32_t unit = plot_open_data_file("VEXTA10.ACH");
-  if (unit == 0) {
-    report_error("%GKS-dxf, VEXTA10.ACH not found", 32000);
-    return;
-  }
-  std::string line;
-  while (unit_read_line(unit, line) == 0) {
-    if (line.size() > 80) line.resize(80);
-    const std::string_view t = trim_blanks_right(line);
-    plot_write_crlf(t, static_cast<int32_t>(t.size()));
-  }
-  unit_close(unit);
-}
-
 }  // namespace
 
 void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
@@ -312,7 +297,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     p.soft_font = 0;
     p.page_width = p.page_height = 10000;
     p.offset_x = p.offset_y = 0;
-    copy_dxf_header();
+    dxf_write_header();
   } else if (d == 43) {
     p.pdf_object_count = 0;
     p.pdf_object_offset.fill(0);
