@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/core/commands.h"
 #include "runtime/core/core.h"
 #include "runtime/core/file_glue.h"
 #include "runtime/core/program_image.h"
@@ -474,3 +475,16 @@ void load_program_image(std::string_view contents) {
   check_stores();
 }
 
+// The command name of an opcode, for messages: the keyword without the blank that "TEXT " carries
+// to tell it from "TEXTB"; opcodes outside 1..47 run the ARRAY command's handler.
+const char* command_name(int32_t opcode) {
+  static const auto names = [] {
+    std::array<std::string, 48> n{};
+    for (const keyword_t& k : keywords) {
+      const std::string_view w = k.word.substr(0, k.word.find_last_not_of(' ') + 1);
+      n[static_cast<size_t>(k.opcode)] = std::string(w);
+    }
+    return n;
+  }();
+  return opcode >= 1 && opcode <= 47 ? names[static_cast<size_t>(opcode)].c_str() : "ARRAY";
+}

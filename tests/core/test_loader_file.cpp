@@ -1,5 +1,6 @@
 // The PXB file: records, sections, [INIT] keys, the record layouts of [VARIABLES],
 // [TEXTTOKENS] and [CODES], and every error of the reader.
+#include "runtime/core/commands.h"
 #include "tests/core/test_loader_fixture.h"
 
 namespace {
@@ -369,4 +370,13 @@ TEST_F(loader_test, MissingProgramReportsTheSecondName) {
   } catch (const program_end&) {
   }
   EXPECT_EQ(last_error(), "KYR-ERROR 32000:KYRPROG not found:C:\\APPS\\KYR\\RUN.PXB");
+}
+
+// Messages name a command by its keyword; "TEXT " loses the blank that tells it from "TEXTB".
+TEST(command_names, KeywordsWithoutTheirSeparatingBlank) {
+  EXPECT_STREQ(command_name(22), "TEXT");
+  EXPECT_STREQ(command_name(23), "TEXTB");
+  EXPECT_STREQ(command_name(4), "%");
+  EXPECT_STREQ(command_name(46), "SQL");
+  EXPECT_STREQ(command_name(48), "ARRAY");  // opcodes past the table run the ARRAY handler
 }
