@@ -4,7 +4,11 @@
 // and are found case-insensitively (resolve_file_name); answers go back in 1252.
 #include "quillon/backend/backend.h"
 
+#include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QUrl>
 #include <QProcess>
 #include <QStringList>
 
@@ -370,7 +374,18 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
     qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
     return;
   }
-  const QString program = QString::fromStdString(qnb::resolve_file_name(qnb::to_1252(words.takeFirst())));
+  const QString first = words.takeFirst();
+  // "explorer" is the Windows shell: "explorer PAGE" opens a document with the program the desktop
+  // has for it.  Where no such executable exists, the desktop's URL handler stands in.
+  if (first.compare("explorer", Qt::CaseInsensitive) == 0 && QStandardPaths::findExecutable(first).isEmpty()) {
+    const std::string document = qnb::resolve_file_name(qnb::to_1252(words.join(' ')));
+    const QFileInfo info(QString::fromStdString(document));
+    if (words.isEmpty() || !info.exists() ||
+        !QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
+      qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
+    return;
+  }
+  const QString program = QString::fromStdString(qnb::resolve_file_name(qnb::to_1252(first)));
   const QString dir = QDir::currentPath();
   if (!wait) {
     if (!QProcess::startDetached(program, words, dir))

@@ -127,4 +127,15 @@ TEST_F(services, SpawnWaitsWhenAsked) {
   EXPECT_NE(status, 0);
 }
 
+// "explorer PAGE" asks the desktop to open the page; a page that is not there fails at once,
+// and so does "explorer" without a page.
+TEST_F(services, ExplorerOpensOnlyExistingDocuments) {
+  int status = 0;
+  SPAWN_PROCESS("explorer help\\htdocs\\nothere.html", false, 1, &status);
+  EXPECT_NE(status, 0);
+  status = 0;
+  SPAWN_PROCESS("explorer", false, 1, &status);
+  EXPECT_NE(status, 0);
+}
+
 }  // namespace
