@@ -27,10 +27,6 @@ constexpr int32_t opt_bitmap = 128;
 constexpr int32_t opt_fill = 65536;
 constexpr size_t bitmap_name_size = 20;
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
 
 // A valid index into the handle tables for the current window.
 size_t window_slot() {
@@ -49,7 +45,7 @@ void set_title(code_record& rec) {
   std::memcpy(area_state.title.data(), text.data(), std::min(text.size(), area_state.title.size()));
   int status = 0;
   REDEFINE_WINDOW(main_window(),
-                  {.title = trimmed(std::string_view(area_state.title.data(), area_state.title.size())),
+                  {.title = blank_trimmed(std::string_view(area_state.title.data(), area_state.title.size())),
                    .status = &status});
 }
 
@@ -59,7 +55,7 @@ void set_icon(code_record& rec) {
   int32_t& entry = handle_tables.icons[w];
   if (entry != 0 && area_state.own_icon[w]) DELETE_OBJECT(entry);
   int status = 0;
-  entry = LOAD_ICON(trimmed(name), &status);
+  entry = LOAD_ICON(blank_trimmed(name), &status);
   area_state.own_icon[w] = entry != 0;
 }
 
@@ -71,10 +67,10 @@ void show_bitmap(code_record& rec) {
   int32_t& entry = handle_tables.bitmaps[w];
   if (entry != 0 && area_state.own_bitmap[w]) DELETE_OBJECT(entry);
   int status = 0;
-  entry = LOAD_BITMAP(trimmed(name), &status);
+  entry = LOAD_BITMAP(blank_trimmed(name), &status);
   area_state.own_bitmap[w] = entry != 0;
   if (entry == 0 || status != 0) {
-    trace_str("AREA/bitmap?", trimmed(name));
+    trace_str("AREA/bitmap?", blank_trimmed(name));
     return;
   }
   // Without a position of its own the bitmap covers the whole of screen 0.

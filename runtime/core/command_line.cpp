@@ -7,10 +7,6 @@ constexpr size_t command_line_length = 80;
 constexpr size_t command_buffer_length = 1024;
 constexpr char degree_sign = '\xB0';
 
-std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
 
 // Blanks the first `stop` character at position 2 or later and everything after it.
 void cut_at(std::string& text, char stop) {
@@ -50,17 +46,17 @@ command_line_t read_command_line(std::string_view command_buffer) {
   // Leading blanks would make the name empty at the first cut; they are dropped first.
   size_t first = line.find_first_not_of(' ');
   std::string name = first == std::string::npos ? std::string() : line.substr(first);
-  name = std::string(trim_right(name));
+  name = std::string(blank_trimmed(name));
   cut_at(name, ' ');
   cut_at(name, ',');
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
-  result.name = std::string(trim_right(name));
+  result.name = std::string(blank_trimmed(name));
   return result;
 }
 
 std::string program_file_name(const std::string& name, std::string_view exe_path) {
   if (ends_with_pxb(name)) return name;
-  std::string path(trim_right(exe_path));
+  std::string path(blank_trimmed(exe_path));
   upcase_string(path.data(), static_cast<int32_t>(path.size()));
   size_t exe = path.rfind(".EXE");
   if (exe != std::string::npos) {

@@ -173,6 +173,13 @@ int32_t nint(float value);
 // Store into an integer: truncation toward zero, clamped (NaN gives 0).
 int32_t trunc_to_int(float value);
 
+// ---------------------------------------------------------------- blank-padded texts
+// The text without its trailing blanks (a view into the same characters).
+inline std::string_view blank_trimmed(std::string_view text) {
+  const size_t end = text.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+}
+
 // ---------------------------------------------------------------- case conversion
 void upcase_string(char* text, int32_t length);
 void lowcase_string(char* text, int32_t length);

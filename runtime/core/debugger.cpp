@@ -37,10 +37,6 @@ std::string padded(std::string_view text, size_t size) {
   return out;
 }
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
 
 struct debugger_state_t {
   std::string command_line = padded("_", command_line_size);
@@ -80,7 +76,7 @@ bool numeric_element(const variable_record& var, int32_t e, uint32_t& word) {
 }
 
 std::string array_line(std::string_view name, int32_t dimension) {
-  return "array " + std::string(name) + std::string(trimmed(free_format_integer(":", dimension)));
+  return "array " + std::string(name) + std::string(blank_trimmed(free_format_integer(":", dimension)));
 }
 
 // The value of one variable (name as typed, with an optional element index) as a DBGVAR line;
@@ -126,20 +122,20 @@ bool render_variable(std::string_view name, std::string& line, std::string& rend
       rendering = "?" + std::string(name);
       break;
   }
-  line = padded(name, variable_name_size) + std::string(trimmed(rendering));
+  line = padded(name, variable_name_size) + std::string(blank_trimmed(rendering));
   return true;
 }
 
 // Shows one variable in DBGVAR; a single one shown while a command waits also goes into the
 // trace, next to that command.
 void show_variable(std::string_view name, bool single) {
-  name = trimmed(name);
+  name = blank_trimmed(name);
   std::string line, rendering;
   const bool found = render_variable(name, line, rendering);
   dbgvar_write(line);
   if (found && single && run_flags.busy) {
     const std::string_view value = rendering.size() > 3 ? std::string_view(rendering).substr(3) : std::string_view();
-    debug_window_write(">>> " + std::string(name) + " = " + std::string(trimmed(value)));
+    debug_window_write(">>> " + std::string(name) + " = " + std::string(blank_trimmed(value)));
   }
 }
 
@@ -157,7 +153,7 @@ void run_command_line() {
     dbg.cursor = std::max(dbg.cursor - 1, 1);
     remove = true;
   }
-  const std::string_view typed = trimmed(dbg.command_line);
+  const std::string_view typed = blank_trimmed(dbg.command_line);
   if (typed == "exit") {
     dbgvar_write("exit");
     run_flags.single_step_on = false;

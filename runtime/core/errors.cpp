@@ -15,10 +15,6 @@ error_state_t error_state;
 
 constexpr int32_t silent_end_code = 64000;
 
-std::string_view trim_right(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
 
 // "yyyymmdd" of the local date.
 std::string date_stamp() {
@@ -69,8 +65,8 @@ bool program_has_ended() { return error_state.ended; }
 void report_error(std::string_view message, int32_t code) {
   if (error_state.ended || code == silent_end_code) end_program(code);
   const std::string header = error_header(code);
-  const std::string_view caption = trim_right(header);
-  const std::string_view text = trim_right(message);
+  const std::string_view caption = blank_trimmed(header);
+  const std::string_view text = blank_trimmed(message);
   append_log_line(date_stamp() + "-" + std::string(caption) + ":" + std::string(text));
   if (run_flags.no_box) end_program(code);
   if (code >= 32000) {
@@ -84,7 +80,7 @@ void report_error(std::string_view message, int32_t code) {
 }
 
 void fatal_error(std::string_view text) {
-  text = trim_right(text);
+  text = blank_trimmed(text);
   append_log_line(date_stamp() + "-ABBRUCH:" + std::string(text));
   if (run_flags.auto_mode) {
     trace_msg("*AUTO OK*" + std::string(text));
@@ -97,7 +93,7 @@ void fatal_error(std::string_view text) {
 }
 
 void warning_log(std::string_view text) {
-  append_log_line(date_stamp() + "-WARNUNG:" + std::string(trim_right(text)));
+  append_log_line(date_stamp() + "-WARNUNG:" + std::string(blank_trimmed(text)));
 }
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }

@@ -34,14 +34,10 @@ constexpr int32_t opt_write = 0x1000;
 constexpr int32_t opt_read = 0x2000;
 constexpr int32_t opt_paste = 0x10000;
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
 
 // A line to write: the text without trailing blanks, but at least one character.
 std::string_view line_text(std::string_view text) {
-  std::string_view t = trimmed(text);
+  std::string_view t = blank_trimmed(text);
   return t.empty() ? text.substr(0, std::min<size_t>(text.size(), 1)) : t;
 }
 
@@ -94,7 +90,7 @@ void open_window_slot(const std::string& name, file_slot_t& slot) {
   }
   const int32_t width = nint(param_registers[1]), height = nint(param_registers[2]);
   int status = 0;
-  window_opts o{.title = trimmed(name), .window_flags = 0x6800, .status = &status};
+  window_opts o{.title = blank_trimmed(name), .window_flags = 0x6800, .status = &status};
   if (height > 0) o.client_px = qn_point{width, height};
   const int32_t window = CREATE_WINDOW(o);
   io_status = status;
@@ -131,13 +127,13 @@ void open_slot(code_record& rec, file_slot_t& slot) {
     return;
   }
   const int32_t unit = get_free_unit();
-  trace_str_int("file/open", trimmed(name), unit);
+  trace_str_int("file/open", blank_trimmed(name), unit);
   trace_int("RECL=  ", record_length);
   trace_str("STATUS=", status);
   trace_str("ACCESS=", access);
   trace_str("FORM=  ", form);
   trace_str("ACTION=", action);
-  io_status = unit_open(unit, trimmed(name),
+  io_status = unit_open(unit, blank_trimmed(name),
                         {.status = status,
                          .access = access,
                          .form = form,
@@ -318,7 +314,7 @@ void sequential_write(code_record& rec, file_slot_t& slot, const std::string& t1
 // ---------------------------------------------------------------- clipboard and screen
 void paste_clipboard(const std::string& t1) {
   int status = 0;
-  PASTE_FROM_CLIPBOARD({.file = trimmed(t1),
+  PASTE_FROM_CLIPBOARD({.file = blank_trimmed(t1),
                         .format = flag_mask_test(opt_format2) ? QN_CF_BITMAP : QN_CF_TEXT,
                         .status = &status});
   io_status = status;
@@ -333,7 +329,7 @@ void save_screen_rectangle(code_record& rec, const std::string& t1) {
   const int32_t y2 = trunc_to_int(param_registers[4] - 1.0f + static_cast<float>(y1));
   std::string name = t1;
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
-  const std::string_view file = trimmed(name);
+  const std::string_view file = blank_trimmed(name);
   if (file.empty()) return;
   if (file.size() <= 4 || !file.ends_with(".BMP")) {
     IMAGE_2_FILE(x1, y1, x2, y2, std::string(file) + ".IMG");

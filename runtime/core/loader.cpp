@@ -17,10 +17,6 @@
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
 
 template <size_t N>
 void put_padded(std::array<char, N>& field, std::string_view text) {
@@ -32,7 +28,7 @@ void put_padded(std::array<char, N>& field, std::string_view text) {
 void build_help_page() {
   std::string exe;
   GET_EXE_NAME(exe);
-  exe = std::string(trimmed(exe.substr(0, std::min<size_t>(exe.size(), 64))));
+  exe = std::string(blank_trimmed(exe.substr(0, std::min<size_t>(exe.size(), 64))));
   const size_t slash = exe.find_last_of("\\/");
   if (slash != std::string::npos) exe = exe.substr(slash + 1);
   const size_t dot = exe.rfind('.');

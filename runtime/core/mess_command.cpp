@@ -14,10 +14,6 @@
 namespace {
 constexpr int32_t switch_only = -9999;  // a field number that only sets the output switch
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
 
 // Option 8 alone: the debug switch.  It also allows the keyboard toggle of tracing.
 void debug_switch(const code_record& rec) {
@@ -56,7 +52,7 @@ void define_field(const code_record& rec) {
 
 void cmd_MESS(code_record& rec) {
   if (flag_mask_test(8 | 1)) {
-    trace_msg(trimmed(get_text_token(rec.token1)));
+    trace_msg(blank_trimmed(get_text_token(rec.token1)));
   } else if (flag_mask_test(8 | 4)) {
     debug_open();
   } else if (flag_mask_test(8 | 32)) {

@@ -103,13 +103,9 @@ namespace {
   throw program_end{32000};
 }
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
 
 [[noreturn]] void read_error(std::string_view record) {
-  load_error(std::string("PXB read error: ") + std::string(trimmed(record)));
+  load_error(std::string("PXB read error: ") + std::string(blank_trimmed(record)));
 }
 
 int32_t fixed_int_or_fail(std::string_view record, size_t from, size_t count) {
@@ -140,7 +136,7 @@ void init_record(std::string_view record) {
 
   const size_t equals = record.find('=');
   if (equals == std::string_view::npos || equals < 2) return;  // a one-character key: no key
-  const std::string_view key = trimmed(record.substr(0, equals));
+  const std::string_view key = blank_trimmed(record.substr(0, equals));
   const std::string_view rest = record.substr(equals + 1);
 
   if (key == "CODES") {
@@ -221,7 +217,7 @@ void variable_record_line(std::string_view record) {
   // The length decides where the variable lives; one that contradicts the type letter would
   // make the variable's fields disagree with its type, and every reader would misuse them.
   const bool text_type = type == var_text || type == var_date;
-  if (text_type != (length > 0)) load_error(std::string("*** type and length disagree: ") + std::string(trimmed(name.substr(0, 12))));
+  if (text_type != (length > 0)) load_error(std::string("*** type and length disagree: ") + std::string(blank_trimmed(name.substr(0, 12))));
 
   if (length > 0) {
     const int64_t start = load_state.next_char;
@@ -379,7 +375,7 @@ void check_targets() {
   for (int32_t k = 1; k <= last; ++k) {
     const code_record& rec = program_image.codes[static_cast<size_t>(k)];
     if (rec.target != 0 && (rec.target < 1 || rec.target > last))
-      load_error("*** target outside 1..CODES: " + std::string(trimmed(std::string_view(rec.text.data(), rec.text.size()))));
+      load_error("*** target outside 1..CODES: " + std::string(blank_trimmed(std::string_view(rec.text.data(), rec.text.size()))));
   }
 }
 
@@ -449,7 +445,7 @@ std::optional<std::string> read_file(std::string_view name) {
 // The file as named, else in the subdirectory "KYR" beside its directory (or of the current
 // directory when the name has none).
 std::string read_program_file(std::string_view name) {
-  const std::string first(trimmed(name));
+  const std::string first(blank_trimmed(name));
   trace_str("1.open", first);
   if (auto contents = read_file(first)) return std::move(*contents);
 

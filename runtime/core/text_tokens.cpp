@@ -51,10 +51,6 @@ constexpr int32_t max_text_bytes = 1 << 24;
   throw program_end{32000};
 }
 
-std::string_view trim_right(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
 
 std::string fit(std::string_view text, size_t length) {
   std::string out(text.substr(0, std::min(text.size(), length)));
@@ -133,7 +129,7 @@ void expand_markers(std::string& t) {
       if (value.size() > range_limit) value.resize(range_limit);
     } else {
       const size_t lead = f.find_first_not_of(' ');
-      if (lead != std::string::npos) value = std::string(trim_right(std::string_view(f).substr(lead)));
+      if (lead != std::string::npos) value = std::string(blank_trimmed(std::string_view(f).substr(lead)));
     }
     t = t.substr(0, i) + value + t.substr(i + m.length);
     t.resize(work_length, ' ');
@@ -212,7 +208,7 @@ void alloc_text_tokens(int32_t count) {
 }
 
 void add_text_token(std::string_view text) {
-  int32_t length = static_cast<int32_t>(trim_right(text).size()) - 1;
+  int32_t length = static_cast<int32_t>(blank_trimmed(text).size()) - 1;
   if (length < 1) length = 1;
   const int32_t k = text_tokens.next_token;
   const int32_t b = text_tokens.next_byte;

@@ -27,15 +27,11 @@ trace_state_t trace;
 
 bool silent() { return trace.window_off && trace.log_off; }
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
 
 void append_trace_file(std::string_view text) {
   int32_t unit = find_free_unit();
   if (unit < 0 || unit_open(unit, trace_file, {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
-  unit_write_line(unit, trimmed(text));
+  unit_write_line(unit, blank_trimmed(text));
   unit_close(unit);
 }
 
@@ -63,7 +59,7 @@ void route() {
     trace.window_off = true;
     return;
   }
-  WRITE_SCROLL_LINE(trace.debug_window, trimmed(trace.line), false, &trace.status);
+  WRITE_SCROLL_LINE(trace.debug_window, blank_trimmed(trace.line), false, &trace.status);
   // The copy to the file follows the DBGVAR window: it stops as soon as the user closes it,
   // not only when the debugger notices the closed window at its next key.
   if (trace.dbgvar_window != 0 && trace.mode == 1 && is_valid_window(trace.dbgvar_window))
@@ -239,13 +235,13 @@ bool dbgvar_alive() {
 
 void dbgvar_write(std::string_view text) {
   if (trace.dbgvar_window == 0 || !is_valid_window(trace.dbgvar_window)) return;
-  WRITE_SCROLL_LINE(trace.dbgvar_window, trimmed(text.substr(0, std::min(text.size(), line_size))), false,
+  WRITE_SCROLL_LINE(trace.dbgvar_window, blank_trimmed(text.substr(0, std::min(text.size(), line_size))), false,
                     &trace.status);
 }
 
 void debug_window_write(std::string_view text) {
   if (trace.debug_window == 0 || !is_valid_window(trace.debug_window)) return;
-  WRITE_SCROLL_LINE(trace.debug_window, trimmed(text.substr(0, std::min(text.size(), line_size))), false,
+  WRITE_SCROLL_LINE(trace.debug_window, blank_trimmed(text.substr(0, std::min(text.size(), line_size))), false,
                     &trace.status);
 }
 

@@ -43,10 +43,6 @@ constexpr std::array<upn_name_t, 90> upn_names{{
   throw program_end{32000};
 }
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1);
-}
 
 bool all_blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
@@ -72,7 +68,7 @@ void classify(const std::string& token, int32_t i) {
   uint32_t& operand = upn_code.operand[static_cast<size_t>(i)];
   const char c = token[0];
   if (c == '_') {
-    const std::string_view name = trimmed(std::string_view(token).substr(1));
+    const std::string_view name = blank_trimmed(std::string_view(token).substr(1));
     for (const upn_name_t& entry : upn_names)
       if (entry.name == name) {
         code = entry.code;

@@ -17,10 +17,6 @@ struct by_name_state_t {
 };
 by_name_state_t by_name;
 
-std::string_view trimmed(std::string_view text) {
-  const size_t end = text.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-}
 
 // Reads an integer from a fixed field with its blanks ignored; a blank field reads as 0.
 bool read_fixed_integer(std::string_view field, int32_t& value) {
@@ -117,14 +113,14 @@ void map_variable(std::string_view reference, int32_t& variable, int32_t& elemen
 }
 
 float get_real_variable(std::string_view reference) {
-  reference = trimmed(reference);
+  reference = blank_trimmed(reference);
   int32_t word = 0;
   if (element_word(reference, word) == 0) return 0.0f;
   return ADRSPACE.get_real(word);
 }
 
 int32_t get_int_variable(std::string_view reference) {
-  reference = trimmed(reference);
+  reference = blank_trimmed(reference);
   int32_t word = 0;
   if (element_word(reference, word) == 0) return 0;
   const int32_t value = ADRSPACE.get_int(word);
@@ -133,14 +129,14 @@ int32_t get_int_variable(std::string_view reference) {
 }
 
 void set_real_variable(std::string_view reference, float value) {
-  reference = trimmed(reference);
+  reference = blank_trimmed(reference);
   int32_t word = 0;
   if (element_word(reference, word) == 0) return;
   ADRSPACE.set_real(word, value);
 }
 
 void set_int_variable(std::string_view reference, int32_t value) {
-  reference = trimmed(reference);
+  reference = blank_trimmed(reference);
   int32_t word = 0;
   if (element_word(reference, word) == 0) return;
   ADRSPACE.set_int(word, value);
@@ -148,7 +144,7 @@ void set_int_variable(std::string_view reference, int32_t value) {
 }
 
 void set_string_variable(std::string_view reference, std::string_view text) {
-  reference = trimmed(reference);
+  reference = blank_trimmed(reference);
   int32_t v = 0, offset = 0;
   map_variable(reference, v, offset);
   if (offset != 0) {
@@ -164,7 +160,7 @@ int32_t variable_type_by_name(std::string_view name) {
   const bool report = by_name.map_error_report;
   by_name.map_error_report = false;
   int32_t v = 0, offset = 0;
-  map_variable(trimmed(name), v, offset);
+  map_variable(blank_trimmed(name), v, offset);
   by_name.map_error_report = report;
   const variable_record* var = record(v);
   return v >= 1 && var != nullptr ? var->type : 0;
@@ -200,7 +196,7 @@ void parse_substring_format(std::string& out, std::string_view reference) {
   int32_t v = 0, offset = 0;
   map_variable(name, v, offset);
   if (offset != 0) {
-    report_error("ARRAY-n.supp.:" + std::string(trimmed(reference)), 32000);
+    report_error("ARRAY-n.supp.:" + std::string(blank_trimmed(reference)), 32000);
     return;
   }
   const variable_record* var = record(v);
