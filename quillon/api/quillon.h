@@ -189,6 +189,14 @@ struct shape_opts {
 };
 void DRAW_ELLIPSE(ups& u, const shape_opts& o);
 void DRAW_RECTANGLE(ups& u, const shape_opts& o);
+// The arc of the ellipse inscribed in the box, counter-clockwise from where the ray from the
+// centre through `start` meets the ellipse to where the ray through `end` meets it (the whole
+// ellipse when both rays are the same).  The chord closes that arc with a straight line and
+// fills it with the brush.
+void DRAW_ARC(ups& u, const shape_opts& box, qn_point start, qn_point end);
+void DRAW_CHORD(ups& u, const shape_opts& box, qn_point start, qn_point end);
+// Lines through the points in order with the pen; the current position stays where it is.
+void DRAW_POLYLINE(ups& u, const std::vector<qn_point>& points, int* status = nullptr);
 void SET_PIXEL(ups& u, uint32_t colour, qn_point px, int* status = nullptr);
 uint32_t GET_PIXEL(ups& u, qn_point px, int* status = nullptr);  // 0xFFFFFFFF outside
 

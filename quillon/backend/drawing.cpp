@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -225,6 +226,17 @@ void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_
   apply_mask(img, mask, bounds, pen.colour, rop);
 }
 
+// One line from a to b with the context's pen, without b itself.  Lines far longer than any
+// surface go through the clipping painter instead of being walked pixel by pixel; their end
+// pixel lies far outside anyway.
+void draw_segment(QImage& img, const draw_context& c, QPoint a, QPoint b) {
+  const int64_t span = std::max(std::llabs(int64_t(b.x()) - a.x()), std::llabs(int64_t(b.y()) - a.y()));
+  if (thin(c.pen) && span <= 65536)
+    thin_line(img, a, b, c.pen, c.rop);
+  else
+    wide_line(img, a, b, c.pen, c.rop);
+}
+
 // ---------------------------------------------------------------- positions
 
 QPoint pixel_of(const QImage& img, const qn_portion& p) {
@@ -267,7 +279,7 @@ QBrush mask_brush(const qnb::brush_spec& b) {
 // pixel touched once.  `figure(p, box, fill)` draws the figure of the inclusive box `box`,
 // as an outline or as a filled area.
 template <class Figure>
-void draw_shape(QImage& img, draw_context& c, const QRect& r, Figure figure) {
+void draw_shape(QImage& img, draw_context& c, const QRect& r, Figure figure, bool filled = true) {
   const int pad = std::max(c.pen.width, 1) + 2;
   const QRect bounds = padded(r, pad).intersected(img.rect());
   if (bounds.isEmpty()) return;
@@ -289,7 +301,7 @@ void draw_shape(QImage& img, draw_context& c, const QRect& r, Figure figure) {
       figure(p, r, false);
     });
   }
-  if (c.brush.style != 1) {
+  if (filled && c.brush.style != 1) {
     // Without a pen the figure is one pixel smaller, as the platform draws it.
     const QRect fill_rect = with_pen ? r : r.adjusted(0, 0, -1, -1);
     if (fill_rect.isEmpty()) return;
@@ -312,6 +324,39 @@ QRectF figure_rect(const QRect& box, bool fill) {
 
 void changed(draw_context& c) {
   if (c.kind == target_kind::window) qnb::window_image_changed(c.window);
+}
+
+// The arc of the ellipse in `box` from the ray through `start` to the ray through `end`,
+// counter-clockwise on the screen; a chord closes it.  The rays' directions become the
+// ellipse's parametric angles, which is what the painter's arcs take.
+QPainterPath arc_path(const QRectF& box, QPoint start, QPoint end, bool chord) {
+  const QPointF centre = box.center();
+  const double a = std::max(box.width() / 2.0, 0.5), b = std::max(box.height() / 2.0, 0.5);
+  auto angle = [&](QPoint p) {
+    const double deg = std::atan2(-(p.y() - centre.y()) / b, (p.x() - centre.x()) / a) * 180.0 / std::numbers::pi;
+    return deg < 0 ? deg + 360.0 : deg;
+  };
+  const double from = angle(start);
+  double sweep = angle(end) - from;
+  if (sweep <= 0) sweep += 360.0;
+  QPainterPath path;
+  path.arcMoveTo(box, from);
+  path.arcTo(box, from, sweep);
+  if (chord) path.closeSubpath();
+  return path;
+}
+
+void draw_arc_shape(ups& u, const shape_opts& o, qn_point start, qn_point end, bool chord) {
+  QImage* img = nullptr;
+  draw_context* c = resolve(u, chord ? "DRAW_CHORD" : "DRAW_ARC", o.status, &img);
+  if (!c) return;
+  const std::optional<QRect> r = shape_rect(*img, o);
+  if (!r) return;
+  const QPoint s = clamped(start.x, start.y), e = clamped(end.x, end.y);
+  draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
+    p.drawPath(arc_path(figure_rect(box, fill), s, e, chord));
+  }, chord);
+  changed(*c);
 }
 
 const qnb::font_desc* font_for(draw_context* c, std::optional<int32_t> font) {
@@ -500,15 +545,7 @@ void DRAW_LINE(ups& u, const line_opts& o) {
   else if (o.end)
     end = pixel_of(*img, *o.end);
   if (!end) return;
-  if (pen_visible(c->pen)) {
-    // Lines far longer than any surface go through the clipping painter instead of being
-    // walked pixel by pixel; their end pixel lies far outside anyway.
-    const int64_t span = std::max(std::llabs(int64_t(end->x()) - c->pos.x()), std::llabs(int64_t(end->y()) - c->pos.y()));
-    if (thin(c->pen) && span <= 65536)
-      thin_line(*img, c->pos, *end, c->pen, c->rop);
-    else
-      wide_line(*img, c->pos, *end, c->pen, c->rop);
-  }
+  if (pen_visible(c->pen)) draw_segment(*img, *c, c->pos, *end);
   c->pos = *end;
   changed(*c);
 }
@@ -544,6 +581,25 @@ void DRAW_ELLIPSE(ups& u, const shape_opts& o) {
   draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
     p.drawEllipse(figure_rect(box, fill));
   });
+  changed(*c);
+}
+
+void DRAW_ARC(ups& u, const shape_opts& box, qn_point start, qn_point end) {
+  draw_arc_shape(u, box, start, end, false);
+}
+
+void DRAW_CHORD(ups& u, const shape_opts& box, qn_point start, qn_point end) {
+  draw_arc_shape(u, box, start, end, true);
+}
+
+void DRAW_POLYLINE(ups& u, const std::vector<qn_point>& points, int* status) {
+  QImage* img = nullptr;
+  draw_context* c = resolve(u, "DRAW_POLYLINE", status, &img);
+  if (!c || points.size() < 2 || !pen_visible(c->pen)) return;
+  for (size_t i = 1; i < points.size(); ++i) {
+    const QPoint a = clamped(points[i - 1].x, points[i - 1].y), b = clamped(points[i].x, points[i].y);
+    draw_segment(*img, *c, a, b);
+  }
   changed(*c);
 }
 

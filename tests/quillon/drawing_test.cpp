@@ -156,6 +156,62 @@ TEST_F(drawing_test, ellipse_is_filled_inside_its_box) {
   EXPECT_EQ(at(20, 24), black);
 }
 
+TEST_F(drawing_test, arcs_and_chords_run_counter_clockwise_between_their_rays) {
+  NEW_PEN(u, {.colour = black});
+  NEW_BRUSH(u, {.colour = red});
+  // Pixels of the colour in the inclusive rectangle.
+  auto in = [&](int x1, int y1, int x2, int y2, uint32_t colour) {
+    int n = 0;
+    for (int y = y1; y <= y2; ++y)
+      for (int x = x1; x <= x2; ++x) n += at(x, y) == colour;
+    return n;
+  };
+  // The ellipse of box 10..30 x 5..25 has its centre at (20, 15).  From the ray to the right
+  // to the ray upward is the upper right quarter; the rays' points need not lie on the ellipse.
+  const qn_rect box{10, 5, 31, 26};
+  DRAW_ARC(u, {.px = box}, {39, 15}, {20, 0});
+  EXPECT_GT(in(21, 5, 30, 14, black), 8);
+  EXPECT_EQ(in(10, 5, 19, 14, black), 0);
+  EXPECT_EQ(in(0, 16, 39, 29, black), 0);
+  EXPECT_EQ(count(red), 0);  // an arc fills nothing
+  // The same rays the other way round: the other three quarters.
+  DRAW_ARC(u, {.px = box}, {20, 0}, {39, 15});
+  EXPECT_GT(in(10, 5, 19, 14, black), 8);
+  EXPECT_GT(in(10, 16, 19, 25, black), 8);
+  EXPECT_GT(in(21, 16, 30, 25, black), 8);
+  // A chord from the top ray to the bottom ray: the left half, closed by the vertical line
+  // through the centre and filled with the brush.
+  ASSERT_NE(bitmap, 0);
+  END_BITMAP_DRAW(u);
+  DELETE_OBJECT(bitmap);
+  bitmap = filled_bitmap(40, 30, white);
+  START_BITMAP_DRAW(bitmap, u);
+  NEW_PEN(u, {.colour = black});
+  NEW_BRUSH(u, {.colour = green});
+  DRAW_CHORD(u, {.px = box}, {20, 0}, {20, 29});
+  EXPECT_EQ(at(14, 15), green);
+  EXPECT_EQ(at(25, 15), white);
+  EXPECT_EQ(at(20, 12), black);  // the closing line
+  EXPECT_EQ(in(21, 0, 39, 29, black), 0);
+}
+
+TEST_F(drawing_test, polyline_joins_its_points_and_keeps_the_position) {
+  NEW_PEN(u, {.colour = black});
+  DRAW_LINE(u, {.start_px = qn_point{0, 29}});  // a move only
+  DRAW_POLYLINE(u, {{2, 2}, {12, 2}, {12, 12}});
+  EXPECT_EQ(at(2, 2), black);
+  EXPECT_EQ(at(11, 2), black);
+  EXPECT_EQ(at(12, 2), black);  // the corner comes from the second line
+  EXPECT_EQ(at(12, 11), black);
+  EXPECT_EQ(at(12, 12), white);  // the last end pixel is left out, as for every line
+  DRAW_LINE(u, {.end_px = qn_point{5, 29}});  // goes on from the moved-to point
+  EXPECT_EQ(at(3, 29), black);
+  int status = 0;
+  ups closed{};
+  DRAW_POLYLINE(closed, {{0, 0}, {1, 1}}, &status);
+  EXPECT_NE(status, 0);
+}
+
 TEST_F(drawing_test, pixels_and_outside_reads) {
   SET_PIXEL(u, 0x010203, {4, 5});
   EXPECT_EQ(at(4, 5), 0x010203u);
