@@ -58,6 +58,32 @@ void plot_script_run(int32_t unit) { PSPLOT(unit); }
 void plot_script_set_text(std::string_view text) { psplot_set_text(text); }
 void plot_script_point(int32_t flag, float x, float y) { psplot_plot(flag, x, y); }
 
+bool context_open(ups& u) {
+  int status = 0;
+  GET_RECT({.u = &u, .status = &status});
+  return status == 0;
+}
+
+// A plot on screen 0 draws through the context of a drawing step.  Outside batch mode the step
+// that PLOT option 8 found has closed by the time the plot draws, so each PLOT that draws opens
+// one of its own on the whole of screen 0 for its drawing and shows it when done.
+class plot_screen_step {
+ public:
+  plot_screen_step() : own_(graphics.plot_on_screen && !context_open(graphics.graphics_ups)) {
+    if (!own_) return;
+    screen_nr(0, graphics.graphics_ups, -1, -1, -1, -1);
+    plot_use_context(graphics.graphics_ups);
+  }
+  ~plot_screen_step() {
+    if (own_) screen_stop_nr(0);
+  }
+  plot_screen_step(const plot_screen_step&) = delete;
+  plot_screen_step& operator=(const plot_screen_step&) = delete;
+
+ private:
+  bool own_;
+};
+
 }  // namespace
 
 void cmd_COLOR(code_record& rec) {
@@ -280,12 +306,14 @@ void cmd_PLOT(code_record& rec) {
     const float width = param_registers[2] == 0.0f ? 20.0f : param_registers[2];
     const float height = param_registers[3] == 0.0f ? 30.0f : param_registers[3];
     const float scale = param_registers[4] == 0.0f ? 1.0f : param_registers[4];
+    graphics.plot_on_screen = false;
     COMPS(text, width, height, p_int(1), scale);
     plot_script_init();
     return;
   }
   if (has(2)) {
     plot(0.0f, 0.0f, 999);
+    graphics.plot_on_screen = false;
     return;
   }
   if (has(128)) {
@@ -297,20 +325,26 @@ void cmd_PLOT(code_record& rec) {
     const int32_t unit = get_free_unit();
     io_status = unit_open(unit, name, {.status = "OLD", .action = "READ"});
     if (io_status != 0) return;
-    plot_script_run(unit);
+    {
+      const plot_screen_step step;
+      plot_script_run(unit);
+    }
     unit_close(unit);
     return;
   }
   if (has(32)) {
     plot_script_set_text(get_text_token(rec.token1));
+    const plot_screen_step step;
     plot_script_run(0);
     return;
   }
   if (has(8)) {
     plot_set_context(graphics.graphics_ups);
+    graphics.plot_on_screen = true;
     return;
   }
   evaluate_upn(rec.expression, 3);
+  const plot_screen_step step;
   if (has(16)) {
     plot(param_registers[1], param_registers[2], p_int(3));
     return;

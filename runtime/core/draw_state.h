@@ -25,6 +25,7 @@ struct graphics_state_t {
   qn_rect batch_box{batch_box_empty, batch_box_empty, 0, 0};
   bool xor_mode = false;
   ups graphics_ups;
+  bool plot_on_screen = false;  // PLOT option 8: the plot draws on screen 0 until it ends
 };
 extern graphics_state_t graphics;
 

@@ -145,14 +145,13 @@ TEST_F(psplot_test, SlotsFromPosAndRep) {
   EXPECT_FLOAT_EQ(psplot_state.elements[20].size, 0.5f);
 }
 
-TEST_F(psplot_test, SlotsOutsideTheTableAreRefused) {
+TEST_F(psplot_test, SlotsOutsideTheTableAreLeftOutWithoutABox) {
   start("h", 30);
-  run("POS 1000");
-  EXPECT_FALSE(boxes.empty());
-  boxes.clear();
+  run("POS 1000|POS -1");
   run("POS 998|REP 5");
   EXPECT_EQ(psplot_state.current_element, 999);
-  EXPECT_FALSE(boxes.empty());
+  EXPECT_NE(psplot_state.elements[999].x, -9999.0f);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(psplot_test, DevicePrefixesAndRawLines) {

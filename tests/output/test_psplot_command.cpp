@@ -2,9 +2,12 @@
 // script's frame, all reaching the plot file of the open workstation.
 #include "core/test_draw_fixture.h"
 
+#include <QTimer>
+
 #include <fstream>
 #include <sstream>
 
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 
@@ -38,6 +41,34 @@ TEST_F(psplot_command, ScriptTextFileAndPointsReachThePlot) {
   // The text, then the file in a frame scaled by 2, then a draw in that same frame.
   EXPECT_NE(plot_file().find("PU400,800;PD1200,800;PU800,400;PD1600,400;PD2400,400;"), std::string::npos)
       << plot_file();
+}
+
+TEST_F(psplot_command, PlotOnScreenZeroOutsideADrawingStepDrawsThere) {
+  clear_screen();
+  run({"/00000008 PLOT", "/00000010 PLOT %0001", "/00000010 PLOT %0002", "/00000020 PLOT @0001"},
+      {"#10 #20 #3", "#60 #20 #2"}, {"MOV 10,40|DRW 60,40"});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_NE(pixel(30, 20), 0xFFFFFFu);
+  EXPECT_NE(pixel(30, 40), 0xFFFFFFu);
+  EXPECT_EQ(pixel(30, 30), 0xFFFFFFu);
+}
+
+TEST_F(psplot_command, ScriptDrawingWithNoPlotOpenIsReportedOnce) {
+  run({"/00000020 PLOT @0001"}, {}, {"AR=0,0,1,1|CIR|REC|MOV 1,1|DRW 3,3|BG=1,2,0|TXT x"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes.front().text, "PLOT: keine Zeichenflaeche offen");
+}
+
+TEST_F(psplot_command, ScriptThatJumpsBackForEverEndsWithTheQuitMessage) {
+  std::ofstream("loop.ps", std::ios::binary) << ":L1\nLF\nGOBA L1\n";
+  const int32_t unit = get_free_unit();
+  ASSERT_EQ(unit_open(unit, "loop.ps", {.status = "OLD", .action = "READ"}), 0);
+  psplot_init();
+  // Closing the window puts the quit message into the queue while the script runs.
+  QTimer::singleShot(0, [] { qn_post_quit(0); });
+  PSPLOT(unit);
+  unit_close(unit);
+  EXPECT_TRUE(qn_quitting());
 }
 
 }  // namespace

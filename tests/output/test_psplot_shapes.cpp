@@ -56,10 +56,6 @@ TEST_F(psplot_shapes, SolidBrushFillsTheRectangle) {
   EXPECT_NE(GET_PIXEL(u, {150, 150}), colour_table[4]);
 }
 
-TEST_F(psplot_shapes, NegativeBrushColourIsRefused) {
-  run("BG=1,-3,0");
-  ASSERT_FALSE(boxes.empty());
-}
 
 TEST_F(psplot_shapes, FullPointListKeepsReplacingItsLastPoint) {
   run("POL 3|PLY 0,0|PLY 1,0|PLY 1,1|PLY 2,2");
@@ -75,12 +71,52 @@ TEST_F(psplot_shapes, FullPointListKeepsReplacingItsLastPoint) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(psplot_shapes, PointWithoutListIsRefused) {
-  run("PLY 1,1");
-  EXPECT_FALSE(boxes.empty());
-  boxes.clear();
-  run("POL -2|PLY 1,1");
-  EXPECT_FALSE(boxes.empty());
+TEST_F(psplot_shapes, OutOfRangeValuesLeaveTheirStatementOutWithoutABox) {
+  run("PLY 1,1|POL -2|PLY 1,1");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(psplot_state.point_count, 0);
+  // A negative colour leaves the brush as it was: the rectangle is filled in colour 4.
+  colour_table[4] = 0x000000FFu;
+  psplot_state.area_left = psplot_state.area_top = 20;
+  psplot_state.area_right = psplot_state.area_bottom = 80;
+  run("BG=1,4,0|BG=1,-3,0|REC");
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(GET_PIXEL(u, {50, 50}), colour_table[4]);
+}
+
+TEST_F(psplot_shapes, ArcChordAndPolylineDrawOnThePlotContext) {
+  const uint32_t white = 0xFFFFFFu, red = 0x0000FFu;
+  colour_table[0] = white;
+  colour_table[4] = red;
+  NEW_PEN(u, {.colour = white});
+  psplot_state.area_left = psplot_state.area_top = 0;
+  psplot_state.area_right = psplot_state.area_bottom = 200;
+  run("BG=1,0,0|REC");  // a white page
+  NEW_PEN(u, {.colour = 0u});
+  auto painted = [&](int x1, int y1, int x2, int y2) {
+    int n = 0;
+    for (int y = y1; y <= y2; ++y)
+      for (int x = x1; x <= x2; ++x) n += GET_PIXEL(u, {x, y}) != white;
+    return n;
+  };
+  // Area 20..80 x 20..80, centre (50, 50): the arc from the right to the top is the upper right
+  // quarter of the circle.
+  psplot_state.area_left = psplot_state.area_top = 20;
+  psplot_state.area_right = psplot_state.area_bottom = 80;
+  run("BG=0,0,0|ARC 0.3,0,0,0.3");
+  EXPECT_GT(painted(51, 15, 85, 49), 20);
+  EXPECT_EQ(painted(0, 0, 47, 199), 0);
+  EXPECT_EQ(painted(0, 53, 199, 199), 0);
+  // The chord from the top to the bottom: the left half, filled with the brush.
+  run("BG=1,4,0|COR 0,0.3,0,-0.3");
+  EXPECT_EQ(GET_PIXEL(u, {35, 50}), red);
+  EXPECT_NE(GET_PIXEL(u, {65, 65}), red);
+  // POL 0 draws one line through the points of the list.
+  run("POL 3|PLY 10,150|PLY 100,150|PLY 100,190|POL 0");
+  EXPECT_NE(GET_PIXEL(u, {50, 150}), white);
+  EXPECT_NE(GET_PIXEL(u, {100, 170}), white);
+  EXPECT_EQ(GET_PIXEL(u, {50, 170}), white);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(psplot_shapes, ArcKeepsItsStartPointAndOffsets) {

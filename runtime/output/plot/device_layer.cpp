@@ -53,6 +53,20 @@ void plot_set_context(const ups& u) {
   plot_state.origin_x = plot_state.origin_y = 0;
   plot_state.offset_x = plot_state.offset_y = 0;
   plot_state.rotated = false;
+  plot_state.context_reported = false;
+}
+
+void plot_use_context(const ups& u) { plot_state.plot_ups = u; }
+
+ups* plot_context() {
+  int status = 0;
+  GET_RECT({.u = &plot_state.plot_ups, .status = &status});
+  if (status == 0) return &plot_state.plot_ups;
+  if (!plot_state.context_reported) {
+    plot_state.context_reported = true;
+    report_error("PLOT: keine Zeichenflaeche offen", 0);
+  }
+  return nullptr;
 }
 
 int32_t get_plot_window() { return plot_state.output_window; }

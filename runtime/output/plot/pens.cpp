@@ -63,9 +63,10 @@ void select_pen(int32_t code) {
     const uint32_t colour = pens.monochrome ? 0u : pen_colour_of(code);
     plot_state.pen_colour = colour;
     trace_int("1NEW_PEN_color  =", static_cast<int32_t>(colour));
-    NEW_PEN(plot_state.plot_ups,
-            {.colour = colour, .style = pens.pen_style, .width_px = width_px(thickness_mm())});
-    WRITE_TEXT(plot_state.plot_ups, " ", {.px = qn_point{10, 20}, .background = -1});
+    if (ups* u = plot_context()) {
+      NEW_PEN(*u, {.colour = colour, .style = pens.pen_style, .width_px = width_px(thickness_mm())});
+      WRITE_TEXT(*u, " ", {.px = qn_point{10, 20}, .background = -1});
+    }
   } else if (device == 30) {
     plot_write(std::string("SP") + pen_char + ";", 4);
   } else if (device == 31) {
@@ -100,7 +101,7 @@ void newpen(int32_t code) {
   const int32_t device = plot_state.device;
   if (code >= 1000 && code <= 1998) {
     pens.pen_style = code == 1000 ? 0 : code <= 1005 ? code - 1000 : 1;
-    if (screen_like(device)) NEW_PEN(plot_state.plot_ups, {.style = pens.pen_style});
+    if (ups* u = screen_like(device) ? plot_context() : nullptr) NEW_PEN(*u, {.style = pens.pen_style});
     return;
   }
   if (code >= 2000 && code <= 2998) {
@@ -112,7 +113,7 @@ void newpen(int32_t code) {
     }
     if (screen_like(device)) {
       trace_int("1NEW_PEN_thick 0.01mm", pens.pen_thickness);
-      NEW_PEN(plot_state.plot_ups, {.width_px = width_px(thickness_mm())});
+      if (ups* u = plot_context()) NEW_PEN(*u, {.width_px = width_px(thickness_mm())});
     } else if (device == 40 || device == 43) {
       plot_end_path();
       // In double, so that a width of exactly half a hundredth rounds up (0.385 gives 0.39).
@@ -165,7 +166,7 @@ void set_pen_thickness_cm(float thickness) {
   const int32_t device = plot_state.device;
   if ((device >= 0 && device <= 18) || device == 49) {
     trace_int("3NEW_PEN_thick %cm", nint(thickness * 100.0f));
-    NEW_PEN(plot_state.plot_ups, {.width_px = width_px(thickness * 10.0f + 0.25f)});
+    if (ups* u = plot_context()) NEW_PEN(*u, {.width_px = width_px(thickness * 10.0f + 0.25f)});
   }
 }
 
@@ -174,7 +175,7 @@ void set_pen_mode(int32_t mode) {
   require_open();
   if (screen_like(plot_state.device)) {
     trace_int("3NEW_PEN_mode", pens.pen_mode);
-    NEW_PEN(plot_state.plot_ups, {.style = pens.pen_mode});
+    if (ups* u = plot_context()) NEW_PEN(*u, {.style = pens.pen_mode});
   }
 }
 

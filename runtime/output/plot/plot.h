@@ -23,6 +23,9 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
            int32_t device_code, float scale);
 // Makes the plot draw through the caller's drawing context (device 0, pixels, y upward).
 void plot_set_context(const ups& u);
+// The plot goes on through this context, everything else kept (a new drawing step of the
+// caller's screen after the one the plot was set up in has closed).
+void plot_use_context(const ups& u);
 int32_t get_plot_window();   // the output window "Ausgabe", 0 when none was made
 int32_t get_plot_device();   // the device code of the last open
 void set_plot_file(std::string_view name);  // the file name of the next open

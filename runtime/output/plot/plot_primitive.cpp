@@ -64,7 +64,7 @@ void screen_move_draw(int32_t x, int32_t y, int32_t draw) {
       o.start_px = qn_point{plot_state.last_x, plot_state.last_y};
       prim.moved = false;
     }
-    DRAW_LINE(plot_state.plot_ups, o);
+    if (ups* u = plot_context()) DRAW_LINE(*u, o);
     if (plot_state.recording && plot_state.output_window > 0) qn_invalidate(plot_state.output_window);
   }
   plot_state.last_x = x;

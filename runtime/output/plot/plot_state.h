@@ -59,8 +59,13 @@ struct plot_state_t {
   bool recording = false;
   int32_t output_window = 0;
   int32_t window_bitmap = 0;  // the output window's picture, drawn by its paint callback
+  bool context_reported = false;  // drawing without an open context was reported for this plot
 };
 extern plot_state_t plot_state;
+
+// The plot's drawing context when it is open, else nullptr: drawing with no plot open, or on
+// a caller's context that has been closed since, is reported once per plot and left out.
+ups* plot_context();
 
 // Resets of the other state blocks, called by plot_reset.
 void plot_primitive_reset();

@@ -188,7 +188,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     // Only the caller's own characters are written, whatever the translation added.
     text_opts o{.background = -1, .rotation = ts.text_angle};
     if (positioned) o.px = qn_point{plot_state.last_x, plot_state.last_y};
-    WRITE_TEXT(plot_state.plot_ups, untranslated, o);
+    if (ups* u = plot_context()) WRITE_TEXT(*u, untranslated, o);
   } else if (device == 41) {
     dxf_text(xp, yp, height, untranslated, ts.text_angle,
              static_cast<int32_t>(plot_state.text_work.size()));

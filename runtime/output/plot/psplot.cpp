@@ -279,6 +279,9 @@ void PSPLOT(int32_t unit) {
   psplot_state_t& st = psplot_state;
   if (unit != 0) st.script.assign(psplot_text_size, ' ');
   for (;;) {
+    // Window messages are handled between statements as between the program's commands, so
+    // that a script that jumps back for ever still lets the window be closed, which ends it.
+    if (process_pending_messages() == 0 || program_has_ended()) break;
     bool last = false;
     if (unit == 0 || !is_blank(st.script)) {
       st.statement = st.script;

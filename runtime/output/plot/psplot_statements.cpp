@@ -2,6 +2,7 @@
 // paragraph fields through the text writer, element slots, and the frame stack.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "runtime/core/core.h"
 #include "runtime/output/plot/plot.h"
@@ -40,12 +41,13 @@ void text_at(std::string& s, float x, float y) {
   plot_text(x, y, f.SZ * f.FX, text, f.AN, 0);
 }
 
-// Slot numbers outside the table are refused: they name no slot.
+// A slot number outside the table names no slot: the statement is left out with a trace line,
+// as a stray value in a script must not end the program.
 void write_slot(int32_t slot) {
   psplot_state_t& st = psplot_state;
   psplot_frame& f = st.frame();
   if (slot < 0 || slot >= psplot_slots) {
-    report_error("PS_PLOT Element-Nr. ungueltig", 0);
+    trace_int("PS_PLOT Element-Nr. ungueltig", slot);
     return;
   }
   psplot_element& e = st.elements[slot];
@@ -90,16 +92,9 @@ void paragraph(std::string& s) {
             (f.YP + f.Y0) * f.FY + f.YO, f.SZ * f.FX, work, f.AN, std::max(n, 0));
 }
 
-// The windowing library offers no arc or chord routine: the statement keeps its point
-// bookkeeping and the shape itself is left out.
-void draw_arc_or_chord(bool /*chord*/, qn_point /*start*/, qn_point /*end*/) {
-  trace_msg("PSPLOT: ARC/COR n.I.");
-}
-
 void area_statement(std::string& s, const std::string& key) {
   psplot_state_t& st = psplot_state;
   psplot_frame& f = st.frame();
-  ups& u = plot_state.plot_ups;
   const qn_rect area{st.area_left, st.area_top, st.area_right, st.area_bottom};
   if (key == "AR=") {
     float v[4]{0, 0, st.area_dx, st.area_dy};
@@ -127,9 +122,7 @@ void area_statement(std::string& s, const std::string& key) {
     int status = 0;
     const int32_t bitmap = LOAD_BITMAP(name, &status);
     if (status == 0 && bitmap != 0) {
-      bitmap_opts o;
-      o.px = area;
-      DRAW_BITMAP(u, bitmap, o);
+      if (ups* u = plot_context()) DRAW_BITMAP(*u, bitmap, {.px = area});
       DELETE_OBJECT(bitmap);
     }
   } else if (key == "ARC" || key == "COR") {
@@ -143,30 +136,29 @@ void area_statement(std::string& s, const std::string& key) {
     const qn_point end{to_int(v[2] * 100 + cx), to_int(cy - v[3] * 100)};
     f.XP = static_cast<float>(start.x);
     f.YP = static_cast<float>(start.y);
-    draw_arc_or_chord(key == "COR", start, end);
+    if (ups* u = plot_context()) {
+      if (key == "ARC") DRAW_ARC(*u, {.px = area}, start, end);
+      else DRAW_CHORD(*u, {.px = area}, start, end);
+    }
   } else if (key == "CIR") {
-    shape_opts o;
-    o.px = area;
-    DRAW_ELLIPSE(u, o);
+    if (ups* u = plot_context()) DRAW_ELLIPSE(*u, {.px = area});
   } else if (key == "REC") {
-    shape_opts o;
-    o.px = area;
-    DRAW_RECTANGLE(u, o);
+    if (ups* u = plot_context()) DRAW_RECTANGLE(*u, {.px = area});
   } else if (key == "BG=") {
     float v[3]{0, 0, 0};
     psplot_read_reals(s, v, 3);
     const int32_t style = to_int(v[0]);
     const int32_t colour = to_int(v[1]);
     const int32_t hatch = to_int(v[2]);
-    if (colour < 0) {  // names no colour table entry
-      report_error("PS_PLOT BG=: Farbe ungueltig", 0);
+    if (colour < 0) {  // names no colour table entry: the statement is left out
+      trace_int("PS_PLOT BG=: Farbe ungueltig", colour);
       return;
     }
     brush_opts o;
     o.colour = colour_table[colour % 256];
     o.style = style >= 2 ? 2 : style == 1 ? 0 : 1;  // library: 0 solid, 1 hollow, 2 hatched
     o.hatch = std::clamp(hatch, 0, 5);
-    NEW_BRUSH(u, o);
+    if (ups* u = plot_context()) NEW_BRUSH(*u, o);
   }
 }
 
@@ -181,13 +173,8 @@ void point_list_statement(std::string& s, const std::string& key) {
     if (n == 0) {
       if (key == "BEZ") return;
       // Points no "PLY" has set are not part of the line.
-      ups& u = plot_state.plot_ups;
-      for (int32_t i = 1; i < st.point_count; ++i) {
-        line_opts o;
-        o.start_px = st.points[i - 1];
-        o.end_px = st.points[i];
-        DRAW_LINE(u, o);
-      }
+      const std::vector<qn_point> line(st.points.begin(), st.points.begin() + st.point_count);
+      if (ups* u = plot_context()) DRAW_POLYLINE(*u, line);
       return;
     }
     st.points.assign(static_cast<size_t>(std::clamp(n, 0, 100000)), qn_point{0, 0});
@@ -200,8 +187,8 @@ void point_list_statement(std::string& s, const std::string& key) {
   f.XP = v[0];
   f.YP = v[1];
   plot(psplot_map_x(f, v[0]), psplot_map_y(f, v[1]), 3);
-  if (st.points.empty()) {
-    report_error("PS_PLOT PLY ohne POL", 0);
+  if (st.points.empty()) {  // no point list to put the point in: left out
+    trace_msg("PS_PLOT PLY ohne POL");
     return;
   }
   st.point_count = std::min(st.point_count + 1, static_cast<int32_t>(st.points.size()));
@@ -235,7 +222,7 @@ bool psplot_drawing_statement(std::string& s) {
     for (int32_t i = 0; i < n; ++i) {
       // A run past the last slot stops there instead of writing outside the table.
       if (st.current_element > psplot_slots - 1 - step) {
-        report_error("PS_PLOT Element-Nr. ungueltig", 0);
+        trace_int("PS_PLOT Element-Nr. ungueltig", st.current_element);
         return true;
       }
       st.current_element += step;

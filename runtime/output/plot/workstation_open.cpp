@@ -333,6 +333,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
 
   p.plot_ended = false;
   p.ended_marker = false;
+  p.context_reported = false;
   if (d == 49) VEXTOR(0, 0, 998);
   plot(1.0f, 1.0f, 3);
   plot(0.0f, 0.0f, 3);
