@@ -1,9 +1,15 @@
 // The device layer and the workstation open: the plot-file writer's byte count, file naming
 // and numbering, the device chosen by the extension, and the failures of the open.
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
 
 #include "test_plot_fixture.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include "quillon/backend/backend.h"
 
 namespace {
 
@@ -149,6 +155,41 @@ TEST_F(plot_device, WindowDeviceOpensOutputWindowAndEndsRecording) {
   open("", 12, 10.0f, 10.0f);  // the next window plot closes the old window
   EXPECT_FALSE(is_valid_window(window));
   plot(0, 0, 999);
+}
+
+TEST_F(plot_device, OutputWindowShowsTheWholePage) {
+  open("", 10, 21.0f, 29.7f);
+  const int32_t window = get_plot_window();
+  ASSERT_GT(window, 0);
+  // The frame of the whole paper, as the window paints it.
+  plot(0, 0, 3);
+  plot(21.0f, 0, 2);
+  plot(21.0f, 29.7f, 2);
+  plot(0, 29.7f, 2);
+  plot(0, 0, 2);
+  plot(0, 0, 999);
+  QWidget* widget = qnb::window_widget(window);
+  ASSERT_NE(widget, nullptr);
+  const QImage shown = widget->grab().toImage();
+  ASSERT_EQ(shown.height(), plot_state.page_height);
+  auto dark = [&](int x, int y) { return qGray(shown.pixel(x, y)) < 128; };
+  int top = shown.height(), bottom = -1, left = shown.width(), right = -1;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x)
+      if (dark(x, y)) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  // The page fills the picture: the frame's four sides are its outermost rows and columns.
+  EXPECT_LE(top, 1);
+  EXPECT_GE(bottom, shown.height() - 2);
+  EXPECT_LE(left, 1);
+  EXPECT_GE(right, shown.width() - 2);
+  int bottom_run = 0;
+  for (int x = left; x <= right; ++x) bottom_run += dark(x, bottom);
+  EXPECT_GE(bottom_run, (right - left) * 9 / 10);
 }
 
 TEST_F(plot_device, PrinterDeviceWithoutPrintingReturnsAsCancelled) {

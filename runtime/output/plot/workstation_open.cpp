@@ -181,7 +181,10 @@ void open_window_device(float scale) {
   p.device_fonts = true;
   p.soft_font = 0;
   p.offset_x = 0;
-  p.offset_y = H + get_system_metrics(4) - get_system_metrics(33);
+  // The picture is a bitmap of exactly H rows shown in the window's client area; the caption
+  // and the frame lie outside it, so y is turned on the picture's bottom row (as for the
+  // bitmap device) and the whole page, from y = 0 to the paper height, stays in view.
+  p.offset_y = H - 1;
   p.xfac = static_cast<float>(W - 1) / p.paper_width_cm;
   p.yfac = static_cast<float>(H - 1) / p.paper_height_cm;
   trace_int2("BX/HY", W, H);
