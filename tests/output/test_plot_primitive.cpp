@@ -14,11 +14,11 @@ TEST_F(plot_primitive, HpglOpenMovesDrawsAndEndsOnce) {
   plot(1, 2, 2);
   plot(1, 2, 2);  // the same point with the same pen code is dropped
   plot_move_draw(1234, 567, 1);
-  plot_move_draw(-12345678, 0, 0);  // does not fit six columns
+  plot_move_draw(-12345678, 0, 0);  // beyond six columns: still all its digits
   plot(0, 0, 999);
   plot(0, 0, 999);
   EXPECT_EQ(file_text("h.PLT"),
-            "PU400,400;PU0,0;SP1;PD400,800;PD1234,567;PU******,0;PU;PA0,0;SP0;");
+            "PU400,400;PU0,0;SP1;PD400,800;PD1234,567;PU-12345678,0;PU;PA0,0;SP0;");
   EXPECT_TRUE(get_plot_ended());
 }
 

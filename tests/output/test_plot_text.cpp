@@ -114,9 +114,15 @@ TEST_F(plot_text_test, PostScriptFontLinesRotationAndEscapes) {
   plot_text(1, 2, 0.5f, "x", 0, 0);
   plot_text(999, 999, 1, "$$$HB", 0, 0);
   plot_text(1, 3, 0.5f, "y", 30, 0);
+  // Alignment and stroke-font commands count as text commands too.
+  plot_text(999, 999, 1, "$$$SAR", 0, 0);
+  plot_text(1, 4, 0.5f, "z", 0, 0);
+  plot_text(999, 999, 1, "$$$SS0", 0, 0);
+  plot_text(1, 5, 0.5f, "w", 0, 0);
   EXPECT_EQ(tail("p.EPS", start),
             "100 100 m\n60 /Helvetica f\n(a\\(b\\)c\\\\) t\n100 200 m\n(x) t\n"
-            "100 300 m\n60 /Helvetica-Bold f\n30 r\n(y) t\n-30 r\n");
+            "100 300 m\n60 /Helvetica-Bold f\n30 r\n(y) t\n-30 r\n"
+            "100 400 m\n60 /Helvetica-Bold f\n(z) tr\n100 500 m\n60 /Helvetica-Bold f\n(w) tr\n");
   plot(0, 0, 999);
 }
 

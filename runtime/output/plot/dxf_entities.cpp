@@ -1,5 +1,6 @@
 // DXF entities of the plot: every drawn segment is a LINE, every text a TEXT, on layer "1"
 // with colour "7", one group code or value per line, each line ended by CR LF.
+#include <cmath>
 #include <string>
 
 #include "runtime/output/plot/plot.h"
@@ -18,8 +19,13 @@ void entity_head(std::string_view kind) {
 }  // namespace
 
 std::string dxf_number(float value) {
+  if (!std::isfinite(value)) return "0";  // no number to write; a reader must still get one
   std::string s = plot_fixed_field(value, 8, 4);
-  if (s.find('*') != std::string::npos) return s;  // does not fit: eight asterisks
+  if (s.find('*') != std::string::npos) {
+    // Beyond eight columns (1000 and above, -100 and below) the number is written as wide as
+    // it needs, with the same four decimals: a reader refuses a file with asterisks in it.
+    s = std::string(strip_leading_blanks(plot_fixed_field(value, 48, 4)));
+  }
   for (int i = 0; i < 2 && !s.empty() && s[0] == ' '; ++i) s.erase(0, 1);
   if (s.size() > 1 && s[0] == ' ' && s[1] == '.') s[0] = '0';
   // Trailing zeros of the four decimals go; all four take the point with them.

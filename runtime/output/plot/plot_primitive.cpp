@@ -30,6 +30,11 @@ std::string coord6(int32_t value, std::string_view overflow) {
   return std::string(strip_leading_blanks(s));
 }
 
+// An integer of the plotter languages: all its digits, no blanks.  The six-character field of
+// the plotters' records fits every page; a point beyond it is still written as a number
+// rather than as a run of asterisks that no plotter reads.
+std::string plotter_number(int32_t value) { return std::to_string(value); }
+
 std::string pdf_coord(int32_t value, int32_t offset) {
   const float v = static_cast<float>(value) / pdf_divisor + static_cast<float>(offset);
   return std::string(strip_leading_blanks(plot_fixed_field(v, 8, 1)));
@@ -75,11 +80,9 @@ void plotter_move_draw(int32_t x, int32_t y, int32_t draw) {
   plot_state.last_x = x;
   plot_state.last_y = y;
   if (plot_state.device == 30) {
-    write_text(std::string(draw != 0 ? "PD" : "PU") + coord6(x, "******") + "," +
-               coord6(y, "******") + ";");
+    write_text(std::string(draw != 0 ? "PD" : "PU") + plotter_number(x) + "," + plotter_number(y) + ";");
   } else {
-    write_text(std::string(draw != 0 ? "D" : "U") + coord6(x / 4, "******") + "," +
-               coord6(y / 4, "******") + ",");
+    write_text(std::string(draw != 0 ? "D" : "U") + plotter_number(x / 4) + "," + plotter_number(y / 4) + ",");
   }
 }
 

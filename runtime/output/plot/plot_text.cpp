@@ -55,14 +55,10 @@ void text_command(std::string_view text) {
   const char c1 = cmd.size() > 0 ? cmd[0] : ' ';
   const char c2 = cmd.size() > 1 ? cmd[1] : ' ';
   const char c3 = cmd.size() > 2 ? cmd[2] : ' ';
-  if (c1 == 'S' && c2 == 'S') {
-    plot_state.soft_font = c3 == '1' ? 1 : 0;
-    return;
-  }
-  if (c1 == 'S' && c2 == 'A') {
-    ts.text_align = c3 == 'R' ? 0.55f : c3 == 'C' ? 0.275f : 0.0f;
-    return;
-  }
+  // The stroke-font switch and the alignment hold on every device; the device's own handling
+  // of the command follows in any case (a PostScript command always drops the cached size).
+  if (c1 == 'S' && c2 == 'S') plot_state.soft_font = c3 == '1' ? 1 : 0;
+  if (c1 == 'S' && c2 == 'A') ts.text_align = c3 == 'R' ? 0.55f : c3 == 'C' ? 0.275f : 0.0f;
   const int32_t device = plot_state.device;
   if (screen_like(device)) {
     screen_font_command(cmd);
