@@ -27,14 +27,24 @@ constexpr std::array<data_case, 6> cases = {{
     {"VEXTA99.PDH", "p.PDF", 43},
 }};
 
-// A program directory with the shipped data files, one of which the test replaces.
-void make_program_dir() {
+// The program directory "prog/" with the shipped data files, one of which the input replaces;
+// the file replaced by the previous input is put back first.
+void make_program_dir(const char* replaced) {
   namespace fs = std::filesystem;
-  fs::create_directories("prog");
-  for (const auto& entry : fs::directory_iterator(WINKYR_SOURCE_DIR "/data"))
-    if (entry.is_regular_file())
-      fs::copy_file(entry.path(), fs::path("prog") / entry.path().filename(),
-                    fs::copy_options::overwrite_existing);
+  static const bool made = [] {
+    fs::create_directories("prog");
+    return true;
+  }();
+  (void)made;
+  static std::string previous;
+  std::error_code ec;
+  if (!previous.empty())
+    fs::copy_file(fs::path(WINKYR_SOURCE_DIR "/data") / previous, fs::path("prog") / previous,
+                  fs::copy_options::overwrite_existing, ec);
+  else
+    for (const auto& entry : fs::directory_iterator(WINKYR_SOURCE_DIR "/data", ec))
+      fs::copy_file(entry.path(), fs::path("prog") / entry.path().filename(), fs::copy_options::overwrite_existing, ec);
+  previous = replaced;
 }
 
 }  // namespace
@@ -44,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::enter_work_directory("plot_data");
   const data_case& c = cases[data[0] % cases.size()];
   const bool landscape = (data[0] & 0x80) != 0;
-  make_program_dir();
+  make_program_dir(c.file);
   fuzz::write_file(std::string("prog/") + c.file, fuzz::as_text(data + 1, size - 1));
   fuzz::start_run();
   plot_reset();
