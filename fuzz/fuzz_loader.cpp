@@ -2,8 +2,6 @@
 // loaded program (which expands the variable markers) and compiles the bytes as one expression
 // line.  A broken file must end in a report (program_end), never in a crash or a read or write
 // outside a store.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -11,45 +9,22 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/core.h"
+#include "fuzz_support.h"
 #include "runtime/core/pxb_reader.h"
 #include "runtime/core/text_tokens.h"
 #include "runtime/core/upn_store.h"
 
-namespace {
-
-// Reports write "PXBERROR.LOG" into the current directory: run in a private one and start the
-// log afresh now and then, so that a long run does not fill the disk.
-void enter_work_directory() {
-  char pattern[] = "/tmp/winkyr_fuzz_loader_XXXXXX";
-  if (const char* dir = mkdtemp(pattern); dir == nullptr || chdir(dir) != 0) std::abort();
-}
-
-void start_run() {
-  errors_reset();
-  run_flags = run_flags_t{};
-  run_flags.no_box = true;  // every report ends the run at once, without a box
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = [] {
-    enter_work_directory();
-    return true;
-  }();
-  (void)ready;
-  static unsigned runs = 0;
-  if (++runs % 4096 == 0) std::remove("PXBERROR.LOG");
+  fuzz::enter_work_directory("loader");
 
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
-  start_run();
+  fuzz::start_run();
   try {
     load_program_image(bytes);
     const int32_t last = std::min(text_tokens.token_count, 64) + 1;
     for (int32_t n = 0; n <= last; ++n) {
-      start_run();
+      fuzz::start_run();
       try {
         get_text_token(n);
       } catch (const program_end&) {
@@ -58,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const program_end&) {
   }
 
-  start_run();
+  fuzz::start_run();
   try {
     reset_upn_store();
     alloc_upn_index(2);

@@ -4,6 +4,7 @@
 #include "runtime/screen/row_store.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -50,21 +51,28 @@ char* record_at(record_store& s, int32_t r) {
   return s.array.data() + static_cast<size_t>(r - 1) * static_cast<size_t>(s.length);
 }
 
-// Grows the store by steps of 20 records until record r fits.  The old array stays in place
-// until the larger one has been obtained.
+// Grows the store by steps of 20 records until record r fits.  The count of records grows by
+// those steps, as callers see it, but the array behind it grows geometrically, so that filling
+// a list row by row costs linear time.  A failed growth keeps the old array and its records.
 bool grow_store(int32_t h, record_store& s, int32_t r) {
-  trace_int3("-------- xmm resize ", h, s.records, s.length);
   int64_t records = s.records;
   while (records < r) records += xmm_growth_step;
-  std::vector<char> larger;
+  const int64_t bytes = records * s.length;
+  if (bytes > xmm_max_bytes) {
+    report_xmm("xmm-expand", 0);
+    return false;
+  }
   try {
-    larger.assign(static_cast<size_t>(records) * static_cast<size_t>(s.length), ' ');
+    if (static_cast<size_t>(bytes) > s.array.capacity()) {
+      trace_int3("-------- xmm resize ", h, s.records, s.length);
+      s.array.reserve(std::min<size_t>(std::max<size_t>(static_cast<size_t>(bytes), 2 * s.array.capacity()),
+                                       static_cast<size_t>(xmm_max_bytes)));
+    }
+    s.array.resize(static_cast<size_t>(bytes), ' ');
   } catch (const std::bad_alloc&) {
     report_xmm("xmm-expand", 0);
     return false;
   }
-  std::copy(s.array.begin(), s.array.end(), larger.begin());
-  s.array.swap(larger);
   s.records = static_cast<int32_t>(records);
   return true;
 }
@@ -86,6 +94,11 @@ void xmm_allocate(int32_t h, int32_t length, int32_t records, int32_t& status) {
   const int64_t bytes = static_cast<int64_t>(length) * static_cast<int64_t>(records);
   const int64_t kb = (bytes + 1023) / 1024;
   if (kb <= 0 || length < 1 || records < 1) return;
+  if (bytes > xmm_max_bytes) {
+    status = 12;  // ENOMEM: more than a list can hold, whatever a file's header claims
+    trace_int3("xmm allocated", h, static_cast<int32_t>(std::min<int64_t>(kb, INT32_MAX)), status);
+    return;
+  }
   try {
     s.array.assign(static_cast<size_t>(bytes), ' ');
     status = 0;
@@ -144,14 +157,30 @@ void xmm_sort(int32_t h, int32_t n) {
   const int32_t m = std::min(n, s->records);
   if (m < 2) return;
   const size_t len = static_cast<size_t>(s->length);
-  // Selection sort: the exchange may carry a record past its equals, as the program's lists
-  // have always been sorted.
-  for (int32_t k = 1; k < m; ++k) {
-    int32_t best = k;
-    for (int32_t j = k + 1; j <= m; ++j)
-      if (std::memcmp(record_at(*s, j), record_at(*s, best), len) < 0) best = j;
-    if (best != k) std::swap_ranges(record_at(*s, k), record_at(*s, k) + len, record_at(*s, best));
+  // Records that compare equal are byte for byte the same, so any N log N sort gives the one
+  // possible order.  The records are sorted by their first eight bytes as one number (most
+  // comparisons end there, without a look at the record itself), then by the rest; then the
+  // records are laid out in that order.
+  struct sort_key {
+    uint64_t prefix;
+    int32_t record;
+  };
+  const size_t head = std::min<size_t>(len, 8);
+  std::vector<sort_key> order(static_cast<size_t>(m));
+  for (int32_t k = 0; k < m; ++k) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record_at(*s, k + 1));
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i) prefix = (prefix << 8) | (i < head ? bytes[i] : 0u);
+    order[static_cast<size_t>(k)] = {prefix, k + 1};
   }
+  std::sort(order.begin(), order.end(), [&](const sort_key& a, const sort_key& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return len > head && std::memcmp(record_at(*s, a.record) + head, record_at(*s, b.record) + head, len - head) < 0;
+  });
+  std::vector<char> sorted(static_cast<size_t>(m) * len);
+  char* out = sorted.data();
+  for (const sort_key& k : order) out = std::copy_n(record_at(*s, k.record), len, out);
+  std::copy(sorted.begin(), sorted.end(), s->array.begin());
 }
 
 void xmm_stop() {

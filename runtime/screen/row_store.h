@@ -9,10 +9,11 @@
 
 inline constexpr int32_t xmm_handle_count = 20;
 inline constexpr int32_t xmm_growth_step = 20;  // records added by one growth of a store
+inline constexpr int64_t xmm_max_bytes = int64_t{1} << 30;  // the largest store: 1 GiB
 
 // Allocates handle h with `records` records of `length` characters.  status: 0 success, 1 bad
 // handle, 2 handle already in use (reported, old array kept), 4 empty size, or the allocator's
-// failure code.
+// failure code (12 also for a store above xmm_max_bytes).
 void xmm_allocate(int32_t h, int32_t length, int32_t records, int32_t& status);
 // Frees handle h; h outside 1..20 does nothing.
 void xmm_deallocate(int32_t h);

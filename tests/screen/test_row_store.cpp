@@ -1,5 +1,8 @@
 // The row store: allocation of list stores, growth, sorting and the reported misuse.
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "test_list_fixture.h"
 
@@ -162,6 +165,27 @@ TEST_F(row_store_test, SortIsByUnsignedBytes) {
   EXPECT_EQ(record(3, 2), "\xE4 ");
 }
 
+TEST_F(row_store_test, ManyRowsSortLikeTheirBytesWithDuplicatesAndRowsPastTheCount) {
+  int32_t status = 0;
+  xmm_allocate(5, 6, 20, status);
+  ASSERT_EQ(status, 0);
+  std::vector<std::string> rows;
+  uint32_t seed = 7;
+  for (int32_t r = 1; r <= 3000; ++r) {
+    seed = seed * 1103515245u + 12345u;
+    std::string row = std::to_string(seed % 500);  // many duplicates
+    row.resize(6, ' ');
+    row[5] = static_cast<char>(0x80 + seed % 3);
+    rows.push_back(row);
+    put(5, r, row);
+  }
+  xmm_sort(5, 2990);  // the last ten rows stay where they are
+  std::sort(rows.begin(), rows.begin() + 2990, [](const std::string& a, const std::string& b) {
+    return std::memcmp(a.data(), b.data(), a.size()) < 0;
+  });
+  for (int32_t r = 1; r <= 3000; ++r) ASSERT_EQ(record(5, r), rows[static_cast<size_t>(r - 1)]) << r;
+}
+
 TEST_F(row_store_test, SortOfOneRecordOrCountOneChangesNothing) {
   int32_t status = -1;
   xmm_allocate(4, 3, 20, status);
@@ -190,6 +214,10 @@ TEST_F(row_store_test, AllocationFailuresGiveTheirStatus) {
   EXPECT_EQ(status, 4);
   xmm_allocate(2, 10, -3, status);
   EXPECT_EQ(status, 4);
+  // A list file's header may claim any count: a store beyond what a list can hold is refused
+  // as out of memory, before anything is allocated.
+  xmm_allocate(2, 512, 100000000, status);
+  EXPECT_EQ(status, 12);
   int32_t length = -1, records = -1;
   xmm_info(2, length, records);
   EXPECT_EQ(records, 0);
