@@ -1,6 +1,8 @@
 // RUN, HELP, SOUND, FORMAT and OUTPUT run as commands of small PXB programs.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 
@@ -147,15 +149,21 @@ TEST_F(run_commands, SoundNumbersSelectTheBeepTypes) {
 // ---------------------------------------------------------------- RUN
 
 TEST_F(run_commands, RunWaitsOnlyWithOption0x200) {
-  using clock = std::chrono::steady_clock;
-  auto t0 = clock::now();
-  run("", "@0001 sleep 0.4|\n", "/00000200 RUN @0001\n");
-  EXPECT_GE(clock::now() - t0, std::chrono::milliseconds(380));
+  // With 0x200 the program goes on only after the started program has ended: its file is there.
+  std::ofstream(dir / "W.sh") << "sleep 0.3; echo done > W.OUT\n";
+  run("", "@0001 sh W.sh|\n", "/00000200 RUN @0001\n");
+  EXPECT_EQ(file_text("W.OUT"), "done\n");
   EXPECT_EQ(io_status, 0);
-  t0 = clock::now();
-  run("", "@0001 sleep 0.4|\n", "RUN @0001\n");
-  EXPECT_LT(clock::now() - t0, std::chrono::milliseconds(300));
+  // Without it the program goes on at once: the started program still waits for the go-ahead
+  // that the test gives only afterwards (it gives up by itself after ten seconds).
+  std::ofstream(dir / "N.sh") << "i=0; while [ ! -f GO ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                                 "echo done > N.OUT\n";
+  run("", "@0001 sh N.sh|\n", "RUN @0001\n");
   EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_text("N.OUT"), "");
+  std::ofstream(dir / "GO") << "go\n";
+  for (int i = 0; i < 400 && file_text("N.OUT").empty(); ++i) usleep(50000);
+  EXPECT_EQ(file_text("N.OUT"), "done\n");
   EXPECT_TRUE(boxes.empty());
 }
 
