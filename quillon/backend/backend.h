@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -103,8 +104,9 @@ void open_paint_context(int32_t window, ups& u);
 void close_context(ups& u);
 void drawing_reset();
 // A drawing context on a printer page: drawing goes through `painter` in the device pixels of
-// a page of `page` pixels at `dpi` pixels per inch.  The painter stays the caller's.
-void open_printer_context(ups& u, QPainter* painter, QSize page, double dpi);
+// a page of `page` pixels at `dpi` pixels per inch.  The context shares the painter, so that a
+// context left open after its job ended finds it inactive and is refused.
+void open_printer_context(ups& u, std::shared_ptr<QPainter> painter, QSize page, double dpi);
 // The result of raster operation `rop` (1..16) of a pen colour over a destination colour
 // (both 0x00BBGGRR or 0x00RRGGBB alike); the operation code less one is its truth table.
 inline uint32_t rop_combine(uint32_t pen, uint32_t dst, int32_t rop) {

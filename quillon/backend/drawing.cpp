@@ -30,7 +30,7 @@ struct draw_context {
   target_kind kind = target_kind::bitmap;
   int32_t window = 0, bitmap = 0;
   QImage scratch;  // the surface of a dummy context
-  QPainter* painter = nullptr;  // a printer page: its painter, page size and resolution
+  std::shared_ptr<QPainter> painter;  // a printer page: its painter, page size and resolution
   QSize page;
   double dpi = 96.0;
   qnb::pen_desc pen;
@@ -337,9 +337,9 @@ void close_context(ups& u) {
 
 void drawing_reset() { st().contexts.clear(); }
 
-void open_printer_context(ups& u, QPainter* painter, QSize page, double dpi) {
+void open_printer_context(ups& u, std::shared_ptr<QPainter> painter, QSize page, double dpi) {
   draw_context& c = open_context(u, target_kind::printer, 0, 0);
-  c.painter = painter;
+  c.painter = std::move(painter);
   c.page = page;
   c.dpi = dpi;
 }

@@ -29,10 +29,10 @@ namespace {
 
 struct print_job {
   std::unique_ptr<QPrinter> printer;
-  std::unique_ptr<QPainter> painter;
+  std::shared_ptr<QPainter> painter;
   // After a cancel the context goes on drawing into this scrap picture, which nobody sees.
   QImage scrap;
-  std::unique_ptr<QPainter> scrap_painter;
+  std::shared_ptr<QPainter> scrap_painter;
   int32_t pages = 0;
   // The modeless spooling dialog; its Cancel sets the flag, and the job then drops its pages.
   std::unique_ptr<QDialog> spool;
@@ -141,7 +141,7 @@ print_job* job_of(const ups& u, const char* routine, int* status) {
 
 // Opens the job's context on its current page: on the printer, or on the scrap after a cancel.
 void open_page_context(ups& u, int32_t number, print_job& job) {
-  QPainter* painter = job.aborted ? job.scrap_painter.get() : job.painter.get();
+  std::shared_ptr<QPainter> painter = job.aborted ? job.scrap_painter : job.painter;
   qnb::open_printer_context(u, painter, page_pixels(*job.printer), job.printer->resolution());
   u.reserved[job_slot] = number;
 }
@@ -174,7 +174,7 @@ void end_page(print_job& job) {
       job.painter->end();
       if (job.printer->outputFormat() == QPrinter::PdfFormat) QFile::remove(job.printer->outputFileName());
       job.scrap = QImage(1, 1, QImage::Format_RGB32);
-      job.scrap_painter = std::make_unique<QPainter>(&job.scrap);
+      job.scrap_painter = std::make_shared<QPainter>(&job.scrap);
     }
     return;
   }
@@ -208,7 +208,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
     u.stamp = 0;
     return false;
   }
-  job.painter = std::make_unique<QPainter>();
+  job.painter = std::make_shared<QPainter>();
   if (!job.painter->begin(job.printer.get())) {
     u.stamp = 0;
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
