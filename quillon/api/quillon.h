@@ -148,6 +148,7 @@ struct pen_opts {
   std::optional<uint32_t> colour;  // 0x00BBGGRR; absent: window-text colour
   std::optional<int32_t> style;    // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, 5 null
   std::optional<int32_t> width_px;
+  std::optional<float> width_mm;  // through the context's resolution; width_px wins when both are given
   int* status = nullptr;
 };
 void create_my_pen(int32_t slot, const pen_opts& o = {});
@@ -319,10 +320,15 @@ void GET_VOLUME_INFORMATION(std::string_view root, const volume_opts& o = {});
 void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show = 1, int* status = nullptr);
 
 // ---------------------------------------------------------------- printing
-// A print job draws through an ordinary drawing context on a page bitmap of the printable
-// area at 96 dpi; each finished page goes to the printer as one picture.  The output is a PDF
-// file when the environment variable WINKYR_PRINT_PDF names one, or when no printer is set up
-// ("<job name>.pdf" in the current directory); otherwise the print dialog chooses the printer.
+// A print job's drawing context paints on the printer's page itself, in the printer's device
+// pixels with (0, 0) at the top-left corner of the printable area: texts in their font, lines
+// as vectors.  Where the pages go:
+//  - WINKYR_PRINT_PDF names a folder (an existing one, or a name ending in "/"): a PDF file in
+//    it named after the job; names any other file: the job is written to that file;
+//  - no printer set up, or the flag QN_PRINT_TO_FILE: a PDF file in the current directory
+//    named after the job ("<job>.pdf", then "<job>-2.pdf" and so on; no file is overwritten);
+//  - otherwise the print dialog chooses the printer (or a PDF file).
+inline constexpr int32_t QN_PRINT_TO_FILE = 0x20;
 struct print_opts {
   std::optional<int32_t> flags;
   std::optional<int32_t> window;
@@ -342,6 +348,9 @@ struct qn_page_data {
   int32_t paper_width = 0, paper_height = 0;
 };
 qn_page_data GET_PAGE_DATA(ups* u = nullptr, int* status = nullptr);
+// A pixel count in millimetres on the context's device (the screen when none is given).
+float X_PIXEL_TO_MILLIMETERS(int32_t pixels, ups* u = nullptr, int* status = nullptr);
+float Y_PIXEL_TO_MILLIMETERS(int32_t pixels, ups* u = nullptr, int* status = nullptr);
 // Changes the kept page setup; on an open print job it takes effect from the next page.
 void SET_PAGE_DATA(ups* u, const qn_page_data& data, int* status = nullptr);
 // The page setup dialog on the kept settings; 1 when the user confirmed.
@@ -349,6 +358,7 @@ int32_t page_setup_dialog(int32_t& flags, int32_t window = 0, bool landscape = f
 // Tests: answers the print and page setup dialogs instead of showing them (1 confirm, 0 cancel).
 void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)> answerer);
 // Pages of the last print job that were sent to the printer, and its output file ("" for a printer).
+// A cancelled job's PDF file is removed.
 int32_t qn_print_pages();
 std::string qn_print_output_file();
 void qn_print_reset();  // ends open jobs, forgets the page setup; for tests

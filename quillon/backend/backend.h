@@ -7,12 +7,17 @@
 #include <QColor>
 #include <QFont>
 #include <QImage>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
+class QPainter;
+class QPainterPath;
 class QWidget;
 
 namespace qnb {
@@ -42,6 +47,7 @@ inline uint32_t colorref_of(QRgb rgb) {
 // ---------------------------------------------------------------- windows
 QImage* window_image(int32_t window);  // backing image of a window, nullptr when none
 QWidget* window_widget(int32_t window);
+QImage window_picture(int32_t window);  // what the window shows, its child widgets included
 void window_image_changed(int32_t window);  // shows the backing image again (no paint callback)
 void destroy_main_window_now();            // used when the program is ended by the library
 void window_command(int32_t window, int32_t command);  // a command message reaching a window
@@ -72,19 +78,25 @@ struct brush_spec {
   int32_t hatch = 4;
 };
 struct font_desc {
-  QFont font;
+  QFont font;       // sized in pixels of a 96-dpi screen
   float angle = 0;  // degrees, counter-clockwise
+  float points = 0;  // the size asked for in points; 0 for the stock fonts
 };
 QImage* bitmap_image(int32_t handle);
 int32_t add_bitmap(QImage image);
 const pen_desc* pen_object(int32_t handle);
 int32_t add_pen(const pen_desc& pen);
+// A pen's width in pixels of a device of `dpi` pixels per inch (pixels, else millimetres, else 1).
+int32_t pen_width(const pen_opts& o, double dpi);
 const font_desc* font_object(int32_t handle);
 int32_t add_font(const font_desc& font);
 const QImage* icon_image(int32_t handle);
 font_desc stock_font(std::string_view name);  // "SYSTEM_FONT" for anything unknown
 bool is_stock_font_name(std::string_view name);
 font_desc make_font(const font_opts& o, const font_desc& base);
+// The font as a device of `dpi` pixels per inch draws it: the asked-for points at that
+// resolution, or the stock font's screen size kept on paper.
+QFont device_font(const font_desc& f, double dpi);
 // JPEG through libjpeg; false with the reason when the file is not a readable JPEG.
 bool decode_jpeg(const std::string& path, QImage& out, std::string& why);
 void objects_reset();
@@ -92,6 +104,39 @@ void objects_reset();
 void open_paint_context(int32_t window, ups& u);
 void close_context(ups& u);
 void drawing_reset();
+// A drawing context on a printer page: drawing goes through `painter` in the device pixels of
+// a page of `page` pixels at `dpi` pixels per inch.  The context shares the painter, so that a
+// context left open after its job ended finds it inactive and is refused.
+void open_printer_context(ups& u, std::shared_ptr<QPainter> painter, QSize page, double dpi);
+// The result of raster operation `rop` (1..16) of a pen colour over a destination colour
+// (both 0x00BBGGRR or 0x00RRGGBB alike); the operation code less one is its truth table.
+inline uint32_t rop_combine(uint32_t pen, uint32_t dst, int32_t rop) {
+  const uint32_t t = uint32_t(rop - 1) & 0xF;
+  uint32_t out = 0;
+  if (t & 1) out |= ~pen & ~dst;
+  if (t & 2) out |= ~pen & dst;
+  if (t & 4) out |= pen & ~dst;
+  if (t & 8) out |= pen & dst;
+  return out & 0xFFFFFF;
+}
+
+// ---------------------------------------------------------------- painting on a printer page
+// Vectors, text and pictures through the printer's painter, in its device pixels.  A printer
+// page cannot be read back, so the raster operations that mix with what is already on the
+// page are done as the colour they give over white paper (exact on empty paper); the no-op
+// operation draws nothing.
+void page_line(QPainter& p, const pen_desc& pen, int32_t rop, QPoint a, QPoint b);
+// A rectangle (rounded when `corner` is not empty) or an ellipse in the box x1..x2-1, y1..y2-1.
+void page_shape(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QRect& box,
+                bool ellipse, QSize corner);
+// A path (an arc, a chord) with the pen, and filled with the brush when `filled`.
+void page_path(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QPainterPath& path,
+               bool filled);
+void page_pixel(QPainter& p, uint32_t colour, QPoint at);
+// The text with the top-left corner of its cell at `at`, turned by `angle` degrees.
+void page_text(QPainter& p, const QFont& font, float angle, const QString& text, QPoint at, uint32_t colour,
+               int64_t background, int32_t rop);
+void page_bitmap(QPainter& p, const QImage& image, const QRect& target);
 
 // ---------------------------------------------------------------- boxes
 int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window);

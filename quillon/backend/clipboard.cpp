@@ -18,12 +18,12 @@ void put_image(const QImage& image) {
 
 void COPY_WINDOW_TO_CLIPBOARD(int32_t window, int* status) {
   qnb::clear_status(status);
-  const QImage* image = qnb::window_image(window);
-  if (image == nullptr || image->isNull()) {
+  const QImage image = qnb::window_picture(window);
+  if (image.isNull()) {
     qn_error("Invalid Window handle in COPY_WINDOW_TO_CLIPBOARD", qnb::QN_FAIL, status);
     return;
   }
-  put_image(*image);
+  put_image(image);
 }
 
 void COPY_BITMAP_TO_CLIPBOARD(int32_t bitmap, int* status) {

@@ -4,6 +4,7 @@
 // the target pixel by pixel under the context's raster operation, so that all sixteen raster
 // operations behave as GDI defines them (an XOR figure drawn twice leaves no trace).
 // One-pixel lines are rasterised here directly and, as there, leave out their end pixel.
+// A context on a printer page draws through the printer's painter instead (page_painting.cpp).
 #include "quillon/backend/backend.h"
 
 #include <QFontMetrics>
@@ -22,7 +23,7 @@
 
 namespace {
 
-enum class target_kind { window, paint, bitmap, dummy };
+enum class target_kind { window, paint, bitmap, dummy, printer };
 
 struct draw_context {
   bool active = false;
@@ -30,6 +31,9 @@ struct draw_context {
   target_kind kind = target_kind::bitmap;
   int32_t window = 0, bitmap = 0;
   QImage scratch;  // the surface of a dummy context
+  std::shared_ptr<QPainter> painter;  // a printer page: its painter, page size and resolution
+  QSize page;
+  double dpi = 96.0;
   qnb::pen_desc pen;
   qnb::brush_spec brush;
   qnb::font_desc font;
@@ -52,11 +56,13 @@ QImage* surface(draw_context& c) {
     case target_kind::paint: return qnb::window_image(c.window);
     case target_kind::bitmap: return qnb::bitmap_image(c.bitmap);
     case target_kind::dummy: return &c.scratch;
+    case target_kind::printer: return nullptr;
   }
   return nullptr;
 }
 
-// The open context that `u` names and its surface, or nullptr after reporting the bad argument.
+// The open context that `u` names and its surface (none for a printer page), or nullptr after
+// reporting the bad argument.
 draw_context* resolve(ups& u, const char* routine, int* status, QImage** image = nullptr) {
   qnb::clear_status(status);
   draw_context* c = nullptr;
@@ -65,7 +71,8 @@ draw_context* resolve(ups& u, const char* routine, int* status, QImage** image =
     if (cand.active && cand.generation == u.reserved[0]) c = &cand;
   }
   QImage* img = c ? surface(*c) : nullptr;
-  if (!c || !img || img->isNull()) {
+  const bool page = c && c->kind == target_kind::printer && c->painter && c->painter->isActive();
+  if (!c || (!page && (!img || img->isNull()))) {
     qnb::report_bad_ups(routine, status);
     return nullptr;
   }
@@ -105,17 +112,6 @@ bool valid_colour(int64_t colour) { return colour >= 0 && colour <= 0x02FFFFFF; 
 
 // ---------------------------------------------------------------- raster operations
 
-// The raster operation code less one is the truth table of the result over (pen, destination).
-uint32_t combine(uint32_t pen, uint32_t dst, int32_t rop) {
-  const uint32_t t = uint32_t(rop - 1) & 0xF;
-  uint32_t out = 0;
-  if (t & 1) out |= ~pen & ~dst;
-  if (t & 2) out |= ~pen & dst;
-  if (t & 4) out |= pen & ~dst;
-  if (t & 8) out |= pen & dst;
-  return out & 0xFFFFFF;
-}
-
 uint32_t rgb_of(uint32_t colorref) {  // 0x00BBGGRR -> 0x00RRGGBB as the image stores it
   return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
 }
@@ -123,7 +119,7 @@ uint32_t rgb_of(uint32_t colorref) {  // 0x00BBGGRR -> 0x00RRGGBB as the image s
 void plot(QImage& img, int x, int y, uint32_t rgb, int32_t rop) {
   if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) return;
   auto* px = reinterpret_cast<QRgb*>(img.scanLine(y)) + x;
-  *px = 0xFF000000u | combine(rgb, *px & 0xFFFFFF, rop);
+  *px = 0xFF000000u | qnb::rop_combine(rgb, *px & 0xFFFFFF, rop);
 }
 
 // A coverage mask over `bounds` of the target, drawn by `draw` in target coordinates.
@@ -150,7 +146,7 @@ void apply_mask(QImage& img, const QImage& mask, const QRect& bounds, uint32_t c
     for (int x = area.left(); x <= area.right(); ++x) {
       const int mx = x - bounds.left();
       if (m[mx] < 128 || (e && e[mx] >= 128)) continue;
-      row[x] = 0xFF000000u | combine(rgb, row[x] & 0xFFFFFF, rop);
+      row[x] = 0xFF000000u | qnb::rop_combine(rgb, row[x] & 0xFFFFFF, rop);
     }
   }
 }
@@ -239,7 +235,7 @@ void draw_segment(QImage& img, const draw_context& c, QPoint a, QPoint b) {
 
 // ---------------------------------------------------------------- positions
 
-QPoint pixel_of(const QImage& img, const qn_portion& p) {
+QPoint pixel_of(const QSize& img, const qn_portion& p) {
   auto conv = [](float f, int size) {
     const double v = std::isfinite(f) ? double(f) * size : 0.0;
     return clamp_coord(std::llround(std::clamp(v, -1e9, 1e9)));
@@ -248,7 +244,7 @@ QPoint pixel_of(const QImage& img, const qn_portion& p) {
 }
 
 // The rectangle x1, y1, x2, y2 of a shape (right and bottom excluded), or nullopt.
-std::optional<QRect> shape_rect(const QImage& img, const shape_opts& o) {
+std::optional<QRect> shape_rect(const QSize& img, const shape_opts& o) {
   QPoint a, b;
   if (o.px) {
     a = clamped(o.px->left, o.px->top);
@@ -350,9 +346,13 @@ void draw_arc_shape(ups& u, const shape_opts& o, qn_point start, qn_point end, b
   QImage* img = nullptr;
   draw_context* c = resolve(u, chord ? "DRAW_CHORD" : "DRAW_ARC", o.status, &img);
   if (!c) return;
-  const std::optional<QRect> r = shape_rect(*img, o);
+  const std::optional<QRect> r = shape_rect(img ? img->size() : c->page, o);
   if (!r) return;
   const QPoint s = clamped(start.x, start.y), e = clamped(end.x, end.y);
+  if (!img) {
+    qnb::page_path(*c->painter, c->pen, c->brush, c->rop, arc_path(figure_rect(*r, false), s, e, chord), chord);
+    return;
+  }
   draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
     p.drawPath(arc_path(figure_rect(box, fill), s, e, chord));
   }, chord);
@@ -385,6 +385,13 @@ void close_context(ups& u) {
 }
 
 void drawing_reset() { st().contexts.clear(); }
+
+void open_printer_context(ups& u, std::shared_ptr<QPainter> painter, QSize page, double dpi) {
+  draw_context& c = open_context(u, target_kind::printer, 0, 0);
+  c.painter = std::move(painter);
+  c.page = page;
+  c.dpi = dpi;
+}
 
 }  // namespace qnb
 
@@ -444,7 +451,9 @@ qn_rect GET_RECT(const get_rect_opts& o) {
   qnb::clear_status(o.status);
   if (o.u) {
     QImage* img = nullptr;
-    if (!resolve(*o.u, "GET_RECT", o.status, &img)) return {};
+    draw_context* c = resolve(*o.u, "GET_RECT", o.status, &img);
+    if (!c) return {};
+    if (!img) return {0, 0, c->page.width(), c->page.height()};
     return {0, 0, img->width(), img->height()};
   }
   if (o.window) {
@@ -487,6 +496,9 @@ void SELECT_MY_PEN(ups& u, int32_t slot, int* status) {
     return;
   }
   c->pen = *desc;
+  // The slots' widths are screen pixels; on a printer page a wide pen keeps its width on paper.
+  if (c->kind == target_kind::printer && c->pen.width > 1)
+    c->pen.width = int32_t(std::lround(c->pen.width * c->dpi / 96.0));
 }
 
 void NEW_PEN(ups& u, const pen_opts& o) {
@@ -498,7 +510,7 @@ void NEW_PEN(ups& u, const pen_opts& o) {
   }
   c->pen.colour = o.colour.value_or(0x000000);
   c->pen.style = std::clamp(o.style.value_or(0), 0, 6);
-  c->pen.width = std::clamp(o.width_px.value_or(1), 0, 1000);
+  c->pen.width = qnb::pen_width(o, c->dpi);
 }
 
 void NEW_BRUSH(ups& u, const brush_opts& o) {
@@ -519,6 +531,19 @@ void NEW_FONT(ups& u, const font_opts& o) {
   c->font = qnb::make_font(o, c->font);
 }
 
+namespace {
+
+// The font of a context as its device draws it, and its measures there.
+QFont device_font_of(const draw_context* c, const qnb::font_desc& f) {
+  return c && c->kind == target_kind::printer ? qnb::device_font(f, c->dpi) : f.font;
+}
+QFontMetrics metrics_of(const draw_context* c, const qnb::font_desc& f) {
+  if (c && c->kind == target_kind::printer) return QFontMetrics(device_font_of(c, f), c->painter->device());
+  return QFontMetrics(f.font);
+}
+
+}  // namespace
+
 void SET_ROP(ups& u, int32_t mode, int* status) {
   draw_context* c = resolve(u, "SET_ROP", status);
   if (!c) return;
@@ -535,17 +560,21 @@ void DRAW_LINE(ups& u, const line_opts& o) {
   QImage* img = nullptr;
   draw_context* c = resolve(u, "DRAW_LINE", o.status, &img);
   if (!c) return;
+  const QSize frame = img ? img->size() : c->page;
   if (o.start_px)
     c->pos = clamped(o.start_px->x, o.start_px->y);
   else if (o.start)
-    c->pos = pixel_of(*img, *o.start);
+    c->pos = pixel_of(frame, *o.start);
   std::optional<QPoint> end;
   if (o.end_px)
     end = clamped(o.end_px->x, o.end_px->y);
   else if (o.end)
-    end = pixel_of(*img, *o.end);
+    end = pixel_of(frame, *o.end);
   if (!end) return;
-  if (pen_visible(c->pen)) draw_segment(*img, *c, c->pos, *end);
+  if (!img)
+    qnb::page_line(*c->painter, c->pen, c->rop, c->pos, *end);
+  else if (pen_visible(c->pen))
+    draw_segment(*img, *c, c->pos, *end);
   c->pos = *end;
   changed(*c);
 }
@@ -554,9 +583,12 @@ void DRAW_RECTANGLE(ups& u, const shape_opts& o) {
   QImage* img = nullptr;
   draw_context* c = resolve(u, "DRAW_RECTANGLE", o.status, &img);
   if (!c) return;
-  const std::optional<QRect> r = shape_rect(*img, o);
+  const std::optional<QRect> r = shape_rect(img ? img->size() : c->page, o);
   if (!r) return;
-  if (o.corner && o.corner->x > 0 && o.corner->y > 0) {
+  if (!img) {
+    const QSize corner = o.corner && o.corner->x > 0 && o.corner->y > 0 ? QSize(o.corner->x, o.corner->y) : QSize();
+    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, false, corner);
+  } else if (o.corner && o.corner->x > 0 && o.corner->y > 0) {
     const qreal rx = o.corner->x / 2.0, ry = o.corner->y / 2.0;
     draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
       p.drawRoundedRect(figure_rect(box, fill), rx, ry);
@@ -576,8 +608,12 @@ void DRAW_ELLIPSE(ups& u, const shape_opts& o) {
   QImage* img = nullptr;
   draw_context* c = resolve(u, "DRAW_ELLIPSE", o.status, &img);
   if (!c) return;
-  const std::optional<QRect> r = shape_rect(*img, o);
+  const std::optional<QRect> r = shape_rect(img ? img->size() : c->page, o);
   if (!r) return;
+  if (!img) {
+    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, true, QSize());
+    return;
+  }
   draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
     p.drawEllipse(figure_rect(box, fill));
   });
@@ -595,10 +631,14 @@ void DRAW_CHORD(ups& u, const shape_opts& box, qn_point start, qn_point end) {
 void DRAW_POLYLINE(ups& u, const std::vector<qn_point>& points, int* status) {
   QImage* img = nullptr;
   draw_context* c = resolve(u, "DRAW_POLYLINE", status, &img);
-  if (!c || points.size() < 2 || !pen_visible(c->pen)) return;
+  if (!c || points.size() < 2) return;
+  if (img && !pen_visible(c->pen)) return;
   for (size_t i = 1; i < points.size(); ++i) {
     const QPoint a = clamped(points[i - 1].x, points[i - 1].y), b = clamped(points[i].x, points[i].y);
-    draw_segment(*img, *c, a, b);
+    if (img)
+      draw_segment(*img, *c, a, b);
+    else
+      qnb::page_line(*c->painter, c->pen, c->rop, a, b);
   }
   changed(*c);
 }
@@ -611,13 +651,17 @@ void SET_PIXEL(ups& u, uint32_t colour, qn_point px, int* status) {
     qn_error("Unable to set a pixel", qnb::QN_FAIL, status);
     return;
   }
-  plot(*img, px.x, px.y, rgb_of(colour), 13);
+  if (!img)
+    qnb::page_pixel(*c->painter, colour, clamped(px.x, px.y));
+  else
+    plot(*img, px.x, px.y, rgb_of(colour), 13);
   changed(*c);
 }
 
 uint32_t GET_PIXEL(ups& u, qn_point px, int* status) {
   QImage* img = nullptr;
   if (!resolve(u, "GET_PIXEL", status, &img)) return 0xFFFFFFFF;
+  if (!img) return 0xFFFFFFFF;  // a printer page cannot be read back
   if (px.x < 0 || px.y < 0 || px.x >= img->width() || px.y >= img->height()) return 0xFFFFFFFF;
   return qnb::colorref_of(img->pixel(px.x, px.y));
 }
@@ -645,11 +689,17 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
   if (o.px)
     at = clamped(o.px->x, o.px->y);
   else if (o.pos)
-    at = pixel_of(*img, *o.pos);
+    at = pixel_of(img ? img->size() : c->page, *o.pos);
   const QString line = qnb::from_1252(text);
-  const QFontMetrics fm(font->font);
+  const QFontMetrics fm = metrics_of(c, *font);
   const int width = fm.horizontalAdvance(line), height = fm.height();
   const float angle = o.rotation && std::isfinite(*o.rotation) ? *o.rotation : font->angle;
+  if (!img) {
+    qnb::page_text(*c->painter, device_font_of(c, *font), angle, line, at, o.colour.value_or(0x000000),
+                   o.background.value_or(-1), c->rop);
+    c->text_pos = {at.x(), at.y() + height};
+    return;
+  }
   // The text cell's top-left corner is the position; rotation turns around it, counter-clockwise.
   QTransform place;
   place.translate(at.x(), at.y());
@@ -684,7 +734,7 @@ qn_point GET_TEXT_EXTENT(ups& u, std::string_view text, std::optional<int32_t> f
     qn_error("Invalid font in GET_TEXT_EXTENT", qnb::QN_FAIL, status);
     return {};
   }
-  const QFontMetrics fm(f->font);
+  const QFontMetrics fm = metrics_of(c, *f);
   return {fm.horizontalAdvance(qnb::from_1252(text)), fm.height()};
 }
 
@@ -700,7 +750,7 @@ text_metrics GET_TEXT_METRICS(ups* u, std::optional<int32_t> font, int* status) 
     return {};
   }
   if (!f) f = &system;
-  const QFontMetrics fm(f->font);
+  const QFontMetrics fm = metrics_of(c, *f);
   return {fm.height(), fm.ascent(), fm.descent(), fm.averageCharWidth(), fm.maxWidth()};
 }
 
@@ -715,15 +765,22 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
     qn_error("Invalid bitmap handle in DRAW_BITMAP", qnb::QN_FAIL, o.status);
     return;
   }
-  QRect target = img->rect();
+  QRect target = img ? img->rect() : QRect(QPoint(0, 0), c->page);
+  // A bitmap's natural size is its size on the screen; on paper it keeps that size, its pixels
+  // sent to the printer as they are.
+  const double natural = img ? 1.0 : c->dpi / 96.0;
   if (o.px) {
     const QPoint a = clamped(o.px->left, o.px->top), b = clamped(o.px->right, o.px->bottom);
     if (o.mode.value_or(0) == 3)
-      target = QRect(a.x(), a.y(), source->width(), source->height());
+      target = QRect(a.x(), a.y(), int(std::lround(source->width() * natural)), int(std::lround(source->height() * natural)));
     else
       target = QRect(a.x(), a.y(), b.x() - a.x(), b.y() - a.y());
   }
   if (target.width() <= 0 || target.height() <= 0) return;
+  if (!img) {
+    qnb::page_bitmap(*c->painter, *source, target);
+    return;
+  }
   const QImage copy = (source == img) ? source->copy() : QImage();
   QPainter p(img);
   p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -731,4 +788,29 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
   p.drawImage(target, source == img ? copy : *source);
   p.end();
   changed(*c);
+}
+
+// ---------------------------------------------------------------- device units
+
+namespace {
+
+float pixels_to_mm(int32_t pixels, ups* u, const char* routine, int* status) {
+  qnb::clear_status(status);
+  double dpi = 96.0;
+  if (u) {
+    const draw_context* c = resolve(*u, routine, status);
+    if (!c) return 0.0f;
+    dpi = c->dpi;
+  }
+  return float(double(pixels) * 25.4 / dpi);
+}
+
+}  // namespace
+
+float X_PIXEL_TO_MILLIMETERS(int32_t pixels, ups* u, int* status) {
+  return pixels_to_mm(pixels, u, "X_PIXEL_TO_MILLIMETERS", status);
+}
+
+float Y_PIXEL_TO_MILLIMETERS(int32_t pixels, ups* u, int* status) {
+  return pixels_to_mm(pixels, u, "Y_PIXEL_TO_MILLIMETERS", status);
 }

@@ -146,11 +146,15 @@ font_desc make_font(const font_opts& o, const font_desc& base) {
     f.font.setUnderline(false);
     f.font.setStrikeOut(false);
     f.angle = 0;
-    if (!o.points) f.font.setPixelSize(13);  // 10 points at 96 dpi
+    if (!o.points) {
+      f.font.setPixelSize(13);  // 10 points at 96 dpi
+      f.points = 10.0f;
+    }
   }
   if (o.points) {
     float pts = std::isfinite(*o.points) ? std::clamp(*o.points, 1.0f, 1000.0f) : 10.0f;
     f.font.setPixelSize(std::max(1, int(std::lround(pts * 96.0f / 72.0f))));
+    f.points = pts;
   }
   if (o.italic) f.font.setItalic(*o.italic);
   if (o.underline) f.font.setUnderline(*o.underline);
@@ -159,6 +163,21 @@ font_desc make_font(const font_opts& o, const font_desc& base) {
   if (o.angle) f.angle = std::isfinite(*o.angle) ? std::fmod(*o.angle, 360.0f) : 0.0f;
   f.font.setStyleStrategy(QFont::NoAntialias);
   return f;
+}
+
+QFont device_font(const font_desc& f, double dpi) {
+  QFont font = f.font;
+  const double pixels = f.points > 0 ? f.points * dpi / 72.0 : font.pixelSize() * dpi / 96.0;
+  font.setPixelSize(std::max(1, int(std::lround(pixels))));
+  font.setStyleStrategy(QFont::PreferDefault);
+  return font;
+}
+
+int32_t pen_width(const pen_opts& o, double dpi) {
+  int32_t width = o.width_px.value_or(1);
+  if (!o.width_px && o.width_mm)
+    width = std::isfinite(*o.width_mm) ? std::max(1, int32_t(std::lround(std::clamp(*o.width_mm, 0.0f, 1000.0f) * dpi / 25.4))) : 1;
+  return std::clamp(width, 0, int32_t(std::lround(1000 * dpi / 96.0)));
 }
 
 void objects_reset() {
@@ -177,7 +196,7 @@ void create_my_pen(int32_t slot, const pen_opts& o) {
   qnb::pen_desc pen;
   pen.colour = o.colour.value_or(0x000000);  // the window-text colour
   pen.style = std::clamp(o.style.value_or(0), 0, 6);
-  pen.width = std::clamp(o.width_px.value_or(1), 0, 1000);
+  pen.width = qnb::pen_width(o, 96.0);
   const size_t s = slot_of(slot);
   if (tab().pen_slots[s]) tab().objects.erase(tab().pen_slots[s]);
   tab().pen_slots[s] = qnb::add_pen(pen);

@@ -1,11 +1,14 @@
 // Printing: print jobs on QPrinter, the kept page setup and the page setup dialog.
 //
-// A job's drawing context is an ordinary bitmap context on a white page bitmap the size of the
-// printable area at 96 dpi, so that every drawing and text routine works on it unchanged.  When
-// a page ends, the bitmap goes to the printer as one picture stretched over the printable area.
+// A job's drawing context paints on the printer's page itself, in the printer's device pixels
+// (its own resolution): texts go out as text in their font, lines as vectors, bitmaps with
+// their pixels.  The context's origin is the top-left corner of the printable area.
 #include "quillon/backend/backend.h"
 
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPageLayout>
 #include <QPageSetupDialog>
@@ -24,13 +27,12 @@
 
 namespace {
 
-constexpr double page_dpi = 96.0;
-constexpr double mm_per_inch = 25.4;
-
 struct print_job {
   std::unique_ptr<QPrinter> printer;
-  std::unique_ptr<QPainter> painter;
-  int32_t bitmap = 0;
+  std::shared_ptr<QPainter> painter;
+  // After a cancel the context goes on drawing into this scrap picture, which nobody sees.
+  QImage scrap;
+  std::shared_ptr<QPainter> scrap_painter;
   int32_t pages = 0;
   // The modeless spooling dialog; its Cancel sets the flag, and the job then drops its pages.
   std::unique_ptr<QDialog> spool;
@@ -38,11 +40,14 @@ struct print_job {
   bool aborted = false;
 };
 
+// The job of a print context is kept in the context's first free reserved word.
+constexpr size_t job_slot = 1;
+
 struct printing_state {
   // Paper and margins in hundredths of a millimetre (A4 with 2 cm margins until changed).
   qn_page_data page{2000, 2000, 2000, 2000, 21000, 29700};
   bool landscape = false;
-  std::map<int32_t, print_job> jobs;  // by page bitmap
+  std::map<int32_t, print_job> jobs;  // by job number
   std::function<int32_t(std::string_view)> answerer;
   int32_t last_pages = 0;
   std::string last_file;
@@ -64,24 +69,54 @@ QPageLayout layout_of(const qn_page_data& page, bool landscape) {
   return layout;
 }
 
+qn_page_data page_data_of(const QPageLayout& layout) {
+  const QSizeF paper = layout.fullRect(QPageLayout::Millimeter).size();
+  const QMarginsF m = layout.margins(QPageLayout::Millimeter);
+  auto h = [](double mm) { return int32_t(mm * 100.0 + 0.5); };
+  return {h(m.left()), h(m.top()), h(m.right()), h(m.bottom()), h(paper.width()), h(paper.height())};
+}
+
 // The dialog answer of a test, or -1 when the real dialog is to be shown.
 int32_t answered(std::string_view dialog) { return st().answerer ? st().answerer(dialog) : -1; }
 
-// Where the output goes: a PDF file named by the environment, or by the job when there is no
-// printer; otherwise the printer that the user chooses.  False when the user cancelled.
-bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window) {
+// The job's name as a file name: blanks trimmed, no path separators, "Druckausgabe" when empty.
+QString file_stem(std::string_view job_name) {
+  QString stem = qnb::from_1252(job_name).trimmed();
+  stem.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+  return stem.isEmpty() ? QStringLiteral("Druckausgabe") : stem;
+}
+
+// "<job>.pdf" in the folder, or "<job>-2.pdf", "<job>-3.pdf" ..., whichever does not exist yet.
+QString unused_pdf_name(const QString& folder, std::string_view job_name) {
+  const QDir dir(folder);
+  const QString stem = file_stem(job_name);
+  QString name = dir.filePath(stem + QStringLiteral(".pdf"));
+  for (int n = 2; QFileInfo::exists(name); ++n) name = dir.filePath(stem + QStringLiteral("-%1.pdf").arg(n));
+  return name;
+}
+
+void to_pdf(QPrinter& printer, const QString& file) {
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(file);
+}
+
+// Where the output goes: a PDF file named by the environment, a PDF file named after the job
+// when asked for or when no printer is set up, else the printer (or file) that the user chooses
+// in the print dialog.  False when the user cancelled.
+bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window, bool to_file) {
   const char* pdf = std::getenv("WINKYR_PRINT_PDF");
   if (pdf && *pdf) {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromUtf8(pdf));
+    const QString target = QString::fromUtf8(pdf);
+    if (target.endsWith(QLatin1Char('/')) || QFileInfo(target).isDir()) {
+      QDir().mkpath(target);
+      to_pdf(printer, unused_pdf_name(target, job_name));
+    } else {
+      to_pdf(printer, target);
+    }
     return true;
   }
-  if (QPrinterInfo::availablePrinters().isEmpty()) {
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    std::string name(job_name);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    if (name.empty()) name = "print";
-    printer.setOutputFileName(QString::fromStdString(qnb::resolve_file_name(name + ".pdf")));
+  if (to_file || QPrinterInfo::availablePrinters().isEmpty()) {
+    to_pdf(printer, unused_pdf_name(QStringLiteral("."), job_name));
     return true;
   }
   const int32_t answer = answered("print");
@@ -90,23 +125,25 @@ bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window)
   return dialog.exec() == QDialog::Accepted;
 }
 
-// A white page bitmap of the printable area of the job's layout.
-int32_t new_page_bitmap(const QPrinter& printer) {
-  const QRectF area = printer.pageLayout().paintRect(QPageLayout::Millimeter);
-  const int width = std::max(1, int(area.width() * page_dpi / mm_per_inch + 0.5));
-  const int height = std::max(1, int(area.height() * page_dpi / mm_per_inch + 0.5));
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  return qnb::add_bitmap(std::move(image));
+// The printable area of the job's current page in device pixels.
+QSize page_pixels(const QPrinter& printer) {
+  return printer.pageLayout().paintRectPixels(printer.resolution()).size();
 }
 
 print_job* job_of(const ups& u, const char* routine, int* status) {
-  auto it = st().jobs.find(u.bitmap);
-  if (u.stamp != QN_STAMP || it == st().jobs.end()) {
+  auto it = st().jobs.find(u.reserved[job_slot]);
+  if (u.stamp != QN_STAMP || u.reserved[job_slot] == 0 || it == st().jobs.end()) {
     qnb::report_bad_ups(routine, status);
     return nullptr;
   }
   return &it->second;
+}
+
+// Opens the job's context on its current page: on the printer, or on the scrap after a cancel.
+void open_page_context(ups& u, int32_t number, print_job& job) {
+  std::shared_ptr<QPainter> painter = job.aborted ? job.scrap_painter : job.painter;
+  qnb::open_printer_context(u, painter, page_pixels(*job.printer), job.printer->resolution());
+  u.reserved[job_slot] = number;
 }
 
 std::unique_ptr<QDialog> spool_dialog(std::string_view job_name, std::shared_ptr<bool> cancelled) {
@@ -127,29 +164,30 @@ std::unique_ptr<QDialog> spool_dialog(std::string_view job_name, std::shared_ptr
   return dialog;
 }
 
-// Sends the page bitmap to the printer, stretched over the printable area; a cancelled job
-// is aborted once and prints nothing more.
-void emit_page(print_job& job) {
+// Ends the current page: it counts as printed unless the job was cancelled.  A cancelled job
+// is aborted once; its PDF file is removed, and drawing goes on into the scrap picture.
+void end_page(print_job& job) {
   if (*job.cancelled) {
-    if (!job.aborted) job.printer->abort();
-    job.aborted = true;
+    if (!job.aborted) {
+      job.aborted = true;
+      job.printer->abort();
+      job.painter->end();
+      if (job.printer->outputFormat() == QPrinter::PdfFormat) QFile::remove(job.printer->outputFileName());
+      job.scrap = QImage(1, 1, QImage::Format_RGB32);
+      job.scrap_painter = std::make_shared<QPainter>(&job.scrap);
+    }
     return;
-  }
-  const QImage* image = qnb::bitmap_image(job.bitmap);
-  if (image) {
-    const QRect target(0, 0, job.printer->width(), job.printer->height());
-    job.painter->drawImage(target, *image);
   }
   ++job.pages;
   st().last_pages = job.pages;
 }
 
-void finish_job(int32_t bitmap) {
-  auto it = st().jobs.find(bitmap);
+void finish_job(int32_t number) {
+  auto it = st().jobs.find(number);
   if (it == st().jobs.end()) return;
   if (it->second.painter->isActive()) it->second.painter->end();
+  if (it->second.scrap_painter && it->second.scrap_painter->isActive()) it->second.scrap_painter->end();
   if (it->second.spool) it->second.spool->hide();
-  DELETE_OBJECT(bitmap);
   st().jobs.erase(it);
 }
 
@@ -162,24 +200,26 @@ bool START_PRINT(ups& u, const print_opts& o) {
   job.printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   const std::string_view name = o.job_name.value_or("");
   job.printer->setDocName(qnb::from_1252(name).trimmed());
+  job.printer->setCreator(QStringLiteral("WinKYR"));
   const bool landscape = o.landscape.value_or(st().landscape);
   job.printer->setPageLayout(layout_of(st().page, landscape));
-  if (!choose_output(*job.printer, name, o.window.value_or(0))) {
+  const bool to_file = (o.flags.value_or(0) & QN_PRINT_TO_FILE) != 0;
+  if (!choose_output(*job.printer, name, o.window.value_or(0), to_file)) {
     u.stamp = 0;
     return false;
   }
-  job.painter = std::make_unique<QPainter>();
+  job.painter = std::make_shared<QPainter>();
   if (!job.painter->begin(job.printer.get())) {
     u.stamp = 0;
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
     return false;
   }
-  job.bitmap = new_page_bitmap(*job.printer);
   job.spool = spool_dialog(name, job.cancelled);
-  START_BITMAP_DRAW(job.bitmap, u);
+  const int32_t number = qnb::new_handle();
   st().last_pages = 0;
-  st().last_file = job.printer->outputFileName().toStdString();
-  st().jobs.emplace(job.bitmap, std::move(job));
+  st().last_file = job.printer->outputFormat() == QPrinter::PdfFormat ? job.printer->outputFileName().toStdString() : "";
+  print_job& kept = st().jobs.emplace(number, std::move(job)).first->second;
+  open_page_context(u, number, kept);
   return true;
 }
 
@@ -187,47 +227,37 @@ void NEXT_PRINT_PAGE(ups& u, int* status) {
   qnb::clear_status(status);
   print_job* job = job_of(u, "NEXT_PRINT_PAGE", status);
   if (!job) return;
-  emit_page(*job);
-  // A page setup changed since the job started applies from this page on.
-  const QPageLayout next = layout_of(st().page, job->printer->pageLayout().orientation() == QPageLayout::Landscape);
-  if (!next.isEquivalentTo(job->printer->pageLayout())) job->printer->setPageLayout(next);
-  if (!job->aborted && !job->printer->newPage()) {
-    qn_error("Unable to start a new page", qnb::QN_FAIL, status);
-    return;
+  end_page(*job);
+  if (!job->aborted) {
+    // A page setup changed since the job started applies from this page on.
+    const QPageLayout next = layout_of(st().page, job->printer->pageLayout().orientation() == QPageLayout::Landscape);
+    if (!next.isEquivalentTo(job->printer->pageLayout())) job->printer->setPageLayout(next);
+    if (!job->printer->newPage()) {
+      qn_error("Unable to start a new page", qnb::QN_FAIL, status);
+      return;
+    }
   }
-  // The context starts over on an empty page: position at the top, the context's own font gone.
-  END_BITMAP_DRAW(u);
-  const int32_t old_bitmap = job->bitmap;
-  print_job moved = std::move(*job);
-  st().jobs.erase(old_bitmap);
-  DELETE_OBJECT(old_bitmap);
-  moved.bitmap = new_page_bitmap(*moved.printer);
-  START_BITMAP_DRAW(moved.bitmap, u);
-  st().jobs.emplace(moved.bitmap, std::move(moved));
+  // The context starts over on the empty page: position at the top, the context's own font gone.
+  const int32_t number = u.reserved[job_slot];
+  qnb::close_context(u);
+  open_page_context(u, number, *job);
 }
 
 void END_PRINT(ups& u, int* status) {
   qnb::clear_status(status);
   print_job* job = job_of(u, "END_PRINT", status);
   if (!job) return;
-  emit_page(*job);
-  const int32_t bitmap = job->bitmap;
-  END_BITMAP_DRAW(u);
-  finish_job(bitmap);
-  u.stamp = 0;
+  end_page(*job);
+  const int32_t number = u.reserved[job_slot];
+  qnb::close_context(u);
+  finish_job(number);
 }
 
 qn_page_data GET_PAGE_DATA(ups* u, int* status) {
   qnb::clear_status(status);
   if (u && u->stamp == QN_STAMP) {
-    auto it = st().jobs.find(u->bitmap);
-    if (it != st().jobs.end()) {
-      const QPageLayout layout = it->second.printer->pageLayout();
-      const QSizeF paper = layout.fullRect(QPageLayout::Millimeter).size();
-      const QMarginsF m = layout.margins(QPageLayout::Millimeter);
-      auto h = [](double mm) { return int32_t(mm * 100.0 + 0.5); };
-      return {h(m.left()), h(m.top()), h(m.right()), h(m.bottom()), h(paper.width()), h(paper.height())};
-    }
+    auto it = st().jobs.find(u->reserved[job_slot]);
+    if (u->reserved[job_slot] != 0 && it != st().jobs.end()) return page_data_of(it->second.printer->pageLayout());
   }
   return st().page;
 }
@@ -257,9 +287,9 @@ int32_t page_setup_dialog(int32_t& flags, int32_t window, bool landscape, int* s
   if (dialog.exec() != QDialog::Accepted) return 0;
   const QPageLayout layout = printer.pageLayout();
   const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
-  const QMarginsF m = layout.margins(QPageLayout::Millimeter);
-  auto h = [](double mm) { return int32_t(mm * 100.0 + 0.5); };
-  st().page = {h(m.left()), h(m.top()), h(m.right()), h(m.bottom()), h(paper.width()), h(paper.height())};
+  st().page = page_data_of(layout);
+  st().page.paper_width = int32_t(paper.width() * 100.0 + 0.5);
+  st().page.paper_height = int32_t(paper.height() * 100.0 + 0.5);
   st().landscape = layout.orientation() == QPageLayout::Landscape;
   flags = 0;
   return 1;

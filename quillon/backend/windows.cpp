@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -330,6 +331,14 @@ QImage* window_image(int32_t window) {
 QWidget* window_widget(int32_t window) {
   window_record* r = find_record(window);
   return r ? r->widget : nullptr;
+}
+
+QImage window_picture(int32_t window) {
+  window_record* r = find_record(window);
+  if (!r) return {};
+  // A scroll-text window shows its text widget, not the backing image behind it.
+  if (r->text) return r->widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  return r->backing;
 }
 
 void window_image_changed(int32_t window) {

@@ -1,6 +1,8 @@
 // The device layer and the workstation open: the plot-file writer's byte count, file naming
 // and numbering, the device chosen by the extension, and the failures of the open.
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 
@@ -192,10 +194,56 @@ TEST_F(plot_device, OutputWindowShowsTheWholePage) {
   EXPECT_GE(bottom_run, (right - left) * 9 / 10);
 }
 
-TEST_F(plot_device, PrinterDeviceWithoutPrintingReturnsAsCancelled) {
-  open("", 20);
-  EXPECT_TRUE(get_plot_ended());
+// The grey value of the rendered page at (x, y) in a P5 picture, 255 outside.
+int grey_at(const std::string& pgm, int x, int y) {
+  int width = 0, height = 0, maxval = 0, used = 0;
+  if (std::sscanf(pgm.c_str(), "P5 %d %d %d%n", &width, &height, &maxval, &used) != 3) return -1;
+  if (x < 0 || y < 0 || x >= width || y >= height) return 255;
+  return static_cast<unsigned char>(pgm[size_t(used + 1 + y * width + x)]);
+}
+
+// Whether a pixel near (x, y) is inked.
+bool inked_near(const std::string& pgm, int x, int y) {
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (grey_at(pgm, x + dx, y + dy) < 200) return true;
+  return false;
+}
+
+TEST_F(plot_device, PrinterPlotPutsItsLinesOnThePrintedPage) {
+  open("", 20);  // no printer here: the job is the PDF file "Ausgabe.pdf"
+  ASSERT_FALSE(get_plot_ended());
   EXPECT_TRUE(boxes.empty());
+  plot(0, 0, 11);  // pen 1
+  plot(1, 1, 3);
+  plot(11, 1, 2);
+  plot(11, 6, 2);
+  plot(0, 0, 999);
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_TRUE(std::filesystem::exists(dir / "Ausgabe.pdf"));
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) FAIL() << "pdftoppm is not installed";
+  ASSERT_EQ(std::system("pdftoppm -r 50 -gray -singlefile Ausgabe.pdf page"), 0);
+  const std::string pgm = file_text("page.pgm");
+  // The origin lies on the printable area's corner moved by the margins (2 cm each on A4), y
+  // upwards from the printable area's bottom: plot (x, y) is at 4 cm + x from the paper's left
+  // and 25.7 cm - y from its top.  50 pixels per inch.
+  auto px = [](float cm) { return static_cast<int>(cm / 2.54f * 50.0f + 0.5f); };
+  EXPECT_TRUE(inked_near(pgm, px(10.0f), px(24.7f)));   // the horizontal line
+  EXPECT_TRUE(inked_near(pgm, px(15.0f), px(22.0f)));   // the vertical line
+  EXPECT_FALSE(inked_near(pgm, px(10.0f), px(23.7f)));  // 1 cm above it: paper
+  EXPECT_FALSE(inked_near(pgm, px(3.0f), px(24.7f)));   // left of its start
+  EXPECT_FALSE(inked_near(pgm, px(16.0f), px(22.0f)));  // right of the vertical line
+}
+
+TEST_F(plot_device, PrinterPlotOpenedAgainAddsAPageToItsJob) {
+  open("", 20);
+  plot(1, 1, 3);
+  plot(2, 2, 2);
+  open("", 20);
+  plot(3, 3, 2);
+  plot(0, 0, 999);
+  EXPECT_EQ(qn_print_pages(), 2);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Ausgabe-2.pdf"));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The library's printing: page bitmaps of the printable area, pages into the PDF file, the
-// kept page setup and bad contexts.
+// The library's printing: the print context on the printer's page at its resolution, pages into
+// the PDF file and where PDF files go, the kept page setup and bad contexts.
 #include "output/test_print_fixture.h"
 
 // Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
@@ -11,24 +11,28 @@ namespace {
 
 using print_backend = print_test;
 
-TEST_F(print_backend, PageBitmapCoversPrintableAreaAndPagesReachThePdf) {
+TEST_F(print_backend, PrintContextIsThePrintersPageAtItsResolution) {
   ups u;
   ASSERT_TRUE(START_PRINT(u, {.job_name = "Druckausgabe"}));
   EXPECT_EQ(u.stamp, QN_STAMP);
   const qn_rect r = GET_RECT({.u = &u});
-  // A4 less 2 cm margins at 96 dpi: 170 mm x 257 mm.
-  EXPECT_NEAR(r.right - r.left, 643, 2);
-  EXPECT_NEAR(r.bottom - r.top, 971, 2);
+  // A4 less 2 cm margins (to whole points), measured in the printer's own pixels.
+  EXPECT_NEAR(X_PIXEL_TO_MILLIMETERS(r.right, &u), 170.0f, 0.5f);
+  EXPECT_NEAR(Y_PIXEL_TO_MILLIMETERS(r.bottom, &u), 257.0f, 0.5f);
+  EXPECT_GE(r.right, 170 * 300 / 25);  // at least 300 dpi
+  // Texts are measured in the same pixels: 10 points are 10/72 of an inch on paper.
+  NEW_FONT(u, {.face = "Courier New", .points = 10});
+  const text_metrics m = GET_TEXT_METRICS(&u);
+  EXPECT_NEAR(Y_PIXEL_TO_MILLIMETERS(m.ascent + m.descent, &u), 10.0f / 72.0f * 25.4f, 0.6f);
+  EXPECT_NEAR(GET_TEXT_EXTENT(u, "WWWW").x, GET_TEXT_EXTENT(u, "iiii").x, 2);  // a fixed font
+  // A pen given in millimetres keeps its width on paper.
+  NEW_PEN(u, {.width_mm = 1.0f});
+  DRAW_LINE(u, {.end_px = qn_point{r.right, 0}, .start_px = qn_point{0, 0}});
   WRITE_TEXT(u, "page one");
   NEXT_PRINT_PAGE(u);
   EXPECT_EQ(u.stamp, QN_STAMP);
-  // The new page is empty and the text position is back at the top.
-  EXPECT_EQ(GET_PIXEL(u, {5, 5}), 0xFFFFFFu);
-  WRITE_TEXT(u, "WWWW");
-  bool inked = false;
-  for (int y = 0; y < 14 && !inked; ++y)
-    for (int x = 0; x < 40 && !inked; ++x) inked = GET_PIXEL(u, {x, y}) != 0xFFFFFFu;
-  EXPECT_TRUE(inked);
+  EXPECT_EQ(GET_PIXEL(u, {5, 5}), 0xFFFFFFFFu);  // a printer page is not read back
+  WRITE_TEXT(u, "page two");
   END_PRINT(u);
   EXPECT_EQ(u.stamp, 0u);
   EXPECT_EQ(qn_print_pages(), 2);
@@ -63,7 +67,7 @@ TEST_F(print_backend, PageSetupIsKeptAndChecked) {
   EXPECT_EQ(GET_PAGE_DATA().paper_width, 14800);
   ups u;
   ASSERT_TRUE(START_PRINT(u, {.job_name = "a5"}));
-  EXPECT_NEAR(GET_RECT({.u = &u}).right, 559, 2);  // 148 mm at 96 dpi
+  EXPECT_NEAR(X_PIXEL_TO_MILLIMETERS(GET_RECT({.u = &u}).right, &u), 148.0f, 0.2f);
   END_PRINT(u);
 }
 
@@ -89,16 +93,27 @@ TEST_F(print_backend, BadContextsAndCancelledDialogs) {
   EXPECT_EQ(page_setup_dialog(flags), 1);
 }
 
-TEST_F(print_backend, WithoutPrinterTheJobNameNamesThePdf) {
+TEST_F(print_backend, JobsToFilesAreNamedAfterTheJobAndNeverOverwrite) {
   ::unsetenv("WINKYR_PRINT_PDF");
-  // Where a printer is set up, its dialog is answered with Cancel instead of blocking.
-  qn_set_print_dialog_answerer([](std::string_view) { return 0; });
-  ups u;
-  if (!START_PRINT(u, {.job_name = "Druckausgabe"})) GTEST_SKIP() << "a printer is set up";
-  END_PRINT(u);
-  // No printer is set up on the test machine: the document is a PDF in the working directory.
-  EXPECT_TRUE(exists("Druckausgabe.pdf"));
-  EXPECT_EQ(pdf_pages("Druckausgabe.pdf"), 1);
+  write_file("Druckausgabe.pdf", {"kept"});
+  auto job = [](std::string_view name) {
+    ups u;
+    if (!START_PRINT(u, {.flags = QN_PRINT_TO_FILE, .job_name = name})) return std::string();
+    WRITE_TEXT(u, "x");
+    END_PRINT(u);
+    return qn_print_output_file();
+  };
+  EXPECT_EQ(job("Druckausgabe"), "./Druckausgabe-2.pdf");
+  EXPECT_EQ(job("Druckausgabe"), "./Druckausgabe-3.pdf");
+  EXPECT_EQ(job("Ausgabe "), "./Ausgabe.pdf");
+  EXPECT_EQ(lines_of("Druckausgabe.pdf"), std::vector<std::string>{"kept"});
+  EXPECT_EQ(pdf_pages("Druckausgabe-2.pdf"), 1);
+  // A folder named by the environment takes the jobs, named in the same way.
+  const std::string folder = (dir / "pdfs").string() + "/";
+  ::setenv("WINKYR_PRINT_PDF", folder.c_str(), 1);
+  EXPECT_EQ(job("Druckausgabe"), folder + "Druckausgabe.pdf");
+  EXPECT_EQ(job("Druckausgabe"), folder + "Druckausgabe-2.pdf");
+  EXPECT_EQ(pdf_pages(folder + "Druckausgabe-2.pdf"), 1);
 }
 
 // The Cancel button of the visible spooling dialog, or nullptr.
@@ -128,6 +143,7 @@ TEST_F(print_backend, SpoolingDialogShowsWhileTheJobRunsAndCancelDropsPages) {
   END_PRINT(u);
   EXPECT_EQ(u.stamp, 0u);
   EXPECT_EQ(qn_print_pages(), 1);
+  EXPECT_FALSE(exists(pdf));  // a cancelled job leaves no half document
 }
 
 TEST_F(print_backend, SpoolingDialogClosesWithTheJob) {

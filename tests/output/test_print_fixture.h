@@ -3,6 +3,7 @@
 // for form files, work files and the PDF output of printer jobs.
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -78,6 +79,44 @@ class print_test : public evaluator_test {
   static std::vector<std::string> preview_lines() {
     const int32_t window = print_get_preview_window();
     return window == 0 ? std::vector<std::string>{} : qn_scroll_lines(window);
+  }
+
+  // The standard output of a command line; a reader that is not installed fails the test.
+  static std::string tool_output(const std::string& tool, const std::string& arguments) {
+    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) != 0) {
+      ADD_FAILURE() << tool << " is not installed (scripts/setup installs it)";
+      return {};
+    }
+    std::string out;
+    if (FILE* pipe = ::popen((tool + " " + arguments + " 2>/dev/null").c_str(), "r")) {
+      char buffer[4096];
+      for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+      EXPECT_EQ(::pclose(pipe), 0) << tool << " " << arguments;
+    }
+    return out;
+  }
+  static std::string quoted(const std::string& name) { return "'" + name + "'"; }
+  // The page count as pdfinfo reads it.
+  static int pdfinfo_pages(const std::string& name) {
+    const std::string info = tool_output("pdfinfo", quoted(name));
+    const size_t at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6);
+  }
+  // The non-empty lines of the text that pdftotext reads from the PDF, with single blanks
+  // between the words.
+  static std::vector<std::string> pdf_text_lines(const std::string& name) {
+    std::istringstream in(tool_output("pdftotext", "-layout " + quoted(name) + " -"));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+      while (!line.empty() && (line.back() == ' ' || line.back() == '\f')) line.pop_back();
+      const size_t first = line.find_first_not_of(" \f");
+      if (first == std::string::npos) continue;
+      std::string words;  // the layout's column spacing squeezed to single blanks
+      for (char c : line.substr(first))
+        if (c != ' ' || words.back() != ' ') words.push_back(c);
+      lines.push_back(words);
+    }
+    return lines;
   }
 
   std::string pdf;

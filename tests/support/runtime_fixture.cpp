@@ -30,6 +30,7 @@ void runtime_fixture::SetUp() {
   interpreter_reset();
   file_units_reset();
   main_window_reset();
+  set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
   io_status = 0;
   program_image = program_image_t{};

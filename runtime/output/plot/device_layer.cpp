@@ -186,6 +186,7 @@ std::string_view trim_blanks_right(std::string_view text) {
 
 void plot_reset() {
   if (plot_state.plot_handle > 0) c_close(plot_state.plot_handle);
+  if (plot_state.printing) END_PRINT(plot_state.plot_ups);
   plot_state = plot_state_t{};
   program_dir_override.clear();
   plot_primitive_reset();

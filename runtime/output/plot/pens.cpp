@@ -25,10 +25,10 @@ pen_state_t pens;
 
 bool screen_like(int32_t device) { return (device >= 0 && device <= 28) || device == 49; }
 
-// Screens here have 96 pixels per inch; a pen is never thinner than one pixel.
-int32_t width_px(float mm) {
+// A pen width in millimetres, which the library turns into pixels of the plot's device.
+float noted_width(float mm) {
   pens.last_width_mm = mm;
-  return std::max(1, static_cast<int32_t>(std::lround(mm * 96.0f / 25.4f)));
+  return mm;
 }
 
 float thickness_mm() { return static_cast<float>(pens.pen_thickness) * 0.01f + 0.25f; }
@@ -64,7 +64,7 @@ void select_pen(int32_t code) {
     plot_state.pen_colour = colour;
     trace_int("1NEW_PEN_color  =", static_cast<int32_t>(colour));
     if (ups* u = plot_context()) {
-      NEW_PEN(*u, {.colour = colour, .style = pens.pen_style, .width_px = width_px(thickness_mm())});
+      NEW_PEN(*u, {.colour = colour, .style = pens.pen_style, .width_mm = noted_width(thickness_mm())});
       WRITE_TEXT(*u, " ", {.px = qn_point{10, 20}, .background = -1});
     }
   } else if (device == 30) {
@@ -113,7 +113,7 @@ void newpen(int32_t code) {
     }
     if (screen_like(device)) {
       trace_int("1NEW_PEN_thick 0.01mm", pens.pen_thickness);
-      if (ups* u = plot_context()) NEW_PEN(*u, {.width_px = width_px(thickness_mm())});
+      if (ups* u = plot_context()) NEW_PEN(*u, {.width_mm = noted_width(thickness_mm())});
     } else if (device == 40 || device == 43) {
       plot_end_path();
       // In double, so that a width of exactly half a hundredth rounds up (0.385 gives 0.39).
@@ -166,7 +166,7 @@ void set_pen_thickness_cm(float thickness) {
   const int32_t device = plot_state.device;
   if ((device >= 0 && device <= 18) || device == 49) {
     trace_int("3NEW_PEN_thick %cm", nint(thickness * 100.0f));
-    if (ups* u = plot_context()) NEW_PEN(*u, {.width_px = width_px(thickness * 10.0f + 0.25f)});
+    if (ups* u = plot_context()) NEW_PEN(*u, {.width_mm = noted_width(thickness * 10.0f + 0.25f)});
   }
 }
 

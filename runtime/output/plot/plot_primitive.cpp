@@ -174,7 +174,8 @@ void end_of_plot() {
     }
     plot_state.recording = false;
   } else if (device >= 20 && device <= 28) {
-    // No print job is ever started on this platform (see workstation_open.cpp).
+    if (plot_state.printing) END_PRINT(plot_state.plot_ups);
+    plot_state.printing = false;
   } else if (device == 30) {
     write_text("PU;PA0,0;SP0;");
   } else if (device == 31) {

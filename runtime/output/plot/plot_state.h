@@ -57,6 +57,7 @@ struct plot_state_t {
   bool landscape = false;
   bool pdf_mode = false;
   bool recording = false;
+  bool printing = false;  // a print job is open on plot_ups (the printer devices)
   int32_t output_window = 0;
   int32_t window_bitmap = 0;  // the output window's picture, drawn by its paint callback
   bool context_reported = false;  // drawing without an open context was reported for this plot

@@ -12,6 +12,7 @@
 #include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
+#include "runtime/output/print/print.h"
 
 namespace {
 
@@ -97,21 +98,17 @@ bool open_plot_file(std::string_view name_arg) {
   return true;
 }
 
-float pixels_to_mm(int32_t pixels) { return static_cast<float>(pixels) * 25.4f / 96.0f; }
+float pixels_to_mm(int32_t pixels) { return X_PIXEL_TO_MILLIMETERS(pixels); }
 
-// The printer's page setup: paper size and margins in 0.01 mm.  Without a page setup of the
-// platform's printing the paper is A4 without margins.
-void page_setup_data(int32_t paper[2], int32_t margins[4]) {
-  paper[0] = 21000;
-  paper[1] = 29700;
-  std::fill(margins, margins + 4, 0);
-}
-
-// Starts a print job on the plot's context; false when no job was started.  Printing from
-// the plot layer is not available on this platform, so the open ends as if cancelled.
-bool start_plot_print_job() {
-  trace_msg("PLOT printer job not available");
-  return false;
+// The page setup (of the print job on `u` when given): paper size and margins in 0.01 mm.
+void page_setup_data(int32_t paper[2], int32_t margins[4], ups* u = nullptr) {
+  const qn_page_data page = GET_PAGE_DATA(u);
+  paper[0] = page.paper_width;
+  paper[1] = page.paper_height;
+  margins[0] = page.margin_left;
+  margins[1] = page.margin_top;
+  margins[2] = page.margin_right;
+  margins[3] = page.margin_bottom;
 }
 
 void end_window_recording() {
@@ -231,6 +228,38 @@ void open_bitmap_device() {
   p.recording = p.bitmap > 0;
 }
 
+// The printer devices: a new page of the open printer plot, or a new print job on the plot's
+// context; the page and the scale come from the job's page in the printer's own pixels.  False
+// when the user cancelled the print dialog.
+bool open_printer_device() {
+  plot_state_t& p = plot_state;
+  p.landscape = p.paper_height_cm < p.paper_width_cm;
+  if (!p.plot_ended && p.printing) {
+    NEXT_PRINT_PAGE(p.plot_ups);
+  } else {
+    // A window or bitmap plot left open gives up its context to the job.
+    if (!p.plot_ended) end_window_recording();
+    if (!START_PRINT(p.plot_ups, {.flags = print_job_flags(), .job_name = "Ausgabe ", .landscape = p.landscape}))
+      return false;
+    p.printing = true;
+  }
+  page_setup_data(p.paper_size, p.page_margins, &p.plot_ups);
+  p.device_fonts = true;
+  p.soft_font = 0;
+  const qn_rect page = GET_RECT({.u = &p.plot_ups});
+  p.page_width = page.right;
+  p.page_height = page.bottom;
+  p.offset_x = 0;
+  p.offset_y = p.page_height;
+  p.page_width_cm = X_PIXEL_TO_MILLIMETERS(p.page_width, &p.plot_ups) * 0.1f;
+  p.xfac = 10.0f / X_PIXEL_TO_MILLIMETERS(1, &p.plot_ups);
+  p.yfac = 10.0f / Y_PIXEL_TO_MILLIMETERS(1, &p.plot_ups);
+  trace_int2("B/H", p.page_width, p.page_height);
+  trace_real("xfac", p.xfac);
+  trace_real("yfac", p.yfac);
+  return true;
+}
+
 }  // namespace
 
 void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
@@ -268,12 +297,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   if (d >= 0 && d <= 19) {
     open_window_device(scale);
   } else if (d >= 20 && d <= 28) {
-    p.landscape = p.paper_height_cm < p.paper_width_cm;
-    if (!p.plot_ended) {
-      // A new page of the open job; no job is ever open on this platform.
-    } else if (!start_plot_print_job()) {
-      return;
-    }
+    if (!open_printer_device()) return;
   } else if (d >= 30 && d <= 32) {
     p.device_fonts = d != 32;
     p.soft_font = d == 32 ? 1 : 0;

@@ -90,6 +90,9 @@ inline constexpr int32_t print_mode_printer = 0, print_mode_preview = 1, print_m
 // Outputs a finished text file (as a rule the work file of a form) by MODE.
 void print_frm(std::string_view file, int32_t mode);
 void print_frm_nop();
+// The flags of the runtime's print jobs: in automatic mode every job is written to a PDF file,
+// without the print dialog.
+int32_t print_job_flags();
 void print_set_meta_name(std::string_view name);
 void print_switch_a();
 void print_switch_ab();

@@ -29,6 +29,7 @@ struct print_output_state {
   std::string init_text, exit_text;
   int32_t job_state = 0;
   ups context{};
+  int32_t page_lines = 0;  // lines written on the current printer page
   std::string file_name;
 };
 print_output_state po;
@@ -57,6 +58,26 @@ void select_printer_font() {
   trace_int("print font status", status);
 }
 
+void next_printer_page() {
+  NEXT_PRINT_PAGE(po.context);
+  po.page_lines = 0;
+}
+
+// One line at the context's text position, which then moves down by the font's line height.
+// A line that would reach below the printable area goes to the top of a new page, so that a
+// form longer than a page goes on over as many pages as it needs.
+void write_printer_line(const std::string& text) {
+  const int32_t height = GET_TEXT_METRICS(&po.context).height;
+  const int32_t bottom = GET_RECT({.u = &po.context}).bottom;
+  if (po.page_lines > 0 && int64_t(po.page_lines + 1) * height > bottom) {
+    trace_msg("printing next page");
+    next_printer_page();
+    select_printer_font();
+  }
+  WRITE_TEXT(po.context, text);
+  ++po.page_lines;
+}
+
 // MODE 0 and every other value: the printer.
 void print_on_printer() {
   if (po.switch_a) {
@@ -70,10 +91,12 @@ void print_on_printer() {
   if (!po.job_open) {
     trace_msg("starting print job");
     int status = 0;
-    po.job_open = START_PRINT(po.context, {.job_name = "Druckausgabe", .landscape = po.landscape, .status = &status});
+    po.job_open = START_PRINT(po.context, {.flags = print_job_flags(), .job_name = "Druckausgabe",
+                                           .landscape = po.landscape, .status = &status});
+    po.page_lines = 0;
   } else {
     trace_msg("next print page");
-    NEXT_PRINT_PAGE(po.context);
+    next_printer_page();
   }
   if (!po.job_open) {
     po.job_state = -1;
@@ -89,7 +112,7 @@ void print_on_printer() {
       if (is_page_break(line)) {
         if (!po.page_start) {
           trace_msg("printing next page");
-          NEXT_PRINT_PAGE(po.context);
+          next_printer_page();
           select_printer_font();
         }
         continue;
@@ -97,7 +120,7 @@ void print_on_printer() {
       po.page_start = false;
       std::string text = trimmed(line);
       if (text.empty()) text = " ";
-      WRITE_TEXT(po.context, text);
+      write_printer_line(text);
     }
     unit_close(unit);
   }
@@ -207,6 +230,7 @@ void print_frm(std::string_view file, int32_t mode) {
 }
 
 void print_frm_nop() {}
+int32_t print_job_flags() { return run_flags.auto_mode ? QN_PRINT_TO_FILE : 0; }
 void print_set_meta_name(std::string_view name) { po.meta_name = trimmed(cut(name, 128)); }
 void print_switch_a() {
   po.switch_a = true;
