@@ -31,6 +31,7 @@ void runtime_fixture::SetUp() {
   file_units_reset();
   main_window_reset();
   run_flags = run_flags_t{};
+  set_auto_mode(false);  // warnings of an earlier test's automatic mode come as boxes again
   io_status = 0;
   program_image = program_image_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
