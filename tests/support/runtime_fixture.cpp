@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+// Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table.
+#include "runtime/core/file_command.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -28,6 +31,7 @@ void runtime_fixture::SetUp() {
   errors_reset();
   trace_reset();
   interpreter_reset();
+  file_command_reset();  // no FILE slot of a program an earlier test ended stays open
   file_units_reset();
   main_window_reset();
   run_flags = run_flags_t{};
@@ -42,6 +46,7 @@ void runtime_fixture::SetUp() {
 
 void runtime_fixture::TearDown() {
   qn_set_box_answerer(nullptr);
+  file_command_reset();
   file_units_reset();
   interpreter_reset();
   main_window_reset();
