@@ -52,16 +52,8 @@ variable_record* numeric_variable(int32_t v) {
 uint32_t* element_word(int32_t v, int64_t k) {
   variable_record* var = numeric_variable(v);
   if (var == nullptr || k < 0) return nullptr;
-  if (var->array.allocated()) {
-    const int64_t stride_words = std::max(var->array.stride / 4, 1);
-    const int64_t index = k * stride_words;
-    if (index >= static_cast<int64_t>(var->array.data.size())) return nullptr;
-    return &var->array.data[static_cast<size_t>(index)];
-  }
-  if (k >= std::max(var->dimension, 1)) return nullptr;
-  const int64_t index = static_cast<int64_t>(var->start) + k;
-  if (index < 1 || index > ADRSPACE.word_count()) return nullptr;
-  return &ADRSPACE.words[static_cast<size_t>(index)];
+  if (!var->array.allocated() && k >= std::max(var->dimension, 1)) return nullptr;
+  return element_storage(*var, k);
 }
 
 int32_t element_count(int32_t v) {

@@ -1,5 +1,6 @@
 // Serial day numbers for the date functions, field input and the print and plot services.
-// Day 1 is 1 January 1900 (0 is 31 December 1899), Gregorian calendar throughout.
+// Day 1 is 1 January 1900 (0 is 31 December 1899); from 1 March 1900 on every fourth year has a
+// 29 February, 2100 included, so that stored day numbers keep their dates.
 #pragma once
 
 #include <cstdint>

@@ -63,15 +63,9 @@ void set_line_from(int32_t p, std::string_view text) {
 // The 4-byte word of element e of a numeric variable, or false when it lies outside the
 // variable's storage (an allocated array smaller than its dimension says).
 bool numeric_element(const variable_record& var, int32_t e, uint32_t& word) {
-  if (var.array.allocated()) {
-    const int64_t offset = (static_cast<int64_t>(e) - var.array.lower_bound) * var.array.stride;
-    if (offset < 0 || offset % 4 != 0 || offset / 4 >= static_cast<int64_t>(var.array.data.size())) return false;
-    word = var.array.data[static_cast<size_t>(offset / 4)];
-    return true;
-  }
-  const int64_t index = static_cast<int64_t>(var.start) + e;
-  if (index < 1 || index > ADRSPACE.word_count()) return false;
-  word = ADRSPACE.word(static_cast<int32_t>(index));
+  const uint32_t* w = element_storage(var, e);
+  if (w == nullptr) return false;
+  word = *w;
   return true;
 }
 

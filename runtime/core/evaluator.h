@@ -91,6 +91,7 @@ struct evaluator_state {
   int32_t last_element = 0;       // 0-based element index of the last variable read
   int32_t element_position = 1;   // ADRSPACE word of the last element read
   int32_t pointer_element = 0;    // element remembered by LOC for the next pointer store
+  int32_t pointer_offset = 0;     // element part of the pointer AREF followed to the last element
   bool bounds_report = true;      // false: the next out-of-range element is skipped silently
   int32_t stored_substring_a = 0, stored_substring_b = 0;  // substring of the last text read
   bool stored = false;            // _STO ran in this evaluation (no single-step result trace)
@@ -206,6 +207,7 @@ inline bool push_plain_number(const number_stores& stores, int32_t v, value_slot
   if (var == nullptr || !is_plain_number(*var)) return false;
   evaluator.last_reference = v;
   evaluator.last_element = 0;
+  evaluator.pointer_offset = 0;
   evaluator.element_position = var->start;
   load_number_word(slot, var->type, stores.valid_word(var->start) ? stores.words[static_cast<size_t>(var->start)] : 0u);
   return true;

@@ -64,15 +64,7 @@ bool is_text(const variable_record& var) { return var.type == var_text || var.ty
 // The 4-byte word of numeric element k (0-based): the run-time array's word when the variable
 // has one, else its word in ADRSPACE; nullptr when the element lies outside either.
 uint32_t* numeric_word(variable_record& var, int32_t k) {
-  if (k < 0 || k >= var.dimension) return nullptr;
-  if (var.array.allocated()) {
-    const int64_t offset = (static_cast<int64_t>(k) - var.array.lower_bound) * var.array.stride;
-    if (offset < 0 || offset % 4 != 0 || offset / 4 >= static_cast<int64_t>(var.array.data.size()))
-      return nullptr;
-    return &var.array.data[static_cast<size_t>(offset / 4)];
-  }
-  const int32_t index = var.start + k;
-  return ADRSPACE.valid(index) ? &ADRSPACE.words[static_cast<size_t>(index)] : nullptr;
+  return k >= 0 && k < var.dimension ? element_storage(var, k) : nullptr;
 }
 
 // STRING_BUFFER position and length of text element k (0-based).

@@ -1,6 +1,8 @@
 // The program loader: finds the PXB file, resets the program image, reads the file into it and
 // checks the result before the interpreter may run it.
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <string>
 
 #include "quillon/api/quillon.h"
@@ -65,9 +67,13 @@ void load_program(std::string_view name) {
 
 void chain_program(std::string_view name) {
   // The RUN command has cleared the video stack and run init_common.  The old program's stores
-  // go first, so that nothing of it is reachable from the new one.
+  // go first, so that nothing of it is reachable from the new one.  The texts %0, %1 and %2 are
+  // the run's, not the program's: the new program reads what the old one left in them.
+  std::array<std::string, 3> percent_texts;
+  std::copy(std::begin(text_tokens.percent_slots), std::end(text_tokens.percent_slots), percent_texts.begin());
   reset_program_image();
   load_from_file(name);
+  std::copy(percent_texts.begin(), percent_texts.end(), std::begin(text_tokens.percent_slots));
   // The RUN command's run goes on with the new program: its chain_flag makes the interpreter
   // restart at code record 1 on call level 1.
   call_state.pc = 1;

@@ -1,5 +1,6 @@
 // Storage of the program image and its reset.
 #include <algorithm>
+#include <utility>
 
 #include "runtime/core/program_image.h"
 #include "runtime/core/text_tokens.h"
@@ -24,6 +25,20 @@ std::string_view variable_name(const variable_record& var) {
   std::string_view name(var.name.data(), var.name.size());
   const size_t end = name.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
+}
+
+const uint32_t* element_storage(const variable_record& var, int64_t k) {
+  if (var.array.allocated()) {
+    const int64_t offset = (k - var.array.lower_bound) * var.array.stride;
+    if (offset < 0 || offset % 4 != 0 || offset / 4 >= static_cast<int64_t>(var.array.data.size())) return nullptr;
+    return &var.array.data[static_cast<size_t>(offset / 4)];
+  }
+  const int64_t index = int64_t{var.start} + k;
+  return index >= 1 && index <= ADRSPACE.word_count() ? &ADRSPACE.words[static_cast<size_t>(index)] : nullptr;
+}
+
+uint32_t* element_storage(variable_record& var, int64_t k) {
+  return const_cast<uint32_t*>(element_storage(std::as_const(var), k));
 }
 
 void reset_program_image() {

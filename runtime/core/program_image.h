@@ -106,6 +106,13 @@ struct adrspace_t {
 };
 extern adrspace_t ADRSPACE;
 
+// The 4-byte word of numeric element k (0-based) of a variable: in the array the program created
+// at run time while the variable has one, else in ADRSPACE; nullptr when the element lies outside
+// that storage.  Every reader and writer of a numeric element, by number or by name, goes here;
+// checking k against the dimension is the caller's part.
+uint32_t* element_storage(variable_record& var, int64_t k);
+const uint32_t* element_storage(const variable_record& var, int64_t k);
+
 // ---------------------------------------------------------------- string space
 // One fixed buffer of 20480 characters (code page 1252), 1-based; it exists for the whole
 // process.  Ranges are clamped to the buffer.

@@ -105,8 +105,9 @@ bool sysvar_program_state(std::string_view name, const sysvar_arg& arg, sysvar_r
     if (name == "type") {
       out = sysvar_result::of(static_cast<float>(v > 0 ? variable_kind(v) : 0));
     } else {
+      // An element reached through a pointer counts the elements from the pointed-to one on.
       const int32_t dim = v > 0 && variable_table.valid(v)
-                              ? variable_table.records[static_cast<size_t>(v)].dimension
+                              ? variable_table.records[static_cast<size_t>(v)].dimension - evaluator.pointer_offset
                               : 0;
       out = sysvar_result::of(static_cast<float>(dim));
     }

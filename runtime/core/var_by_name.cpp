@@ -3,6 +3,7 @@
 // number, typed reads and writes of one element, text variables with a substring, and the
 // argument-list stepper of the plot script.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <string>
 
@@ -59,17 +60,18 @@ const variable_record* record(int32_t v) {
   return variable_table.valid(v) ? &variable_table.records[static_cast<size_t>(v)] : nullptr;
 }
 
-// The element's word in ADRSPACE after a lookup, or 0 with the "ARRAY-violation:" report.
-int32_t element_word(std::string_view reference, int32_t& word) {
+// The storage of the referenced element after a lookup (the run-time array's word while the
+// variable has one), or nullptr with the "ARRAY-violation:" report.
+uint32_t* element_word(std::string_view reference) {
   int32_t v = 0, offset = 0;
   map_variable(reference, v, offset);
-  const variable_record* var = record(v);
-  if (var == nullptr || offset < 0 || offset >= var->dimension) {
-    report_error("ARRAY-violation:" + std::string(reference), 32000);
-    return 0;
+  uint32_t* word = nullptr;
+  if (v >= 1 && variable_table.valid(v)) {
+    variable_record& var = variable_table.records[static_cast<size_t>(v)];
+    if (offset >= 0 && offset < var.dimension) word = element_storage(var, offset);
   }
-  word = var->start + offset;
-  return v;
+  if (word == nullptr) report_error("ARRAY-violation:" + std::string(reference), 32000);
+  return word;
 }
 
 }  // namespace
@@ -114,32 +116,29 @@ void map_variable(std::string_view reference, int32_t& variable, int32_t& elemen
 
 float get_real_variable(std::string_view reference) {
   reference = blank_trimmed(reference);
-  int32_t word = 0;
-  if (element_word(reference, word) == 0) return 0.0f;
-  return ADRSPACE.get_real(word);
+  const uint32_t* word = element_word(reference);
+  return word != nullptr ? std::bit_cast<float>(*word) : 0.0f;
 }
 
 int32_t get_int_variable(std::string_view reference) {
   reference = blank_trimmed(reference);
-  int32_t word = 0;
-  if (element_word(reference, word) == 0) return 0;
-  const int32_t value = ADRSPACE.get_int(word);
+  const uint32_t* word = element_word(reference);
+  if (word == nullptr) return 0;
+  const int32_t value = std::bit_cast<int32_t>(*word);
   trace_int("GET-INT " + std::string(reference), value);
   return value;
 }
 
 void set_real_variable(std::string_view reference, float value) {
   reference = blank_trimmed(reference);
-  int32_t word = 0;
-  if (element_word(reference, word) == 0) return;
-  ADRSPACE.set_real(word, value);
+  if (uint32_t* word = element_word(reference)) *word = std::bit_cast<uint32_t>(value);
 }
 
 void set_int_variable(std::string_view reference, int32_t value) {
   reference = blank_trimmed(reference);
-  int32_t word = 0;
-  if (element_word(reference, word) == 0) return;
-  ADRSPACE.set_int(word, value);
+  uint32_t* word = element_word(reference);
+  if (word == nullptr) return;
+  *word = std::bit_cast<uint32_t>(value);
   trace_int("SET-INT " + std::string(reference), value);
 }
 

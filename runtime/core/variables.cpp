@@ -19,15 +19,6 @@ bool valid_variable(int32_t v) { return number_stores::current().variable(v) != 
 
 variable_record& variable(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
 
-// The word of element k of an array created at run time, or nullptr outside its block.
-uint32_t* block_word(variable_record& var, int32_t k) {
-  const int64_t offset = (static_cast<int64_t>(k) - var.array.lower_bound) * var.array.stride;
-  if (offset < 0 || offset % 4 != 0) return nullptr;
-  const int64_t index = offset / 4;
-  if (index >= static_cast<int64_t>(var.array.data.size())) return nullptr;
-  return &var.array.data[static_cast<size_t>(index)];
-}
-
 void report_bad_variable(int32_t v) {
   report_error("Variablen-Nr falsch: " + std::to_string(v), 32000);
 }
@@ -53,6 +44,8 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
   }
   variable_record& var = variable(v);
   if (checked && (k < 0 || k >= var.dimension)) {
+    // A skipped access still names its variable and element: ARRAY sizes an array by them.
+    evaluator.last_reference = v;
     evaluator.last_element = k;
     if (!evaluator.bounds_report) {
       evaluator.bounds_report = true;
@@ -67,24 +60,19 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
   }
   evaluator.last_reference = v;
   evaluator.last_element = k;
+  evaluator.pointer_offset = 0;
   evaluator.element_position = var.start + k;
   slot.type = -1;
   switch (var.type) {
     case var_real:
     case var_integer:
     case var_pointer: {
-      uint32_t word = 0;
-      if (var.array.allocated()) {
-        const uint32_t* w = block_word(var, k);
-        if (w == nullptr) {
-          report_error("LOA Feldgrenze", 32000);
-          return false;
-        }
-        word = *w;
-      } else {
-        word = ADRSPACE.word(evaluator.element_position);
+      const uint32_t* word = element_storage(var, k);
+      if (word == nullptr && var.array.allocated()) {
+        report_error("LOA Feldgrenze", 32000);
+        return false;
       }
-      load_number_word(slot, var.type, word);
+      load_number_word(slot, var.type, word != nullptr ? *word : 0u);
       return true;
     }
     case var_text:
@@ -139,16 +127,11 @@ void store_variable(int32_t v, int32_t k, value_slot& value) {
     report_error("LOA Feldgrenze", 32000);
     return;
   }
-  auto numeric_word = [&]() -> uint32_t* {
-    if (var.array.allocated()) return block_word(var, k);
-    const int32_t index = var.start + k;
-    return ADRSPACE.valid(index) ? &ADRSPACE.words[static_cast<size_t>(index)] : nullptr;
-  };
   switch (var.type) {
     case var_real:
     case var_integer:
     case var_pointer: {
-      uint32_t* word = numeric_word();
+      uint32_t* word = element_storage(var, k);
       if (word == nullptr) {
         report_error("LOA Feldgrenze", 32000);
         return;
@@ -297,4 +280,5 @@ void indexed_dereference() {
   evaluator.top().clear_number();
   --evaluator.sp;
   access(v, static_cast<int32_t>(std::clamp<int64_t>(k, INT32_MIN, INT32_MAX)), true, evaluator.top());
+  evaluator.pointer_offset = static_cast<int32_t>(word >> 16);
 }

@@ -96,8 +96,9 @@ std::string key_text(int32_t n) {
   return buf;
 }
 
-// Reads record n into the current record; reports a missing or broken record.
-bool read_record(int32_t n) {
+// Reads record n into the current record; reports a missing or broken record unless `report`
+// is false.
+bool read_record(int32_t n, bool report = true) {
   std::ifstream in(host_path(library_name), std::ios::binary);
   std::string raw(static_cast<size_t>(record_length), ' ');
   if (in) {
@@ -105,12 +106,12 @@ bool read_record(int32_t n) {
     in.read(raw.data(), record_length);
   }
   if (!in || in.gcount() != record_length) {
-    report_error("COMBO Satz fehlt: " + key_text(n), 0);
+    if (report) report_error("COMBO Satz fehlt: " + key_text(n), 0);
     return false;
   }
   combo_record rec;
   if (!decode(raw, rec)) {
-    report_error("COMBO Satz falsch: " + key_text(n), 0);
+    if (report) report_error("COMBO Satz falsch: " + key_text(n), 0);
     return false;
   }
   state.record = std::move(rec);
@@ -200,16 +201,34 @@ bool combo_write_record(int32_t n, const combo_record& record) {
   return static_cast<bool>(file);
 }
 
-bool combo_lookup(std::string_view key, std::string& text, int32_t& value, int32_t length) {
-  text.assign(static_cast<size_t>(std::max(length, 0)), ' ');
-  value = 0;
-  if (!open_key(key)) return false;
+namespace {
+
+// The current entry of the record just read into text and value (blank and 0 without one).
+void current_entry(std::string& text, int32_t& value, int32_t length) {
   const combo_record& r = state.record;
   if (r.current >= 1 && r.current <= r.count) {
     const combo_entry& e = r.entry[r.current - 1];
     text = padded(shown_text(e), static_cast<size_t>(std::max(length, 0)));
     value = e.value;
   }
+}
+
+}  // namespace
+
+bool combo_lookup(std::string_view key, std::string& text, int32_t& value, int32_t length) {
+  text.assign(static_cast<size_t>(std::max(length, 0)), ' ');
+  value = 0;
+  if (!open_key(key)) return false;
+  current_entry(text, value, length);
+  return true;
+}
+
+bool combo_lookup_quietly(std::string_view key, std::string& text, int32_t& value, int32_t length) {
+  text.assign(static_cast<size_t>(std::max(length, 0)), ' ');
+  value = 0;
+  const int32_t n = record_number(key);
+  if (n == 0 || !read_record(n, false)) return false;
+  current_entry(text, value, length);
   return true;
 }
 

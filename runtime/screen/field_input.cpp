@@ -2,6 +2,7 @@
 // overwrite, cursor keys, Backspace/Delete, Home/End, Ctrl+C copies it), shown with a blinking
 // cursor, and converted by the bound variable's type when the field ends.
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -34,7 +35,7 @@ std::string trim(std::string_view s) {
   return std::string(s.substr(a, s.find_last_not_of(' ') - a + 1));
 }
 
-const variable_record* bound_variable() {
+variable_record* bound_variable() {
   const int32_t v = state.field.variable;
   if (v <= 0 || !variable_table.valid(v)) return nullptr;
   return &variable_table.records[static_cast<size_t>(v)];
@@ -113,7 +114,7 @@ void u_gfinp(bool& ok) {
   if (!run_flags.field_input) return;
   DESTROY_TIMER(timer_blink);
   state.view.cursor_shown = false;
-  const variable_record* var = bound_variable();
+  variable_record* var = bound_variable();
   const std::string text = trim(state.view.text);
   if (var != nullptr) {
     const int32_t element = state.field.element + 1;
@@ -127,7 +128,7 @@ void u_gfinp(bool& ok) {
           fail("Eingabefehler");
           return;
         }
-        if (in_array) ADRSPACE.set_int(var->start + element - 1, value);
+        if (uint32_t* word = in_array ? element_storage(*var, element - 1) : nullptr) *word = std::bit_cast<uint32_t>(value);
         break;
       }
       case var_real: {
@@ -137,7 +138,7 @@ void u_gfinp(bool& ok) {
           fail("Eingabefehler");
           return;
         }
-        if (in_array) ADRSPACE.set_real(var->start + element - 1, value);
+        if (uint32_t* word = in_array ? element_storage(*var, element - 1) : nullptr) *word = std::bit_cast<uint32_t>(value);
         break;
       }
       case var_date:

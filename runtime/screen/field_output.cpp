@@ -2,6 +2,7 @@
 #include "runtime/screen/field_output.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "runtime/core/core.h"
@@ -27,16 +28,21 @@ void field_output_reset() { field_output = field_output_state_t{}; }
 
 std::string format_element_text(const variable_record& var, int32_t element) {
   const int32_t k = element - 1;
+  // A numeric element's word, from the run-time array while the variable has one.
+  const auto word = [&]() -> uint32_t {
+    const uint32_t* w = element_storage(var, k);
+    return w != nullptr ? *w : 0u;
+  };
   switch (var.type) {
     case var_integer:
     case var_pointer:
       // Whole numbers right-aligned in their width; pointer words show as their integer.
-      return write_i_field(ADRSPACE.get_int(var.start + k), field_width(var.width));
+      return write_i_field(std::bit_cast<int32_t>(word()), field_width(var.width));
     case var_real: {
       // Reals with their decimals and the decimal comma, right-aligned; "no value" is blank.
       std::string text;
       const int32_t width = field_width(var.width);
-      num_to_text(std::clamp(var.decimals, 0, 6), ADRSPACE.get_real(var.start + k), text, width, 0);
+      num_to_text(std::clamp(var.decimals, 0, 6), std::bit_cast<float>(word()), text, width, 0);
       text.resize(static_cast<size_t>(width), ' ');
       return text;
     }

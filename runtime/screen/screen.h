@@ -165,6 +165,10 @@ struct combo_record {
 // text without its marker, cut or blank-padded to `length`; value := the entry's number.
 // A key without "#" reports "COMBO ohne #".  False when no record was read.
 bool combo_lookup(std::string_view key, std::string& text, int32_t& value, int32_t length = combo_text_length);
+// The same without any report: a missing library, record or key gives a blank text, the value 0
+// and false.
+bool combo_lookup_quietly(std::string_view key, std::string& text, int32_t& value,
+                          int32_t length = combo_text_length);
 void combo_open_entry(std::string_view key);  // makes the named record current
 void combo_select_entry(int32_t k);           // entry k of the current record becomes current
 void combo_select_value(int32_t value);       // the entry with that number becomes current

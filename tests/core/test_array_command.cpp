@@ -1,6 +1,8 @@
 // ARRAY: dynamic arrays created, resized and destroyed by a running program.
 #include <gtest/gtest.h>
 
+#include <bit>
+
 #include "runtime/core/commands.h"
 #include "runtime/core/core.h"
 #include "runtime/core/interpreter.h"
@@ -84,6 +86,55 @@ TEST_F(array_command, HugeSizeIsRefusedNotAllocated) {
   run_program("1000000000", "/00000004 ARRAY %0002\n");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "can't allocate dynARRAY");
+}
+
+// A dynamic array DYN followed by the plain variable N = 7 in the numeric space: every element
+// access, by number, by name or through a text marker, goes to DYN's own block.
+class dynamic_array_program : public runtime_fixture {
+ protected:
+  // Runs the commands with these expressions; "ARRAYS.OUT" is open on unit 1 meanwhile.
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    start_headless();
+  }
+  void run_program(const std::string& upn, const std::string& tokens, const std::string& commands) {
+    load_program_image(
+        "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=6\nUPNTOKENS=30\nTEXTTOKENS=6\nTEXTCHARACTERS=100\n"
+        "VARIABLES=2\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:DYN/0\n&0002 I 0001:N/7\n"
+        "[UPNCODES]\n#0\n" + upn + "[TEXTTOKENS]\n@0001 #1|\n@0002 ARRAYS.OUT|\n" + tokens +
+        "[CODES]\n/00000001 FILE @0001 @0002 %0001\n" + commands + "/00000002 FILE @0001\nRETURN\n");
+    interpreter(1);
+  }
+  variable_record& dyn() { return variable_table.records[1]; }
+};
+
+TEST_F(dynamic_array_program, AnElementReferenceAsksForThatManyElements) {
+  run_program("#100 %1\n", "", "/00000004 ARRAY %0002\n");
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(dyn().dimension, 100);
+  ASSERT_TRUE(dyn().array.allocated());
+  EXPECT_EQ(dyn().array.data.size(), 100u);
+  // Resizing through an element reference as well.
+  run_program("#100 %1\n#40 %1\n", "", "/00000004 ARRAY %0002\n/00000004 ARRAY %0003\n");
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(dyn().dimension, 40);
+}
+
+TEST_F(dynamic_array_program, ByNameAndMarkersReachTheArrayNotItsNeighbour) {
+  // DYN := 3 elements; DYN(2) := 5; the marker of DYN(2) written to the file.
+  run_program("#3 %1\n#5 #2 %1 __STO\n", "@0003 dyn \xFA\xFA" "0001(2) n \xFA" "0002|\n",
+              "/00000004 ARRAY %0002\n%0003\n/00001000 FILE @0001 @0003\n");
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(file_lines("ARRAYS.OUT"), std::vector<std::string>{"dyn 5 n 7"});
+  EXPECT_EQ(get_int_variable("DYN(2)"), 5);
+  // Written by name (a database fetch, a plot script): the array's element, not N.
+  set_int_variable("DYN(3)", 9);
+  set_real_variable("DYN(1)", 1.5f);
+  EXPECT_EQ(std::bit_cast<int32_t>(dyn().array.data[2]), 9);
+  EXPECT_EQ(std::bit_cast<float>(dyn().array.data[0]), 1.5f);
+  EXPECT_EQ(get_real_variable("DYN(1)"), 1.5f);
+  EXPECT_EQ(get_int_variable("N"), 7);
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[2].start), 7);
 }
 
 }  // namespace

@@ -66,8 +66,9 @@ TEST(Calendar, RoundTripEveryDay1900To2099) {
   EXPECT_EQ(expected - 1, serial(31, 12, 2099));
 }
 
-// The closed formula the day numbers have always been computed with, valid from 1 March 1600
-// to 28 February 2100; written out here to check that no stored day number moves.
+// The closed formula the day numbers have always been computed with; written out here to check
+// that no stored day number moves. It agrees with the Gregorian calendar from 1 March 1600 to
+// 28 February 2100 and goes on in even four-year cycles after that.
 int32_t legacy_serial(int32_t d, int32_t m, int32_t year) {
   static const int32_t table[15] = {275, 306, 337, 0, 31, 61, 92, 122, 153, 184, 214, 245, 275, 306, 337};
   int32_t y = year <= 200 ? year : year - 1900;
@@ -77,31 +78,50 @@ int32_t legacy_serial(int32_t d, int32_t m, int32_t year) {
   return 365 * z + (y + 400) / 4 + (399 - z) / 100 + table[m] + d - 146040;
 }
 
-TEST(Calendar, AgreesWithStoredDayNumbersFrom1600To2100) {
-  for (int32_t y = 1600; y <= 2100; ++y) {
+// Month lengths of the numbering: Gregorian up to 2099, every fourth year a leap year from 2100.
+int32_t numbered_month_days(int32_t m, int32_t y) {
+  if (y >= 2100 && m == 2) return y % 4 == 0 ? 29 : 28;
+  return days_in_month(m, y);
+}
+
+TEST(Calendar, AgreesWithStoredDayNumbersFrom1600To9999) {
+  for (int32_t y = 1600; y <= 9999; ++y) {
     for (int32_t m = 1; m <= 12; ++m) {
       if (y == 1600 && m < 3) continue;
-      if (y == 2100 && m > 2) continue;
-      for (int32_t d = 1; d <= days_in_month(m, y); ++d)
+      for (int32_t d = 1; d <= numbered_month_days(m, y); ++d)
         ASSERT_EQ(serial(d, m, y), legacy_serial(d, m, y)) << d << "." << m << "." << y;
     }
   }
 }
 
-TEST(Calendar, GregorianAfterFebruary2100) {
-  int32_t feb28 = serial(28, 2, 2100);
-  EXPECT_EQ(feb28, 73108);
-  ymd next = date_of(feb28 + 1);
-  EXPECT_EQ(next.d, 1);
-  EXPECT_EQ(next.m, 3);
-  EXPECT_EQ(next.y, 2100);
-  EXPECT_EQ(days_in_month(2, 2100), 28);
-  // 1 January 1600 lies 146097 days (a whole 400-year cycle) before 1 January 2000.
-  EXPECT_EQ(serial(1, 1, 2000) - serial(1, 1, 1600), 146097);
-  ymd leap1600 = date_of(serial(29, 2, 1600));
-  EXPECT_EQ(leap1600.d, 29);
-  EXPECT_EQ(leap1600.m, 2);
-  EXPECT_EQ(leap1600.y, 1600);
+TEST(Calendar, DayNumbersKeepTheirDatesAcross2100) {
+  EXPECT_EQ(serial(28, 2, 2100), 73108);
+  EXPECT_EQ(serial(29, 2, 2100), 73109);
+  EXPECT_EQ(serial(1, 3, 2100), 73110);
+  const ymd leap = date_of(73109);
+  EXPECT_EQ(leap.d, 29);
+  EXPECT_EQ(leap.m, 2);
+  EXPECT_EQ(leap.y, 2100);
+  const ymd march = date_of(73110);
+  EXPECT_EQ(march.d, 1);
+  EXPECT_EQ(march.m, 3);
+  EXPECT_EQ(march.y, 2100);
+  // The placeholder dates of business data read back as themselves.
+  EXPECT_EQ(serial(31, 12, 2999), 401774);
+  EXPECT_EQ(serial(31, 12, 9999), 2958524);
+  // Every day from 1 March 2100 to 31 December 9999, one number after the other, both ways.
+  int32_t expected = 73110;
+  for (int32_t y = 2100; y <= 9999; ++y) {
+    for (int32_t m = y == 2100 ? 3 : 1; m <= 12; ++m) {
+      for (int32_t d = 1; d <= numbered_month_days(m, y); ++d) {
+        ASSERT_EQ(serial(d, m, y), expected) << d << "." << m << "." << y;
+        const ymd back = date_of(expected);
+        ASSERT_TRUE(back.d == d && back.m == m && back.y == y) << expected;
+        ++expected;
+      }
+    }
+  }
+  EXPECT_EQ(expected - 1, 2958524);
 }
 
 TEST(Calendar, OutOfRangeInputsAreDefined) {

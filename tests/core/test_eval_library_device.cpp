@@ -64,6 +64,18 @@ TEST_F(EvalDevice, DayTextsBothWays) {
   EXPECT_EQ(top_value(), 2.0f);
 }
 
+TEST_F(EvalDevice, StoredDayNumbersAfter2100ReadAsTheirDates) {
+  EXPECT_EQ(dstr(73108), "28.02.2100");
+  EXPECT_EQ(dstr(73109), "29.02.2100");
+  EXPECT_EQ(dstr(73110), "01.03.2100");
+  EXPECT_EQ(idate("29.02.2100"), 73109.0f);
+  EXPECT_EQ(idate("01.03.2100"), 73110.0f);
+  EXPECT_EQ(dstr(401774), "31.12.2999");
+  EXPECT_EQ(idate("31.12.2999"), 401774.0f);
+  EXPECT_EQ(dstr(2958524), "31.12.9999");
+  EXPECT_EQ(idate("31.12.9999"), 2958524.0f);
+}
+
 TEST_F(EvalDevice, DstrAndIdateRoundTripEveryDay) {
   int32_t last = 31;
   date_to_day(last, 12, 2099);

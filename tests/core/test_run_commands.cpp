@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "runtime/core/areas.h"
 #include "runtime/core/core.h"
@@ -29,6 +31,17 @@ class run_commands : public runtime_fixture {
   void run(std::string_view upn, std::string_view tokens, std::string_view codes) {
     load_program_image(small_program(variables, upn, tokens, std::string(codes) + "RETURN\n"));
     interpreter(1);
+  }
+  // NEXT.PXB, the program to chain to: writes each of these texts as a line of CHAIN.OUT.
+  void write_next_program(const std::vector<std::string>& texts) const {
+    std::string tokens = "@0001 #1|\n@0002 CHAIN.OUT|\n", codes = "/00000001 FILE @0001 @0002 %0001\n";
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const std::string number = (i + 3 < 10 ? "@000" : "@00") + std::to_string(i + 3);
+      tokens += number + " " + texts[i] + "|\n";
+      codes += "/00001000 FILE @0001 " + number + "\n";
+    }
+    std::ofstream(dir / "NEXT.PXB", std::ios::binary)
+        << small_program("&0001 I 0001:J/0\n", "#0\n", tokens, codes + "/00000002 FILE @0001\nRETURN\n");
   }
   static variable_record& var(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
   static std::string page() { return std::string(help_page.data(), help_page.size()); }
@@ -180,18 +193,22 @@ TEST_F(run_commands, RunThroughTheCommandProcessorWaits) {
 
 TEST_F(run_commands, ChainingRunsTheNewProgramFromItsFirstRecord) {
   start_headless();
-  {
-    std::ofstream out(dir / "NEXT.PXB", std::ios::binary);
-    out << small_program("&0001 I 0001:J/0\n", "#0\n#1\n", "@0001 #1|\n@0002 CHAIN.OUT|\n@0003 chained|\n",
-                         "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n"
-                         "/00000002 FILE @0001\nRETURN\n");
-  }
+  write_next_program({"chained"});
   run("", "@0001 NEXT.PXB|\n@0002 old program|\n", "/00000001 RUN @0001\nMESS @0002\n");
   for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
   EXPECT_EQ(file_lines("CHAIN.OUT"), std::vector<std::string>{"chained"});
   EXPECT_EQ(variable_type_by_name("J"), 1);  // the new program's variables only
   EXPECT_EQ(variable_type_by_name("X"), 0);
   EXPECT_EQ(call_state.depth, 0);
+}
+
+TEST_F(run_commands, ChainingFromASubroutineKeepsTheCallersTexts) {
+  start_headless();
+  write_next_program({"%1", "%2"});
+  run("#0\n", "@0001 NEXT.PXB|\n@0002 Kunde 4711|\n@0003 Lager|\n",
+      "CALL :0003 %0001 @0002 @0003\nRETURN\n/00000001 RUN @0001\n");
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(file_lines("CHAIN.OUT"), (std::vector<std::string>{"Kunde 4711", "Lager"}));
 }
 
 // ---------------------------------------------------------------- OUTPUT

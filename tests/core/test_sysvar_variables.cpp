@@ -33,6 +33,18 @@ TEST_F(sysvar_variables, TypeOfEachKindOfVariable) {
   EXPECT_EQ(P(1), 5.0f);
 }
 
+TEST_F(sysvar_variables, DimThroughAPointerCountsFromThePointedElement) {
+  const int32_t a = numeric_variable("A", var_integer, 6);
+  const int32_t p = numeric_variable("P", var_pointer);
+  const int32_t dim = token("dim");
+  evaluate_upn(expr("#3 %" + n(a) + " _LOC &" + n(p) + " __STO"), 0);  // P points to A(3)
+  evaluate_upn(expr("@" + n(dim) + " #1 &" + n(p) + " _AREF _SYSVAR"), 1);
+  EXPECT_EQ(P(1), 4.0f);
+  // The array read directly again: its whole dimension.
+  evaluate_upn(expr("@" + n(dim) + " &" + n(a) + " _SYSVAR"), 1);
+  EXPECT_EQ(P(1), 6.0f);
+}
+
 TEST_F(sysvar_variables, TypeOfAnArgumentThatIsNoVariableIsZero) {
   const int32_t type = token("type");
   evaluate_upn(expr("@" + n(type) + " #7 _SYSVAR"), 1);

@@ -3,6 +3,7 @@
 #include "output/test_print_fixture.h"
 #include "runtime/core/commands.h"
 #include "runtime/core/interpreter.h"
+#include "support/runtime_fixture.h"
 
 namespace {
 
@@ -119,6 +120,54 @@ TEST_F(print_command, PageSetupDialogAndNoOpOption) {
   write_file("ready.txt", {"x"});
   run("ready.txt", "", 0x4000 | 0x40 | 0x8, "#1 #2");
   EXPECT_EQ(print_get_preview_window(), 0);
+}
+
+// A PXB program run whole in a directory that holds nothing but the program and its form: no
+// combo library names a work-file directory or answers the go/no-go test.
+class print_program : public runtime_fixture {
+ protected:
+  std::string pdf;
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    print_output_reset();
+    print_job_reset();
+    qn_print_reset();
+    pdf = (dir / "out.pdf").string();
+    ::setenv("WINKYR_PRINT_PDF", pdf.c_str(), 1);
+  }
+  void TearDown() override {
+    print_output_reset();
+    print_job_reset();
+    qn_print_reset();
+    ::unsetenv("WINKYR_PRINT_PDF");
+    runtime_fixture::TearDown();
+  }
+};
+
+TEST_F(print_program, PrinterPreviewAndMetaFileWithoutAComboLibrary) {
+  std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
+  std::ofstream(dir / "PRINT.PXB", std::ios::binary)
+      << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
+         "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+         "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n[UPNCODES]\n#0\n"
+         "[TEXTTOKENS]\n@0001 brief|\n@0002  |\n"
+         "[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n/00000008 PRINT @0001\n/00000080 PRINT @0001\n"
+         "RETURN\n";
+  start_headless();
+  try {
+    load_program("PRINT.PXB");
+    interpreter(1);
+  } catch (const program_end& end) {
+    ADD_FAILURE() << "the program ended with " << end.code;
+  }
+  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
+  const int32_t preview = print_get_preview_window();
+  ASSERT_NE(preview, 0);
+  EXPECT_EQ(qn_scroll_lines(preview).front(), "      Rechnung");
+  EXPECT_EQ(file_lines("meta.txt"), std::vector<std::string>{"      Rechnung"});
+  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "combo.lib"));
 }
 
 }  // namespace

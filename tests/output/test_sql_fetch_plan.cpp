@@ -2,6 +2,7 @@
 // once and then stored row by row; new results, a replaced variable table, element references
 // in column names, the column text cut and the setter's trace must all come out as the general
 // lookup by name gives them.
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <random>
@@ -233,6 +234,24 @@ TEST_F(SqlFetchPlanTest, IntegerStoresAreTracedOnlyWhileTracing) {
   EXPECT_NE(trace.find("SET-INT a            2"), std::string::npos) << trace;
   EXPECT_NE(trace.find("SET-INT a            3"), std::string::npos) << trace;
   EXPECT_EQ(get_int_variable("A"), 4);
+}
+
+TEST_F(SqlFetchPlanTest, ColumnsIntoADynamicArrayStayInItsBlock) {
+  define_variables({{"DYN", 1}, {"N", 1}});
+  set_int_variable("N", 7);  // the word after DYN's own
+  // DYN as the ARRAY command leaves a dynamic array of 3 elements.
+  variable_record& dyn = variable_table.records[1];
+  dyn.array.data.assign(3, 0u);
+  dyn.array.flags = 1;
+  dyn.array.element_length = dyn.array.stride = 4;
+  dyn.array.extent = dyn.dimension = 3;
+  run("SELECT seq AS `DYN(2)`, seq * 10 AS `DYN(3)` FROM seq_1_to_2;");
+  for (int32_t row = 1; row <= 2; ++row) {
+    ASSERT_EQ(sql_fetch(0, true), 0);
+    EXPECT_EQ(std::bit_cast<int32_t>(dyn.array.data[1]), row);
+    EXPECT_EQ(std::bit_cast<int32_t>(dyn.array.data[2]), row * 10);
+    EXPECT_EQ(get_int_variable("N"), 7);
+  }
 }
 
 }  // namespace

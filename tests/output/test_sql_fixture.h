@@ -79,12 +79,18 @@ class SqlServerTest : public ::testing::Test {
     work_dir = tmpl;
     std::filesystem::current_path(work_dir);
 
+    // Every test starts with a program that has not been ended, no trace switched on and no SQL
+    // error of another test.
+    errors_reset();
+    trace_reset();
+    run_flags = run_flags_t{};
     run_flags.auto_mode = true;
     run_flags.no_box = true;
     sql_reset();
   }
 
   void TearDown() override {
+    errors_reset();  // a test that ended its program still drops its tables
     if (!tables.empty() && connect_tcp() == 0) {
       for (const std::string& t : tables) {
         try {

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+// Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table.
+#include "runtime/core/file_command.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -28,10 +31,12 @@ void runtime_fixture::SetUp() {
   errors_reset();
   trace_reset();
   interpreter_reset();
+  file_command_reset();  // no FILE slot of a program an earlier test ended stays open
   file_units_reset();
   main_window_reset();
   set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
+  set_auto_mode(false);  // warnings of an earlier test's automatic mode come as boxes again
   io_status = 0;
   program_image = program_image_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
@@ -42,6 +47,7 @@ void runtime_fixture::SetUp() {
 
 void runtime_fixture::TearDown() {
   qn_set_box_answerer(nullptr);
+  file_command_reset();
   file_units_reset();
   interpreter_reset();
   main_window_reset();

@@ -134,11 +134,12 @@ print_job_view print_job_info();  // for tests
 void print_job_reset();           // closes the work file and restores the start state; for tests
 
 // The combo library's record that the print engine reads ("#1" work-file directory, "#16" and
-// "#13" go/no-go values), through the combo services; a record that cannot be read (reported
-// there) gives a blank text and the value 1 (go).  Tests may install their own source.
+// "#13" go/no-go values), through the combo services; a library or record that cannot be read
+// gives a blank text and the value 0, with a line in the warning log and no box.  Tests may
+// install their own source.
 struct print_combo_entry {
   std::string text;  // 20 characters
-  int32_t value = 1;
+  int32_t value = 0;
 };
 print_combo_entry print_combo_lookup(std::string_view reference);
 void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source);

@@ -237,11 +237,11 @@ void print_job_reset() {
 print_combo_entry print_combo_lookup(std::string_view reference) {
   if (pj.combo_source) return pj.combo_source(reference);
   print_combo_entry entry;
-  if (!combo_lookup(reference, entry.text, entry.value)) {
-    // The combo services have reported the missing record; the print goes on as if the record
-    // named the current directory and said "go", rather than failing silently.
-    entry.text.assign(combo_text_length, ' ');
-    entry.value = 1;
+  if (!combo_lookup_quietly(reference, entry.text, entry.value)) {
+    // A run directory without a combo library (or without this record) prints all the same: the
+    // blank text puts the work file into the current directory and the switch test reads 0.
+    // The warning log says why; a box would stop every print.
+    warning_log("COMBO Satz fehlt: " + std::string(reference));
   }
   return entry;
 }

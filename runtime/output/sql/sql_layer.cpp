@@ -9,6 +9,7 @@
 #include "runtime/core/program_image.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <vector>
 
@@ -208,14 +209,15 @@ bool assign_column_by_plan(int32_t slot, int32_t column, const column_plan& plan
     return true;
   }
   if (plan.element_offset < 0 || plan.element_offset >= var.dimension) return false;
-  const int32_t word = var.start + plan.element_offset;
+  uint32_t* word = element_storage(variable_table.records[static_cast<size_t>(plan.variable)], plan.element_offset);
+  if (word == nullptr) return false;
   const double number = sql_read_number(column_number_text(slot, column));
   if (plan.target == column_target::integer) {
     const int32_t value = sql_number_to_int(number);
-    ADRSPACE.set_int(word, value);
+    *word = std::bit_cast<uint32_t>(value);
     trace_int(plan.set_int_label, value);
   } else {
-    ADRSPACE.set_real(word, sql_number_to_real(number));
+    *word = std::bit_cast<uint32_t>(sql_number_to_real(number));
   }
   return true;
 }
