@@ -96,7 +96,7 @@ void print_on_printer() {
       }
       po.page_start = false;
       std::string text = trimmed(line);
-      if (text.empty()) text = " ";
+      if (text.empty()) text.assign(1, ' ');
       WRITE_TEXT(po.context, text);
     }
     unit_close(unit);
