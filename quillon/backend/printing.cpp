@@ -64,8 +64,11 @@ QPageLayout layout_of(const qn_page_data& page, bool landscape) {
   return layout;
 }
 
-// The dialog answer of a test, or -1 when the real dialog is to be shown.
-int32_t answered(std::string_view dialog) { return st().answerer ? st().answerer(dialog) : -1; }
+// The dialog answer of a test (cancelled when boxes are unseen), or -1 when the real dialog is to be shown.
+int32_t answered(std::string_view dialog) {
+  if (qn_boxes_unseen()) return 0;  // nobody could answer it: cancelled
+  return st().answerer ? st().answerer(dialog) : -1;
+}
 
 // Where the output goes: a PDF file named by the environment, or by the job when there is no
 // printer; otherwise the printer that the user chooses.  False when the user cancelled.
