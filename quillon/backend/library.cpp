@@ -82,12 +82,11 @@ void qn_error(std::string_view message, int32_t code, int* status) {
     }
     return;
   }
-  // Nobody could answer the box: it takes the answer No.
-  if (qn_boxes_unseen()) end_program(qn_status_error_box);
   char tail[32];
   std::snprintf(tail, sizeof tail, "#%08X", unsigned(code));
   const std::string box = text + tail + "... Continue?";
-  if (qnb::show_box(box, "Error diagnosed by Quillon", MB_YESNO | MB_ICONHAND, 0) == IDNO)
+  // Where nobody could answer the box, it is not shown and takes the answer No.
+  if (qn_boxes_unseen() || qnb::show_box(box, "Error diagnosed by Quillon", MB_YESNO | MB_ICONHAND, 0) == IDNO)
     end_program(qn_status_error_box);
 }
 
