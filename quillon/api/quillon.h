@@ -55,6 +55,25 @@ void qn_out_of_memory(int* status);
 // Clears every table and flag of the library (windows, objects, timers, hooks); for tests.
 void qn_reset();
 
+// ---------------------------------------------------------------- the process
+// Exit statuses of the library's own ends of a run.
+inline constexpr int qn_status_no_display = 3;      // no display to open, and not offscreen
+inline constexpr int qn_status_error_box = 4;       // "Error diagnosed by Quillon" ended the run
+inline constexpr int qn_status_out_of_memory = 8;   // "Insufficient Memory; ..."
+// Starts the library for the runtime's process: Qt's own start-up messages stay off the
+// terminal, a display that cannot be opened ends the process with one line on standard error
+// and qn_status_no_display, and on a platform without a visible screen ("offscreen",
+// "minimal") boxes become unseen.
+void qn_start_process();
+// Unseen boxes: no box, dialog or pop-up menu is shown and none waits.  Each box's text goes
+// to standard error and the box takes automatic mode's answer (OK for a box with only OK,
+// otherwise No or Cancel); dialogs and menus are cancelled.  Off unless the process start or
+// a test sets it.
+void qn_set_boxes_unseen(bool unseen);
+bool qn_boxes_unseen();
+// One line on standard error: the text (code page 1252) in UTF-8.
+void qn_error_line(std::string_view text);
+
 // ---------------------------------------------------------------- start-up and loop
 void quillon_init();                 // lock file keyed by the executable; already-running flag
 std::string qn_instance_lock_path();  // the lock file quillon_init takes for this executable

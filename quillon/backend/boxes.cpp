@@ -5,10 +5,13 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <cstdio>
+
 namespace {
 
 struct box_state {
   std::function<int32_t(std::string_view, std::string_view, int32_t)> answerer;
+  bool unseen = false;
 };
 box_state& st() {
   static box_state s;
@@ -21,11 +24,25 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(0, n));
 }
 
+// The answer of automatic mode: OK where the box has only OK, else No, else Cancel.
+int32_t automatic_answer(int32_t style) {
+  switch (style & 0xF) {
+    case MB_OKCANCEL: return IDCANCEL;
+    case MB_YESNOCANCEL:
+    case MB_YESNO: return IDNO;
+    default: return IDOK;
+  }
+}
+
 }  // namespace
 
 namespace qnb {
 
 int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window) {
+  if (st().unseen) {
+    qn_error_line(caption.empty() ? std::string(text) : std::string(caption) + ": " + std::string(text));
+    return automatic_answer(style);
+  }
   if (st().answerer) return st().answerer(text, caption, style);
   ensure_app();
   QMessageBox box(window_widget(window ? window : qn_main_window()));
@@ -59,7 +76,7 @@ int32_t show_box(std::string_view text, std::string_view caption, int32_t style,
   }
 }
 
-void boxes_reset() { st().answerer = nullptr; }
+void boxes_reset() { st() = box_state{}; }
 
 }  // namespace qnb
 
@@ -72,4 +89,13 @@ int32_t MESSAGE_BOX(std::string_view text, const message_box_opts& o) {
 void qn_set_box_answerer(
     std::function<int32_t(std::string_view text, std::string_view caption, int32_t style)> answerer) {
   st().answerer = std::move(answerer);
+}
+
+void qn_set_boxes_unseen(bool unseen) { st().unseen = unseen; }
+bool qn_boxes_unseen() { return st().unseen; }
+
+void qn_error_line(std::string_view text) {
+  const QByteArray line = qnb::from_1252(trimmed(text)).toUtf8() + '\n';
+  std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+  std::fflush(stderr);
 }

@@ -122,14 +122,15 @@ void plot(QImage& img, int x, int y, uint32_t rgb, int32_t rop) {
   *px = 0xFF000000u | qnb::rop_combine(rgb, *px & 0xFFFFFF, rop);
 }
 
-// A coverage mask over `bounds` of the target, drawn by `draw` in target coordinates.
+// A coverage mask over `bounds` of the target, drawn by `draw` in target coordinates.  Shapes
+// cover whole pixels; text, when `smooth`, covers the edge pixels of its glyphs in part.
 template <class F>
-QImage make_mask(const QRect& bounds, F draw) {
+QImage make_mask(const QRect& bounds, F draw, bool smooth = false) {
   QImage mask(bounds.size(), QImage::Format_Alpha8);
   mask.fill(0);
   QPainter p(&mask);
   p.setRenderHint(QPainter::Antialiasing, false);
-  p.setRenderHint(QPainter::TextAntialiasing, false);
+  p.setRenderHint(QPainter::TextAntialiasing, smooth);
   p.translate(-bounds.topLeft());
   draw(p);
   return mask;
@@ -147,6 +148,31 @@ void apply_mask(QImage& img, const QImage& mask, const QRect& bounds, uint32_t c
       const int mx = x - bounds.left();
       if (m[mx] < 128 || (e && e[mx] >= 128)) continue;
       row[x] = 0xFF000000u | qnb::rop_combine(rgb, row[x] & 0xFFFFFF, rop);
+    }
+  }
+}
+
+// Glyphs in the pen colour: with the copy operation the edge pixels take the colour in the
+// share that the glyph covers them; any other operation is applied, exactly, where the glyph
+// covers at least half of a pixel.
+void apply_text_mask(QImage& img, const QImage& mask, const QRect& bounds, uint32_t colorref, int32_t rop) {
+  constexpr int32_t copy_pen = 13;
+  if (rop != copy_pen) return apply_mask(img, mask, bounds, colorref, rop);
+  const QRect area = bounds.intersected(img.rect());
+  const uint32_t rgb = rgb_of(colorref);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    const uchar* m = mask.constScanLine(y - bounds.top());
+    auto* row = reinterpret_cast<QRgb*>(img.scanLine(y));
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const uint32_t a = m[x - bounds.left()];
+      if (a == 0) continue;
+      const uint32_t dst = row[x];
+      uint32_t out = 0xFF000000u;
+      for (int shift = 0; shift <= 16; shift += 8) {
+        const uint32_t d = (dst >> shift) & 0xFF, p = (rgb >> shift) & 0xFF;
+        out |= ((d * (255 - a) + p * a + 127) / 255) << shift;
+      }
+      row[x] = out;
     }
   }
 }
@@ -714,13 +740,16 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
       });
       apply_mask(*img, back, bounds, uint32_t(*o.background), 13);
     }
-    const QImage glyphs = make_mask(bounds, [&](QPainter& p) {
-      p.setTransform(place, true);
-      p.setFont(font->font);
-      p.setPen(Qt::black);
-      p.drawText(QPoint(0, fm.ascent()), line);
-    });
-    apply_mask(*img, glyphs, bounds, o.colour.value_or(0x000000), c->rop);
+    const QImage glyphs = make_mask(
+        bounds,
+        [&](QPainter& p) {
+          p.setTransform(place, true);
+          p.setFont(font->font);
+          p.setPen(Qt::black);
+          p.drawText(QPoint(0, fm.ascent()), line);
+        },
+        true);
+    apply_text_mask(*img, glyphs, bounds, o.colour.value_or(0x000000), c->rop);
   }
   c->text_pos = {at.x(), at.y() + height};
   changed(*c);

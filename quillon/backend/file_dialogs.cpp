@@ -1,4 +1,4 @@
-// The file dialog: QFileDialog, or the answerer that tests install in its place.
+// The file dialog: the desktop's (through QFileDialog), or the answerer that tests install in its place.
 #include "quillon/backend/backend.h"
 
 #include <QFileDialog>
@@ -37,11 +37,14 @@ QString qt_filter(std::string_view filter) {
 
 bool qn_file_dialog(const file_dialog_opts& o, std::string& chosen) {
   chosen.clear();
+  if (qn_boxes_unseen()) {
+    qn_error_line("File dialog cancelled, no display: " + trimmed(o.title));
+    return false;
+  }
   if (st().answerer) return st().answerer(o, chosen);
   qnb::ensure_app();
+  // The desktop's own file dialog where it has one.
   QFileDialog dialog(qnb::window_widget(qn_main_window()), qnb::from_1252(trimmed(o.title)));
-  // The library's own dialog, the same on every desktop and answerable by tests.
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setNameFilter(qt_filter(o.filter));
   dialog.setFileMode(o.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   if (!o.create_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);

@@ -3,6 +3,9 @@
 #include "quillon/backend/backend.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +45,11 @@ void ensure_app() {
   new QApplication(app_argc, app_argv);
   // The library ends its loop itself when the main window is destroyed.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Qt's own texts (the buttons of boxes, the file and print dialogs) in the user's language.
+  auto* translator = new QTranslator(QApplication::instance());
+  if (translator->load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(translator);
 }
 
 int32_t new_handle() { return lib().next_handle++; }
@@ -62,7 +70,11 @@ void qn_error(std::string_view message, int32_t code, int* status) {
     return;
   }
   const int32_t word = lib().option_word;
+  if (word == 0) return;
   const std::string text(message);
+  char line[64];
+  std::snprintf(line, sizeof line, "# %#8x", unsigned(code));
+  qn_error_line("Error diagnosed by Quillon: " + text + line);
   if (word & 0x4000) {
     if (FILE* f = std::fopen("qn_self.tmp", "a")) {
       std::fprintf(f, "Error diagnosed by Quillon: %s# %#8x\n", text.c_str(), unsigned(code));
@@ -70,12 +82,12 @@ void qn_error(std::string_view message, int32_t code, int* status) {
     }
     return;
   }
-  if (word == 0) return;
   char tail[32];
   std::snprintf(tail, sizeof tail, "#%08X", unsigned(code));
   const std::string box = text + tail + "... Continue?";
-  if (qnb::show_box(box, "Error diagnosed by Quillon", MB_YESNO | MB_ICONHAND, 0) == IDNO)
-    end_program(4);
+  // Where nobody could answer the box, it is not shown and takes the answer No.
+  if (qn_boxes_unseen() || qnb::show_box(box, "Error diagnosed by Quillon", MB_YESNO | MB_ICONHAND, 0) == IDNO)
+    end_program(qn_status_error_box);
 }
 
 void qn_out_of_memory(int* status) {
@@ -86,10 +98,12 @@ void qn_out_of_memory(int* status) {
   if (lib().option_word & 0x4000) {
     qn_error("Insufficient Memory; Application terminating", 8, nullptr);
   } else {
-    qnb::show_box("Insufficient Memory; Application terminating", "Error diagnosed by Quillon",
-                  MB_OK | MB_ICONHAND, 0);
+    qn_error_line("Insufficient Memory; Application terminating");
+    if (!qn_boxes_unseen())
+      qnb::show_box("Insufficient Memory; Application terminating", "Error diagnosed by Quillon",
+                    MB_OK | MB_ICONHAND, 0);
   }
-  end_program(8);
+  end_program(qn_status_out_of_memory);
 }
 
 void qn_reset() {

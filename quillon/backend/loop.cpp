@@ -93,7 +93,29 @@ void loop_reset() {
 
 }  // namespace qnb
 
+namespace {
+
+// The user's runtime folder: XDG_RUNTIME_DIR when it is a folder of the user's, else
+// "winkyr-<uid>" in the temporary folder, made with mode 0700 and taken only when it is no
+// link, is the user's and nobody else may enter it.  Empty when neither will do.
+std::string runtime_folder() {
+  struct stat sb{};
+  if (const char* run = std::getenv("XDG_RUNTIME_DIR");
+      run && *run && stat(run, &sb) == 0 && S_ISDIR(sb.st_mode) && sb.st_uid == geteuid())
+    return run;
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/winkyr-" + std::to_string(geteuid());
+  mkdir(dir.c_str(), 0700);
+  const bool own = lstat(dir.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode) && sb.st_uid == geteuid() &&
+                   (sb.st_mode & 0077) == 0;
+  return own ? dir : std::string();
+}
+
+}  // namespace
+
 std::string qn_instance_lock_path() {
+  const std::string dir = runtime_folder();
+  if (dir.empty()) return {};
   char exe[4096];
   const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   std::string key = n > 0 ? std::string(exe, size_t(n)) : std::string("winkyr");
@@ -103,11 +125,6 @@ std::string qn_instance_lock_path() {
     const size_t hash = std::hash<std::string>{}(key);
     key = key.substr(key.size() - 180) + "-" + std::to_string(hash);
   }
-  std::string dir = "/tmp";
-  if (const char* run = std::getenv("XDG_RUNTIME_DIR")) {
-    struct stat sb{};
-    if (*run && stat(run, &sb) == 0 && S_ISDIR(sb.st_mode) && access(run, W_OK) == 0) dir = run;
-  }
   return dir + "/qn_" + key + ".lock";
 }
 
@@ -115,7 +132,8 @@ void quillon_init() {
   if (st().instance_checked) return;
   st().instance_checked = true;
   const std::string path = qn_instance_lock_path();
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // A link planted in the lock's place is not followed: no lock then.
+  const int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) return;  // no lock possible: behave as the only instance
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     st().already_running = (errno == EWOULDBLOCK);

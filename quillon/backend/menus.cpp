@@ -196,6 +196,7 @@ int32_t POP_UP_MENU(const std::vector<menu_item>& items, qn_point px, int* statu
     const auto answerer = st().answerer;
     return answerer(items, px);
   }
+  if (qn_boxes_unseen()) return 0;  // nobody could pick an item
   qnb::ensure_app();
   QMenu menu;
   add_items(&menu, items, 0, 0, nullptr);

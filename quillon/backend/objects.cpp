@@ -104,6 +104,13 @@ bool is_stock_font_name(std::string_view name) {
   return name == "ANSI_FIXED_FONT" || name == "ANSI_VAR_FONT" || name == "SYSTEM_FONT";
 }
 
+// Antialiased glyphs placed at the font's own advance widths: hinting only in the vertical,
+// so that letters keep even gaps instead of being snapped to whole pixels.
+void smooth_text(QFont& font) {
+  font.setStyleStrategy(QFont::PreferAntialias);
+  font.setHintingPreference(QFont::PreferVerticalHinting);
+}
+
 font_desc stock_font(std::string_view name) {
   font_desc f;
   if (name == "ANSI_FIXED_FONT") {
@@ -118,7 +125,7 @@ font_desc stock_font(std::string_view name) {
     f.font.setPixelSize(14);  // a cell of about 16 pixels
     f.font.setWeight(QFont::Bold);
   }
-  f.font.setStyleStrategy(QFont::NoAntialias);
+  smooth_text(f.font);
   return f;
 }
 
@@ -161,7 +168,7 @@ font_desc make_font(const font_opts& o, const font_desc& base) {
   if (o.strikeout) f.font.setStrikeOut(*o.strikeout);
   if (o.bold) f.font.setWeight(*o.bold ? QFont::Bold : QFont::Normal);
   if (o.angle) f.angle = std::isfinite(*o.angle) ? std::fmod(*o.angle, 360.0f) : 0.0f;
-  f.font.setStyleStrategy(QFont::NoAntialias);
+  smooth_text(f.font);
   return f;
 }
 

@@ -76,8 +76,11 @@ qn_page_data page_data_of(const QPageLayout& layout) {
   return {h(m.left()), h(m.top()), h(m.right()), h(m.bottom()), h(paper.width()), h(paper.height())};
 }
 
-// The dialog answer of a test, or -1 when the real dialog is to be shown.
-int32_t answered(std::string_view dialog) { return st().answerer ? st().answerer(dialog) : -1; }
+// The dialog answer of a test (cancelled when boxes are unseen), or -1 when the real dialog is to be shown.
+int32_t answered(std::string_view dialog) {
+  if (qn_boxes_unseen()) return 0;  // nobody could answer it: cancelled
+  return st().answerer ? st().answerer(dialog) : -1;
+}
 
 // The job's name as a file name: blanks trimmed, no path separators, "Druckausgabe" when empty.
 QString file_stem(std::string_view job_name) {
@@ -115,7 +118,8 @@ bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window,
     }
     return true;
   }
-  if (to_file || QPrinterInfo::availablePrinters().isEmpty()) {
+  // Where nobody could answer the print dialog, the job goes to a file as in automatic mode.
+  if (to_file || qn_boxes_unseen() || QPrinterInfo::availablePrinters().isEmpty()) {
     to_pdf(printer, unused_pdf_name(QStringLiteral("."), job_name));
     return true;
   }

@@ -1,56 +1,35 @@
-// The start-up rules of the command line: lead characters and the program name.
+// The start-up rules of the command line: lead characters and the program name.  The shell has
+// split the command line already: the first argument is the program's name whole (blanks
+// included), the others are the program's own, read through "getarg".
 #include "runtime/core/core.h"
 #include "runtime/core/file_glue.h"
 
 namespace {
-constexpr size_t command_line_length = 80;
-constexpr size_t command_buffer_length = 1024;
 constexpr char degree_sign = '\xB0';
-
-
-// Blanks the first `stop` character at position 2 or later and everything after it.
-void cut_at(std::string& text, char stop) {
-  size_t at = text.find(stop, 1);
-  if (at != std::string::npos) text.resize(at);
-}
-
-bool ends_with_pxb(std::string_view name) { return name.size() >= 4 && name.ends_with(".PXB"); }
 }  // namespace
 
-std::string command_buffer_from_args(int argc, const char* const* argv) {
-  std::string joined;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) joined += ' ';
-    joined += argv[i] ? argv[i] : "";
-  }
-  std::string buffer = utf8_to_cp1252(joined);
-  buffer.resize(command_buffer_length, ' ');
-  return buffer;
+bool ends_with_pxb(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string tail(name.substr(name.size() - 4));
+  upcase_string(tail.data(), 4);
+  return tail == ".PXB";
 }
 
-command_line_t read_command_line(std::string_view command_buffer) {
+std::string program_argument(int argc, const char* const* argv) {
+  return argc > 1 && argv[1] ? utf8_to_cp1252(argv[1]) : std::string();
+}
+
+command_line_t read_command_line(std::string_view argument) {
   command_line_t result;
-  std::string line(command_buffer.substr(0, command_line_length));
-  if (!line.empty() && line.front() == '"') {
-    line.erase(0, 1);
-    cut_at(line, '"');
-  }
-  if (!line.empty() && line.front() == degree_sign) {
-    line.erase(0, 1);
+  if (argument.starts_with(degree_sign)) {
+    argument.remove_prefix(1);
     result.debug_window = true;
   }
-  if (!line.empty() && line.front() == '$') {
-    line.erase(0, 1);
+  if (argument.starts_with('$')) {
+    argument.remove_prefix(1);
     result.trace_file = true;
   }
-  // Leading blanks would make the name empty at the first cut; they are dropped first.
-  size_t first = line.find_first_not_of(' ');
-  std::string name = first == std::string::npos ? std::string() : line.substr(first);
-  name = std::string(blank_trimmed(name));
-  cut_at(name, ' ');
-  cut_at(name, ',');
-  upcase_string(name.data(), static_cast<int32_t>(name.size()));
-  result.name = std::string(blank_trimmed(name));
+  result.name = std::string(argument);
   return result;
 }
 

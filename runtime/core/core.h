@@ -61,21 +61,32 @@ void dump_log(std::string_view text);
 void dump_log_restart(bool on);
 
 // ---------------------------------------------------------------- start-up and main window
-// The process entry's command buffer: argv[1..] joined by blanks, converted from UTF-8 to
-// code page 1252, blank-padded (or cut) to 1,024 characters.
-std::string command_buffer_from_args(int argc, const char* const* argv);
-// The runtime's main routine; returns when the message loop ends.
-void qn_main(std::string_view command_buffer);
+// The process entry's first argument, converted from UTF-8 to code page 1252 ("" when none).
+std::string program_argument(int argc, const char* const* argv);
+// The runtime's main routine: runs the program named by the first argument; returns when the
+// message loop ends, with the run's exit status.
+int qn_main(std::string_view argument);
 
-// What the lead characters of the command line asked for, and the name that follows them.
+// Exit statuses of a run: 0 for a normal end (QUIT, the window closed); the library's own
+// statuses are in quillon.h.
+inline constexpr int exit_error_end = 1;   // the error reporter ended the run
+inline constexpr int exit_not_loaded = 2;  // the program (or one chained to) could not be loaded
+// The status the run has earned so far.
+int run_exit_status();
+// The program's end came while it was being loaded.
+void note_load_failure();
+
+// What the lead characters of the first argument asked for, and the name that follows them.
 struct command_line_t {
   bool debug_window = false;  // leading degree sign
   bool trace_file = false;    // leading dollar sign
-  std::string name;           // upper case, cut at blank and comma; may be empty
+  std::string name;           // the rest of the argument as given; may be empty
 };
-command_line_t read_command_line(std::string_view command_buffer);
-// The program file to load: the name when it ends in ".PXB", else the one beside the
-// executable (exe_path upper-cased, its part after the last ".EXE" replaced by "PXB").
+command_line_t read_command_line(std::string_view argument);
+// True when the name ends in ".PXB", in any case (names keep the case the user gave them).
+bool ends_with_pxb(std::string_view name);
+// The program file to load: the name when it ends in ".PXB" (in any case), else the one beside
+// the executable (exe_path upper-cased, its part after the last ".EXE" replaced by "PXB").
 std::string program_file_name(const std::string& name, std::string_view exe_path);
 
 // Main window set-up of qn_main: colours, pens, handle tables, icon, screen 0, the main window

@@ -63,6 +63,11 @@ void cmd_QUERY(code_record& rec) {
   }
   const std::string caption = rec.token1 == rec.token2 ? main_window_title() : get_text_token(rec.token2);
   const std::string shown_caption = trim_right(caption);
+  // Nobody could see the box: automatic mode's answer, nothing chosen.
+  if (qn_boxes_unseen()) {
+    qn_error_line(shown_caption + ": " + trim_right(text));
+    return;
+  }
   const int32_t answer = MESSAGE_BOX(trim_right(text), {.caption = shown_caption, .style = query_style()});
   if (answer == IDOK || answer == IDYES) query_answer.yes = 1;
   else if (answer == IDCANCEL) query_answer.cancel = 1;

@@ -9,7 +9,9 @@
 
 namespace {
 struct error_state_t {
-  bool ended = false;  // the program has been ended; nothing of it runs any more
+  bool ended = false;        // the program has been ended; nothing of it runs any more
+  bool failed = false;       // an error ends (or has ended) the run
+  bool load_failed = false;  // ... while the program was being loaded
 };
 error_state_t error_state;
 
@@ -26,9 +28,11 @@ std::string date_stamp() {
   return text;
 }
 
-// Appends one line to the error log.  The log is opened for this line only; when it cannot be
-// opened or written the line is lost and the caller goes on to its box and decision.
+// Appends one line to the error log and writes it to standard error, so that a terminal or a
+// calling script sees it too.  The log is opened for this line only; when it cannot be opened
+// or written the line is lost there and the caller goes on to its box and decision.
 void append_log_line(const std::string& line) {
+  qn_error_line(line);
   int32_t unit = find_free_unit();
   if (unit < 0 || unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
   unit_write_line(unit, line);
@@ -38,6 +42,7 @@ void append_log_line(const std::string& line) {
 // Ends the program: the close runs without the question, the main window gets the exit
 // command synchronously, and the run unwinds to the entry that started it.
 [[noreturn]] void end_program(int32_t code) {
+  error_state.failed = true;
   if (!error_state.ended) {
     error_state.ended = true;
     query_close(-9999);
@@ -62,13 +67,21 @@ std::string error_header(int32_t code) {
 
 bool program_has_ended() { return error_state.ended; }
 
+int run_exit_status() {
+  if (error_state.load_failed) return exit_not_loaded;
+  return error_state.failed ? exit_error_end : 0;
+}
+
+void note_load_failure() { error_state.load_failed = true; }
+
 void report_error(std::string_view message, int32_t code) {
   if (error_state.ended || code == silent_end_code) end_program(code);
   const std::string header = error_header(code);
   const std::string_view caption = blank_trimmed(header);
   const std::string_view text = blank_trimmed(message);
   append_log_line(date_stamp() + "-" + std::string(caption) + ":" + std::string(text));
-  if (run_flags.no_box) end_program(code);
+  // Automatic mode shows no box; nor does a run where nobody could see one.
+  if (run_flags.no_box || qn_boxes_unseen()) end_program(code);
   if (code >= 32000) {
     MESSAGE_BOX(text, {.caption = caption, .style = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL});
     end_program(code);
@@ -82,11 +95,12 @@ void report_error(std::string_view message, int32_t code) {
 void fatal_error(std::string_view text) {
   text = blank_trimmed(text);
   append_log_line(date_stamp() + "-ABBRUCH:" + std::string(text));
-  if (run_flags.auto_mode) {
+  if (run_flags.auto_mode || qn_boxes_unseen()) {
     trace_msg("*AUTO OK*" + std::string(text));
     report_error(text, 32000);
     end_program(32000);  // automatic mode set the no-box flag; this is only a safety net
   }
+  error_state.failed = true;
   MESSAGE_BOX(text, {.style = MB_ICONHAND});
   query_close(-9999);
   if (int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);

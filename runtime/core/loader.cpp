@@ -39,10 +39,8 @@ void build_help_page() {
   trace_str("my_help =", std::string_view(help_page.data(), help_page.size()));
 }
 
-// Steps of every load, for a first load and for a chained program alike.
-void load_from_file(std::string_view name) {
-  set_auto_mode(false);
-  const std::string contents = read_program_file(name);
+// The file's contents into a fresh program image, for the program of that name.
+void load_file_contents(std::string_view name, const std::string& contents) {
   reset_hotkeys();  // no key or menu of the old program stays bound
   menus_reset();
   load_program_image(contents);
@@ -52,6 +50,17 @@ void load_from_file(std::string_view name) {
   area_table.current = -9999;
   // Colour and origin stacks empty, the drawing window the whole screen, no batch open.
   reset_drawing_for_load();
+}
+
+// Steps of every load, for a first load and for a chained program alike.
+void load_from_file(std::string_view name) {
+  set_auto_mode(false);
+  try {
+    load_file_contents(name, read_program_file(name));
+  } catch (const program_end&) {
+    note_load_failure();  // the run ends with the status of a program that could not be loaded
+    throw;
+  }
 }
 
 }  // namespace

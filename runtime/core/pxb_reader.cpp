@@ -450,7 +450,7 @@ std::string read_program_file(std::string_view name) {
   if (auto contents = read_file(first)) return std::move(*contents);
 
   std::string second;
-  const size_t slash = first.rfind('\\');
+  const size_t slash = first.find_last_of("\\/");
   if (slash != std::string::npos)
     second = first.substr(0, slash + 1) + "KYR" + first.substr(slash);
   else
@@ -458,9 +458,8 @@ std::string read_program_file(std::string_view name) {
   trace_str("2.open", second);
   if (auto contents = read_file(second)) return std::move(*contents);
 
-  std::string message = "KYRPROG not found:" + second;
-  message.resize(std::min<size_t>(message.size(), pxb_record_length));
-  report_error(message, 32000);
+  // The name as the user gave it, and both places looked in.
+  report_error("KYRPROG not found:" + first + " (searched " + first + " and " + second + ")", 32000);
   throw program_end{32000};
 }
 

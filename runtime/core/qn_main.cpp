@@ -5,8 +5,8 @@
 
 namespace {
 // Steps after the main window: the command line, the load, the hooks and the first run.
-void start_program(std::string_view command_buffer) {
-  command_line_t line = read_command_line(command_buffer);
+void start_program(std::string_view argument) {
+  command_line_t line = read_command_line(argument);
   if (line.debug_window) {
     run_flags.trace_on = true;
     debug_open();
@@ -18,7 +18,7 @@ void start_program(std::string_view command_buffer) {
   }
   trace_str("arg1=", line.name);
   std::string exe_path;
-  if (!line.name.ends_with(".PXB")) {
+  if (!ends_with_pxb(line.name)) {
     int status = 0;
     GET_EXE_NAME(exe_path, &status);
     trace_str("exename=", exe_path);
@@ -51,9 +51,9 @@ void start_program(std::string_view command_buffer) {
 }
 }  // namespace
 
-void qn_main(std::string_view command_buffer) {
+int qn_main(std::string_view argument) {
   create_main_window();
-  run_guarded([&] { start_program(command_buffer); });
+  run_guarded([&] { start_program(argument); });
   // A program that ended during the start (a loader error, an error in the first run) has
   // closed its window already; nothing of it may run any more, so the loop is not entered.
   if (!program_has_ended()) {
@@ -61,4 +61,5 @@ void qn_main(std::string_view command_buffer) {
     quillon_loop();
   }
   dump_log("KYRMAIN: end qn_main");
+  return run_exit_status();
 }

@@ -11,7 +11,7 @@ bool sysvar_environment(std::string_view name, const sysvar_arg& arg, sysvar_res
     GET_ARG(arg.whole(), word);
     // The word ends at its first blank; an empty word is one blank.
     word = word.substr(0, word.find(' '));
-    if (word.empty()) word = " ";
+    if (word.empty()) word.assign(1, ' ');
     const auto n = static_cast<int32_t>(word.size());
     out = sysvar_result::of_text(std::move(word), n);
   } else if (name == "getenv") {

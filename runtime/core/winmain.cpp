@@ -1,4 +1,4 @@
-// Process entry of the runtime: flush-to-zero, the command buffer, qn_main.
+// Process entry of the runtime: flush-to-zero, the library's start, qn_main and its status.
 #include "runtime/core/core.h"
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -10,6 +10,6 @@ int main(int argc, char** argv) {
   // Denormal results become zero for the whole run (the flush-to-zero bit of MXCSR).
   _mm_setcsr(_mm_getcsr() | 0x8000);
 #endif
-  qn_main(command_buffer_from_args(argc, argv));
-  return 0;
+  qn_start_process();
+  return qn_main(program_argument(argc, argv));
 }

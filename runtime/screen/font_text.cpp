@@ -217,21 +217,27 @@ void set_auto_mode(bool flag) {
 
 bool get_auto_mode() { return run_flags.auto_mode; }
 
+namespace {
+// In automatic mode, and where nobody could see a box, the message becomes a trace line behind
+// its mark (and a line on standard error when no box could be seen).
+bool answered_automatically(std::string_view mark, const std::string& message) {
+  const bool unseen = qn_boxes_unseen();
+  if (!ft.warning_auto && !unseen) return false;
+  trace_msg(std::string(mark) + message);
+  if (unseen) qn_error_line(message);
+  return true;
+}
+}  // namespace
+
 void warning_box(std::string_view text, std::string_view detail) {
   const std::string m = build_warning(text, detail);
-  if (ft.warning_auto) {
-    trace_msg("*AUTO WARNING*" + m);
-    return;
-  }
+  if (answered_automatically("*AUTO WARNING*", m)) return;
   MESSAGE_BOX(m, {.style = MB_OK | MB_ICONEXCLAMATION});
 }
 
 int32_t warning_box3(std::string_view text, std::string_view detail) {
   const std::string m = build_warning(text, detail);
-  if (ft.warning_auto) {
-    trace_msg("*AUTO WARNUNG3*" + m);
-    return 2;
-  }
+  if (answered_automatically("*AUTO WARNUNG3*", m)) return 2;
   const int32_t answer = MESSAGE_BOX(m, {.style = MB_YESNOCANCEL | MB_ICONQUESTION});
   if (answer == IDYES || answer == IDOK) return 1;
   if (answer == IDCANCEL) return 0;
@@ -240,10 +246,7 @@ int32_t warning_box3(std::string_view text, std::string_view detail) {
 
 bool warning_box2(std::string_view text, std::string_view detail) {
   const std::string m = build_warning(text, detail);
-  if (ft.warning_auto) {
-    trace_msg("*AUTO WARNUNG2*" + m);
-    return false;
-  }
+  if (answered_automatically("*AUTO WARNUNG2*", m)) return false;
   const int32_t answer = MESSAGE_BOX(m, {.style = MB_YESNO | MB_ICONQUESTION});
   return answer == IDYES || answer == IDOK;
 }

@@ -120,7 +120,7 @@ class events_fixture : public runtime_fixture {
     for (const std::string& line : upn) text += line + "\n";
     text += "[TEXTTOKENS]\n";
     for (size_t i = 0; i < tokens.size(); ++i) {
-      char head[16];
+      char head[32];
       std::snprintf(head, sizeof head, "@%04zu ", i + 1);
       text += head + tokens[i] + "|\n";
     }

@@ -52,7 +52,7 @@ TEST_F(loader_test, MissingProgramEndsTheLoadAfterTheBox) {
     EXPECT_EQ(end.code, 32000);
   }
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "KYRPROG not found:./KYR/NOPE.PXB");
+  EXPECT_EQ(boxes[0], "KYRPROG not found:NOPE.PXB (searched NOPE.PXB and ./KYR/NOPE.PXB)");
 }
 
 TEST_F(loader_test, ProgramIsFoundCaseInsensitivelyWithBackslashes) {

@@ -355,21 +355,30 @@ TEST_F(loader_test, ProgramWithDirectoryIsTriedInItsKyrSubdirectory) {
   EXPECT_EQ(read_program_file("apps\\RUN.PXB"), "beside");
 }
 
-TEST_F(loader_test, MissingProgramReportsTheSecondName) {
+TEST_F(loader_test, MissingProgramReportsTheNameAndBothPlaces) {
   try {
     read_program_file("MISSING.PXB");
     FAIL() << "no error";
   } catch (const program_end& end) {
     EXPECT_EQ(end.code, 32000);
   }
-  EXPECT_EQ(last_error(), "KYR-ERROR 32000:KYRPROG not found:./KYR/MISSING.PXB");
+  EXPECT_EQ(last_error(), "KYR-ERROR 32000:KYRPROG not found:MISSING.PXB (searched MISSING.PXB and ./KYR/MISSING.PXB)");
   errors_reset();
   try {
     read_program_file("C:\\APPS\\RUN.PXB");
     FAIL() << "no error";
   } catch (const program_end&) {
   }
-  EXPECT_EQ(last_error(), "KYR-ERROR 32000:KYRPROG not found:C:\\APPS\\KYR\\RUN.PXB");
+  EXPECT_EQ(last_error(),
+            "KYR-ERROR 32000:KYRPROG not found:C:\\APPS\\RUN.PXB (searched C:\\APPS\\RUN.PXB and C:\\APPS\\KYR\\RUN.PXB)");
+  errors_reset();
+  try {
+    read_program_file("/tmp/my dir/MY PROG.PXB");
+    FAIL() << "no error";
+  } catch (const program_end&) {
+  }
+  EXPECT_EQ(last_error(), "KYR-ERROR 32000:KYRPROG not found:/tmp/my dir/MY PROG.PXB (searched /tmp/my dir/MY "
+                          "PROG.PXB and /tmp/my dir/KYR/MY PROG.PXB)");
 }
 
 // Messages name a command by its keyword; "TEXT " loses the blank that tells it from "TEXTB".

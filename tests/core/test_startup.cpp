@@ -178,74 +178,39 @@ TEST_F(startup_test, MouseHandlerRecordsThePosition) {
 }
 
 // ---------------------------------------------------------------- command line
-std::string buffer_of(std::string_view text) {
-  std::string buffer(text);
-  buffer.resize(1024, ' ');
-  return buffer;
-}
-
-TEST(command_line, ArgumentsBecomeABlankPaddedCodePage1252Buffer) {
-  const char* argv[] = {"winkyr", "\xC2\xB0$prog.pxb", "more"};
-  std::string buffer = command_buffer_from_args(3, argv);
-  ASSERT_EQ(buffer.size(), 1024u);
-  EXPECT_EQ(buffer.substr(0, 16), "\xB0$prog.pxb more ");
-  EXPECT_EQ(buffer.find_first_not_of(' ', 15), std::string::npos);
-  EXPECT_EQ(command_buffer_from_args(1, argv), std::string(1024, ' '));
-  std::string huge(3000, 'x');
-  const char* long_argv[] = {"winkyr", huge.c_str()};
-  EXPECT_EQ(command_buffer_from_args(2, long_argv), std::string(1024, 'x'));
+TEST(command_line, FirstArgumentIsTheNameWholeInCodePage1252) {
+  const char* argv[] = {"winkyr", "\xC2\xB0$/tmp/my dir/Pr\xC3\xBC" "f, 2.pxb", "more"};
+  EXPECT_EQ(program_argument(3, argv), "\xB0$/tmp/my dir/Pr\xFC" "f, 2.pxb");
+  EXPECT_EQ(program_argument(1, argv), "");
 }
 
 TEST(command_line, LeadCharactersInTheirOrder) {
-  command_line_t both = read_command_line(buffer_of("\xB0$prog.pxb"));
+  command_line_t both = read_command_line("\xB0$prog.pxb");
   EXPECT_TRUE(both.debug_window);
   EXPECT_TRUE(both.trace_file);
-  EXPECT_EQ(both.name, "PROG.PXB");
+  EXPECT_EQ(both.name, "prog.pxb");
 
-  command_line_t swapped = read_command_line(buffer_of("$\xB0prog.pxb"));
+  command_line_t swapped = read_command_line("$\xB0prog.pxb");
   EXPECT_FALSE(swapped.debug_window);
   EXPECT_TRUE(swapped.trace_file);
-  EXPECT_EQ(swapped.name, "\xB0PROG.PXB");
+  EXPECT_EQ(swapped.name, "\xB0prog.pxb");
 
-  command_line_t plain = read_command_line(buffer_of("Prog.Pxb"));
+  command_line_t plain = read_command_line("/tmp/my dir/My Prog,1.Pxb");
   EXPECT_FALSE(plain.debug_window);
   EXPECT_FALSE(plain.trace_file);
-  EXPECT_EQ(plain.name, "PROG.PXB");
-}
-
-TEST(command_line, NameIsCutAtBlankAndComma) {
-  EXPECT_EQ(read_command_line(buffer_of("prog.pxb,abc def")).name, "PROG.PXB");
-  EXPECT_EQ(read_command_line(buffer_of("prog.pxb arg1 arg2")).name, "PROG.PXB");
-  EXPECT_EQ(read_command_line(buffer_of("a,b.pxb")).name, "A");
-  EXPECT_EQ(read_command_line(buffer_of("  prog.pxb")).name, "PROG.PXB");
-}
-
-TEST(command_line, QuotedPathWithABlankIsCut) {
-  command_line_t quoted = read_command_line(buffer_of("\"C:\\My Progs\\x.pxb\" y"));
-  EXPECT_EQ(quoted.name, "C:\\MY");
-  EXPECT_EQ(program_file_name(quoted.name, "C:\\APP\\RUN.EXE"), "C:\\APP\\RUN.PXB");
-  EXPECT_EQ(read_command_line(buffer_of("\"C:\\x.pxb\" y")).name, "C:\\X.PXB");
-}
-
-TEST(command_line, OnlyTheFirstEightyCharactersCount) {
-  std::string name80 = std::string(76, 'a') + ".pxb";
-  EXPECT_EQ(read_command_line(buffer_of(name80)).name, std::string(76, 'A') + ".PXB");
-  std::string name81 = std::string(77, 'a') + ".pxb";
-  std::string cut = read_command_line(buffer_of(name81)).name;
-  EXPECT_EQ(cut, std::string(77, 'A') + ".PX");
-  EXPECT_EQ(program_file_name(cut, "/opt/kyr/run"), "/OPT/KYR/RUN.PXB");
+  EXPECT_EQ(plain.name, "/tmp/my dir/My Prog,1.Pxb");  // blanks, commas and case kept
 }
 
 TEST(command_line, OtherNamesLoadTheExecutablesOwnProgram) {
   EXPECT_EQ(program_file_name("PROG.PXB", "/x/run.exe"), "PROG.PXB");
+  EXPECT_EQ(program_file_name("/a b/prog.pxb", "/x/run.exe"), "/a b/prog.pxb");
   EXPECT_EQ(program_file_name("NOTES.TXT", "C:\\X\\RUN.EXE"), "C:\\X\\RUN.PXB");
   EXPECT_EQ(program_file_name("", "C:\\X\\RUN.EXE   "), "C:\\X\\RUN.PXB");
   // The part after the last ".EXE" is replaced.
   EXPECT_EQ(program_file_name("", "C:\\A.EXE\\B.exe.bak"), "C:\\A.EXE\\B.PXB");
   // Executables without ".EXE" get ".PXB" appended.
   EXPECT_EQ(program_file_name("", "/usr/local/bin/winkyr"), "/USR/LOCAL/BIN/WINKYR.PXB");
-  EXPECT_EQ(read_command_line(buffer_of("")).name, "");
-  EXPECT_EQ(read_command_line(buffer_of("notes.txt")).name, "NOTES.TXT");
+  EXPECT_EQ(read_command_line("").name, "");
 }
 }  // namespace
 

@@ -36,14 +36,14 @@ class qn_main_test : public runtime_fixture {
 
 TEST_F(qn_main_test, DollarSignLogsEveryStepInOrderAndQuitEndsTheLoop) {
   write_program("prog.pxb", "QUIT\nQUIT\n");
-  qn_main(command_buffer_from_args(2, std::array<const char*, 2>{"winkyr", "$prog.pxb"}.data()));
+  EXPECT_EQ(qn_main("$prog.pxb"), 0);
   EXPECT_FALSE(timed_out_);
   EXPECT_EQ(is_valid_window(main_window()), 0);
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;  // no close question after QUIT
 
   // The steps of qn_main, in this order, between the lines of the trace channel.
   const std::vector<std::string> steps = {"startup",
-                                          "load_program PROG.PXB",
+                                          "load_program prog.pxb",
                                           "call init_common...",
                                           "call init_application...",
                                           "call look_do_paint...",
@@ -57,19 +57,19 @@ TEST_F(qn_main_test, DollarSignLogsEveryStepInOrderAndQuitEndsTheLoop) {
     if (std::find(steps.begin(), steps.end(), line) != steps.end()) seen.push_back(line);
   EXPECT_EQ(seen, steps);
   auto lines = file_lines("$PXBDUMP.LOG");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), " arg1= PROG.PXB"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " arg1= prog.pxb"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "U_APP default init_application"), lines.end());
 }
 
 TEST_F(qn_main_test, WithoutTheDollarSignNoDumpLogIsWritten) {
   write_program("prog.pxb", "QUIT\nQUIT\n");
-  qn_main(command_buffer_from_args(2, std::array<const char*, 2>{"winkyr", "Prog.Pxb"}.data()));
+  EXPECT_EQ(qn_main("Prog.Pxb"), 0);
   EXPECT_FALSE(timed_out_);
   EXPECT_FALSE(std::filesystem::exists(dir / "$PXBDUMP.LOG"));
 }
 
 TEST_F(qn_main_test, MissingProgramEndsWithoutEnteringTheLoop) {
-  qn_main(command_buffer_from_args(2, std::array<const char*, 2>{"winkyr", "none.pxb"}.data()));
+  EXPECT_EQ(qn_main("none.pxb"), exit_not_loaded);
   EXPECT_FALSE(timed_out_);
   EXPECT_TRUE(program_has_ended());
   ASSERT_EQ(boxes.size(), 1u);

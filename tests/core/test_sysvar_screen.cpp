@@ -1,5 +1,6 @@
 // SYSVAR "wlevel": the depth of the video stack over screen 0.
 #include "runtime/core/sysvar_internal.h"
+#include "runtime/screen/bitmap_cache.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
 #include "test_sysvar_fixture.h"
@@ -10,6 +11,8 @@ class sysvar_screen : public sysvar_test {
  protected:
   void SetUp() override {
     sysvar_test::SetUp();
+    // Bitmaps cached by an earlier test are gone with the library's reset.
+    bitmap_cache_reset();
     reset_screens();
     qn_reset();
     video_stack_reset();

@@ -236,11 +236,13 @@ TEST_F(drawing_test, text_without_position_goes_on_the_next_line) {
   const int32_t line = GET_TEXT_METRICS(&u, font).height;
   WRITE_TEXT(u, "I", {.px = qn_point{2, 0}, .colour = red, .font = font});
   WRITE_TEXT(u, "I", {.colour = green, .font = font});  // below the first, same left edge
+  // Glyph edges are smooth: a pixel is inked in a colour when it left white towards it.
+  auto inked = [](uint32_t c, uint32_t colour) { return c != white && (c & colour) == colour; };
   int red_bottom = -1, green_top = 30, green_left = 40;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 40; ++x) {
-      if (at(x, y) == red) red_bottom = std::max(red_bottom, y);
-      if (at(x, y) == green) {
+      if (inked(at(x, y), red)) red_bottom = std::max(red_bottom, y);
+      if (inked(at(x, y), green)) {
         green_top = std::min(green_top, y);
         green_left = std::min(green_left, x);
       }
@@ -254,10 +256,28 @@ TEST_F(drawing_test, text_without_position_goes_on_the_next_line) {
 TEST_F(drawing_test, opaque_background_fills_the_text_cell) {
   const qn_point extent = GET_TEXT_EXTENT(u, "ab");
   WRITE_TEXT(u, "ab", {.px = qn_point{0, 0}, .colour = black, .background = int64_t(green)});
-  EXPECT_EQ(count(green) + count(black), std::min(extent.x, 40) * std::min(extent.y, 30));
+  // Every pixel of the cell is green, black or a smooth edge between the two; none white.
+  int cell = 0;
+  for (uint32_t c : snapshot()) cell += (c & ~green) == 0;
+  EXPECT_EQ(cell, std::min(extent.x, 40) * std::min(extent.y, 30));
   int status = -1;
   WRITE_TEXT(u, "ab", {.px = qn_point{0, 0}, .colour = 0x7F000000, .status = &status});
   EXPECT_EQ(status, 0x10000);
+}
+
+TEST_F(drawing_test, text_edges_are_smooth_while_xor_text_stays_exact) {
+  const int32_t font = SELECT_FONT({.face = "Arial", .points = 10.0f});
+  WRITE_TEXT(u, "Zaehlen", {.px = qn_point{0, 0}, .colour = black, .font = font});
+  int grey = 0;
+  for (uint32_t c : snapshot()) grey += c != white && c != black;
+  EXPECT_GT(grey, 0);
+  // Another raster operation is applied exactly: drawn twice with xor, the text is gone.
+  const std::vector<uint32_t> drawn = snapshot();
+  SET_ROP(u, 7);
+  WRITE_TEXT(u, "WinKYR", {.px = qn_point{0, 12}, .colour = red, .font = font});
+  EXPECT_NE(snapshot(), drawn);
+  WRITE_TEXT(u, "WinKYR", {.px = qn_point{0, 12}, .colour = red, .font = font});
+  EXPECT_EQ(snapshot(), drawn);
 }
 
 TEST_F(drawing_test, rotated_text_reaches_above_its_start) {

@@ -63,6 +63,31 @@ TEST_F(services_test, otherwise_a_yes_no_box_and_no_ends_the_program) {
   EXPECT_TRUE(qn_quitting());
 }
 
+// Where nobody could see a box (the offscreen platform), none is shown and none waits: each
+// takes automatic mode's answer, the library's error box its No, dialogs and menus are cancelled.
+TEST_F(services_test, unseen_boxes_take_the_automatic_answer_without_waiting) {
+  const int32_t main = CREATE_MAIN_WINDOW({});
+  qn_set_boxes_unseen(true);
+  box_answer = IDYES;
+  EXPECT_EQ(MESSAGE_BOX("Weiter?", {.style = MB_YESNO}), IDNO);
+  EXPECT_EQ(MESSAGE_BOX("Weiter?", {.style = MB_YESNOCANCEL}), IDNO);
+  EXPECT_EQ(MESSAGE_BOX("Fehler", {.style = MB_OKCANCEL}), IDCANCEL);
+  EXPECT_EQ(MESSAGE_BOX("Info", {.style = MB_OK}), IDOK);
+  std::string chosen = "x";
+  qn_set_file_dialog_answerer([](const file_dialog_opts&, std::string& c) {
+    c = "picked";
+    return true;
+  });
+  EXPECT_FALSE(qn_file_dialog({.title = "Datei"}, chosen));
+  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(POP_UP_MENU({{.text = "Eins", .id = 1}}, {0, 0}), 0);
+  EXPECT_TRUE(boxes.empty());  // the test's answerer was never asked
+
+  qn_error("Unable to do it", 2, nullptr);
+  EXPECT_EQ(exit_codes, std::vector<int>{qn_status_error_box});
+  EXPECT_EQ(is_valid_window(main), 0);
+}
+
 TEST_F(services_test, option_word_zero_stays_silent) {
   qn_set_option_word(0);
   qn_error("quiet", 1, nullptr);

@@ -119,7 +119,7 @@ void print_on_printer() {
       }
       po.page_start = false;
       std::string text = trimmed(line);
-      if (text.empty()) text = " ";
+      if (text.empty()) text.assign(1, ' ');
       write_printer_line(text);
     }
     unit_close(unit);
