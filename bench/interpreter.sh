@@ -29,7 +29,8 @@ else
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINKYR_BENCH=ON >/dev/null
 fi
 cmake --build "$build" --target bench_interpreter >/dev/null
-bench="$build/bench/bench_interpreter"
+# WINKYR_BENCH_PROGRAM times another build of bench_interpreter (an older one, for a before/after).
+bench="${WINKYR_BENCH_PROGRAM:-$build/bench/bench_interpreter}"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 
