@@ -1,60 +1,176 @@
-// Times the interpreter on a counting loop: one expression line with an addition, a store and a
-// comparison, a conditional jump out of the loop and a jump back, run N times.
+// Runs one of the interpreter's benchmark programs whole and prints what it computed, so that
+// bench/interpreter.sh can time it against its Lua twin and compare the results.
 //
-//   bench_interpreter [N]          (default 10000000)
+//   bench_interpreter KIND [N]
 //
-// Prints the number of commands run, the seconds and the commands per second.
+// KIND is one of
+//   loop    N iterations of "I = I + 1; if I < N goto" (default 10000000)
+//   calls   N CALLs of a subroutine with two arguments (default 3000000)
+//   arrays  N rounds of filling 50 array elements and summing them (default 100000)
+//   texts   N rounds of text building, upper-casing, search and substring (default 200000)
+//   floats  N rounds of SIN, COS, SQRT, LOG and EXP (default 3000000)
+//   spin    N commands of a handler that only jumps back (default 20000000)
+// and the output is the seconds the run took, then the program's results.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <unistd.h>
 
 #include "runtime/core/core.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/core/program_image.h"
+#include "runtime/screen/field_output.h"
+
+namespace {
+
+struct bench_program {
+  const char* kind;
+  long default_n;
+  const char* pxb;      // the program; the loop bound is the variable N
+  const char* results;  // variables printed after the run, by name
+};
+
+// Every program counts I up to N; the results are the variables it leaves behind.
+constexpr bench_program programs[] = {
+    {"loop", 10000000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   4\nUPNCODES=1\nUPNTOKENS=10\nTEXTTOKENS=1\n"
+     "TEXTCHARACTERS=10\nVARIABLES=2\nSTRINGSPACE=10\nADRSPACE=2\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n"
+     "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n[TEXTTOKENS]\n@0001 x|\n"
+     "[CODES]\n%0001\nJZ :0004\nJMP :0001\nRETURN\n",
+     "I"},
+    // S = S + ARG(1) - ARG(2) with the arguments I and I - 1: S counts the calls.
+    {"calls", 3000000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   6\nUPNCODES=3\nUPNTOKENS=30\nTEXTTOKENS=1\n"
+     "TEXTCHARACTERS=10\nVARIABLES=3\nSTRINGSPACE=10\nADRSPACE=3\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:S/0\n"
+     "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n&1 &1 #1 _-\n&3 #1 _ARG _+ #2 _ARG _- &3 __STO\n"
+     "[TEXTTOKENS]\n@0001 x|\n"
+     "[CODES]\nCALL :0005 %0002\n%0001\nJNZ :0001\nRETURN\n%0003\nRETURN\n",
+     "I S"},
+    // Each round: A(J) = J + I for J = 1..50, then T = the sum of A(1..50).
+    {"arrays", 100000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   9\nUPNCODES=5\nUPNTOKENS=80\nTEXTTOKENS=1\n"
+     "TEXTCHARACTERS=10\nVARIABLES=5\nSTRINGSPACE=10\nADRSPACE=60\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:J/0\n&0004 I 0001:T/0\n"
+     "&0005 I 0050:A\n"
+     "[UPNCODES]\n#0 &3 __STO #0 &4 __STO &1 #1 _+ &1 __STO\n"
+     "&3 #1 _+ &3 __STO &3 &1 _+ &3 %5 __STO &3 #50 _<\n"
+     "#0 &3 __STO\n"
+     "&3 #1 _+ &3 __STO &4 &3 %5 _+ &4 __STO &3 #50 _<\n"
+     "&1 &2 _<\n"
+     "[TEXTTOKENS]\n@0001 x|\n"
+     "[CODES]\n%0001\n%0002\nJNZ :0002\n%0003\n%0004\nJNZ :0005\n%0005\nJNZ :0001\nRETURN\n",
+     "I T"},
+    // Each round: T = "hello world " // "xyz", U = UPCASE(T), P = INDEX(U, "WORLD"),
+    // V = U(P:P+4), C = C + LEN(V).
+    {"texts", 200000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=60\nTEXTTOKENS=3\n"
+     "TEXTCHARACTERS=40\nVARIABLES=7\nSTRINGSPACE=200\nADRSPACE=10\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 S 0001*020:T\n&0004 S 0001*020:U\n"
+     "&0005 I 0001:P/0\n&0006 S 0001*008:V\n&0007 I 0001:C/0\n"
+     "[UPNCODES]\n@1 @2 _// &3 __STO &3 _UPCASE &4 __STO &4 @3 _INDEX &5 __STO "
+     "&5 &5 #4 _+ _: &4 &6 __STO &7 &6 _LEN _+ &7 __STO &1 #1 _+ &1 __STO &1 &2 _<\n"
+     "[TEXTTOKENS]\n@0001 hello world |\n@0002 xyz|\n@0003 WORLD|\n"
+     "[CODES]\n%0001\nJNZ :0001\nRETURN\n",
+     "I P C V"},
+    // Each round: Y = I / N + 0.5, R = SIN(Y) + COS(Y) + SQRT(Y) + LOG(Y) + EXP(-Y), M = MAX(M, R).
+    {"floats", 3000000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=60\nTEXTTOKENS=1\n"
+     "TEXTCHARACTERS=10\nVARIABLES=5\nSTRINGSPACE=10\nADRSPACE=5\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 R 0001:Y\n&0004 R 0001:R\n"
+     "&0005 R 0001:M\n"
+     "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _/ #0.5 _+ &3 __STO &3 _SIN &3 _COS _+ &3 _SQRT _+ "
+     "&3 _LOG _+ #0 &3 _- _EXP _+ &4 __STO &5 &4 _MAX &5 __STO &1 &2 _<\n"
+     "[TEXTTOKENS]\n@0001 x|\n"
+     "[CODES]\n%0001\nJNZ :0001\nRETURN\n",
+     "I Y R M"},
+};
+
+void print_variable(std::string_view name) {
+  std::string n(name);
+  switch (variable_type_by_name(n)) {
+    case var_real: std::printf(" %s=%.9g", n.c_str(), static_cast<double>(get_real_variable(n))); break;
+    case var_text: {
+      std::string text(64, ' ');
+      format_var_by_name(n, 1);
+      get_input_text(text.data(), static_cast<int32_t>(text.size()));
+      std::printf(" %s=%s", n.c_str(), std::string(blank_trimmed(text)).c_str());
+      break;
+    }
+    default: std::printf(" %s=%d", n.c_str(), get_int_variable(n)); break;
+  }
+}
+
+// The interpreter's own fetch loop on a handler that only jumps back: commands per second of
+// the loop without any expression.
+int spin(long n) {
+  static long remaining = 0;
+  remaining = n;
+  set_command_handler(8, [](code_record&) {
+    if (--remaining > 0) call_state.pc = 1;
+  });
+  program_image.codes.assign(3, code_record{});
+  program_image.codes[1].opcode = 8;
+  program_image.codes[2].opcode = 3;
+  program_image.code_count = 2;
+  const auto start = std::chrono::steady_clock::now();
+  interpreter(1);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%.6f commands=%ld per_second=%.0f\n", seconds, n, static_cast<double>(n) / seconds);
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  const long n = argc > 1 ? std::atol(argv[1]) : 10000000L;
-  if (n < 1 || n > 2000000000L) {
-    std::fprintf(stderr, "usage: %s [N]   (1 <= N <= 2000000000)\n", argv[0]);
+  const std::string_view kind = argc > 1 ? argv[1] : "loop";
+  const bench_program* program = nullptr;
+  for (const auto& p : programs)
+    if (kind == p.kind) program = &p;
+  const long n = argc > 2 ? std::atol(argv[2]) : program ? program->default_n : 20000000L;
+  if ((program == nullptr && kind != "spin") || n < 1 || n > 2000000000L) {
+    std::fprintf(stderr, "usage: %s loop|calls|arrays|texts|floats|spin [N]   (1 <= N <= 2000000000)\n", argv[0]);
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   run_flags.auto_mode = true;
   run_flags.no_box = true;
 
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "winkyr-bench-interpreter";
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("winkyr-bench-" + std::string(kind) + "-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   std::filesystem::current_path(dir);
-  {
-    // 1: I := I + 1, then I < N;  2: JZ out;  3: JMP 1;  4: RETURN.
-    std::ofstream pxb("LOOP.PXB", std::ios::binary);
-    pxb << "[PROC]\nCSET=W\n[INIT]\nCODES=   4\nUPNCODES=1\nUPNTOKENS=10\nTEXTTOKENS=1\n"
-           "TEXTCHARACTERS=10\nVARIABLES=2\nSTRINGSPACE=10\nADRSPACE=2\n"
-           "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n"
-           "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n[TEXTTOKENS]\n@0001 x|\n"
-           "[CODES]\n%0001\nJZ :0004\nJMP :0001\nRETURN\n";
-  }
+  int status = 0;
   try {
     create_main_window();
-    load_program("LOOP.PXB");
-    set_int_variable("N", static_cast<int32_t>(n));
-    const auto start = std::chrono::steady_clock::now();
-    interpreter(1);
-    const auto stop = std::chrono::steady_clock::now();
-    const int32_t done = get_int_variable("I");
-    if (done != n) {
-      std::fprintf(stderr, "the loop stopped at %d of %ld\n", done, n);
-      return 1;
+    if (program == nullptr) {
+      status = spin(n);
+    } else {
+      std::ofstream("BENCH.PXB", std::ios::binary) << program->pxb;
+      load_program("BENCH.PXB");
+      set_int_variable("N", static_cast<int32_t>(n));
+      const auto start = std::chrono::steady_clock::now();
+      interpreter(1);
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      std::printf("%.6f", seconds);
+      std::string names = program->results;
+      for (size_t at = 0; at < names.size();) {
+        const size_t end = std::min(names.find(' ', at), names.size());
+        print_variable(std::string_view(names).substr(at, end - at));
+        at = end + 1;
+      }
+      std::printf("\n");
     }
-    const double seconds = std::chrono::duration<double>(stop - start).count();
-    const double commands = 3.0 * static_cast<double>(n) + 1.0;
-    std::printf("%.0f %.6f %.0f\n", commands, seconds, commands / seconds);
   } catch (const program_end& e) {
     std::fprintf(stderr, "the program ended with code %d (see %s/PXBERROR.LOG)\n", e.code, dir.c_str());
-    return 1;
+    status = 1;
   }
-  return 0;
+  std::filesystem::current_path(std::filesystem::temp_directory_path());
+  if (status == 0) std::filesystem::remove_all(dir);
+  return status;
 }

@@ -1,6 +1,7 @@
 // The commands that steer the interpreter: CALL and RETURN, the expression line "%", the jumps
 // JMP, JZ, JNZ and the computed GOTO, ASSIGN of a label to an integer variable, and QUIT.
 // Labels travel through program values as their code index plus 214365.
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -28,12 +29,19 @@ void cmd_CALL(code_record& rec) {
   // Both texts are blanked before the tokens are read, so a token "%1" or "%2" passes a blank.
   set_percent1_text({});
   set_percent2_text({});
-  if (rec.token1 > 0) {
-    const std::string text = get_text_token(rec.token1);
-    set_percent1_text(text);
-    set_percent2_text(text);
+  if (rec.token1 > 0 || rec.token2 > 0) {
+    std::array<char, 256> text;  // a token as get_text_token gives it
+    const std::string_view view(text.data(), text.size());
+    if (rec.token1 > 0) {
+      get_text_token(rec.token1, text);
+      set_percent1_text(view);
+      set_percent2_text(view);
+    }
+    if (rec.token2 > 0 && rec.token2 != rec.token1) {
+      get_text_token(rec.token2, text);
+      set_percent2_text(view);
+    }
   }
-  if (rec.token2 > 0 && rec.token2 != rec.token1) set_percent2_text(get_text_token(rec.token2));
 
   evaluate_upn(rec.expression, 10);
   if (call_state.depth >= max_call_depth) {

@@ -135,9 +135,7 @@ bool eval_device_function(int32_t code) {
         report_error("CALL Parameter", 32000);
         return true;
       }
-      top.set_number(call_argument(k));
-      evaluator.last_reference = -k;
-      evaluator.element_position = 1;
+      read_call_argument(top, k);
       return true;
     }
     default:

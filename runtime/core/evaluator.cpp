@@ -54,12 +54,13 @@ inline void clear_used_slots() {
 void report_underflow() { report_error("Stack underflow", 6111); }
 
 // Codes whose handlers may write a text field: text tokens, concatenation, text comparisons and
-// every function.  Numbers alone never touch the text fields; text variable reads and text
-// stores mark their slots themselves.
+// every function that takes or gives a text.  The functions on numbers (the numeric family, the
+// clock and calendar numbers, the device and program-state queries, ARG) write only the value
+// and type words; text variable reads and text stores mark their slots themselves.
 bool may_write_text(int32_t code) {
   switch (code) {
-    case upn_text: case 9: case 84: case 86: case 88: case 90: return true;
-    default: return code >= 15 && code <= 82;
+    case upn_text: case 9: case 84: case 86: case 88: case 90: case 32: case 33: return true;
+    default: return code >= 55 && code <= 82;
   }
 }
 
@@ -389,6 +390,43 @@ void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
   pop_to_first_argument(slot0, sp);
 }
 
+// What the in-line loop does with each code: one small number per code, so that the loop's
+// dispatch is one table look-up and one dense jump.
+enum inline_kind : uint8_t {
+  general_path,  // left to run_code
+  label_code,
+  constant_code,
+  variable_code,
+  element_code,
+  jump_true_code,
+  jump_false_code,
+  add_code,
+  subtract_code,
+  multiply_code,
+  divide_code,
+  compare_code,
+  store_code,
+  argument_code,
+};
+
+constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
+  std::array<uint8_t, upn_last_opcode + 1> kinds{};
+  kinds[upn_jump] = label_code;
+  kinds[upn_constant] = constant_code;
+  kinds[upn_variable] = variable_code;
+  kinds[upn_element] = element_code;
+  kinds[upn_jump_true] = jump_true_code;
+  kinds[upn_jump_false] = jump_false_code;
+  kinds[8] = add_code;
+  kinds[10] = subtract_code;
+  kinds[11] = multiply_code;
+  kinds[12] = divide_code;
+  for (int32_t code : {83, 85, 87, 89, 91, 92}) kinds[static_cast<size_t>(code)] = compare_code;
+  kinds[93] = store_code;
+  kinds[54] = argument_code;
+  return kinds;
+}();
+
 // Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
 // exist): the common numeric codes and skips to a label.  Calls nothing, so the loop keeps its
 // state in registers.  Returns the index of the first code it leaves to the general path (a
@@ -397,6 +435,10 @@ void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
 int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high) {
   evaluator_state& ev = evaluator;
   value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
+  // The arrays and stores in locals, so that the loop keeps them in registers.
+  const int32_t* const codes = view.code;
+  const uint32_t* const operands = view.operand;
+  const number_stores stores = view.stores;
   // sp and the high mark live in registers here and go back however the loop is left.
   struct local_state {
     int32_t sp = evaluator.sp;
@@ -410,12 +452,14 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
   int32_t& sp = st.sp;
   for (; i <= stop; ++i) {
     if (static_cast<uint32_t>(sp) > 20u) return i;
-    const int32_t code = view.code[i];
-    const uint32_t word = view.operand[i];
-    switch (code) {
-      case upn_jump:
+    const int32_t code = codes[i];
+    const uint32_t word = operands[i];
+    switch (static_cast<uint32_t>(code) <= static_cast<uint32_t>(upn_last_opcode)
+                ? inline_kinds[static_cast<size_t>(code)]
+                : uint8_t{general_path}) {
+      case label_code:
         continue;
-      case upn_constant: {
+      case constant_code: {
         value_slot& s = slot0[sp + 1];
         s.bits = word;
         s.type = -1;
@@ -423,13 +467,28 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
         st.high = std::max(st.high, sp);
         continue;
       }
-      case upn_variable:
-        if (!push_plain_number(view.stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
+      case variable_code:
+        if (!push_plain_number(stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
         ++sp;
         st.high = std::max(st.high, sp);
         continue;
-      case upn_jump_true:
-      case upn_jump_false: {
+      case element_code: {
+        // Whole element numbers inside the dimension; the others, the dimension request and
+        // the reports take the full entry.
+        int32_t number = 0;
+        if (sp < 1 || !whole_number(slot0[sp].value(), number) ||
+            !load_plain_number(stores, std::bit_cast<int32_t>(word), number - 1, true, slot0[sp]))
+          return i;
+        continue;
+      }
+      case argument_code: {
+        int32_t k = 0;
+        if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) return i;
+        read_call_argument(slot0[sp], k);
+        continue;
+      }
+      case jump_true_code:
+      case jump_false_code: {
         // Label 0 is no label: a jump to it never skips.
         const int32_t label = std::bit_cast<int32_t>(word);
         if (label == 0 || (slot0[sp].value() != 0.0f) != (code == upn_jump_true)) continue;
@@ -439,33 +498,33 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
             ev.skip_label = label;
             return i;
           }
-        } while (view.code[i] != upn_jump || std::bit_cast<int32_t>(view.operand[i]) != label);
+        } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
         continue;
       }
-      case 8: case 10: case 11: case 12: {
+      case add_code:
         if (sp < 2) return i;
-        const float x = slot0[sp - 1].value();
-        const float y = slot0[sp].value();
-        if (code == 8) {
-          pop_with_number(slot0, sp, x + y);
-        } else if (code == 10) {
-          pop_with_number(slot0, sp, x - y);
-        } else if (code == 11) {
-          pop_with_number(slot0, sp, x * y);
-        } else {
-          if (y == 0.0f) return i;  // reported on the general path
-          pop_with_number(slot0, sp, x / y);
-        }
+        pop_with_number(slot0, sp, slot0[sp - 1].value() + slot0[sp].value());
         continue;
-      }
-      case 83: case 85: case 87: case 89: case 91: case 92: {
+      case subtract_code:
+        if (sp < 2) return i;
+        pop_with_number(slot0, sp, slot0[sp - 1].value() - slot0[sp].value());
+        continue;
+      case multiply_code:
+        if (sp < 2) return i;
+        pop_with_number(slot0, sp, slot0[sp - 1].value() * slot0[sp].value());
+        continue;
+      case divide_code:
+        if (sp < 2 || slot0[sp].value() == 0.0f) return i;  // a zero divisor is reported on the general path
+        pop_with_number(slot0, sp, slot0[sp - 1].value() / slot0[sp].value());
+        continue;
+      case compare_code: {
         if (sp < 2) return i;
         const bool result = numeric_compare(code, slot0[sp - 1].value(), slot0[sp].value());
         pop_with_number(slot0, sp, result ? 1.0f : 0.0f);
         continue;
       }
-      case 93:
-        if (sp < 2 || !store_plain_number(view.stores, slot0[sp - 1])) return i;
+      case store_code:
+        if (sp < 2 || !store_plain_number(stores, slot0[sp - 1])) return i;
         finish_store(slot0, sp);
         continue;
       default:

@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <climits>
 #include <cstdint>
 #include <string_view>
 
@@ -201,16 +202,42 @@ inline void load_number_word(value_slot& slot, int32_t type, uint32_t word) {
     slot.bits = word;
   slot.type = -1;
 }
-// Code 4 into `slot` (the slot above the top; the caller moves sp on success).
-inline bool push_plain_number(const number_stores& stores, int32_t v, value_slot& slot) {
+// Element k (0-based) of a numeric variable into `slot`, with the bookkeeping of a read.  Code 4
+// reads element 0 of any such variable; code 5 (`checked`) only an element inside the dimension.
+inline bool load_plain_number(const number_stores& stores, int32_t v, int32_t k, bool checked, value_slot& slot) {
   const variable_record* var = stores.variable(v);
   if (var == nullptr || !is_plain_number(*var)) return false;
+  if (checked && (k < 0 || k >= var->dimension)) return false;
+  const int32_t word = var->start + k;
   evaluator.last_reference = v;
-  evaluator.last_element = 0;
+  evaluator.last_element = k;
   evaluator.pointer_offset = 0;
-  evaluator.element_position = var->start;
-  load_number_word(slot, var->type, stores.valid_word(var->start) ? stores.words[static_cast<size_t>(var->start)] : 0u);
+  evaluator.element_position = word;
+  load_number_word(slot, var->type, stores.valid_word(word) ? stores.words[static_cast<size_t>(word)] : 0u);
   return true;
+}
+// Code 4 into `slot` (the slot above the top; the caller moves sp on success).
+inline bool push_plain_number(const number_stores& stores, int32_t v, value_slot& slot) {
+  return load_plain_number(stores, v, 0, false, slot);
+}
+// The 0-based element that code 5 reads for the element number on the top of the stack (the
+// lowest number stays out of range rather than wrapping round).
+inline int32_t element_index(float number) {
+  const int32_t n = nint(number);
+  return n == INT32_MIN ? n : n - 1;
+}
+// NINT of a whole number above INT32_MIN and below 2^31, the common case, without the call:
+// false for any other number.
+inline bool whole_number(float number, int32_t& n) {
+  if (!(number > -2147483648.0f && number < 2147483648.0f)) return false;
+  n = static_cast<int32_t>(number);
+  return static_cast<float>(n) == number;
+}
+// ARG(k) for 1 <= k <= 10: the argument replaces the top, and a following _STO writes it back.
+inline void read_call_argument(value_slot& top, int32_t k) {
+  top.set_number(call_argument(k));
+  evaluator.last_reference = -k;
+  evaluator.element_position = 1;
 }
 // _STO of `value` into the last reference, without the trace of single stepping; the caller
 // drops the two slots (finish_store).  Into an integer only a value in the int32 range, where the

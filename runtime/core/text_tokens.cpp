@@ -52,12 +52,6 @@ constexpr int32_t max_text_bytes = 1 << 24;
 }
 
 
-std::string fit(std::string_view text, size_t length) {
-  std::string out(text.substr(0, std::min(text.size(), length)));
-  out.resize(length, ' ');
-  return out;
-}
-
 // The parts of one marker found at position i of the work text.
 struct marker_t {
   int32_t variable = 0;
@@ -149,7 +143,14 @@ int32_t percent_slot(std::string_view t) {
   return t[1] - '0';
 }
 
-void set_slot(int32_t k, std::string_view text) { text_tokens.percent_slots[k] = fit(text, slot_length); }
+// Written in place: the slot keeps its buffer, so setting it never allocates.
+void set_slot(int32_t k, std::string_view text) {
+  std::string& slot = text_tokens.percent_slots[k];
+  const size_t n = std::min(text.size(), static_cast<size_t>(slot_length));
+  slot.resize(slot_length, ' ');
+  std::memmove(slot.data(), text.data(), n);
+  std::memset(slot.data() + n, ' ', slot_length - n);
+}
 
 // The token's bytes lie inside the byte array (a second "TEXTCHARACTERS" record may have
 // replaced the array the token was stored in).

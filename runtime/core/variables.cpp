@@ -202,9 +202,7 @@ void push_variable(int32_t v) {
 
 void load_element(int32_t v) {
   value_slot& top = evaluator.top();
-  // The lowest element number stays out of range rather than wrapping round.
-  const int32_t number = nint(top.value());
-  const int32_t k = number == INT32_MIN ? number : number - 1;
+  const int32_t k = element_index(top.value());
   if (k == dimension_request) {
     if (!valid_variable(v)) {
       report_bad_variable(v);

@@ -117,6 +117,31 @@ TEST_F(control_flow, CallTextsGoIntoPercentOneAndTwo) {
   EXPECT_EQ(percent(1), padded("zero"));
 }
 
+TEST_F(control_flow, NestedCallsKeepTheArgumentsOfEachLevel) {
+  const int32_t outer = token("outer");
+  const int32_t p1 = token("%1");
+  call_state.depth = 1;
+  code_record first = command(1, expr("#1 #2"), 0, 10);
+  first.token1 = outer;
+  cmd_CALL(first);
+  EXPECT_EQ(percent(1), padded("outer"));
+  // The nested call computes its argument from ARG(1) of the level that calls it.
+  code_record nested = command(1, expr("#1 _ARG #10 _*"), 0, 20);
+  nested.token2 = p1;  // the caller's %1 is blanked before this token is read
+  cmd_CALL(nested);
+  EXPECT_EQ(call_state.depth, 3);
+  EXPECT_EQ(call_argument(1), 10.0f);
+  EXPECT_EQ(call_argument(2), 0.0f);
+  EXPECT_EQ(percent(1), std::string(80, ' '));
+  EXPECT_EQ(percent(2), std::string(80, ' '));
+  evaluate_upn(expr("#7 #1 _ARG __STO"), 0);  // written back into this level only
+  EXPECT_EQ(call_argument(1), 7.0f);
+  code_record ret = command(3);
+  cmd_RETURN(ret);
+  EXPECT_EQ(call_argument(1), 1.0f);
+  EXPECT_EQ(call_argument(2), 2.0f);
+}
+
 TEST_F(control_flow, ReturnGoesBackAndEndsAtDepthZero) {
   call_state.depth = 1;
   call_state.pc = 5;

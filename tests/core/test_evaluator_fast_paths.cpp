@@ -218,3 +218,73 @@ TEST_F(evaluator_fast, JumpOnZeroMatchesTheNearestWholeNumber) {
     EXPECT_EQ(call_state.pc, zero ? 2 : 9) << v;
   }
 }
+
+// ---------------------------------------------------------------- elements, ARG, numeric functions
+TEST_F(evaluator_fast, ElementReadsFollowTheVariableAsTheProgramChangesIt) {
+  const int32_t a = numeric_variable("A", var_integer, 3);
+  set_int(a, 5, 2);
+  const std::string av = std::to_string(a);
+  const int32_t second = expr("#2 %" + av);
+  evaluate_upn(second, 1);
+  EXPECT_EQ(P(1), 5.0f);
+  int32_t v = 0, k = -1;
+  get_last_reference(v, k);
+  EXPECT_EQ(v, a);
+  EXPECT_EQ(k, 1);
+  EXPECT_EQ(evaluator.element_position, record(a).start + 1);
+  // Element numbers that are not whole are rounded to the nearest element.
+  evaluate_upn(expr("#1.5 %" + av), 1);
+  EXPECT_EQ(P(1), 5.0f);
+  evaluate_upn(expr("#-999 %" + av), 1);  // the dimension
+  EXPECT_EQ(P(1), 3.0f);
+  // A block created at run time replaces the words: the same expression reads the block.
+  record(a).array.data = {7u, 8u, 9u, 10u};
+  record(a).array.stride = 4;
+  record(a).array.flags |= 1;
+  record(a).dimension = 4;
+  evaluate_upn(second, 1);
+  EXPECT_EQ(P(1), 8.0f);
+  evaluate_upn(expr("#4 %" + av), 1);
+  EXPECT_EQ(P(1), 10.0f);
+  // Released again with a dimension of 1: element 2 is out of range and reported.
+  record(a).array = dynamic_array_t{};
+  record(a).dimension = 1;
+  error_of([&] { evaluate_upn(second, 1); });
+  EXPECT_EQ(last_error_message(), "LOA Feldgrenze");
+}
+
+TEST_F(evaluator_fast, ArgReadsAndWritesTheCurrentLevelOnly) {
+  call_state.depth = 2;
+  call_state.arg_frame[1][0] = 99.0f;
+  call_state.arg_frame[2][0] = 1.5f;
+  call_state.arg_frame[2][1] = -4.0f;
+  evaluate_upn(expr("#1 _ARG #2 _ARG _+"), 1);
+  EXPECT_EQ(P(1), -2.5f);
+  evaluate_upn(expr("#1.5 _ARG"), 1);  // ARG(NINT(1.5))
+  EXPECT_EQ(P(1), -4.0f);
+  int32_t v = 0, k = -1;
+  get_last_reference(v, k);
+  EXPECT_EQ(v, -2);
+  evaluate_upn(expr("#6 #1 _ARG __STO"), 0);
+  EXPECT_EQ(call_state.arg_frame[2][0], 6.0f);
+  EXPECT_EQ(call_state.arg_frame[1][0], 99.0f);
+  EXPECT_EQ(eval_error(expr("#11 _ARG"), 1), 32000);
+  EXPECT_EQ(last_error_message(), "CALL Parameter");
+}
+
+TEST_F(evaluator_fast, NumericFunctionsLeaveTheTextOfTheirSlotsCleared) {
+  const int32_t abc = token("ABC");
+  evaluate_upn(expr("@" + std::to_string(abc) + " @" + std::to_string(abc)), 2);
+  EXPECT_EQ(top_text(), "ABC");
+  evaluate_upn(expr("#0 _COS #4 _SQRT #2 #3 _MAX"), 3);
+  EXPECT_EQ(P(1), 1.0f);
+  EXPECT_EQ(P(2), 2.0f);
+  EXPECT_EQ(P(3), 3.0f);
+  for (int32_t i = 1; i <= 3; ++i) {
+    EXPECT_EQ(stack_slot(i).text[0], '@') << i;
+    EXPECT_EQ(std::string_view(stack_slot(i).text.data() + 1, 511), std::string(511, ' ')) << i;
+  }
+  // A text built on a slot that a numeric function used: the number's character, then the text.
+  evaluate_upn(expr("#65 _ABS @" + std::to_string(abc) + " _//"), 1);
+  EXPECT_EQ(top_text(), "AABC");
+}
