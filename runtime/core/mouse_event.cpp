@@ -10,6 +10,7 @@
 #include "runtime/core/text_tokens.h"
 
 mouse_state_t mouse_state;
+mouse_state_t mouse_registers;
 mouse_track_t mouse_track;
 
 namespace {
@@ -43,6 +44,7 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
     mouse_state.x = drag.left;
     mouse_state.y = drag.top;
   }
+  mouse_registers = mouse_state;
   const int32_t x = mouse_state.x, y = mouse_state.y;
   int32_t& previous = mouse_track.previous_buttons;
   // The list manager's own mouse loop pumps messages: its events must not re-enter it.
@@ -169,5 +171,6 @@ void mouse_event(int32_t& /*event*/, qn_point& point, qn_rect& drag, int32_t& /*
 
 void mouse_reset() {
   mouse_state = mouse_state_t{};
+  mouse_registers = mouse_state_t{};
   mouse_track = mouse_track_t{};
 }
