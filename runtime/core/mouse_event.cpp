@@ -158,7 +158,9 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
       if (const int32_t again = area_hit(x, y); again > 0) show_status_of(again);
     }
   }
-  previous = buttons;
+  // A list's or a slider's own mouse loop, or a label run, may have pumped the release of this
+  // press already: the next edge is measured from the buttons as they are now.
+  previous = mouse_state.buttons;
   read_modifiers();
 }
 
