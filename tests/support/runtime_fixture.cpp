@@ -11,6 +11,7 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/events.h"
 #include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/screen/screen.h"
@@ -31,6 +32,7 @@ void runtime_fixture::SetUp() {
   file_units_reset();
   main_window_reset();
   run_flags = run_flags_t{};
+  mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   io_status = 0;
   program_image = program_image_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
