@@ -71,6 +71,7 @@ class mouse_window : public events_fixture {
 TEST_F(mouse_window, PressDragAndReleaseOffAButtonRunsNothing) {
   labels(1);
   add_area(10, 10, 60, 20, label(1));
+  // Each gesture's later events wait in the queue while its press is handled.
   release_at(20, 20);
   press(20, 20);
   deliver();
