@@ -40,7 +40,6 @@ struct window_record {
   bool needs_paint = true;  // the paint callback must redraw the backing image
   bool in_paint = false;
   bool direct_draw = false;
-  QPoint press_point;
 };
 
 struct window_table {
@@ -175,7 +174,6 @@ class qn_window : public QWidget {
   }
 
   void mousePressEvent(QMouseEvent* e) override {
-    if (window_record* r = find_record(handle_)) r->press_point = e->position().toPoint();
     if (e->button() == Qt::LeftButton) mouse(QN_MOUSE_LEFT_DOWN, e);
     if (e->button() == Qt::RightButton) mouse(QN_MOUSE_RIGHT_DOWN, e);
   }
@@ -187,7 +185,6 @@ class qn_window : public QWidget {
     // Without interest in double clicks the second click is an ordinary press.
     window_record* r = find_record(handle_);
     if (!r) return;
-    r->press_point = e->position().toPoint();
     if (e->button() == Qt::LeftButton)
       mouse((r->mouse_mask & QN_MOUSE_LEFT_DOUBLE) ? QN_MOUSE_LEFT_DOUBLE : QN_MOUSE_LEFT_DOWN, e);
     if (e->button() == Qt::RightButton) mouse(QN_MOUSE_RIGHT_DOWN, e);
@@ -222,9 +219,10 @@ class qn_window : public QWidget {
     int32_t event = code;
     const QPoint at = e->position().toPoint();
     qn_point pt{at.x(), at.y()};
-    qn_rect drag{r->press_point.x(), r->press_point.y(), at.x(), at.y()};
+    // No drag is ever reported: every event, the release too, stands at its own position.
+    qn_rect drag{};
     int32_t window = handle_;
-    qn_point second{r->press_point.x(), r->press_point.y()};
+    qn_point second{};
     int32_t keystate = 0;
     if (e->buttons() & Qt::LeftButton) keystate |= 0x1;
     if (e->buttons() & Qt::RightButton) keystate |= 0x2;

@@ -108,7 +108,11 @@ struct mouse_state_t {
   int32_t x = 0, y = 0;
   int32_t buttons = 0;  // bit 0x1 left, bit 0x2 right
 };
-extern mouse_state_t mouse_state;
+extern mouse_state_t mouse_state;  // window pixels, as the last event left them
+// The words the program's MOUSE function reads: the last event's position and buttons, or the
+// MOUSE command's reading in program coordinates.  The command never writes mouse_state, so
+// the raw state that the list manager and the mouse polling read stays in window pixels.
+extern mouse_state_t mouse_registers;
 // Runs a label one call level deeper between paint suppression and repaint, as every
 // event does; stops a program end at this boundary.
 void run_label(int32_t label);

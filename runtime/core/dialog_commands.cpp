@@ -114,9 +114,7 @@ void cmd_MOUSE(code_record& rec) {
     }
     int32_t x = 0, y = 0, buttons = 0;
     wait_mouse_rect(x, y, buttons, wait);
-    mouse_state.x = x;
-    mouse_state.y = y;
-    mouse_state.buttons = buttons;
+    mouse_registers = {x, y, buttons};
   } else if (flag_mask_test(1) || flag_mask_test(1024) || flag_mask_test(256)) {
     // The cursor choices and the two other forms only evaluate their operand.
     operand(rec);

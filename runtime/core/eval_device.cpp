@@ -123,9 +123,9 @@ bool eval_device_function(int32_t code) {
     case 53: {  // MOUSE(k)
       const int32_t k = nint(top.value());
       float r = 0.0f;
-      if (k == 1) r = static_cast<float>(mouse_state.x);
-      else if (k == 2) r = static_cast<float>(mouse_state.y);
-      else if (k == 0 || k == 3) r = static_cast<float>(mouse_state.buttons);
+      if (k == 1) r = static_cast<float>(mouse_registers.x);
+      else if (k == 2) r = static_cast<float>(mouse_registers.y);
+      else if (k == 0 || k == 3) r = static_cast<float>(mouse_registers.buttons);
       top.set_number(r);
       return true;
     }

@@ -10,6 +10,7 @@
 #include "runtime/core/text_tokens.h"
 
 mouse_state_t mouse_state;
+mouse_state_t mouse_registers;
 mouse_track_t mouse_track;
 
 namespace {
@@ -43,6 +44,7 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
     mouse_state.x = drag.left;
     mouse_state.y = drag.top;
   }
+  mouse_registers = mouse_state;
   const int32_t x = mouse_state.x, y = mouse_state.y;
   int32_t& previous = mouse_track.previous_buttons;
   // The list manager's own mouse loop pumps messages: its events must not re-enter it.
@@ -156,7 +158,9 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
       if (const int32_t again = area_hit(x, y); again > 0) show_status_of(again);
     }
   }
-  previous = buttons;
+  // A list's or a slider's own mouse loop, or a label run, may have pumped the release of this
+  // press already: the next edge is measured from the buttons as they are now.
+  previous = mouse_state.buttons;
   read_modifiers();
 }
 
@@ -169,5 +173,6 @@ void mouse_event(int32_t& /*event*/, qn_point& point, qn_rect& drag, int32_t& /*
 
 void mouse_reset() {
   mouse_state = mouse_state_t{};
+  mouse_registers = mouse_state_t{};
   mouse_track = mouse_track_t{};
 }

@@ -116,11 +116,14 @@ void paint_sunken_box(ups& u, const area_record& a, int32_t inside) {
   bevel(u, a.x1, a.y1, a.x2, a.y2, true);
 }
 
+// A slider's thumb is a square as wide as its track.
+int32_t thumb_size(const area_record& track) { return std::min(track.x2 - track.x1, track.y2 - track.y1); }
+
 void paint_slider_track(ups& u, const area_record& a) {
   paint_sunken_box(u, a, face_colour);
   // The thumb: a raised square at its offset along the track.
   const bool across = a.x2 - a.x1 > a.y2 - a.y1;
-  const int32_t thumb = std::min(a.x2 - a.x1, a.y2 - a.y1);
+  const int32_t thumb = thumb_size(a);
   const int32_t tx1 = across ? a.x1 + a.text_x : a.x1;
   const int32_t ty1 = across ? a.y1 : a.y1 + a.text_x;
   const int32_t tx2 = across ? std::min(tx1 + thumb, a.x2) : a.x2;
@@ -139,21 +142,25 @@ int32_t slider_word(const area_record& track) {
   return var.start + element;
 }
 
-// A press on a slider: an arrow steps one row of the list or one unit of the variable toward
-// its end of the track (the first arrow toward 0 %, the range minimum); a press on the track
-// puts the thumb where the mouse is.  The thumb is then drawn from the new position.
-void slider_press(const area_record& a) {
-  const int32_t t = a.slider_track;
-  if (!area_in_table(t)) return;
+// The mouse's distance from the start of a slider's track, in pixels along it.
+int32_t along_track(const area_record& track, int32_t x, int32_t y) {
+  const bool across = track.x2 - track.x1 > track.y2 - track.y1;
+  return across ? x - track.x1 : y - track.y1;
+}
+
+// Moves what slider track t stands for: its list scrolls, or its variable takes the value; the
+// first arrow's step (-1) goes toward 0 %, the range minimum.  A step of 0 puts the thumb at
+// `offset` pixels along the track.  The thumb is then drawn from the new position.
+void slider_move(int32_t t, int32_t step, int32_t offset) {
   area_record& track = area(t);
   int32_t percent = -1;
-  if (a.columns == 0) {
-    const bool across = track.x2 - track.x1 > track.y2 - track.y1;
-    const int32_t offset = across ? mouse_state.x - track.x1 : mouse_state.y - track.y1;
-    percent = track.track_length > 0 ? std::clamp(static_cast<int32_t>(int64_t{offset} * 100 / track.track_length), 0, 100) : 0;
+  if (step == 0) {
+    percent = track.track_length > 0
+                  ? static_cast<int32_t>(std::clamp<int64_t>(int64_t{offset} * 100 / track.track_length, 0, 100))
+                  : 0;
   }
   if (track.list > 0) {
-    if (percent < 0) lst_scroll(track.list, a.columns > 0 ? -1 : 1);
+    if (percent < 0) lst_scroll(track.list, step);
     else lst_scroll_to(track.list, percent);
     update_slider(track.list);
     return;
@@ -164,14 +171,48 @@ void slider_press(const area_record& a) {
   const float lo = var.range_min, hi = var.range_max;
   if (percent < 0) {
     const int32_t toward_lo = lo <= hi ? -1 : 1;
-    const int32_t step = a.columns > 0 ? toward_lo : -toward_lo;
-    const int64_t v = int64_t{ADRSPACE.get_int(word)} + step;
+    const int64_t v = int64_t{ADRSPACE.get_int(word)} + (step < 0 ? toward_lo : -toward_lo);
     ADRSPACE.set_int(word, static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)));
   } else {
     ADRSPACE.set_int(word, trunc_to_int(lo + (hi - lo) * static_cast<float>(percent) / 100.0f));
   }
   SLIDER_VAR(t);  // clamps the value to the range and sets the percentage
   slider_track(t);
+}
+
+bool is_slider_track(int32_t t) { return area_in_table(t) && area(t).type == area_slider && area(t).columns == 0; }
+
+// A press on the track: away from the thumb the thumb jumps to the mouse.  While the left
+// button stays down the thumb follows the mouse, held at the point where it was taken.  The
+// press itself is the first reading; the mouse handler only records the position meanwhile.
+void slider_drag(int32_t t) {
+  int32_t x = 0, y = 0, left = 0, right = 0;
+  last_mouse_state(x, y, left, right);
+  int32_t at = along_track(area(t), x, y);
+  int32_t grip = at - area(t).text_x;
+  if (grip < 0 || grip > thumb_size(area(t))) {
+    grip = 0;
+    slider_move(t, 0, at);
+  }
+  const bool was_active = run_flags.list_mouse_active;
+  run_flags.list_mouse_active = true;
+  while (left != 0 && !run_flags.focus_lost && !program_has_ended() && get_mouse_state(x, y, left, right) &&
+         is_slider_track(t)) {
+    const int32_t now = along_track(area(t), x, y);
+    if (now == at) continue;
+    at = now;
+    slider_move(t, 0, at - grip);
+  }
+  run_flags.list_mouse_active = was_active;
+}
+
+// A press on a slider: an arrow steps one row of the list or one unit of the variable toward
+// its end of the track; the track takes the thumb to the mouse and drags it.
+void slider_press(const area_record& a) {
+  const int32_t t = a.slider_track;
+  if (!is_slider_track(t)) return;
+  if (a.columns == 0) slider_drag(t);
+  else slider_move(t, a.columns > 0 ? -1 : 1, 0);
 }
 
 }  // namespace

@@ -53,12 +53,16 @@ int32_t slider_word(const area_record& s) {
 
 }  // namespace
 
-bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
-  if (process_pending_messages() == 0) return false;
+void last_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   x = mouse_state.x;
   y = mouse_state.y;
   left = (mouse_state.buttons & 1) != 0 ? 1 : 0;
   right = (mouse_state.buttons & 2) != 0 ? 1 : 0;
+}
+
+bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
+  if (process_pending_messages() == 0) return false;
+  last_mouse_state(x, y, left, right);
   poll_state.x = x;
   poll_state.y = y;
   return true;

@@ -12,6 +12,9 @@ namespace {
 
 struct mouse_reading {
   int32_t x = 0, y = 0, left = 0, right = 0;
+  // The event that started the routine is its first reading: a quick click delivers the
+  // release together with the press, and a pump first would see no button at all.
+  mouse_reading() { last_mouse_state(x, y, left, right); }
   // False once the application is quitting: the last reading would otherwise hold the
   // button down for ever.
   bool read() { return get_mouse_state(x, y, left, right); }
@@ -103,7 +106,6 @@ void lst_mouse(int32_t n, int32_t label, bool& clicked) {
   run_flags.list_mouse_active = true;
   clicked = false;
   mouse_reading m;
-  m.read();
 
   // The extent of the bar: the whole row, or in edit mode the column under the mouse.
   int32_t bar_left = 0, bar_right = l.x2 - l.x1;

@@ -192,5 +192,8 @@ void poll_mouse_delta(int32_t& dx, int32_t& dy, int32_t& left, int32_t& right);
 // reports that the application is quitting the outputs keep their values and the result is
 // false.
 bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
+// The mouse as the last event left it, without pumping: the reading of the press that started
+// a mouse routine (its release may already wait in the queue).
+void last_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 // Keeps the slider thumb of list n in step with its top row.
 void update_slider(int32_t n);

@@ -168,15 +168,15 @@ TEST_F(dialog_commands, MouseWaitsForALeftOrRightClick) {
   start_headless();
   play_mouse({{5, 5, 1, 0}, {10, 20, 0, 0}, {10, 20, 1, 0}, {10, 20, 0, 0}});
   run("#0\n", "", "/00000200 MOUSE %0001\n");
-  EXPECT_EQ(mouse_state.buttons, 1);
+  EXPECT_EQ(mouse_registers.buttons, 1);
   int32_t x = 0, y = 0, s = 0;
   play_mouse({{10, 20, 0, 0}});
   wait_mouse_rect(x, y, s, 0);
-  EXPECT_EQ(mouse_state.x, x);
-  EXPECT_EQ(mouse_state.y, y);
+  EXPECT_EQ(mouse_registers.x, x);
+  EXPECT_EQ(mouse_registers.y, y);
   play_mouse({{30, 40, 0, 0}, {30, 40, 0, 1}, {30, 40, 0, 0}});
   run("#0\n", "", "/00000200 MOUSE %0001\n");
-  EXPECT_EQ(mouse_state.buttons, 0);
+  EXPECT_EQ(mouse_registers.buttons, 0);
   EXPECT_TRUE(boxes.empty());
 }
 
@@ -186,19 +186,19 @@ TEST_F(dialog_commands, MousePausesThenSamplesOrSamplesAtOnce) {
   const auto t0 = std::chrono::steady_clock::now();
   run("#250\n", "", "/00000200 MOUSE %0001\n");
   EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(245));
-  EXPECT_EQ(mouse_state.buttons, 3);
+  EXPECT_EQ(mouse_registers.buttons, 3);
   play_mouse({{7, 8, 0, 1}});
   run("", "", "/00008000 MOUSE\n");
-  EXPECT_EQ(mouse_state.buttons, 2);
+  EXPECT_EQ(mouse_registers.buttons, 2);
 }
 
 TEST_F(dialog_commands, MouseCursorFormsChangeNothingAndNoOptionIsACommandError) {
   start_headless();
-  mouse_state = {3, 4, 1};
+  mouse_registers = {3, 4, 1};
   run("#2\n", "", "/00000100 MOUSE %0001\n/00000001 MOUSE %0001\n/00000400 MOUSE %0001\n");
   EXPECT_TRUE(boxes.empty());
-  EXPECT_EQ(mouse_state.x, 3);
-  EXPECT_EQ(mouse_state.buttons, 1);
+  EXPECT_EQ(mouse_registers.x, 3);
+  EXPECT_EQ(mouse_registers.buttons, 1);
   run("#2\n", "", "MOUSE %0001\n");
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "KYR-ERROR     1");

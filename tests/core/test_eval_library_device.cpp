@@ -185,7 +185,7 @@ TEST_F(EvalDevice, WindowMeasures) {
 }
 
 TEST_F(EvalDevice, MouseValues) {
-  mouse_state = {120, 45, 2};
+  mouse_registers = {120, 45, 2};
   EXPECT_EQ(f1(MOUSE, 1), 120.0f);
   EXPECT_EQ(f1(MOUSE, 2), 45.0f);
   EXPECT_EQ(f1(MOUSE, 3), 2.0f);

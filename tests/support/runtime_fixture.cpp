@@ -14,6 +14,7 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/events.h"
 #include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/screen/screen.h"
@@ -36,7 +37,7 @@ void runtime_fixture::SetUp() {
   main_window_reset();
   set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
-  set_auto_mode(false);  // warnings of an earlier test's automatic mode come as boxes again
+  mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   io_status = 0;
   program_image = program_image_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
