@@ -64,8 +64,10 @@ void message_beep(int32_t type, int* status) {
                                   : ca_context_play(c, 0, CA_PROP_EVENT_ID, s.last.event_id.c_str(),
                                                     CA_PROP_EVENT_DESCRIPTION, "message beep", nullptr);
   s.last.played = result == CA_SUCCESS;
-  if (c != nullptr && result != CA_SUCCESS && result != CA_ERROR_NOTFOUND) {
-    // No device to play on: the plain beep from now on, without asking the sound system again.
+  if (c != nullptr && result != CA_SUCCESS) {
+    // Every event id is in the freedesktop theme, so a failure means there is no device to play
+    // on (the sound system reports a missing device as data not found): the plain beep from now
+    // on, without asking the sound system again.
     ca_context_destroy(c);
     s.context = nullptr;
     s.unavailable = true;

@@ -153,23 +153,52 @@ TEST_F(screen_seams, ComboDropDownFollowsTheMouseAndPutsTheScreenBack) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
-TEST_F(screen_seams, ComboDropDownNearTheBottomEndsAtTheBottomLimit) {
-  window();
+TEST_F(screen_seams, ComboDropDownNearTheBottomEndsAtTheBottomLimitAndEscapeClosesIt) {
+  QWidget* w = window();
+  ASSERT_NE(w, nullptr);
+  labels(1);
   combo_record rec;
-  rec.count = 6;
-  for (int32_t k = 0; k < 6; ++k) rec.entry[k] = {k + 1, "Eintrag"};
-  area_record box{};
-  box.x1 = 20;
-  box.x2 = 200;
-  box.y1 = 470;
-  box.list = 1;
-  int32_t status = 0;
-  allocate_xmm(1, 6, 64, status);
-  lst_combo_setup(box, 400, 6, 1);
-  EXPECT_EQ(box.y2, 400);
-  EXPECT_EQ(box.y1, 400 - (list_table.line_height * 6 + 7));
-  EXPECT_EQ(list_of(1).y1, box.y1 + 6);
-  clipboard_draw(0);
+  rec.count = 4;
+  rec.current = 3;
+  for (int32_t k = 0; k < 4; ++k) rec.entry[k] = {k + 1, "Eintrag"};
+  ASSERT_TRUE(combo_write_record(1, rec));
+  const int32_t n = add_area(100, 440, 150, 20, label(1), area_combo);
+  const std::string key = "#01";
+  std::copy(key.begin(), key.end(), area(n).caption.begin());
+  area_table.state.focus = n;
+  paint_background();
+  look_do_paint();
+  const QImage before = screen0();
+
+  int32_t bottom = 0, top = 0, cursor = 0, ticks = 0;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    const list_record& l = list_of(1);
+    if (run_flags.combo_open && l.page == 4) {
+      bottom = l.y2;
+      top = l.y1;
+      cursor = l.cursor;
+      QTest::keyClick(w, Qt::Key_Escape);
+      driver.stop();
+    } else if (++ticks > 3000) {
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+      driver.stop();
+    }
+  });
+  driver.start(0);
+  QTest::keyClick(w, Qt::Key_Return);
+
+  const int32_t lh = list_table.line_height;
+  EXPECT_EQ(bottom, 480 - 2);  // the last rows of the screen, the frame's lower edge kept inside
+  EXPECT_EQ(top, 480 - 2 - (lh * 4 + 7) + 6);
+  EXPECT_EQ(cursor, 3);  // the current entry
+  std::string text;
+  int32_t value = 0;
+  combo_lookup("#01", text, value, 20);
+  EXPECT_EQ(value, 3);  // nothing picked
+  EXPECT_TRUE(ran().empty());
+  EXPECT_TRUE(screen0() == before);
+  EXPECT_FALSE(run_flags.combo_open);
 }
 
 // ---------------------------------------------------------------- status line of a list
