@@ -67,6 +67,23 @@ class screen_seams : public events_fixture {
     DRAW_ELLIPSE(u, {.px = qn_rect{150, 100, 260, 250}});
     screen_stop_nr(0);
   }
+  // Combo record #01 with four colours, the current one given, shown by a combo area at y with
+  // the focus and label 1, over the background.
+  static void focused_combo(int32_t y, int32_t current) {
+    labels(1);
+    combo_record rec;
+    rec.count = 4;
+    rec.current = current;
+    const char* texts[] = {"Rot", "Gruen", "Blau", "Gelb"};
+    for (int32_t k = 0; k < 4; ++k) rec.entry[k] = {k + 1, texts[k]};
+    ASSERT_TRUE(combo_write_record(1, rec));
+    const int32_t n = add_area(100, y, 150, 20, label(1), area_combo);
+    const std::string key = "#01";
+    std::copy(key.begin(), key.end(), area(n).caption.begin());
+    area_table.state.focus = n;
+    paint_background();
+    look_do_paint();
+  }
   // Runs the commands (one per line, then RETURN) with these expressions and text tokens.
   static void run(std::string_view upn, std::string_view tokens, std::string_view codes) {
     load_program_image(small_program("&0001 I 0001:I/0\n", upn, tokens, std::string(codes) + "RETURN\n"));
@@ -80,19 +97,7 @@ class screen_seams : public events_fixture {
 TEST_F(screen_seams, ComboDropDownFollowsTheMouseAndPutsTheScreenBack) {
   QWidget* w = window();
   ASSERT_NE(w, nullptr);
-  labels(1);
-  combo_record rec;
-  rec.count = 4;
-  rec.current = 1;
-  const char* texts[] = {"Rot", "Gruen", "Blau", "Gelb"};
-  for (int32_t k = 0; k < 4; ++k) rec.entry[k] = {k + 1, texts[k]};
-  ASSERT_TRUE(combo_write_record(1, rec));
-  const int32_t n = add_area(100, 50, 150, 20, label(1), area_combo);
-  const std::string key = "#01";
-  std::copy(key.begin(), key.end(), area(n).caption.begin());
-  area_table.state.focus = n;
-  paint_background();
-  look_do_paint();
+  focused_combo(50, 1);
   const QImage before = screen0();
 
   // Queued moves and clicks arrive while the drop-down's own loop pumps the messages.
@@ -156,18 +161,7 @@ TEST_F(screen_seams, ComboDropDownFollowsTheMouseAndPutsTheScreenBack) {
 TEST_F(screen_seams, ComboDropDownNearTheBottomEndsAtTheBottomLimitAndEscapeClosesIt) {
   QWidget* w = window();
   ASSERT_NE(w, nullptr);
-  labels(1);
-  combo_record rec;
-  rec.count = 4;
-  rec.current = 3;
-  for (int32_t k = 0; k < 4; ++k) rec.entry[k] = {k + 1, "Eintrag"};
-  ASSERT_TRUE(combo_write_record(1, rec));
-  const int32_t n = add_area(100, 440, 150, 20, label(1), area_combo);
-  const std::string key = "#01";
-  std::copy(key.begin(), key.end(), area(n).caption.begin());
-  area_table.state.focus = n;
-  paint_background();
-  look_do_paint();
+  focused_combo(440, 3);
   const QImage before = screen0();
 
   int32_t bottom = 0, top = 0, cursor = 0, ticks = 0;
