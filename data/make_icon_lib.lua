@@ -92,6 +92,21 @@ do local p = new_icon()
 do local p = new_icon() box(p, 4, 13, 18, 18, 10, 1)
   for i = 0, 11 do for r = 4 + i, 27 - i do set(p, 18 + i, r, i == 11 and 1 or 10) end end icons[10] = p end
 
+-- 64-67 the arrows of the slider buttons: up and down (a column), left and right (a row).  The
+-- button painter puts an icon's corner 3 pixels inside the button, so a glyph in columns 1-9
+-- and rows 2-10 sits in the middle of a 16-pixel button; the rest of the icon is transparent.
+local function arrow(dx, dy)
+  local p = new_icon()
+  for i = 0, 4 do for t = -i, i do  -- i: distance from the tip; a filled triangle
+    if dy ~= 0 then set(p, 5 + t, 6 + dy * (i - 2), 1) else set(p, 5 + dx * (i - 2), 6 + t, 1) end
+  end end
+  return p
+end
+icons[64], icons[65], icons[66], icons[67] = arrow(0, 1), arrow(0, -1), arrow(1, 0), arrow(-1, 0)
+
+-- Numbers without an icon of their own are transparent records, so every icon keeps its place.
+local last = 0
+for n in pairs(icons) do last = math.max(last, n) end
 local out = assert(io.open(arg[1] or "icon.lib", "wb"))
-for n = 1, #icons do out:write(record(icons[n])) end
+for n = 1, last do out:write(record(icons[n] or new_icon())) end
 out:close()

@@ -132,6 +132,8 @@ std::vector<std::string> qn_scroll_lines(int32_t window);  // the scroll text of
 void CLOSE_WINDOW(int32_t window, int* status = nullptr);
 int32_t is_valid_window(int32_t window);
 void SET_FOREGROUND(int32_t window, int* status = nullptr);
+// The window's title as it shows now (1252); empty with a failure for a handle that names none.
+std::string GET_WINDOW_TITLE(int32_t window, int* status = nullptr);
 void qn_set_window_client_size(int32_t window, int32_t width, int32_t height);
 void qn_show_window(int32_t window, int32_t show_command);  // 6 minimise, 9 restore
 void qn_move_window(int32_t window, int32_t x, int32_t y);
@@ -289,7 +291,19 @@ bool BIT_IS_SET(int32_t word, int32_t bit);
 int32_t GET_KEY_STATE(int32_t virtual_key);
 int32_t get_system_metrics(int32_t index, int* status = nullptr);
 void GET_EXE_NAME(std::string& path, int* status = nullptr);
+// Plays the desktop's event sound of a MessageBeep type (0 default, 0x10 hand, 0x20 question,
+// 0x30 exclamation, 0x40 asterisk; others as 0); the plain beep when no sound can play.  Never
+// waits for the sound.
 void message_beep(int32_t type, int* status = nullptr);
+// The last sound message_beep asked for: the type, the desktop event id, and whether the sound
+// system took it (false: the plain beep sounded instead).
+struct qn_sound_request {
+  int32_t type = 0;
+  std::string event_id;
+  bool played = false;
+  int32_t requests = 0;
+};
+qn_sound_request qn_last_sound();
 void SLEEP_SECONDS(float seconds);
 
 // ---------------------------------------------------------------- system services
@@ -337,6 +351,24 @@ struct volume_opts {
 void GET_VOLUME_INFORMATION(std::string_view root, const volume_opts& o = {});
 // Starts the command line in the current directory; with wait, returns when it has ended.
 void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show = 1, int* status = nullptr);
+
+// ---------------------------------------------------------------- help
+// The help viewer: a help file is shown from its HTML counterpart (the same name ending in
+// ".html" or ".htm", found without regard to case) in the library's help window, which has
+// back and forward buttons.  Commands: HELP_FINDER the first page, HELP_KEY the key's topic
+// (the page's anchor of that name, else the first page of the help file's directory whose
+// title holds the key), HELP_QUIT closes the window.  A missing HTML file fails with the
+// library's failure code.
+inline constexpr int32_t HELP_QUIT = 2, HELP_FINDER = 11, HELP_KEY = 257;
+struct win_help_opts {
+  std::optional<int32_t> window;  // the owner; the main window when absent
+  std::string_view file;
+  int32_t command = HELP_FINDER;
+  std::string_view key;
+  int* status = nullptr;
+};
+void START_WIN_HELP(const win_help_opts& o);
+void end_win_help(std::optional<int32_t> window = {}, int* status = nullptr);
 
 // ---------------------------------------------------------------- printing
 // A print job's drawing context paints on the printer's page itself, in the printer's device

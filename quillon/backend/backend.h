@@ -141,5 +141,6 @@ void page_bitmap(QPainter& p, const QImage& image, const QRect& target);
 // ---------------------------------------------------------------- boxes
 int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window);
 void boxes_reset();
+void help_reset();  // closes the help window
 
 }  // namespace qnb

@@ -114,6 +114,7 @@ void qn_reset() {
   qnb::keys_reset();
   qnb::loop_reset();
   qnb::boxes_reset();
+  qnb::help_reset();
   qn_menus_reset();
   lib().option_word = 1;
   lib().exit_hook = nullptr;

@@ -1,4 +1,4 @@
-// System services: metrics, the executable's name, the beep and sleeping.
+// System services: metrics, the executable's name and sleeping.
 #include "quillon/backend/backend.h"
 
 #include <QApplication>
@@ -52,12 +52,6 @@ void GET_EXE_NAME(std::string& path, int* status) {
     return;
   }
   path = qnb::to_1252(QString::fromUtf8(buf, qsizetype(n)));
-}
-
-void message_beep(int32_t type, int* status) {
-  qnb::clear_status(status);
-  qnb::ensure_app();
-  QApplication::beep();
 }
 
 void SLEEP_SECONDS(float seconds) {

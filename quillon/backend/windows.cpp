@@ -506,6 +506,16 @@ void SET_FOREGROUND(int32_t window, int* status) {
   r->widget->activateWindow();
 }
 
+std::string GET_WINDOW_TITLE(int32_t window, int* status) {
+  qnb::clear_status(status);
+  window_record* r = find_record(window);
+  if (!r) {
+    qn_error("Invalid window handle in GET_WINDOW_TITLE", qnb::QN_FAIL, status);
+    return {};
+  }
+  return qnb::to_1252(r->widget->windowTitle());
+}
+
 void qn_set_window_client_size(int32_t window, int32_t width, int32_t height) {
   window_record* r = find_record(window);
   if (!r) return;

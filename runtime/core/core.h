@@ -97,6 +97,9 @@ void window_notify(int32_t window, int32_t code);
 int32_t window_scroll_default(int32_t window, int32_t code, int32_t pos);
 void show_loading();
 int32_t main_window();  // the main window handle, 0 before it is created
+// The main window's title as it shows now, blank-padded to 64 characters ("WinKYR" before the
+// window exists).
+std::string main_window_title();
 void main_window_reset();  // forgets the main window; for tests
 
 // The runtime's command dispatcher and mouse handler, registered with the library.
@@ -262,8 +265,6 @@ void set_level_resume(int32_t code_index);
 void seed_random(uint32_t first_word, uint32_t second_word);
 
 // ---------------------------------------------------------------- RUN, HELP, SOUND, OUTPUT
-// The WinHelp commands HELP uses: 257 show the key's topic, 11 the contents, 2 close.
-inline constexpr int32_t help_key = 257, help_finder = 11, help_quit = 2;
 // The last request HELP made of the help viewer (file and key trimmed); requests counts them.
 struct win_help_request {
   std::string file;

@@ -26,13 +26,6 @@ std::string trim_right(std::string_view text) {
   return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));
 }
 
-// The main window's title as qn_main gives it, 64 characters.
-std::string main_window_title() {
-  std::string title = "WinKYR";
-  title.resize(64, ' ');
-  return title;
-}
-
 // The operand as a whole number: the expression's first result, halves away from zero.
 int32_t operand(const code_record& rec) {
   evaluate_upn(rec.expression, 1);

@@ -26,15 +26,16 @@ void put_padded(std::array<char, N>& field, std::string_view text) {
   std::copy_n(text.begin(), std::min(text.size(), N), field.begin());
 }
 
-// "help\htdocs\" and the executable's base name with its extension replaced by "html".
+// "help\htdocs\" and the executable's base name with its ending replaced by ".html".
 void build_help_page() {
   std::string exe;
   GET_EXE_NAME(exe);
   exe = std::string(blank_trimmed(exe.substr(0, std::min<size_t>(exe.size(), 64))));
   const size_t slash = exe.find_last_of("\\/");
   if (slash != std::string::npos) exe = exe.substr(slash + 1);
+  // On Linux the executable usually has no ending: the page gets ".html" all the same.
   const size_t dot = exe.rfind('.');
-  if (dot != std::string::npos) exe = exe.substr(0, dot + 1) + "html";
+  exe = (dot != std::string::npos ? exe.substr(0, dot) : exe) + ".html";
   put_padded(help_page, "help\\htdocs\\" + exe);
   trace_str("my_help =", std::string_view(help_page.data(), help_page.size()));
 }

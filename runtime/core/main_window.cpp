@@ -80,6 +80,14 @@ int32_t create_main_window() {
   return main_state.window;
 }
 
+std::string main_window_title() {
+  int status = 0;
+  std::string title = main_state.window != 0 ? GET_WINDOW_TITLE(main_state.window, &status) : std::string();
+  if (main_state.window == 0 || status != 0) title = "WinKYR";
+  title.resize(64, ' ');
+  return title;
+}
+
 int32_t window_scroll_default(int32_t, int32_t, int32_t) { return -1; }
 
 void window_notify(int32_t window, int32_t code) {

@@ -38,20 +38,26 @@ void put_padded(std::array<char, N>& out, std::string_view text) {
   std::copy_n(text.begin(), std::min(text.size(), N), out.begin());
 }
 
-// The help viewer.  Linux has no WinHelp engine: the request is traced and kept, and the
-// program goes on as it would after the viewer opened.
+// The help viewer of the library; a help file it cannot show is noted in the warning log and
+// the program goes on.
 void start_win_help(std::string_view file, int32_t command, std::string_view key) {
   state.help.file = trim_right(file);
   state.help.command = command;
   state.help.key = trim_right(key);
   ++state.help.requests;
   trace_str_int("WINHELP " + state.help.file, state.help.key, command);
+  int status = 0;
+  if (command == HELP_QUIT)
+    end_win_help({}, &status);
+  else
+    START_WIN_HELP({.file = state.help.file, .command = command, .key = state.help.key, .status = &status});
+  if (status != 0) warning_log("Hilfedatei fehlt: " + state.help.file);
 }
 
 // Shows the file at the key's topic, or its contents when the key is blank.
 void show_help(std::string_view file, std::string_view key) {
-  if (trim_right(key).empty()) start_win_help(file, help_finder, "");
-  else start_win_help(file, help_key, key);
+  if (trim_right(key).empty()) start_win_help(file, HELP_FINDER, "");
+  else start_win_help(file, HELP_KEY, key);
 }
 
 // The value of the variable element in the format area, in its bevelled box on screen 0, with
@@ -112,7 +118,7 @@ void cmd_HELP(code_record& rec) {
     return;
   }
   if (flag_mask_test(0x2)) {
-    start_win_help(std::string_view(help_page.data(), help_page.size()), help_quit, "");
+    start_win_help(std::string_view(help_page.data(), help_page.size()), HELP_QUIT, "");
     return;
   }
   const std::string t = get_text_token(rec.token1);

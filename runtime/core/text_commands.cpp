@@ -42,9 +42,6 @@ std::string trimmed(std::string_view text) {
 
 bool blank(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-// The title of the main window as the program last set it.
-std::string main_window_title() { return "WinKYR"; }
-
 // Standard or fixed font: "/B" and "/I" in the name ask for bold and italic; the face is the
 // part before the first "/".
 void define_handle_font(std::string name, int32_t size) {
@@ -104,7 +101,7 @@ int32_t read_bmp_size(const std::string& name, int32_t& width, int32_t& height) 
 void show_file_window(const code_record& rec) {
   const std::string file = trimmed(get_text_token(rec.token1));
   const std::string title =
-      rec.token1 != rec.token2 ? trimmed(get_text_token(rec.token2)) : main_window_title();
+      rec.token1 != rec.token2 ? trimmed(get_text_token(rec.token2)) : trimmed(main_window_title());
   const std::string path = host_path(file);
   CREATE_WINDOW({.title = title, .window_flags = 26624, .scroll_file = path});
 }

@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "runtime/core/core.h"
 #include "runtime/core/areas.h"
 #include "runtime/core/file_glue.h"
+#include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
+#include "runtime/screen/video_stack.h"
 
 namespace {
 
@@ -147,22 +148,74 @@ std::string shown_text(const combo_entry& e) {
   return end == std::string_view::npos ? std::string() : std::string(t.substr(0, end + 1));
 }
 
-// The drop-down: the record's entries as a pop-up menu under the combo area, the current entry
-// checked and headings left out; the menu's command id is the entry number.
+// The drop-down shows the record's entries as list 1 under the combo area, row k being entry k;
+// the list routines draw it and the screen behind it waits in clipboard slot 0.
+constexpr int32_t drop_down_list = 1;
+constexpr int32_t drop_down_row_length = 64;
+constexpr int32_t key_enter = 13;
+
+// Shows what the drop-down drew also while a run holds the painting back.
+void show_drop_down() {
+  if (paint_suppressed()) screen_repaint();
+}
+
+bool inside(const area_record& box, int32_t x, int32_t y) {
+  return x >= box.x1 && x <= box.x2 && y >= box.y1 && y <= box.y2;
+}
+
+// Opens the drop-down below the combo area (placed to end at the usable screen's bottom when it
+// would pass it), lets the bar follow the mouse until a click or a key, and puts the screen
+// back.  A release inside the list (also of the press that opened it) or Enter picks the row
+// under the bar; a click elsewhere, the right button, any other key or the loss of the focus
+// closes it without a pick.  Returns the entry picked, 0 for none.
 int32_t drop_down(const combo_record& rec, const area_record& a) {
-  std::vector<menu_item> items;
-  for (int32_t i = 0; i < rec.count; ++i) {
-    const combo_entry& e = rec.entry[i];
-    if (e.text.starts_with('@')) continue;
-    menu_item& item = items.emplace_back();
-    const std::string text = shown_text(e);
-    SET_MENU_ITEM(item, {.text = text.empty() ? std::string_view(" ") : std::string_view(text), .id = i + 1,
-                         .flags = rec.current == i + 1 ? 8 : 0});
+  if (rec.count < 1 || main_window() == 0) return 0;  // nothing to pick from, or nowhere to click
+  int32_t status = 0;
+  allocate_xmm(drop_down_list, rec.count, drop_down_row_length, status);
+  if (status != 0) return 0;
+  for (int32_t k = 1; k <= rec.count; ++k) lst_put_row(drop_down_list, k, shown_text(rec.entry[k - 1]));
+  area_record box = a;
+  box.list = drop_down_list;
+  box.y1 = a.y2 + 1;
+  const int32_t bottom = screen_metrics.height - screen_metrics.bottom_margin - 2;
+  lst_combo_setup(box, bottom, rec.count, rec.current);
+  show_drop_down();
+
+  const list_record& l = list_of(drop_down_list);
+  int32_t picked = 0;
+  int32_t before = mouse_state.buttons & 3;
+  int32_t last_x = mouse_state.x, last_y = mouse_state.y;
+  bool pressed_here = false;  // a press came while the drop-down was open
+  for (;;) {
+    int32_t x = 0, y = 0, left = 0, right = 0;
+    if (!get_mouse_state(x, y, left, right) || program_has_ended() || run_flags.focus_lost) break;
+    if (combo_key != -1) {
+      if (combo_key == key_enter) picked = l.cursor;
+      break;
+    }
+    const int32_t now = mouse_state.buttons & 3;
+    if (x == last_x && y == last_y && now == before) {
+      SLEEP_SECONDS(0.002f);  // nothing happened: no busy wait
+      continue;
+    }
+    last_x = x;
+    last_y = y;
+    lst_follow_mouse(drop_down_list);
+    show_drop_down();
+    if (right != 0) break;
+    if ((before & 1) != 0 && left == 0) {  // a release
+      if (inside(box, x, y)) {
+        picked = l.cursor;
+        break;
+      }
+      if (pressed_here) break;
+    }
+    if ((before & 1) == 0 && left != 0) pressed_here = true;
+    before = now;
   }
-  if (items.empty()) return 0;
-  qn_rect r;
-  if (main_window() != 0) r = GET_RECT({.window = main_window(), .whole_window = true});
-  return POP_UP_MENU(items, {r.left + a.x1, r.top + a.y2 + 1});
+  clipboard_draw(0);
+  show_drop_down();
+  return picked >= 1 && picked <= rec.count ? picked : 0;
 }
 
 void make_current(int32_t k) {

@@ -107,6 +107,8 @@ void output_command_text(int32_t field, std::string_view text, int32_t force) {
   ++ct.draws[static_cast<size_t>(f)];
 }
 
+void output_text(std::string_view text) { output_command_text(1, text, 0); }
+
 void output_text_line(std::string_view text) {
   if (!draw_field_box(1, text)) return;
   ct.line1 = std::string(text);

@@ -104,9 +104,11 @@ std::string fixed_int(int32_t value, int32_t width) {
   return std::string(static_cast<size_t>(width) - text.size(), ' ') + std::string(text);
 }
 
-// Shows the status text of a list; the status line belongs to the screen services' text output,
-// which is not linked to the lists yet, so the text stays in the list table for it.
-void show_list_status(std::string_view text) { list_table.status_text.assign(text); }
+// Keeps the status text of a list and shows it on the status line.
+void show_list_status(std::string_view text) {
+  list_table.status_text.assign(text);
+  output_text(text);
+}
 
 }  // namespace
 

@@ -129,6 +129,8 @@ inline constexpr int32_t message_line_height = 20;
 void output_command_text(int32_t field, std::string_view text, int32_t force);
 // Clears message line 1 (field 1's box), writes the text into it and shows it at once.
 void output_text_line(std::string_view text);
+// The status line: the text in message field 1, not drawn again while the field shows it.
+void output_text(std::string_view text);
 struct command_text_view {
   bool output_on = true;
   int32_t left[9] = {};         // left edge per field, -1 while at the right end

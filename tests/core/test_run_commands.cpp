@@ -116,7 +116,7 @@ TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {
   win_help_request r = last_win_help();
   EXPECT_EQ(r.file, "manual.hlp");
   EXPECT_EQ(r.key, "Index");
-  EXPECT_EQ(r.command, help_key);
+  EXPECT_EQ(r.command, HELP_KEY);
   EXPECT_EQ(page(), old_page);  // nothing stored
   run("", "@0001 manual.hlp Index|\n@0002  |\n", "HELP @0001\nHELP @0002\n");
   EXPECT_EQ(page(), padded("manual.hlp", 64));
@@ -125,7 +125,7 @@ TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {
   EXPECT_EQ(r.requests, 2);  // only the blank text showed something
   EXPECT_EQ(r.file, "manual.hlp");
   EXPECT_EQ(r.key, "Index");
-  EXPECT_EQ(r.command, help_key);
+  EXPECT_EQ(r.command, HELP_KEY);
 }
 
 TEST_F(run_commands, HelpAsteriskChangesOnlyTheTopic) {
@@ -138,10 +138,10 @@ TEST_F(run_commands, HelpAsteriskChangesOnlyTheTopic) {
 TEST_F(run_commands, HelpWithoutTopicShowsTheContentsAndOptionsSetAndClose) {
   run("", "@0001 buch.hlp|\n@0002  |\n@0003 Thema 3|\n", "HELP @0001\nHELP @0002\n");
   EXPECT_EQ(topic(), std::string(64, ' '));
-  EXPECT_EQ(last_win_help().command, help_finder);
+  EXPECT_EQ(last_win_help().command, HELP_FINDER);
   run("", "@0001 Thema 3|\n", "/00000001 HELP @0001\n/00000002 HELP @0001\n");
   EXPECT_EQ(topic(), padded("Thema 3", 64));
-  EXPECT_EQ(last_win_help().command, help_quit);
+  EXPECT_EQ(last_win_help().command, HELP_QUIT);
 }
 
 // ---------------------------------------------------------------- SOUND

@@ -156,37 +156,6 @@ class combo_drop_down : public combo_library {
   static std::string current_entry() { return library().substr(3 * 570, 4); }
 };
 
-TEST_F(combo_drop_down, OffersTheEntriesWithoutHeadingsAndStoresThePick) {
-  std::vector<std::string> offered;
-  std::vector<int32_t> flags;
-  qn_point at{};
-  int32_t answer = 0;
-  qn_set_menu_answerer([&](const std::vector<menu_item>& items, qn_point px) {
-    offered.clear();
-    flags.clear();
-    for (const menu_item& item : items) {
-      offered.push_back(item.text);
-      flags.push_back(item.flags);
-    }
-    at = px;
-    EXPECT_EQ(combo_key, -1);  // the drop-down takes the first key
-    EXPECT_TRUE(run_flags.combo_open);
-    return answer;
-  });
-  combo_select(1);  // closed without a pick
-  EXPECT_EQ(offered, (std::vector<std::string>{"Rot", "Blau"}));
-  EXPECT_EQ(flags, (std::vector<int32_t>{8, 0}));  // the current entry is checked
-  EXPECT_EQ(at.x, 10);
-  EXPECT_EQ(at.y, 41);  // just under the area (no window: screen origin)
-  EXPECT_EQ(current_entry(), "   1");
-  answer = 2;
-  combo_select(1);
-  EXPECT_EQ(current_entry(), "   2");
-  EXPECT_EQ(combo_key, 0);
-  EXPECT_FALSE(run_flags.combo_open);
-  EXPECT_TRUE(boxes.empty());
-}
-
 TEST_F(combo_drop_down, AChooserTakesThePlaceOfTheMenuAndHeadingsCannotBePicked) {
   qn_set_menu_answerer([](const std::vector<menu_item>&, qn_point) -> int32_t {
     ADD_FAILURE() << "the menu showed";

@@ -45,7 +45,7 @@ std::string fixed(std::string_view text, size_t length) {
 // Short messages of the job on the main window's message line; the same text is not drawn twice.
 void print_output_text(std::string_view text) {
   pj.status_texts.emplace_back(text);
-  if (main_window() != 0) output_command_text(1, text, 0);
+  if (main_window() != 0) output_text(text);
 }
 
 void work_file_error() { warning_box("Fehler", "Schreiben Workfile"); }
