@@ -1,5 +1,6 @@
 // qn_main: the life of the runtime from the main window to the end of the message loop.
 #include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/screen/screen.h"
 
@@ -61,4 +62,5 @@ void qn_main(std::string_view command_buffer) {
     quillon_loop();
   }
   dump_log("KYRMAIN: end qn_main");
+  flush_file_writers();
 }

@@ -178,7 +178,9 @@ void print_meta_copy() {
       if (unit_write_line(out, trimmed(line)) != 0) break;
       written = true;
     }
-    unit_close(out);
+    // A line that could not be written, or the last buffered ones failing at the close, is
+    // the copy's outcome for IOERROR and the error log.
+    if (const int32_t closed = unit_close(out); closed != 0) report_write_failure(po.meta_name, closed);
   }
   unit_close(in);
 }
