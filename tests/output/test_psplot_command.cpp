@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 
@@ -21,6 +22,7 @@ class psplot_command : public draw_fixture {
   static std::string plot_file() {
     std::string name = get_plot_file();
     name.erase(name.find_last_not_of(' ') + 1);
+    flush_file_writers(name);  // the plot is still open: read as a reader of the runtime does
     std::ifstream in(name, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();

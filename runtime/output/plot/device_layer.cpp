@@ -50,7 +50,7 @@ void note_failure() {
 // The path with its folders' links resolved, to compare two names of one file.
 std::string absolute_path(const std::string& path) {
   std::error_code ec;
-  const std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
+  const std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
   return ec ? path : p.string();
 }
 
