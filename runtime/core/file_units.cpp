@@ -299,13 +299,6 @@ int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data) {
   return 0;
 }
 
-int32_t unit_flush(int32_t unit) {
-  unit_record* u = find_unit(unit);
-  if (!u) return unit_err_not_open;
-  const int32_t status = flush_writes(*u);
-  return status != 0 ? status : u->write_error;
-}
-
 void flush_file_writers(std::string_view name) {
   const std::string path = name.empty() ? std::string() : host_path(name);
   struct stat target{};

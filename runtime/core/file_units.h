@@ -46,11 +46,9 @@ int32_t unit_read_line(int32_t unit, std::string& line);
 int32_t unit_write_line(int32_t unit, std::string_view line);
 int32_t unit_rewind(int32_t unit);
 
-// Hands the unit's buffered lines to the file: 0, or the first write failure of the unit.
-// Sequential writes are buffered; reads, rewinds and the close flush first, and a close after
-// a failed write returns that failure.
-int32_t unit_flush(int32_t unit);
-
+// Sequential writes are buffered: reads, rewinds and the close of the unit flush first, and a
+// close after a failed write returns that failure.
+//
 // Makes everything that the runtime's buffered writers (file units, the plot file) hold for
 // the named file readable there; an empty name means every file (before a chain, a started
 // process and the program's end).  Every open of a unit calls it for its file.
