@@ -82,10 +82,17 @@ constexpr size_t write_buffer_limit = size_t(1) << 16;
 // Hands the buffered lines to the file: 0 or the failure, which is also kept for the close.
 int32_t flush_writes(unit_record& u) {
   if (u.wbuf.empty()) return 0;
-  const int32_t n = static_cast<int32_t>(u.wbuf.size());
-  const int32_t written = c_write(u.fd, u.wbuf.data(), n);
+  // A short write is followed by another, so that a failure gives the system's reason.
   int32_t status = 0;
-  if (written != n) status = written < 0 ? errno_status() : ENOSPC;
+  for (size_t done = 0; done < u.wbuf.size();) {
+    const ssize_t n = ::write(u.fd, u.wbuf.data() + done, u.wbuf.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      status = n < 0 ? errno_status() : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
   u.wbuf.clear();
   if (status != 0 && u.write_error == 0) u.write_error = status;
   return status;
