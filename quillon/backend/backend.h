@@ -30,6 +30,11 @@ inline void clear_status(int* status) {
   if (status) *status = 0;
 }
 inline constexpr int32_t QN_FAIL = 0x10000;  // generic failure code of the library
+// The largest bitmap the library makes or loads (64 megapixels, 256 MB of pixels): more than
+// any screen program draws, and a bound on what a file's claimed size can make it allocate.
+inline constexpr int64_t max_bitmap_pixels = int64_t(1) << 26;
+// The error text for a picture beyond that bound.
+std::string too_many_pixels(int64_t width, int64_t height);
 void report_bad_ups(std::string_view routine, int* status);
 
 // ---------------------------------------------------------------- texts and files

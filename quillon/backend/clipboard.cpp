@@ -1,10 +1,11 @@
 // The system clipboard: a window's or a bitmap's picture as an image, and pasting the
 // clipboard into files.
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
-#include <QSaveFile>
 
+#include "quillon/api/save_file.h"
 #include "quillon/backend/backend.h"
 
 namespace {
@@ -82,21 +83,21 @@ void PASTE_FROM_CLIPBOARD(const paste_opts& o) {
     }
     if (o.text) *o.text = text;
     if (o.file) {
-      QSaveFile out(QString::fromStdString(qnb::resolve_file_name(*o.file)));
-      if (!out.open(QIODevice::WriteOnly) ||
-          out.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
-          !out.commit()) {
-        if (o.status) *o.status = qnb::QN_FAIL;
-      }
+      save_file out;
+      if (out.open(qnb::resolve_file_name(*o.file)) == 0) out.write(text);
+      if (out.commit() != 0 && o.status) *o.status = qnb::QN_FAIL;
     }
     return;
   }
   if (o.format == QN_CF_BITMAP) {
     const QImage image = QGuiApplication::clipboard()->image();
-    if (image.isNull() || !o.file ||
-        !image.save(QString::fromStdString(qnb::resolve_file_name(*o.file)), "BMP")) {
-      if (o.status) *o.status = qnb::QN_FAIL;
-    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    save_file out;
+    if (!image.isNull() && o.file && buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "BMP") &&
+        out.open(qnb::resolve_file_name(*o.file)) == 0)
+      out.write({bytes.constData(), size_t(bytes.size())});
+    if (out.commit() != 0 && o.status) *o.status = qnb::QN_FAIL;
     return;
   }
   if (o.status) *o.status = qnb::QN_FAIL;  // a format the clipboard glue does not know

@@ -28,8 +28,6 @@ void error_exit(j_common_ptr cinfo) {
 
 void no_output(j_common_ptr) {}  // warnings of damaged files are not printed
 
-constexpr unsigned long max_pixels = 1ul << 28;
-
 // Decoded pixels, 0xFFRRGGBB per pixel; malloc'd so that nothing with a destructor lives in
 // the frame that the error jump returns to.
 struct raw_image {
@@ -57,12 +55,18 @@ bool read_jpeg(FILE* file, raw_image* out, char* why, size_t why_size) {
   jpeg_create_decompress(&cinfo);
   jpeg_stdio_src(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
+  // The size the header claims is checked before any memory is taken for it.
+  if ((long long)cinfo.image_width * cinfo.image_height > qnb::max_bitmap_pixels) {
+    std::snprintf(why, why_size, "%s", qnb::too_many_pixels(cinfo.image_width, cinfo.image_height).c_str());
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
   const unsigned w = cinfo.output_width, h = cinfo.output_height;
   const int comps = cinfo.output_components;
-  if (w == 0 || h == 0 || (unsigned long)w * h > max_pixels || (comps != 3 && comps != 4)) {
+  if (w == 0 || h == 0 || (long long)w * h > qnb::max_bitmap_pixels || (comps != 3 && comps != 4)) {
     std::snprintf(why, why_size, "unsupported image size or colour format");
     jpeg_destroy_decompress(&cinfo);
     return false;

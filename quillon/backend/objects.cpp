@@ -1,11 +1,12 @@
 // The object table: bitmaps, pens, fonts and icons by handle; the numbered pen and brush
 // slots; global memory blocks; bitmap files (BMP and JPEG in, packed DIB and BMP out).
+#include "quillon/api/save_file.h"
 #include "quillon/backend/backend.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QPainter>
-#include <QSaveFile>
+#include <QImageReader>
 
 #include <algorithm>
 #include <array>
@@ -43,7 +44,6 @@ T* lookup(int32_t handle) {
 size_t slot_of(int32_t slot) { return size_t(std::clamp(slot, 0, 31)); }
 
 constexpr int32_t max_side = 32767;
-constexpr int64_t max_pixels = int64_t(1) << 28;
 
 void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
   b[at] = uint8_t(v);
@@ -244,7 +244,7 @@ int32_t CREATE_BITMAP(int32_t width, int32_t height, int* status) {
   qnb::clear_status(status);
   qnb::ensure_app();
   if (width <= 0 || height <= 0 || width > max_side || height > max_side ||
-      int64_t(width) * height > max_pixels) {
+      int64_t(width) * height > qnb::max_bitmap_pixels) {
     qn_error("Unable to create bitmap: bad size", qnb::QN_FAIL, status);
     return 0;
   }
@@ -263,6 +263,11 @@ void DELETE_OBJECT(int32_t handle, int* status) {
   if (tab().objects.erase(handle) == 0) qn_error("Unable to DELETE_OBJECT", qnb::QN_FAIL, status);
   for (auto& slot : tab().pen_slots)
     if (slot == handle) slot = 0;
+}
+
+std::string qnb::too_many_pixels(int64_t width, int64_t height) {
+  return "the picture claims " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels, more than the " + std::to_string(max_bitmap_pixels / (1 << 20)) + " megapixels a bitmap may have";
 }
 
 qn_point qn_bitmap_size(int32_t bitmap) {
@@ -291,11 +296,15 @@ int32_t LOAD_BITMAP(std::string_view file, int* status) {
       return 0;
     }
   } else {
-    if (f.size() > (int64_t(1) << 30) || !img.loadFromData(f.readAll(), head == "BM" ? "BMP" : nullptr)) {
-      qn_error("Unable to read bitmap file: " + name, qnb::QN_FAIL, status);
+    // The size the file claims is checked before anything is decoded.
+    QImageReader reader(&f, head == "BM" ? "BMP" : QByteArray());
+    const QSize claimed = reader.size();
+    if (claimed.isValid() && int64_t(claimed.width()) * claimed.height() > qnb::max_bitmap_pixels) {
+      qn_error("Unable to read bitmap file " + name + ": " + qnb::too_many_pixels(claimed.width(), claimed.height()),
+               qnb::QN_FAIL, status);
       return 0;
     }
-    if (int64_t(img.width()) * img.height() > max_pixels) {
+    if (!reader.read(&img) || int64_t(img.width()) * img.height() > qnb::max_bitmap_pixels) {
       qn_error("Unable to read bitmap file: " + name, qnb::QN_FAIL, status);
       return 0;
     }
@@ -384,13 +393,13 @@ bool save_bitmap_file(int32_t dib, std::string_view file, int* status) {
   put32(head, 10, uint32_t(14 + header + masks + palette));
   std::string name(file);
   while (!name.empty() && name.back() == ' ') name.pop_back();
-  // Written aside and renamed over the old file, so a failed write never loses the old one.
-  errno = 0;
-  QSaveFile out(QString::fromStdString(qnb::resolve_file_name(name)));
-  if (!out.open(QIODevice::WriteOnly) ||
-      out.write(reinterpret_cast<const char*>(head.data()), qint64(head.size())) != qint64(head.size()) ||
-      out.write(reinterpret_cast<const char*>(b.data()), qint64(b.size())) != qint64(b.size()) || !out.commit()) {
-    qn_error("Unable to write bitmap file: " + name, errno ? errno : qnb::QN_FAIL, status);
+  save_file out;
+  if (out.open(qnb::resolve_file_name(name)) == 0) {
+    out.write({reinterpret_cast<const char*>(head.data()), head.size()});
+    out.write({reinterpret_cast<const char*>(b.data()), b.size()});
+  }
+  if (const int32_t failed = out.commit(); failed != 0) {
+    qn_error("Unable to write bitmap file: " + name + ": " + std::strerror(failed), failed, status);
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 // file copy and delete, directory listings, volume information, the Windows directory's Linux
 // stand-in and starting processes.  Names arrive in code page 1252 with "\" or "/" separators
 // and are found case-insensitively (resolve_file_name); answers go back in 1252.
+#include "quillon/api/save_file.h"
 #include "quillon/backend/backend.h"
 
 #include <QDesktopServices>
@@ -242,37 +243,26 @@ int32_t copy_file(std::string_view source, std::string_view destination, const c
     close(in);
     return fail(EEXIST);
   }
-  const bool keep = o.fail_if_exists.value_or(false);
-  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (keep ? O_EXCL : O_TRUNC),
-                       src.st_mode & 0777);
-  if (out < 0) {
-    const int32_t code = platform_error();
+  if (o.fail_if_exists.value_or(false) && lstat(to.c_str(), &dst) == 0) {
     close(in);
-    return fail(code);
+    return fail(EEXIST);
   }
+  // The copy replaces an existing destination only once it is complete.
+  save_file out;
+  int32_t code = out.open(to, src.st_mode & 0777);
   char buffer[65536];
-  int32_t code = 0;
-  for (;;) {
+  while (code == 0) {
     const ssize_t n = read(in, buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
-      if (errno == EINTR) continue;
-      code = platform_error();
-      break;
+      if (errno != EINTR) code = platform_error();
+      continue;
     }
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t w = write(out, buffer + done, size_t(n - done));
-      if (w < 0) {
-        if (errno == EINTR) continue;
-        code = platform_error();
-        break;
-      }
-      done += w;
-    }
-    if (code) break;
+    out.write({buffer, size_t(n)});
+    code = out.error();
   }
   close(in);
-  if (close(out) != 0 && code == 0) code = platform_error();
+  if (code == 0) code = out.commit();
   return code ? fail(code) : 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -108,6 +109,12 @@ void fatal_error(std::string_view text) {
 
 void warning_log(std::string_view text) {
   append_log_line(date_stamp() + "-WARNUNG:" + std::string(blank_trimmed(text)));
+}
+
+void report_write_failure(std::string_view file, int32_t code) {
+  io_status = code;
+  const std::string reason = code > 0 && code < 1000 ? std::strerror(code) : "status " + std::to_string(code);
+  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + reason);
 }
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }

@@ -134,7 +134,17 @@ void open_slot(code_record& rec, file_slot_t& slot) {
   if (io_status == 0) {
     slot.unit = unit;
     slot.record_length = record_length;
+    slot.name = std::string(blank_trimmed(name));
   }
+}
+
+// The outcome of a write on a file slot: into io_status, and a failure of the system's (once
+// per slot) into the error log.
+void note_write(file_slot_t& slot, int32_t status) {
+  io_status = status;
+  if (status == 0 || status >= 1000 || slot.write_failed) return;
+  slot.write_failed = true;
+  report_write_failure(slot.name, status);
 }
 
 // ---------------------------------------------------------------- direct access
@@ -216,7 +226,7 @@ void direct_transfer(code_record& rec, file_slot_t& slot, bool reading) {
       io_status = unit_read_record(slot.unit, record_number, record);
       if (io_status == 0) STRING_BUFFER.write(start, length, record);
     } else {
-      io_status = unit_write_record(slot.unit, record_number, STRING_BUFFER.view(start, length));
+      note_write(slot, unit_write_record(slot.unit, record_number, STRING_BUFFER.view(start, length)));
     }
     return;
   }
@@ -230,7 +240,7 @@ void direct_transfer(code_record& rec, file_slot_t& slot, bool reading) {
     } else {
       record.assign(static_cast<size_t>(record_length), '\0');
       if (!transfer_layout(*var, k, record, record_length, false)) return;
-      io_status = unit_write_record(slot.unit, record_number, record);
+      note_write(slot, unit_write_record(slot.unit, record_number, record));
     }
     return;
   }
@@ -246,7 +256,7 @@ void direct_transfer(code_record& rec, file_slot_t& slot, bool reading) {
       std::memcpy(word, record.data(), 4);
     }
   } else {
-    io_status = unit_write_record(slot.unit, record_number, std::string_view(reinterpret_cast<const char*>(word), 4));
+    note_write(slot, unit_write_record(slot.unit, record_number, std::string_view(reinterpret_cast<const char*>(word), 4)));
   }
 }
 
@@ -276,7 +286,7 @@ void sequential_write(code_record& rec, file_slot_t& slot, const std::string& t1
       write_window_line(slot, t2);
       return;
     }
-    io_status = unit_write_line(slot.unit, line_text(t2));
+    note_write(slot, unit_write_line(slot.unit, line_text(t2)));
     return;
   }
   evaluate_upn(rec.expression, 1);
@@ -300,7 +310,7 @@ void sequential_write(code_record& rec, file_slot_t& slot, const std::string& t1
     write_window_line(slot, text);
     return;
   }
-  io_status = unit_write_line(slot.unit, line_text(text));
+  note_write(slot, unit_write_line(slot.unit, line_text(text)));
 }
 
 // ---------------------------------------------------------------- clipboard and screen
@@ -340,7 +350,12 @@ void save_screen_rectangle(code_record& rec, const std::string& t1) {
   video_stack_top_bitmap(bitmap);
   int status = 0;
   const int32_t dib = bitmap != 0 ? BITMAP_TO_DIB(bitmap, &status) : 0;
-  if (dib == 0 || status != 0 || !save_bitmap_file(dib, file, &status) || status != 0) io_status = 1;
+  if (dib == 0 || status != 0) {
+    io_status = 1;
+  } else if (!save_bitmap_file(dib, file, &status) || status != 0) {
+    report_write_failure(file, status);
+    io_status = 1;
+  }
   if (dib != 0) free_global_text(dib);
   video_stack_pop();
 }
@@ -398,7 +413,9 @@ void cmd_FILE(code_record& rec) {
         io_status = status;
       }
     } else if (slot.unit > 0) {
-      io_status = unit_close(slot.unit);
+      // The close keeps an earlier failed write, and reports a failed write of the last
+      // buffered lines.
+      note_write(slot, unit_close(slot.unit));
     }
     slot = file_slot_t{};
     return;

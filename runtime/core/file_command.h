@@ -3,12 +3,15 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <cstdint>
 
 struct file_slot_t {
   int32_t unit = 0;
   int32_t record_length = 0;
   bool window = false;  // the unit is a scroll-text window's handle
+  std::string name;     // the file's name, for the error log
+  bool write_failed = false;  // a failed write was logged; the close does not log it again
 };
 
 struct file_command_state_t {

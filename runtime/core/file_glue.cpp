@@ -3,6 +3,7 @@
 #include "runtime/core/file_glue.h"
 
 #include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -209,6 +210,7 @@ struct open_request {
 int32_t open_shared(std::string_view name, const open_request& r) {
   std::string path = host_path(name);
   if (path.empty()) return -1;
+  flush_file_writers(name);  // what the runtime's writers hold for the file is there to read
   // 0666: the umask takes away what the user does not want; execute and set-id bits are
   // never given to data files.
   int fd = ::open(path.c_str(), r.flags | O_CLOEXEC, 0666);

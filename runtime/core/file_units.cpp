@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 struct unit_record {
@@ -28,11 +29,22 @@ struct unit_record {
   size_t rpos = 0;
   bool at_end = false;
   bool cut_done = false;  // the file was cut at the write position since the last positioning
+  bool regular = true;    // a plain file (devices and pipes are never cut)
+  // Lines written but not yet handed to the file; flushed before every read, positioning and
+  // close of the unit, and when another part of the runtime opens the file.
+  std::string wbuf;
+  int32_t write_error = 0;  // the first failed write, kept until the close reports it
 };
+
+int32_t flush_writes(unit_record& u);
 
 struct unit_table_t {
   std::unordered_map<int32_t, unit_record> units;
   int32_t next_unit = 200;  // where get_free_unit starts its search
+  // A process that ends without closing its units still leaves their lines in the files.
+  ~unit_table_t() {
+    for (auto& [number, u] : units) flush_writes(u);
+  }
 };
 unit_table_t unit_table;
 
@@ -64,6 +76,32 @@ void drop_read_ahead(unit_record& u) {
 }
 
 int32_t errno_status() { return errno > 0 ? errno : unit_err_not_open; }
+
+constexpr size_t write_buffer_limit = size_t(1) << 16;
+
+// Hands the buffered lines to the file: 0 or the failure, which is also kept for the close.
+int32_t flush_writes(unit_record& u) {
+  if (u.wbuf.empty()) return 0;
+  // A short write is followed by another, so that a failure gives the system's reason.
+  int32_t status = 0;
+  for (size_t done = 0; done < u.wbuf.size();) {
+    const ssize_t n = ::write(u.fd, u.wbuf.data() + done, u.wbuf.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      status = n < 0 ? errno_status() : ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  u.wbuf.clear();
+  if (status != 0 && u.write_error == 0) u.write_error = status;
+  return status;
+}
+
+std::vector<void (*)(const std::string&)>& extra_flushes() {
+  static std::vector<void (*)(const std::string&)> list;
+  return list;
+}
 
 int32_t open_scratch(unit_record& u) {
   const char* dir = std::getenv("TMPDIR");
@@ -116,6 +154,7 @@ int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& o) 
   if (u.append) flags |= O_APPEND;
 
   unit_close(unit);  // Fortran: opening a connected unit first closes it
+  if (!scratch) flush_file_writers(name);  // what other units wrote into it is there to read
   if (scratch) {
     if (int32_t st = open_scratch(u)) return st;
   } else {
@@ -134,6 +173,7 @@ int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& o) 
       return EISDIR;
     }
     u.fd = fd;
+    u.regular = S_ISREG(st.st_mode);
   }
   unit_table.units[unit] = std::move(u);
   return 0;
@@ -142,7 +182,10 @@ int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& o) 
 int32_t unit_close(int32_t unit, std::string_view status) {
   unit_record* u = find_unit(unit);
   if (!u) return 0;
-  int32_t result = ::close(u->fd) == 0 ? 0 : errno_status();
+  // An earlier failed write, or a failed write of the last buffered lines, is the close's result.
+  int32_t result = flush_writes(*u);
+  if (result == 0) result = u->write_error;
+  if (::close(u->fd) != 0 && result == 0) result = errno_status();
   if (keyword_is(status, "DELETE") && !u->path.empty() && ::unlink(u->path.c_str()) != 0 && result == 0)
     result = errno_status();
   unit_table.units.erase(unit);
@@ -157,6 +200,9 @@ int32_t unit_read_line(int32_t unit, std::string& line) {
   if (!u) return unit_err_not_open;
   if (u->direct) return unit_err_wrong_access;
   if (!u->can_read) return unit_err_no_read;
+  if (!u->wbuf.empty()) {
+    if (int32_t st = flush_writes(*u)) return st;
+  }
   for (;;) {
     size_t lf = u->rbuf.find('\n', u->rpos);
     if (lf != std::string::npos) {
@@ -192,22 +238,24 @@ int32_t unit_write_line(int32_t unit, std::string_view line) {
   if (!u->can_write) return unit_err_no_write;
   drop_read_ahead(*u);
   u->at_end = false;
-  if (!u->append && !u->cut_done) {
+  if (!u->append && !u->cut_done && u->regular) {
     off_t here = ::lseek(u->fd, 0, SEEK_CUR);
-    if (here >= 0 && ::ftruncate(u->fd, here) != 0) return errno_status();
+    if (here >= 0 && ::ftruncate(u->fd, here) != 0) {
+      if (u->write_error == 0) u->write_error = errno_status();
+      return u->write_error;
+    }
     u->cut_done = true;
   }
-  std::string record(line);
-  record += '\n';
-  return c_write(u->fd, record.data(), static_cast<int32_t>(record.size())) ==
-                 static_cast<int32_t>(record.size())
-             ? 0
-             : errno_status();
+  if (u->write_error != 0) return u->write_error;
+  u->wbuf.append(line);
+  u->wbuf += '\n';
+  return u->wbuf.size() >= write_buffer_limit ? flush_writes(*u) : 0;
 }
 
 int32_t unit_rewind(int32_t unit) {
   unit_record* u = find_unit(unit);
   if (!u) return unit_err_not_open;
+  if (int32_t st = flush_writes(*u)) return st;
   u->rbuf.clear();
   u->rpos = 0;
   u->at_end = false;
@@ -248,10 +296,34 @@ int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data) {
   while (done < buffer.size()) {
     ssize_t n = ::pwrite(u->fd, buffer.data() + done, buffer.size() - done, offset + static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return errno_status();
+    if (n <= 0) {
+      const int32_t status = n == 0 ? ENOSPC : errno_status();
+      if (u->write_error == 0) u->write_error = status;
+      return status;
+    }
     done += static_cast<size_t>(n);
   }
   return 0;
+}
+
+void flush_file_writers(std::string_view name) {
+  const std::string path = name.empty() ? std::string() : host_path(name);
+  struct stat target{};
+  const bool exists = !path.empty() && ::stat(path.c_str(), &target) == 0;
+  for (auto& [number, u] : unit_table.units) {
+    if (u.wbuf.empty()) continue;
+    struct stat st{};
+    if (!path.empty() && !(exists && ::fstat(u.fd, &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino))
+      continue;
+    flush_writes(u);
+  }
+  for (auto flush : extra_flushes()) flush(path);
+}
+
+void add_file_writer(void (*flush)(const std::string& path)) {
+  for (auto f : extra_flushes())
+    if (f == flush) return;
+  extra_flushes().push_back(flush);
 }
 
 namespace {
@@ -292,7 +364,10 @@ int32_t get_free_unit() {
 int32_t find_free_unit() { return search_free_unit(); }
 
 void file_units_reset() {
-  for (auto& [number, u] : unit_table.units) ::close(u.fd);
+  for (auto& [number, u] : unit_table.units) {
+    flush_writes(u);
+    ::close(u.fd);
+  }
   unit_table.units.clear();
   unit_table.next_unit = first_unit;
 }

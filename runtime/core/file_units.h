@@ -46,6 +46,23 @@ int32_t unit_read_line(int32_t unit, std::string& line);
 int32_t unit_write_line(int32_t unit, std::string_view line);
 int32_t unit_rewind(int32_t unit);
 
+// Sequential writes are buffered: reads, rewinds and the close of the unit flush first, and a
+// close after a failed write returns that failure.
+//
+// Makes everything that the runtime's buffered writers (file units, the plot file) hold for
+// the named file readable there; an empty name means every file (before a chain, a started
+// process and the program's end).  Every open of a unit calls it for its file.
+void flush_file_writers(std::string_view name = {});
+// A buffered writer outside the units joins the flush: it gets the host path, or an empty
+// text for every file.
+void add_file_writer(void (*flush)(const std::string& path));
+
+// A file that could not be written (or completed): the code goes to io_status, where the
+// program reads it with IOERROR, and a line naming the file and the system's error text goes
+// to the error log; no box, the program goes on and decides.  Codes of the file units above
+// 1000 are logged by number.
+void report_write_failure(std::string_view file, int32_t code);
+
 // Direct-access units: records of RECL bytes numbered from 1.  A shorter record is written
 // padded (blanks for FORMATTED, zero bytes for UNFORMATTED), a longer one cut; writing past
 // the end extends the file (records in between read as zero bytes).  Reading a record that is not in

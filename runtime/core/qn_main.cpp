@@ -1,5 +1,6 @@
 // qn_main: the life of the runtime from the main window to the end of the message loop.
 #include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/screen/screen.h"
 
@@ -61,5 +62,6 @@ int qn_main(std::string_view argument) {
     quillon_loop();
   }
   dump_log("KYRMAIN: end qn_main");
+  flush_file_writers();
   return run_exit_status();
 }

@@ -13,6 +13,7 @@
 #include "runtime/core/evaluator.h"
 #include "runtime/core/events.h"
 #include "runtime/core/file_glue.h"
+#include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
 #include "runtime/core/program_image.h"
 #include "runtime/core/text_tokens.h"
@@ -95,16 +96,19 @@ void cmd_RUN(code_record& rec) {
     if (flag_mask_test(0x80)) show_loading();
     video_stack_clear();
     init_common();
+    flush_file_writers();
     call_state.chain_flag = true;
     chain_program(line);
     return;
   }
   if (flag_mask_test(0x400)) {
     // The command processor's result is not the program's business.
+    flush_file_writers();  // the command may read what this program wrote
     if (!line.empty()) (void)std::system(cp1252_to_utf8(line).c_str());
     return;
   }
   trace_str("SPAWN", line);
+  flush_file_writers();
   int status = 0;
   SPAWN_PROCESS(line, flag_mask_test(0x200), 1, &status);
   io_status = status;

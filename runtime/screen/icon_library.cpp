@@ -1,11 +1,13 @@
 // The icon library.  The file is read whole on the first draw and again after every capture;
 // a failed load leaves the library unloaded, so every draw tries again.  Errors are only
 // traced: a missing library draws nothing visible.
+#include "quillon/api/save_file.h"
 #include "runtime/screen/icon_library.h"
 
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "runtime/core/core.h"
@@ -190,13 +192,23 @@ void save_icon_lib(int32_t x, int32_t y, std::string_view reference) {
   const std::string name = lib.file_name == "*" ? std::string("ICON.LIB") : lib.file_name;
   trace_str("save icon_file=", name);
   trace_int("icon_nr=", n);
-  // Only an existing library is written to; a missing one is left missing.
-  std::fstream out(host_path(name), std::ios::in | std::ios::out | std::ios::binary);
-  if (out) {
-    out.seekp(static_cast<std::streamoff>(icon_record_size) * (n - 1));
-    out.write(reinterpret_cast<const char*>(lib.work.data()), icon_record_size);
-    out.close();
-    if (!out) trace_str("save icon_file failed:", name);
+  // Only an existing library is written to; a missing one is left missing.  The library is
+  // saved whole, aside, with the record put in place (a record beyond the end extends the file
+  // with zero bytes), so a failed save keeps the old library.
+  const std::string path = host_path(name);
+  std::ifstream in(path, std::ios::binary);
+  if (in) {
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const size_t at = static_cast<size_t>(icon_record_size) * static_cast<size_t>(n - 1);
+    if (bytes.size() < at + icon_record_size) bytes.resize(at + icon_record_size, '\0');
+    bytes.replace(at, icon_record_size, reinterpret_cast<const char*>(lib.work.data()), icon_record_size);
+    save_file out;
+    if (out.open(path) == 0) out.write(bytes);
+    if (const int32_t failed = out.commit(); failed != 0) {
+      trace_str("save icon_file failed:", name);
+      report_write_failure(name, failed);
+    }
   }
   lib.unit = -1;
 }

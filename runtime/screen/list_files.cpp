@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "quillon/api/save_file.h"
 #include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
 #include "runtime/core/file_units.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/row_store.h"
@@ -116,22 +118,19 @@ void lst_save(int32_t n, std::string_view name, bool header, int32_t& status) {
   if (file.empty()) return;
   const list_record& l = list_of(n);
 
-  const int32_t unit = get_free_unit();
-  // REPLACE: an existing file is overwritten even when nothing is written into it.
-  io_status = unit_open(unit, file, {.status = "REPLACE", .action = "WRITE"});
+  // Written aside and renamed over the old list when complete: a failed or interrupted save
+  // leaves the old file whole.  An empty list still replaces it.
+  save_file out;
+  io_status = out.open(host_path(file));
   if (io_status == 0) {
-    bool writing = true;
-    if (header) {
-      io_status = unit_write_line(unit, std::to_string(l.count) + " " + std::to_string(l.cursor));
-      writing = io_status == 0;
-    }
-    for (int32_t r = 1; writing && r <= l.count; ++r) {
+    if (header) out.write(std::to_string(l.count) + " " + std::to_string(l.cursor) + "\n");
+    for (int32_t r = 1; r <= l.count && out.error() == 0; ++r) {
       const std::string row = lst_get_row(n, r, list_row_max);
       const size_t used = std::max<size_t>(row.find_last_not_of(' ') + 1, 1);
-      const int32_t written = unit_write_line(unit, std::string_view(row).substr(0, used));
-      if (written != 0) io_status = written;
+      out.write(std::string_view(row).substr(0, used));
+      out.put('\n');
     }
+    io_status = out.commit();
   }
-  const int32_t closed = unit_close(unit);
-  if (io_status == 0) io_status = closed;
+  if (io_status != 0) report_write_failure(file, io_status);
 }

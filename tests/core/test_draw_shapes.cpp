@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 
 namespace {
@@ -169,6 +170,7 @@ TEST_F(draw_shapes, PlotPrimitivesGoToTheOpenWorkstationUntilItIsClosed) {
   EXPECT_FALSE(get_plot_ended());
   std::string file = get_plot_file();
   file.erase(file.find_last_not_of(' ') + 1);
+  flush_file_writers(file);  // the plot is still open: read as a reader of the runtime does
   EXPECT_TRUE(std::ifstream(file).good()) << file;
   run({"/00000002 PLOT"}, {});
   EXPECT_TRUE(get_plot_ended());

@@ -2,6 +2,7 @@
 // direct records of numbers, texts and pointer layouts, closing, and the errors.
 #include "test_evaluator_fixture.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "runtime/core/file_command.h"
@@ -241,4 +242,38 @@ TEST_F(file_command, ReadingAFreeSlot) {
   file_command_state.slots[2].unit = -4;
   EXPECT_EQ(error_of([&] { run(token("#2"), 0, 0x2000, "#0"); }), 0);
   EXPECT_EQ(last_error_message(), "FMGR-CODE falsch");
+}
+
+TEST_F(file_command, CloseKeepsAnEarlierWriteFailureAndLogsItOnce) {
+  // Every write into /dev/full fails: the program sees it in IOERROR when the buffered lines
+  // go out, and the close does not set it back to 0.
+  const int32_t full = token("/dev/full");
+  const int32_t line = token(std::string(250, 'x'));
+  run(slot1, full, 0x1, "#0");
+  ASSERT_EQ(io_status, 0);
+  int32_t first_failure = 0;
+  for (int i = 0; i < 300 && first_failure == 0; ++i) {
+    run(slot1, line, 0x1000);
+    first_failure = io_status;
+  }
+  EXPECT_EQ(first_failure, ENOSPC);
+  run(slot1, line, 0x1000);
+  EXPECT_EQ(io_status, ENOSPC);
+  run(slot1, 0, 0x2);
+  EXPECT_EQ(io_status, ENOSPC);
+
+  // A close that cannot write the last buffered line reports it.
+  run(slot3, full, 0x1, "#0");
+  ASSERT_EQ(io_status, 0);
+  run(slot3, token("one short line"), 0x1000);
+  EXPECT_EQ(io_status, 0);
+  run(slot3, 0, 0x2);
+  EXPECT_EQ(io_status, ENOSPC);
+
+  const std::string log = file_text("PXBERROR.LOG");
+  const std::string entry = "cannot write /dev/full: " + std::string(std::strerror(ENOSPC));
+  const size_t at = log.find(entry);
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_NE(log.find(entry, at + 1), std::string::npos) << "one line per slot";
+  EXPECT_EQ(log.find(entry, log.find(entry, at + 1) + 1), std::string::npos) << log;
 }

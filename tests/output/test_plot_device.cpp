@@ -1,11 +1,15 @@
 // The device layer and the workstation open: the plot-file writer's byte count, file naming
 // and numbering, the device chosen by the extension, and the failures of the open.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
+#include "support/file_size_limit.h"
 #include "test_plot_fixture.h"
 
 #include <QImage>
@@ -265,3 +269,45 @@ TEST_F(plot_device_reopen, OpeningAgainClosesTheFileOfAnUnendedPlot) {
 }
 
 }  // namespace
+
+namespace {
+// n segments on the open plot.
+void draw_segments(int n) {
+  for (int k = 0; k < n; ++k) {
+    plot(static_cast<float>(k % 19), static_cast<float>(k % 23), 3);
+    plot(static_cast<float>(k % 17), static_cast<float>(k % 29), 2);
+  }
+}
+}  // namespace
+
+TEST_F(plot_device, ReaderOfAnOpenPlotFileFindsEveryByteWrittenSoFar) {
+  open("open.dxf", 41);
+  draw_segments(3000);  // far more than one buffer
+  std::string so_far = file_text("open.dxf");
+  EXPECT_EQ(so_far.size(), static_cast<size_t>(plot_byte_count()));
+  EXPECT_TRUE(so_far.ends_with("\r\n"));
+  draw_segments(10);
+  EXPECT_EQ(file_text("open.dxf").size(), static_cast<size_t>(plot_byte_count()));
+  plot(0, 0, 999);
+  const std::string whole = file_text("open.dxf");
+  EXPECT_EQ(whole.size(), static_cast<size_t>(plot_byte_count()));
+  EXPECT_EQ(whole.substr(0, so_far.size()), so_far);
+  EXPECT_TRUE(whole.ends_with("0\r\nEOF\r\n"));
+}
+
+TEST_F(plot_device, PlotFileThatCannotCompleteKeepsTheOldFileAndReportsIt) {
+  std::ofstream(dir / "keep.dxf", std::ios::binary) << "old plot";
+  {
+    const file_size_limit full(4096);
+    open("keep.dxf", 41);
+    draw_segments(200);
+    plot(0, 0, 999);
+  }
+  EXPECT_EQ(io_status, EFBIG);
+  EXPECT_EQ(file_text("keep.dxf"), "old plot");
+  const std::string log = file_text("PXBERROR.LOG");
+  const std::string entry = "cannot write keep.dxf: " + std::string(std::strerror(EFBIG));
+  ASSERT_NE(log.find(entry), std::string::npos) << log;
+  EXPECT_EQ(log.find(entry, log.find(entry) + 1), std::string::npos) << "one line per plot";
+  EXPECT_TRUE(boxes.empty());
+}

@@ -1,6 +1,11 @@
 // Output stage: the preview window, meta-file copies, printer jobs into a PDF file, the
 // go/no-go switches and the options of later jobs.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "output/test_print_fixture.h"
+#include "support/file_size_limit.h"
 
 namespace {
 
@@ -52,6 +57,26 @@ TEST_F(output_test, MetaCopyRawAndMarginsReplaceThenAppend) {
   write_file("short.txt", {"only"});
   print_frm("short.txt", print_mode_meta);
   EXPECT_EQ(lines_of("meta.txt"), (std::vector<std::string>{"      only"}));
+}
+
+TEST_F(output_test, MetaCopyThatCannotCompleteKeepsTheOldFileAndReportsIt) {
+  write_file("meta.txt", {"old meta"});
+  write_file("long.txt", std::vector<std::string>(300, std::string(60, 'x')));
+  {
+    const file_size_limit full(4096);
+    print_frm("long.txt", print_mode_meta);
+  }
+  EXPECT_EQ(io_status, EFBIG);
+  EXPECT_EQ(lines_of("meta.txt"), (std::vector<std::string>{"old meta"}));
+  const std::string entry = "cannot write meta.txt: " + std::string(std::strerror(EFBIG));
+  const std::vector<std::string> log = lines_of("PXBERROR.LOG");
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.ends_with(entry); }));
+  // Appending copies report a failure too, at the latest when the copy closes the file.
+  {
+    const file_size_limit full(4096);
+    print_frm("long.txt", print_mode_meta);
+  }
+  EXPECT_EQ(io_status, EFBIG);
 }
 
 TEST_F(output_test, MetaCopyOfMissingFileCopiesNothing) {

@@ -24,6 +24,7 @@ class psplot_command : public draw_fixture {
   static std::string plot_file() {
     std::string name = get_plot_file();
     name.erase(name.find_last_not_of(' ') + 1);
+    flush_file_writers(name);  // the plot is still open: read as a reader of the runtime does
     std::ifstream in(name, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();

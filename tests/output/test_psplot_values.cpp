@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/test_evaluator_fixture.h"
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 #include "runtime/output/print/print.h"
@@ -38,6 +39,7 @@ class psplot_values : public evaluator_test {
     PSPLOT(0);
   }
   static std::string plot_file() {
+    flush_file_writers("d.DXF");  // the plot is still open: read as a reader of the runtime does
     std::ifstream in("d.DXF", std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();

@@ -2,6 +2,8 @@
 // broken files and bad handles.
 #include "quillon_fixture.h"
 
+#include <sys/resource.h>
+
 #include <cstdio>
 
 extern "C" {
@@ -103,6 +105,35 @@ TEST_F(bitmap_test, broken_jpeg_is_an_error_not_an_exit) {
   qn_set_option_word(0x4000);
   EXPECT_EQ(LOAD_BITMAP("junk.jpg"), 0);
   EXPECT_NE(read_file("qn_self.tmp").find("junk.jpg"), std::string::npos);
+  EXPECT_TRUE(exit_codes.empty());
+}
+
+TEST_F(bitmap_test, jpeg_claiming_a_huge_size_is_refused_before_it_takes_memory) {
+  // A small valid JPEG whose frame header then claims 15085 x 16385 pixels.
+  write_jpeg("small.jpg", 16, 16);
+  std::string bytes = read_file("small.jpg");
+  const size_t frame = bytes.find("\xFF\xC0");
+  ASSERT_NE(frame, std::string::npos);
+  auto put16 = [&](size_t at, unsigned v) {
+    bytes[at] = char(v >> 8);
+    bytes[at + 1] = char(v & 0xFF);
+  };
+  put16(frame + 5, 16385);  // height
+  put16(frame + 7, 15085);  // width
+  std::ofstream("huge.jpg", std::ios::binary) << bytes;
+
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  int status = -1;
+  EXPECT_EQ(LOAD_BITMAP("huge.jpg", &status), 0);
+  EXPECT_EQ(status, 0x10000);
+  qn_set_option_word(0x4000);
+  EXPECT_EQ(LOAD_BITMAP("huge.jpg"), 0);
+  getrusage(RUSAGE_SELF, &after);
+  const std::string diagnostic = read_file("qn_self.tmp");
+  EXPECT_NE(diagnostic.find("15085 x 16385"), std::string::npos) << diagnostic;
+  EXPECT_NE(diagnostic.find("64 megapixels"), std::string::npos) << diagnostic;
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes taken";
   EXPECT_TRUE(exit_codes.empty());
 }
 

@@ -1,7 +1,15 @@
 // Saving and loading list files, with and without the header line.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <string>
 
+#include "quillon/api/save_file.h"
+#include "support/file_size_limit.h"
 #include "test_list_fixture.h"
 
 using list_files_test = list_test;
@@ -160,4 +168,55 @@ TEST_F(list_files_test, FileNamesUseBackslashesAndTrailingBlanks) {
   EXPECT_EQ(file_text("sub/Saved.TXT"), "kept\n");
   lst_load(3, "SUB\\saved.txt   ", false, 20, status);
   EXPECT_EQ(row(3, 1), padded("kept"));
+}
+
+namespace {
+// List 6 with 400 rows of 20 characters: about 8 KB in its file.
+void make_long_list() {
+  int32_t status = -1;
+  allocate_xmm(6, 400, 20, status);
+  ASSERT_EQ(status, 0);
+  for (int32_t r = 1; r <= 400; ++r) lst_put_row(6, r, ("row " + std::to_string(r) + std::string(20, 'x')).c_str());
+}
+}  // namespace
+
+TEST_F(list_files_test, SaveThatCannotCompleteKeepsTheOldFileAndReportsIt) {
+  write_file("keep.txt", "3 1\nold\nlist\nrows\n");
+  make_long_list();
+  int32_t status = -1;
+  {
+    const file_size_limit full(4096);
+    lst_save(6, "keep.txt", true, status);
+  }
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(io_status, EFBIG);
+  EXPECT_EQ(file_text("keep.txt"), "3 1\nold\nlist\nrows\n");
+  EXPECT_NE(file_text("PXBERROR.LOG").find("cannot write keep.txt: " + std::string(std::strerror(EFBIG))),
+            std::string::npos);
+  EXPECT_TRUE(boxes.empty());
+  // Nothing is left beside it, and without the limit the same save goes through.
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().find(".keep.txt"), std::string::npos) << entry.path();
+  lst_save(6, "keep.txt", true, status);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_lines("keep.txt").size(), 401u);
+}
+
+TEST_F(list_files_test, SaveKilledBeforeItsFileIsCompleteLeavesTheOldFileWhole) {
+  write_file("keep.txt", "old list\n");
+  make_long_list();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Everything is written and synced; the process dies before the file takes the name.
+    save_file::before_rename = [] { raise(SIGKILL); };
+    int32_t status = -1;
+    lst_save(6, "keep.txt", true, status);
+    _exit(0);
+  }
+  int wait_status = 0;
+  ASSERT_EQ(waitpid(child, &wait_status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(wait_status));
+  EXPECT_EQ(WTERMSIG(wait_status), SIGKILL);
+  EXPECT_EQ(file_text("keep.txt"), "old list\n");
 }

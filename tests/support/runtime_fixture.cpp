@@ -71,6 +71,8 @@ void runtime_fixture::pump_for(int ms) {
 }
 
 std::string runtime_fixture::file_text(const std::string& name) const {
+  // Read as the runtime's own readers do: what its writers hold for the file is flushed first.
+  flush_file_writers((dir / name).string());
   std::ifstream in(dir / name, std::ios::binary);
   std::ostringstream out;
   out << in.rdbuf();

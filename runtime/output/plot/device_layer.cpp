@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
+#include "quillon/api/save_file.h"
 #include "runtime/core/core.h"
 #include "runtime/core/file_glue.h"
 #include "runtime/core/file_units.h"
@@ -24,20 +26,57 @@ std::string fit80(std::string_view name) {
   return s;
 }
 
+// The open plot file; plot_state.plot_handle is 1 while it is open.
+struct plot_file_t {
+  save_file out;
+  std::string name;      // as the program named it, for the error log
+  std::string absolute;  // the host path made absolute, to know a reader's file
+  bool failure_reported = false;
+};
+plot_file_t plot_file;
+
+// A failure of the file goes to io_status (again at every step, so that the plot's end still
+// shows it) and, the first time, to the error log.
+void note_failure() {
+  if (plot_file.out.error() == 0) return;
+  if (plot_file.failure_reported) {
+    io_status = plot_file.out.error();
+    return;
+  }
+  plot_file.failure_reported = true;
+  report_write_failure(plot_file.name, plot_file.out.error());
+}
+
+// The path with its folders' links resolved, to compare two names of one file.
+std::string absolute_path(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+  return ec ? path : p.string();
+}
+
+// A reader asks for the file (or for every file): the bytes so far go to its name.
+void flush_for_reader(const std::string& path) {
+  if (plot_state.plot_handle <= 0) return;
+  if (!path.empty() && absolute_path(path) != plot_file.absolute) return;
+  plot_file.out.publish();
+  note_failure();
+}
+
 // Writes n bytes of the text and the line end; the count grows by what was asked.
 void writer(std::string_view text, int32_t n, bool cr, bool lf) {
   if (n <= 0 || plot_state.plot_handle <= 0) return;
   const int32_t len = std::min<int32_t>(n, static_cast<int32_t>(text.size()));
-  if (len > 0) c_write(plot_state.plot_handle, text.data(), len);
+  if (len > 0) plot_file.out.write(text.substr(0, static_cast<size_t>(len)));
   plot_state.byte_count += len;
   if (cr) {
-    c_write(plot_state.plot_handle, "\r", 1);
+    plot_file.out.put('\r');
     plot_state.byte_count += 1;
   }
   if (lf) {
-    c_write(plot_state.plot_handle, "\n", 1);
+    plot_file.out.put('\n');
     plot_state.byte_count += 1;
   }
+  if (plot_file.out.error() != 0) note_failure();
 }
 
 }  // namespace
@@ -112,6 +151,34 @@ int32_t plot_open_data_file(std::string_view name) {
 
 // ---------------------------------------------------------------- writer
 
+bool plot_file_open(std::string_view name) {
+  plot_file_close();
+  plot_file.name = std::string(name);
+  plot_file.failure_reported = false;
+  const std::string path = host_path(name);
+  if (const int32_t failed = plot_file.out.open(path); failed != 0) {
+    io_status = failed;
+    return false;
+  }
+  plot_file.absolute = absolute_path(plot_file.out.target());
+  plot_state.plot_handle = 1;
+  add_file_writer(flush_for_reader);
+  return true;
+}
+
+void plot_file_seek(int64_t offset) {
+  if (plot_state.plot_handle <= 0) return;
+  plot_file.out.seek(offset);
+  note_failure();
+}
+
+void plot_file_close() {
+  if (plot_state.plot_handle <= 0) return;
+  plot_state.plot_handle = 0;
+  plot_file.out.commit();
+  note_failure();
+}
+
 void plot_write(std::string_view text, int32_t n) { writer(text, n, false, false); }
 void plot_write_lf(std::string_view text, int32_t n) { writer(text, n, false, true); }
 void plot_write_crlf(std::string_view text, int32_t n) { writer(text, n, true, true); }
@@ -185,7 +252,7 @@ std::string_view trim_blanks_right(std::string_view text) {
 // ---------------------------------------------------------------- reset
 
 void plot_reset() {
-  if (plot_state.plot_handle > 0) c_close(plot_state.plot_handle);
+  plot_file_close();
   if (plot_state.printing) END_PRINT(plot_state.plot_ups);
   plot_state = plot_state_t{};
   program_dir_override.clear();

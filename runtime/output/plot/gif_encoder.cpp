@@ -1,11 +1,13 @@
 // The GIF encoder: one picture of colour indices as a GIF file with a global colour table
 // (equal colours merged), an optional comment, and LZW-compressed image data in sub-blocks.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "quillon/api/save_file.h"
+#include "runtime/core/core.h"
 #include "runtime/core/file_glue.h"
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 
 namespace {
@@ -26,11 +28,11 @@ struct gif_state_t {
   int32_t accum_bits = 0;
   uint8_t packet[256] = {};
   int32_t packet_count = 0;
-  std::FILE* out = nullptr;
 };
 gif_state_t gif;
+save_file* gif_out = nullptr;  // the file being written, aside until it is complete
 
-void gif_put_byte(int32_t b) { std::fputc(b & 0xFF, gif.out); }
+void gif_put_byte(int32_t b) { gif_out->put(static_cast<char>(b & 0xFF)); }
 
 void gif_put_word(int32_t w) {
   gif_put_byte(w & 0xFF);
@@ -40,7 +42,7 @@ void gif_put_word(int32_t w) {
 void gif_packet_flush() {
   if (gif.packet_count > 0) {
     gif_put_byte(gif.packet_count);
-    std::fwrite(gif.packet, 1, static_cast<size_t>(gif.packet_count), gif.out);
+    gif_out->write({reinterpret_cast<const char*>(gif.packet), static_cast<size_t>(gif.packet_count)});
     gif.packet_count = 0;
   }
 }
@@ -82,7 +84,6 @@ void gif_output_code(int32_t code) {
       gif.accum_bits -= 8;
     }
     gif_packet_flush();
-    std::fflush(gif.out);
   }
 }
 
@@ -159,11 +160,13 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
   }
   colour_count = std::clamp(colour_count, 0, 256);
   gif = gif_state_t{};
-  gif.out = std::fopen(host_path(file_name).c_str(), "wb");
-  if (!gif.out) {
+  save_file out;
+  if (const int32_t failed = out.open(host_path(file_name)); failed != 0) {
+    report_write_failure(file_name, failed);
     status = 1;
     return;
   }
+  gif_out = &out;
   // Colour merge: equal colours share one table entry.
   int32_t m = 0;
   for (int32_t k = 0; k < colour_count; ++k) {
@@ -183,7 +186,7 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
   while (bits < 8 && (1 << bits) < m) ++bits;
   const int32_t min_code_size = std::max(bits, 2);
   const bool has_comment = !comment.empty();
-  std::fputs(has_comment ? "GIF89a" : "GIF87a", gif.out);
+  out.write(has_comment ? "GIF89a" : "GIF87a");
   gif_put_word(width);
   gif_put_word(height);
   gif_put_byte(0xF0 | (bits - 1));
@@ -207,7 +210,7 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
     for (size_t pos = 0; pos < comment.size();) {
       const size_t len = std::min<size_t>(255, comment.size() - pos);
       gif_put_byte(static_cast<int32_t>(len));
-      std::fwrite(comment.data() + pos, 1, len, gif.out);
+      out.write(comment.substr(pos, len));
       pos += len;
     }
     gif_put_byte(0);
@@ -222,7 +225,11 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
   gif_compress(min_code_size + 1, pixels, static_cast<int64_t>(width) * height);
   gif_put_byte(0);
   gif_put_byte(0x3B);
-  std::fclose(gif.out);
-  gif.out = nullptr;
+  gif_out = nullptr;
+  if (const int32_t failed = out.commit(); failed != 0) {
+    report_write_failure(file_name, failed);
+    status = 1;
+    return;
+  }
   status = -1;
 }

@@ -48,6 +48,14 @@ void plot_write_number(float value);
 void plot_rectangle(float x, float y, float width, float height);
 int32_t plot_byte_count();  // bytes written through the writer
 
+// The plot file.  It is written buffered into a file beside its name and takes the name's
+// place when the plot ends, so a failed plot keeps the old file; a reader that asks for the
+// file while the plot goes on (through flush_file_writers) finds the bytes written so far at
+// its name.  A failed write goes to io_status and the error log, once per plot.
+bool plot_file_open(std::string_view name);  // false: cannot be created (io_status holds why)
+void plot_file_seek(int64_t offset);          // the buffer first, then the position
+void plot_file_close();                       // complete: flushed, synced, in place
+
 // ---------------------------------------------------------------- primitive
 // Pen codes: 2 draw, other codes up to 4 move (4 on PDF: set the point silently), a negative
 // code first makes the point the origin, 5 and above select pen code - 10, 999 ends the plot.
@@ -98,7 +106,8 @@ void vextor_pen(int32_t pen);
 void vextor_double_width(int32_t flag);
 void vextor_reset();
 // Writes one picture of colour indices (row by row from the top) as a GIF file.  status:
-// -1 written, 1 the file could not be opened.  An empty comment writes no extension.
+// -1 written, 1 the file could not be written (the failure is also in io_status and the error
+// log, and an old file of the name stays as it was).  An empty comment writes no extension.
 void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width, int32_t height,
                const uint8_t* red, const uint8_t* green, const uint8_t* blue, int32_t colour_count,
                int32_t grey, std::string_view comment, int32_t& status);

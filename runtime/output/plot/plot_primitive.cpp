@@ -195,8 +195,7 @@ void end_of_plot() {
     plot_state.recording = false;
     VEXTOR(0, 0, 999);
   }
-  if (plot_state.plot_handle > 0) c_close(plot_state.plot_handle);
-  plot_state.plot_handle = 0;
+  plot_file_close();
   plot_state.pdf_mode = false;
 }
 

@@ -42,7 +42,7 @@ struct plot_state_t {
   bool rotated = false;
   float paper_width_cm = 0;
   std::string program_dir;  // ends in "/" (host form) or "\"; names are appended to it
-  int32_t plot_handle = 0;
+  int32_t plot_handle = 0;  // 1 while the plot file is open (plot_file_open), else 0
   int64_t byte_count = 0;
 
   // The layer's variables.

@@ -41,8 +41,8 @@ std::string ps_date_line() {
 
 // Bytes that the writer's own steps put into the file, counted like every other write.
 void write_raw(std::string_view s) {
-  if (plot_state.plot_handle > 0) c_write(plot_state.plot_handle, s.data(), static_cast<int32_t>(s.size()));
-  plot_state.byte_count += static_cast<int64_t>(s.size());
+  if (plot_state.plot_handle > 0) plot_write(s, static_cast<int32_t>(s.size()));
+  else plot_state.byte_count += static_cast<int64_t>(s.size());
 }
 
 void write_xref_section() {
@@ -97,7 +97,7 @@ void copy_pdf_line(std::string line) {
 void patch_stream_length() {
   trace_msg("REWIND PDF unit...");
   trace_int("streamlength offset", plot_state.pdf_length_offset);
-  if (plot_state.plot_handle > 0) c_seek(plot_state.plot_handle, plot_state.pdf_length_offset);
+  plot_file_seek(plot_state.pdf_length_offset);
   trace_int("encode streamlength=", plot_state.pdf_stream_length);
   std::string text = std::to_string(plot_state.pdf_stream_length) + " >>";
   text.resize(20, ' ');

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "runtime/core/core.h"
+#include "runtime/core/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/screen/screen.h"
@@ -85,7 +86,12 @@ std::vector<uint32_t> bitmap_colours(int32_t width, int32_t height) {
 void write_bmp(const std::string& name) {
   int status = 0;
   const int32_t dib = BITMAP_TO_DIB(plot_state.bitmap, &status);
-  if (dib == 0 || !save_bitmap_file(dib, name, &status)) trace_msg("Unable to save bitmap " + name);
+  if (dib == 0) {
+    trace_msg("Unable to save bitmap " + name);
+  } else if (!save_bitmap_file(dib, name, &status)) {
+    trace_msg("Unable to save bitmap " + name);
+    report_write_failure(name, status);
+  }
   if (dib != 0) free_global_text(dib, &status);
 }
 

@@ -58,8 +58,7 @@ bool open_plot_file(std::string_view name_arg) {
   plot_state_t& p = plot_state;
   p.hardware_chars = false;
   // A file left open by a plot that was never ended is closed, not leaked.
-  if (p.plot_handle > 0) c_close(p.plot_handle);
-  p.plot_handle = 0;
+  plot_file_close();
   p.effective_file = fit80(name_arg);
   p.default_ext = p.device == 40 ? ".EPS" : p.device == 41 ? ".DXF" : p.device == 43 ? ".PDF"
                   : p.device == 49 ? ".GIF" : ".PLT";
@@ -87,10 +86,9 @@ bool open_plot_file(std::string_view name_arg) {
     name += p.default_ext;
   p.effective_file = fit80(name);
   if (p.device == 49) return true;  // the bitmap device writes its file at the end
-  p.plot_handle = c_sopen_trunc(name);
+  const bool opened = plot_file_open(name);
   trace_str_int("c_sopen ", name, p.plot_handle);
-  if (p.plot_handle <= 0) {
-    p.plot_handle = 0;
+  if (!opened) {
     p.ended_marker = true;
     report_error("%GKS-open, cannot open metafile: " + name, 32000);
     return false;
@@ -353,8 +351,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   } else if (d == 49) {
     open_bitmap_device();
   } else {
-    if (p.plot_handle > 0) c_close(p.plot_handle);  // the program ends with the report
-    p.plot_handle = 0;
+    plot_file_close();  // the program ends with the report
     report_error("%GKS-comps, illegal device", 32000);
   }
 

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "quillon/api/quillon.h"
+#include "quillon/api/save_file.h"
 #include "runtime/core/core.h"
+#include "runtime/core/file_glue.h"
 #include "runtime/core/file_units.h"
 #include "runtime/output/print/print.h"
 
@@ -175,10 +177,14 @@ void print_meta_copy() {
   const int32_t in = get_free_unit();
   trace_str("u_gprint 4 open", po.file_name);
   if (unit_open(in, trimmed(po.file_name), {.status = "OLD", .action = "READ"}) != 0) return;
-  const int32_t out = get_free_unit();
-  const int32_t opened = po.meta_name.empty()
-                             ? 1
-                             : unit_open(out, po.meta_name, {.access = po.append ? "APPEND" : "SEQUENTIAL", .action = "WRITE"});
+  // The first copy replaces the meta file as a whole: written aside, it takes the old file's
+  // place only when complete.  Later copies append to it.
+  const bool replace = !po.append;
+  const int32_t out = replace ? 0 : get_free_unit();
+  save_file whole;
+  const int32_t opened = po.meta_name.empty() ? 1
+                         : replace            ? whole.open(host_path(po.meta_name))
+                                              : unit_open(out, po.meta_name, {.access = "APPEND", .action = "WRITE"});
   po.append = true;
   po.page_start = true;
   if (opened == 0) {
@@ -198,10 +204,18 @@ void print_meta_copy() {
         line = margin + line;
       }
       po.page_start = false;
-      if (unit_write_line(out, trimmed(line)) != 0) break;
+      if (replace) {
+        whole.write(trimmed(line));
+        whole.put('\n');
+      } else if (unit_write_line(out, trimmed(line)) != 0) {
+        break;
+      }
       written = true;
     }
-    unit_close(out);
+    // A line that could not be written, or the last buffered ones failing at the close, is
+    // the copy's outcome for IOERROR and the error log.
+    const int32_t closed = replace ? whole.commit() : unit_close(out);
+    if (closed != 0) report_write_failure(po.meta_name, closed);
   }
   unit_close(in);
 }

@@ -1,0 +1,49 @@
+// Whole-file saves of the windowing library and the runtime.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A file written as a whole: the bytes go, buffered, into a new file beside the target (same
+// folder, so the rename stays on one file system), and `commit` renames it over the old file
+// only when everything was written and flushed to the disk.  A failed, abandoned or killed
+// save leaves the old file as it was.  Paths are host paths (UTF-8, "/").
+//
+// The first failure is kept (the platform's error code) and every later step returns it;
+// writes after a failure do nothing.
+class save_file {
+ public:
+  save_file() = default;
+  save_file(const save_file&) = delete;
+  save_file& operator=(const save_file&) = delete;
+  ~save_file();  // an uncommitted save is discarded
+
+  // 0 or the error code; a save still open is discarded.  The file keeps the old file's mode,
+  // or gets `new_mode` less the umask when there was none.
+  int32_t open(const std::string& target, uint32_t new_mode = 0666);
+  bool is_open() const { return fd_ >= 0; }
+  void write(std::string_view bytes);
+  void put(char byte);
+  int32_t flush();                // the buffer to the file
+  int32_t seek(int64_t offset);   // flush, then position at the byte offset
+  // Makes the bytes written so far visible at the target's name for a reader while the save
+  // goes on: flushed and renamed over the old file now; later writes go to the same file.
+  int32_t publish();
+  int32_t commit();               // flush, sync, close and rename; 0 or the first error
+  void discard();                 // closes and removes the aside file
+  int32_t error() const { return error_; }
+  const std::string& target() const { return target_; }
+
+  // Called after everything was written and synced, just before the rename; for tests that
+  // stop a save there.
+  static void (*before_rename)();
+
+ private:
+  int32_t fail(int32_t code);
+  std::string target_, aside_;
+  std::string buffer_;
+  int fd_ = -1;
+  int32_t error_ = 0;
+  bool published_ = false;
+};
