@@ -22,7 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the count): a claim above 20,000 rows only costs time, and is left out.
   if (header) {
     const std::string_view first = file.substr(0, file.find('\n'));
+    // As the list's header is read: blanks, an optional comma, blanks, an optional plus.
     size_t digits = first.find_first_not_of(" \t");
+    if (digits != std::string_view::npos && first[digits] == ',') digits = first.find_first_not_of(" \t", digits + 1);
     if (digits != std::string_view::npos && first[digits] == '+') ++digits;
     int32_t claimed = 0;
     if (digits < first.size()) {
