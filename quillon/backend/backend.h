@@ -24,7 +24,6 @@ namespace qnb {
 
 // ---------------------------------------------------------------- application and handles
 void ensure_app();                 // creates the QApplication on first use
-void start_font_configuration();   // reads the font configuration ahead, on a thread of its own
 int32_t new_handle();              // handles of every table come from one counter, never reused
 inline void clear_status(int* status) {
   if (status) *status = 0;

@@ -40,7 +40,6 @@ namespace qnb {
 
 void ensure_app() {
   if (QApplication::instance()) return;
-  start_font_configuration();
   // Created on first use and never destroyed: at process exit Qt's own globals may already be
   // gone, and a late destructor would crash the exit.
   new QApplication(app_argc, app_argv);
