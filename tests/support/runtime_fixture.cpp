@@ -29,6 +29,7 @@ void runtime_fixture::SetUp() {
 
   qn_reset();
   reset_screens();
+  reset_font_text();  // no font handle of an earlier start-up survives the library's reset
   errors_reset();
   trace_reset();
   interpreter_reset();
@@ -53,6 +54,7 @@ void runtime_fixture::TearDown() {
   interpreter_reset();
   main_window_reset();
   reset_screens();
+  reset_font_text();
   qn_reset();
   std::filesystem::current_path(old_dir_);
   std::error_code ec;
