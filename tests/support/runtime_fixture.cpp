@@ -14,10 +14,18 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/commands.h"
+#include "runtime/core/debugger.h"
+#include "runtime/core/draw_state.h"
+#include "runtime/core/areas.h"
+#include "runtime/core/area_command.h"
 #include "runtime/core/events.h"
+#include "runtime/core/menus.h"
 #include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
+#include "runtime/screen/bitmap_cache.h"
 #include "runtime/screen/screen.h"
+#include "runtime/screen/video_stack.h"
 
 void runtime_fixture::SetUp() {
   static int serial = 0;
@@ -27,9 +35,21 @@ void runtime_fixture::SetUp() {
   old_dir_ = std::filesystem::current_path();
   std::filesystem::current_path(dir);
 
+  // The runtime's own tables first, while the library still knows the handles they release.
+  bitmap_cache_reset();
+  video_stack_reset();
+  menus_reset();
   qn_reset();
   reset_screens();
   reset_font_text();  // no font handle of an earlier start-up survives the library's reset
+  screen_metrics = screen_metrics_t{};  // the menu bar of an earlier program no longer shortens WIN(-4)
+  draw_state_reset();
+  areas_reset();
+  area_command_reset();
+  array_command_reset();
+  run_commands_reset();
+  dispatcher_reset();
+  debugger_reset();
   errors_reset();
   trace_reset();
   interpreter_reset();
