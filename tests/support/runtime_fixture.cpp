@@ -61,6 +61,8 @@ void runtime_fixture::SetUp() {
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   io_status = 0;
   program_image = program_image_t{};
+  variable_table = variable_table_t{};  // no variable of an earlier program is found by name
+  ADRSPACE = adrspace_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
     boxes.push_back({std::string(text), std::string(caption), style});
     return box_answer;
