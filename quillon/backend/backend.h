@@ -147,5 +147,6 @@ void page_bitmap(QPainter& p, const QImage& image, const QRect& target);
 int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window);
 void boxes_reset();
 void help_reset();  // closes the help window
+void clipboard_reset();  // empties the clipboard
 
 }  // namespace qnb

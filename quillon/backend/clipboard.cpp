@@ -37,6 +37,16 @@ void COPY_BITMAP_TO_CLIPBOARD(int32_t bitmap, int* status) {
   put_image(*image);
 }
 
+namespace qnb {
+
+// The clipboard is the process's own on a headless platform: an image an earlier test put
+// there would otherwise still be found.
+void clipboard_reset() {
+  if (QGuiApplication::instance() != nullptr) QGuiApplication::clipboard()->clear();
+}
+
+}  // namespace qnb
+
 qn_point qn_clipboard_image_size() {
   if (QGuiApplication::instance() == nullptr) return {};
   const QImage image = QGuiApplication::clipboard()->image();

@@ -115,6 +115,7 @@ void qn_reset() {
   qnb::loop_reset();
   qnb::boxes_reset();
   qnb::help_reset();
+  qnb::clipboard_reset();
   qn_menus_reset();
   lib().option_word = 1;
   lib().exit_hook = nullptr;

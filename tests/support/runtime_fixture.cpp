@@ -14,10 +14,18 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/core/core.h"
+#include "runtime/core/commands.h"
+#include "runtime/core/debugger.h"
+#include "runtime/core/draw_state.h"
+#include "runtime/core/areas.h"
+#include "runtime/core/area_command.h"
 #include "runtime/core/events.h"
+#include "runtime/core/menus.h"
 #include "runtime/core/file_units.h"
 #include "runtime/core/interpreter.h"
+#include "runtime/screen/bitmap_cache.h"
 #include "runtime/screen/screen.h"
+#include "runtime/screen/video_stack.h"
 
 void runtime_fixture::SetUp() {
   static int serial = 0;
@@ -27,8 +35,21 @@ void runtime_fixture::SetUp() {
   old_dir_ = std::filesystem::current_path();
   std::filesystem::current_path(dir);
 
+  // The runtime's own tables first, while the library still knows the handles they release.
+  bitmap_cache_reset();
+  video_stack_reset();
+  menus_reset();
   qn_reset();
   reset_screens();
+  reset_font_text();  // no font handle of an earlier start-up survives the library's reset
+  screen_metrics = screen_metrics_t{};  // the menu bar of an earlier program no longer shortens WIN(-4)
+  draw_state_reset();
+  areas_reset();
+  area_command_reset();
+  array_command_reset();
+  run_commands_reset();
+  dispatcher_reset();
+  debugger_reset();
   errors_reset();
   trace_reset();
   interpreter_reset();
@@ -40,6 +61,8 @@ void runtime_fixture::SetUp() {
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   io_status = 0;
   program_image = program_image_t{};
+  variable_table = variable_table_t{};  // no variable of an earlier program is found by name
+  ADRSPACE = adrspace_t{};
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
     boxes.push_back({std::string(text), std::string(caption), style});
     return box_answer;
@@ -53,6 +76,7 @@ void runtime_fixture::TearDown() {
   interpreter_reset();
   main_window_reset();
   reset_screens();
+  reset_font_text();
   qn_reset();
   std::filesystem::current_path(old_dir_);
   std::error_code ec;
