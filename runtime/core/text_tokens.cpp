@@ -148,7 +148,7 @@ void set_slot(int32_t k, std::string_view text) {
   std::string& slot = text_tokens.percent_slots[k];
   const size_t n = std::min(text.size(), static_cast<size_t>(slot_length));
   slot.resize(slot_length, ' ');
-  std::memmove(slot.data(), text.data(), n);
+  if (n > 0) std::memmove(slot.data(), text.data(), n);  // an empty view may carry no pointer
   std::memset(slot.data() + n, ' ', slot_length - n);
 }
 
