@@ -75,9 +75,9 @@ reference_time() {  # kind file
 }
 
 echo "segments: $n (median of 5 runs each)"
-for spec in "DXF 41 dxf bench.dxf ref.dxf ezdxf" "PDF 43 pdf bench.pdf ref.pdf cairo" \
+for job in "DXF 41 dxf bench.dxf ref.dxf ezdxf" "PDF 43 pdf bench.pdf ref.pdf cairo" \
             "PS 40 ps bench.eps ref.ps cairo"; do
-  read -r label device kind file ref peer <<<"$spec"
+  read -r label device kind file ref peer <<<"$job"
   r=$(runtime_time "$device" "$file")
   p=$(reference_time "$kind" "$ref")
   printf '%-4s runtime %9.4f s (%d bytes)   %-6s %9.4f s (%d bytes)   ratio %.3f\n' "$label" "$r" \
