@@ -20,9 +20,9 @@
 #include <string_view>
 #include <unistd.h>
 
-#include "runtime/core/core.h"
-#include "runtime/core/interpreter.h"
-#include "runtime/core/program_image.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/commands/interpreter.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
 
 namespace {

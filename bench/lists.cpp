@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/screen/lists.h"
 
 int main(int argc, char** argv) {

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/output/plot/plot.h"
 
 int main(int argc, char** argv) {

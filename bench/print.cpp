@@ -12,7 +12,7 @@
 #include <fstream>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/output/print/print.h"
 
 int main(int argc, char** argv) {

@@ -12,9 +12,9 @@
 #include <fstream>
 #include <string>
 
-#include "runtime/core/commands.h"
-#include "runtime/core/core.h"
-#include "runtime/core/program_image.h"
+#include "runtime/commands/commands.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/program_image.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "runtime/core/pxb_reader.h"
-#include "runtime/core/text_tokens.h"
-#include "runtime/core/upn_store.h"
+#include "runtime/program/pxb_reader.h"
+#include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::enter_work_directory("loader");

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_units.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/file_units.h"
 #include "runtime/screen/screen.h"
 
 namespace fuzz {

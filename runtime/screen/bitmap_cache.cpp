@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 
 namespace {
 struct bitmap_cache_t {

@@ -8,12 +8,17 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/areas.h"
-#include "runtime/core/core.h"
-#include "runtime/core/draw_state.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/program.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
+
+std::array<char, info_text_size> info_text = [] {
+  std::array<char, info_text_size> t{};
+  t.fill(' ');
+  return t;
+}();
 
 namespace {
 

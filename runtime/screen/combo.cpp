@@ -7,9 +7,10 @@
 #include <fstream>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/areas.h"
-#include "runtime/core/file_glue.h"
+#include "runtime/program/program.h"
+#include "runtime/program/upper_services.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/file_glue.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
@@ -333,7 +334,7 @@ void combo_select(int32_t n) {
   combo_key = 0;
   if (k < 1 || k > state.record.count || state.record.entry[k - 1].text.starts_with('@')) return;
   make_current(k);
-  if (a.label > 0) run_label(a.label);
+  if (a.label > 0 && upper_services.run_label != nullptr) upper_services.run_label(a.label);
 }
 
 bool combo_locked() { return state.lock; }

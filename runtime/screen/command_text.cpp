@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/screen.h"
 
 namespace {

@@ -9,11 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/areas.h"
-#include "runtime/core/calendar.h"
-#include "runtime/core/core.h"
-#include "runtime/core/events.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/calendar.h"
+#include "runtime/program/program.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"

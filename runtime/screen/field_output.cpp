@@ -5,9 +5,9 @@
 #include <bit>
 #include <cstring>
 
-#include "runtime/core/core.h"
-#include "runtime/core/evaluator.h"
-#include "runtime/output/print/print.h"
+#include "runtime/program/program.h"
+#include "runtime/program/evaluator.h"
+#include "runtime/program/number_text.h"
 
 field_output_state_t field_output;
 

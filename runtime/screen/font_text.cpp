@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
+#include "runtime/program/upper_services.h"
 #include "runtime/screen/screen.h"
 
 font_table_t font_table;
@@ -38,9 +39,6 @@ font_text_state ft;
 constexpr int32_t frame_pen_start[20] = {15, 8, 8, 15, 8, 15, 15, 8, 7, 7,
                                          0, 0, 3, 136, 143, 135, 17, 18, 19, 20};
 
-// DOS code page (first row) to code page 1252 (second row).
-constexpr unsigned char umlaut_from[10] = {0x8E, 0x99, 0x9A, 0x84, 0x94, 0x81, 0xE1, 0xED, 0xFD, 0xFC};
-constexpr unsigned char umlaut_to[10] = {0xC4, 0xD6, 0xDC, 0xE4, 0xF6, 0xFC, 0xDF, 0xF8, 0xB2, 0xB3};
 
 std::string_view trim_right(std::string_view s) {
   const size_t end = s.find_last_not_of(' ');
@@ -186,27 +184,6 @@ void forget_text_font() { ft.remembered.size = -12345; }
 
 int32_t text_fonts_selected() { return ft.fonts_selected; }
 
-// ---------------------------------------------------------------- umlauts
-
-void convert_umlauts(char* text, int32_t length) {
-  if (text == nullptr || length <= 0) return;
-  const std::string_view view = trim_right(std::string_view(text, static_cast<size_t>(length)));
-  // One pass, each position looked up once: a converted byte is never converted again.
-  for (size_t i = 0; i < view.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    for (int k = 0; k < 10; ++k) {
-      if (c == umlaut_from[k]) {
-        text[i] = static_cast<char>(umlaut_to[k]);
-        break;
-      }
-    }
-  }
-}
-
-void convert_umlauts(std::string& text) {
-  convert_umlauts(text.data(), static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX)));
-}
-
 // ---------------------------------------------------------------- automatic mode and warnings
 
 void set_auto_mode(bool flag) {
@@ -266,8 +243,7 @@ void init_common() {
   standard_font = SELECT_FONT({.face = "MS Sans Serif", .points = 8.0f});
   fixed_font = SELECT_FONT({.face = "Courier", .points = 10.0f});
 
-  reset_event_labels();
-  reset_level_stack();
+  if (upper_services.reset_for_start != nullptr) upper_services.reset_for_start();
 
   std::copy(std::begin(frame_pen_start), std::end(frame_pen_start), frame_pen_table);
 }

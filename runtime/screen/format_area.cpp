@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/core/areas.h"
-#include "runtime/core/core.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/program.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
 

@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
+#include "runtime/program/file_units.h"
 #include "runtime/screen/screen.h"
 
 namespace {

@@ -5,10 +5,9 @@
 #include <algorithm>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/areas.h"
-#include "runtime/core/core.h"
-#include "runtime/core/events.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/program.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
@@ -21,7 +20,9 @@ struct poll_state_t {
 poll_state_t poll_state;
 
 // The button painter in style 1 (slider parts).
-void paint_slider_part(int32_t n) { screen_link::paint_button(1, n); }
+void paint_slider_part(int32_t n) {
+  if (n >= 1 && n <= max_areas) paint_button(1, area(n));
+}
 
 std::optional<int32_t> list_font() { return fixed_font != 0 ? std::optional<int32_t>(fixed_font) : std::nullopt; }
 

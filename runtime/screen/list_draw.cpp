@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 

@@ -5,9 +5,9 @@
 #include <charconv>
 
 #include "quillon/api/save_file.h"
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
+#include "runtime/program/file_units.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/row_store.h"
 

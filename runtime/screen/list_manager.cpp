@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/row_store.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 

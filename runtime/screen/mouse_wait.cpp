@@ -6,8 +6,13 @@
 #include <limits>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
+
+// The raw mouse state: the main window's mouse handler writes it, the list manager and the polls
+// here read it.
+mouse_state_t mouse_state;
 
 namespace {
 struct mouse_wait_t {

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 
 namespace {
 

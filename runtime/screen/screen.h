@@ -7,6 +7,7 @@
 // Steps may nest; the context opened by the outermost step stays valid for every inner one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -92,9 +93,16 @@ void forget_text_font();
 // Number of fonts write_font_text has selected since the last reset (shows the font cache).
 int32_t text_fonts_selected();
 
-// DOS code-page umlauts to code page 1252, in place, up to the last non-blank character.
-void convert_umlauts(char* text, int32_t length);
-void convert_umlauts(std::string& text);
+// ---------------------------------------------------------------- the mouse as the last event left it
+struct mouse_state_t {
+  int32_t x = 0, y = 0;
+  int32_t buttons = 0;  // bit 0x1 left, bit 0x2 right
+};
+extern mouse_state_t mouse_state;  // window pixels, as the last event left them
+
+// The text that the button painter shows for an area whose caption is "#INFO#" (TEXTB).
+inline constexpr size_t info_text_size = 512;
+extern std::array<char, info_text_size> info_text;
 
 // ---------------------------------------------------------------- automatic mode and warnings
 void set_auto_mode(bool flag);
@@ -211,6 +219,7 @@ void paint_button(int32_t face, area_record& a);
 void press_button(int32_t face, area_record& a);
 
 // ---------------------------------------------------------------- field input (field_input.cpp)
+inline constexpr int32_t timer_blink = 0x6001;  // the timer of the input field's blinking cursor
 // One input field at a time: the text typed into a format field (or a list cell), edited with
 // the keyboard and the mouse, converted by the bound variable's type when it ends.
 struct field_input_view {

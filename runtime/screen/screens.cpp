@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/screen/screen.h"
 
 namespace {

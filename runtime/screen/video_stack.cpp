@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "runtime/core/core.h"
-#include "runtime/core/eval_library.h"
+#include "runtime/program/program.h"
+#include "runtime/program/eval_library.h"
 #include "runtime/screen/bitmap_cache.h"
 #include "runtime/screen/screen.h"
 

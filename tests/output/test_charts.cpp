@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/screen/lists.h"
 #include "support/runtime_fixture.h"

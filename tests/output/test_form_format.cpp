@@ -2,7 +2,7 @@
 // definitions, field syntax errors, and the picture formatter.
 #include <string>
 
-#include "core/test_evaluator_fixture.h"
+#include "program/test_evaluator_fixture.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/output/print/print.h"
 #include "support/runtime_fixture.h"
 

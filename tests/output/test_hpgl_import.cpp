@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/debugger.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/commands/debugger.h"
 #include "runtime/output/plot/plot.h"
 #include "support/runtime_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/test_evaluator_fixture.h"
+#include "program/test_evaluator_fixture.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/screen/field_output.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "support/runtime_fixture.h"

@@ -1,8 +1,8 @@
 // The PRINT command: its options in their order of precedence, HTML mode switching, the modes
 // of a form print, direct output of a finished file and the printer settings.
 #include "output/test_print_fixture.h"
-#include "runtime/core/commands.h"
-#include "runtime/core/interpreter.h"
+#include "runtime/commands/commands.h"
+#include "runtime/commands/interpreter.h"
 #include "support/runtime_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/test_evaluator_fixture.h"
+#include "program/test_evaluator_fixture.h"
 #include "quillon/api/quillon.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/field_output.h"

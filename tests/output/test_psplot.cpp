@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "runtime/core/file_units.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/psplot_state.h"
 #include "test_plot_fixture.h"
 

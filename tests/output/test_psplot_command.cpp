@@ -1,13 +1,13 @@
 // PLOT's script options: a script text, a script file on a free unit, and points in the
 // script's frame, all reaching the plot file of the open workstation.
-#include "core/test_draw_fixture.h"
+#include "commands/test_draw_fixture.h"
 
 #include <QTimer>
 
 #include <fstream>
 #include <sstream>
 
-#include "runtime/core/file_units.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 

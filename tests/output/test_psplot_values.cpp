@@ -4,8 +4,8 @@
 #include <sstream>
 #include <string>
 
-#include "core/test_evaluator_fixture.h"
-#include "runtime/core/file_units.h"
+#include "program/test_evaluator_fixture.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 #include "runtime/output/print/print.h"

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
-#include "runtime/core/evaluator.h"
-#include "runtime/core/program_image.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/evaluator.h"
+#include "runtime/program/program_image.h"
 #include "runtime/output/sql/sql.h"
 
 struct test_variable {

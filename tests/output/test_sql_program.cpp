@@ -4,8 +4,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "runtime/core/core.h"
-#include "runtime/core/interpreter.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/commands/interpreter.h"
 #include "runtime/output/sql/sql.h"
 #include "runtime/screen/screen.h"
 #include "support/runtime_fixture.h"

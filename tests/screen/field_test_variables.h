@@ -2,8 +2,8 @@
 // elements), 3 text of 8 characters, 4 date text.
 #pragma once
 
-#include "runtime/core/areas.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/program_image.h"
 
 inline void make_field_variables() {
   variable_table.records.assign(5, variable_record{});

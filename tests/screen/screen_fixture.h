@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/screen/screen.h"
 
 inline constexpr uint32_t test_red = 0x0000FF, test_white = 0xFFFFFF, test_black = 0x000000,

@@ -2,7 +2,7 @@
 // the caption and the areas it leaves to their owners.
 #include "screen_fixture.h"
 
-#include "runtime/core/areas.h"
+#include "runtime/program/areas.h"
 
 namespace {
 

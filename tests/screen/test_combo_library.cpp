@@ -1,7 +1,7 @@
 // The combo library "combo.lib": its record layout on disk and the operations on records.
 #include <gtest/gtest.h>
 
-#include "runtime/core/areas.h"
+#include "runtime/program/areas.h"
 #include "screen_fixture.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "field_test_variables.h"
-#include "runtime/core/core.h"
-#include "runtime/core/events.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/commands/events.h"
 #include "screen_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // the row.
 #include <string>
 
-#include "runtime/core/program_image.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
 #include "test_list_fixture.h"
 

@@ -1,6 +1,6 @@
 // Formatted field output: each variable type by its width and decimals, the 256-character
 // buffer, lookups by name, and the text markers that use it.
-#include "core/test_evaluator_fixture.h"
+#include "program/test_evaluator_fixture.h"
 
 #include "runtime/screen/field_output.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "field_test_variables.h"
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "screen_fixture.h"
 
 namespace {

@@ -271,8 +271,12 @@ TEST(shipped_icon_library, LayoutAndLoadingIcon) {
         visible += icon_pixel_index(r, c, row) != 0;
         outside_button += icon_pixel_index(r, c, row) != 0 && (c > 10 || row > 11);
       }
-    if (n + 1 <= 10) EXPECT_GT(visible, 50) << "icon " << n + 1 << " is nearly empty";
-    if (n + 1 == 9) EXPECT_EQ(icon_pixel_index(r, 16, 15), 1) << "the hourglass waist is black";
+    if (n + 1 <= 10) {
+      EXPECT_GT(visible, 50) << "icon " << n + 1 << " is nearly empty";
+    }
+    if (n + 1 == 9) {
+      EXPECT_EQ(icon_pixel_index(r, 16, 15), 1) << "the hourglass waist is black";
+    }
     if (n + 1 >= 64 && n + 1 <= 67) {
       // The slider arrows: drawn 3 pixels inside a 16-pixel button, they keep to its middle.
       EXPECT_GT(visible, 10) << "icon " << n + 1;

@@ -2,8 +2,8 @@
 // INTEGER variables.
 #include <string>
 
-#include "runtime/core/areas.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/areas.h"
+#include "runtime/program/program_image.h"
 #include "test_list_fixture.h"
 
 namespace {

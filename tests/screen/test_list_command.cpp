@@ -1,8 +1,8 @@
 // The LSTMGR command: list numbers, the order in which the option bits decide, row sources,
 // tab columns, files and the command errors.
-#include "core/test_evaluator_fixture.h"
+#include "program/test_evaluator_fixture.h"
 
-#include "runtime/core/interpreter.h"
+#include "runtime/commands/interpreter.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 

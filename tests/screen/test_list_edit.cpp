@@ -2,7 +2,7 @@
 // keyboard, storing the typed cell, and the cell cursor of Left and Right.
 #include <string>
 
-#include "runtime/core/program_image.h"
+#include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
 #include "test_list_fixture.h"
 

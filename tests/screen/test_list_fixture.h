@@ -8,7 +8,7 @@
 #include <string>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/core.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/row_store.h"
 #include "runtime/screen/screen.h"

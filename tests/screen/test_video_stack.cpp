@@ -1,7 +1,7 @@
 // The video stack: defaults of the pushed rectangle, the window rectangle that WIN reports,
 // drawing back on pop, frames that survive covering windows, the origin offset, overflow and
 // underflow, and the return of the bitmaps to the cache.
-#include "runtime/core/eval_library.h"
+#include "runtime/program/eval_library.h"
 #include "test_video_fixture.h"
 
 namespace {

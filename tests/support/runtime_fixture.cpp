@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 // Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table.
-#include "runtime/core/file_command.h"
+#include "runtime/commands/file_command.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,16 +13,16 @@
 #include <sstream>
 
 #include "quillon/api/quillon.h"
-#include "runtime/core/core.h"
-#include "runtime/core/commands.h"
-#include "runtime/core/debugger.h"
-#include "runtime/core/draw_state.h"
-#include "runtime/core/areas.h"
-#include "runtime/core/area_command.h"
-#include "runtime/core/events.h"
-#include "runtime/core/menus.h"
-#include "runtime/core/file_units.h"
-#include "runtime/core/interpreter.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/commands/commands.h"
+#include "runtime/commands/debugger.h"
+#include "runtime/commands/draw_state.h"
+#include "runtime/program/areas.h"
+#include "runtime/commands/area_command.h"
+#include "runtime/commands/events.h"
+#include "runtime/commands/menus.h"
+#include "runtime/program/file_units.h"
+#include "runtime/commands/interpreter.h"
 #include "runtime/screen/bitmap_cache.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/core/program_image.h"
+#include "runtime/program/program_image.h"
 
 // One message box the runtime showed.
 struct box_seen {

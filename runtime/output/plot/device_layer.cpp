@@ -8,9 +8,9 @@
 #include <filesystem>
 
 #include "quillon/api/save_file.h"
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/screen/field_output.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 

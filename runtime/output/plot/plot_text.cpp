@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/output/plot/stroke_font.h"

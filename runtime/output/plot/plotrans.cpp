@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "runtime/core/file_units.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 

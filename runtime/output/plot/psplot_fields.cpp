@@ -6,8 +6,8 @@
 #include <cmath>
 #include <string>
 
-#include "runtime/core/calendar.h"
-#include "runtime/core/core.h"
+#include "runtime/program/calendar.h"
+#include "runtime/program/program.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
 #include "runtime/output/print/print.h"

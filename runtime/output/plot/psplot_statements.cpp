@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
+#include "runtime/program/program.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/output/plot/psplot_state.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/screen/screen.h"

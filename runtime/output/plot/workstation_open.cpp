@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_glue.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/upper_services.h"
+#include "runtime/program/file_glue.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/output/print/print.h"
@@ -169,7 +170,8 @@ void open_window_device(float scale) {
         return 1;
       },
   });
-  CAPTURE_MOUSE_EVENTS(p.output_window, mouse_event, 0x10C3);
+  if (upper_services.mouse_event != nullptr)
+    CAPTURE_MOUSE_EVENTS(p.output_window, upper_services.mouse_event, 0x10C3);
   p.page_width = W;
   p.page_height = H;
   p.page_width_cm = pixels_to_mm(W) * 0.1f;

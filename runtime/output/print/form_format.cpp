@@ -4,8 +4,8 @@
 #include <cctype>
 #include <string>
 
-#include "runtime/core/calendar.h"
-#include "runtime/core/core.h"
+#include "runtime/program/calendar.h"
+#include "runtime/program/program.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"

@@ -1,4 +1,4 @@
-// Print and form engine services, number formatting and form-line formatting.
+// Print and form engine services and form-line formatting (number fields: number_text.h).
 // Texts are code page 1252 bytes in std::string, fixed-length and blank-padded where a
 // width is given.
 #pragma once
@@ -10,47 +10,7 @@
 #include <string_view>
 #include <vector>
 
-// ---------------------------------------------------------------- fixed-width fields
-// Right-aligned output fields in the usual fixed-width conventions: blank-padded on the left,
-// `width` asterisks when the value does not fit (or is not finite). Real fields write the
-// exact decimal expansion of the float, rounded to nearest; the zero before the decimal point
-// of a value below 1 is written only when there is room for it.
-std::string write_i_field(int32_t value, int32_t width, int32_t min_digits = 0);
-std::string write_f_field(float value, int32_t width, int32_t decimals);
-std::string write_e_field(float value, int32_t width, int32_t decimals);
-std::string write_z_field(uint32_t bits, int32_t width);
-
-// ---------------------------------------------------------------- fixed-width number input
-// Reads a real from a fixed field: blanks are ignored (an all-blank field is 0), an optional
-// sign, digits with an optional point, an optional exponent ("E", "D" or a bare sign). Without
-// a point the last `implied_decimals` digits are decimals. False when the field cannot be read.
-bool read_real_field(std::string_view field, int32_t implied_decimals, float& out);
-// Reads a whole number from a fixed field (blanks ignored, all-blank is 0, optional sign).
-bool read_int_field(std::string_view field, int32_t& out);
-
-// ---------------------------------------------------------------- number-to-text formatters
-// `num_to_text`: the value with `decimals` decimals (negative: automatic, fewer for larger
-// values, at most 6) into the first `width` characters of `text` (the text is extended with
-// blanks when shorter), decimal comma, then aligned by `align` (< 0 left-justified, 0 right,
-// > 0 decimal separator in column `align`). A value not above -9998.0 gives blanks.
-void num_to_text(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);
-void num_to_text_fixed(int32_t decimals, float value, std::string& text, int32_t width);
-void num_to_text_dot(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);
-void num_to_text_dot_fixed(int32_t decimals, float value, std::string& text, int32_t width);
-// The alignment step alone, over the whole text.
-void align_num_text(std::string& text, int32_t align);
-void align_num_text_dot(std::string& text, int32_t align);
-
-// While the blank flag is set, every negative value given to the three fixed-width
-// formatters below yields five blanks.
-void fmt_blank_flag(int32_t flag);
-// Values with decimals chosen by magnitude in 6 places plus 3 blanks (9 characters);
-// negative values give result codes ("KG !!", ..., "uflow").
-std::string fmt_comma9(float value);
-std::string fmt_comma9o(float value);
-// Five characters: four integer digits or a decimal comma ("QF5 ?" etc. for negatives).
-std::string fmt_result5(float value);
-void number_format_reset();
+#include "runtime/program/number_text.h"
 
 // ---------------------------------------------------------------- form lines and pictures
 // Formats `value` by a short picture such as "I5", "F8,2", "F", "LJA:NEIN", "D", "Q", "Z".

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/core/core.h"
-#include "runtime/core/file_units.h"
+#include "runtime/program/program.h"
+#include "runtime/program/file_units.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/screen.h"
 

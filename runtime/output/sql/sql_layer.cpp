@@ -4,9 +4,9 @@
 // fetches result rows into the program variables named like the columns.
 #include "runtime/output/sql/sql.h"
 
-#include "runtime/core/core.h"
-#include "runtime/core/evaluator.h"
-#include "runtime/core/program_image.h"
+#include "runtime/program/program.h"
+#include "runtime/program/evaluator.h"
+#include "runtime/program/program_image.h"
 
 #include <array>
 #include <bit>

@@ -1,0 +1,139 @@
+// The commands that steer the interpreter: CALL and RETURN, the expression line "%", the jumps
+// JMP, JZ, JNZ and the computed GOTO, ASSIGN of a label to an integer variable, and QUIT.
+// Labels travel through program values as their code index plus 214365.
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "runtime/commands/commands.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/evaluator.h"
+#include "runtime/commands/interpreter.h"
+#include "runtime/program/program_image.h"
+#include "runtime/program/text_tokens.h"
+
+namespace {
+
+constexpr int64_t label_offset = 214365;
+constexpr int32_t option_computed = 0x10;
+
+// The code index a label value stands for (64-bit, so no value can overflow it).
+int64_t label_target(float value) { return static_cast<int64_t>(nint(value)) - label_offset; }
+
+bool valid_target(int64_t target) { return target >= 1 && target <= program_image.code_count; }
+
+}  // namespace
+
+void cmd_CALL(code_record& rec) {
+  // Both texts are blanked before the tokens are read, so a token "%1" or "%2" passes a blank.
+  set_percent1_text({});
+  set_percent2_text({});
+  if (rec.token1 > 0 || rec.token2 > 0) {
+    std::array<char, 256> text;  // a token as get_text_token gives it
+    const std::string_view view(text.data(), text.size());
+    if (rec.token1 > 0) {
+      get_text_token(rec.token1, text);
+      set_percent1_text(view);
+      set_percent2_text(view);
+    }
+    if (rec.token2 > 0 && rec.token2 != rec.token1) {
+      get_text_token(rec.token2, text);
+      set_percent2_text(view);
+    }
+  }
+
+  evaluate_upn(rec.expression, 10);
+  if (call_state.depth >= max_call_depth) {
+    report_error("maxlevel", 32000);
+    return;
+  }
+  // Sets the arguments only after the destination is known to be good.
+  std::array<float, 10> frame{};
+  int64_t destination = rec.target;
+  if (flag_mask_test(option_computed)) {
+    destination = label_target(param_registers[1]);
+    if (!valid_target(destination)) {
+      report_error("CALL/ABS violation", 32000);
+      return;
+    }
+    for (int32_t i = 1; i <= 9; ++i) frame[static_cast<size_t>(i - 1)] = param_registers[i + 1];
+  } else {
+    for (int32_t i = 1; i <= 10; ++i) frame[static_cast<size_t>(i - 1)] = param_registers[i];
+  }
+  ++call_state.depth;
+  call_state.arg_frame[static_cast<size_t>(call_state.depth)] = frame;
+  call_state.saved_pc[static_cast<size_t>(call_state.depth)] = call_state.pc;
+  call_state.pc = static_cast<int32_t>(destination);
+}
+
+void cmd_RETURN(code_record&) {
+  if (run_flags.trace_on) trace_int2("return level", call_state.depth, call_state.base_depth);
+  // A RETURN with no level open has nothing to go back to; the run just ends.
+  if (call_state.depth < 1 || call_state.depth > max_call_depth) {
+    call_state.depth = 0;
+    return;
+  }
+  call_state.pc = call_state.saved_pc[static_cast<size_t>(call_state.depth)];
+  --call_state.depth;
+}
+
+void cmd_EXPR(code_record& rec) { evaluate_upn(rec.expression, 1); }
+
+void cmd_JMP(code_record& rec) { call_state.pc = rec.target; }
+
+namespace {
+// JZ and JNZ test the value the previous command left in P1: whether NINT(P1) is 0.  With
+// halves rounded away from zero and NaN taken as 0, that is exactly |P1| < 0.5 or NaN, tested
+// here without the rounding, since every loop of a program passes through it.
+bool p1_is_zero() {
+  const bool zero = !(std::fabs(param_registers[1]) >= 0.5f);
+  if (run_flags.trace_on) trace_msg(zero ? "NO" : "YES");
+  return zero;
+}
+}  // namespace
+
+void cmd_JZ(code_record& rec) {
+  if (p1_is_zero()) call_state.pc = rec.target;
+}
+
+void cmd_JNZ(code_record& rec) {
+  if (!p1_is_zero()) call_state.pc = rec.target;
+}
+
+void cmd_GOTO(code_record& rec) {
+  evaluate_upn(rec.expression, 1);
+  const int64_t destination = label_target(param_registers[1]);
+  if (!valid_target(destination)) {
+    report_error("GOTO/ABS violation", 32000);
+    return;
+  }
+  if (!flag_mask_test(option_computed)) {
+    report_error("GOTO/???", 32000);
+    return;
+  }
+  call_state.pc = static_cast<int32_t>(destination);
+}
+
+void cmd_ASSIGN(code_record& rec) {
+  evaluate_upn(rec.second, 1);
+  int32_t v = 0, k = 0;
+  get_last_reference(v, k);
+  // An ARG reference (negative) or none names no variable record; nothing is written then.
+  if (v >= 1 && v <= variable_table.count && variable_table.valid(v)) {
+    const variable_record& var = variable_table.records[static_cast<size_t>(v)];
+    const int32_t word = var.start + k;
+    if (var.type == var_integer && k >= 0 && k < var.dimension && ADRSPACE.valid(word)) {
+      ADRSPACE.set_int(word, static_cast<int32_t>(rec.target + label_offset));
+      return;
+    }
+  }
+  report_error("ASSIGN no INT", 0);
+  call_state.command_error = 1;
+}
+
+void cmd_QUIT(code_record&) {
+  query_close(-9999);
+  if (const int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
+  call_state.end_run = true;
+}

@@ -1,0 +1,58 @@
+// Fills in upper_services, the entries through which the floors below reach this one (and the
+// screen's field output, which the program floor's text tokens use).  It runs before main, as a
+// static initializer; the commands library goes into every program whole, so it is never left out.
+#include "runtime/commands/debugger.h"
+#include "runtime/commands/draw_state.h"
+#include "runtime/commands/events.h"
+#include "runtime/commands/menus.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/upper_services.h"
+#include "runtime/screen/field_output.h"
+#include "runtime/screen/screen.h"
+
+namespace {
+
+// Evaluator codes 66..68 and 79..82: the functions that read lists, combo boxes, SYSVAR and SQL.
+bool eval_service_function(int32_t code) {
+  switch (code) {
+    case 66: eval_COMBO(); return true;
+    case 67: eval_LSTMGR(); return true;
+    case 68: eval_LSTEL(); return true;
+    case 79: eval_SYSVAR(); return true;
+    case 80: eval_SQLINFO(); return true;
+    case 81: eval_SQLVAR(); return true;
+    case 82: eval_IOERROR(); return true;
+    default: return false;
+  }
+}
+
+void reset_for_load() {
+  set_auto_mode(false);
+  reset_hotkeys();  // no key or menu of the old program stays bound
+  menus_reset();
+  reset_drawing_for_load();
+}
+
+void reset_for_start() {
+  reset_event_labels();
+  reset_level_stack();
+}
+
+void format_element_into(int32_t variable, int32_t element, char* text, int32_t length) {
+  format_var_element(variable, element);
+  get_input_text(text, length);
+}
+
+const bool installed = [] {
+  upper_services.function_families = {eval_device_function, eval_convert_function, eval_service_function};
+  upper_services.reset_for_load = reset_for_load;
+  upper_services.reset_for_start = reset_for_start;
+  upper_services.query_close = query_close;
+  upper_services.debugger_reset = debugger_reset;
+  upper_services.format_element_into = format_element_into;
+  upper_services.run_label = run_label;
+  upper_services.mouse_event = mouse_event;
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,178 @@
+// The interpreter loop: pump, fetch, trace, dispatch and the common end of every command.
+// Nothing in the path of an untraced command allocates or builds text.
+#include "runtime/commands/interpreter.h"
+
+#include "runtime/commands/commands.h"
+#include "runtime/commands/runtime.h"
+
+#include <string>
+
+
+namespace {
+void opcode_zero(code_record&) { report_error("Code/Compile-Error : CODE=0", 32000); }
+
+constexpr std::array<command_handler, 48> builtin_handlers = {
+    opcode_zero, cmd_CALL,   cmd_EVENT,  cmd_RETURN, cmd_EXPR,   cmd_JMP,    cmd_JZ,
+    cmd_JNZ,     cmd_MESS,   cmd_RUN,    cmd_SELECT, cmd_COMBO,  cmd_QUERY,  cmd_SUBMEN,
+    cmd_HOTKEY,  cmd_QUIT,   cmd_SOUND,  cmd_COLOR,  cmd_ORIGIN, cmd_SHOW,   cmd_HELP,
+    cmd_FILE,    cmd_TEXT,   cmd_TEXTB,  cmd_MOUSE,  cmd_PRINT,  cmd_WINDOW, cmd_WINMGR,
+    cmd_ARC,     cmd_LINE,   cmd_PIXEL,  cmd_MOVE,   cmd_DRAW,   cmd_PLOT,   cmd_BUTTON,
+    cmd_MENU,    cmd_ASSIGN, cmd_GOTO,   cmd_BTNMGR, cmd_FORMAT, cmd_OUTPUT, cmd_BOX,
+    cmd_AREA,    cmd_CIRCLE, cmd_FLOOD,  cmd_LSTMGR, cmd_SQL,    cmd_ARRAY};
+constexpr int32_t array_opcode = 47;
+
+std::string_view command_text(const code_record& rec) { return {rec.text.data(), rec.text.size()}; }
+
+bool default_step_hook(const code_record& rec) {
+  trace_msg(">" + std::string(command_text(rec)));
+  return true;
+}
+
+struct interpreter_state_t {
+  std::array<command_handler, 48> handlers = builtin_handlers;
+  single_step_hook step_hook = default_step_hook;
+  int32_t active_runs = 0;  // invocations of the fetch loop on the native stack
+};
+interpreter_state_t interp;
+
+// Jumps are never traced or stepped.
+bool is_jump(std::string_view text) {
+  return text.starts_with("JZ ") || text.starts_with("JMP ") || text.starts_with("JNZ ");
+}
+
+// Trace and single step before a command; false when the quit message ended a step wait.
+bool trace_command(const code_record& rec) {
+  std::string_view text = command_text(rec);
+  if (is_jump(text)) return true;
+  if (!run_flags.single_step_on) {
+    trace_msg(text);
+    return true;
+  }
+  bool go_on = interp.step_hook(rec);
+  run_flags.step_released = false;
+  return go_on;
+}
+
+// The common end of a command whose handler set command_error: the command's text under that
+// code.  A handler that replaced the program (chaining) took its record with it; the command
+// name stands in then.
+void report_command(int32_t at, const code_record* codes_before, int32_t opcode) {
+  const int32_t code = call_state.command_error;
+  if (program_image.codes.data() == codes_before && at >= 1 && at < static_cast<int32_t>(program_image.codes.size()))
+    report_error(command_text(program_image.codes[static_cast<size_t>(at)]), code);
+  else
+    report_error(command_name(opcode), code);
+}
+
+enum class run_exit { normal, quiet };
+
+run_exit fetch_loop() {
+  call_state_t& cs = call_state;
+  for (;;) {
+    if (process_pending_messages() == 0) return run_exit::normal;  // the quit message
+    if (program_has_ended()) throw program_end{};  // ended inside a callback of the pump
+    if (cs.depth <= 0) return run_exit::normal;    // a nested run has finished this one
+    cs.command_error = 0;
+    if (run_flags.quit_seen) [[unlikely]] {
+      report_error("Ctrl-C ?", 0);
+      run_flags.quit_seen = false;  // answered: the question is not asked again and again
+    }
+    const int32_t at = cs.pc;
+    if (at < 1 || at > program_image.code_count ||
+        at >= static_cast<int32_t>(program_image.codes.size())) [[unlikely]] {
+      // Running off the program or a bad target: never read outside the code records.
+      report_error("Code/Compile-Error : PC=" + std::to_string(at), 32000);
+      return run_exit::normal;
+    }
+    code_record& rec = program_image.codes[static_cast<size_t>(at)];
+    cs.pc = at + 1;
+    if (run_flags.trace_on) [[unlikely]] {
+      if (!trace_command(rec)) return run_exit::quiet;
+    }
+    cs.command_flags = rec.flags;
+    const int32_t opcode = rec.opcode;
+    const code_record* codes_before = program_image.codes.data();
+    interp.handlers[static_cast<uint32_t>(opcode) <= 47u ? static_cast<size_t>(opcode) : array_opcode](rec);
+    if (cs.command_error != 0) [[unlikely]] report_command(at, codes_before, opcode);
+    if (cs.chain_flag) [[unlikely]] {
+      // A chained program runs from its first record in this same run.
+      cs.chain_flag = false;
+      cs.base_depth = 0;
+      cs.depth = 1;
+      cs.saved_pc[1] = 1;
+      cs.pc = 1;
+      continue;
+    }
+    if (cs.end_run) [[unlikely]] {
+      cs.end_run = false;
+      return run_exit::normal;
+    }
+    if (cs.depth <= 0) return run_exit::normal;  // the last RETURN of the run
+  }
+}
+
+// Keeps the count of runs on the stack right when a program end unwinds through.
+struct active_run_guard {
+  active_run_guard() { ++interp.active_runs; }
+  ~active_run_guard() { --interp.active_runs; }
+};
+
+void run(int32_t label, bool same_level) {
+  if (program_has_ended()) return;
+  call_state_t& cs = call_state;
+  run_flags.busy = true;
+  cs.chain_flag = false;
+  cs.end_run = false;
+  if (!same_level || cs.depth <= 0) {
+    // A same-level entry while idle runs its label at level 1, so that its final RETURN
+    // brings the depth back to 0 and never below.
+    cs.base_depth = cs.depth > 0 ? cs.depth : 0;
+    cs.depth = cs.base_depth + 1;
+  } else {
+    cs.base_depth = cs.depth - 1;
+  }
+  const bool outermost = interp.active_runs == 0;
+  try {
+    if (cs.depth > max_call_depth) {
+      cs.depth = max_call_depth;  // the tables end at 20
+      report_error("MAX CALL-LEVELS", 6416);
+      report_error("Abbruch", 32000);
+    }
+    cs.saved_pc[static_cast<size_t>(cs.depth)] = cs.pc;
+    cs.pc = label;
+    run_exit how;
+    {
+      active_run_guard guard;
+      how = fetch_loop();
+    }
+    if (how == run_exit::normal && run_flags.trace_on && run_flags.single_step_on) trace_msg("<return");
+    run_flags.busy = false;
+  } catch (const program_end&) {
+    run_flags.busy = false;
+    if (!outermost) throw;  // on to the boundary that started the interrupted run
+  }
+}
+}  // namespace
+
+void interpreter(int32_t label) { run(label, false); }
+
+void interpreter_same_level(int32_t label) { run(label, true); }
+
+bool flag_mask_test(int32_t mask) { return (call_state.command_flags & mask) == mask; }
+
+bool interpreter_active() { return interp.active_runs > 0; }
+
+command_handler set_command_handler(int32_t opcode, command_handler handler) {
+  if (opcode < 0 || opcode > 47) return nullptr;
+  command_handler old = interp.handlers[static_cast<size_t>(opcode)];
+  interp.handlers[static_cast<size_t>(opcode)] = handler ? handler : builtin_handlers[static_cast<size_t>(opcode)];
+  return old;
+}
+
+void set_single_step_hook(single_step_hook hook) { interp.step_hook = hook ? hook : default_step_hook; }
+
+void interpreter_reset() {
+  call_state = {};
+  interp.handlers = builtin_handlers;
+  interp.step_hook = default_step_hook;
+}

@@ -1,0 +1,54 @@
+// The SQL command: connect, run statements, fetch rows and disconnect through the database
+// layer; the status of each operation is left in io_status for IOERROR.
+#include <string>
+
+#include "runtime/commands/commands.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/program/evaluator.h"
+#include "runtime/program/text_tokens.h"
+#include "runtime/output/sql/sql.h"
+
+namespace {
+
+constexpr int32_t option_assign = 0x1;
+constexpr int32_t option_connect = 0x1;
+constexpr int32_t option_disconnect = 0x2;
+constexpr int32_t option_execute = 0x1000;
+constexpr int32_t option_fetch = 0x2000;
+
+bool has_option(const code_record& rec, int32_t option) { return (rec.flags & option) == option; }
+
+}  // namespace
+
+void cmd_SQL(code_record& rec) {
+  evaluate_upn(rec.expression, 1);
+  const int32_t slot = nint(param_registers[1]);
+  // A fetch, run once for every row, names no text token: token 0 is the empty text, so it is
+  // not expanded into a blank buffer each time.
+  std::string text;
+  if (rec.token1 != 0) {
+    text = get_text_token(rec.token1, 256);
+    text.resize(text.find_last_not_of(' ') == std::string::npos ? 0 : text.find_last_not_of(' ') + 1);
+  } else {
+    set_text_token_length(0);
+  }
+  io_status = 0;
+
+  const int32_t slots = sqlc_info(0).slots;
+  if (slot < 0 || slot >= slots) {
+    io_status = 1;
+    report_error("SQL-Handle range", 0);
+    return;
+  }
+  if (has_option(rec, option_fetch)) {
+    io_status = sql_fetch(slot, has_option(rec, option_assign));
+  } else if (has_option(rec, option_execute)) {
+    io_status = sql_exec(slot, text);
+  } else if (has_option(rec, option_connect)) {
+    io_status = sql_connect(text);
+  } else if (has_option(rec, option_disconnect)) {
+    io_status = sql_disconnect();
+  } else {
+    io_status = sql_exec(slot, text);
+  }
+}

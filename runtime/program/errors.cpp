@@ -1,0 +1,128 @@
+// The error reporter and the error log "PXBERROR.LOG": one dated line per event, the box, and
+// the decision whether the program goes on.
+#include "runtime/program/program.h"
+#include "runtime/program/file_units.h"
+#include "runtime/program/upper_services.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+struct error_state_t {
+  bool ended = false;        // the program has been ended; nothing of it runs any more
+  bool failed = false;       // an error ends (or has ended) the run
+  bool load_failed = false;  // ... while the program was being loaded
+};
+error_state_t error_state;
+
+constexpr int32_t silent_end_code = 64000;
+
+
+// "yyyymmdd" of the local date.
+std::string date_stamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return text;
+}
+
+// Appends one line to the error log and writes it to standard error, so that a terminal or a
+// calling script sees it too.  The log is opened for this line only; when it cannot be opened
+// or written the line is lost there and the caller goes on to its box and decision.
+void append_log_line(const std::string& line) {
+  qn_error_line(line);
+  int32_t unit = find_free_unit();
+  if (unit < 0 || unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
+  unit_write_line(unit, line);
+  unit_close(unit);
+}
+
+// The close steps before the program ends (-9999: without the question).
+void close_query() {
+  if (upper_services.query_close != nullptr) upper_services.query_close(-9999);
+}
+
+// Ends the program: the close runs without the question, the main window gets the exit
+// command synchronously, and the run unwinds to the entry that started it.
+[[noreturn]] void end_program(int32_t code) {
+  error_state.failed = true;
+  if (!error_state.ended) {
+    error_state.ended = true;
+    close_query();
+    if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
+  }
+  throw program_end{code};
+}
+}  // namespace
+
+std::string error_header(int32_t code) {
+  // "KYR-ERROR " and the code right-aligned in 5 columns, or five asterisks when it does not
+  // fit; blank-padded to 20 characters.
+  std::string header = "KYR-ERROR ";
+  char digits[16];
+  auto [end, ec] = std::to_chars(digits, digits + sizeof digits, code);
+  std::string_view number(digits, static_cast<size_t>(end - digits));
+  if (number.size() > 5) header += "*****";
+  else header += std::string(5 - number.size(), ' ') + std::string(number);
+  header.resize(20, ' ');
+  return header;
+}
+
+bool program_has_ended() { return error_state.ended; }
+
+int run_exit_status() {
+  if (error_state.load_failed) return exit_not_loaded;
+  return error_state.failed ? exit_error_end : 0;
+}
+
+void note_load_failure() { error_state.load_failed = true; }
+
+void report_error(std::string_view message, int32_t code) {
+  if (error_state.ended || code == silent_end_code) end_program(code);
+  const std::string header = error_header(code);
+  const std::string_view caption = blank_trimmed(header);
+  const std::string_view text = blank_trimmed(message);
+  append_log_line(date_stamp() + "-" + std::string(caption) + ":" + std::string(text));
+  // Automatic mode shows no box; nor does a run where nobody could see one.
+  if (run_flags.no_box || qn_boxes_unseen()) end_program(code);
+  if (code >= 32000) {
+    MESSAGE_BOX(text, {.caption = caption, .style = MB_OK | MB_ICONHAND | MB_SYSTEMMODAL});
+    end_program(code);
+  }
+  int32_t answer =
+      MESSAGE_BOX(text, {.caption = caption, .style = MB_OKCANCEL | MB_ICONHAND | MB_SYSTEMMODAL});
+  if ((answer == IDOK || answer == IDYES) && (code <= 0 || run_flags.debug_allowed)) return;
+  end_program(code);
+}
+
+void fatal_error(std::string_view text) {
+  text = blank_trimmed(text);
+  append_log_line(date_stamp() + "-ABBRUCH:" + std::string(text));
+  if (run_flags.auto_mode || qn_boxes_unseen()) {
+    trace_msg("*AUTO OK*" + std::string(text));
+    report_error(text, 32000);
+    end_program(32000);  // automatic mode set the no-box flag; this is only a safety net
+  }
+  error_state.failed = true;
+  MESSAGE_BOX(text, {.style = MB_ICONHAND});
+  close_query();
+  if (int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
+}
+
+void warning_log(std::string_view text) {
+  append_log_line(date_stamp() + "-WARNUNG:" + std::string(blank_trimmed(text)));
+}
+
+void report_write_failure(std::string_view file, int32_t code) {
+  io_status = code;
+  const std::string reason = code > 0 && code < 1000 ? std::strerror(code) : "status " + std::to_string(code);
+  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + reason);
+}
+
+void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
+
+void errors_reset() { error_state = {}; }

@@ -1,0 +1,39 @@
+// Helpers shared by the library-function families.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "runtime/program/evaluator.h"
+
+// The common text-result step: the slot's text of `length` characters takes a pending
+// substring, then its value becomes its length.
+inline void text_exit(value_slot& slot, int32_t length) {
+  slot.type = std::clamp<int32_t>(length, 0, static_cast<int32_t>(slot.text.size()));
+  finish_text_result(slot, apply_pending_substring(slot));
+}
+
+// Length of the slot's whole text field without trailing blanks.
+inline int32_t trimmed_length(const value_slot& slot) {
+  // Eight blanks at a time from the end, then the characters of the last word one by one.
+  constexpr uint64_t blanks = 0x2020202020202020ull;
+  size_t n = slot.text.size();
+  for (uint64_t word = 0; n >= sizeof word; n -= sizeof word) {
+    std::memcpy(&word, slot.text.data() + n - sizeof word, sizeof word);
+    if (word != blanks) break;
+  }
+  while (n > 0 && slot.text[n - 1] == ' ') --n;
+  return static_cast<int32_t>(n);
+}
+
+// The slot's text length as a safe index bound (0..512).
+inline int32_t text_length(const value_slot& slot) {
+  return std::clamp<int32_t>(slot.type, 0, static_cast<int32_t>(slot.text.size()));
+}
+
+// Pushes a number (functions without arguments).
+inline void push_number(float v) {
+  value_slot& s = evaluator.slot(++evaluator.sp);
+  s.set_number(v);
+}

@@ -1,0 +1,126 @@
+// Text functions on value-stack slots: case, blanks, searches, ALL, LEN, ASC, TRIM, RTRIM.
+// Positions are 1-based and 0 means "none"; a text's length is the slot's type word. Every
+// function stays inside the slot's 512-character text.
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "runtime/program/program.h"
+#include "runtime/program/eval_library.h"
+#include "runtime/program/eval_library_internal.h"
+
+namespace {
+
+using text_array = decltype(value_slot::text);
+
+// Removes the character at 0-based `pos`; the rest moves left and a blank enters at the end.
+void remove_at(text_array& t, size_t pos) {
+  std::move(t.begin() + static_cast<std::ptrdiff_t>(pos) + 1, t.end(), t.begin() + static_cast<std::ptrdiff_t>(pos));
+  t.back() = ' ';
+}
+
+// Moves the text left so that it begins at its first non-blank character.
+void remove_leading_blanks(text_array& t) {
+  const auto first = std::find_if(t.begin(), t.end(), [](char c) { return c != ' '; });
+  if (first == t.end() || first == t.begin()) return;
+  const auto moved = std::move(first, t.end(), t.begin());
+  std::fill(moved, t.end(), ' ');
+}
+
+int32_t position(size_t p) { return p == std::string_view::npos ? 0 : static_cast<int32_t>(p) + 1; }
+
+// The searches of codes 59-64 over s (lower slot) and t (top slot).
+int32_t search(int32_t code, std::string_view s, std::string_view t) {
+  if (s.empty() || t.empty()) return 0;
+  switch (code) {
+    case 59: return position(s.find(t));               // INDEX
+    case 60: return position(s.rfind(t));              // ENDEX
+    case 61: return position(s.find_first_not_of(t));  // VERIFY
+    case 62: return position(s.find_last_not_of(t));   // EVERIFY
+    case 63: return position(s.find_first_of(t));      // SCAN
+    default: return position(s.find_last_of(t));       // ESCAN
+  }
+}
+
+std::string_view first_chars(const value_slot& s) {
+  return {s.text.data(), static_cast<size_t>(text_length(s))};
+}
+
+}  // namespace
+
+bool eval_text_function(int32_t code) {
+  value_slot& top = evaluator.top();
+  switch (code) {
+    case 55:  // UPCASE, in place
+    case 58:  // LOWCASE, in place
+      number_to_text(top);
+      for (int32_t i = 0; i < text_length(top); ++i) {
+        char& c = top.text[static_cast<size_t>(i)];
+        if (code == 55 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (code == 58 && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      }
+      return true;
+    case 56: {  // COMPRESS, in place: every blank before the trimmed end goes
+      number_to_text(top);
+      int32_t n = trimmed_length(top);
+      for (int32_t i = 0; i < n;) {
+        if (top.text[static_cast<size_t>(i)] == ' ') {
+          remove_at(top.text, static_cast<size_t>(i));
+          --n;
+        } else {
+          ++i;
+        }
+      }
+      top.type = n;
+      return true;
+    }
+    case 57: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
+      number_to_text(top);
+      remove_leading_blanks(top.text);
+      int32_t n = trimmed_length(top);
+      for (int32_t i = 0; i + 1 < n;) {
+        if (top.text[static_cast<size_t>(i)] == ' ' && top.text[static_cast<size_t>(i) + 1] == ' ') {
+          remove_at(top.text, static_cast<size_t>(i));
+          --n;
+        } else {
+          ++i;
+        }
+      }
+      top.type = n;
+      return true;
+    }
+    case 59: case 60: case 61: case 62: case 63: case 64: {
+      value_slot& first = evaluator.slot(evaluator.sp - 1);
+      number_to_text(first);
+      number_to_text(top);
+      const int32_t r = search(code, first_chars(first), first_chars(top));
+      first.set_number(static_cast<float>(r));
+      pop_to_first_argument();
+      return true;
+    }
+    case 65:  // ALL: 512 copies of the first character
+      number_to_text(top);
+      std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
+      text_exit(top, static_cast<int32_t>(top.text.size()));
+      return true;
+    case 75:  // LEN: trimmed length of the whole text field (a number is made a text first)
+      number_to_text(top);
+      top.set_number(static_cast<float>(trimmed_length(top)));
+      return true;
+    case 76:  // ASC
+      number_to_text(top);
+      top.set_number(static_cast<float>(static_cast<unsigned char>(top.text[0])));
+      return true;
+    case 77:  // TRIM
+      number_to_text(top);
+      remove_leading_blanks(top.text);
+      text_exit(top, trimmed_length(top));
+      return true;
+    case 78:  // RTRIM
+      number_to_text(top);
+      text_exit(top, trimmed_length(top));
+      return true;
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,597 @@
+// The UPN evaluator: runs one compiled expression on the value stack.  Operand codes 1-7, the
+// operators 8-14 and the comparisons 83-92 live here; variable access and the reference codes
+// 93-96 in variables.cpp; the functions 15-82 in their own families.
+#include "runtime/program/evaluator.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <span>
+#include <string>
+
+#include "runtime/program/program.h"
+#include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_store.h"
+
+evaluator_state evaluator;
+
+namespace {
+
+// The numeric comparisons 83 "=", 85 "#", 87 "<", 89 ">", 91 "<=" and 92 ">=".
+inline bool numeric_compare(int32_t code, float x, float y) {
+  switch (code) {
+    case 83: return x == y;
+    case 85: return x != y;
+    case 87: return x < y;
+    case 89: return x > y;
+    case 91: return x <= y;
+    default: return x >= y;
+  }
+}
+
+// Every evaluation starts from cleared slots: 0.0, number, text "@" and blanks.  Rather than
+// clear all 23 slots each time, the evaluator keeps two marks: the slots above `touched_top` have
+// had nothing written since they were cleared, and the text fields above `dirty_top` are still
+// "@" and blanks.  Clearing then rewrites only what an evaluation (or a caller that set the
+// stack itself, which leaves sp at its top) can have written.
+int32_t dirty_top = value_stack_last;
+int32_t touched_top = value_stack_last;
+
+void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
+
+inline void clear_used_slots() {
+  const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
+  int32_t i = value_stack_first;
+  if (dirty_top >= value_stack_first) [[unlikely]] {
+    for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
+    dirty_top = value_stack_first - 1;
+  }
+  for (; i <= numbers; ++i) evaluator.slot(i).clear_number();
+  touched_top = value_stack_first - 1;
+}
+
+void report_underflow() { report_error("Stack underflow", 6111); }
+
+// Codes whose handlers may write a text field: text tokens, concatenation, text comparisons and
+// every function that takes or gives a text.  The functions on numbers (the numeric family, the
+// clock and calendar numbers, the device and program-state queries, ARG) write only the value
+// and type words; text variable reads and text stores mark their slots themselves.
+bool may_write_text(int32_t code) {
+  switch (code) {
+    case upn_text: case 9: case 84: case 86: case 88: case 90: case 32: case 33: return true;
+    default: return code >= 55 && code <= 82;
+  }
+}
+
+// Free-format text of a float for trace lines.
+std::string free_format(float v) {
+  char buf[32];
+  auto res = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, res.ptr);
+}
+
+// Slots a code takes from the stack before it runs (the checks that keep every pop in range).
+int32_t slots_needed(int32_t code) {
+  if (code >= 8 && code <= 14) return 2;
+  if (code >= 15 && code <= 82) return std::max(function_arity(code), 0);
+  if (code >= 83 && code <= 92) return 2;
+  switch (code) {
+    case upn_element: return 1;
+    case 93: return 2;  // _STO: value and target
+    case 94: return 1;  // LOC
+    case 95: return 1;  // REF
+    default: break;
+  }
+  return code > 95 ? 2 : 0;  // AREF (and every code above): element number and pointer
+}
+
+// ---------------------------------------------------------------- operand codes
+void push_constant(uint32_t bits) {
+  value_slot& s = evaluator.slot(++evaluator.sp);
+  s.bits = bits;
+  s.type = -1;
+}
+
+void push_text_token(int32_t token) {
+  value_slot& s = evaluator.slot(++evaluator.sp);
+  get_text_token(token, std::span<char>(s.text));
+  const int32_t length = std::clamp(get_text_token_length(), 0, max_text_result);
+  s.type = length;
+  set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
+  finish_text_result(s, apply_pending_substring(s));
+}
+
+// ---------------------------------------------------------------- operators
+void arithmetic(int32_t code) {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  const float x = a.value();
+  const float y = evaluator.top().value();
+  float r = 0.0f;
+  switch (code) {
+    case 8: r = x + y; break;
+    case 10: r = x - y; break;
+    case 11: r = x * y; break;
+    case 12:
+      if (y == 0.0f) {
+        a.set_number(0.0f);
+        pop_to_first_argument();
+        report_error("ZERO divide", 6103);
+        return;
+      }
+      r = x / y;
+      break;
+    case 13: r = std::pow(x, y); break;
+    default: break;
+  }
+  a.set_number(r);
+  pop_to_first_argument();
+}
+
+void concatenate() {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  value_slot& b = evaluator.top();
+  number_to_text(a);
+  number_to_text(b);
+  int32_t length = a.type;
+  if (length == 0) {
+    a.text = b.text;
+    length = b.type;
+  } else if (b.type > 0) {
+    // The second text goes after the first's last character; what passes the field is lost.
+    const size_t at = static_cast<size_t>(length);
+    std::memcpy(a.text.data() + at, b.text.data(), a.text.size() - at);
+    length = std::min(length + b.type, max_text_result);
+  }
+  a.type = length;
+  b.clear();
+  --evaluator.sp;
+  evaluator.last_reference = 0;
+  finish_text_result(a, apply_pending_substring(a));
+}
+
+void substring_request() {
+  evaluator.substring_pending = true;
+  evaluator.substring_a = nint(evaluator.slot(evaluator.sp - 1).value());
+  evaluator.substring_b = nint(evaluator.top().value());
+  evaluator.top().clear_number();
+  evaluator.slot(evaluator.sp - 1).clear_number();
+  evaluator.sp -= 2;
+}
+
+void compare(int32_t code) {
+  value_slot& a = evaluator.slot(evaluator.sp - 1);
+  value_slot& b = evaluator.top();
+  bool result = false;
+  if (code == 84 || code == 86 || code == 88 || code == 90) {
+    // Text comparisons look at the whole blank-padded fields, so trailing blanks never matter.
+    number_to_text(a);
+    number_to_text(b);
+    const int order = std::memcmp(a.text.data(), b.text.data(), a.text.size());
+    switch (code) {
+      case 84: result = order == 0; break;
+      case 86: result = order != 0; break;
+      case 88: result = order < 0; break;
+      default: result = order > 0; break;
+    }
+  } else {
+    result = numeric_compare(code, a.value(), b.value());
+  }
+  a.set_number(result ? 1.0f : 0.0f);
+  pop_to_first_argument();
+}
+
+void run_function(int32_t code, int32_t operand) { eval_library_function(code, operand); }
+
+// Single-step trace of the results (built in a 64-character line).
+void trace_results(int32_t count) {
+  auto cut = [](std::string line) {
+    if (line.size() > 64) line.resize(64);
+    return line;
+  };
+  value_slot& top = evaluator.top();
+  if (top.type < 1) {
+    for (int32_t i = 1; i <= std::min(count, value_stack_last); ++i) {
+      const float v = evaluator.slot(i).value();
+      if (v != 0.0f) trace_msg(cut(">>> STACK( " + std::to_string(i) + ") = " + free_format(v)));
+    }
+  } else {
+    trace_msg(cut(">>> SSTACK >" + std::string(top.text_view()) + "<"));
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- value slots and helpers
+void value_slot::clear() {
+  bits = 0;
+  type = -1;
+  text.fill(' ');
+  text[0] = '@';
+}
+
+int32_t function_arity(int32_t code) {
+  switch (code) {
+    case 29: case 49: case 50: case 82:  // RND, KBSTAT, KEYBD, IOERROR push their result
+      return 0;
+    case 23: case 24: case 25: case 26: case 28: case 34: case 36: case 37: case 38: case 39:
+    case 40: case 42: case 43: case 59: case 60: case 61: case 62: case 63: case 64: case 68:
+    case 69: case 79: case 81:
+      return 2;
+    case 80:  // SQLINFO: name, slot, column
+      return 3;
+    default:
+      return code >= 15 && code <= 82 ? 1 : -1;
+  }
+}
+
+bool stack_holds(int32_t needed) {
+  if (evaluator.sp >= needed) return true;
+  report_underflow();
+  return false;
+}
+
+void number_to_text(value_slot& slot) {
+  if (!slot.is_number()) return;
+  const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
+  slot.text.fill(' ');
+  slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
+  slot.type = 1;
+  slot.set_value(1.0f);
+}
+
+int32_t apply_pending_substring(value_slot& slot) {
+  if (!evaluator.substring_pending) return slot.type;
+  evaluator.substring_pending = false;
+  const int32_t a = std::max(evaluator.substring_a, 1);
+  const int32_t b = std::min(evaluator.substring_b, max_text_result);
+  if (b < a) {
+    slot.text.fill(' ');
+    slot.type = 0;
+    return 0;
+  }
+  // Characters a..b of the text, blanks where the text is shorter than b.
+  const int32_t have = std::max(slot.type, 0);
+  std::array<char, 512> cut;
+  cut.fill(' ');
+  for (int32_t i = a; i <= b; ++i)
+    if (i <= have) cut[static_cast<size_t>(i - a)] = slot.text[static_cast<size_t>(i - 1)];
+  slot.text = cut;
+  slot.type = b - a + 1;
+  return slot.type;
+}
+
+void finish_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
+  slot.set_value(static_cast<float>(slot.type));
+}
+
+void set_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, max_text_result);
+  slot.set_value(static_cast<float>(slot.type));
+}
+
+// ---------------------------------------------------------------- evaluation
+void reset_evaluator() {
+  evaluator = evaluator_state{};
+  dirty_top = value_stack_last;
+  touched_top = value_stack_last;
+  clear_used_slots();
+}
+
+void tolerate_array_bounds() { evaluator.bounds_report = false; }
+
+void note_text_written(int32_t slot) { dirty_top = std::max(dirty_top, slot); }
+
+void get_last_reference(int32_t& variable, int32_t& element) {
+  variable = evaluator.last_reference;
+  element = evaluator.last_element;
+}
+
+namespace {
+
+// The compiled code and the variable stores as the loop reads them.  They are read again after
+// every code that runs outside the loop (functions, reports), since what runs there may have
+// replaced the program.
+struct code_view {
+  const int32_t* code = nullptr;
+  const uint32_t* operand = nullptr;
+  int32_t code_end = 0;     // codes 1..code_end exist
+  int32_t operand_end = 0;  // operand words 1..operand_end exist; the others read 0
+  number_stores stores;
+
+  void read() {
+    code = upn_code.code.data();
+    operand = upn_code.operand.data();
+    code_end = std::min(upn_code.last_code, static_cast<int32_t>(upn_code.code.size()) - 1);
+    operand_end = static_cast<int32_t>(upn_code.operand.size()) - 1;
+    stores = number_stores::current();
+  }
+  bool valid_code(int32_t i) const { return i >= 1 && i <= code_end; }
+  uint32_t operand_word(int32_t i) const { return i >= 1 && i <= operand_end ? operand[i] : 0u; }
+  // The last code up to `last` that exists with its operand word: codes up to there run in line.
+  int32_t stretch_end(int32_t last) const { return std::min({last, code_end, operand_end}); }
+};
+
+// One code on the general path: its checks, then its handler.  Returns false when the
+// evaluation stops.
+bool run_code(int32_t code, uint32_t word) {
+  const int32_t operand = std::bit_cast<int32_t>(word);
+  if (code <= 0) {
+    report_error("UPN-CODE-ERROR", 32000);
+    return false;
+  }
+  if (evaluator.sp < slots_needed(code)) {
+    report_underflow();
+    return false;
+  }
+  // A code writes at most one slot above the current top.  Only codes that may write a text
+  // field leave text to clear for the next evaluation; variable reads mark text slots
+  // themselves (note_text_written).
+  raise_touched(evaluator.sp + 1);
+  if (may_write_text(code)) note_text_written(evaluator.sp + 1);
+  switch (code) {
+    case upn_jump: break;
+    case upn_constant: push_constant(word); break;
+    case upn_text: push_text_token(operand); break;
+    case upn_variable: push_variable(operand); break;
+    case upn_element: load_element(operand); break;
+    case upn_jump_true:
+      if (evaluator.top().value() != 0.0f) evaluator.skip_label = operand;
+      break;
+    case upn_jump_false:
+      if (evaluator.top().value() == 0.0f) evaluator.skip_label = operand;
+      break;
+    case 8: case 10: case 11: case 12: case 13: arithmetic(code); break;
+    case 9: concatenate(); break;
+    case 14: substring_request(); break;
+    case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 90: case 91: case 92:
+      compare(code);
+      break;
+    case 93: store_reference(); break;
+    case 94: locate_reference(); break;
+    case 95: dereference(); break;
+    default:
+      if (code > 95)
+        indexed_dereference();
+      else
+        run_function(code, operand);
+      break;
+  }
+  raise_touched(evaluator.sp);
+  return true;
+}
+
+// The stack check that comes before every code.
+bool stack_in_range() {
+  const int32_t sp = evaluator.sp;
+  if (static_cast<uint32_t>(sp) <= 20u) [[likely]] return true;
+  if (sp < 0)
+    report_underflow();
+  else
+    report_error("Stack overflow", 6110);
+  return false;
+}
+
+// The result of a numeric operator or comparison goes into the first argument's slot.
+void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
+  slot0[sp - 1].set_number(result);
+  pop_to_first_argument(slot0, sp);
+}
+
+// What the in-line loop does with each code: one small number per code, so that the loop's
+// dispatch is one table look-up and one dense jump.
+enum inline_kind : uint8_t {
+  general_path,  // left to run_code
+  label_code,
+  constant_code,
+  variable_code,
+  element_code,
+  jump_true_code,
+  jump_false_code,
+  add_code,
+  subtract_code,
+  multiply_code,
+  divide_code,
+  compare_code,
+  store_code,
+  argument_code,
+};
+
+constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
+  std::array<uint8_t, upn_last_opcode + 1> kinds{};
+  kinds[upn_jump] = label_code;
+  kinds[upn_constant] = constant_code;
+  kinds[upn_variable] = variable_code;
+  kinds[upn_element] = element_code;
+  kinds[upn_jump_true] = jump_true_code;
+  kinds[upn_jump_false] = jump_false_code;
+  kinds[8] = add_code;
+  kinds[10] = subtract_code;
+  kinds[11] = multiply_code;
+  kinds[12] = divide_code;
+  for (int32_t code : {83, 85, 87, 89, 91, 92}) kinds[static_cast<size_t>(code)] = compare_code;
+  kinds[93] = store_code;
+  kinds[54] = argument_code;
+  return kinds;
+}();
+
+// Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
+// exist): the common numeric codes and skips to a label.  Calls nothing, so the loop keeps its
+// state in registers.  Returns the index of the first code it leaves to the general path (a
+// code it does not do, a case that needs a report, or a stack out of range), or stop + 1 when
+// the stretch is done or a skip ran past it (skip_label then set).
+int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high) {
+  evaluator_state& ev = evaluator;
+  value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
+  // The arrays and stores in locals, so that the loop keeps them in registers.
+  const int32_t* const codes = view.code;
+  const uint32_t* const operands = view.operand;
+  const number_stores stores = view.stores;
+  // sp and the high mark live in registers here and go back however the loop is left.
+  struct local_state {
+    int32_t sp = evaluator.sp;
+    int32_t high;
+    int32_t& high_out;
+    ~local_state() {
+      evaluator.sp = sp;
+      high_out = high;
+    }
+  } st{.high = high, .high_out = high};
+  int32_t& sp = st.sp;
+  for (; i <= stop; ++i) {
+    if (static_cast<uint32_t>(sp) > 20u) return i;
+    const int32_t code = codes[i];
+    const uint32_t word = operands[i];
+    switch (static_cast<uint32_t>(code) <= static_cast<uint32_t>(upn_last_opcode)
+                ? inline_kinds[static_cast<size_t>(code)]
+                : uint8_t{general_path}) {
+      case label_code:
+        continue;
+      case constant_code: {
+        value_slot& s = slot0[sp + 1];
+        s.bits = word;
+        s.type = -1;
+        ++sp;
+        st.high = std::max(st.high, sp);
+        continue;
+      }
+      case variable_code:
+        if (!push_plain_number(stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
+        ++sp;
+        st.high = std::max(st.high, sp);
+        continue;
+      case element_code: {
+        // Whole element numbers inside the dimension; the others, the dimension request and
+        // the reports take the full entry.
+        int32_t number = 0;
+        if (sp < 1 || !whole_number(slot0[sp].value(), number) ||
+            !load_plain_number(stores, std::bit_cast<int32_t>(word), number - 1, true, slot0[sp]))
+          return i;
+        continue;
+      }
+      case argument_code: {
+        int32_t k = 0;
+        if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) return i;
+        read_call_argument(slot0[sp], k);
+        continue;
+      }
+      case jump_true_code:
+      case jump_false_code: {
+        // Label 0 is no label: a jump to it never skips.
+        const int32_t label = std::bit_cast<int32_t>(word);
+        if (label == 0 || (slot0[sp].value() != 0.0f) != (code == upn_jump_true)) continue;
+        // Skip forward to the label's own code; past the stretch the skip goes on outside.
+        do {
+          if (++i > stop) {
+            ev.skip_label = label;
+            return i;
+          }
+        } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
+        continue;
+      }
+      case add_code:
+        if (sp < 2) return i;
+        pop_with_number(slot0, sp, slot0[sp - 1].value() + slot0[sp].value());
+        continue;
+      case subtract_code:
+        if (sp < 2) return i;
+        pop_with_number(slot0, sp, slot0[sp - 1].value() - slot0[sp].value());
+        continue;
+      case multiply_code:
+        if (sp < 2) return i;
+        pop_with_number(slot0, sp, slot0[sp - 1].value() * slot0[sp].value());
+        continue;
+      case divide_code:
+        if (sp < 2 || slot0[sp].value() == 0.0f) return i;  // a zero divisor is reported on the general path
+        pop_with_number(slot0, sp, slot0[sp - 1].value() / slot0[sp].value());
+        continue;
+      case compare_code: {
+        if (sp < 2) return i;
+        const bool result = numeric_compare(code, slot0[sp - 1].value(), slot0[sp].value());
+        pop_with_number(slot0, sp, result ? 1.0f : 0.0f);
+        continue;
+      }
+      case store_code:
+        if (sp < 2 || !store_plain_number(stores, slot0[sp - 1])) return i;
+        finish_store(slot0, sp);
+        continue;
+      default:
+        return i;
+    }
+  }
+  return i;
+}
+
+// Runs codes first..last: the stretch of codes that exist through run_inline and run_code, the
+// codes outside it (before the first code, past the compiled code, without an operand word, or
+// passed over while skipping to a label) with the checks of every code, one by one.  Returns
+// false when an error stopped the evaluation.
+bool run_codes(int32_t first, int32_t last) {
+  evaluator_state& ev = evaluator;
+  // The highest slot the in-line pushes wrote, handed to touched_top however the loop ends.
+  struct push_mark {
+    int32_t high = value_stack_first - 1;
+    ~push_mark() { raise_touched(high); }
+  } pushed;
+  code_view view;
+  view.read();
+  int32_t stop = view.stretch_end(last);
+  int32_t i = first;
+  while (i <= last) {
+    if (i >= 1 && i <= stop && ev.skip_label == 0) {
+      i = run_inline(view, i, stop, pushed.high);
+      if (i > stop) continue;
+      // Code i takes the general path.
+      if (!stack_in_range()) return false;
+      if (!run_code(view.code[i], view.operand[i])) return false;
+      view.read();
+      stop = view.stretch_end(last);
+      ++i;
+      continue;
+    }
+    if (!stack_in_range()) return false;
+    if (!view.valid_code(i)) {
+      report_error("UPN-CODE-ERROR", 32000);
+      return false;
+    }
+    const int32_t code = view.code[i];
+    const uint32_t word = view.operand_word(i);
+    if (ev.skip_label != 0) {
+      if (code == upn_jump && std::bit_cast<int32_t>(word) == ev.skip_label) ev.skip_label = 0;
+    } else {
+      if (!run_code(code, word)) return false;
+      view.read();
+      stop = view.stretch_end(last);
+    }
+    ++i;
+  }
+  return true;
+}
+
+}  // namespace
+
+void evaluate_upn(int32_t expression, int32_t count) {
+  clear_used_slots();
+  evaluator.sp = 0;
+  evaluator.last_reference = 0;
+  evaluator.element_position = 1;
+  evaluator.last_element = 0;
+  evaluator.substring_pending = false;
+  evaluator.skip_label = 0;
+  evaluator.stored = false;
+  if (expression < 1) return;
+  if (!upn_code.valid_expression(expression)) {
+    report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+    return;
+  }
+  if (!run_codes(upn_code.first[static_cast<size_t>(expression)], upn_code.last[static_cast<size_t>(expression)]))
+    return;
+  if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
+  if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
+  const value_slot& top = evaluator.top();
+  if (top.type >= 1) {
+    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
+    set_text_token_length(top.type);
+  }
+}

@@ -1,0 +1,54 @@
+// Storage of the program image and its reset.
+#include <algorithm>
+#include <utility>
+
+#include "runtime/program/program_image.h"
+#include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_store.h"
+
+program_image_t program_image;
+load_state_t load_state;
+std::array<char, 64> help_page = [] {
+  std::array<char, 64> page{};
+  page.fill(' ');
+  return page;
+}();
+
+code_record empty_code_record() {
+  code_record rec;
+  rec.text.fill(' ');
+  rec.text[0] = '*';
+  return rec;
+}
+
+std::string_view variable_name(const variable_record& var) {
+  std::string_view name(var.name.data(), var.name.size());
+  const size_t end = name.find_last_not_of(' ');
+  return end == std::string_view::npos ? std::string_view{} : name.substr(0, end + 1);
+}
+
+const uint32_t* element_storage(const variable_record& var, int64_t k) {
+  if (var.array.allocated()) {
+    const int64_t offset = (k - var.array.lower_bound) * var.array.stride;
+    if (offset < 0 || offset % 4 != 0 || offset / 4 >= static_cast<int64_t>(var.array.data.size())) return nullptr;
+    return &var.array.data[static_cast<size_t>(offset / 4)];
+  }
+  const int64_t index = int64_t{var.start} + k;
+  return index >= 1 && index <= ADRSPACE.word_count() ? &ADRSPACE.words[static_cast<size_t>(index)] : nullptr;
+}
+
+uint32_t* element_storage(variable_record& var, int64_t k) {
+  return const_cast<uint32_t*>(element_storage(std::as_const(var), k));
+}
+
+void reset_program_image() {
+  std::vector<code_record>().swap(program_image.codes);
+  program_image.code_count = 0;
+  reset_upn_store();
+  reset_text_tokens();
+  // Nothing of a previous program stays readable in the string space either.
+  STRING_BUFFER.blank();
+  load_state = load_state_t{};
+  load_state.name.fill(' ');
+}
+

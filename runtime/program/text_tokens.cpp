@@ -1,0 +1,285 @@
+// Text tokens of the program and the string space of its text variables.
+#include "runtime/program/text_tokens.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "runtime/program/program.h"
+#include "runtime/program/program_image.h"
+#include "runtime/program/pxb_reader.h"
+#include "runtime/program/upper_services.h"
+
+string_buffer_t STRING_BUFFER = [] {
+  string_buffer_t buffer;
+  buffer.blank();
+  return buffer;
+}();
+
+text_token_state_t text_tokens;
+
+std::string_view string_buffer_t::view(int32_t start, int32_t length) const {
+  const int64_t from = std::clamp<int64_t>(start, 1, int64_t{size} + 1);
+  const int64_t to = std::clamp<int64_t>(int64_t{start} + std::max(length, 0) - 1, from - 1, size);
+  return std::string_view(chars.data() + (from - 1), static_cast<size_t>(to - from + 1));
+}
+
+void string_buffer_t::write(int32_t start, int32_t length, std::string_view text) {
+  // Characters k = 0..length-1 go to position start + k; positions outside 1..size are skipped,
+  // and the text is blank-padded to the length.
+  const int64_t first = std::max<int64_t>(start, 1);
+  const int64_t last = std::min<int64_t>(int64_t{start} + std::max(length, 0) - 1, size);
+  if (last < first) return;
+  const size_t skip = static_cast<size_t>(first - start);  // characters that fall before position 1
+  const size_t count = static_cast<size_t>(last - first + 1);
+  char* out = chars.data() + (first - 1);
+  const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
+  std::memcpy(out, text.data() + skip, from_text);
+  std::memset(out + from_text, ' ', count - from_text);
+}
+
+namespace {
+
+constexpr int32_t work_length = 256;     // token text while it is expanded
+constexpr int32_t slot_length = 80;      // %0, %1, %2
+constexpr int32_t range_limit = 128;     // a "[from:to]" part keeps at most this many characters
+constexpr int32_t max_text_bytes = 1 << 24;
+
+// Reports an error that ends the program; should the reporter return all the same, the caller
+// must not go on with a broken state, so the end is forced.
+[[noreturn]] void fail(std::string_view message) {
+  report_error(message, 32000);
+  throw program_end{32000};
+}
+
+
+// The parts of one marker found at position i of the work text.
+struct marker_t {
+  int32_t variable = 0;
+  int32_t element = 1;
+  bool has_range = false;
+  int32_t from = 0, to = 0;
+  size_t length = 0;  // characters the marker occupies
+};
+
+// Parses the marker at position i; errors end the program with the marker's own message.
+marker_t parse_marker(std::string_view t, size_t i) {
+  marker_t m;
+  const bool twice = i + 1 < t.size() && t[i + 1] == text_marker;
+  const size_t number_at = i + (twice ? 2 : 1);
+  const auto number = read_fixed_int(column_field(t, number_at, 4));
+  if (!number) fail("ADR:CODE-ERROR in text");
+  m.variable = *number;
+  size_t rest = number_at + 4;
+  if (twice && rest < t.size()) {
+    if (t[rest] == '(') {
+      const size_t close = t.find(')', rest);
+      if (close == std::string_view::npos || close - rest < 2) fail("INDEX(?)");
+      const auto index = read_fixed_int(t.substr(rest + 1, std::min<size_t>(close - rest - 1, 10)));
+      if (!index) fail("INDEX-NO-CONST");
+      m.element = *index;
+      rest = close + 1;
+    }
+    if (rest < t.size() && t[rest] == '[') {
+      const size_t close = t.find(']', rest);
+      if (close == std::string_view::npos || close - rest < 4) fail("SUBEXPR[?]");
+      const std::string_view inside = t.substr(rest + 1, close - rest - 1);
+      const size_t colon = inside.find(':');
+      if (colon == std::string_view::npos || colon < 1) fail("SUBEXPR[?:?]");
+      const auto from = read_free_int(inside.substr(0, colon));
+      const auto to = read_free_int(inside.substr(colon + 1));
+      if (!from || !to) fail("SUBEXPR-NO-CONST");
+      m.has_range = true;
+      m.from = *from;
+      m.to = *to;
+      rest = close + 1;
+    }
+  }
+  m.length = std::min(rest, t.size()) - i;
+  return m;
+}
+
+// The formatted output text of one element of a variable (256 characters); the formatter
+// itself refuses variables and elements that do not exist.
+std::string formatted_element(int32_t variable, int32_t element) {
+  std::string text(work_length, ' ');
+  if (upper_services.format_element_into != nullptr)
+    upper_services.format_element_into(variable, element, text.data(), work_length);
+  return text;
+}
+
+// Replaces every variable marker of t by the variable's formatted value.
+void expand_markers(std::string& t) {
+  size_t search_from = 0;
+  while (true) {
+    const size_t i = t.find(text_marker, search_from);
+    if (i == std::string::npos) break;
+    const marker_t m = parse_marker(t, i);
+    const std::string f = formatted_element(m.variable, m.element);
+    std::string value;
+    if (m.has_range && m.from >= 1 && m.to >= m.from) {
+      // Characters from..to of the output text, not left-adjusted, clamped to that text.
+      const int32_t to = std::min(m.to, work_length);
+      if (m.from <= to) value = f.substr(static_cast<size_t>(m.from - 1), static_cast<size_t>(to - m.from + 1));
+      if (value.size() > range_limit) value.resize(range_limit);
+    } else {
+      const size_t lead = f.find_first_not_of(' ');
+      if (lead != std::string::npos) value = std::string(blank_trimmed(std::string_view(f).substr(lead)));
+    }
+    t = t.substr(0, i) + value + t.substr(i + m.length);
+    t.resize(work_length, ' ');
+    text_tokens.last_length = std::clamp<int32_t>(
+        text_tokens.last_length - static_cast<int32_t>(m.length) + static_cast<int32_t>(value.size()), 0,
+        work_length);
+    // Go on behind the inserted value: a 0xFA byte inside a value is text, not a marker, and
+    // the expansion always ends.
+    search_from = i + value.size();
+  }
+}
+
+// "%0", "%1" or "%2" followed only by blanks stands for the slot of that number.
+int32_t percent_slot(std::string_view t) {
+  if (t.size() < 2 || t[0] != '%' || t[1] < '0' || t[1] > '2') return -1;
+  if (t.find_first_not_of(' ', 2) != std::string_view::npos) return -1;
+  return t[1] - '0';
+}
+
+// Written in place: the slot keeps its buffer, so setting it never allocates.
+void set_slot(int32_t k, std::string_view text) {
+  std::string& slot = text_tokens.percent_slots[k];
+  const size_t n = std::min(text.size(), static_cast<size_t>(slot_length));
+  slot.resize(slot_length, ' ');
+  if (n > 0) std::memmove(slot.data(), text.data(), n);  // an empty view may carry no pointer
+  std::memset(slot.data() + n, ' ', slot_length - n);
+}
+
+// The token's bytes lie inside the byte array (a second "TEXTCHARACTERS" record may have
+// replaced the array the token was stored in).
+bool token_in_bytes(int32_t n) {
+  const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
+  const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
+  return start >= 1 && start <= end && end < static_cast<int32_t>(text_tokens.bytes.size());
+}
+
+template <class T>
+void release(std::vector<T>& store) {
+  std::vector<T>().swap(store);
+}
+
+}  // namespace
+
+void check_string_space(int32_t size) {
+  if (size > string_buffer_t::size) {
+    report_error("max STRING_BUFFER", 32000);
+    return;
+  }
+  STRING_BUFFER.blank();
+}
+
+void alloc_text_bytes(int32_t count) {
+  text_tokens.next_byte = 1;
+  release(text_tokens.bytes);
+  text_tokens.byte_capacity = 0;
+  const int32_t n = std::max(count, 1);
+  try {
+    if (n > max_text_bytes) throw std::bad_alloc();
+    text_tokens.bytes.assign(static_cast<size_t>(n) + 1, ' ');
+    text_tokens.byte_capacity = n;
+  } catch (const std::bad_alloc&) {
+    release(text_tokens.bytes);
+    report_error("*** allocate text-bytes", 32000);
+  }
+}
+
+void alloc_text_tokens(int32_t count) {
+  text_tokens.next_token = 1;
+  release(text_tokens.starts);
+  release(text_tokens.ends);
+  text_tokens.token_count = 0;
+  const int32_t n = std::max(count, 1);
+  try {
+    if (n > max_text_bytes) throw std::bad_alloc();
+    text_tokens.starts.assign(static_cast<size_t>(n) + 1, 0);
+    text_tokens.ends.assign(static_cast<size_t>(n) + 1, 0);
+    text_tokens.token_count = count;
+  } catch (const std::bad_alloc&) {
+    release(text_tokens.starts);
+    release(text_tokens.ends);
+    report_error("*** allocate text-tokens", 32000);
+  }
+}
+
+void add_text_token(std::string_view text) {
+  int32_t length = static_cast<int32_t>(blank_trimmed(text).size()) - 1;
+  if (length < 1) length = 1;
+  const int32_t k = text_tokens.next_token;
+  const int32_t b = text_tokens.next_byte;
+  // The file must keep within its declared sizes; a token beyond them would be written past
+  // the arrays.
+  if (k > text_tokens.token_count || k >= static_cast<int32_t>(text_tokens.starts.size()))
+    fail("*** text-tokens: more than TEXTTOKENS");
+  if (int64_t{b} + length - 1 > text_tokens.byte_capacity) fail("*** text-bytes: more than TEXTCHARACTERS");
+  text_tokens.starts[static_cast<size_t>(k)] = b;
+  text_tokens.ends[static_cast<size_t>(k)] = b + length - 1;
+  for (int32_t j = 0; j < length; ++j)
+    text_tokens.bytes[static_cast<size_t>(b + j)] = static_cast<size_t>(j) < text.size() ? text[static_cast<size_t>(j)] : ' ';
+  text_tokens.next_byte = b + length;
+  text_tokens.next_token = k + 1;
+}
+
+void get_text_token(int32_t n, std::span<char> buffer) {
+  std::string t(work_length, ' ');
+  if (n != 0) {
+    const bool stored = n >= 1 && n < text_tokens.next_token && n <= text_tokens.token_count;
+    if (n < 0 || n > text_tokens.token_count) {
+      text_tokens.last_length = 0;
+      report_error("*** text-token nr", n);
+    } else if (stored && token_in_bytes(n)) {
+      const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
+      const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
+      const int32_t length = std::min(end - start + 1, work_length);
+      t.replace(0, static_cast<size_t>(length), text_tokens.bytes.data() + start, static_cast<size_t>(length));
+      text_tokens.last_length = end - start + 1;
+      expand_markers(t);
+    } else {
+      // A number within the declared count that the file never filled, or a token whose bytes
+      // a later "TEXTCHARACTERS" released: an empty text.
+      text_tokens.last_length = 0;
+    }
+  } else {
+    text_tokens.last_length = 0;
+  }
+  const int32_t slot = percent_slot(t);
+  if (slot >= 0) t = text_tokens.percent_slots[slot];
+  const size_t copy = std::min(buffer.size(), t.size());
+  std::copy_n(t.begin(), copy, buffer.begin());
+  std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(copy), buffer.end(), ' ');
+}
+
+std::string get_text_token(int32_t n, int32_t length) {
+  std::string text(static_cast<size_t>(std::max(length, 0)), ' ');
+  get_text_token(n, std::span<char>(text.data(), text.size()));
+  return text;
+}
+
+int32_t get_text_token_length() { return text_tokens.last_length; }
+void set_text_token_length(int32_t length) { text_tokens.last_length = length; }
+void set_percent0_text(std::string_view text) { set_slot(0, text); }
+void set_percent1_text(std::string_view text) { set_slot(1, text); }
+void set_percent2_text(std::string_view text) { set_slot(2, text); }
+
+void free_text_tokens() {
+  release(text_tokens.starts);
+  release(text_tokens.ends);
+  release(text_tokens.bytes);
+  text_tokens.byte_capacity = 0;
+  text_tokens.token_count = 0;
+  text_tokens.next_byte = 1;
+  text_tokens.next_token = 1;
+}
+
+void reset_text_tokens() {
+  free_text_tokens();
+  text_tokens.last_length = 0;
+  for (int32_t k = 0; k < 3; ++k) set_slot(k, "");
+}

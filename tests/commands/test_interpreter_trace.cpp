@@ -1,0 +1,108 @@
+// The trace channel that the interpreter writes its command lines to: routing by the window
+// and log switches and the trace mode, the line layout, and a DEBUG window closed by the user.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "quillon/api/quillon.h"
+#include "runtime/commands/runtime.h"
+#include "support/runtime_fixture.h"
+
+namespace {
+using trace_test = runtime_fixture;
+
+TEST_F(trace_test, NothingIsWrittenWhileBothSwitchesAreOff) {
+  run_flags.trace_on = true;
+  debug_mode(1);  // file mode alone is not enough
+  trace_msg("line");
+  trace_int("n", 5);
+  EXPECT_FALSE(std::filesystem::exists(dir / "$PXBDUMP.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "$PXBDUMP.LOG"));
+  EXPECT_EQ(debug_window(), 0);
+}
+
+TEST_F(trace_test, LinesGoToTheDebugWindow) {
+  start_headless();
+  debug_open();
+  ASSERT_NE(debug_window(), 0);
+  trace_msg("erste Zeile   ");
+  trace_str("arg1=", "PROG.PXB");
+  auto lines = qn_scroll_lines(debug_window());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "erste Zeile");
+  EXPECT_EQ(lines[1], " arg1= PROG.PXB");
+  EXPECT_FALSE(std::filesystem::exists(dir / "$PXBDUMP.TXT"));
+}
+
+TEST_F(trace_test, NumbersAreRightAlignedAfterTheLabel) {
+  start_headless();
+  debug_open();
+  trace_int("GET-INT", -42);
+  trace_int3("HOTSHOT-Key shortcall", 13, 0, 7);
+  trace_real("x", 2.5f);
+  trace_app("u_app", 1, 2, 3, 4);
+  trace_str_int("file/open", "A.TXT", 200);
+  auto lines = qn_scroll_lines(debug_window());
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_TRUE(lines[0].starts_with(" GET-INT "));
+  EXPECT_TRUE(lines[0].ends_with(" -42"));
+  EXPECT_EQ(lines[0].size(), std::string(" GET-INT ").size() + 12);  // a field of fixed width
+  EXPECT_TRUE(lines[1].starts_with(" HOTSHOT-Key shortcall "));
+  EXPECT_TRUE(lines[1].ends_with(" 7"));
+  EXPECT_NE(lines[1].find(" 13 "), std::string::npos);
+  EXPECT_TRUE(lines[2].ends_with(" 2.5"));
+  EXPECT_TRUE(lines[3].starts_with(" u_app ") && lines[3].ends_with(" 4"));
+  EXPECT_TRUE(lines[4].starts_with(" file/open A.TXT ") && lines[4].ends_with(" 200"));
+}
+
+TEST_F(trace_test, LongTextIsCutAt512) {
+  debug_open();
+  debug_mode(1);
+  trace_msg(std::string(600, 'x'));
+  auto lines = file_lines("$PXBDUMP.TXT");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], std::string(512, 'x'));
+}
+
+TEST_F(trace_test, FileModeWritesWithoutAnyWindowOnceTheLogIsOn) {
+  debug_to_file();
+  dump_log_restart(true);
+  debug_mode(1);
+  trace_msg("nach Datei");
+  EXPECT_EQ(file_lines("$PXBDUMP.TXT"), std::vector<std::string>{"nach Datei"});
+  EXPECT_EQ(file_lines("$PXBDUMP.LOG"), (std::vector<std::string>{"startup", "nach Datei"}));
+  EXPECT_TRUE(run_flags.trace_on);  // every line to the dump log switches tracing on
+}
+
+TEST_F(trace_test, AfterDebugCloseTheDumpLogStillTakesLines) {
+  start_headless();
+  debug_to_file();
+  dump_log_restart(true);
+  debug_open();
+  run_flags.trace_on = true;
+  debug_close();
+  EXPECT_FALSE(run_flags.trace_on);
+  EXPECT_EQ(debug_window(), 0);
+  trace_msg("weiter");
+  EXPECT_TRUE(run_flags.trace_on);
+  auto lines = file_lines("$PXBDUMP.LOG");
+  EXPECT_EQ(lines.back(), "weiter");
+}
+
+TEST_F(trace_test, ClosedDebugWindowLosesTheLineAndSwitchesOff) {
+  start_headless();
+  debug_open();
+  run_flags.trace_on = true;
+  int32_t first = debug_window();
+  CLOSE_WINDOW(first);
+  pump_for(100);
+  trace_msg("verloren");
+  EXPECT_EQ(debug_window(), 0);
+  EXPECT_FALSE(run_flags.trace_on);
+  trace_msg("auch verloren");  // window switch is off now: nothing happens
+  debug_open();
+  ASSERT_NE(debug_window(), 0);
+  trace_msg("neu");
+  EXPECT_EQ(qn_scroll_lines(debug_window()), std::vector<std::string>{"neu"});
+}
+}  // namespace

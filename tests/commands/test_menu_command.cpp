@@ -1,0 +1,210 @@
+// The MENU command: set-up, items, command ids and labels, the compact operand form, group
+// masks, context menus, the menu bar and the error texts.
+#include "test_draw_fixture.h"
+
+#include "runtime/commands/events.h"
+#include "runtime/commands/menus.h"
+
+namespace {
+
+class menu_command : public draw_fixture {
+ protected:
+  void SetUp() override {
+    draw_fixture::SetUp();
+    menus_reset();
+    run_flags.debug_allowed = true;
+  }
+  void TearDown() override {
+    qn_set_menu_answerer(nullptr);
+    menus_reset();
+    draw_fixture::TearDown();
+  }
+  // MENU with options (hex), operands and the two texts; target label `target`.
+  void menu(const std::string& options, const std::string& operands, const std::string& text1 = " ",
+            const std::string& text2 = "", int32_t target = 0) {
+    std::string code = "/" + options + " MENU";
+    if (target) {
+      char t[8];
+      std::snprintf(t, sizeof t, ":%04d", target);
+      code += std::string(" ") + t;
+    }
+    std::vector<std::string> tokens{text1};
+    code += " @0001";
+    if (!text2.empty()) {
+      tokens.push_back(text2);
+      code += " @0002";
+    }
+    code += " %0001";
+    run({code}, {operands}, tokens);
+  }
+  bool box_with(std::string_view text) const {
+    for (const box_seen& b : boxes)
+      if (b.text.find(text) != std::string::npos) return true;
+    return false;
+  }
+  const menu_entry& entry(int32_t m, int32_t i) const {
+    return menu_set().menu[static_cast<size_t>(m)].entry[static_cast<size_t>(i - 1)];
+  }
+  const menu_item& item(int32_t m, int32_t i) const {
+    return menu_set().menu[static_cast<size_t>(m)].items[static_cast<size_t>(i - 1)];
+  }
+  // Menus 0..count, menu 0 with `bar` items, menu 1 with `items` items.
+  void standard_set(int32_t count = 1, int32_t bar = 1, int32_t items = 3) {
+    menu("00000001", "#" + std::to_string(count) + " #0 #0 #0");
+    menu("00000001", "#0 #" + std::to_string(bar) + " #0 #0");
+    menu("00000001", "#1 #" + std::to_string(items) + " #0 #0");
+  }
+};
+
+TEST_F(menu_command, SetUpMakesEmptyMenusAndDropsTheLabels) {
+  menu_labels[5] = 77;
+  menu("00000001", "#3 #0 #0 #0");
+  EXPECT_EQ(menu_set().count, 3);
+  EXPECT_EQ(menu_set().menu.size(), 4u);
+  EXPECT_EQ(menu_labels[5], 0);
+  EXPECT_EQ(menu_set().next_id, 1);
+  menu("00000001", "#2 #4 #0 #0");
+  EXPECT_EQ(menu_set().menu[2].item_count, 4);
+}
+
+TEST_F(menu_command, CompactFormAddressesItemAndSubmenu) {
+  menu("00000001", "#7 #0 #0 #0");
+  menu("00000001", "#3 #5 #0 #0");
+  menu("00010000", "#305 #7 #0 #0", "Datei");
+  EXPECT_EQ(item(3, 5).submenu, &menu_set().menu[7].items);
+  EXPECT_EQ(item(3, 5).stamp, QN_STAMP);
+  EXPECT_EQ(item(3, 5).text, "Datei");
+  EXPECT_EQ(entry(3, 5).command_id, 0);
+}
+
+TEST_F(menu_command, CommandItemsGetIdsAndLabelsInTheOrderTheyAreFilled) {
+  standard_set();
+  menu("00010000", "#1 #2 #0 #0", "Speichern", "Strg+S", 2);
+  EXPECT_EQ(entry(1, 2).command_id, 1);
+  EXPECT_EQ(io_status, 1);
+  EXPECT_EQ(menu_labels[1], 2);
+  EXPECT_EQ(item(1, 2).id, 0x8001);
+  EXPECT_EQ(item(1, 2).accelerator, "Strg+S");
+  // Filled again: new text, same id and label.
+  menu("00010000", "#1 #2 #0 #0", "Sichern", "", 1);
+  EXPECT_EQ(entry(1, 2).command_id, 1);
+  EXPECT_EQ(menu_labels[1], 2);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(item(1, 2).text, "Sichern");
+}
+
+TEST_F(menu_command, IdsStopAt99AndTheLastLabelWins) {
+  menu("00000001", "#1 #0 #0 #0");
+  menu("00000001", "#1 #100 #0 #0");
+  // Labels 1 and 2 alternate: the 99th item gives 1, the 100th 2.
+  for (int32_t i = 1; i <= 100; ++i) menu("00010000", "#1 #" + std::to_string(i) + " #0 #0", "X", "", 2 - i % 2);
+  EXPECT_EQ(entry(1, 98).command_id, 98);
+  EXPECT_EQ(entry(1, 99).command_id, 99);
+  EXPECT_EQ(entry(1, 100).command_id, 99);
+  EXPECT_EQ(menu_labels[99], 2);
+  EXPECT_EQ(menu_labels[98], 2);
+  EXPECT_EQ(menu_labels[97], 1);
+}
+
+TEST_F(menu_command, GroupMaskGreysOnlyItemsSharingABit) {
+  standard_set();
+  menu("00010000", "#1 #1 #0 #0", "Eins", "", 3);    // value 0
+  menu("00010000", "#1 #2 #0 #6", "Zwei", "", 3);    // value 6
+  menu("00010000", "#1 #3 #0 #8", "Drei", "", 3);    // value 8
+  menu("00010000", "#0 #1 #1 #0", "Menu");
+  menu("00000010", "#0 #0 #0 #0");  // the bar
+  // Mask 0 touches nothing.
+  menu("00000880", "#0 #0 #0 #0");
+  EXPECT_EQ(item(1, 2).flags, 0);
+  menu("00000880", "#2 #0 #0 #0");  // 2048 + 128: grey by mask 2
+  EXPECT_EQ(item(1, 2).flags, 1);
+  EXPECT_EQ(item(1, 3).flags, 0);
+  EXPECT_EQ(item(1, 1).flags, 0);
+  const auto bar = qn_menu_bar(main_window());
+  ASSERT_EQ(bar.size(), 1u);
+  ASSERT_EQ(bar[0].sub.size(), 3u);
+  EXPECT_FALSE(bar[0].sub[1].enabled);
+  EXPECT_TRUE(bar[0].sub[0].enabled);
+  menu("00000800", "#6 #0 #0 #0");  // enable again
+  EXPECT_TRUE(qn_menu_bar(main_window())[0].sub[1].enabled);
+}
+
+TEST_F(menu_command, MenuBarIsAttachedWithItsAcceleratorsAndPicksRunLabels) {
+  standard_set();
+  menu("00010000", "#1 #1 #0 #0", "&Neu", "Strg+N", 0);
+  menu("00010000", "#0 #1 #1 #0", "&Datei");
+  menu("00000010", "#0 #0 #0 #0");
+  EXPECT_EQ(screen_metrics.menu_bar_height, get_system_metrics(15));
+  const auto bar = qn_menu_bar(main_window());
+  ASSERT_EQ(bar.size(), 1u);
+  EXPECT_EQ(bar[0].text, "&Datei");
+  ASSERT_FALSE(bar[0].sub.empty());
+  EXPECT_EQ(bar[0].sub[0].id, 0x8001);
+  EXPECT_EQ(bar[0].sub[0].shortcut, "Ctrl+N");
+}
+
+TEST_F(menu_command, ItemStateSetsTheCheckMark) {
+  standard_set();
+  menu("00010000", "#1 #1 #0 #0", "Eins", "", 3);
+  menu("00010000", "#0 #1 #1 #0", "Menu");
+  menu("00000010", "#0 #0 #0 #0");
+  menu("00000200", "#1 #1 #0 #0");  // check mark
+  EXPECT_EQ(entry(1, 1).mark, 1);
+  EXPECT_TRUE(qn_menu_bar(main_window())[0].sub[0].checked);
+  menu("00000000", "#1 #1 #0 #0");
+  EXPECT_EQ(entry(1, 1).mark, 0);
+  EXPECT_FALSE(qn_menu_bar(main_window())[0].sub[0].checked);
+}
+
+TEST_F(menu_command, ContextMenuReturnsThePickedId) {
+  standard_set();
+  menu("00010000", "#1 #1 #0 #0", "Eins", "", 3);
+  int32_t seen = 0;
+  qn_set_menu_answerer([&seen](const std::vector<menu_item>& items, qn_point) {
+    seen = static_cast<int32_t>(items.size());
+    return items[0].id;
+  });
+  menu("00000020", "#1 #0 #0 #0");
+  EXPECT_EQ(seen, 3);
+  EXPECT_EQ(io_status, 0x8001);
+  seen = 0;
+  menu("00000020", "#5 #0 #0 #0");  // no such menu
+  EXPECT_EQ(io_status, -1);
+  EXPECT_EQ(seen, 0);
+}
+
+// Each message ends the program, so each case runs in a test of its own.
+TEST_F(menu_command, AnItemOutsideTheMenuIsReportedWithTheItemCount) {
+  standard_set(1, 2, 3);
+  menu("00010000", "#0 #5 #0 #0", "X", "", 1);
+  EXPECT_TRUE(box_with("MENU/SETUP 0 5 n= 2"));
+  EXPECT_EQ(entry(0, 2).command_id, 0);
+}
+
+TEST_F(menu_command, APopUpItemWithAnUnknownSubmenuIsReportedWithTheMenuCount) {
+  standard_set(1, 2, 3);
+  menu("00010000", "#0 #1 #4 #0", "X");
+  EXPECT_TRUE(box_with("MENU/SETUP 0 1 4 n= 2 1"));
+  EXPECT_EQ(item(0, 1).stamp, 0u);
+}
+
+TEST_F(menu_command, AnUnknownCallIsAGeneralError) {
+  standard_set();
+  menu("00000000", "#-3 #0 #0 #0");
+  EXPECT_TRUE(box_with("General MENU/SETUP error"));
+}
+
+TEST_F(menu_command, SetUpWithAnAbsurdMenuNumberIsRefused) {
+  menu("00000001", "#100 #0 #0 #0");
+  EXPECT_TRUE(box_with("General MENU/SETUP error"));
+  EXPECT_EQ(menu_set().count, -1);
+}
+
+TEST_F(menu_command, AnAbsurdItemCountIsRefused) {
+  menu("00000001", "#1 #0 #0 #0");
+  menu("00000001", "#1 #100000 #0 #0");
+  EXPECT_FALSE(boxes.empty());
+  EXPECT_EQ(menu_set().menu[1].item_count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,181 @@
+// The runtime's executable as a user or a script meets it: exit statuses, the line on standard
+// error, runs on the offscreen platform that never wait, names with blanks, the lock file.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "quillon/api/quillon.h"
+#include "runtime/commands/runtime.h"
+
+namespace {
+namespace fs = std::filesystem;
+
+struct run_result {
+  int status = -1;      // exit status, or -1 when the process did not exit by itself
+  std::string errors;  // what it wrote to standard error
+};
+
+class process_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/winkyr-process-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+    fs::create_directories(dir / "run");
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+
+  void write_program(const fs::path& path, const std::string& upn, const std::string& texts,
+                     const std::string& codes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary)
+        << "[PROC]\n[INIT]\nCODES=4\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=4\nTEXTCHARACTERS=100\n"
+           "VARIABLES=2\nSTRINGSPACE=2000\nADRSPACE=10\n[VARIABLES]\n&0001 R 0001:X\n[UPNCODES]\n#0\n"
+        << upn << "[TEXTTOKENS]\n" << texts << "[LABELS]\n[CODES]\n" << codes;
+  }
+
+  // Runs the executable in `cwd` on the offscreen platform (unless env says otherwise).  A run
+  // that has not ended after two minutes is killed: a safety net, the tests expect none to wait.
+  run_result run(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) {
+    env.try_emplace("QT_QPA_PLATFORM", "offscreen");
+    // Under the leak checker its summary of suppressions would join the runtime's own lines.
+    if (const char* lsan = std::getenv("LSAN_OPTIONS"); lsan && *lsan)
+      env.try_emplace("LSAN_OPTIONS", std::string(lsan) + ":print_suppressions=0");
+    env.try_emplace("XDG_RUNTIME_DIR", (dir / "xdg").string());
+    fs::create_directories(dir / "xdg");
+    fs::permissions(dir / "xdg", fs::perms::owner_all, fs::perm_options::replace);
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+      dup2(pipe_fds[1], 2);
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, 0);
+      dup2(null, 1);
+      if (chdir((dir / "run").c_str()) != 0) _exit(127);
+      for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
+      for (const auto& [name, value] : env)
+        if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
+      std::vector<char*> argv{const_cast<char*>(WINKYR_EXE)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(WINKYR_EXE, argv.data());
+      _exit(127);
+    }
+    close(pipe_fds[1]);
+    run_result result;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    bool killed = false;
+    for (;;) {
+      pollfd p{pipe_fds[0], POLLIN, 0};
+      if (poll(&p, 1, 200) > 0) {
+        char buffer[4096];
+        const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+        if (n > 0) {
+          result.errors.append(buffer, size_t(n));
+          continue;
+        }
+        if (n == 0) break;  // the child has closed its standard error: it has ended
+      }
+      if (!killed && std::chrono::steady_clock::now() > give_up) {
+        kill(child, SIGKILL);
+        killed = true;
+      }
+    }
+    close(pipe_fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    return result;
+  }
+
+  fs::path dir;
+};
+
+TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
+  write_program(dir / "run" / "PROG.PXB", "", "", "QUIT\nQUIT\n");
+  // Without XDG_RUNTIME_DIR Qt has something to say about it; the user sees none of it.
+  const run_result r = run({"PROG.PXB"}, {{"XDG_RUNTIME_DIR", ""}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.errors, "");
+}
+
+TEST_F(process_test, ErrorOnOffscreenEndsTheRunWithItsLogLineOnStandardError) {
+  // A division by zero: its box would offer OK and Cancel; nobody can see it, so the run ends.
+  write_program(dir / "run" / "PROG.PXB", "#1 #0 _/ &1 __STO\n", "", "%0002\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, exit_error_end);
+  const std::string log = [&] {
+    std::ifstream in(dir / "run" / "PXBERROR.LOG");
+    std::string line;
+    std::getline(in, line);
+    return line;
+  }();
+  EXPECT_NE(log.find("-KYR-ERROR  6103:"), std::string::npos) << log;
+  EXPECT_EQ(r.errors, log + "\n");
+}
+
+TEST_F(process_test, MissingProgramAndChainToAMissingProgramExitAsNotLoaded) {
+  const run_result missing = run({"NOPE.PXB"});
+  EXPECT_EQ(missing.status, exit_not_loaded);
+  EXPECT_NE(missing.errors.find("KYRPROG not found:NOPE.PXB (searched NOPE.PXB and ./KYR/NOPE.PXB)"),
+            std::string::npos)
+      << missing.errors;
+
+  write_program(dir / "run" / "CHAIN.PXB", "", "@0001 GONE.PXB|\n", "/00000001 RUN @0001\nQUIT\n");
+  const run_result chained = run({"CHAIN.PXB"});
+  EXPECT_EQ(chained.status, exit_not_loaded);
+  EXPECT_NE(chained.errors.find("KYRPROG not found:GONE.PXB"), std::string::npos) << chained.errors;
+
+  EXPECT_NE(exit_error_end, exit_not_loaded);
+  EXPECT_NE(exit_not_loaded, qn_status_error_box);
+  EXPECT_NE(exit_error_end, qn_status_error_box);
+}
+
+TEST_F(process_test, NameWithBlanksAndUmlautsLoadsThatFile) {
+  // "my dir/MY PRÖG.PXB" only: a name cut at its first blank would find nothing.
+  write_program(dir / "my dir" / "MY PR\xC3\x96G.PXB", "", "", "QUIT\nQUIT\n");
+  const run_result r = run({(dir / "my dir" / "MY PR\xC3\x96G.PXB").string(), "second", "word"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+}
+
+TEST_F(process_test, LockFileDoesNotFollowAPlantedLink) {
+  write_program(dir / "run" / "PROG.PXB", "", "", "QUIT\nQUIT\n");
+  ASSERT_EQ(run({"PROG.PXB"}).status, 0);
+  std::vector<fs::path> locks;
+  for (const auto& entry : fs::directory_iterator(dir / "xdg"))
+    if (entry.path().filename().string().starts_with("qn_")) locks.push_back(entry.path());
+  ASSERT_EQ(locks.size(), 1u);  // the lock lives in the user's runtime folder
+
+  fs::remove(locks[0]);
+  fs::create_symlink(dir / "victim", locks[0]);
+  EXPECT_EQ(run({"PROG.PXB"}).status, 0);
+  EXPECT_FALSE(fs::exists(dir / "victim"));
+  EXPECT_TRUE(fs::is_symlink(locks[0]));
+}
+
+TEST_F(process_test, WithoutADisplayOneLineSaysHowToRunHeadless) {
+  write_program(dir / "run" / "PROG.PXB", "", "", "QUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"}, {{"QT_QPA_PLATFORM", "xcb"}});
+  EXPECT_EQ(r.status, qn_status_no_display);
+  EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
+  EXPECT_NE(r.errors.find("QT_QPA_PLATFORM=offscreen"), std::string::npos) << r.errors;
+}
+
+}  // namespace

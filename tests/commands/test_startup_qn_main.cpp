@@ -1,0 +1,79 @@
+// qn_main from start to end with a real program file: the order of the start-up steps in the
+// dump log, the first run, and the end of the message loop when the program quits.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include "quillon/api/quillon.h"
+#include "runtime/commands/runtime.h"
+#include "support/runtime_fixture.h"
+
+namespace {
+class qn_main_test : public runtime_fixture {
+ protected:
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    ensure_test_application();
+    // Never hang: the loop is ended from outside after ten seconds.
+    QTimer::singleShot(10000, [this] {
+      timed_out_ = true;
+      qn_post_quit(0);
+    });
+  }
+  void write_program(const std::string& name, const std::string& codes) {
+    std::ofstream(dir / name, std::ios::binary)
+        << "[PROC]\n[INIT]\nCODES=0002\nUPNCODES=10\nUPNTOKENS=10\nTEXTTOKENS=10\nTEXTCHARACTERS=100\n"
+           "VARIABLES=5\nSTRINGSPACE=20480\nADRSPACE=10\n[CODES]\n"
+        << codes;
+  }
+  bool timed_out_ = false;
+};
+
+TEST_F(qn_main_test, DollarSignLogsEveryStepInOrderAndQuitEndsTheLoop) {
+  write_program("prog.pxb", "QUIT\nQUIT\n");
+  EXPECT_EQ(qn_main("$prog.pxb"), 0);
+  EXPECT_FALSE(timed_out_);
+  EXPECT_EQ(is_valid_window(main_window()), 0);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;  // no close question after QUIT
+
+  // The steps of qn_main, in this order, between the lines of the trace channel.
+  const std::vector<std::string> steps = {"startup",
+                                          "load_program prog.pxb",
+                                          "call init_common...",
+                                          "call init_application...",
+                                          "call look_do_paint...",
+                                          "call no_do_paint...",
+                                          "call interpreter(1)...",
+                                          "call look_do_paint...",
+                                          "KYRMAIN/qn_main: call quillon_loop",
+                                          "KYRMAIN: end qn_main"};
+  std::vector<std::string> seen;
+  for (const std::string& line : file_lines("$PXBDUMP.LOG"))
+    if (std::find(steps.begin(), steps.end(), line) != steps.end()) seen.push_back(line);
+  EXPECT_EQ(seen, steps);
+  auto lines = file_lines("$PXBDUMP.LOG");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " arg1= prog.pxb"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "U_APP default init_application"), lines.end());
+}
+
+TEST_F(qn_main_test, WithoutTheDollarSignNoDumpLogIsWritten) {
+  write_program("prog.pxb", "QUIT\nQUIT\n");
+  EXPECT_EQ(qn_main("Prog.Pxb"), 0);
+  EXPECT_FALSE(timed_out_);
+  EXPECT_FALSE(std::filesystem::exists(dir / "$PXBDUMP.LOG"));
+}
+
+TEST_F(qn_main_test, MissingProgramEndsWithoutEnteringTheLoop) {
+  EXPECT_EQ(qn_main("none.pxb"), exit_not_loaded);
+  EXPECT_FALSE(timed_out_);
+  EXPECT_TRUE(program_has_ended());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "KYR-ERROR 32000");
+  EXPECT_EQ(file_lines("PXBERROR.LOG").size(), 1u);
+}
+}  // namespace
