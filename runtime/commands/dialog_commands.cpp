@@ -8,7 +8,10 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/commands/commands.h"
+#include "runtime/commands/events.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/areas.h"
+#include "runtime/screen/video_stack.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/evaluator.h"
 #include "runtime/commands/interpreter.h"

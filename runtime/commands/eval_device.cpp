@@ -2,20 +2,13 @@
 #include <cstdint>
 
 #include "quillon/api/quillon.h"
+#include "runtime/commands/events.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/areas.h"
+#include "runtime/screen/video_stack.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/eval_library_internal.h"
 #include "runtime/screen/screen.h"
-
-// Start values of the words that other families own (see eval_library.h).
-__attribute__((weak)) int32_t last_char = -1;
-__attribute__((weak)) query_answer_t query_answer;
-__attribute__((weak)) int32_t modifier_alt = 0;
-
-__attribute__((weak)) video_window_t video_stack_window() {
-  return {0, 0, screen_metrics.width, screen_metrics.height - screen_metrics.menu_bar_height};
-}
-__attribute__((weak)) int32_t area_count() { return 0; }
 
 namespace {
 

@@ -43,6 +43,12 @@ extern std::array<int32_t, 100> menu_labels;  // label of menu id 1..99, run for
 // ---------------------------------------------------------------- dispatcher words
 extern int32_t last_char;     // the last character received (0x4102); read by KEYBD
 extern int32_t modifier_alt;  // 1 while Alt is down (Ctrl and Shift are in run_flags)
+// The answer of the last QUERY or SELECT box, read by the QUERY function.
+struct query_answer_t {
+  int32_t yes = 0;     // 1 after OK or Yes
+  int32_t cancel = 0;  // 1 after Cancel
+};
+extern query_answer_t query_answer;
 // Reads the Ctrl, Shift and Alt words from the keyboard state.
 void read_modifiers();
 // Runs a label one level deeper between paint suppression and repaint, and then the periodic

@@ -6,7 +6,10 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/commands/events.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/areas.h"
+#include "runtime/screen/video_stack.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/eval_library_internal.h"
 #include "runtime/program/evaluator.h"

@@ -1,6 +1,7 @@
 // What SYSVAR reads from the area table, the level stack, the video stack and the list
 // manager.
 #include "runtime/program/areas.h"
+#include "runtime/commands/events.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/commands/sysvar_internal.h"

@@ -17,27 +17,6 @@ void eval_library_function(int32_t code, int32_t operand);
 float random_next();
 void random_reset();  // the state before any seeding; for tests
 
-// ---------------------------------------------------------------- state read by the functions
-// Words that other families write and these functions read. Each is defined with its start
-// value as a weak symbol, so the evaluator links before its writer is built; the family that
-// owns a word defines it (without "weak") and that definition is used.
-extern int32_t last_char;  // KEYBD: last character the dispatcher received; -1 once read
-struct query_answer_t {
-  int32_t yes = 0;     // 1 after OK or Yes
-  int32_t cancel = 0;  // 1 after Cancel
-};
-extern query_answer_t query_answer;  // written by QUERY and SELECT, read by the QUERY function
-extern int32_t modifier_alt;         // dispatcher's Alt word: 1 while Alt is down
-
-// The window of the current video-stack entry; with an empty stack (0, 0, screen width,
-// screen height less the menu-bar height).
-struct video_window_t {
-  int32_t left = 0, top = 0, x_extent = 0, y_extent = 0;
-};
-video_window_t video_stack_window();
-int32_t area_count();     // entries in the area table (WIN(-1))
-int32_t level_pointer();  // current level of the level stack (WIN(0))
-
 // ---------------------------------------------------------------- families (internal)
 // Each returns false when `code` is not one of its functions.
 bool eval_numeric_function(int32_t code);

@@ -18,6 +18,12 @@ void video_stack_pop();   // draws the top entry back, then drops it
 void video_stack_drop();  // drops the top entry without drawing it
 void video_stack_clear(); // gives back every entry's bitmap; depth 0
 void video_stack_depth(int32_t& depth);
+// The window of the current entry; with an empty stack (0, 0, screen width, screen height less
+// the menu-bar height).
+struct video_window_t {
+  int32_t left = 0, top = 0, x_extent = 0, y_extent = 0;
+};
+video_window_t video_stack_window();
 void video_stack_top_bitmap(int32_t& handle);  // 0 with an empty stack
 void video_stack_set_origin(int32_t dx, int32_t dy);
 void video_stack_frame();

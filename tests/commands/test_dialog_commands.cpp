@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "runtime/commands/runtime.h"
-#include "runtime/program/eval_library.h"
+#include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/pxb_reader.h"
 #include "runtime/output/plot/plot.h"

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <string>
 
+#include "runtime/commands/events.h"
+#include "runtime/screen/video_stack.h"
 #include "runtime/program/calendar.h"
 #include "runtime/commands/interpreter.h"
 #include "program/test_eval_library_fixture.h"
