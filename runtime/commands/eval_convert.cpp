@@ -64,7 +64,7 @@ float value_of_text(value_slot& s) {
 bool eval_convert_function(int32_t code) {
   value_slot& top = evaluator.top();
   switch (code) {
-    case 69: {  // STRING(v, picture)
+    case upn_string: {  // STRING(v, picture)
       value_slot& first = evaluator.slot(evaluator.sp - 1);
       number_to_text(top);
       upcase_string(top.text.data(), static_cast<int32_t>(top.text.size()));
@@ -76,17 +76,17 @@ bool eval_convert_function(int32_t code) {
       text_exit(first, trimmed_length(first));
       return true;
     }
-    case 70:  // VALUE
+    case upn_value:  // VALUE
       number_to_text(top);
       top.set_number(value_of_text(top));
       return true;
-    case 71:  // ISTR: the nearest integer, 4 bytes
+    case upn_istr:  // ISTR: the nearest integer, 4 bytes
       store_word(top, static_cast<uint32_t>(nint(top.value())));
       return true;
-    case 73:  // RSTR: the float's bits, 4 bytes
+    case upn_rstr:  // RSTR: the float's bits, 4 bytes
       store_word(top, top.bits);
       return true;
-    case 72:  // IVAL
+    case upn_ival:  // IVAL
       number_to_text(top);
       if (top.type == 4) {
         top.set_number(static_cast<float>(static_cast<int32_t>(word_of(top))));
@@ -98,7 +98,7 @@ bool eval_convert_function(int32_t code) {
         top.set_number(0.0f);
       }
       return true;
-    case 74:  // RVAL
+    case upn_rval:  // RVAL
       number_to_text(top);
       if (top.type == 4) {
         top.set_number(std::bit_cast<float>(word_of(top)));

@@ -67,7 +67,7 @@ float win_measure(int32_t k) {
 bool eval_device_function(int32_t code) {
   value_slot& top = evaluator.top();
   switch (code) {
-    case 25: {  // PIXEL(x, y) in the open drawing context of screen 0
+    case upn_pixel: {  // PIXEL(x, y) in the open drawing context of screen 0
       value_slot& first = evaluator.slot(evaluator.sp - 1);
       float colour = 0.0f;
       if (ups* u = screen_step_context(0); u != nullptr && u->stamp == QN_STAMP) {
@@ -80,13 +80,13 @@ bool eval_device_function(int32_t code) {
       pop_to_first_argument();
       return true;
     }
-    case 48: {  // RGB(n); a colour number outside the table gives 0
+    case upn_rgb: {  // RGB(n); a colour number outside the table gives 0
       const int32_t n = nint(top.value());
       const bool inside = n >= 0 && n < static_cast<int32_t>(std::size(colour_table));
       top.set_number(inside ? static_cast<float>(colour_table[n]) : 0.0f);
       return true;
     }
-    case 49: {  // KBSTAT: 2 Shift + 4 Ctrl + 8 Alt; the dispatcher's modifier words follow
+    case upn_kbstat: {  // KBSTAT: 2 Shift + 4 Ctrl + 8 Alt; the dispatcher's modifier words follow
       const bool shift = key_down(vk_shift), ctrl = key_down(vk_control), alt = key_down(vk_menu);
       run_flags.modifier_ctrl = ctrl ? 1 : 0;
       run_flags.modifier_shift = shift ? 32 : 0;
@@ -94,13 +94,13 @@ bool eval_device_function(int32_t code) {
       push_number(static_cast<float>(2 * shift + 4 * ctrl + 8 * alt));
       return true;
     }
-    case 50: {  // KEYBD: each key is read once
+    case upn_keybd: {  // KEYBD: each key is read once
       const int32_t key = last_char;
       last_char = -1;
       push_number(static_cast<float>(key));
       return true;
     }
-    case 51: {  // QUERY(k)
+    case upn_query: {  // QUERY(k)
       const int32_t k = nint(top.value());
       const bool cancelled = query_answer.cancel != 0;
       float r = 0.0f;
@@ -110,10 +110,10 @@ bool eval_device_function(int32_t code) {
       top.set_number(r);
       return true;
     }
-    case 52:  // WIN(k)
+    case upn_win:  // WIN(k)
       top.set_number(win_measure(nint(top.value())));
       return true;
-    case 53: {  // MOUSE(k)
+    case upn_mouse: {  // MOUSE(k)
       const int32_t k = nint(top.value());
       float r = 0.0f;
       if (k == 1) r = static_cast<float>(mouse_registers.x);
@@ -122,7 +122,7 @@ bool eval_device_function(int32_t code) {
       top.set_number(r);
       return true;
     }
-    case 54: {  // ARG(k): a following _STO writes the argument back
+    case upn_arg: {  // ARG(k): a following _STO writes the argument back
       const int32_t k = nint(top.value());
       if (k < 1 || k > 10) {
         report_error("CALL Parameter", 32000);

@@ -6,6 +6,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/commands/menus.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
@@ -15,13 +16,13 @@ namespace {
 // Evaluator codes 66..68 and 79..82: the functions that read lists, combo boxes, SYSVAR and SQL.
 bool eval_service_function(int32_t code) {
   switch (code) {
-    case 66: eval_COMBO(); return true;
-    case 67: eval_LSTMGR(); return true;
-    case 68: eval_LSTEL(); return true;
-    case 79: eval_SYSVAR(); return true;
-    case 80: eval_SQLINFO(); return true;
-    case 81: eval_SQLVAR(); return true;
-    case 82: eval_IOERROR(); return true;
+    case upn_combo: eval_COMBO(); return true;
+    case upn_lstmgr: eval_LSTMGR(); return true;
+    case upn_lstel: eval_LSTEL(); return true;
+    case upn_sysvar: eval_SYSVAR(); return true;
+    case upn_sqlinfo: eval_SQLINFO(); return true;
+    case upn_sqlvar: eval_SQLVAR(); return true;
+    case upn_ioerror: eval_IOERROR(); return true;
     default: return false;
   }
 }

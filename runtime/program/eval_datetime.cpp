@@ -79,7 +79,7 @@ int32_t day_number_of_text(const value_slot& s) {
 bool eval_datetime_function(int32_t code) {
   value_slot& top = evaluator.top();
   switch (code) {
-    case 30: {  // TIME
+    case upn_time: {  // TIME
       const int32_t k = nint(top.value());
       const local_now_t now = local_now();
       float r = -1.0f;
@@ -95,7 +95,7 @@ bool eval_datetime_function(int32_t code) {
       top.set_number(r);
       return true;
     }
-    case 31: {  // DATE
+    case upn_date: {  // DATE
       const int32_t k = nint(top.value());
       const local_now_t now = local_now();
       float r = -1.0f;
@@ -114,7 +114,7 @@ bool eval_datetime_function(int32_t code) {
       top.set_number(r);
       return true;
     }
-    case 32: {  // DSTR: "DD.MM.YYYY"
+    case upn_dstr: {  // DSTR: "DD.MM.YYYY"
       int32_t day = nint(top.value()), month = 0, year = 0;
       day_to_date(day, month, year);
       char buf[24];
@@ -125,10 +125,10 @@ bool eval_datetime_function(int32_t code) {
       text_exit(top, 10);
       return true;
     }
-    case 33:  // IDATE
+    case upn_idate:  // IDATE
       top.set_number(static_cast<float>(day_number_of_text(top)));
       return true;
-    case 34: {  // DAYS(month, year)
+    case upn_days: {  // DAYS(month, year)
       value_slot& first = evaluator.slot(evaluator.sp - 1);
       const int32_t month = nint(first.value());
       const int32_t year = full_year(nint(top.value()));

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime/program/evaluator.h"
+#include "runtime/program/upn_store.h"
 
 // The common text-result step: the slot's text of `length` characters takes a pending
 // substring, then its value becomes its length.

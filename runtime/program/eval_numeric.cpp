@@ -69,28 +69,28 @@ bool eval_numeric_function(int32_t code) {
   value_slot& top = evaluator.top();
   const float v = top.value();
   switch (code) {
-    case 15: top.set_number(0.0f - v); return true;  // CHS
-    case 16: top.set_number(std::sin(v)); return true;
-    case 17: top.set_number(std::cos(v)); return true;
-    case 18: top.set_number(std::tan(v)); return true;
-    case 19: {  // COT
+    case upn_chs: top.set_number(0.0f - v); return true;  // CHS
+    case upn_sin: top.set_number(std::sin(v)); return true;
+    case upn_cos: top.set_number(std::cos(v)); return true;
+    case upn_tan: top.set_number(std::tan(v)); return true;
+    case upn_cot: {  // COT
       const float t = std::tan(v);
       top.set_number(t == 0.0f ? 0.0f : 1.0f / t);
       return true;
     }
-    case 20: top.set_number(std::atan(v)); return true;
-    case 21: top.set_number(v > 0.0f ? std::sqrt(v) : 0.0f); return true;  // SQRT: 0 outside
-    case 22:  // ACOS: arguments past +-1 (rounding) are taken as +-1; NaN gives 0
+    case upn_atan: top.set_number(std::atan(v)); return true;
+    case upn_sqrt: top.set_number(v > 0.0f ? std::sqrt(v) : 0.0f); return true;  // SQRT: 0 outside
+    case upn_acos:  // ACOS: arguments past +-1 (rounding) are taken as +-1; NaN gives 0
       top.set_number(std::isnan(v) ? 0.0f : std::acos(std::fmax(-1.0f, std::fmin(1.0f, v))));
       return true;
-    case 27: top.set_number(std::fabs(v)); return true;  // ABS
-    case 29: push_number(random_next()); return true;    // RND
-    case 35: top.set_value(nint_float(v)); return true;  // NINT keeps the type word
-    case 41: top.set_number(bool_value(nint(v) == 0)); return true;  // NOT
-    case 44: top.set_number(std::log(v)); return true;
-    case 45: top.set_number(std::exp(v)); return true;
-    case 46: top.set_number(v / 180.0f * pi_rad); return true;  // RAD
-    case 47: top.set_number(v * 180.0f / pi_rad); return true;  // DEG
+    case upn_abs: top.set_number(std::fabs(v)); return true;  // ABS
+    case upn_rnd: push_number(random_next()); return true;    // RND
+    case upn_nint: top.set_value(nint_float(v)); return true;  // NINT keeps the type word
+    case upn_not: top.set_number(bool_value(nint(v) == 0)); return true;  // NOT
+    case upn_log: top.set_number(std::log(v)); return true;
+    case upn_exp: top.set_number(std::exp(v)); return true;
+    case upn_rad: top.set_number(v / 180.0f * pi_rad); return true;  // RAD
+    case upn_deg: top.set_number(v * 180.0f / pi_rad); return true;  // DEG
     default: break;
   }
   // Two arguments: a in slot sp-1, b on top.
@@ -98,22 +98,22 @@ bool eval_numeric_function(int32_t code) {
   value_slot& first = evaluator.slot(evaluator.sp - 1);
   const float a = first.value(), b = v;
   switch (code) {
-    case 23: result = b < a ? b : a; break;  // MIN
-    case 24: result = b > a ? b : a; break;  // MAX
-    case 26: {  // MOD; a zero divisor gives 0
+    case upn_min: result = b < a ? b : a; break;  // MIN
+    case upn_max: result = b > a ? b : a; break;  // MAX
+    case upn_mod: {  // MOD; a zero divisor gives 0
       if (b == 0.0f) break;
       const float r = a - b * std::trunc(a / b);
       result = r < 0.0f ? r + b : r;
       break;
     }
-    case 28: result = std::atan2(a, b); break;
-    case 36: result = static_cast<float>(nint(a) & nint(b)); break;
-    case 37: result = static_cast<float>(nint(a) | nint(b)); break;
-    case 38: result = static_cast<float>(nint(a) ^ nint(b)); break;
-    case 39: result = bool_value(a != 0.0f && b != 0.0f); break;     // AND
-    case 40: result = bool_value(a != 0.0f || b != 0.0f); break;     // OR
-    case 42: result = bool_value((a != 0.0f) != (b != 0.0f)); break; // XOR
-    case 43: result = bool_value((a != 0.0f) == (b != 0.0f)); break; // EQV
+    case upn_atan2: result = std::atan2(a, b); break;
+    case upn_iand: result = static_cast<float>(nint(a) & nint(b)); break;
+    case upn_ior: result = static_cast<float>(nint(a) | nint(b)); break;
+    case upn_ixor: result = static_cast<float>(nint(a) ^ nint(b)); break;
+    case upn_and: result = bool_value(a != 0.0f && b != 0.0f); break;     // AND
+    case upn_or: result = bool_value(a != 0.0f || b != 0.0f); break;     // OR
+    case upn_xor: result = bool_value((a != 0.0f) != (b != 0.0f)); break; // XOR
+    case upn_eqv: result = bool_value((a != 0.0f) == (b != 0.0f)); break; // EQV
     default: return false;
   }
   first.set_number(result);

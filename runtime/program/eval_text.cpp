@@ -33,11 +33,11 @@ int32_t position(size_t p) { return p == std::string_view::npos ? 0 : static_cas
 int32_t search(int32_t code, std::string_view s, std::string_view t) {
   if (s.empty() || t.empty()) return 0;
   switch (code) {
-    case 59: return position(s.find(t));               // INDEX
-    case 60: return position(s.rfind(t));              // ENDEX
-    case 61: return position(s.find_first_not_of(t));  // VERIFY
-    case 62: return position(s.find_last_not_of(t));   // EVERIFY
-    case 63: return position(s.find_first_of(t));      // SCAN
+    case upn_index: return position(s.find(t));               // INDEX
+    case upn_endex: return position(s.rfind(t));              // ENDEX
+    case upn_verify: return position(s.find_first_not_of(t));  // VERIFY
+    case upn_everify: return position(s.find_last_not_of(t));   // EVERIFY
+    case upn_scan: return position(s.find_first_of(t));      // SCAN
     default: return position(s.find_last_of(t));       // ESCAN
   }
 }
@@ -51,16 +51,16 @@ std::string_view first_chars(const value_slot& s) {
 bool eval_text_function(int32_t code) {
   value_slot& top = evaluator.top();
   switch (code) {
-    case 55:  // UPCASE, in place
-    case 58:  // LOWCASE, in place
+    case upn_upcase:  // UPCASE, in place
+    case upn_lowcase:  // LOWCASE, in place
       number_to_text(top);
       for (int32_t i = 0; i < text_length(top); ++i) {
         char& c = top.text[static_cast<size_t>(i)];
-        if (code == 55 && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (code == 58 && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        if (code == upn_upcase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        if (code == upn_lowcase && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
       }
       return true;
-    case 56: {  // COMPRESS, in place: every blank before the trimmed end goes
+    case upn_compress: {  // COMPRESS, in place: every blank before the trimmed end goes
       number_to_text(top);
       int32_t n = trimmed_length(top);
       for (int32_t i = 0; i < n;) {
@@ -74,7 +74,7 @@ bool eval_text_function(int32_t code) {
       top.type = n;
       return true;
     }
-    case 57: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
+    case upn_collapse: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
       number_to_text(top);
       remove_leading_blanks(top.text);
       int32_t n = trimmed_length(top);
@@ -89,7 +89,7 @@ bool eval_text_function(int32_t code) {
       top.type = n;
       return true;
     }
-    case 59: case 60: case 61: case 62: case 63: case 64: {
+    case upn_index: case upn_endex: case upn_verify: case upn_everify: case upn_scan: case upn_escan: {
       value_slot& first = evaluator.slot(evaluator.sp - 1);
       number_to_text(first);
       number_to_text(top);
@@ -98,25 +98,25 @@ bool eval_text_function(int32_t code) {
       pop_to_first_argument();
       return true;
     }
-    case 65:  // ALL: 512 copies of the first character
+    case upn_all:  // ALL: 512 copies of the first character
       number_to_text(top);
       std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
       text_exit(top, static_cast<int32_t>(top.text.size()));
       return true;
-    case 75:  // LEN: trimmed length of the whole text field (a number is made a text first)
+    case upn_len:  // LEN: trimmed length of the whole text field (a number is made a text first)
       number_to_text(top);
       top.set_number(static_cast<float>(trimmed_length(top)));
       return true;
-    case 76:  // ASC
+    case upn_asc:  // ASC
       number_to_text(top);
       top.set_number(static_cast<float>(static_cast<unsigned char>(top.text[0])));
       return true;
-    case 77:  // TRIM
+    case upn_trim:  // TRIM
       number_to_text(top);
       remove_leading_blanks(top.text);
       text_exit(top, trimmed_length(top));
       return true;
-    case 78:  // RTRIM
+    case upn_rtrim:  // RTRIM
       number_to_text(top);
       text_exit(top, trimmed_length(top));
       return true;

@@ -34,7 +34,7 @@ struct upn_code_t {
 };
 extern upn_code_t upn_code;
 
-// Code numbers of the operand tokens; 8..96 are the named operators and functions.
+// Code numbers of the operand tokens ("?:", "#", "@", "&", "%", "?T", "?F" and a number or name).
 inline constexpr int32_t upn_jump = 1;      // "?:" label
 inline constexpr int32_t upn_constant = 2;  // "#" constant (float bits)
 inline constexpr int32_t upn_text = 3;      // "@" text token
@@ -42,6 +42,101 @@ inline constexpr int32_t upn_variable = 4;  // "&" variable
 inline constexpr int32_t upn_element = 5;   // "%" variable element, index from the stack
 inline constexpr int32_t upn_jump_true = 6;   // "?T" label
 inline constexpr int32_t upn_jump_false = 7;  // "?F" label
+
+// Code numbers of the operators and functions, each written "_" and its name in an expression
+// (the compiler's name table, upn_compiler.cpp).  Arithmetic and the text operators first, then
+// the library functions in their families (numeric 15-54 with the clock, calendar and device
+// functions, text 55-65 and 75-78, services 66-68 and 79-82, conversions 69-74), the comparisons
+// (the doubled sign compares texts) and the reference codes.
+inline constexpr int32_t upn_add = 8;             // +
+inline constexpr int32_t upn_concat = 9;          // //
+inline constexpr int32_t upn_subtract = 10;       // -
+inline constexpr int32_t upn_multiply = 11;       // *
+inline constexpr int32_t upn_divide = 12;         // /
+inline constexpr int32_t upn_power = 13;          // ^
+inline constexpr int32_t upn_substring = 14;      // :
+inline constexpr int32_t upn_chs = 15;            // CHS
+inline constexpr int32_t upn_sin = 16;            // SIN
+inline constexpr int32_t upn_cos = 17;            // COS
+inline constexpr int32_t upn_tan = 18;            // TAN
+inline constexpr int32_t upn_cot = 19;            // COT
+inline constexpr int32_t upn_atan = 20;           // ATAN
+inline constexpr int32_t upn_sqrt = 21;           // SQRT
+inline constexpr int32_t upn_acos = 22;           // ACOS
+inline constexpr int32_t upn_min = 23;            // MIN
+inline constexpr int32_t upn_max = 24;            // MAX
+inline constexpr int32_t upn_pixel = 25;          // PIXEL
+inline constexpr int32_t upn_mod = 26;            // MOD
+inline constexpr int32_t upn_abs = 27;            // ABS
+inline constexpr int32_t upn_atan2 = 28;          // ATAN2
+inline constexpr int32_t upn_rnd = 29;            // RND
+inline constexpr int32_t upn_time = 30;           // TIME
+inline constexpr int32_t upn_date = 31;           // DATE
+inline constexpr int32_t upn_dstr = 32;           // DSTR
+inline constexpr int32_t upn_idate = 33;          // IDATE
+inline constexpr int32_t upn_days = 34;           // DAYS
+inline constexpr int32_t upn_nint = 35;           // NINT
+inline constexpr int32_t upn_iand = 36;           // IAND
+inline constexpr int32_t upn_ior = 37;            // IOR
+inline constexpr int32_t upn_ixor = 38;           // IXOR
+inline constexpr int32_t upn_and = 39;            // AND
+inline constexpr int32_t upn_or = 40;             // OR
+inline constexpr int32_t upn_not = 41;            // NOT
+inline constexpr int32_t upn_xor = 42;            // XOR
+inline constexpr int32_t upn_eqv = 43;            // EQV
+inline constexpr int32_t upn_log = 44;            // LOG
+inline constexpr int32_t upn_exp = 45;            // EXP
+inline constexpr int32_t upn_rad = 46;            // RAD
+inline constexpr int32_t upn_deg = 47;            // DEG
+inline constexpr int32_t upn_rgb = 48;            // RGB
+inline constexpr int32_t upn_kbstat = 49;         // KBSTAT
+inline constexpr int32_t upn_keybd = 50;          // KEYBD
+inline constexpr int32_t upn_query = 51;          // QUERY
+inline constexpr int32_t upn_win = 52;            // WIN
+inline constexpr int32_t upn_mouse = 53;          // MOUSE
+inline constexpr int32_t upn_arg = 54;            // ARG
+inline constexpr int32_t upn_upcase = 55;         // UPCASE
+inline constexpr int32_t upn_compress = 56;       // COMPRESS
+inline constexpr int32_t upn_collapse = 57;       // COLLAPSE
+inline constexpr int32_t upn_lowcase = 58;        // LOWCASE
+inline constexpr int32_t upn_index = 59;          // INDEX
+inline constexpr int32_t upn_endex = 60;          // ENDEX
+inline constexpr int32_t upn_verify = 61;         // VERIFY
+inline constexpr int32_t upn_everify = 62;        // EVERIFY
+inline constexpr int32_t upn_scan = 63;           // SCAN
+inline constexpr int32_t upn_escan = 64;          // ESCAN
+inline constexpr int32_t upn_all = 65;            // ALL
+inline constexpr int32_t upn_combo = 66;          // COMBO
+inline constexpr int32_t upn_lstmgr = 67;         // LSTMGR
+inline constexpr int32_t upn_lstel = 68;          // LSTEL
+inline constexpr int32_t upn_string = 69;         // STRING
+inline constexpr int32_t upn_value = 70;          // VALUE
+inline constexpr int32_t upn_istr = 71;           // ISTR
+inline constexpr int32_t upn_ival = 72;           // IVAL
+inline constexpr int32_t upn_rstr = 73;           // RSTR
+inline constexpr int32_t upn_rval = 74;           // RVAL
+inline constexpr int32_t upn_len = 75;            // LEN
+inline constexpr int32_t upn_asc = 76;            // ASC
+inline constexpr int32_t upn_trim = 77;           // TRIM
+inline constexpr int32_t upn_rtrim = 78;          // RTRIM
+inline constexpr int32_t upn_sysvar = 79;         // SYSVAR, SYS
+inline constexpr int32_t upn_sqlinfo = 80;        // SQLINFO
+inline constexpr int32_t upn_sqlvar = 81;         // SQLVAR
+inline constexpr int32_t upn_ioerror = 82;        // IOERROR
+inline constexpr int32_t upn_equal = 83;          // =
+inline constexpr int32_t upn_text_equal = 84;     // ==
+inline constexpr int32_t upn_not_equal = 85;      // #
+inline constexpr int32_t upn_text_not_equal = 86;  // ##
+inline constexpr int32_t upn_less = 87;           // <
+inline constexpr int32_t upn_text_less = 88;      // <<
+inline constexpr int32_t upn_greater = 89;        // >
+inline constexpr int32_t upn_text_greater = 90;   // >>
+inline constexpr int32_t upn_less_equal = 91;     // <=
+inline constexpr int32_t upn_greater_equal = 92;  // >=
+inline constexpr int32_t upn_store = 93;          // STO
+inline constexpr int32_t upn_loc = 94;            // LOC
+inline constexpr int32_t upn_ref = 95;            // REF
+inline constexpr int32_t upn_aref = 96;           // AREF
 inline constexpr int32_t upn_last_opcode = 96;
 
 // [INIT] sizing; failures go to report_error.
