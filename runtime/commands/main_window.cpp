@@ -20,8 +20,6 @@ constexpr uint32_t standard_colours[17] = {
 constexpr int32_t ws_caption = 0x00C00000, ws_sysmenu = 0x00080000, ws_thickframe = 0x00040000,
                   ws_clipsiblings = 0x04000000, ws_minimizebox = 0x00020000, ws_maximizebox = 0x00010000;
 
-constexpr int32_t mouse_events_of_main_window = 0x10C3;  // move, left and right down and up
-
 void set_colours_and_pens() {
   for (uint32_t& c : colour_table) c = 0;
   for (int i = 0; i < 17; ++i) colour_table[i] = standard_colours[i];
