@@ -1,12 +1,39 @@
 // The system sounds of message_beep: the desktop's event sounds through libcanberra (the
 // freedesktop sound theme), and the plain beep when the sound system cannot play.
 #include "quillon/backend/backend.h"
+#include "quillon/api/libraries.h"
 
 #include <QApplication>
 
 #include <canberra.h>
 
 namespace {
+
+// libcanberra is opened at the first sound, not when the process starts: a program that
+// never beeps does not pay for loading it and its codecs.  Without the library there is no
+// sound system, as without a sound server: the plain beep.
+struct sound_library {
+  decltype(&::ca_context_create) create = nullptr;
+  decltype(&::ca_context_change_props) change_props = nullptr;
+  decltype(&::ca_context_open) open = nullptr;
+  decltype(&::ca_context_play) play = nullptr;
+  decltype(&::ca_context_destroy) destroy = nullptr;
+};
+
+// The library's entry points, looked up once; nullptr when it is missing or incomplete.
+const sound_library* sound_api() {
+  static const sound_library* api = []() -> const sound_library* {
+    void* handle = qn_open_library("libcanberra.so.0");
+    static sound_library lib;
+    if (qn_find_entry(handle, "ca_context_create", lib.create) &&
+        qn_find_entry(handle, "ca_context_change_props", lib.change_props) &&
+        qn_find_entry(handle, "ca_context_open", lib.open) && qn_find_entry(handle, "ca_context_play", lib.play) &&
+        qn_find_entry(handle, "ca_context_destroy", lib.destroy))
+      return &lib;
+    return nullptr;
+  }();
+  return api;
+}
 
 struct sound_state_t {
   ca_context* context = nullptr;
@@ -34,14 +61,15 @@ const char* event_id_of(int32_t type) {
 ca_context* sound_context() {
   sound_state_t& s = st();
   if (s.context != nullptr || s.unavailable) return s.context;
+  const sound_library* ca = sound_api();
   ca_context* c = nullptr;
-  if (ca_context_create(&c) != CA_SUCCESS) {
+  if (ca == nullptr || ca->create(&c) != CA_SUCCESS) {
     s.unavailable = true;
     return nullptr;
   }
-  ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "WinKYR", nullptr);
-  if (ca_context_open(c) != CA_SUCCESS) {
-    ca_context_destroy(c);
+  ca->change_props(c, CA_PROP_APPLICATION_NAME, "WinKYR", nullptr);
+  if (ca->open(c) != CA_SUCCESS) {
+    ca->destroy(c);
     s.unavailable = true;
     return nullptr;
   }
@@ -61,14 +89,14 @@ void message_beep(int32_t type, int* status) {
   ca_context* c = sound_context();
   // ca_context_play hands the sound to the sound system and returns at once.
   const int result = c == nullptr ? CA_ERROR_NOTAVAILABLE
-                                  : ca_context_play(c, 0, CA_PROP_EVENT_ID, s.last.event_id.c_str(),
-                                                    CA_PROP_EVENT_DESCRIPTION, "message beep", nullptr);
+                                  : sound_api()->play(c, 0, CA_PROP_EVENT_ID, s.last.event_id.c_str(),
+                                                      CA_PROP_EVENT_DESCRIPTION, "message beep", nullptr);
   s.last.played = result == CA_SUCCESS;
   if (c != nullptr && result != CA_SUCCESS) {
     // Every event id is in the freedesktop theme, so a failure means there is no device to play
     // on (the sound system reports a missing device as data not found): the plain beep from now
     // on, without asking the sound system again.
-    ca_context_destroy(c);
+    sound_api()->destroy(c);
     s.context = nullptr;
     s.unavailable = true;
   }

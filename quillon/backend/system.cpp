@@ -1,10 +1,13 @@
-// System services: metrics, the executable's name and sleeping.
+// System services: metrics, the executable's name, sleeping and system libraries opened late.
 #include "quillon/backend/backend.h"
+#include "quillon/api/libraries.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStyle>
+
+#include <dlfcn.h>
 
 #include <chrono>
 #include <cmath>
@@ -59,3 +62,14 @@ void SLEEP_SECONDS(float seconds) {
   const double s = std::min(double(seconds), 86400.0);
   std::this_thread::sleep_for(std::chrono::duration<double>(s));
 }
+
+void* qn_open_library(const char* file, std::string* why) {
+  void* library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+  if (!library && why) {
+    const char* reason = dlerror();
+    *why = reason ? reason : "unknown error";
+  }
+  return library;
+}
+
+void* qn_library_entry(void* library, const char* name) { return library ? dlsym(library, name) : nullptr; }

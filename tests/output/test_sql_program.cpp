@@ -112,4 +112,43 @@ TEST_F(SqlProgramTest, SlotOutsideTheRangeIsReportedAndStatusOne) {
   EXPECT_NE(file_text("PXBERROR.LOG").find("-KYR-ERROR     0:SQL-Handle range"), std::string::npos);
 }
 
+// The client library is opened at the first connect; a runtime without it still runs every
+// program, and the one that connects is told why through the reporter and ended.
+class SqlClientLibraryTest : public runtime_fixture {
+ protected:
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    sqlc_use_client_library("libwinkyr-no-such-client.so.0");
+  }
+  void TearDown() override {
+    sqlc_use_client_library(sqlc_client_library);
+    sql_reset();
+    runtime_fixture::TearDown();
+  }
+};
+
+TEST_F(SqlClientLibraryTest, MissingClientLibraryIsReportedAtTheConnectAndEndsTheProgram) {
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=1\nTEXTTOKENS=2\n"
+      "TEXTCHARACTERS=100\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:X/\n"
+      "[UPNCODES]\n#0\n[TEXTTOKENS]\n@0001 kyr%kyr@127.0.0.1:1/secret|\n@0002 #1|\n[CODES]\n"
+      "/00000001 SQL %0001 @0001\n/00000801 FILE @0002 @0002 %0001\nQUIT\n";
+  std::ofstream(dir / "NOLIB.PXB", std::ios::binary) << program;
+  start_headless();
+  try {
+    load_program("NOLIB.PXB");
+    set_auto_mode(true);
+    interpreter(1);
+  } catch (const program_end&) {
+  }
+  EXPECT_TRUE(boxes.empty());
+  const std::vector<std::string> log = file_lines("PXBERROR.LOG");
+  ASSERT_FALSE(log.empty());
+  const std::string prefix = log_date() + "-KYR-ERROR 32000:MySQL-Clientbibliothek libwinkyr-no-such-client.so.0 nicht ladbar: ";
+  EXPECT_EQ(log.back().substr(0, prefix.size()), prefix) << file_text("PXBERROR.LOG");
+  EXPECT_NE(log.back().find("libwinkyr-no-such-client.so.0: cannot open shared object file"), std::string::npos);
+  // The program ended at the connect: the file command after it never ran.
+  EXPECT_FALSE(std::filesystem::exists(dir / "#1"));
+}
+
 }  // namespace

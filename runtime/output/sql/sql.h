@@ -36,6 +36,13 @@ struct sqlc_connect_params {
   bool tcp = false;      // connect over TCP even when the host is "localhost"
 };
 
+// The client library, opened at the first connect.  sqlc_open_client opens it (once) and
+// says what is wrong when it cannot: empty when it is there with every entry point.
+inline constexpr std::string_view sqlc_client_library = "libmariadb.so.3";
+std::string sqlc_open_client();
+// Closes every slot and opens the client library under another file name from now on (tests).
+void sqlc_use_client_library(std::string_view file);
+
 // Connects every slot with the same parameters (connection character set latin1, the
 // runtime's code page).  0 when all four connected; otherwise 1 (no connection) or 2 (the
 // database could not be selected) and nothing stays open.

@@ -5,12 +5,79 @@
 
 #include <mysql.h>
 
+#include "quillon/api/libraries.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
 
 namespace {
+
+// The client library is opened at the first connect, not when the process starts: most
+// programs never talk to a database, and loading the library with its TLS libraries would
+// cost every start of the runtime several milliseconds.  Only the connect creates
+// connections, so every other entry point is reached only once the library is there.
+struct client_library {
+  std::string file = std::string(sqlc_client_library);
+  void* handle = nullptr;
+  decltype(&::mysql_init) mysql_init = nullptr;
+  decltype(&::mysql_options) mysql_options = nullptr;
+  decltype(&::mysql_real_connect) mysql_real_connect = nullptr;
+  decltype(&::mysql_select_db) mysql_select_db = nullptr;
+  decltype(&::mysql_close) mysql_close = nullptr;
+  decltype(&::mysql_errno) mysql_errno = nullptr;
+  decltype(&::mysql_error) mysql_error = nullptr;
+  decltype(&::mysql_real_query) mysql_real_query = nullptr;
+  decltype(&::mysql_store_result) mysql_store_result = nullptr;
+  decltype(&::mysql_free_result) mysql_free_result = nullptr;
+  decltype(&::mysql_more_results) mysql_more_results = nullptr;
+  decltype(&::mysql_next_result) mysql_next_result = nullptr;
+  decltype(&::mysql_num_rows) mysql_num_rows = nullptr;
+  decltype(&::mysql_num_fields) mysql_num_fields = nullptr;
+  decltype(&::mysql_field_seek) mysql_field_seek = nullptr;
+  decltype(&::mysql_fetch_field) mysql_fetch_field = nullptr;
+  decltype(&::mysql_fetch_row) mysql_fetch_row = nullptr;
+  decltype(&::mysql_fetch_lengths) mysql_fetch_lengths = nullptr;
+};
+client_library client;
+
+// Opens the client library and finds its entry points; empty when they are all there,
+// otherwise what is wrong.  The library stays loaded for the rest of the process.
+std::string open_client_library() {
+  if (client.handle) return {};
+  std::string why;
+  void* handle = qn_open_library(client.file.c_str(), &why);
+  if (!handle) return "MySQL-Clientbibliothek " + client.file + " nicht ladbar: " + why;
+  std::string missing;
+  const auto bind = [&](const char* name, auto& entry) {
+    if (!qn_find_entry(handle, name, entry)) missing += missing.empty() ? name : std::string(", ") + name;
+  };
+  bind("mysql_init", client.mysql_init);
+  bind("mysql_options", client.mysql_options);
+  bind("mysql_real_connect", client.mysql_real_connect);
+  bind("mysql_select_db", client.mysql_select_db);
+  bind("mysql_close", client.mysql_close);
+  bind("mysql_errno", client.mysql_errno);
+  bind("mysql_error", client.mysql_error);
+  bind("mysql_real_query", client.mysql_real_query);
+  bind("mysql_store_result", client.mysql_store_result);
+  bind("mysql_free_result", client.mysql_free_result);
+  bind("mysql_more_results", client.mysql_more_results);
+  bind("mysql_next_result", client.mysql_next_result);
+  bind("mysql_num_rows", client.mysql_num_rows);
+  bind("mysql_num_fields", client.mysql_num_fields);
+  bind("mysql_field_seek", client.mysql_field_seek);
+  bind("mysql_fetch_field", client.mysql_fetch_field);
+  bind("mysql_fetch_row", client.mysql_fetch_row);
+  bind("mysql_fetch_lengths", client.mysql_fetch_lengths);
+  if (!missing.empty()) {
+    client = client_library{.file = client.file};
+    return "MySQL-Clientbibliothek " + client.file + " ohne " + missing;
+  }
+  client.handle = handle;
+  return {};
+}
 
 struct glue_slot {
   int32_t status = sqlc_status_not_connected;
@@ -49,13 +116,13 @@ int32_t clamp_count(uint64_t n) {
 
 void remember_error(glue_slot& s) {
   if (s.connection) {
-    s.error_number = mysql_errno(s.connection);
-    s.error_text = mysql_error(s.connection);
+    s.error_number = client.mysql_errno(s.connection);
+    s.error_text = client.mysql_error(s.connection);
   }
 }
 
 void free_result(glue_slot& s) {
-  if (s.result) mysql_free_result(s.result);
+  if (s.result) client.mysql_free_result(s.result);
   s.result = nullptr;
   s.row = nullptr;
   s.lengths = nullptr;
@@ -64,7 +131,7 @@ void free_result(glue_slot& s) {
 
 void close_connection(glue_slot& s) {
   free_result(s);
-  if (s.connection) mysql_close(s.connection);
+  if (s.connection) client.mysql_close(s.connection);
   s.connection = nullptr;
   s.row_count = 0;
   s.field_count = 0;
@@ -74,9 +141,9 @@ void close_connection(glue_slot& s) {
 // answers with its result sets and a final status), which would otherwise block the
 // connection for the next statement.
 void drain_further_results(glue_slot& s) {
-  while (s.connection && mysql_more_results(s.connection)) {
-    if (mysql_next_result(s.connection) != 0) break;
-    if (MYSQL_RES* r = mysql_store_result(s.connection)) mysql_free_result(r);
+  while (s.connection && client.mysql_more_results(s.connection)) {
+    if (client.mysql_next_result(s.connection) != 0) break;
+    if (MYSQL_RES* r = client.mysql_store_result(s.connection)) client.mysql_free_result(r);
   }
 }
 
@@ -84,10 +151,10 @@ void drain_further_results(glue_slot& s) {
 const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
   glue_slot& s = slot_at(slot);
   if (s.status != 0 || !s.result || column < 1 || column > s.field_count ||
-      static_cast<unsigned>(column) > mysql_num_fields(s.result))
+      static_cast<unsigned>(column) > client.mysql_num_fields(s.result))
     return nullptr;
-  mysql_field_seek(s.result, static_cast<MYSQL_FIELD_OFFSET>(column - 1));
-  const MYSQL_FIELD* f = mysql_fetch_field(s.result);
+  client.mysql_field_seek(s.result, static_cast<MYSQL_FIELD_OFFSET>(column - 1));
+  const MYSQL_FIELD* f = client.mysql_fetch_field(s.result);
   if (f) {
     glue.field.name = f->name ? f->name : "";
     glue.field.length = clamp_count(f->length);
@@ -111,8 +178,25 @@ const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
 
 }  // namespace
 
+std::string sqlc_open_client() { return open_client_library(); }
+
+void sqlc_use_client_library(std::string_view file) {
+  sqlc_reset();
+  // A library opened before stays loaded (its TLS libraries do not expect to be unloaded);
+  // opening it again finds it.
+  client = client_library{};
+  client.file = std::string(file);
+}
+
 int32_t sqlc_connect(const sqlc_connect_params& p) {
   int32_t status = 0;
+  if (std::string problem = open_client_library(); !problem.empty()) {
+    glue_slot& first = glue.slots[0];
+    first.status = sqlc_status_no_connection;
+    first.error_number = 0;
+    first.error_text = std::move(problem);
+    return first.status;
+  }
   for (glue_slot& s : glue.slots) {
     close_connection(s);
     s.status = sqlc_status_not_connected;
@@ -121,27 +205,27 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     s.status = 0;
     s.error_number = 0;
     s.error_text.clear();
-    s.connection = mysql_init(nullptr);
+    s.connection = client.mysql_init(nullptr);
     if (!s.connection) {
       s.status = status = sqlc_status_no_connection;
       s.error_text = "MySQL client: out of memory";
       break;
     }
     // The runtime's texts are code page 1252, which the server calls latin1.
-    mysql_options(s.connection, MYSQL_SET_CHARSET_NAME, "latin1");
+    client.mysql_options(s.connection, MYSQL_SET_CHARSET_NAME, "latin1");
     if (p.tcp) {
       unsigned int protocol = MYSQL_PROTOCOL_TCP;
-      mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);
+      client.mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);
     }
     const char* host = p.host.empty() ? "localhost" : p.host.c_str();
-    if (!mysql_real_connect(s.connection, host, p.user.c_str(), p.password.c_str(), nullptr,
+    if (!client.mysql_real_connect(s.connection, host, p.user.c_str(), p.password.c_str(), nullptr,
                             p.port, nullptr, CLIENT_MULTI_RESULTS)) {
       remember_error(s);
       close_connection(s);
       s.status = status = sqlc_status_no_connection;
       break;
     }
-    if (mysql_select_db(s.connection, p.database.c_str()) != 0) {
+    if (client.mysql_select_db(s.connection, p.database.c_str()) != 0) {
       remember_error(s);
       close_connection(s);
       s.status = status = sqlc_status_no_database;
@@ -190,7 +274,7 @@ int32_t sqlc_query(int32_t slot, std::string_view statement) {
     s.status = sqlc_status_no_connection;
     return s.status;
   }
-  int rc = mysql_real_query(s.connection, statement.data(), statement.size());
+  int rc = client.mysql_real_query(s.connection, statement.data(), statement.size());
   if (rc != 0) {
     remember_error(s);
     s.status = rc;
@@ -207,7 +291,7 @@ int32_t sqlc_store_result(int32_t slot) {
   s.field_count = 0;
   if (s.status != 0) return s.status;
   if (!s.connection) return s.status = sqlc_status_no_connection;
-  s.result = mysql_store_result(s.connection);
+  s.result = client.mysql_store_result(s.connection);
   if (!s.result) {
     // A statement that should have answered with rows did not: no result, non-zero status.
     remember_error(s);
@@ -217,8 +301,8 @@ int32_t sqlc_store_result(int32_t slot) {
     return s.status;
   }
   s.result_id = ++glue.last_result_id;
-  s.row_count = clamp_count(mysql_num_rows(s.result));
-  s.field_count = clamp_count(mysql_num_fields(s.result));
+  s.row_count = clamp_count(client.mysql_num_rows(s.result));
+  s.field_count = clamp_count(client.mysql_num_fields(s.result));
   drain_further_results(s);
   return 0;
 }
@@ -226,7 +310,7 @@ int32_t sqlc_store_result(int32_t slot) {
 void sqlc_discard_results(int32_t slot) {
   glue_slot& s = slot_at(slot);
   if (!s.connection) return;
-  if (MYSQL_RES* r = mysql_store_result(s.connection)) mysql_free_result(r);
+  if (MYSQL_RES* r = client.mysql_store_result(s.connection)) client.mysql_free_result(r);
   drain_further_results(s);
 }
 
@@ -242,9 +326,9 @@ int32_t sqlc_fetch_row(int32_t slot) {
   s.row = nullptr;
   s.lengths = nullptr;
   if (!s.result) return sqlc_status_no_row;
-  s.row = mysql_fetch_row(s.result);
+  s.row = client.mysql_fetch_row(s.result);
   if (!s.row) return sqlc_status_no_row;
-  s.lengths = mysql_fetch_lengths(s.result);
+  s.lengths = client.mysql_fetch_lengths(s.result);
   return 0;
 }
 

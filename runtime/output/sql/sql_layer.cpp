@@ -305,6 +305,13 @@ int32_t sql_connect(std::string_view text) {
     params.port = port;
   }
 
+  // Without the client library no database can be reached: an installation fault, said
+  // once through the reporter instead of a status the program would take for a busy server.
+  if (const std::string problem = sqlc_open_client(); !problem.empty()) {
+    trace_str("KYR/SQL: ", problem);
+    report_error(problem, 32000);
+    return sqlc_status_no_connection;
+  }
   trace_str("KYR/SQL: kyr connect at", parts.user + "@" + parts.host);
   trace_msg("KYR/SQL: kyr connect...");
   const int32_t status = sqlc_connect(params);
