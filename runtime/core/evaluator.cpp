@@ -409,6 +409,8 @@ enum inline_kind : uint8_t {
   argument_code,
 };
 
+constexpr int32_t argument_code_number = 54;  // ARG
+
 constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   std::array<uint8_t, upn_last_opcode + 1> kinds{};
   kinds[upn_jump] = label_code;
@@ -423,7 +425,7 @@ constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   kinds[12] = divide_code;
   for (int32_t code : {83, 85, 87, 89, 91, 92}) kinds[static_cast<size_t>(code)] = compare_code;
   kinds[93] = store_code;
-  kinds[54] = argument_code;
+  kinds[argument_code_number] = argument_code;
   return kinds;
 }();
 
@@ -576,6 +578,17 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
         continue;
       case constant_code: {
         value_slot& s = slot0[sp + 1];
+        // "#k _ARG" (k = 1..10), the way a subroutine reads its arguments, done as one: the
+        // argument where the constant would be, with the reference ARG leaves.  ARG needs the
+        // pushed slot in range (sp + 1 <= 20); anything else runs the codes one by one.
+        if (int32_t k = 0; i < stop && codes[i + 1] == argument_code_number && sp < 20 &&
+                           whole_number(std::bit_cast<float>(word), k) && k >= 1 && k <= 10) {
+          read_call_argument(s, k);
+          ++sp;
+          st.high = std::max(st.high, sp);
+          ++i;
+          continue;
+        }
         s.bits = word;
         s.type = -1;
         ++sp;
