@@ -498,11 +498,13 @@ inline int32_t fused_store(const variable_record& a, int32_t v, const number_sto
 // a stack too full or too empty for one of them).
 inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands, int32_t i, int32_t stop,
                                   const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
+  // The next code first: a run that cannot be one of these costs no look-up.
   if (i >= stop) return 0;
+  const int32_t next = codes[i + 1];
+  if (next != 93 && next != upn_constant && next != upn_variable) return 0;
   const int32_t v = std::bit_cast<int32_t>(operands[i]);
   const variable_record* a = stores.variable(v);
   if (a == nullptr || !is_plain_number(*a)) return 0;
-  const int32_t next = codes[i + 1];
   if (next == 93) return fused_store(*a, v, stores, slot0, sp, high);
   // "&a", the second operand and the operator each need the stack in range before them.
   if (i + 1 >= stop || sp > 18) return 0;
