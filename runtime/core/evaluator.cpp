@@ -217,7 +217,7 @@ void trace_results(int32_t count) {
 void value_slot::clear() {
   bits = 0;
   type = -1;
-  std::memset(text.data(), ' ', text.size());  // one block fill; std::fill ran byte by byte
+  text.fill(' ');
   text[0] = '@';
 }
 
@@ -245,7 +245,7 @@ bool stack_holds(int32_t needed) {
 void number_to_text(value_slot& slot) {
   if (!slot.is_number()) return;
   const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
-  std::memset(slot.text.data(), ' ', slot.text.size());
+  slot.text.fill(' ');
   slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
   slot.type = 1;
   slot.set_value(1.0f);

@@ -92,11 +92,11 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
         evaluator.stored_substring_a = evaluator.substring_a;
         evaluator.stored_substring_b = evaluator.substring_b;
         result = b >= a && a >= 1 ? b - a + 1 : 0;
-        if (result > 0) std::memcpy(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
+        if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
       } else {
         evaluator.stored_substring_a = 0;
         evaluator.stored_substring_b = 0;
-        std::memcpy(slot.text.data(), text.data(), static_cast<size_t>(result));
+        copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
       }
       std::memset(slot.text.data() + result, ' ', slot.text.size() - static_cast<size_t>(result));
       slot.type = result;
