@@ -400,7 +400,7 @@ enum inline_kind : uint8_t {
   element_code,
   jump_true_code,
   jump_false_code,
-  add_code,
+  add_code,  // add_code .. compare_code: the operators a run done as one may end with
   subtract_code,
   multiply_code,
   divide_code,
@@ -498,18 +498,21 @@ inline int32_t fused_store(const variable_record& a, int32_t v, const number_sto
 // a stack too full or too empty for one of them).
 inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands, int32_t i, int32_t stop,
                                   const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
-  // The next code first: a run that cannot be one of these costs no look-up.
+  // The codes first: a run that cannot be one of these costs no look-up.
   if (i >= stop) return 0;
   const int32_t next = codes[i + 1];
-  if (next != 93 && next != upn_constant && next != upn_variable) return 0;
   const int32_t v = std::bit_cast<int32_t>(operands[i]);
-  const variable_record* a = stores.variable(v);
-  if (a == nullptr || !is_plain_number(*a)) return 0;
-  if (next == 93) return fused_store(*a, v, stores, slot0, sp, high);
+  if (next == 93) {
+    const variable_record* a = stores.variable(v);
+    return a != nullptr && is_plain_number(*a) ? fused_store(*a, v, stores, slot0, sp, high) : 0;
+  }
   // "&a", the second operand and the operator each need the stack in range before them.
-  if (i + 1 >= stop || sp > 18) return 0;
+  if ((next != upn_constant && next != upn_variable) || i + 1 >= stop || sp > 18) return 0;
   const int32_t op = codes[i + 2];
   if (static_cast<uint32_t>(op) > static_cast<uint32_t>(upn_last_opcode)) return 0;
+  if (const uint8_t kind = inline_kinds[static_cast<size_t>(op)]; kind < add_code || kind > compare_code) return 0;
+  const variable_record* a = stores.variable(v);
+  if (a == nullptr || !is_plain_number(*a)) return 0;
   uint32_t y_bits = 0;
   const variable_record* last = a;
   if (next == upn_constant) {
