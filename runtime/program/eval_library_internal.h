@@ -17,9 +17,14 @@ inline void text_exit(value_slot& slot, int32_t length) {
 
 // Length of the slot's whole text field without trailing blanks.
 inline int32_t trimmed_length(const value_slot& slot) {
-  // Eight blanks at a time from the end, then the characters of the last word one by one.
+  // 32 blanks at a time from the end (a short text leaves most of the field blank), then eight,
+  // then the characters of the last word one by one.
   constexpr uint64_t blanks = 0x2020202020202020ull;
   size_t n = slot.text.size();
+  for (uint64_t w[4]; n >= sizeof w; n -= sizeof w) {
+    std::memcpy(w, slot.text.data() + n - sizeof w, sizeof w);
+    if (((w[0] ^ blanks) | (w[1] ^ blanks) | (w[2] ^ blanks) | (w[3] ^ blanks)) != 0) break;
+  }
   for (uint64_t word = 0; n >= sizeof word; n -= sizeof word) {
     std::memcpy(&word, slot.text.data() + n - sizeof word, sizeof word);
     if (word != blanks) break;

@@ -389,7 +389,7 @@ enum inline_kind : uint8_t {
   element_code,
   jump_true_code,
   jump_false_code,
-  add_code,
+  add_code,  // add_code .. compare_code: the operators a run done as one may end with
   subtract_code,
   multiply_code,
   divide_code,
@@ -397,6 +397,8 @@ enum inline_kind : uint8_t {
   store_code,
   argument_code,
 };
+
+constexpr int32_t argument_code_number = 54;  // ARG
 
 constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   std::array<uint8_t, upn_last_opcode + 1> kinds{};
@@ -412,9 +414,129 @@ constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   kinds[12] = divide_code;
   for (int32_t code : {83, 85, 87, 89, 91, 92}) kinds[static_cast<size_t>(code)] = compare_code;
   kinds[93] = store_code;
-  kinds[54] = argument_code;
+  kinds[argument_code_number] = argument_code;
   return kinds;
 }();
+
+// The result of a numeric operator or comparison of kind `kind` (inline_kinds) on x and y, as the
+// codes one by one give it; false for any other code and for a division by zero (reported on the
+// general path).
+inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& result) {
+  switch (kind) {
+    case add_code: result = x + y; return true;
+    case subtract_code: result = x - y; return true;
+    case multiply_code: result = x * y; return true;
+    case divide_code:
+      if (y == 0.0f) return false;
+      result = x / y;
+      return true;
+    case compare_code: result = numeric_compare(code, x, y) ? 1.0f : 0.0f; return true;
+    default: return false;
+  }
+}
+
+// Element 0 of a numeric variable as a slot holds it (load_number_word), for the fused forms.
+inline uint32_t plain_number_bits(const number_stores& stores, const variable_record& var) {
+  value_slot slot;
+  load_number_word(slot, var.type, stores.valid_word(var.start) ? stores.words[static_cast<size_t>(var.start)] : 0u);
+  return slot.bits;
+}
+
+// "&a __STO" with a an integer or real variable, done as one: stores the top into a and
+// leaves the slots and registers as the two codes one by one do (the read of a named the
+// reference, both slots dropped).  Returns 2, or 0 when the codes run one by one (pointer
+// variables and values trunc_to_int clamps take the full routine; a stack too full or too
+// empty for either code is reported there).
+inline int32_t fused_store(const variable_record& a, int32_t v, const number_stores& stores, value_slot* slot0,
+                           int32_t& sp, int32_t& high) {
+  // "&a" needs sp <= 20 (checked by the caller), "_STO" a value below the reference and
+  // sp + 1 <= 20.
+  if (sp < 1 || sp > 19 || run_flags.single_step_on) return 0;
+  const value_slot& value = slot0[sp];
+  const int32_t word = a.start;
+  if (!stores.valid_word(word)) return 0;
+  if (a.type == var_real)
+    stores.words[static_cast<size_t>(word)] = value.bits;
+  else if (a.type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
+    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
+  else
+    return 0;
+  evaluator_state& ev = evaluator;
+  ev.last_reference = v;
+  ev.last_element = 0;
+  ev.pointer_offset = 0;
+  ev.element_position = 1;
+  ev.stored = true;
+  slot0[sp + 1].clear_number();
+  slot0[sp].clear_number();
+  high = std::max(high, sp + 1);
+  sp -= 1;
+  return 2;
+}
+
+// The commonest runs of codes that begin with "&a", done as one:
+//   &a __STO             stores the top into a (fused_store)
+//   &a #c op             a op c, op one of + - * / and the numeric comparisons
+//   &a &b op             a op b
+//   either of the last two followed by "&d __STO": the result stored into d
+// Each leaves the slots, the registers and the stores exactly as its codes one by one do (the
+// popped slots 0.0, the bookkeeping of the last read and of the operator or store), but without
+// a dispatch and the bookkeeping of each code in between.  It checks all that its codes would
+// check before it changes anything, and returns how many codes it ran: 0 when the codes run one
+// by one (another run of codes, a variable or value the in-line codes leave to the general path,
+// a stack too full or too empty for one of them).
+inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands, int32_t i, int32_t stop,
+                                  const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
+  // The codes first: a run that cannot be one of these costs no look-up.
+  if (i >= stop) return 0;
+  const int32_t next = codes[i + 1];
+  const int32_t v = std::bit_cast<int32_t>(operands[i]);
+  if (next == 93) {
+    const variable_record* a = stores.variable(v);
+    return a != nullptr && is_plain_number(*a) ? fused_store(*a, v, stores, slot0, sp, high) : 0;
+  }
+  // "&a", the second operand and the operator each need the stack in range before them.
+  if ((next != upn_constant && next != upn_variable) || i + 1 >= stop || sp > 18) return 0;
+  const int32_t op = codes[i + 2];
+  if (static_cast<uint32_t>(op) > static_cast<uint32_t>(upn_last_opcode)) return 0;
+  if (const uint8_t kind = inline_kinds[static_cast<size_t>(op)]; kind < add_code || kind > compare_code) return 0;
+  const variable_record* a = stores.variable(v);
+  if (a == nullptr || !is_plain_number(*a)) return 0;
+  uint32_t y_bits = 0;
+  const variable_record* last = a;
+  if (next == upn_constant) {
+    y_bits = operands[i + 1];
+  } else if (next == upn_variable) {
+    last = stores.variable(std::bit_cast<int32_t>(operands[i + 1]));
+    if (last == nullptr || !is_plain_number(*last)) return 0;
+    y_bits = plain_number_bits(stores, *last);
+  } else {
+    return 0;
+  }
+  float result = 0.0f;
+  if (!numeric_result(inline_kinds[static_cast<size_t>(op)], op, std::bit_cast<float>(plain_number_bits(stores, *a)),
+                      std::bit_cast<float>(y_bits), result))
+    return 0;
+  // The last read names its variable's element 0; the operator then clears the reference.
+  evaluator_state& ev = evaluator;
+  ev.last_reference = 0;
+  ev.last_element = 0;
+  ev.pointer_offset = 0;
+  ev.element_position = last->start;
+  slot0[sp + 1].set_number(result);
+  value_slot& popped = slot0[sp + 2];
+  popped.bits = 0;
+  popped.type = -1;
+  sp += 1;
+  high = std::max(high, sp + 1);
+  // A following "&d __STO" (the statement "d = a op ..."): the stack is in range for both.
+  if (i + 3 < stop && codes[i + 3] == upn_variable && codes[i + 4] == 93) {
+    const int32_t d = std::bit_cast<int32_t>(operands[i + 3]);
+    const variable_record* target = stores.variable(d);
+    if (target != nullptr && is_plain_number(*target)) return 3 + fused_store(*target, d, stores, slot0, sp, high);
+  }
+  return 3;
+}
 
 // Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
 // exist): the common numeric codes and skips to a label.  Calls nothing, so the loop keeps its
@@ -450,6 +572,17 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
         continue;
       case constant_code: {
         value_slot& s = slot0[sp + 1];
+        // "#k _ARG" (k = 1..10), the way a subroutine reads its arguments, done as one: the
+        // argument where the constant would be, with the reference ARG leaves.  ARG needs the
+        // pushed slot in range (sp + 1 <= 20); anything else runs the codes one by one.
+        if (int32_t k = 0; i < stop && codes[i + 1] == argument_code_number && sp < 20 &&
+                           whole_number(std::bit_cast<float>(word), k) && k >= 1 && k <= 10) {
+          read_call_argument(s, k);
+          ++sp;
+          st.high = std::max(st.high, sp);
+          ++i;
+          continue;
+        }
         s.bits = word;
         s.type = -1;
         ++sp;
@@ -457,6 +590,10 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
         continue;
       }
       case variable_code:
+        if (const int32_t ran = run_fused_variable(codes, operands, i, stop, stores, slot0, sp, st.high); ran > 0) {
+          i += ran - 1;
+          continue;
+        }
         if (!push_plain_number(stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
         ++sp;
         st.high = std::max(st.high, sp);

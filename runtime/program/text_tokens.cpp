@@ -2,6 +2,7 @@
 #include "runtime/program/text_tokens.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -145,12 +146,22 @@ int32_t percent_slot(std::string_view t) {
 }
 
 // Written in place: the slot keeps its buffer, so setting it never allocates.
+// Every text goes through here, several times in most expressions: the length is set only when
+// something else changed it, and the 80 characters are built in fixed-size steps.
 void set_slot(int32_t k, std::string_view text) {
   std::string& slot = text_tokens.percent_slots[k];
   const size_t n = std::min(text.size(), static_cast<size_t>(slot_length));
-  slot.resize(slot_length, ' ');
-  if (n > 0) std::memmove(slot.data(), text.data(), n);  // an empty view may carry no pointer
-  std::memset(slot.data() + n, ' ', slot_length - n);
+  if (slot.size() != static_cast<size_t>(slot_length)) slot.resize(slot_length, ' ');
+  // Copied from a blank line rather than filled: the fill became a string instruction that
+  // costs more than the whole copy.
+  static constexpr std::array<char, slot_length> blank_line = [] {
+    std::array<char, slot_length> line{};
+    line.fill(' ');
+    return line;
+  }();
+  std::array<char, slot_length> line = blank_line;
+  copy_characters(line.data(), text.data(), n);
+  std::memcpy(slot.data(), line.data(), line.size());  // the text may be the slot itself
 }
 
 // The token's bytes lie inside the byte array (a second "TEXTCHARACTERS" record may have
@@ -227,7 +238,27 @@ void add_text_token(std::string_view text) {
   text_tokens.next_token = k + 1;
 }
 
+namespace {
+// The common token, a stored text without a variable marker that is not "%0".."%2" (the
+// first character is not "%"), straight from the byte array into the buffer: the same
+// characters as the general way below, which builds the 256-character work text first.
+bool copy_plain_token(int32_t n, std::span<char> buffer) {
+  if (n < 1 || n >= text_tokens.next_token || n > text_tokens.token_count || !token_in_bytes(n)) return false;
+  const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
+  const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
+  const size_t length = static_cast<size_t>(std::min(end - start + 1, work_length));
+  const char* bytes = text_tokens.bytes.data() + start;
+  if (bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr) return false;
+  const size_t copy = std::min(buffer.size(), length);
+  std::memcpy(buffer.data(), bytes, copy);
+  std::memset(buffer.data() + copy, ' ', buffer.size() - copy);
+  text_tokens.last_length = end - start + 1;
+  return true;
+}
+}  // namespace
+
 void get_text_token(int32_t n, std::span<char> buffer) {
+  if (copy_plain_token(n, buffer)) return;
   std::string t(work_length, ' ');
   if (n != 0) {
     const bool stored = n >= 1 && n < text_tokens.next_token && n <= text_tokens.token_count;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -24,6 +25,15 @@ extern text_token_state_t text_tokens;
 
 // The byte that opens a variable marker inside a token.
 inline constexpr char text_marker = static_cast<char>(0xFA);
+
+// Copies the n characters of a short text (a value slot's or a %-slot's) eight at a time, then
+// one by one.  A plain copy of a length the compiler cannot know becomes a string instruction
+// whose start-up costs more than copying the few words of a program's usual texts.
+inline void copy_characters(char* out, const char* in, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) std::memcpy(out + i, in + i, 8);
+  for (; i < n; ++i) out[i] = in[i];
+}
 
 // "STRINGSPACE": above 20480 reports "max STRING_BUFFER", otherwise blanks the string space.
 void check_string_space(int32_t size);

@@ -84,8 +84,8 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
       // The element as far as it lies in the string space (all of it in a sound image).
       const std::string_view text = text_element(var, k);
       const int32_t length = static_cast<int32_t>(text.size());
-      slot.text.fill(' ');
-      std::memcpy(slot.text.data(), text.data(), std::min(text.size(), slot.text.size()));
+      // The characters go into the slot, then blanks to the end of its field: each byte is
+      // written once.
       int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));
       if (evaluator.substring_pending) {
         // Substring of a variable: a' = max(a,1) at most L; b' = min(b, a'+255) at most L.
@@ -94,19 +94,14 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
         const int32_t b = std::min(std::min(evaluator.substring_b, a + 255), length);
         evaluator.stored_substring_a = evaluator.substring_a;
         evaluator.stored_substring_b = evaluator.substring_b;
-        std::array<char, 512> cut;
-        cut.fill(' ');
-        if (b >= a && a >= 1) {
-          result = b - a + 1;
-          std::memcpy(cut.data(), text.data() + (a - 1), static_cast<size_t>(result));
-        } else {
-          result = 0;
-        }
-        slot.text = cut;
+        result = b >= a && a >= 1 ? b - a + 1 : 0;
+        if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
       } else {
         evaluator.stored_substring_a = 0;
         evaluator.stored_substring_b = 0;
+        copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
       }
+      std::memset(slot.text.data() + result, ' ', slot.text.size() - static_cast<size_t>(result));
       slot.type = result;
       slot.set_value(static_cast<float>(result));
       set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));

@@ -3,8 +3,11 @@
 // damaged code ranges, missing operand words, slots a caller left behind, the JZ/JNZ test.
 #include "test_evaluator_fixture.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <set>
+#include <vector>
 
 using evaluator_fast = evaluator_test;
 
@@ -12,6 +15,111 @@ namespace {
 // What the full store routine writes into an integer: the value truncated and clamped.
 int32_t truncated(float v) { return trunc_to_int(v); }
 }  // namespace
+
+// ---------------------------------------------------------------- runs of codes done as one
+namespace {
+// What an evaluation leaves behind that a later code or command can see.
+struct evaluation_result {
+  std::array<uint32_t, 6> values{};
+  std::array<int32_t, 6> types{};
+  int32_t sp = 0, last_reference = 0, last_element = 0, element_position = 0, pointer_offset = 0;
+  bool stored = false;
+  std::vector<uint32_t> words;
+  std::array<uint32_t, 10> arguments{};
+  int32_t error = 0;
+  bool operator==(const evaluation_result&) const = default;
+};
+void PrintTo(const evaluation_result& r, std::ostream* out) {
+  *out << "error " << r.error << " sp " << r.sp << " reference " << r.last_reference << "(" << r.last_element
+       << ") position " << r.element_position << " offset " << r.pointer_offset << " stored " << r.stored
+       << " slots";
+  for (size_t k = 0; k < r.values.size(); ++k) *out << " " << std::hex << r.values[k] << std::dec << "/" << r.types[k];
+  *out << " words";
+  for (uint32_t w : r.words) *out << " " << std::hex << w << std::dec;
+  *out << " arguments";
+  for (uint32_t a : r.arguments) *out << " " << std::hex << a << std::dec;
+}
+}  // namespace
+
+// "&a __STO", "&a #c op", "&a &b op", "d = a op ..." and "#k _ARG" run as one in the evaluator's loop.  The
+// same codes with a label between each pair (a code that does nothing) run one by one; both ways
+// must leave the same slots, registers, stores and reports, for every kind of variable and value.
+TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const int32_t r = numeric_variable("R", var_real);
+  const int32_t p = numeric_variable("P", var_pointer);
+  const int32_t a = numeric_variable("A", var_integer, 3);
+  const int32_t t = text_variable("T", 4);
+  alloc_upn_index(5000);
+  alloc_upn_codes(200000);
+  const auto run = [&](int32_t expression, float i_value, float r_value) {
+    std::fill(ADRSPACE.words.begin(), ADRSPACE.words.end(), 0u);
+    set_int(i, static_cast<int32_t>(i_value));
+    set_real(r, r_value);
+    ADRSPACE.set_word(record(p).start, 0x00020001u);
+    set_text(t, "ab");
+    call_state.depth = 1;  // ARG reads this level's arguments
+    call_state.arg_frame[1] = {1.5f, -2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f};
+    evaluation_result result;
+    result.error = eval_error(expression, 5);
+    for (int32_t k = 0; k < 6; ++k) {
+      result.values[static_cast<size_t>(k)] = stack_slot(k).bits;
+      result.types[static_cast<size_t>(k)] = stack_slot(k).type;
+    }
+    result.sp = evaluator.sp;
+    result.last_reference = evaluator.last_reference;
+    result.last_element = evaluator.last_element;
+    result.element_position = evaluator.element_position;
+    result.pointer_offset = evaluator.pointer_offset;
+    result.stored = evaluator.stored;
+    result.words.assign(ADRSPACE.words.begin(), ADRSPACE.words.begin() + 12);
+    for (size_t k = 0; k < result.arguments.size(); ++k)
+      result.arguments[k] = std::bit_cast<uint32_t>(call_state.arg_frame[1][k]);
+    return result;
+  };
+  // The codes kept apart by labels (the pushes of a prefix never run as one with anything).
+  const auto apart = [](const std::string& codes) {
+    std::string out;
+    for (size_t at = 0; at < codes.size();) {
+      const size_t end = std::min(codes.find(' ', at), codes.size());
+      if (!out.empty()) out += " ?:77 ";
+      out += codes.substr(at, end - at);
+      at = end + 1;
+    }
+    return out;
+  };
+  // Values below: none, one, and stacks at the edges of the room the runs need.
+  std::vector<std::string> prefixes = {"", "#9 ", "", ""};
+  for (int32_t k = 1; k <= 18; ++k) prefixes[2] += "#" + std::to_string(k) + " ";
+  prefixes[3] = prefixes[2] + "#19 ";
+  const std::vector<std::string> variables = {"&" + std::to_string(i), "&" + std::to_string(r),
+                                              "&" + std::to_string(p), "&" + std::to_string(a),
+                                              "&" + std::to_string(t), "&0"};
+  const std::vector<std::string> runs = {"X __STO", "X #2.5 _+", "X #3 _-", "X #-2 _*", "X #0 _/", "X #4 _/",
+                                         "X #1 _<", "X #1 _>=", "X #1 _=", "X Y _+", "X Y _#", "X #1 _+ Y __STO",
+                                         "X Y _* X __STO", "X #1 _+ Y #2 _+", "X #1 _SIN",
+                                         "#1 _ARG X _+", "#10 _ARG X __STO", "#11 _ARG", "#0 _ARG",
+                                         "#2.5 _ARG", "#2 _ARG #5 _ARG _+ X __STO", "#2 _ARG __STO"};
+  const std::vector<std::pair<float, float>> values = {
+      {7.0f, 2.5f}, {-3.0f, 3e10f}, {0.0f, std::numeric_limits<float>::quiet_NaN()}, {1.0f, -0.0f}};
+  std::set<std::string> tried;
+  for (const std::string& prefix : prefixes) {
+    for (const std::string& pattern : runs) {
+      for (const std::string& x : variables) {
+        for (const std::string& y : variables) {
+          std::string codes;
+          for (const char c : pattern) codes += c == 'X' ? x : c == 'Y' ? y : std::string(1, c);
+          if (!tried.insert(prefix + codes).second) continue;
+          const int32_t together = expr(prefix + codes);
+          const int32_t one_by_one = expr(prefix + apart(codes));
+          for (const auto& [i_value, r_value] : values)
+            EXPECT_EQ(run(together, i_value, r_value), run(one_by_one, i_value, r_value))
+                << prefix + codes << " with I=" << i_value << " R=" << r_value;
+        }
+      }
+    }
+  }
+}
 
 // ---------------------------------------------------------------- reads and stores
 TEST_F(evaluator_fast, IntegerRealAndPointerReadsKeepTheirRepresentation) {
