@@ -18,14 +18,14 @@ evaluator_state evaluator;
 
 namespace {
 
-// The numeric comparisons 83 "=", 85 "#", 87 "<", 89 ">", 91 "<=" and 92 ">=".
+// The numeric comparisons "=", "#", "<", ">", "<=" and ">=".
 inline bool numeric_compare(int32_t code, float x, float y) {
   switch (code) {
-    case 83: return x == y;
-    case 85: return x != y;
-    case 87: return x < y;
-    case 89: return x > y;
-    case 91: return x <= y;
+    case upn_equal: return x == y;
+    case upn_not_equal: return x != y;
+    case upn_less: return x < y;
+    case upn_greater: return x > y;
+    case upn_less_equal: return x <= y;
     default: return x >= y;
   }
 }
@@ -59,8 +59,10 @@ void report_underflow() { report_error("Stack underflow", 6111); }
 // and type words; text variable reads and text stores mark their slots themselves.
 bool may_write_text(int32_t code) {
   switch (code) {
-    case upn_text: case 9: case 84: case 86: case 88: case 90: case 32: case 33: return true;
-    default: return code >= 55 && code <= 82;
+    case upn_text: case upn_concat: case upn_text_equal: case upn_text_not_equal: case upn_text_less:
+    case upn_text_greater: case upn_dstr: case upn_idate:
+      return true;
+    default: return code >= upn_upcase && code <= upn_ioerror;
   }
 }
 
@@ -73,17 +75,17 @@ std::string free_format(float v) {
 
 // Slots a code takes from the stack before it runs (the checks that keep every pop in range).
 int32_t slots_needed(int32_t code) {
-  if (code >= 8 && code <= 14) return 2;
-  if (code >= 15 && code <= 82) return std::max(function_arity(code), 0);
-  if (code >= 83 && code <= 92) return 2;
+  if (code >= upn_add && code <= upn_substring) return 2;
+  if (code >= upn_chs && code <= upn_ioerror) return std::max(function_arity(code), 0);
+  if (code >= upn_equal && code <= upn_greater_equal) return 2;
   switch (code) {
     case upn_element: return 1;
-    case 93: return 2;  // _STO: value and target
-    case 94: return 1;  // LOC
-    case 95: return 1;  // REF
+    case upn_store: return 2;  // _STO: value and target
+    case upn_loc: return 1;  // LOC
+    case upn_ref: return 1;  // REF
     default: break;
   }
-  return code > 95 ? 2 : 0;  // AREF (and every code above): element number and pointer
+  return code > upn_ref ? 2 : 0;  // AREF (and every code above): element number and pointer
 }
 
 // ---------------------------------------------------------------- operand codes
@@ -109,10 +111,10 @@ void arithmetic(int32_t code) {
   const float y = evaluator.top().value();
   float r = 0.0f;
   switch (code) {
-    case 8: r = x + y; break;
-    case 10: r = x - y; break;
-    case 11: r = x * y; break;
-    case 12:
+    case upn_add: r = x + y; break;
+    case upn_subtract: r = x - y; break;
+    case upn_multiply: r = x * y; break;
+    case upn_divide:
       if (y == 0.0f) {
         a.set_number(0.0f);
         pop_to_first_argument();
@@ -121,7 +123,7 @@ void arithmetic(int32_t code) {
       }
       r = x / y;
       break;
-    case 13: r = std::pow(x, y); break;
+    case upn_power: r = std::pow(x, y); break;
     default: break;
   }
   a.set_number(r);
@@ -163,15 +165,15 @@ void compare(int32_t code) {
   value_slot& a = evaluator.slot(evaluator.sp - 1);
   value_slot& b = evaluator.top();
   bool result = false;
-  if (code == 84 || code == 86 || code == 88 || code == 90) {
+  if (code == upn_text_equal || code == upn_text_not_equal || code == upn_text_less || code == upn_text_greater) {
     // Text comparisons look at the whole blank-padded fields, so trailing blanks never matter.
     number_to_text(a);
     number_to_text(b);
     const int order = std::memcmp(a.text.data(), b.text.data(), a.text.size());
     switch (code) {
-      case 84: result = order == 0; break;
-      case 86: result = order != 0; break;
-      case 88: result = order < 0; break;
+      case upn_text_equal: result = order == 0; break;
+      case upn_text_not_equal: result = order != 0; break;
+      case upn_text_less: result = order < 0; break;
       default: result = order > 0; break;
     }
   } else {
@@ -212,16 +214,16 @@ void value_slot::clear() {
 
 int32_t function_arity(int32_t code) {
   switch (code) {
-    case 29: case 49: case 50: case 82:  // RND, KBSTAT, KEYBD, IOERROR push their result
+    case upn_rnd: case upn_kbstat: case upn_keybd: case upn_ioerror:  // RND, KBSTAT, KEYBD, IOERROR push their result
       return 0;
-    case 23: case 24: case 25: case 26: case 28: case 34: case 36: case 37: case 38: case 39:
-    case 40: case 42: case 43: case 59: case 60: case 61: case 62: case 63: case 64: case 68:
-    case 69: case 79: case 81:
+    case upn_min: case upn_max: case upn_pixel: case upn_mod: case upn_atan2: case upn_days: case upn_iand: case upn_ior: case upn_ixor: case upn_and:
+    case upn_or: case upn_xor: case upn_eqv: case upn_index: case upn_endex: case upn_verify: case upn_everify: case upn_scan: case upn_escan: case upn_lstel:
+    case upn_string: case upn_sysvar: case upn_sqlvar:
       return 2;
-    case 80:  // SQLINFO: name, slot, column
+    case upn_sqlinfo:  // SQLINFO: name, slot, column
       return 3;
     default:
-      return code >= 15 && code <= 82 ? 1 : -1;
+      return code >= upn_chs && code <= upn_ioerror ? 1 : -1;
   }
 }
 
@@ -342,17 +344,17 @@ bool run_code(int32_t code, uint32_t word) {
     case upn_jump_false:
       if (evaluator.top().value() == 0.0f) evaluator.skip_label = operand;
       break;
-    case 8: case 10: case 11: case 12: case 13: arithmetic(code); break;
-    case 9: concatenate(); break;
-    case 14: substring_request(); break;
-    case 83: case 84: case 85: case 86: case 87: case 88: case 89: case 90: case 91: case 92:
+    case upn_add: case upn_subtract: case upn_multiply: case upn_divide: case upn_power: arithmetic(code); break;
+    case upn_concat: concatenate(); break;
+    case upn_substring: substring_request(); break;
+    case upn_equal: case upn_text_equal: case upn_not_equal: case upn_text_not_equal: case upn_less: case upn_text_less: case upn_greater: case upn_text_greater: case upn_less_equal: case upn_greater_equal:
       compare(code);
       break;
-    case 93: store_reference(); break;
-    case 94: locate_reference(); break;
-    case 95: dereference(); break;
+    case upn_store: store_reference(); break;
+    case upn_loc: locate_reference(); break;
+    case upn_ref: dereference(); break;
     default:
-      if (code > 95)
+      if (code > upn_ref)
         indexed_dereference();
       else
         run_function(code, operand);
@@ -398,8 +400,6 @@ enum inline_kind : uint8_t {
   argument_code,
 };
 
-constexpr int32_t argument_code_number = 54;  // ARG
-
 constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   std::array<uint8_t, upn_last_opcode + 1> kinds{};
   kinds[upn_jump] = label_code;
@@ -408,13 +408,14 @@ constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
   kinds[upn_element] = element_code;
   kinds[upn_jump_true] = jump_true_code;
   kinds[upn_jump_false] = jump_false_code;
-  kinds[8] = add_code;
-  kinds[10] = subtract_code;
-  kinds[11] = multiply_code;
-  kinds[12] = divide_code;
-  for (int32_t code : {83, 85, 87, 89, 91, 92}) kinds[static_cast<size_t>(code)] = compare_code;
-  kinds[93] = store_code;
-  kinds[argument_code_number] = argument_code;
+  kinds[upn_add] = add_code;
+  kinds[upn_subtract] = subtract_code;
+  kinds[upn_multiply] = multiply_code;
+  kinds[upn_divide] = divide_code;
+  for (int32_t code : {upn_equal, upn_not_equal, upn_less, upn_greater, upn_less_equal, upn_greater_equal})
+    kinds[static_cast<size_t>(code)] = compare_code;
+  kinds[upn_store] = store_code;
+  kinds[upn_arg] = argument_code;
   return kinds;
 }();
 
@@ -491,7 +492,7 @@ inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands
   if (i >= stop) return 0;
   const int32_t next = codes[i + 1];
   const int32_t v = std::bit_cast<int32_t>(operands[i]);
-  if (next == 93) {
+  if (next == upn_store) {
     const variable_record* a = stores.variable(v);
     return a != nullptr && is_plain_number(*a) ? fused_store(*a, v, stores, slot0, sp, high) : 0;
   }
@@ -530,7 +531,7 @@ inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands
   sp += 1;
   high = std::max(high, sp + 1);
   // A following "&d __STO" (the statement "d = a op ..."): the stack is in range for both.
-  if (i + 3 < stop && codes[i + 3] == upn_variable && codes[i + 4] == 93) {
+  if (i + 3 < stop && codes[i + 3] == upn_variable && codes[i + 4] == upn_store) {
     const int32_t d = std::bit_cast<int32_t>(operands[i + 3]);
     const variable_record* target = stores.variable(d);
     if (target != nullptr && is_plain_number(*target)) return 3 + fused_store(*target, d, stores, slot0, sp, high);
@@ -575,7 +576,7 @@ int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high
         // "#k _ARG" (k = 1..10), the way a subroutine reads its arguments, done as one: the
         // argument where the constant would be, with the reference ARG leaves.  ARG needs the
         // pushed slot in range (sp + 1 <= 20); anything else runs the codes one by one.
-        if (int32_t k = 0; i < stop && codes[i + 1] == argument_code_number && sp < 20 &&
+        if (int32_t k = 0; i < stop && codes[i + 1] == upn_arg && sp < 20 &&
                            whole_number(std::bit_cast<float>(word), k) && k >= 1 && k <= 10) {
           read_call_argument(s, k);
           ++sp;
