@@ -19,11 +19,14 @@ class qn_main_test : public runtime_fixture {
   void SetUp() override {
     runtime_fixture::SetUp();
     ensure_test_application();
-    // Never hang: the loop is ended from outside after ten seconds.
-    QTimer::singleShot(10000, [this] {
+    // Never hang: the loop is ended from outside after ten seconds.  The timer belongs to the
+    // fixture, so it dies with the test and never fires into a later one.
+    watchdog_.setSingleShot(true);
+    QObject::connect(&watchdog_, &QTimer::timeout, [this] {
       timed_out_ = true;
       qn_post_quit(0);
     });
+    watchdog_.start(10000);
   }
   void write_program(const std::string& name, const std::string& codes) {
     std::ofstream(dir / name, std::ios::binary)
@@ -32,6 +35,7 @@ class qn_main_test : public runtime_fixture {
         << codes;
   }
   bool timed_out_ = false;
+  QTimer watchdog_;
 };
 
 TEST_F(qn_main_test, DollarSignLogsEveryStepInOrderAndQuitEndsTheLoop) {
