@@ -1,4 +1,4 @@
-// Print, plot and database services used by the core.
+// Print, plot and database services used by the commands.
 #pragma once
 
 #include "runtime/output/plot/plot.h"

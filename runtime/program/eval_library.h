@@ -1,17 +1,19 @@
-// The evaluator's library functions: numeric, calendar, clock, device and program-state
-// functions (codes 15-54), text functions (55-65, 75-78) and number/text conversions (69-74).
-// They work on the evaluator's value stack in place, following its stack discipline
-// (evaluator.h): the evaluator has checked that the stack holds each function's arguments.
+// The evaluator's library functions: the numeric, clock and calendar functions (codes 15-54) and
+// the text functions (55-65, 75-78) live here; the device and program-state queries, the
+// number/text conversions (69-74) and the service functions (66-68, 79-82) come from the commands
+// floor through upper_services.  They work on the evaluator's value stack in place, following its
+// stack discipline (evaluator.h): the evaluator has checked that the stack holds each function's
+// arguments.
 #pragma once
 
 #include <cstdint>
 
-// Runs library function `code` on the value stack. `operand` is the code's operand word as the
-// evaluator read it (unused by these functions).
+// Runs library function `code` on the value stack; a code no family knows is reported.
+// `operand` is the code's operand word as the evaluator read it (unused by these functions).
 void eval_library_function(int32_t code, int32_t operand);
 
 // ---------------------------------------------------------------- random numbers (RND)
-// Combined multiplicative congruential generator (two states). `seed_random` (core.h) sets
+// Combined multiplicative congruential generator (two states). `seed_random` (program.h) sets
 // the states from two seed words; `random_next` advances both once and returns the number
 // in (0, 1), never 0.0 and never 1.0.
 float random_next();

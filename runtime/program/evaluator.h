@@ -23,7 +23,7 @@
 //     set the text afterwards with `set_text_result` / `finish_text_result`.
 //   - Three arguments (SQLINFO): slots sp-2, sp-1, sp in argument order; the result goes into
 //     slot sp-2; call `pop_to_first_argument()` twice.
-//   - Numbers that are needed as whole numbers go through `nint` (core.h).  A number that is
+//   - Numbers that are needed as whole numbers go through `nint` (program.h).  A number that is
 //     needed as a text is first made a one-character text by `number_to_text(slot)`.
 //   - A numeric result: `slot.set_number(v)` (type -1).  A text result: write the text into
 //     `slot.text` (blank-padded), then either `finish_text_result(slot, length)` (the common
@@ -269,7 +269,7 @@ inline void finish_store(value_slot* slot0, int32_t& sp) {
 inline void finish_store() { finish_store(&evaluator.slot(0), evaluator.sp); }
 
 // ---------------------------------------------------------------- variables by name (var_by_name.cpp)
-// The typed accessors are declared in core.h.  `map_variable` finds a reference "NAME" or
+// The typed accessors are declared in program.h.  `map_variable` finds a reference "NAME" or
 // "NAME(n)" (name matched on 12 characters in upper case): variable 1..count and 0-based element
 // offset.  A name that is not found is reported ("MAP-Error:") while the map-error switch is on;
 // with it off the answer is variable 0 and offset -1.

@@ -1,4 +1,4 @@
-// Screen services used by the core and the output services.
+// Screen services used by the commands and the output services.
 //
 // Screens: 21 off-screen bitmaps (0..20) that the runtime draws into; each may have a window
 // that shows it.  A drawing step (screen_nr .. screen_stop_nr) opens the bitmap's drawing

@@ -1,5 +1,5 @@
 // Starting the runtime headless in a test: a private working directory (the logs land there),
-// every state block of the core and the library reset, message boxes answered by the test,
+// every state block of the runtime and the library reset, message boxes answered by the test,
 // and program images built in memory.
 #pragma once
 
