@@ -76,10 +76,14 @@ TEST_F(startup_test, FirstRunFromRecordOneThenTheLoopEndsWithTheWindow) {
   static bool timed_out = false;
   timed_out = false;
   QTimer::singleShot(50, [window] { CLOSE_WINDOW(window); });
-  QTimer::singleShot(5000, [] {
+  // The watchdog dies with this test, so it never ends the loop of a later one.
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [] {
     timed_out = true;
     qn_post_quit(0);
   });
+  watchdog.start(5000);
   quillon_loop();
   EXPECT_FALSE(timed_out);
   EXPECT_EQ(is_valid_window(window), 0);
