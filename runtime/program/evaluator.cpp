@@ -80,9 +80,9 @@ int32_t slots_needed(int32_t code) {
   if (code >= upn_equal && code <= upn_greater_equal) return 2;
   switch (code) {
     case upn_element: return 1;
-    case upn_store: return 2;  // _STO: value and target
-    case upn_loc: return 1;  // LOC
-    case upn_ref: return 1;  // REF
+    case upn_store: return 2;  // value and target
+    case upn_loc: return 1;
+    case upn_ref: return 1;
     default: break;
   }
   return code > upn_ref ? 2 : 0;  // AREF (and every code above): element number and pointer
@@ -183,8 +183,6 @@ void compare(int32_t code) {
   pop_to_first_argument();
 }
 
-void run_function(int32_t code, int32_t operand) { eval_library_function(code, operand); }
-
 // Single-step trace of the results (built in a 64-character line).
 void trace_results(int32_t count) {
   auto cut = [](std::string line) {
@@ -214,13 +212,14 @@ void value_slot::clear() {
 
 int32_t function_arity(int32_t code) {
   switch (code) {
-    case upn_rnd: case upn_kbstat: case upn_keybd: case upn_ioerror:  // RND, KBSTAT, KEYBD, IOERROR push their result
+    case upn_rnd: case upn_kbstat: case upn_keybd: case upn_ioerror:  // they push their result
       return 0;
-    case upn_min: case upn_max: case upn_pixel: case upn_mod: case upn_atan2: case upn_days: case upn_iand: case upn_ior: case upn_ixor: case upn_and:
-    case upn_or: case upn_xor: case upn_eqv: case upn_index: case upn_endex: case upn_verify: case upn_everify: case upn_scan: case upn_escan: case upn_lstel:
-    case upn_string: case upn_sysvar: case upn_sqlvar:
+    case upn_min: case upn_max: case upn_pixel: case upn_mod: case upn_atan2: case upn_days:
+    case upn_iand: case upn_ior: case upn_ixor: case upn_and: case upn_or: case upn_xor: case upn_eqv:
+    case upn_index: case upn_endex: case upn_verify: case upn_everify: case upn_scan: case upn_escan:
+    case upn_lstel: case upn_string: case upn_sysvar: case upn_sqlvar:
       return 2;
-    case upn_sqlinfo:  // SQLINFO: name, slot, column
+    case upn_sqlinfo:  // name, slot, column
       return 3;
     default:
       return code >= upn_chs && code <= upn_ioerror ? 1 : -1;
@@ -357,7 +356,7 @@ bool run_code(int32_t code, uint32_t word) {
       if (code > upn_ref)
         indexed_dereference();
       else
-        run_function(code, operand);
+        eval_library_function(code, operand);
       break;
   }
   raise_touched(evaluator.sp);
