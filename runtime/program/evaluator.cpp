@@ -12,6 +12,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 evaluator_state evaluator;
@@ -291,27 +292,22 @@ void get_last_reference(int32_t& variable, int32_t& element) {
 
 namespace {
 
-// The compiled code and the variable stores as the loop reads them.  They are read again after
-// every code that runs outside the loop (functions, reports), since what runs there may have
-// replaced the program.
+// The compiled code as the general path reads it: read again after every code, since what a
+// code runs (a function) may have replaced the program.
 struct code_view {
   const int32_t* code = nullptr;
   const uint32_t* operand = nullptr;
   int32_t code_end = 0;     // codes 1..code_end exist
   int32_t operand_end = 0;  // operand words 1..operand_end exist; the others read 0
-  number_stores stores;
 
   void read() {
     code = upn_code.code.data();
     operand = upn_code.operand.data();
     code_end = std::min(upn_code.last_code, static_cast<int32_t>(upn_code.code.size()) - 1);
     operand_end = static_cast<int32_t>(upn_code.operand.size()) - 1;
-    stores = number_stores::current();
   }
   bool valid_code(int32_t i) const { return i >= 1 && i <= code_end; }
   uint32_t operand_word(int32_t i) const { return i >= 1 && i <= operand_end ? operand[i] : 0u; }
-  // The last code up to `last` that exists with its operand word: codes up to there run in line.
-  int32_t stretch_end(int32_t last) const { return std::min({last, code_end, operand_end}); }
 };
 
 // One code on the general path: its checks, then its handler.  Returns false when the
@@ -374,68 +370,56 @@ bool stack_in_range() {
   return false;
 }
 
+
+// Runs codes first..last one by one on the general path, each with its checks: the codes of a
+// step whose in-line checks failed, and whole expressions without a plan (codes damaged or
+// replaced while they ran).  Returns false when an error stopped the evaluation.
+bool run_codes(int32_t first, int32_t last) {
+  evaluator_state& ev = evaluator;
+  code_view view;
+  view.read();
+  for (int32_t i = first; i <= last; ++i) {
+    if (!stack_in_range()) return false;
+    if (!view.valid_code(i)) {
+      report_error("UPN-CODE-ERROR", 32000);
+      return false;
+    }
+    const int32_t code = view.code[i];
+    const uint32_t word = view.operand_word(i);
+    if (ev.skip_label != 0) {
+      if (code == upn_jump && std::bit_cast<int32_t>(word) == ev.skip_label) ev.skip_label = 0;
+      continue;
+    }
+    if (!run_code(code, word)) return false;
+    view.read();
+  }
+  return true;
+}
+
 // The result of a numeric operator or comparison goes into the first argument's slot.
 void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
   slot0[sp - 1].set_number(result);
   pop_to_first_argument(slot0, sp);
 }
 
-// What the in-line loop does with each code: one small number per code, so that the loop's
-// dispatch is one table look-up and one dense jump.
-enum inline_kind : uint8_t {
-  general_path,  // left to run_code
-  label_code,
-  constant_code,
-  variable_code,
-  element_code,
-  jump_true_code,
-  jump_false_code,
-  add_code,  // add_code .. compare_code: the operators a run done as one may end with
-  subtract_code,
-  multiply_code,
-  divide_code,
-  compare_code,
-  store_code,
-  argument_code,
-};
-
-constexpr std::array<uint8_t, upn_last_opcode + 1> inline_kinds = [] {
-  std::array<uint8_t, upn_last_opcode + 1> kinds{};
-  kinds[upn_jump] = label_code;
-  kinds[upn_constant] = constant_code;
-  kinds[upn_variable] = variable_code;
-  kinds[upn_element] = element_code;
-  kinds[upn_jump_true] = jump_true_code;
-  kinds[upn_jump_false] = jump_false_code;
-  kinds[upn_add] = add_code;
-  kinds[upn_subtract] = subtract_code;
-  kinds[upn_multiply] = multiply_code;
-  kinds[upn_divide] = divide_code;
-  for (int32_t code : {upn_equal, upn_not_equal, upn_less, upn_greater, upn_less_equal, upn_greater_equal})
-    kinds[static_cast<size_t>(code)] = compare_code;
-  kinds[upn_store] = store_code;
-  kinds[upn_arg] = argument_code;
-  return kinds;
-}();
-
-// The result of a numeric operator or comparison of kind `kind` (inline_kinds) on x and y, as the
-// codes one by one give it; false for any other code and for a division by zero (reported on the
-// general path).
+// The result of the numeric operator or comparison of a step (step_add .. step_compare, `code`
+// the comparison's) on x and y, as the codes one by one give it; false for a division by zero
+// (reported on the general path).
 inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& result) {
   switch (kind) {
-    case add_code: result = x + y; return true;
-    case subtract_code: result = x - y; return true;
-    case multiply_code: result = x * y; return true;
-    case divide_code:
+    case step_add: result = x + y; return true;
+    case step_subtract: result = x - y; return true;
+    case step_multiply: result = x * y; return true;
+    case step_divide:
       if (y == 0.0f) return false;
       result = x / y;
       return true;
-    case compare_code: result = numeric_compare(code, x, y) ? 1.0f : 0.0f; return true;
-    default: return false;
+    default: result = numeric_compare(code, x, y) ? 1.0f : 0.0f; return true;
   }
 }
 
-// Element 0 of a numeric variable as a slot holds it (load_number_word), for the fused forms.
+// Element 0 of a numeric variable as a slot holds it (load_number_word), for the steps of more
+// than one code.
 inline uint32_t plain_number_bits(const number_stores& stores, const variable_record& var) {
   value_slot slot;
   load_number_word(slot, var.type, stores.valid_word(var.start) ? stores.words[static_cast<size_t>(var.start)] : 0u);
@@ -444,23 +428,23 @@ inline uint32_t plain_number_bits(const number_stores& stores, const variable_re
 
 // "&a __STO" with a an integer or real variable, done as one: stores the top into a and
 // leaves the slots and registers as the two codes one by one do (the read of a named the
-// reference, both slots dropped).  Returns 2, or 0 when the codes run one by one (pointer
-// variables and values trunc_to_int clamps take the full routine; a stack too full or too
-// empty for either code is reported there).
-inline int32_t fused_store(const variable_record& a, int32_t v, const number_stores& stores, value_slot* slot0,
-                           int32_t& sp, int32_t& high) {
+// reference, both slots dropped).  False when the codes run one by one (pointer variables and
+// values trunc_to_int clamps take the full routine; a stack too full or too empty for either
+// code is reported there).
+inline bool fused_store(int32_t v, const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
   // "&a" needs sp <= 20 (checked by the caller), "_STO" a value below the reference and
   // sp + 1 <= 20.
-  if (sp < 1 || sp > 19 || run_flags.single_step_on) return 0;
+  const variable_record* a = stores.variable(v);
+  if (a == nullptr || !is_plain_number(*a) || sp < 1 || sp > 19 || run_flags.single_step_on) return false;
   const value_slot& value = slot0[sp];
-  const int32_t word = a.start;
-  if (!stores.valid_word(word)) return 0;
-  if (a.type == var_real)
+  const int32_t word = a->start;
+  if (!stores.valid_word(word)) return false;
+  if (a->type == var_real)
     stores.words[static_cast<size_t>(word)] = value.bits;
-  else if (a.type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
+  else if (a->type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
     stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
   else
-    return 0;
+    return false;
   evaluator_state& ev = evaluator;
   ev.last_reference = v;
   ev.last_element = 0;
@@ -471,52 +455,32 @@ inline int32_t fused_store(const variable_record& a, int32_t v, const number_sto
   slot0[sp].clear_number();
   high = std::max(high, sp + 1);
   sp -= 1;
-  return 2;
+  return true;
 }
 
-// The commonest runs of codes that begin with "&a", done as one:
-//   &a __STO             stores the top into a (fused_store)
-//   &a #c op             a op c, op one of + - * / and the numeric comparisons
-//   &a &b op             a op b
-//   either of the last two followed by "&d __STO": the result stored into d
-// Each leaves the slots, the registers and the stores exactly as its codes one by one do (the
-// popped slots 0.0, the bookkeeping of the last read and of the operator or store), but without
-// a dispatch and the bookkeeping of each code in between.  It checks all that its codes would
-// check before it changes anything, and returns how many codes it ran: 0 when the codes run one
-// by one (another run of codes, a variable or value the in-line codes leave to the general path,
-// a stack too full or too empty for one of them).
-inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands, int32_t i, int32_t stop,
-                                  const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
-  // The codes first: a run that cannot be one of these costs no look-up.
-  if (i >= stop) return 0;
-  const int32_t next = codes[i + 1];
-  const int32_t v = std::bit_cast<int32_t>(operands[i]);
-  if (next == upn_store) {
-    const variable_record* a = stores.variable(v);
-    return a != nullptr && is_plain_number(*a) ? fused_store(*a, v, stores, slot0, sp, high) : 0;
-  }
+// "&a #c op" and "&a &b op" (op one of + - * / and the numeric comparisons), done as one: leaves
+// the slots and registers as the three codes one by one do (the popped slot 0.0, the
+// bookkeeping of the last read, then of the operator).  `word` holds the codes' operand words.
+// It checks all that its codes would check before it changes anything; false when they run one
+// by one (a variable or value the in-line codes leave to the general path, a stack too full for
+// them).
+inline bool fused_operator(const upn_step& step, const uint32_t* word, const number_stores& stores, value_slot* slot0,
+                           int32_t& sp, int32_t& high) {
   // "&a", the second operand and the operator each need the stack in range before them.
-  if ((next != upn_constant && next != upn_variable) || i + 1 >= stop || sp > 18) return 0;
-  const int32_t op = codes[i + 2];
-  if (static_cast<uint32_t>(op) > static_cast<uint32_t>(upn_last_opcode)) return 0;
-  if (const uint8_t kind = inline_kinds[static_cast<size_t>(op)]; kind < add_code || kind > compare_code) return 0;
-  const variable_record* a = stores.variable(v);
-  if (a == nullptr || !is_plain_number(*a)) return 0;
-  uint32_t y_bits = 0;
+  if (sp > 18) return false;
+  const variable_record* a = stores.variable(std::bit_cast<int32_t>(word[0]));
+  if (a == nullptr || !is_plain_number(*a)) return false;
+  uint32_t y_bits = word[1];
   const variable_record* last = a;
-  if (next == upn_constant) {
-    y_bits = operands[i + 1];
-  } else if (next == upn_variable) {
-    last = stores.variable(std::bit_cast<int32_t>(operands[i + 1]));
-    if (last == nullptr || !is_plain_number(*last)) return 0;
+  if (step.second_is_variable) {
+    last = stores.variable(std::bit_cast<int32_t>(word[1]));
+    if (last == nullptr || !is_plain_number(*last)) return false;
     y_bits = plain_number_bits(stores, *last);
-  } else {
-    return 0;
   }
   float result = 0.0f;
-  if (!numeric_result(inline_kinds[static_cast<size_t>(op)], op, std::bit_cast<float>(plain_number_bits(stores, *a)),
+  if (!numeric_result(step.operator_kind, step.op, std::bit_cast<float>(plain_number_bits(stores, *a)),
                       std::bit_cast<float>(y_bits), result))
-    return 0;
+    return false;
   // The last read names its variable's element 0; the operator then clears the reference.
   evaluator_state& ev = evaluator;
   ev.last_reference = 0;
@@ -529,179 +493,171 @@ inline int32_t run_fused_variable(const int32_t* codes, const uint32_t* operands
   popped.type = -1;
   sp += 1;
   high = std::max(high, sp + 1);
-  // A following "&d __STO" (the statement "d = a op ..."): the stack is in range for both.
-  if (i + 3 < stop && codes[i + 3] == upn_variable && codes[i + 4] == upn_store) {
-    const int32_t d = std::bit_cast<int32_t>(operands[i + 3]);
-    const variable_record* target = stores.variable(d);
-    if (target != nullptr && is_plain_number(*target)) return 3 + fused_store(*target, d, stores, slot0, sp, high);
-  }
-  return 3;
+  return true;
 }
 
-// Runs the in-line codes from code i on, up to `stop` (the end of the stretch of codes that
-// exist): the common numeric codes and skips to a label.  Calls nothing, so the loop keeps its
-// state in registers.  Returns the index of the first code it leaves to the general path (a
-// code it does not do, a case that needs a report, or a stack out of range), or stop + 1 when
-// the stretch is done or a skip ran past it (skip_label then set).
-int32_t run_inline(const code_view& view, int32_t i, int32_t stop, int32_t& high) {
+// True while the codes at `code` are still the ones the step was made from (a step never runs
+// on codes changed after it was planned).
+inline bool step_holds(const upn_step& step, const int32_t* code) {
+  switch (step.kind) {
+    case step_constant_argument: return code[0] == upn_constant && code[1] == upn_arg;
+    case step_variable_store: return code[0] == upn_variable && code[1] == upn_store;
+    case step_variable_operator:
+      return code[0] == upn_variable && code[1] == (step.second_is_variable ? upn_variable : upn_constant) &&
+             code[2] == step.op && (!step.stores || (code[3] == upn_variable && code[4] == upn_store));
+    default: return code[0] == step.op;
+  }
+}
+
+// Runs an expression's plan, whose codes all exist with their operand words: each step in line
+// where its checks pass, else its codes one by one on the general path.  Calls nothing on the
+// common steps, so the loop keeps its state in registers.  Returns false when an error stopped
+// the evaluation.
+bool run_plan(const upn_plan& plan) {
   evaluator_state& ev = evaluator;
   value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
-  // The arrays and stores in locals, so that the loop keeps them in registers.
-  const int32_t* const codes = view.code;
-  const uint32_t* const operands = view.operand;
-  const number_stores stores = view.stores;
-  // sp and the high mark live in registers here and go back however the loop is left.
+  const uint32_t generation = upn_plans.generation;
+  const upn_step* const steps = upn_plans.steps.data();
+  const int32_t* const codes = upn_code.code.data();
+  const uint32_t* const operands = upn_code.operand.data();
+  number_stores stores = number_stores::current();
+  // sp and the highest slot written live in registers here and go back however the loop is
+  // left.
   struct local_state {
     int32_t sp = evaluator.sp;
-    int32_t high;
-    int32_t& high_out;
-    ~local_state() {
+    int32_t high = value_stack_first - 1;
+    bool held = true;  // false while code out of line works on the evaluator's own sp
+    // Before code out of line runs.
+    void put_back() {
       evaluator.sp = sp;
-      high_out = high;
+      raise_touched(high);
+      held = false;
     }
-  } st{.high = high, .high_out = high};
+    // After it.
+    void take_up() {
+      sp = evaluator.sp;
+      held = true;
+    }
+    ~local_state() {
+      if (held) put_back();
+    }
+  } st;
   int32_t& sp = st.sp;
-  for (; i <= stop; ++i) {
-    if (static_cast<uint32_t>(sp) > 20u) return i;
-    const int32_t code = codes[i];
-    const uint32_t word = operands[i];
-    switch (static_cast<uint32_t>(code) <= static_cast<uint32_t>(upn_last_opcode)
-                ? inline_kinds[static_cast<size_t>(code)]
-                : uint8_t{general_path}) {
-      case label_code:
-        continue;
-      case constant_code: {
-        value_slot& s = slot0[sp + 1];
-        // "#k _ARG" (k = 1..10), the way a subroutine reads its arguments, done as one: the
-        // argument where the constant would be, with the reference ARG leaves.  ARG needs the
-        // pushed slot in range (sp + 1 <= 20); anything else runs the codes one by one.
-        if (int32_t k = 0; i < stop && codes[i + 1] == upn_arg && sp < 20 &&
-                           whole_number(std::bit_cast<float>(word), k) && k >= 1 && k <= 10) {
-          read_call_argument(s, k);
+  for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
+    const upn_step& step = steps[s];
+    const uint32_t* const word = operands + step.at;
+    if (step.kind != step_codes && !step_holds(step, codes + step.at)) [[unlikely]] {
+      // Codes changed under the plan: the rest of the expression as the codes now stand.
+      st.put_back();
+      return run_codes(step.at, plan.last);
+    }
+    if (static_cast<uint32_t>(sp) <= 20u) [[likely]] {
+      switch (step.kind) {
+        case step_label:
+          continue;
+        case step_constant: {
+          value_slot& top = slot0[++sp];
+          top.bits = word[0];
+          top.type = -1;
+          st.high = std::max(st.high, sp);
+          continue;
+        }
+        case step_constant_argument: {
+          // ARG needs the pushed slot in range; k = 1..10.
+          int32_t k = 0;
+          if (sp >= 20 || !whole_number(std::bit_cast<float>(word[0]), k) || k < 1 || k > 10) break;
+          read_call_argument(slot0[++sp], k);
+          st.high = std::max(st.high, sp);
+          continue;
+        }
+        case step_variable:
+          if (!push_plain_number(stores, std::bit_cast<int32_t>(word[0]), slot0[sp + 1])) break;
           ++sp;
           st.high = std::max(st.high, sp);
-          ++i;
+          continue;
+        case step_element: {
+          // Whole element numbers inside the dimension; the others, the dimension request and
+          // the reports take the full entry.
+          int32_t number = 0;
+          if (sp < 1 || !whole_number(slot0[sp].value(), number) ||
+              !load_plain_number(stores, std::bit_cast<int32_t>(word[0]), number - 1, true, slot0[sp]))
+            break;
           continue;
         }
-        s.bits = word;
-        s.type = -1;
-        ++sp;
-        st.high = std::max(st.high, sp);
-        continue;
-      }
-      case variable_code:
-        if (const int32_t ran = run_fused_variable(codes, operands, i, stop, stores, slot0, sp, st.high); ran > 0) {
-          i += ran - 1;
+        case step_argument: {
+          int32_t k = 0;
+          if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) break;
+          read_call_argument(slot0[sp], k);
           continue;
         }
-        if (!push_plain_number(stores, std::bit_cast<int32_t>(word), slot0[sp + 1])) return i;
-        ++sp;
-        st.high = std::max(st.high, sp);
-        continue;
-      case element_code: {
-        // Whole element numbers inside the dimension; the others, the dimension request and
-        // the reports take the full entry.
-        int32_t number = 0;
-        if (sp < 1 || !whole_number(slot0[sp].value(), number) ||
-            !load_plain_number(stores, std::bit_cast<int32_t>(word), number - 1, true, slot0[sp]))
-          return i;
-        continue;
+        case step_jump_true:
+        case step_jump_false: {
+          // Label 0 is no label: a jump to it never skips.
+          const int32_t label = std::bit_cast<int32_t>(word[0]);
+          if (label == 0 || (slot0[sp].value() != 0.0f) != (step.kind == step_jump_true)) continue;
+          // Skip forward to the label's own code, then on from the step that begins there.
+          int32_t i = step.at;
+          do {
+            if (++i > plan.last) {
+              ev.skip_label = label;  // not in this expression: the evaluation ends skipping
+              return true;
+            }
+          } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
+          while (s + 1 < plan.step_end && steps[s + 1].at <= i) ++s;
+          if (steps[s].at == i) continue;  // the label's step
+          st.put_back();  // a label inside a step (codes changed under the plan)
+          return run_codes(i + 1, plan.last);
+        }
+        case step_add:
+          if (sp < 2) break;
+          pop_with_number(slot0, sp, slot0[sp - 1].value() + slot0[sp].value());
+          continue;
+        case step_subtract:
+          if (sp < 2) break;
+          pop_with_number(slot0, sp, slot0[sp - 1].value() - slot0[sp].value());
+          continue;
+        case step_multiply:
+          if (sp < 2) break;
+          pop_with_number(slot0, sp, slot0[sp - 1].value() * slot0[sp].value());
+          continue;
+        case step_divide:
+          if (sp < 2 || slot0[sp].value() == 0.0f) break;  // a zero divisor is reported on the general path
+          pop_with_number(slot0, sp, slot0[sp - 1].value() / slot0[sp].value());
+          continue;
+        case step_compare:
+          if (sp < 2) break;
+          pop_with_number(slot0, sp, numeric_compare(step.op, slot0[sp - 1].value(), slot0[sp].value()) ? 1.0f : 0.0f);
+          continue;
+        case step_store:
+          if (sp < 2 || !store_plain_number(stores, slot0[sp - 1])) break;
+          finish_store(slot0, sp);
+          continue;
+        case step_variable_store:
+          if (!fused_store(std::bit_cast<int32_t>(word[0]), stores, slot0, sp, st.high)) break;
+          continue;
+        case step_variable_operator:
+          if (!fused_operator(step, word, stores, slot0, sp, st.high)) break;
+          // "&d __STO" after it: the stack is in range for both.
+          if (!step.stores || fused_store(std::bit_cast<int32_t>(word[3]), stores, slot0, sp, st.high)) continue;
+          // The store alone takes the general path.
+          st.put_back();
+          if (!run_codes(step.at + 3, step.at + 4)) return false;
+          if (upn_plans.generation != generation) return run_codes(step.at + 5, plan.last);
+          stores = number_stores::current();
+          st.take_up();
+          continue;
+        default:
+          break;
       }
-      case argument_code: {
-        int32_t k = 0;
-        if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) return i;
-        read_call_argument(slot0[sp], k);
-        continue;
-      }
-      case jump_true_code:
-      case jump_false_code: {
-        // Label 0 is no label: a jump to it never skips.
-        const int32_t label = std::bit_cast<int32_t>(word);
-        if (label == 0 || (slot0[sp].value() != 0.0f) != (code == upn_jump_true)) continue;
-        // Skip forward to the label's own code; past the stretch the skip goes on outside.
-        do {
-          if (++i > stop) {
-            ev.skip_label = label;
-            return i;
-          }
-        } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
-        continue;
-      }
-      case add_code:
-        if (sp < 2) return i;
-        pop_with_number(slot0, sp, slot0[sp - 1].value() + slot0[sp].value());
-        continue;
-      case subtract_code:
-        if (sp < 2) return i;
-        pop_with_number(slot0, sp, slot0[sp - 1].value() - slot0[sp].value());
-        continue;
-      case multiply_code:
-        if (sp < 2) return i;
-        pop_with_number(slot0, sp, slot0[sp - 1].value() * slot0[sp].value());
-        continue;
-      case divide_code:
-        if (sp < 2 || slot0[sp].value() == 0.0f) return i;  // a zero divisor is reported on the general path
-        pop_with_number(slot0, sp, slot0[sp - 1].value() / slot0[sp].value());
-        continue;
-      case compare_code: {
-        if (sp < 2) return i;
-        const bool result = numeric_compare(code, slot0[sp - 1].value(), slot0[sp].value());
-        pop_with_number(slot0, sp, result ? 1.0f : 0.0f);
-        continue;
-      }
-      case store_code:
-        if (sp < 2 || !store_plain_number(stores, slot0[sp - 1])) return i;
-        finish_store(slot0, sp);
-        continue;
-      default:
-        return i;
     }
-  }
-  return i;
-}
-
-// Runs codes first..last: the stretch of codes that exist through run_inline and run_code, the
-// codes outside it (before the first code, past the compiled code, without an operand word, or
-// passed over while skipping to a label) with the checks of every code, one by one.  Returns
-// false when an error stopped the evaluation.
-bool run_codes(int32_t first, int32_t last) {
-  evaluator_state& ev = evaluator;
-  // The highest slot the in-line pushes wrote, handed to touched_top however the loop ends.
-  struct push_mark {
-    int32_t high = value_stack_first - 1;
-    ~push_mark() { raise_touched(high); }
-  } pushed;
-  code_view view;
-  view.read();
-  int32_t stop = view.stretch_end(last);
-  int32_t i = first;
-  while (i <= last) {
-    if (i >= 1 && i <= stop && ev.skip_label == 0) {
-      i = run_inline(view, i, stop, pushed.high);
-      if (i > stop) continue;
-      // Code i takes the general path.
-      if (!stack_in_range()) return false;
-      if (!run_code(view.code[i], view.operand[i])) return false;
-      view.read();
-      stop = view.stretch_end(last);
-      ++i;
-      continue;
-    }
-    if (!stack_in_range()) return false;
-    if (!view.valid_code(i)) {
-      report_error("UPN-CODE-ERROR", 32000);
-      return false;
-    }
-    const int32_t code = view.code[i];
-    const uint32_t word = view.operand_word(i);
-    if (ev.skip_label != 0) {
-      if (code == upn_jump && std::bit_cast<int32_t>(word) == ev.skip_label) ev.skip_label = 0;
-    } else {
-      if (!run_code(code, word)) return false;
-      view.read();
-      stop = view.stretch_end(last);
-    }
-    ++i;
+    // The step's codes one by one on the general path, with their checks and reports.
+    st.put_back();
+    if (!run_codes(step.at, step.at + step.codes - 1)) return false;
+    // Code run there that replaced the program, or a skip begun there, leaves the rest of the
+    // expression to the general path, in the codes as they now stand.
+    if (upn_plans.generation != generation || ev.skip_label != 0) return run_codes(step.at + step.codes, plan.last);
+    stores = number_stores::current();
+    st.take_up();
   }
   return true;
 }
@@ -722,8 +678,13 @@ void evaluate_upn(int32_t expression, int32_t count) {
     report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
     return;
   }
-  if (!run_codes(upn_code.first[static_cast<size_t>(expression)], upn_code.last[static_cast<size_t>(expression)]))
-    return;
+  const int32_t first = upn_code.first[static_cast<size_t>(expression)];
+  const int32_t last = upn_code.last[static_cast<size_t>(expression)];
+  // The plan stands only while every code it was made from is still there with its word.
+  const upn_plan* plan = upn_plans.plan(expression, first, last);
+  const bool codes_there = last <= upn_code.last_code && last < static_cast<int32_t>(upn_code.code.size()) &&
+                           last < static_cast<int32_t>(upn_code.operand.size());
+  if (!(plan != nullptr && codes_there ? run_plan(*plan) : run_codes(first, last))) return;
   if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();

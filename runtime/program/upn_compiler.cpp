@@ -8,6 +8,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/evaluator.h"
 #include "runtime/program/pxb_reader.h"
+#include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 namespace {
@@ -138,4 +139,5 @@ void compile_upn(std::string_view text) {
     classify(token, i);
   }
   upn_code.last[static_cast<size_t>(n)] = upn_code.last_code;
+  plan_upn(n);
 }

@@ -8,6 +8,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/upn_plan.h"
 
 upn_code_t upn_code;
 variable_table_t variable_table;
@@ -44,6 +45,7 @@ void release(std::vector<T>& store) {
 
 void alloc_upn_index(int32_t n) {
   upn_code.max_upns = std::max(n, 1);
+  clear_upn_plans();
   release(upn_code.last);
   if (!allocate(upn_code.first, upn_code.max_upns) || !allocate(upn_code.last, upn_code.max_upns)) {
     release(upn_code.first);
@@ -57,6 +59,7 @@ void alloc_upn_codes(int32_t n) {
   upn_code.max_upn_codes = std::max(n, 1);
   upn_code.expression_count = 0;
   upn_code.last_code = 0;
+  clear_upn_plans();
   release(upn_code.operand);
   if (!allocate(upn_code.code, upn_code.max_upn_codes) ||
       !allocate(upn_code.operand, upn_code.max_upn_codes)) {
@@ -98,6 +101,7 @@ void alloc_array_space(int32_t n) {
 }
 
 void free_upn_storage() {
+  clear_upn_plans();
   release(upn_code.last);
   release(upn_code.first);
   release(upn_code.code);

@@ -9,6 +9,8 @@
 #include <set>
 #include <vector>
 
+#include "runtime/program/upn_plan.h"
+
 using evaluator_fast = evaluator_test;
 
 namespace {
@@ -41,8 +43,9 @@ void PrintTo(const evaluation_result& r, std::ostream* out) {
 }
 }  // namespace
 
-// "&a __STO", "&a #c op", "&a &b op", "d = a op ..." and "#k _ARG" run as one in the evaluator's loop.  The
-// same codes with a label between each pair (a code that does nothing) run one by one; both ways
+// "&a __STO", "&a #c op", "&a &b op", "d = a op ..." and "#k _ARG" run as one step of their
+// expression's plan.  The same codes with a label between each pair (a code that does nothing)
+// run as steps of one code each, and without a plan each code takes the general path; all three
 // must leave the same slots, registers, stores and reports, for every kind of variable and value.
 TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
   const int32_t i = numeric_variable("I", var_integer);
@@ -112,9 +115,17 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
           if (!tried.insert(prefix + codes).second) continue;
           const int32_t together = expr(prefix + codes);
           const int32_t one_by_one = expr(prefix + apart(codes));
-          for (const auto& [i_value, r_value] : values)
-            EXPECT_EQ(run(together, i_value, r_value), run(one_by_one, i_value, r_value))
+          for (const auto& [i_value, r_value] : values) {
+            const evaluation_result planned = run(together, i_value, r_value);
+            EXPECT_EQ(planned, run(one_by_one, i_value, r_value))
                 << prefix + codes << " with I=" << i_value << " R=" << r_value;
+            // Without plans every code takes the general path with its checks.
+            std::vector<upn_plan> plans;
+            std::swap(plans, upn_plans.plans);
+            EXPECT_EQ(planned, run(together, i_value, r_value))
+                << prefix + codes << " on the general path with I=" << i_value << " R=" << r_value;
+            std::swap(plans, upn_plans.plans);
+          }
         }
       }
     }

@@ -1,0 +1,73 @@
+// An expression's plan: its codes cut into steps when it is compiled, so that the evaluator does
+// not look at each code's neighbours again on every run.  A step is one code, or a run of codes
+// the evaluator does as one ("&a __STO", "&a #c op", "&a &b op" with or without a following
+// "&d __STO", "#k _ARG"), or a stretch of codes that only the general path runs (texts,
+// functions, references).  The evaluator still checks at run time every variable a step names
+// (its type and run-time array can change) and the room on the stack, and runs a step's codes
+// one by one on the general path when a check fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+enum upn_step_kind : uint8_t {
+  step_codes,              // codes with no step of their own: each on the general path
+  step_label,              // "?:n"
+  step_constant,           // "#c"
+  step_variable,           // "&v"
+  step_element,            // "%v"
+  step_jump_true,          // "?Tn"
+  step_jump_false,         // "?Fn"
+  step_add,                // "_+" .. the numeric comparisons: the operators on the stack
+  step_subtract,
+  step_multiply,
+  step_divide,
+  step_compare,
+  step_store,              // "__STO"
+  step_argument,           // "_ARG" on the top
+  step_constant_argument,  // "#k _ARG", k = 1..10
+  step_variable_store,     // "&a __STO"
+  step_variable_operator,  // "&a #c op" or "&a &b op", with "&d __STO" when `stores`
+};
+
+// A step names only which codes go together; their operand words are read from the codes when
+// the step runs, and the step runs only while its codes are still the codes there.
+struct upn_step {
+  upn_step_kind kind = step_codes;
+  uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare
+  bool second_is_variable = false;   // step_variable_operator: "&a &b op", else "&a #c op"
+  bool stores = false;               // step_variable_operator: "&d __STO" follows
+  int32_t at = 0;                    // index of its first code
+  int32_t codes = 1;                 // how many codes it covers
+  int32_t op = 0;                    // its first code; the operator's of a step_variable_operator
+};
+
+// Expression n's steps are steps[step_first .. step_end - 1]; the plan stands for the codes
+// first..last it was made from.
+struct upn_plan {
+  int32_t first = 0, last = -1;
+  int32_t step_first = 0, step_end = 0;
+};
+
+struct upn_plans_t {
+  std::vector<upn_plan> plans;  // by expression number
+  std::vector<upn_step> steps;
+  // Moves on whenever codes or plans are replaced or added: an evaluation that ran code which
+  // did so (a program loaded from a function) stops following its plan.
+  uint32_t generation = 0;
+
+  // Expression n's plan, or nullptr when there is none for codes first..last.
+  const upn_plan* plan(int32_t n, int32_t first, int32_t last) const {
+    if (n < 0 || static_cast<size_t>(n) >= plans.size()) return nullptr;
+    const upn_plan& p = plans[static_cast<size_t>(n)];
+    return p.first == first && p.last == last && p.step_end > p.step_first ? &p : nullptr;
+  }
+};
+
+extern upn_plans_t upn_plans;
+
+// Makes expression n's plan from its compiled codes (the compiler calls it last).
+void plan_upn(int32_t n);
+// Drops every plan (the codes were released or replaced).
+void clear_upn_plans();
