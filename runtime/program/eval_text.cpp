@@ -27,6 +27,17 @@ void remove_leading_blanks(text_array& t) {
   std::fill(moved, t.end(), ' ');
 }
 
+// UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Every byte is
+// written back, changed or not, so the loop needs no branch.
+void change_case(char* text, int32_t n, bool upper) {
+  const unsigned char first = upper ? 'a' : 'A';
+  const int32_t shift = upper ? -32 : 32;
+  for (int32_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    text[i] = static_cast<char>(c + (static_cast<unsigned char>(c - first) < 26u ? shift : 0));
+  }
+}
+
 int32_t position(size_t p) { return p == std::string_view::npos ? 0 : static_cast<int32_t>(p) + 1; }
 
 // The searches of codes 59-64 over s (lower slot) and t (top slot).
@@ -54,15 +65,11 @@ bool eval_text_function(int32_t code) {
     case upn_upcase:  // UPCASE, in place
     case upn_lowcase:  // LOWCASE, in place
       number_to_text(top);
-      for (int32_t i = 0; i < text_length(top); ++i) {
-        char& c = top.text[static_cast<size_t>(i)];
-        if (code == upn_upcase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (code == upn_lowcase && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      }
+      change_case(top.text.data(), text_length(top), code == upn_upcase);
       return true;
     case upn_compress: {  // COMPRESS, in place: every blank before the trimmed end goes
       number_to_text(top);
-      int32_t n = trimmed_length(top);
+      int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ') {
           remove_at(top.text, static_cast<size_t>(i));
@@ -77,7 +84,7 @@ bool eval_text_function(int32_t code) {
     case upn_collapse: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
       number_to_text(top);
       remove_leading_blanks(top.text);
-      int32_t n = trimmed_length(top);
+      int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i + 1 < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ' && top.text[static_cast<size_t>(i) + 1] == ' ') {
           remove_at(top.text, static_cast<size_t>(i));
@@ -101,11 +108,12 @@ bool eval_text_function(int32_t code) {
     case upn_all:  // ALL: 512 copies of the first character
       number_to_text(top);
       std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
+      top.forget_blanks();
       text_exit(top, static_cast<int32_t>(top.text.size()));
       return true;
     case upn_len:  // LEN: trimmed length of the whole text field (a number is made a text first)
       number_to_text(top);
-      top.set_number(static_cast<float>(trimmed_length(top)));
+      top.set_number(static_cast<float>(trimmed_length(top, top.blank_start())));
       return true;
     case upn_asc:  // ASC
       number_to_text(top);
@@ -114,11 +122,11 @@ bool eval_text_function(int32_t code) {
     case upn_trim:  // TRIM
       number_to_text(top);
       remove_leading_blanks(top.text);
-      text_exit(top, trimmed_length(top));
+      text_exit(top, trimmed_length(top, top.blank_start()));
       return true;
     case upn_rtrim:  // RTRIM
       number_to_text(top);
-      text_exit(top, trimmed_length(top));
+      text_exit(top, trimmed_length(top, top.blank_start()));
       return true;
     default:
       return false;
