@@ -3,6 +3,7 @@
 // function stays inside the slot's 512-character text.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "runtime/program/program.h"
@@ -27,15 +28,30 @@ void remove_leading_blanks(text_array& t) {
   std::fill(moved, t.end(), ' ');
 }
 
-// UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Every byte is
-// written back, changed or not, so the loop needs no branch.
+// UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Eight
+// characters at a time: the bytes below 128 whose low seven bits lie in the range get bit 0x20
+// flipped.  The change is idempotent, so the last eight may overlap the ones before them.
 void change_case(char* text, int32_t n, bool upper) {
-  const unsigned char first = upper ? 'a' : 'A';
-  const int32_t shift = upper ? -32 : 32;
-  for (int32_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    text[i] = static_cast<char>(c + (static_cast<unsigned char>(c - first) < 26u ? shift : 0));
+  constexpr uint64_t ones = 0x0101010101010101ull;
+  const uint64_t first = upper ? 'a' : 'A';
+  const auto change = [&](char* at) {
+    uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    const uint64_t low = w & (0x7F * ones);
+    const uint64_t from_first = low + (0x80 - first) * ones;      // bit 7 set: byte >= first
+    const uint64_t past_last = low + (0x80 - first - 26) * ones;  // bit 7 set: byte > last
+    w ^= (from_first & ~past_last & ~w & (0x80 * ones)) >> 2;
+    std::memcpy(at, &w, sizeof w);
+  };
+  if (n < 8) {
+    for (int32_t i = 0; i < n; ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= first && c < first + 26) text[i] = static_cast<char>(c ^ 0x20);
+    }
+    return;
   }
+  for (int32_t i = 0; i + 8 < n; i += 8) change(text + i);
+  change(text + n - 8);
 }
 
 int32_t position(size_t p) { return p == std::string_view::npos ? 0 : static_cast<int32_t>(p) + 1; }

@@ -171,6 +171,7 @@ void check_string_space(int32_t size) {
 void alloc_text_bytes(int32_t count) {
   text_tokens.next_byte = 1;
   release(text_tokens.bytes);
+  std::fill(text_tokens.kinds.begin(), text_tokens.kinds.end(), uint8_t{0});  // the tokens' bytes are new
   text_tokens.byte_capacity = 0;
   const int32_t n = std::max(count, 1);
   try {
@@ -187,16 +188,19 @@ void alloc_text_tokens(int32_t count) {
   text_tokens.next_token = 1;
   release(text_tokens.starts);
   release(text_tokens.ends);
+  release(text_tokens.kinds);
   text_tokens.token_count = 0;
   const int32_t n = std::max(count, 1);
   try {
     if (n > max_text_bytes) throw std::bad_alloc();
     text_tokens.starts.assign(static_cast<size_t>(n) + 1, 0);
     text_tokens.ends.assign(static_cast<size_t>(n) + 1, 0);
+    text_tokens.kinds.assign(static_cast<size_t>(n) + 1, 0);
     text_tokens.token_count = count;
   } catch (const std::bad_alloc&) {
     release(text_tokens.starts);
     release(text_tokens.ends);
+    release(text_tokens.kinds);
     report_error("*** allocate text-tokens", 32000);
   }
 }
@@ -213,6 +217,7 @@ void add_text_token(std::string_view text) {
   if (int64_t{b} + length - 1 > text_tokens.byte_capacity) fail("*** text-bytes: more than TEXTCHARACTERS");
   text_tokens.starts[static_cast<size_t>(k)] = b;
   text_tokens.ends[static_cast<size_t>(k)] = b + length - 1;
+  text_tokens.kinds[static_cast<size_t>(k)] = 0;
   for (int32_t j = 0; j < length; ++j)
     text_tokens.bytes[static_cast<size_t>(b + j)] = static_cast<size_t>(j) < text.size() ? text[static_cast<size_t>(j)] : ' ';
   text_tokens.next_byte = b + length;
@@ -225,7 +230,10 @@ std::string_view plain_text_token(int32_t n) {
   const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
   const size_t length = static_cast<size_t>(std::min(end - start + 1, work_length));
   const char* bytes = text_tokens.bytes.data() + start;
-  if (bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr) return {};
+  // Whether the token is plain is looked at once (until its bytes change).
+  uint8_t& kind = text_tokens.kinds[static_cast<size_t>(n)];
+  if (kind == 0) kind = bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr ? 2 : 1;
+  if (kind != 1) return {};
   text_tokens.last_length = end - start + 1;
   return std::string_view(bytes, length);
 }
@@ -294,6 +302,7 @@ void set_percent_text(int32_t k, std::string_view text) {
 void free_text_tokens() {
   release(text_tokens.starts);
   release(text_tokens.ends);
+  release(text_tokens.kinds);
   release(text_tokens.bytes);
   text_tokens.byte_capacity = 0;
   text_tokens.token_count = 0;

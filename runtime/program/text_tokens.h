@@ -15,6 +15,7 @@ struct text_token_state_t {
   std::vector<char> bytes;      // 1..byte capacity (index 0 unused)
   std::vector<int32_t> starts;  // 1..token count
   std::vector<int32_t> ends;    // 1..token count
+  std::vector<uint8_t> kinds;   // 1..token count: 0 not looked at yet, 1 plain, 2 not plain
   int32_t byte_capacity = 0;    // the "TEXTCHARACTERS" value
   int32_t next_byte = 1;
   int32_t next_token = 1;
