@@ -6,6 +6,7 @@
 
 #include "runtime/program/evaluator.h"
 #include "runtime/program/program.h"
+#include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
 
 namespace {
@@ -28,6 +29,8 @@ bool run_unmarked_family(int32_t code) {
 }  // namespace
 
 void eval_library_function(int32_t code, int32_t /*operand*/) {
-  if (eval_numeric_function(code) || eval_text_function(code) || run_unmarked_family(code)) return;
+  // The numeric functions all lie below UPCASE, the text functions from it on.
+  const bool known = code < upn_upcase ? eval_numeric_function(code) : eval_text_function(code);
+  if (known || run_unmarked_family(code)) return;
   report_error("UPN-CODE-ERROR: Funktion " + std::to_string(code), 32000);
 }

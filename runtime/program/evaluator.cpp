@@ -249,8 +249,7 @@ bool stack_holds(int32_t needed) {
   return false;
 }
 
-void number_to_text(value_slot& slot) {
-  if (!slot.is_number()) return;
+void number_slot_to_text(value_slot& slot) {
   const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
   // The whole field: a handler may have written it without keeping the mark.
   slot.text.fill(' ');
@@ -274,11 +273,6 @@ int32_t apply_pending_substring(value_slot& slot) {
   slot.blank_from = kept;
   slot.type = b < a ? 0 : b - a + 1;
   return slot.type;
-}
-
-void finish_text_result(value_slot& slot, int32_t length) {
-  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
-  slot.set_value(static_cast<float>(slot.type));
 }
 
 void set_text_result(value_slot& slot, int32_t length) {

@@ -158,10 +158,17 @@ inline void pop_to_first_argument(value_slot* slot0, int32_t& sp) {
   evaluator.last_reference = 0;
 }
 inline void pop_to_first_argument() { pop_to_first_argument(&evaluator.slot(0), evaluator.sp); }
-// A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay.
-void number_to_text(value_slot& slot);
+// A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay (in line:
+// most arguments are texts already).
+void number_slot_to_text(value_slot& slot);  // the numeric case
+inline void number_to_text(value_slot& slot) {
+  if (slot.is_number()) number_slot_to_text(slot);
+}
 // Common text-result step: apply a pending substring to the slot's text, then value := length.
-void finish_text_result(value_slot& slot, int32_t length);
+inline void finish_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
+  slot.set_value(static_cast<float>(slot.type));
+}
 // Text result without substring: type and value := length (clamped to 0..256).
 void set_text_result(value_slot& slot, int32_t length);
 // Applies and clears a pending substring on the slot's text (token and function-result rules:
