@@ -76,6 +76,7 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
 }
 
 bool is_text_variable(const variable_record& var) { return var.type == var_text || var.type == var_date; }
+bool is_text_variable(const variable_record* var) { return var != nullptr && is_text_variable(*var); }
 
 // Reads element k of variable v into `slot`.  `checked` applies the bounds test of "%", REF and
 // AREF.  Returns false when the evaluation must stop (or the access was skipped).
@@ -209,13 +210,12 @@ void set_call_argument(int32_t k, float value) {
 void push_variable(int32_t v) {
   value_slot& slot = evaluator.slot(++evaluator.sp);
   const number_stores stores = number_stores::current();
-  if (push_plain_number(stores, v, slot)) return;
-  if (const variable_record* var = stores.variable(v); var != nullptr && is_text_variable(*var)) {
+  if (const variable_record* var = stores.variable(v); is_text_variable(var)) {
     name_read(v, *var, 0);
     read_text_element(*var, 0, slot);
-    return;
+  } else if (!push_plain_number(stores, v, slot)) {
+    access(v, 0, false, slot);
   }
-  access(v, 0, false, slot);
 }
 
 void load_element(int32_t v) {
@@ -251,7 +251,8 @@ void store_reference() {
   } else if (target == 0) {
     report_error("ARI ist 0!", 32000);
     return;
-  } else if (const number_stores stores = number_stores::current(); !store_plain_number(stores, value)) {
+  } else if (const number_stores stores = number_stores::current();
+             is_text_variable(stores.variable(target)) || !store_plain_number(stores, value)) {
     store_variable(stores, target, evaluator.last_element, value);
   }
   finish_store();
