@@ -31,7 +31,7 @@ inline constexpr char text_marker = static_cast<char>(0xFA);
 // Copies the n characters of a short text (a value slot's or a %-slot's) in a few word moves; a
 // long one in one piece.  A plain copy of a length the compiler cannot know becomes a call whose
 // start-up costs more than copying the few words of a program's usual texts.  The two texts do
-// not overlap (or are the same).
+// not overlap.
 inline void copy_characters(char* out, const char* in, size_t n) {
   const auto move = [&](size_t at, auto word) {
     std::memcpy(&word, in + at, sizeof word);

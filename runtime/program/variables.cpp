@@ -49,7 +49,7 @@ void name_read(int32_t v, const variable_record& var, int32_t k) {
 // Element k of a text (or date) variable into `slot`, the top; a pending substring takes part of
 // it.  The bounds are the caller's.
 void read_text_element(const variable_record& var, int32_t k, value_slot& slot) {
-  note_text_written(evaluator.sp);
+  note_text_written(evaluator.sp);  // the slot read into is always the top
   // The element as far as it lies in the string space (all of it in a sound image).
   const std::string_view text = text_element(var, k);
   const int32_t length = static_cast<int32_t>(text.size());
