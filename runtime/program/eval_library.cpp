@@ -1,14 +1,36 @@
 // Entry of the evaluator's library functions: hands each code to its family.
 #include "runtime/program/eval_library.h"
 
+#include <algorithm>
 #include <string>
 
+#include "runtime/program/evaluator.h"
 #include "runtime/program/program.h"
+#include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
 
+namespace {
+
+// The clock and calendar functions and the families above write text fields their own way,
+// without the mark of where the blanks begin: the slots they can reach (their arguments, and
+// the one above them that a function without arguments pushes) forget it.
+bool run_unmarked_family(int32_t code) {
+  const int32_t sp = evaluator.sp;
+  bool known = eval_datetime_function(code);
+  for (auto family : upper_services.function_families) {
+    if (known) break;
+    known = family != nullptr && family(code);
+  }
+  for (int32_t i = std::max(sp - 2, value_stack_first); i <= std::min(sp + 1, value_stack_last); ++i)
+    evaluator.slot(i).forget_blanks();
+  return known;
+}
+
+}  // namespace
+
 void eval_library_function(int32_t code, int32_t /*operand*/) {
-  if (eval_numeric_function(code) || eval_datetime_function(code) || eval_text_function(code)) return;
-  for (auto family : upper_services.function_families)
-    if (family != nullptr && family(code)) return;
+  // The numeric functions all lie below UPCASE, the text functions from it on.
+  const bool known = code < upn_upcase ? eval_numeric_function(code) : eval_text_function(code);
+  if (known || run_unmarked_family(code)) return;
   report_error("UPN-CODE-ERROR: Funktion " + std::to_string(code), 32000);
 }

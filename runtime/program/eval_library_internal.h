@@ -15,12 +15,14 @@ inline void text_exit(value_slot& slot, int32_t length) {
   finish_text_result(slot, apply_pending_substring(slot));
 }
 
-// Length of the slot's whole text field without trailing blanks.
-inline int32_t trimmed_length(const value_slot& slot) {
+// Length of the slot's whole text field without trailing blanks.  `end`: the field is known to
+// be blank from there (the evaluator's mark, blank_start); a handler that wrote the field its own
+// way looks at all of it.
+inline int32_t trimmed_length(const value_slot& slot, int32_t end) {
   // 32 blanks at a time from the end (a short text leaves most of the field blank), then eight,
   // then the characters of the last word one by one.
   constexpr uint64_t blanks = 0x2020202020202020ull;
-  size_t n = slot.text.size();
+  size_t n = static_cast<size_t>(std::clamp(end, 0, static_cast<int32_t>(slot.text.size())));
   for (uint64_t w[4]; n >= sizeof w; n -= sizeof w) {
     std::memcpy(w, slot.text.data() + n - sizeof w, sizeof w);
     if (((w[0] ^ blanks) | (w[1] ^ blanks) | (w[2] ^ blanks) | (w[3] ^ blanks)) != 0) break;
@@ -31,6 +33,9 @@ inline int32_t trimmed_length(const value_slot& slot) {
   }
   while (n > 0 && slot.text[n - 1] == ' ') --n;
   return static_cast<int32_t>(n);
+}
+inline int32_t trimmed_length(const value_slot& slot) {
+  return trimmed_length(slot, static_cast<int32_t>(slot.text.size()));
 }
 
 // The slot's text length as a safe index bound (0..512).

@@ -3,6 +3,7 @@
 // function stays inside the slot's 512-character text.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "runtime/program/program.h"
@@ -25,6 +26,32 @@ void remove_leading_blanks(text_array& t) {
   if (first == t.end() || first == t.begin()) return;
   const auto moved = std::move(first, t.end(), t.begin());
   std::fill(moved, t.end(), ' ');
+}
+
+// UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Eight
+// characters at a time: the bytes below 128 whose low seven bits lie in the range get bit 0x20
+// flipped.  The change is idempotent, so the last eight may overlap the ones before them.
+void change_case(char* text, int32_t n, bool upper) {
+  constexpr uint64_t ones = 0x0101010101010101ull;
+  const uint64_t first = upper ? 'a' : 'A';
+  const auto change = [&](char* at) {
+    uint64_t w;
+    std::memcpy(&w, at, sizeof w);
+    const uint64_t low = w & (0x7F * ones);
+    const uint64_t from_first = low + (0x80 - first) * ones;      // bit 7 set: byte >= first
+    const uint64_t past_last = low + (0x80 - first - 26) * ones;  // bit 7 set: byte > last
+    w ^= (from_first & ~past_last & ~w & (0x80 * ones)) >> 2;
+    std::memcpy(at, &w, sizeof w);
+  };
+  if (n < 8) {
+    for (int32_t i = 0; i < n; ++i) {
+      const auto c = static_cast<unsigned char>(text[i]);
+      if (c >= first && c < first + 26) text[i] = static_cast<char>(c ^ 0x20);
+    }
+    return;
+  }
+  for (int32_t i = 0; i + 8 < n; i += 8) change(text + i);
+  change(text + n - 8);
 }
 
 int32_t position(size_t p) { return p == std::string_view::npos ? 0 : static_cast<int32_t>(p) + 1; }
@@ -54,15 +81,11 @@ bool eval_text_function(int32_t code) {
     case upn_upcase:  // UPCASE, in place
     case upn_lowcase:  // LOWCASE, in place
       number_to_text(top);
-      for (int32_t i = 0; i < text_length(top); ++i) {
-        char& c = top.text[static_cast<size_t>(i)];
-        if (code == upn_upcase && c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-        if (code == upn_lowcase && c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      }
+      change_case(top.text.data(), text_length(top), code == upn_upcase);
       return true;
     case upn_compress: {  // COMPRESS, in place: every blank before the trimmed end goes
       number_to_text(top);
-      int32_t n = trimmed_length(top);
+      int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ') {
           remove_at(top.text, static_cast<size_t>(i));
@@ -77,7 +100,7 @@ bool eval_text_function(int32_t code) {
     case upn_collapse: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
       number_to_text(top);
       remove_leading_blanks(top.text);
-      int32_t n = trimmed_length(top);
+      int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i + 1 < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ' && top.text[static_cast<size_t>(i) + 1] == ' ') {
           remove_at(top.text, static_cast<size_t>(i));
@@ -101,11 +124,12 @@ bool eval_text_function(int32_t code) {
     case upn_all:  // ALL: 512 copies of the first character
       number_to_text(top);
       std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
+      top.forget_blanks();
       text_exit(top, static_cast<int32_t>(top.text.size()));
       return true;
     case upn_len:  // LEN: trimmed length of the whole text field (a number is made a text first)
       number_to_text(top);
-      top.set_number(static_cast<float>(trimmed_length(top)));
+      top.set_number(static_cast<float>(trimmed_length(top, top.blank_start())));
       return true;
     case upn_asc:  // ASC
       number_to_text(top);
@@ -114,11 +138,11 @@ bool eval_text_function(int32_t code) {
     case upn_trim:  // TRIM
       number_to_text(top);
       remove_leading_blanks(top.text);
-      text_exit(top, trimmed_length(top));
+      text_exit(top, trimmed_length(top, top.blank_start()));
       return true;
     case upn_rtrim:  // RTRIM
       number_to_text(top);
-      text_exit(top, trimmed_length(top));
+      text_exit(top, trimmed_length(top, top.blank_start()));
       return true;
     default:
       return false;

@@ -98,7 +98,13 @@ void push_constant(uint32_t bits) {
 
 void push_text_token(int32_t token) {
   value_slot& s = evaluator.slot(++evaluator.sp);
-  get_text_token(token, std::span<char>(s.text));
+  if (const std::string_view plain = plain_text_token(token); plain.data() != nullptr) {
+    copy_characters(s.text.data(), plain.data(), plain.size());
+    s.blank_after(static_cast<int32_t>(plain.size()));
+  } else {
+    get_text_token(token, std::span<char>(s.text));
+    s.forget_blanks();
+  }
   const int32_t length = std::clamp(get_text_token_length(), 0, max_text_result);
   s.type = length;
   set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
@@ -138,12 +144,21 @@ void concatenate() {
   number_to_text(b);
   int32_t length = a.type;
   if (length == 0) {
-    a.text = b.text;
+    // The second text's whole field (its blanks need no copy).
+    const int32_t end = b.blank_start();
+    copy_characters(a.text.data(), b.text.data(), static_cast<size_t>(end));
+    a.blank_after(end);
     length = b.type;
   } else if (b.type > 0) {
-    // The second text goes after the first's last character; what passes the field is lost.
-    const size_t at = static_cast<size_t>(length);
-    std::memcpy(a.text.data() + at, b.text.data(), a.text.size() - at);
+    // The second text's field goes after the first's last character; what passes the field is
+    // lost.
+    const int32_t at = std::clamp(length, 0, static_cast<int32_t>(a.text.size()));
+    const int32_t end = at + std::min(b.blank_start(), static_cast<int32_t>(a.text.size()) - at);
+    copy_characters(a.text.data() + at, b.text.data(), static_cast<size_t>(end - at));
+    // Blanks from there to where the first text's field ended (its own characters stay).
+    const int32_t old_end = a.blank_start();
+    if (old_end > end) blank_characters(a.text.data() + end, static_cast<size_t>(old_end - end));
+    a.blank_from = end;
     length = std::min(length + b.type, max_text_result);
   }
   a.type = length;
@@ -170,7 +185,9 @@ void compare(int32_t code) {
     // Text comparisons look at the whole blank-padded fields, so trailing blanks never matter.
     number_to_text(a);
     number_to_text(b);
-    const int order = std::memcmp(a.text.data(), b.text.data(), a.text.size());
+    // Past both marks both fields are blank.
+    const int32_t end = std::max(a.blank_start(), b.blank_start());
+    const int order = std::memcmp(a.text.data(), b.text.data(), static_cast<size_t>(end));
     switch (code) {
       case upn_text_equal: result = order == 0; break;
       case upn_text_not_equal: result = order != 0; break;
@@ -205,10 +222,10 @@ void trace_results(int32_t count) {
 
 // ---------------------------------------------------------------- value slots and helpers
 void value_slot::clear() {
+  blank_after(1);
+  text[0] = '@';
   bits = 0;
   type = -1;
-  text.fill(' ');
-  text[0] = '@';
 }
 
 int32_t function_arity(int32_t code) {
@@ -233,11 +250,12 @@ bool stack_holds(int32_t needed) {
   return false;
 }
 
-void number_to_text(value_slot& slot) {
-  if (!slot.is_number()) return;
+void number_slot_to_text(value_slot& slot) {
   const int32_t code = static_cast<int32_t>(static_cast<int64_t>(nint(std::fabs(slot.value()))) % 255);
+  // The whole field: a handler may have written it without keeping the mark.
   slot.text.fill(' ');
   slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
+  slot.blank_from = 1;
   slot.type = 1;
   slot.set_value(1.0f);
 }
@@ -247,25 +265,15 @@ int32_t apply_pending_substring(value_slot& slot) {
   evaluator.substring_pending = false;
   const int32_t a = std::max(evaluator.substring_a, 1);
   const int32_t b = std::min(evaluator.substring_b, max_text_result);
-  if (b < a) {
-    slot.text.fill(' ');
-    slot.type = 0;
-    return 0;
-  }
-  // Characters a..b of the text, blanks where the text is shorter than b.
-  const int32_t have = std::max(slot.type, 0);
-  std::array<char, 512> cut;
-  cut.fill(' ');
-  for (int32_t i = a; i <= b; ++i)
-    if (i <= have) cut[static_cast<size_t>(i - a)] = slot.text[static_cast<size_t>(i - 1)];
-  slot.text = cut;
-  slot.type = b - a + 1;
+  // Characters a..b of the text, blanks where the text is shorter than b.  The rest of the
+  // field is blanked whole: a handler may have written it without keeping the mark.
+  const int32_t have = std::clamp(slot.type, 0, static_cast<int32_t>(slot.text.size()));
+  const int32_t kept = b < a ? 0 : std::max(std::min(have, b) - a + 1, 0);
+  std::memmove(slot.text.data(), slot.text.data() + (a - 1), static_cast<size_t>(kept));
+  std::fill(slot.text.begin() + kept, slot.text.end(), ' ');
+  slot.blank_from = kept;
+  slot.type = b < a ? 0 : b - a + 1;
   return slot.type;
-}
-
-void finish_text_result(value_slot& slot, int32_t length) {
-  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
-  slot.set_value(static_cast<float>(slot.type));
 }
 
 void set_text_result(value_slot& slot, int32_t length) {

@@ -7,7 +7,8 @@
 //   bits  - the 32-bit value word; numbers are floats (`value()` / `set_value()`), pointer words
 //           travel through it unchanged (`bits`), texts carry their length as a float here;
 //   type  - -1 for a number, otherwise the text length 0..256;
-//   text  - 512 bytes (code page 1252), blank-padded.
+//   text  - 512 bytes (code page 1252), blank-padded;
+//   blank_from - where the field is known to hold only blanks to its end (see value_slot).
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
 //
@@ -45,11 +46,17 @@
 #include "runtime/program/program.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/text_tokens.h"
 
 struct value_slot {
   uint32_t bits = 0;
   int32_t type = -1;
   std::array<char, 512> text{};
+  // The text field holds blanks from this position to its end (512: nothing known).  The
+  // evaluator's text codes keep it, so that clearing, copying and comparing a short text touch
+  // only its characters; a handler that writes the field its own way need not, since the
+  // library entry forgets the mark of every slot such a handler can reach.
+  int32_t blank_from = 512;
 
   float value() const { return std::bit_cast<float>(bits); }
   void set_value(float v) { bits = std::bit_cast<uint32_t>(v); }
@@ -62,6 +69,20 @@ struct value_slot {
   std::string_view text_view() const {
     return type > 0 ? std::string_view(text.data(), static_cast<size_t>(type)) : std::string_view();
   }
+  // Where the blanks to the end of the field surely begin: the mark, or the text's length where
+  // that is larger (a text written straight into the field along with its length).
+  int32_t blank_start() const {
+    return std::clamp(std::max(blank_from, type), 0, static_cast<int32_t>(text.size()));
+  }
+  // The first n characters (0..512) hold the new text: blanks from there to where the old text
+  // ended.
+  void blank_after(int32_t n) {
+    const int32_t end = blank_start();
+    if (end > n) blank_characters(text.data() + n, static_cast<size_t>(end - n));
+    blank_from = n;
+  }
+  // The field was written without keeping the mark.
+  void forget_blanks() { blank_from = static_cast<int32_t>(text.size()); }
   // The cleared state every evaluation starts from: 0.0, number, text "@" and blanks.
   void clear();
   // A popped slot: value 0.0 and number; the text field is left as it is.
@@ -137,10 +158,17 @@ inline void pop_to_first_argument(value_slot* slot0, int32_t& sp) {
   evaluator.last_reference = 0;
 }
 inline void pop_to_first_argument() { pop_to_first_argument(&evaluator.slot(0), evaluator.sp); }
-// A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay.
-void number_to_text(value_slot& slot);
+// A numeric slot becomes the one-character text of MOD(NINT(|v|), 255); texts stay (in line:
+// most arguments are texts already).
+void number_slot_to_text(value_slot& slot);  // the numeric case
+inline void number_to_text(value_slot& slot) {
+  if (slot.is_number()) number_slot_to_text(slot);
+}
 // Common text-result step: apply a pending substring to the slot's text, then value := length.
-void finish_text_result(value_slot& slot, int32_t length);
+inline void finish_text_result(value_slot& slot, int32_t length) {
+  slot.type = std::clamp(length, 0, static_cast<int32_t>(slot.text.size()));
+  slot.set_value(static_cast<float>(slot.type));
+}
 // Text result without substring: type and value := length (clamped to 0..256).
 void set_text_result(value_slot& slot, int32_t length);
 // Applies and clears a pending substring on the slot's text (token and function-result rules:

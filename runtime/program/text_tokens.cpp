@@ -35,8 +35,8 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
   const size_t count = static_cast<size_t>(last - first + 1);
   char* out = chars.data() + (first - 1);
   const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
-  std::memcpy(out, text.data() + skip, from_text);
-  std::memset(out + from_text, ' ', count - from_text);
+  copy_characters(out, text.data() + skip, from_text);
+  blank_characters(out + from_text, count - from_text);
 }
 
 namespace {
@@ -145,25 +145,6 @@ int32_t percent_slot(std::string_view t) {
   return t[1] - '0';
 }
 
-// Written in place: the slot keeps its buffer, so setting it never allocates.
-// Every text goes through here, several times in most expressions: the length is set only when
-// something else changed it, and the 80 characters are built in fixed-size steps.
-void set_slot(int32_t k, std::string_view text) {
-  std::string& slot = text_tokens.percent_slots[k];
-  const size_t n = std::min(text.size(), static_cast<size_t>(slot_length));
-  if (slot.size() != static_cast<size_t>(slot_length)) slot.resize(slot_length, ' ');
-  // Copied from a blank line rather than filled: the fill became a string instruction that
-  // costs more than the whole copy.
-  static constexpr std::array<char, slot_length> blank_line = [] {
-    std::array<char, slot_length> line{};
-    line.fill(' ');
-    return line;
-  }();
-  std::array<char, slot_length> line = blank_line;
-  copy_characters(line.data(), text.data(), n);
-  std::memcpy(slot.data(), line.data(), line.size());  // the text may be the slot itself
-}
-
 // The token's bytes lie inside the byte array (a second "TEXTCHARACTERS" record may have
 // replaced the array the token was stored in).
 bool token_in_bytes(int32_t n) {
@@ -190,6 +171,7 @@ void check_string_space(int32_t size) {
 void alloc_text_bytes(int32_t count) {
   text_tokens.next_byte = 1;
   release(text_tokens.bytes);
+  std::fill(text_tokens.kinds.begin(), text_tokens.kinds.end(), uint8_t{0});  // the tokens' bytes are new
   text_tokens.byte_capacity = 0;
   const int32_t n = std::max(count, 1);
   try {
@@ -206,16 +188,19 @@ void alloc_text_tokens(int32_t count) {
   text_tokens.next_token = 1;
   release(text_tokens.starts);
   release(text_tokens.ends);
+  release(text_tokens.kinds);
   text_tokens.token_count = 0;
   const int32_t n = std::max(count, 1);
   try {
     if (n > max_text_bytes) throw std::bad_alloc();
     text_tokens.starts.assign(static_cast<size_t>(n) + 1, 0);
     text_tokens.ends.assign(static_cast<size_t>(n) + 1, 0);
+    text_tokens.kinds.assign(static_cast<size_t>(n) + 1, 0);
     text_tokens.token_count = count;
   } catch (const std::bad_alloc&) {
     release(text_tokens.starts);
     release(text_tokens.ends);
+    release(text_tokens.kinds);
     report_error("*** allocate text-tokens", 32000);
   }
 }
@@ -232,27 +217,37 @@ void add_text_token(std::string_view text) {
   if (int64_t{b} + length - 1 > text_tokens.byte_capacity) fail("*** text-bytes: more than TEXTCHARACTERS");
   text_tokens.starts[static_cast<size_t>(k)] = b;
   text_tokens.ends[static_cast<size_t>(k)] = b + length - 1;
+  text_tokens.kinds[static_cast<size_t>(k)] = 0;
   for (int32_t j = 0; j < length; ++j)
     text_tokens.bytes[static_cast<size_t>(b + j)] = static_cast<size_t>(j) < text.size() ? text[static_cast<size_t>(j)] : ' ';
   text_tokens.next_byte = b + length;
   text_tokens.next_token = k + 1;
 }
 
-namespace {
-// The common token, a stored text without a variable marker that is not "%0".."%2" (the
-// first character is not "%"), straight from the byte array into the buffer: the same
-// characters as the general way below, which builds the 256-character work text first.
-bool copy_plain_token(int32_t n, std::span<char> buffer) {
-  if (n < 1 || n >= text_tokens.next_token || n > text_tokens.token_count || !token_in_bytes(n)) return false;
+std::string_view plain_text_token(int32_t n) {
+  if (n < 1 || n >= text_tokens.next_token || n > text_tokens.token_count || !token_in_bytes(n)) return {};
   const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
   const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
   const size_t length = static_cast<size_t>(std::min(end - start + 1, work_length));
   const char* bytes = text_tokens.bytes.data() + start;
-  if (bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr) return false;
-  const size_t copy = std::min(buffer.size(), length);
-  std::memcpy(buffer.data(), bytes, copy);
-  std::memset(buffer.data() + copy, ' ', buffer.size() - copy);
+  // Whether the token is plain is looked at once (until its bytes change).
+  uint8_t& kind = text_tokens.kinds[static_cast<size_t>(n)];
+  if (kind == 0) kind = bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr ? 2 : 1;
+  if (kind != 1) return {};
   text_tokens.last_length = end - start + 1;
+  return std::string_view(bytes, length);
+}
+
+namespace {
+// The common token, a stored text without a variable marker that is not "%0".."%2", straight
+// from the byte array into the buffer: the same characters as the general way below, which
+// builds the 256-character work text first.
+bool copy_plain_token(int32_t n, std::span<char> buffer) {
+  const std::string_view text = plain_text_token(n);
+  if (text.data() == nullptr) return false;
+  const size_t copy = std::min(buffer.size(), text.size());
+  std::memcpy(buffer.data(), text.data(), copy);
+  std::memset(buffer.data() + copy, ' ', buffer.size() - copy);
   return true;
 }
 }  // namespace
@@ -295,13 +290,19 @@ std::string get_text_token(int32_t n, int32_t length) {
 
 int32_t get_text_token_length() { return text_tokens.last_length; }
 void set_text_token_length(int32_t length) { text_tokens.last_length = length; }
-void set_percent0_text(std::string_view text) { set_slot(0, text); }
-void set_percent1_text(std::string_view text) { set_slot(1, text); }
-void set_percent2_text(std::string_view text) { set_slot(2, text); }
+// Written in place: the slot keeps its buffer (once it has its 80 characters), so setting it
+// does not allocate.  The text may be (part of) the slot itself.
+void set_percent_text(int32_t k, std::string_view text) {
+  std::array<char, slot_length> line;
+  line.fill(' ');
+  copy_characters(line.data(), text.data(), std::min(text.size(), static_cast<size_t>(slot_length)));
+  text_tokens.percent_slots[k].assign(line.data(), line.size());
+}
 
 void free_text_tokens() {
   release(text_tokens.starts);
   release(text_tokens.ends);
+  release(text_tokens.kinds);
   release(text_tokens.bytes);
   text_tokens.byte_capacity = 0;
   text_tokens.token_count = 0;
@@ -312,5 +313,5 @@ void free_text_tokens() {
 void reset_text_tokens() {
   free_text_tokens();
   text_tokens.last_length = 0;
-  for (int32_t k = 0; k < 3; ++k) set_slot(k, "");
+  for (int32_t k = 0; k < 3; ++k) set_percent_text(k, "");
 }

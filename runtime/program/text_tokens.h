@@ -3,6 +3,7 @@
 // family sizes the string space STRING_BUFFER (program_image.h).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -14,6 +15,7 @@ struct text_token_state_t {
   std::vector<char> bytes;      // 1..byte capacity (index 0 unused)
   std::vector<int32_t> starts;  // 1..token count
   std::vector<int32_t> ends;    // 1..token count
+  std::vector<uint8_t> kinds;   // 1..token count: 0 not looked at yet, 1 plain, 2 not plain
   int32_t byte_capacity = 0;    // the "TEXTCHARACTERS" value
   int32_t next_byte = 1;
   int32_t next_token = 1;
@@ -26,13 +28,52 @@ extern text_token_state_t text_tokens;
 // The byte that opens a variable marker inside a token.
 inline constexpr char text_marker = static_cast<char>(0xFA);
 
-// Copies the n characters of a short text (a value slot's or a %-slot's) eight at a time, then
-// one by one.  A plain copy of a length the compiler cannot know becomes a string instruction
-// whose start-up costs more than copying the few words of a program's usual texts.
+// Copies the n characters of a short text (a value slot's or a %-slot's) in a few word moves; a
+// long one in one piece.  A plain copy of a length the compiler cannot know becomes a call whose
+// start-up costs more than copying the few words of a program's usual texts.  The two texts do
+// not overlap.
 inline void copy_characters(char* out, const char* in, size_t n) {
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) std::memcpy(out + i, in + i, 8);
-  for (; i < n; ++i) out[i] = in[i];
+  const auto move = [&](size_t at, auto word) {
+    std::memcpy(&word, in + at, sizeof word);
+    std::memcpy(out + at, &word, sizeof word);
+  };
+  if (n >= 8) {
+    if (n > 64) {
+      std::memcpy(out, in, n);
+      return;
+    }
+    // Eight at a time; the last eight may overlap the ones before them.
+    for (size_t i = 0; i + 8 < n; i += 8) move(i, uint64_t{});
+    move(n - 8, uint64_t{});
+  } else if (n >= 4) {
+    move(0, uint32_t{});
+    move(n - 4, uint32_t{});
+  } else if (n > 0) {
+    out[0] = in[0];
+    out[n / 2] = in[n / 2];
+    out[n - 1] = in[n - 1];
+  }
+}
+
+// Writes n blanks in a few word stores (the last may overlap the ones before it); a long run in
+// one piece.
+inline void blank_characters(char* out, size_t n) {
+  constexpr uint64_t blanks = 0x2020202020202020ull;
+  if (n >= 8) {
+    if (n > 64) {
+      std::memset(out, ' ', n);
+      return;
+    }
+    for (size_t i = 0; i + 8 < n; i += 8) std::memcpy(out + i, &blanks, 8);
+    std::memcpy(out + n - 8, &blanks, 8);
+  } else if (n >= 4) {
+    std::memcpy(out, &blanks, 4);
+    std::memcpy(out + n - 4, &blanks, 4);
+  } else if (n > 0) {
+    out[0] = ' ';
+    out[n / 2] = ' ';
+    out[n - 1] = ' ';
+  }
 }
 
 // "STRINGSPACE": above 20480 reports "max STRING_BUFFER", otherwise blanks the string space.
@@ -43,15 +84,37 @@ void alloc_text_tokens(int32_t count);
 // Stores the next token: the text up to its last non-blank character, which is the record's end
 // character and is dropped (at least one character is kept).
 void add_text_token(std::string_view text);
+// The stored characters of token n (at most 256) when it is a plain token: one without a
+// variable marker that does not begin with "%".  It counts as a fetch (the fetch length is set).
+// Any other token gives a view without data and changes nothing.
+std::string_view plain_text_token(int32_t n);
 // The expanded text of token n, cut or blank-padded to the buffer.
 void get_text_token(int32_t n, std::span<char> buffer);
 // The same into a string of the given length (256 unless told).
 std::string get_text_token(int32_t n, int32_t length = 256);
 int32_t get_text_token_length();
 void set_text_token_length(int32_t length);
-void set_percent0_text(std::string_view text);
-void set_percent1_text(std::string_view text);
-void set_percent2_text(std::string_view text);
+// %0, %1 and %2 take the first 80 characters of the text, blank-padded.  Every text result sets
+// %0, so the common case (a slot of 80 characters and a text from elsewhere) is done in line: 80
+// blanks in a few fixed-size stores, then the text's own characters over them.
+void set_percent_text(int32_t k, std::string_view text);  // any case
+inline void set_percent_slot(int32_t k, std::string_view text) {
+  constexpr size_t slot_length = 80;
+  std::string& slot = text_tokens.percent_slots[k];
+  char* out = slot.data();
+  const size_t n = std::min(text.size(), slot_length);
+  const auto at = reinterpret_cast<uintptr_t>(text.data());
+  const auto slot_at = reinterpret_cast<uintptr_t>(out);
+  if (slot.size() != slot_length || (at < slot_at + slot_length && slot_at < at + n)) {
+    set_percent_text(k, text);
+    return;
+  }
+  std::memset(out, ' ', slot_length);
+  copy_characters(out, text.data(), n);
+}
+inline void set_percent0_text(std::string_view text) { set_percent_slot(0, text); }
+inline void set_percent1_text(std::string_view text) { set_percent_slot(1, text); }
+inline void set_percent2_text(std::string_view text) { set_percent_slot(2, text); }
 // Releases the token arrays (chaining).
 void free_text_tokens();
 // Releases everything and blanks the slots (tests, reload).

@@ -38,6 +38,46 @@ void trace_store_text(std::string_view prefix, std::string_view text) {
   trace_msg(line);
 }
 
+// The bookkeeping of a read of element k of variable v.
+void name_read(int32_t v, const variable_record& var, int32_t k) {
+  evaluator.last_reference = v;
+  evaluator.last_element = k;
+  evaluator.pointer_offset = 0;
+  evaluator.element_position = var.start + k;
+}
+
+// Element k of a text (or date) variable into `slot`, the top; a pending substring takes part of
+// it.  The bounds are the caller's.
+void read_text_element(const variable_record& var, int32_t k, value_slot& slot) {
+  note_text_written(evaluator.sp);  // the slot read into is always the top
+  // The element as far as it lies in the string space (all of it in a sound image).
+  const std::string_view text = text_element(var, k);
+  const int32_t length = static_cast<int32_t>(text.size());
+  // The characters go into the slot, then blanks to where the slot's old text ended.
+  int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));
+  if (evaluator.substring_pending) {
+    // Substring of a variable: a' = max(a,1) at most L; b' = min(b, a'+255) at most L.
+    evaluator.substring_pending = false;
+    const int32_t a = std::min(std::max(evaluator.substring_a, 1), length);
+    const int32_t b = std::min(std::min(evaluator.substring_b, a + 255), length);
+    evaluator.stored_substring_a = evaluator.substring_a;
+    evaluator.stored_substring_b = evaluator.substring_b;
+    result = b >= a && a >= 1 ? b - a + 1 : 0;
+    if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
+  } else {
+    evaluator.stored_substring_a = 0;
+    evaluator.stored_substring_b = 0;
+    copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
+  }
+  slot.blank_after(result);
+  slot.type = result;
+  slot.set_value(static_cast<float>(result));
+  set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
+}
+
+bool is_text_variable(const variable_record& var) { return var.type == var_text || var.type == var_date; }
+bool is_text_variable(const variable_record* var) { return var != nullptr && is_text_variable(*var); }
+
 // Reads element k of variable v into `slot`.  `checked` applies the bounds test of "%", REF and
 // AREF.  Returns false when the evaluation must stop (or the access was skipped).
 bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
@@ -61,10 +101,11 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
     report_error("LOA Feldgrenze", evaluator.element_position);
     k = 0;
   }
-  evaluator.last_reference = v;
-  evaluator.last_element = k;
-  evaluator.pointer_offset = 0;
-  evaluator.element_position = var.start + k;
+  name_read(v, var, k);
+  if (is_text_variable(var)) {
+    read_text_element(var, k, slot);
+    return true;
+  }
   slot.type = -1;
   switch (var.type) {
     case var_real:
@@ -78,48 +119,20 @@ bool access(int32_t v, int32_t k, bool checked, value_slot& slot) {
       load_number_word(slot, var.type, word != nullptr ? *word : 0u);
       return true;
     }
-    case var_text:
-    case var_date: {
-      note_text_written(evaluator.sp);  // the slot read into is always the top
-      // The element as far as it lies in the string space (all of it in a sound image).
-      const std::string_view text = text_element(var, k);
-      const int32_t length = static_cast<int32_t>(text.size());
-      // The characters go into the slot, then blanks to the end of its field: each byte is
-      // written once.
-      int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));
-      if (evaluator.substring_pending) {
-        // Substring of a variable: a' = max(a,1) at most L; b' = min(b, a'+255) at most L.
-        evaluator.substring_pending = false;
-        const int32_t a = std::min(std::max(evaluator.substring_a, 1), length);
-        const int32_t b = std::min(std::min(evaluator.substring_b, a + 255), length);
-        evaluator.stored_substring_a = evaluator.substring_a;
-        evaluator.stored_substring_b = evaluator.substring_b;
-        result = b >= a && a >= 1 ? b - a + 1 : 0;
-        if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
-      } else {
-        evaluator.stored_substring_a = 0;
-        evaluator.stored_substring_b = 0;
-        copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
-      }
-      std::memset(slot.text.data() + result, ' ', slot.text.size() - static_cast<size_t>(result));
-      slot.type = result;
-      slot.set_value(static_cast<float>(result));
-      set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
-      return true;
-    }
     default:
       report_error("Variablen-Typ", 32000);
       return false;
   }
 }
 
-// Stores the value slot into element k of variable v.
-void store_variable(int32_t v, int32_t k, value_slot& value) {
-  if (!valid_variable(v)) {
+// Stores the value slot into element k of variable v (found in `stores`).
+void store_variable(const number_stores& stores, int32_t v, int32_t k, value_slot& value) {
+  variable_record* const found = stores.variable(v);
+  if (found == nullptr) {
     report_bad_variable(v);
     return;
   }
-  variable_record& var = variable(v);
+  variable_record& var = *found;
   // An element left out of range by a skipped access is never written.
   if (k < 0 || k >= std::max(var.dimension, 1)) {
     report_error("LOA Feldgrenze", 32000);
@@ -170,7 +183,8 @@ void store_variable(int32_t v, int32_t k, value_slot& value) {
       }
       evaluator.stored_substring_a = 0;
       evaluator.stored_substring_b = 0;
-      set_percent0_text(std::string_view(value.text.data(), 80));
+      // The first 80 characters of the field (the field is blank past its mark).
+      set_percent0_text(std::string_view(value.text.data(), static_cast<size_t>(std::min(value.blank_start(), 80))));
       return;
     }
     default:
@@ -195,7 +209,13 @@ void set_call_argument(int32_t k, float value) {
 // ---------------------------------------------------------------- codes 4, 5 and 93-96
 void push_variable(int32_t v) {
   value_slot& slot = evaluator.slot(++evaluator.sp);
-  if (!push_plain_number(number_stores::current(), v, slot)) access(v, 0, false, slot);
+  const number_stores stores = number_stores::current();
+  if (const variable_record* var = stores.variable(v); is_text_variable(var)) {
+    name_read(v, *var, 0);
+    read_text_element(*var, 0, slot);
+  } else if (!push_plain_number(stores, v, slot)) {
+    access(v, 0, false, slot);
+  }
 }
 
 void load_element(int32_t v) {
@@ -231,8 +251,9 @@ void store_reference() {
   } else if (target == 0) {
     report_error("ARI ist 0!", 32000);
     return;
-  } else if (!store_plain_number(number_stores::current(), value)) {
-    store_variable(target, evaluator.last_element, value);
+  } else if (const number_stores stores = number_stores::current();
+             is_text_variable(stores.variable(target)) || !store_plain_number(stores, value)) {
+    store_variable(stores, target, evaluator.last_element, value);
   }
   finish_store();
 }

@@ -191,6 +191,26 @@ TEST_F(evaluator_core, TextResultBecomesPercentZero) {
   EXPECT_EQ(get_text_token_length(), 11);
 }
 
+// A slot that held a longer text and then takes a short one in place holds the short one and
+// blanks, whether the longer text came from a token or from a function that writes the field its
+// own way (DSTR): whatever reads the whole field (a text comparison, a handler) sees none of the
+// old characters.
+TEST_F(evaluator_core, ShortTextInPlaceOfALongerOneLeavesNothingBehind) {
+  const int32_t v = text_variable("V", 2);
+  set_text(v, "AB");
+  const std::string ab = std::to_string(token("AB"));
+  const std::string longer = std::to_string(token("ABCDEFGHIJKLMNOP"));
+  // The longer text in slot 1 is compared with 1 (false: 0); 0 + 1 then reads element 1 of V
+  // into the same slot.
+  for (const std::string& first : {"@" + longer, std::string("#0 _DSTR")}) {
+    const std::string in_place = first + " #1 _= #1 _+ %" + std::to_string(v);
+    evaluate_upn(expr(in_place), 1);
+    EXPECT_EQ(std::string_view(stack_slot(1).text.data(), 512), "AB" + std::string(510, ' ')) << first;
+    evaluate_upn(expr(in_place + " @" + ab + " _=="), 1);
+    EXPECT_EQ(P(1), 1.0f) << first;
+  }
+}
+
 // ---------------------------------------------------------------- stack limits
 TEST_F(evaluator_core, TwentyOnePushesAreAllowedTheTwentySecondOverflows) {
   std::string pushes;
