@@ -79,7 +79,14 @@ void quillon_init();                 // lock file keyed by the executable; alrea
 std::string qn_instance_lock_path();  // the lock file quillon_init takes for this executable
 bool quillon_already_running();      // quillon_platform_flags: another instance was found
 int32_t quillon_loop();              // main message loop; returns the quit code
-int32_t process_pending_messages();  // 1, or 0 once the application is quitting
+// The pump between interpreted commands: 1, or 0 once the application is quitting.  It looks at
+// the queues only when the countdown the back end keeps has run out, so the common call is one
+// decrement, made inline; whatever gives the pump work (a posted command, a repaint, the quit
+// message) sets the countdown to 0.
+extern int32_t qn_pump_countdown;
+inline bool qn_pump_due() { return --qn_pump_countdown <= 0; }
+int32_t qn_pump();  // the look at the queues itself, whether due or not
+inline int32_t process_pending_messages() { return qn_pump_due() ? qn_pump() : 1; }
 void qn_post_quit(int32_t code);     // the quit message
 bool qn_quitting();
 

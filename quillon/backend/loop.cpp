@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+constinit int32_t qn_pump_countdown = 0;
+
 namespace {
 
 using clock_type = std::chrono::steady_clock;
@@ -27,16 +29,15 @@ constexpr auto pump_interval = std::chrono::milliseconds(2);
 constexpr int32_t max_stride = 32;
 constexpr auto fast_stretch = std::chrono::microseconds(200);
 
-// The pump's gate, kept apart from the loop state so that the common call is one countdown.
-// Whatever gives the pump work (a posted command, a repaint, the quit message) opens it at once.
+// The pump's gate: qn_pump_countdown (calls left before the pump looks again; 0 or less: look
+// now) and how the stride adapts.  Whatever gives the pump work opens it at once.
 struct pump_gate_t {
-  int32_t countdown = 0;  // calls left before the pump looks again; 0 or less: look now
   int32_t stride = 1;
   clock_type::time_point last_read{};
 };
 constinit pump_gate_t gate;
 
-void open_gate() { gate.countdown = 0; }
+void open_gate() { qn_pump_countdown = 0; }
 
 struct loop_state {
   std::function<void(int32_t, int32_t)> control;
@@ -89,6 +90,7 @@ void loop_reset() {
   st().instance_checked = false;
   st().already_running = false;
   gate = pump_gate_t{};
+  open_gate();
 }
 
 }  // namespace qnb
@@ -155,15 +157,14 @@ int32_t quillon_loop() {
   return st().quit_code;
 }
 
-namespace {
-// The pump proper: the quit message, our own queued work, and window-system input at most every
-// pump_interval.  Leaves the gate shut for the next `stride` calls when nothing waits.
-int32_t pump_now() {
+// The quit message, our own queued work, and window-system input at most every pump_interval.
+// Leaves the gate shut for the next `stride` calls when nothing waits.
+int32_t qn_pump() {
   loop_state& s = st();
-  gate.countdown = 0;
+  qn_pump_countdown = 0;
   if (s.quitting) return 0;
   if (!QCoreApplication::instance()) {
-    gate.countdown = max_stride;
+    qn_pump_countdown = max_stride;
     return 1;
   }
   if (s.posted <= 0 && !s.paint_pending) {
@@ -171,7 +172,7 @@ int32_t pump_now() {
     gate.stride = now - gate.last_read < fast_stretch ? std::min(gate.stride * 2, max_stride) : 1;
     gate.last_read = now;
     if (now - s.last_pump < pump_interval) {
-      gate.countdown = gate.stride;
+      qn_pump_countdown = gate.stride;
       return 1;
     }
     s.last_pump = now;
@@ -180,14 +181,8 @@ int32_t pump_now() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (s.quitting) return 0;
   // Work queued while the events ran is served by the very next call.
-  gate.countdown = s.posted > 0 || s.paint_pending ? 0 : gate.stride;
+  qn_pump_countdown = s.posted > 0 || s.paint_pending ? 0 : gate.stride;
   return 1;
-}
-}  // namespace
-
-int32_t process_pending_messages() {
-  if (--gate.countdown > 0) [[likely]] return 1;
-  return pump_now();
 }
 
 void qn_post_quit(int32_t code) {

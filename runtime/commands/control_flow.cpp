@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/commands/commands.h"
+#include "runtime/commands/jump_test.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/evaluator.h"
 #include "runtime/commands/interpreter.h"
@@ -49,20 +50,20 @@ void cmd_CALL(code_record& rec) {
     return;
   }
   // Sets the arguments only after the destination is known to be good.
-  std::array<float, 10> frame{};
   int64_t destination = rec.target;
-  if (flag_mask_test(option_computed)) {
+  int32_t first = 1;  // the result that becomes ARG(1)
+  if (flag_mask_test(option_computed)) [[unlikely]] {
     destination = label_target(param_registers[1]);
     if (!valid_target(destination)) {
       report_error("CALL/ABS violation", 32000);
       return;
     }
-    for (int32_t i = 1; i <= 9; ++i) frame[static_cast<size_t>(i - 1)] = param_registers[i + 1];
-  } else {
-    for (int32_t i = 1; i <= 10; ++i) frame[static_cast<size_t>(i - 1)] = param_registers[i];
+    first = 2;
   }
   ++call_state.depth;
-  call_state.arg_frame[static_cast<size_t>(call_state.depth)] = frame;
+  // Straight into the new level's frame; a register beyond P10 passes 0.
+  std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
+  for (size_t i = 0; i < frame.size(); ++i) frame[i] = param_registers[first + static_cast<int32_t>(i)];
   call_state.saved_pc[static_cast<size_t>(call_state.depth)] = call_state.pc;
   call_state.pc = static_cast<int32_t>(destination);
 }
@@ -83,11 +84,9 @@ void cmd_EXPR(code_record& rec) { evaluate_upn(rec.expression, 1); }
 void cmd_JMP(code_record& rec) { call_state.pc = rec.target; }
 
 namespace {
-// JZ and JNZ test the value the previous command left in P1: whether NINT(P1) is 0.  With
-// halves rounded away from zero and NaN taken as 0, that is exactly |P1| < 0.5 or NaN, tested
-// here without the rounding, since every loop of a program passes through it.
+// The test of JZ and JNZ, with its answer in the trace.
 bool p1_is_zero() {
-  const bool zero = !(std::fabs(param_registers[1]) >= 0.5f);
+  const bool zero = p1_rounds_to_zero();
   if (run_flags.trace_on) trace_msg(zero ? "NO" : "YES");
   return zero;
 }

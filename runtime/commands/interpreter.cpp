@@ -3,7 +3,9 @@
 #include "runtime/commands/interpreter.h"
 
 #include "runtime/commands/commands.h"
+#include "runtime/commands/jump_test.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/evaluator.h"
 
 #include <string>
 
@@ -21,6 +23,18 @@ constexpr std::array<command_handler, 48> builtin_handlers = {
     cmd_AREA,    cmd_CIRCLE, cmd_FLOOD,  cmd_LSTMGR, cmd_SQL,    cmd_ARRAY};
 constexpr int32_t array_opcode = 47;
 
+// What the loop does itself, without the call, while an opcode has its built-in handler: the
+// expression line and the jumps, the commands every loop of a program is made of.
+enum class loop_work : uint8_t { handler, expression, jump, jump_if_zero, jump_if_not_zero };
+constexpr std::array<loop_work, 48> builtin_work = [] {
+  std::array<loop_work, 48> work{};
+  work[4] = loop_work::expression;
+  work[5] = loop_work::jump;
+  work[6] = loop_work::jump_if_zero;
+  work[7] = loop_work::jump_if_not_zero;
+  return work;
+}();
+
 std::string_view command_text(const code_record& rec) { return {rec.text.data(), rec.text.size()}; }
 
 bool default_step_hook(const code_record& rec) {
@@ -30,6 +44,7 @@ bool default_step_hook(const code_record& rec) {
 
 struct interpreter_state_t {
   std::array<command_handler, 48> handlers = builtin_handlers;
+  std::array<loop_work, 48> work = builtin_work;  // loop_work::handler where one was replaced
   single_step_hook step_hook = default_step_hook;
   int32_t active_runs = 0;  // invocations of the fetch loop on the native stack
 };
@@ -64,36 +79,67 @@ void report_command(int32_t at, const code_record* codes_before, int32_t opcode)
     report_error(command_name(opcode), code);
 }
 
+// Whether record `at` (at least 1) exists, compared in bytes: no division before every command.
+bool within_records(int32_t at) {
+  const auto& codes = program_image.codes;
+  return static_cast<size_t>(at) * sizeof(code_record) <
+         static_cast<size_t>(reinterpret_cast<const char*>(codes.data() + codes.size()) -
+                             reinterpret_cast<const char*>(codes.data()));
+}
+
+// The handler table's entry of an opcode: those beyond the table run the ARRAY handler.
+size_t command_index(int32_t opcode) {
+  return static_cast<uint32_t>(opcode) <= 47u ? static_cast<size_t>(opcode) : array_opcode;
+}
+
 enum class run_exit { normal, quiet };
 
 run_exit fetch_loop() {
   call_state_t& cs = call_state;
   for (;;) {
-    if (process_pending_messages() == 0) return run_exit::normal;  // the quit message
-    if (program_has_ended()) throw program_end{};  // ended inside a callback of the pump
-    if (cs.depth <= 0) return run_exit::normal;    // a nested run has finished this one
+    // The pump looks at its queues only every so many commands; only then can a callback of it
+    // have run a nested run that finished this one (a program end there is thrown below).
+    if (qn_pump_due()) [[unlikely]] {
+      if (qn_pump() == 0) return run_exit::normal;  // the quit message
+      if (!program_has_ended() && cs.depth <= 0) return run_exit::normal;
+    }
+    // Ended inside a callback of the pump or of a wait in the last handler.
+    if (program_has_ended()) [[unlikely]] throw program_end{};
     cs.command_error = 0;
     if (run_flags.quit_seen) [[unlikely]] {
       report_error("Ctrl-C ?", 0);
       run_flags.quit_seen = false;  // answered: the question is not asked again and again
     }
     const int32_t at = cs.pc;
-    if (at < 1 || at > program_image.code_count ||
-        at >= static_cast<int32_t>(program_image.codes.size())) [[unlikely]] {
+    code_record* const codes = program_image.codes.data();
+    if (static_cast<uint32_t>(at) - 1u >= static_cast<uint32_t>(program_image.code_count) || !within_records(at))
+        [[unlikely]] {
       // Running off the program or a bad target: never read outside the code records.
       report_error("Code/Compile-Error : PC=" + std::to_string(at), 32000);
       return run_exit::normal;
     }
-    code_record& rec = program_image.codes[static_cast<size_t>(at)];
+    code_record& rec = codes[at];
     cs.pc = at + 1;
+    const int32_t opcode = rec.opcode;
+    const size_t index = command_index(opcode);
+    loop_work work = interp.work[index];
     if (run_flags.trace_on) [[unlikely]] {
       if (!trace_command(rec)) return run_exit::quiet;
+      work = loop_work::handler;  // the handlers of JZ and JNZ write their answer to the trace
     }
     cs.command_flags = rec.flags;
-    const int32_t opcode = rec.opcode;
-    const code_record* codes_before = program_image.codes.data();
-    interp.handlers[static_cast<uint32_t>(opcode) <= 47u ? static_cast<size_t>(opcode) : array_opcode](rec);
-    if (cs.command_error != 0) [[unlikely]] report_command(at, codes_before, opcode);
+    if (work == loop_work::handler) {
+      interp.handlers[index](rec);
+    } else if (work == loop_work::expression) {
+      evaluate_upn(rec.expression, 1);
+    } else {
+      // A jump runs no handler: no error, no chaining, no end of the run and no change of depth
+      // can come from it, so the checks after a handler are skipped.
+      if (work == loop_work::jump || p1_rounds_to_zero() == (work == loop_work::jump_if_zero))
+        cs.pc = rec.target;
+      continue;
+    }
+    if (cs.command_error != 0) [[unlikely]] report_command(at, codes, opcode);
     if (cs.chain_flag) [[unlikely]] {
       // A chained program runs from its first record in this same run.
       cs.chain_flag = false;
@@ -158,14 +204,14 @@ void interpreter(int32_t label) { run(label, false); }
 
 void interpreter_same_level(int32_t label) { run(label, true); }
 
-bool flag_mask_test(int32_t mask) { return (call_state.command_flags & mask) == mask; }
-
 bool interpreter_active() { return interp.active_runs > 0; }
 
 command_handler set_command_handler(int32_t opcode, command_handler handler) {
   if (opcode < 0 || opcode > 47) return nullptr;
-  command_handler old = interp.handlers[static_cast<size_t>(opcode)];
-  interp.handlers[static_cast<size_t>(opcode)] = handler ? handler : builtin_handlers[static_cast<size_t>(opcode)];
+  const size_t at = static_cast<size_t>(opcode);
+  command_handler old = interp.handlers[at];
+  interp.handlers[at] = handler ? handler : builtin_handlers[at];
+  interp.work[at] = interp.handlers[at] == builtin_handlers[at] ? builtin_work[at] : loop_work::handler;
   return old;
 }
 
@@ -174,5 +220,6 @@ void set_single_step_hook(single_step_hook hook) { interp.step_hook = hook ? hoo
 void interpreter_reset() {
   call_state = {};
   interp.handlers = builtin_handlers;
+  interp.work = builtin_work;
   interp.step_hook = default_step_hook;
 }

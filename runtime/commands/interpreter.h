@@ -17,7 +17,7 @@ void interpreter(int32_t label);
 // runs the label at level 1, so the run ends when the depth returns to 0.
 void interpreter_same_level(int32_t label);
 // True when every bit of mask is set in the current command's option flags (mask 0: true).
-bool flag_mask_test(int32_t mask);
+inline bool flag_mask_test(int32_t mask) { return (call_state.command_flags & mask) == mask; }
 // True while a run is on the stack.
 bool interpreter_active();
 

@@ -11,7 +11,6 @@
 
 namespace {
 struct error_state_t {
-  bool ended = false;        // the program has been ended; nothing of it runs any more
   bool failed = false;       // an error ends (or has ended) the run
   bool load_failed = false;  // ... while the program was being loaded
 };
@@ -50,14 +49,16 @@ void close_query() {
 // command synchronously, and the run unwinds to the entry that started it.
 [[noreturn]] void end_program(int32_t code) {
   error_state.failed = true;
-  if (!error_state.ended) {
-    error_state.ended = true;
+  if (!program_ended) {
+    program_ended = true;
     close_query();
     if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
   }
   throw program_end{code};
 }
 }  // namespace
+
+bool program_ended = false;  // nothing of the program runs any more
 
 std::string error_header(int32_t code) {
   // "KYR-ERROR " and the code right-aligned in 5 columns, or five asterisks when it does not
@@ -72,7 +73,6 @@ std::string error_header(int32_t code) {
   return header;
 }
 
-bool program_has_ended() { return error_state.ended; }
 
 int run_exit_status() {
   if (error_state.load_failed) return exit_not_loaded;
@@ -82,7 +82,7 @@ int run_exit_status() {
 void note_load_failure() { error_state.load_failed = true; }
 
 void report_error(std::string_view message, int32_t code) {
-  if (error_state.ended || code == silent_end_code) end_program(code);
+  if (program_ended || code == silent_end_code) end_program(code);
   const std::string header = error_header(code);
   const std::string_view caption = blank_trimmed(header);
   const std::string_view text = blank_trimmed(message);
@@ -125,4 +125,7 @@ void report_write_failure(std::string_view file, int32_t code) {
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
 
-void errors_reset() { error_state = {}; }
+void errors_reset() {
+  error_state = {};
+  program_ended = false;
+}

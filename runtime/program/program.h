@@ -16,7 +16,9 @@ struct program_end {
   int32_t code = 0;
 };
 // True once the program has been ended; every later entry of the interpreter returns at once.
-bool program_has_ended();
+// The interpreter asks before every command, so the reporter's flag is read inline.
+extern bool program_ended;
+inline bool program_has_ended() { return program_ended; }
 // Runs `body` and stops a program_end at this boundary: for callbacks of the windowing library
 // that may reach report_error.  Returns false when the program ended inside.
 template <class F>

@@ -24,7 +24,7 @@ struct code_record {
 
 struct program_image_t {
   std::vector<code_record> codes;  // codes[0] unused; 1..code_count
-  int32_t code_count = 0;
+  int32_t code_count = 0;          // never negative
 };
 extern program_image_t program_image;
 

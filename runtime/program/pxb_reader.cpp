@@ -146,7 +146,7 @@ void init_record(std::string_view record) {
     const auto count = read_fixed_int(field);
     if (!count || field.find_first_not_of(' ') == std::string::npos) read_error(record);
     program_image.codes.assign(static_cast<size_t>(std::max(*count, 1)) + 1, empty_code_record());
-    program_image.code_count = *count;
+    program_image.code_count = std::max(*count, 0);  // a negative count declares no records
     load_state.last_code = 0;
     return;
   }

@@ -285,6 +285,31 @@ TEST_F(interpreter_test, TraceWritesEveryCommandButJumps) {
   EXPECT_EQ(file_lines("$PXBDUMP.TXT"), (std::vector<std::string>{"% A=1", "RETURN"}));
 }
 
+// JZ and JNZ keep their built-in handlers here, which the loop runs itself unless tracing.
+TEST_F(interpreter_test, TracedBuiltInJumpsWriteTheirAnswerOnly) {
+  debug_open();
+  debug_mode(1);
+  run_flags.trace_on = true;
+  set_program({make_record(6, "JZ 3", 3), make_record(op_note, "% skipped"), make_record(7, "JNZ 2", 2),
+               make_record(op_return, "RETURN")});
+  interpreter(1);  // P1 is 0: JZ jumps, JNZ does not
+  EXPECT_EQ(executed, std::vector<int32_t>{4});
+  EXPECT_EQ(file_lines("$PXBDUMP.TXT"), (std::vector<std::string>{"NO", "NO", "RETURN"}));
+}
+
+// With the built-in JMP back in place the loop runs the jump without a handler; only the pump
+// can end this run.
+TEST_F(interpreter_test, ALoopOfBuiltInJumpsEndsAtTheQuitMessage) {
+  start_headless();
+  set_command_handler(op_jump, nullptr);
+  QTimer::singleShot(0, [] { qn_post_quit(0); });
+  set_program({make_record(op_jump, "JMP 1", 1), make_record(op_return, "RETURN")});
+  interpreter(1);
+  EXPECT_TRUE(executed.empty());
+  EXPECT_EQ(call_state.pc, 1);
+  EXPECT_FALSE(run_flags.busy);
+}
+
 TEST_F(interpreter_test, SingleStepLinesBeginWithAMarkAndEndWithReturn) {
   debug_open();
   debug_mode(1);
