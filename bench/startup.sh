@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start-up: the runtime running a program that quits at once, against a minimal Qt 6 Widgets
-# program (application, one shown window, quit from a zero timer), median of 11 runs each,
-# whole processes, in the same run on the same platform (offscreen).
+# program (application, one shown window, quit from a zero timer), median of 21 runs each with
+# the two taking turns, whole processes, in the same run on the same platform (offscreen).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
@@ -36,19 +36,26 @@ ADRSPACE=1
 QUIT
 PXB
 
-median() {
-  local times=() t0 t1
-  for _ in $(seq 11); do
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    t1=$(date +%s.%N)
-    times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n 6p
+# One timed run of a command, in seconds.
+timed() {
+  local t0 t1
+  t0=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  t1=$(date +%s.%N)
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
 }
 
-ours=$(median "$build/winkyr" QUIT.PXB)
-peer=$(median "$build/bench/bench_startup_peer")
+# The two sides take turns, so that a machine that gets busier or quieter in between weighs on
+# both alike; each side's median of 21 runs.
+runs=21
+: >"$work/ours" >"$work/peer"
+for _ in $(seq $runs); do
+  timed "$build/winkyr" QUIT.PXB >>"$work/ours"
+  timed "$build/bench/bench_startup_peer" >>"$work/peer"
+done
+median() { sort -g "$1" | sed -n "$(((runs + 1) / 2))p"; }
+ours=$(median "$work/ours")
+peer=$(median "$work/peer")
 echo "winkyr QUIT.PXB:      $ours s"
 echo "minimal Qt program:   $peer s"
 awk -v a="$ours" -v b="$peer" 'BEGIN { printf "ratio (runtime / Qt program): %.2f\n", a / b }'
