@@ -517,6 +517,27 @@ inline bool step_holds(const upn_step& step, const int32_t* code) {
   }
 }
 
+// How codes of a plan ran on the general path.
+enum class general_run {
+  went_on,   // the plan goes on with its next step
+  stopped,   // an error stopped the evaluation
+  finished,  // the rest of the expression ran on the general path (see run_general)
+};
+
+// Codes from..to of a plan, one by one on the general path with their checks and reports.  Code
+// run there that replaced the program or the stores (a program loaded from a function), or a
+// skip begun there, leaves the rest of the expression, up to `last`, to the general path in the
+// codes as they now stand.
+general_run run_general(const int32_t* codes, const uint32_t* operands, int32_t from, int32_t to, int32_t last,
+                        uint32_t generation) {
+  for (int32_t i = from; i <= to; ++i) {
+    if (!stack_in_range() || !run_code(codes[i], operands[i])) return general_run::stopped;
+    if (upn_plans.generation != generation || evaluator.skip_label != 0) [[unlikely]]
+      return run_codes(i + 1, last) ? general_run::finished : general_run::stopped;
+  }
+  return general_run::went_on;
+}
+
 // Runs an expression's plan, whose codes all exist with their operand words: each step in line
 // where its checks pass, else its codes one by one on the general path.  Calls nothing on the
 // common steps, so the loop keeps its state in registers.  Returns false when an error stopped
@@ -528,7 +549,8 @@ bool run_plan(const upn_plan& plan) {
   const upn_step* const steps = upn_plans.steps.data();
   const int32_t* const codes = upn_code.code.data();
   const uint32_t* const operands = upn_code.operand.data();
-  number_stores stores = number_stores::current();
+  // The stores stay as they are while the generation does (see run_general).
+  const number_stores stores = number_stores::current();
   // sp and the highest slot written live in registers here and go back however the loop is
   // left.
   struct local_state {
@@ -649,9 +671,9 @@ bool run_plan(const upn_plan& plan) {
           if (!step.stores || fused_store(std::bit_cast<int32_t>(word[3]), stores, slot0, sp, st.high)) continue;
           // The store alone takes the general path.
           st.put_back();
-          if (!run_codes(step.at + 3, step.at + 4)) return false;
-          if (upn_plans.generation != generation) return run_codes(step.at + 5, plan.last);
-          stores = number_stores::current();
+          if (const general_run run = run_general(codes, operands, step.at + 3, step.at + 4, plan.last, generation);
+              run != general_run::went_on)
+            return run == general_run::finished;
           st.take_up();
           continue;
         default:
@@ -660,11 +682,9 @@ bool run_plan(const upn_plan& plan) {
     }
     // The step's codes one by one on the general path, with their checks and reports.
     st.put_back();
-    if (!run_codes(step.at, step.at + step.codes - 1)) return false;
-    // Code run there that replaced the program, or a skip begun there, leaves the rest of the
-    // expression to the general path, in the codes as they now stand.
-    if (upn_plans.generation != generation || ev.skip_label != 0) return run_codes(step.at + step.codes, plan.last);
-    stores = number_stores::current();
+    if (const general_run run = run_general(codes, operands, step.at, step.at + step.codes - 1, plan.last, generation);
+        run != general_run::went_on)
+      return run == general_run::finished;
     st.take_up();
   }
   return true;

@@ -53,8 +53,9 @@ struct upn_plan {
 struct upn_plans_t {
   std::vector<upn_plan> plans;  // by expression number
   std::vector<upn_step> steps;
-  // Moves on whenever codes or plans are replaced or added: an evaluation that ran code which
-  // did so (a program loaded from a function) stops following its plan.
+  // Moves on whenever codes or plans are replaced or added, and whenever the variable table or
+  // the numeric space is replaced: an evaluation that ran code which did so (a program loaded
+  // from a function) stops following its plan.
   uint32_t generation = 0;
 
   // Expression n's plan, or nullptr when there is none for codes first..last.

@@ -71,6 +71,7 @@ void alloc_upn_codes(int32_t n) {
 }
 
 void free_variable_space() {
+  ++upn_plans.generation;
   // Array blocks created at run time belong to their records and go with the table.
   for (size_t v = 0; v < variable_table.records.size(); ++v) {
     dynamic_array_t& array = variable_table.records[v].array;
@@ -94,6 +95,7 @@ void alloc_variable_space(int32_t n) {
 }
 
 void alloc_array_space(int32_t n) {
+  ++upn_plans.generation;
   release(ADRSPACE.words);
   ADRSPACE.size = n;
   if (n <= 0) return;  // an empty numeric space: no words at all
