@@ -426,12 +426,9 @@ inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& 
   }
 }
 
-// Element 0 of a numeric variable as a slot holds it (load_number_word), for the steps of more
-// than one code.
+// Element 0 of a numeric variable as a slot holds it, for the steps of more than one code.
 inline uint32_t plain_number_bits(const number_stores& stores, const variable_record& var) {
-  value_slot slot;
-  load_number_word(slot, var.type, stores.valid_word(var.start) ? stores.words[static_cast<size_t>(var.start)] : 0u);
-  return slot.bits;
+  return number_word_bits(var.type, stores.valid_word(var.start) ? stores.words[static_cast<size_t>(var.start)] : 0u);
 }
 
 // "&a __STO" with a an integer or real variable, done as one: stores the top into a and
@@ -444,15 +441,7 @@ inline bool fused_store(int32_t v, const number_stores& stores, value_slot* slot
   // sp + 1 <= 20.
   const variable_record* a = stores.variable(v);
   if (a == nullptr || !is_plain_number(*a) || sp < 1 || sp > 19 || run_flags.single_step_on) return false;
-  const value_slot& value = slot0[sp];
-  const int32_t word = a->start;
-  if (!stores.valid_word(word)) return false;
-  if (a->type == var_real)
-    stores.words[static_cast<size_t>(word)] = value.bits;
-  else if (a->type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
-    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
-  else
-    return false;
+  if (!store_number_word(stores, a->type, a->start, slot0[sp])) return false;
   evaluator_state& ev = evaluator;
   ev.last_reference = v;
   ev.last_element = 0;

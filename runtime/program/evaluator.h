@@ -223,11 +223,11 @@ inline bool is_plain_number(const variable_record& var) {
 }
 // A numeric variable's word as the slot holds it: integers as floats, reals and pointer words
 // with their bits as they are.
+inline uint32_t number_word_bits(int32_t type, uint32_t word) {
+  return type == var_integer ? std::bit_cast<uint32_t>(static_cast<float>(std::bit_cast<int32_t>(word))) : word;
+}
 inline void load_number_word(value_slot& slot, int32_t type, uint32_t word) {
-  if (type == var_integer)
-    slot.set_value(static_cast<float>(std::bit_cast<int32_t>(word)));
-  else
-    slot.bits = word;
+  slot.bits = number_word_bits(type, word);
   slot.type = -1;
 }
 // Element k (0-based) of a numeric variable into `slot`, with the bookkeeping of a read.  Code 4
@@ -267,6 +267,19 @@ inline void read_call_argument(value_slot& top, int32_t k) {
   evaluator.last_reference = -k;
   evaluator.element_position = 1;
 }
+// `value` into word `word` of an integer or real variable of type `type`, as _STO writes it;
+// false (nothing written) for a word outside the numeric space, another type, or a value the
+// conversion to an integer would clamp or that is NaN (the full routine handles those).
+inline bool store_number_word(const number_stores& stores, int32_t type, int32_t word, const value_slot& value) {
+  if (!stores.valid_word(word)) return false;
+  if (type == var_real)
+    stores.words[static_cast<size_t>(word)] = value.bits;
+  else if (type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
+    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
+  else
+    return false;
+  return true;
+}
 // _STO of `value` into the last reference, without the trace of single stepping; the caller
 // drops the two slots (finish_store).  Into an integer only a value in the int32 range, where the
 // conversion itself truncates toward zero; NaN and the values trunc_to_int clamps take the full
@@ -276,15 +289,7 @@ inline bool store_plain_number(const number_stores& stores, const value_slot& va
   if (var == nullptr || var->array.allocated() || run_flags.single_step_on) return false;
   const int32_t k = evaluator.last_element;
   if (k < 0 || k >= std::max(var->dimension, 1)) return false;
-  const int32_t word = var->start + k;
-  if (!stores.valid_word(word)) return false;
-  if (var->type == var_real)
-    stores.words[static_cast<size_t>(word)] = value.bits;
-  else if (var->type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
-    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
-  else
-    return false;
-  return true;
+  return store_number_word(stores, var->type, var->start + k, value);
 }
 // The end of every _STO: both slots dropped as numbers 0.0.
 inline void finish_store(value_slot* slot0, int32_t& sp) {

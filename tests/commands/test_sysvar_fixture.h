@@ -16,6 +16,7 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/evaluator.h"
+#include "support/stack_arguments.h"
 #include "runtime/commands/sysvar_internal.h"
 
 class sysvar_test : public ::testing::Test {
@@ -48,19 +49,8 @@ class sysvar_test : public ::testing::Test {
     std::filesystem::remove_all(dir, ec);
   }
 
-  static void push_number(float v) {
-    value_slot& s = evaluator.slot(++evaluator.sp);
-    s.clear();
-    s.set_number(v);
-  }
-  static void push_text(std::string_view t) {
-    value_slot& s = evaluator.slot(++evaluator.sp);
-    s.clear();
-    s.text.fill(' ');
-    std::copy_n(t.begin(), std::min(t.size(), s.text.size()), s.text.begin());
-    s.type = static_cast<int32_t>(t.size());
-    s.set_value(static_cast<float>(t.size()));
-  }
+  static void push_number(float v) { push_number_argument(v); }
+  static void push_text(std::string_view t) { push_text_argument(t); }
   static void finish() {
     eval_SYSVAR();
     EXPECT_EQ(evaluator.sp, 1);

@@ -16,6 +16,7 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/evaluator.h"
+#include "support/stack_arguments.h"
 #include "runtime/screen/screen.h"
 
 class EvalLibrary : public ::testing::Test {
@@ -37,19 +38,8 @@ class EvalLibrary : public ::testing::Test {
   }
 
  public:
-  static void push(float v) {
-    value_slot& s = evaluator.slot(++evaluator.sp);
-    s.clear();
-    s.set_number(v);
-  }
-  static void push_text(std::string_view t) {
-    value_slot& s = evaluator.slot(++evaluator.sp);
-    s.clear();
-    s.text.fill(' ');
-    std::copy_n(t.begin(), std::min(t.size(), s.text.size()), s.text.begin());
-    s.type = static_cast<int32_t>(t.size());
-    s.set_value(static_cast<float>(t.size()));
-  }
+  static void push(float v) { push_number_argument(v); }
+  static void push_text(std::string_view t) { push_text_argument(t); }
   static void run(int32_t code) { eval_library_function(code, 0); }
   static float top_value() { return evaluator.top().value(); }
   static int32_t top_type() { return evaluator.top().type; }
