@@ -434,12 +434,14 @@ void cmd_FILE(code_record& rec) {
       sequential_write(rec, slot, t1);
     return;
   }
+  // Left: a read or write on a slot without a unit, or no sub-function at all, which on an
+  // open slot does nothing.
   if (slot.unit == 0) {
     if (flag_mask_test(opt_window))
       io_status = -1;
     else
       command_failed("FMGR-Unit not open");
-  } else {
+  } else if (slot.unit < 0) {
     command_failed("FMGR-CODE falsch");
   }
 }

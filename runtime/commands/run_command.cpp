@@ -2,7 +2,6 @@
 // help viewer, the program's help page and topic), SOUND (a system sound), FORMAT (output
 // format and value range of a variable) and OUTPUT (redraw the format area of a variable).
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/number_text.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"
@@ -73,17 +73,7 @@ void format_area_output(int32_t n, bool own_colours) {
   format_own_colours = old;
 }
 
-// A two-column number of the format text; blanks around it are allowed, anything else leaves
-// `out` as it was.
-void read_field(std::string_view field, int32_t& out) {
-  const size_t first = field.find_first_not_of(' ');
-  if (first == std::string_view::npos) return;
-  const size_t last = field.find_last_not_of(' ');
-  int32_t n = 0;
-  auto [p, ec] = std::from_chars(field.data() + first, field.data() + last + 1, n);
-  if (ec == std::errc() && p == field.data() + last + 1) out = n;
-}
-
+// Columns `from` to `from + count - 1` of the format text, as far as it reaches.
 std::string_view columns(const std::string& text, size_t from, size_t count) {
   return from - 1 < text.size() ? std::string_view(text).substr(from - 1, count) : std::string_view();
 }
@@ -178,23 +168,26 @@ void cmd_FORMAT(code_record& rec) {
   var.decimals = 2;
   std::string f = get_text_token(rec.token1);
   upcase_string(f.data(), static_cast<int32_t>(f.size()));
+  // The digits are two-column number fields: blanks are ignored and a blank field reads 0, so
+  // "F6" has no decimals and "I" width 0; a field that is no number keeps the default.
+  const auto read_field = [&f](size_t from, int32_t& out) { read_int_field(columns(f, from, 2), out); };
   const char letter = f.empty() ? ' ' : f[0];
   switch (var.type) {
     case var_integer:
       if (letter != 'I') return report_error("Integer kein I-Format", 32000);
-      read_field(columns(f, 2, 2), var.width);
+      read_field(2, var.width);
       break;
     case var_real:
       if (letter != 'F') return report_error("Real kein F-Format", 32000);
       if (f.size() >= 3 && f[2] == '.') f[2] = ' ';
       else if (f.size() >= 4) f.erase(3, 1);
-      read_field(columns(f, 2, 2), var.width);
-      read_field(columns(f, 4, 2), var.decimals);
+      read_field(2, var.width);
+      read_field(4, var.decimals);
       break;
     case var_text:
     case var_date:
       if (letter != 'A') return report_error("String kein A-Format", 32000);
-      read_field(columns(f, 2, 2), var.width);
+      read_field(2, var.width);
       var.decimals = var.text_end - var.text_start + 1;
       break;
     default:

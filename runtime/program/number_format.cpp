@@ -207,14 +207,33 @@ std::string sixteen_places(float value, int32_t decimals, char sep) {
   return s;
 }
 
+// The number as it goes into a field of `width` places: the 16-place text without its leading
+// blanks, or, when that is wider than the field, the same without the zero before the
+// separator of a value below 1 ("-0,5" becomes "-,5"). Empty when even that does not fit
+// (or the number does not fit 16 places): cutting digits off would show another number.
+std::string field_number(const std::string& sixteen, int32_t width, char sep) {
+  if (sixteen.find('*') != std::string::npos) return {};
+  std::string body = sixteen.substr(std::min(sixteen.find_first_not_of(' '), sixteen.size()));
+  if (static_cast<int32_t>(body.size()) > width) {
+    const size_t zero = body[0] == '-' ? 1 : 0;
+    if (body.compare(zero, 2, std::string{'0', sep}) == 0) body.erase(zero, 1);
+  }
+  return static_cast<int32_t>(body.size()) > width ? std::string() : body;
+}
+
 void num_to_text_common(int32_t decimals, float value, std::string& text, int32_t width, int32_t align,
                         char sep, bool aligned) {
-  if (width > 0 && static_cast<int32_t>(text.size()) < width) text.resize(static_cast<size_t>(width), ' ');
-  if (width > 0) std::fill_n(text.begin(), width, ' ');
-  if (width > 0 && value > -9998.0f) {
-    std::string s = sixteen_places(value, decimals, sep);
-    auto n = static_cast<size_t>(std::min(width, 16));
-    text.replace(static_cast<size_t>(width) - n, n, s.substr(16 - n));
+  if (width <= 0) return;
+  if (static_cast<int32_t>(text.size()) < width) text.resize(static_cast<size_t>(width), ' ');
+  std::fill_n(text.begin(), width, ' ');
+  if (value > -9998.0f) {
+    const std::string body = field_number(sixteen_places(value, decimals, sep), width, sep);
+    if (body.empty()) {
+      // Too wide for the field: asterisks, and no alignment step that would cut them.
+      std::fill_n(text.begin(), width, '*');
+      return;
+    }
+    text.replace(static_cast<size_t>(width) - body.size(), body.size(), body);
   }
   if (aligned) align_field(text, width, align);
 }

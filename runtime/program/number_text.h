@@ -29,7 +29,9 @@ bool read_int_field(std::string_view field, int32_t& out);
 // `num_to_text`: the value with `decimals` decimals (negative: automatic, fewer for larger
 // values, at most 6) into the first `width` characters of `text` (the text is extended with
 // blanks when shorter), decimal comma, then aligned by `align` (< 0 left-justified, 0 right,
-// > 0 decimal separator in column `align`). A value not above -9998.0 gives blanks.
+// > 0 decimal separator in column `align`). A value not above -9998.0 gives blanks. A number
+// wider than the field (after rounding, with its sign; the zero before the separator of a
+// value below 1 is left out when only it does not fit) fills the field with asterisks.
 void num_to_text(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);
 void num_to_text_fixed(int32_t decimals, float value, std::string& text, int32_t width);
 void num_to_text_dot(int32_t decimals, float value, std::string& text, int32_t width, int32_t align);

@@ -244,6 +244,20 @@ TEST_F(file_command, ReadingAFreeSlot) {
   EXPECT_EQ(last_error_message(), "FMGR-CODE falsch");
 }
 
+TEST_F(file_command, NoSubFunctionOnAnOpenSlotDoesNothing) {
+  run(slot1, token("KEEP.TXT"), 0x1, "#0");
+  ASSERT_EQ(io_status, 0);
+  const int32_t unit = file_command_state.slots[1].unit;
+  EXPECT_EQ(error_of([&] { run(slot1, 0, 0); }), no_error);
+  EXPECT_EQ(call_state.command_error, 0);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_FALSE(std::filesystem::exists("PXBERROR.LOG"));
+  EXPECT_EQ(file_command_state.slots[1].unit, unit);  // still open and writable
+  run(slot1, token("after"), 0x1000);
+  run(slot1, 0, 0x2);
+  EXPECT_EQ(file_text("KEEP.TXT"), "after\n");
+}
+
 TEST_F(file_command, CloseKeepsAnEarlierWriteFailureAndLogsItOnce) {
   // Every write into /dev/full fails: the program sees it in IOERROR when the buffered lines
   // go out, and the close does not set it back to 0.

@@ -108,6 +108,38 @@ TEST_F(run_commands, FormatWithoutAVariableIsACommandError) {
   EXPECT_EQ(boxes[0].text.substr(0, 6), "FORMAT");
 }
 
+TEST_F(run_commands, FormatWithBlankNumberFieldsReadsThemAsZero) {
+  // "F6" has no decimals, as "F6.0"; "I" has width 0, as "I0".
+  load_program_image(small_program("&0001 I 0001:I/7\n&0002 R 0001:X/12.25\n", "#0 #0\n&1\n&2\n",
+                                   "@0001 #1|\n@0002 FMT.OUT|\n@0003 F6|\n@0004 I|\n@0005 [\xFA" "0002]|\n",
+                                   "FORMAT @0003 %0001 &0003\nFORMAT @0004 %0001 &0002\n"
+                                   "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0005\n"
+                                   "/00000002 FILE @0001\nRETURN\n"));
+  interpreter(1);
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(var(2).width, 6);
+  EXPECT_EQ(var(2).decimals, 0);
+  EXPECT_EQ(var(1).width, 0);
+  EXPECT_EQ(file_lines("FMT.OUT"), std::vector<std::string>{"[12]"});
+}
+
+TEST_F(run_commands, NumbersTooWideForTheirFormatShowAsterisks) {
+  // Each value in a text marker: X -12.5 in F4.1, Y -0.5 in F1.0, W 9.996 in F4.2 (rounds up
+  // into a fifth place), Z in the default field of 8 places, V 12.5 in F4.1 (fits).
+  load_program_image(small_program(
+      "&0001 R 0001:X/-12.5\n&0002 R 0001:Y/-0.5\n&0003 R 0001:W/9.996\n&0004 R 0001:Z/123456789.125\n"
+      "&0005 R 0001:V/12.5\n",
+      "#0 #0\n&1\n&2\n&3\n&5\n",
+      "@0001 #1|\n@0002 NUM.OUT|\n@0003 F4.1|\n@0004 F1.0|\n@0005 F4.2|\n"
+      "@0006 [\xFA" "0001][\xFA" "0002][\xFA" "0003][\xFA" "0004][\xFA" "0005]|\n",
+      "FORMAT @0003 %0001 &0002\nFORMAT @0004 %0001 &0003\nFORMAT @0005 %0001 &0004\n"
+      "FORMAT @0003 %0001 &0005\n"
+      "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0006\n/00000002 FILE @0001\nRETURN\n"));
+  interpreter(1);
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(file_lines("NUM.OUT"), std::vector<std::string>{"[****][*][****][********][12,5]"});
+}
+
 // ---------------------------------------------------------------- HELP
 
 TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {

@@ -35,12 +35,25 @@ TEST(NumToText, NegativeAndNoValue) {
   EXPECT_EQ(ntt(2, -9998.5f, 4, 3), std::string(4, ' '));
 }
 
-TEST(NumToText, WidthKeepsRestOfTextAndCutsFromTheLeft) {
+TEST(NumToText, WidthKeepsRestOfTextAndTooWideGivesAsterisks) {
   std::string text = "XXXXXXXXXX";
   num_to_text(1, 2.5f, text, 4, 0);
   EXPECT_EQ(text, " 2,5XXXXXX");
-  // Only the last characters of the 16-place text fit into a narrow field.
-  EXPECT_EQ(ntt(1, 12345.5f, 4), "45,5");
+  // A number wider than its field fills it with asterisks, whatever the alignment.
+  EXPECT_EQ(ntt(1, 12345.5f, 4), "****");
+  EXPECT_EQ(ntt(2, 123456789.125f, 8), "********");
+  EXPECT_EQ(ntt(2, 999999.99f, 8, 3), "********");
+  // The minus sign counts: it is never dropped to make the digits fit.
+  EXPECT_EQ(ntt(1, -12.5f, 4), "****");
+  EXPECT_EQ(ntt(0, -0.5f, 1), "*");
+  EXPECT_EQ(ntt(1, 12.5f, 4), "12,5");
+  // Rounding up into one more digit overflows too.
+  EXPECT_EQ(ntt(2, 9.996f, 4), "****");
+  EXPECT_EQ(ntt(2, 9.994f, 4), "9,99");
+  // Only the zero before the comma of a value below 1 may go to make room.
+  EXPECT_EQ(ntt(2, 0.5f, 3), ",50");
+  EXPECT_EQ(ntt(1, -0.5f, 3), "-,5");
+  EXPECT_EQ(ntt(2, -0.5f, 3), "***");
   // Wider than 16 places: right-aligned with blanks in front.
   EXPECT_EQ(ntt(0, 7.0f, 18), std::string(17, ' ') + "7");
   // Too large for 16 places: asterisks.

@@ -47,8 +47,13 @@ TEST_F(field_output_test, RealsWithTheirDecimalsAndADecimalComma) {
   record(r).decimals = 1;
   record(r).width = 6;
   EXPECT_EQ(field(r, 2), "  -0,5");
+  // Too wide for the field: asterisks, never the last digits of another number.
   set_real(r, 1234567.0f, 1);
-  EXPECT_EQ(field(r, 1).size(), 6u);
+  EXPECT_EQ(field(r, 1), "******");
+  set_real(r, -1234.5f, 1);
+  EXPECT_EQ(field(r, 1), "******");
+  set_real(r, -123.4f, 1);
+  EXPECT_EQ(field(r, 1), "-123,4");
 }
 
 TEST_F(field_output_test, TextsAndDatesAsStored) {
