@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -146,13 +148,28 @@ int32_t open_failure_reason(const QString& file) {
   return EIO;  // it opens now, but the writer could not open it
 }
 
-// A finished PDF file ends with its end-of-file marker; one cut short (a full disk, a device
-// that takes no data) does not.
+// A finished PDF file ends with its end-of-file marker; one cut short (a full disk, the
+// process's file size limit) does not.  What is not a plain file (a device, a pipe) cannot be
+// read back and counts as written.
 bool pdf_complete(const QString& file) {
+  if (!QFileInfo(file).isFile()) return true;
   QFile pdf(file);
   constexpr qint64 tail = 6;
   if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < tail || !pdf.seek(pdf.size() - tail)) return false;
   return pdf.read(tail) == QByteArrayLiteral("%%EOF\n");
+}
+
+// Why a PDF file came out incomplete, as far as can be told afterwards: the file size limit
+// reached, or no room left on its file system; otherwise an input/output error.
+int32_t incomplete_reason(const QString& file) {
+  const QByteArray path = QFile::encodeName(file);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(std::max<qint64>(QFileInfo(file).size(), 0)) >= limit.rlim_cur)
+    return EFBIG;
+  struct statvfs room {};
+  if (statvfs(path.constData(), &room) == 0 && room.f_bavail == 0) return ENOSPC;
+  return EIO;
 }
 
 void note_file_failure(const QString& file, int32_t reason) {
@@ -297,7 +314,7 @@ void END_PRINT(ups& u, int* status) {
   qnb::close_context(u);
   finish_job(number);
   if (to_pdf && !pdf_complete(file)) {
-    note_file_failure(file, EIO);
+    note_file_failure(file, incomplete_reason(file));
     qn_error("Unable to write the print file", qnb::QN_FAIL, status);
   }
 }

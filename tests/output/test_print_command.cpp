@@ -7,6 +7,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
+#include "support/file_size_limit.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -182,11 +183,14 @@ TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
   EXPECT_FALSE(std::filesystem::exists(dir / "no folder"));
   EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + missing + ": " + std::strerror(ENOENT)), 1);
   EXPECT_EQ(get_int_variable("ERR"), ENOENT);
-  // A file that opens but takes nothing is found incomplete when the job ends.
-  ::setenv("WINKYR_PRINT_PDF", "/dev/full", 1);
-  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
-  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write /dev/full: " + std::string(std::strerror(EIO))), 1);
-  EXPECT_EQ(get_int_variable("ERR"), EIO);
+  // A file that opens but cannot take the whole document is found incomplete when the job ends.
+  ::setenv("WINKYR_PRINT_PDF", pdf.c_str(), 1);
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  }
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + pdf + ": " + std::strerror(EFBIG)), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
 }
 
 // Every print without a combo library misses record "#1": one warning for the run, not one per
