@@ -419,6 +419,9 @@ void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)
 // A cancelled job's PDF file is removed.
 int32_t qn_print_pages();
 std::string qn_print_output_file();
+// Why the last job's PDF file (qn_print_output_file) could not be written: the system's error
+// number (errno) when START_PRINT could not open it or END_PRINT found it incomplete, else 0.
+int32_t qn_print_output_error();
 void qn_print_reset();  // ends open jobs, forgets the page setup; for tests
 
 // ---------------------------------------------------------------- system clipboard

@@ -20,7 +20,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -51,6 +57,7 @@ struct printing_state {
   std::function<int32_t(std::string_view)> answerer;
   int32_t last_pages = 0;
   std::string last_file;
+  int32_t last_file_error = 0;  // errno why the last job's PDF file could not be written
 };
 printing_state& st() {
   static printing_state s;
@@ -127,6 +134,47 @@ bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window,
   if (answer >= 0) return answer != 0;
   QPrintDialog dialog(&printer, qnb::window_widget(window));
   return dialog.exec() == QDialog::Accepted;
+}
+
+// Why a PDF file could not be opened for writing: the system's error number of an open as the
+// PDF writer makes it.  A file that this trial creates is removed again.
+int32_t open_failure_reason(const QString& file) {
+  const QByteArray path = QFile::encodeName(file);
+  const bool existed = QFileInfo::exists(file);
+  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  if (fd < 0) return errno != 0 ? errno : EIO;
+  ::close(fd);
+  if (!existed) ::unlink(path.constData());
+  return EIO;  // it opens now, but the writer could not open it
+}
+
+// A finished PDF file ends with its end-of-file marker; one cut short (a full disk, the
+// process's file size limit) does not.  What is not a plain file (a device, a pipe) cannot be
+// read back and counts as written.
+bool pdf_complete(const QString& file) {
+  if (!QFileInfo(file).isFile()) return true;
+  QFile pdf(file);
+  constexpr qint64 tail = 6;
+  if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < tail || !pdf.seek(pdf.size() - tail)) return false;
+  return pdf.read(tail) == QByteArrayLiteral("%%EOF\n");
+}
+
+// Why a PDF file came out incomplete, as far as can be told afterwards: the file size limit
+// reached, or no room left on its file system; otherwise an input/output error.
+int32_t incomplete_reason(const QString& file) {
+  const QByteArray path = QFile::encodeName(file);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(std::max<qint64>(QFileInfo(file).size(), 0)) >= limit.rlim_cur)
+    return EFBIG;
+  struct statvfs room {};
+  if (statvfs(path.constData(), &room) == 0 && room.f_bavail == 0) return ENOSPC;
+  return EIO;
+}
+
+void note_file_failure(const QString& file, int32_t reason) {
+  st().last_file = qnb::to_1252(file);
+  st().last_file_error = reason;
 }
 
 // The printable area of the job's current page in device pixels.
@@ -208,6 +256,8 @@ bool START_PRINT(ups& u, const print_opts& o) {
   const bool landscape = o.landscape.value_or(st().landscape);
   job.printer->setPageLayout(layout_of(st().page, landscape));
   const bool to_file = (o.flags.value_or(0) & QN_PRINT_TO_FILE) != 0;
+  st().last_file.clear();
+  st().last_file_error = 0;
   if (!choose_output(*job.printer, name, o.window.value_or(0), to_file)) {
     u.stamp = 0;
     return false;
@@ -215,13 +265,17 @@ bool START_PRINT(ups& u, const print_opts& o) {
   job.painter = std::make_shared<QPainter>();
   if (!job.painter->begin(job.printer.get())) {
     u.stamp = 0;
+    if (job.printer->outputFormat() == QPrinter::PdfFormat) {
+      const QString file = job.printer->outputFileName();
+      note_file_failure(file, open_failure_reason(file));
+    }
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
     return false;
   }
   job.spool = spool_dialog(name, job.cancelled);
   const int32_t number = qnb::new_handle();
   st().last_pages = 0;
-  st().last_file = job.printer->outputFormat() == QPrinter::PdfFormat ? job.printer->outputFileName().toStdString() : "";
+  st().last_file = job.printer->outputFormat() == QPrinter::PdfFormat ? qnb::to_1252(job.printer->outputFileName()) : "";
   print_job& kept = st().jobs.emplace(number, std::move(job)).first->second;
   open_page_context(u, number, kept);
   return true;
@@ -252,9 +306,17 @@ void END_PRINT(ups& u, int* status) {
   print_job* job = job_of(u, "END_PRINT", status);
   if (!job) return;
   end_page(*job);
+  // The PDF writer writes the file as it goes and reports no failure: the finished file says
+  // whether it all got there.
+  const bool to_pdf = !job->aborted && job->printer->outputFormat() == QPrinter::PdfFormat;
+  const QString file = to_pdf ? job->printer->outputFileName() : QString();
   const int32_t number = u.reserved[job_slot];
   qnb::close_context(u);
   finish_job(number);
+  if (to_pdf && !pdf_complete(file)) {
+    note_file_failure(file, incomplete_reason(file));
+    qn_error("Unable to write the print file", qnb::QN_FAIL, status);
+  }
 }
 
 qn_page_data GET_PAGE_DATA(ups* u, int* status) {
@@ -305,6 +367,7 @@ void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)
 
 int32_t qn_print_pages() { return st().last_pages; }
 std::string qn_print_output_file() { return st().last_file; }
+int32_t qn_print_output_error() { return st().last_file_error; }
 
 void qn_print_reset() {
   while (!st().jobs.empty()) finish_job(st().jobs.begin()->first);

@@ -237,9 +237,22 @@ bool create_block(variable_record& var, int32_t v, int32_t size, const std::vect
   return true;
 }
 
+// The operand may name an element past the array's end (that element number is the new
+// size), so its evaluation lets one out-of-range access pass.  The tolerance ends with the
+// operand, whether it was used or not (or the evaluation ended early): a later read past the
+// end of any array must be reported, not answered with its element number.
+struct operand_bounds_tolerance {
+  operand_bounds_tolerance() { tolerate_array_bounds(); }
+  ~operand_bounds_tolerance() { evaluator.bounds_report = true; }
+  operand_bounds_tolerance(const operand_bounds_tolerance&) = delete;
+  operand_bounds_tolerance& operator=(const operand_bounds_tolerance&) = delete;
+};
+
 void dynamic_array(const code_record& rec) {
-  tolerate_array_bounds();
-  evaluate_upn(rec.expression, 1);
+  {
+    const operand_bounds_tolerance tolerance;
+    evaluate_upn(rec.expression, 1);
+  }
   int32_t v = 0, e = 0;
   get_last_reference(v, e);
   trace_int2("ARRAY ar,y2", v, e);

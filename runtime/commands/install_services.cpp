@@ -6,6 +6,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/commands/menus.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/output/print/print.h"
 #include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
 #include "runtime/screen/field_output.h"
@@ -32,6 +33,7 @@ void reset_for_load() {
   reset_hotkeys();  // no key or menu of the old program stays bound
   menus_reset();
   reset_drawing_for_load();
+  print_reset_for_load();
 }
 
 void reset_for_start() {

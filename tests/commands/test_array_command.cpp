@@ -88,6 +88,24 @@ TEST_F(array_command, HugeSizeIsRefusedNotAllocated) {
   EXPECT_EQ(boxes[0].text, "can't allocate dynARRAY");
 }
 
+// ARRAY lets its own operand pass the bounds; a later read past an array's end, after the
+// command, is reported again instead of yielding the element number.
+TEST_F(array_command, LaterReadsPastTheEndAreReportedAgain) {
+  start_headless();
+  run_flags.debug_allowed = true;  // OK goes on, so that both reads are seen
+  // DYN made an array of 3; IA(9) of the three-element IA; DYN released; DYN(9).
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=8\nUPNCODES=4\nUPNTOKENS=12\nTEXTTOKENS=1\nTEXTCHARACTERS=20\n"
+      "VARIABLES=2\nSTRINGSPACE=10\nADRSPACE=6\n[VARIABLES]\n&0001 I 0001:DYN/0\n&0002 I 0003:IA/0\n"
+      "[UPNCODES]\n#3 &1 __STO\n&1\n#9 %2\n#9 %1\n[TEXTTOKENS]\n@0001 x|\n[CODES]\n%0001\n"
+      "/00000004 ARRAY %0002\n%0003\n/00000020 ARRAY %0002\n%0004\nRETURN\n");
+  interpreter(1);
+  EXPECT_FALSE(var().array.allocated());
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "LOA Feldgrenze");
+  EXPECT_EQ(boxes[1].text, "LOA Feldgrenze");
+}
+
 // A dynamic array DYN followed by the plain variable N = 7 in the numeric space: every element
 // access, by number, by name or through a text marker, goes to DYN's own block.
 class dynamic_array_program : public runtime_fixture {

@@ -1,8 +1,13 @@
 // The PRINT command: its options in their order of precedence, HTML mode switching, the modes
 // of a form print, direct output of a finished file and the printer settings.
 #include "output/test_print_fixture.h"
+
+#include <cerrno>
+#include <cstring>
+
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
+#include "support/file_size_limit.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -142,25 +147,65 @@ class print_program : public runtime_fixture {
     ::unsetenv("WINKYR_PRINT_PDF");
     runtime_fixture::TearDown();
   }
+  // Loads and runs the program with these commands, which print the form "brief" (@0001) and
+  // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.
+  void run_program(const std::string& codes) {
+    std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
+    std::ofstream(dir / "PRINT.PXB", std::ios::binary)
+        << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
+           "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+           "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n&0002 I 0001:ERR/0\n"
+           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n[TEXTTOKENS]\n@0001 brief|\n@0002  |\n[CODES]\n"
+        << codes << "RETURN\n";
+    if (main_window() == 0) start_headless();
+    try {
+      load_program("PRINT.PXB");
+      interpreter(1);
+    } catch (const program_end& end) {
+      ADD_FAILURE() << "the program ended with " << end.code;
+    }
+    for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  }
+  // The lines of the error log that hold `text`.
+  int log_lines_with(const std::string& text) const {
+    int n = 0;
+    for (const std::string& line : file_lines("PXBERROR.LOG")) n += line.find(text) != std::string::npos ? 1 : 0;
+    return n;
+  }
 };
 
-TEST_F(print_program, PrinterPreviewAndMetaFileWithoutAComboLibrary) {
-  std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
-  std::ofstream(dir / "PRINT.PXB", std::ios::binary)
-      << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
-         "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
-         "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n[UPNCODES]\n#0\n"
-         "[TEXTTOKENS]\n@0001 brief|\n@0002  |\n"
-         "[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n/00000008 PRINT @0001\n/00000080 PRINT @0001\n"
-         "RETURN\n";
-  start_headless();
-  try {
-    load_program("PRINT.PXB");
-    interpreter(1);
-  } catch (const program_end& end) {
-    ADD_FAILURE() << "the program ended with " << end.code;
+// A job whose PDF file cannot be written is not lost without a word: the error log names the
+// file and the reason, and the program reads the failure with IOERROR.
+TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
+  const std::string missing = (dir / "no folder" / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", missing.c_str(), 1);
+  run_program("PRINT @0001\n%0002\n/00000800 PRINT @0002\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "no folder"));
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + missing + ": " + std::strerror(ENOENT)), 1);
+  EXPECT_EQ(get_int_variable("ERR"), ENOENT);
+  // A file that opens but cannot take the whole document is found incomplete when the job ends.
+  ::setenv("WINKYR_PRINT_PDF", pdf.c_str(), 1);
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
   }
-  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + pdf + ": " + std::strerror(EFBIG)), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// Every print without a combo library misses record "#1": one warning for the run, not one per
+// print; a program loaded anew is warned again.
+TEST_F(print_program, MissingComboRecordIsWarnedOncePerRun) {
+  const std::string warning = "-WARNUNG:COMBO Satz fehlt: #1";
+  run_program("PRINT @0001\nPRINT @0001\nPRINT @0001\n/00000800 PRINT @0002\n");
+  EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
+  EXPECT_EQ(log_lines_with(warning), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n");
+  EXPECT_EQ(log_lines_with(warning), 2);
+}
+
+TEST_F(print_program, PrinterPreviewAndMetaFileWithoutAComboLibrary) {
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n/00000008 PRINT @0001\n/00000080 PRINT @0001\n");
   EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
   const int32_t preview = print_get_preview_window();
   ASSERT_NE(preview, 0);

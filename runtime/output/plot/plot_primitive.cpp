@@ -8,6 +8,7 @@
 #include "runtime/program/file_glue.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
+#include "runtime/output/print/print.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ void end_of_plot() {
     }
     plot_state.recording = false;
   } else if (device >= 20 && device <= 28) {
-    if (plot_state.printing) END_PRINT(plot_state.plot_ups);
+    if (plot_state.printing) print_end_job(plot_state.plot_ups);
     plot_state.printing = false;
   } else if (device == 30) {
     write_text("PU;PA0,0;SP0;");

@@ -230,7 +230,7 @@ void open_bitmap_device() {
 
 // The printer devices: a new page of the open printer plot, or a new print job on the plot's
 // context; the page and the scale come from the job's page in the printer's own pixels.  False
-// when the user cancelled the print dialog.
+// when the user cancelled the print dialog or the job could not start (its PDF file is reported).
 bool open_printer_device() {
   plot_state_t& p = plot_state;
   p.landscape = p.paper_height_cm < p.paper_width_cm;
@@ -239,8 +239,7 @@ bool open_printer_device() {
   } else {
     // A window or bitmap plot left open gives up its context to the job.
     if (!p.plot_ended) end_window_recording();
-    if (!START_PRINT(p.plot_ups, {.flags = print_job_flags(), .job_name = "Ausgabe ", .landscape = p.landscape}))
-      return false;
+    if (!print_start_job(p.plot_ups, "Ausgabe ", p.landscape)) return false;
     p.printing = true;
   }
   page_setup_data(p.paper_size, p.page_margins, &p.plot_ups);

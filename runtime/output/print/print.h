@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quillon/api/quillon.h"
 #include "runtime/program/number_text.h"
 
 // ---------------------------------------------------------------- form lines and pictures
@@ -50,9 +51,12 @@ inline constexpr int32_t print_mode_printer = 0, print_mode_preview = 1, print_m
 // Outputs a finished text file (as a rule the work file of a form) by MODE.
 void print_frm(std::string_view file, int32_t mode);
 void print_frm_nop();
-// The flags of the runtime's print jobs: in automatic mode every job is written to a PDF file,
-// without the print dialog.
-int32_t print_job_flags();
+// Starts a print job of the runtime (printed forms, plots to the printer) on `context`: in
+// automatic mode every job is written to a PDF file, without the print dialog.  False when it
+// did not start; a PDF file that could not be written is reported (IOERROR and the error log).
+bool print_start_job(ups& context, std::string_view job_name, bool landscape);
+// Ends the job; a PDF file that did not get written whole is reported in the same way.
+void print_end_job(ups& context);
 void print_set_meta_name(std::string_view name);
 void print_switch_a();
 void print_switch_ab();
@@ -102,4 +106,7 @@ struct print_combo_entry {
   int32_t value = 0;
 };
 print_combo_entry print_combo_lookup(std::string_view reference);
+// A new program starts without the print engine's memory of the records found missing, so
+// that it is warned of them once again.
+void print_reset_for_load();
 void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source);

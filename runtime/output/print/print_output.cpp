@@ -92,9 +92,7 @@ void print_on_printer() {
   trace_msg("print on printer");
   if (!po.job_open) {
     trace_msg("starting print job");
-    int status = 0;
-    po.job_open = START_PRINT(po.context, {.flags = print_job_flags(), .job_name = "Druckausgabe",
-                                           .landscape = po.landscape, .status = &status});
+    po.job_open = print_start_job(po.context, "Druckausgabe", po.landscape);
     po.page_lines = 0;
   } else {
     trace_msg("next print page");
@@ -228,7 +226,7 @@ void print_frm(std::string_view file, int32_t mode) {
   if (mode == print_mode_end_job) {
     trace_msg("close print job");
     if (po.job_open) {
-      END_PRINT(po.context);
+      print_end_job(po.context);
       po.job_open = false;
     }
     trace_msg("end print job");
@@ -244,7 +242,29 @@ void print_frm(std::string_view file, int32_t mode) {
 }
 
 void print_frm_nop() {}
-int32_t print_job_flags() { return run_flags.auto_mode ? QN_PRINT_TO_FILE : 0; }
+
+namespace {
+// A job's PDF file that could not be written goes to IOERROR and the error log like every
+// failed write; a job the user cancelled is no failure.
+void report_print_file_failure() {
+  if (const int32_t reason = qn_print_output_error(); reason != 0) report_write_failure(qn_print_output_file(), reason);
+}
+}  // namespace
+
+bool print_start_job(ups& context, std::string_view job_name, bool landscape) {
+  int status = 0;
+  const int32_t flags = run_flags.auto_mode ? QN_PRINT_TO_FILE : 0;
+  const bool started =
+      START_PRINT(context, {.flags = flags, .job_name = job_name, .landscape = landscape, .status = &status});
+  if (!started) report_print_file_failure();
+  return started;
+}
+
+void print_end_job(ups& context) {
+  int status = 0;
+  END_PRINT(context, &status);
+  if (status != 0) report_print_file_failure();
+}
 void print_set_meta_name(std::string_view name) { po.meta_name = trimmed(cut(name, 128)); }
 void print_switch_a() {
   po.switch_a = true;
