@@ -203,6 +203,9 @@ struct font_opts {
 void NEW_FONT(ups& u, const font_opts& o = {});
 int32_t SELECT_FONT(const font_opts& o);
 void SET_ROP(ups& u, int32_t mode, int* status = nullptr);  // 7 xor, 10 not-xor, 13 copy
+// Text on the context with smooth (antialiased) glyph edges, the default, or without: whole
+// pixels of the text colour only, for a picture whose colours are counted afterwards.
+void SET_TEXT_SMOOTHING(ups& u, bool smooth, int* status = nullptr);
 
 struct line_opts {
   std::optional<qn_point> end_px, start_px;

@@ -38,6 +38,7 @@ struct draw_context {
   qnb::brush_spec brush;
   qnb::font_desc font;
   int32_t rop = 13;
+  bool smooth_text = true;  // glyph edges antialiased; off: whole pixels of the text colour only
   QPoint pos, text_pos;
 };
 
@@ -561,11 +562,17 @@ namespace {
 
 // The font of a context as its device draws it, and its measures there.
 QFont device_font_of(const draw_context* c, const qnb::font_desc& f) {
-  return c && c->kind == target_kind::printer ? qnb::device_font(f, c->dpi) : f.font;
+  if (c && c->kind == target_kind::printer) return qnb::device_font(f, c->dpi);
+  if (c && !c->smooth_text) {
+    QFont hard = f.font;
+    hard.setStyleStrategy(QFont::NoAntialias);
+    return hard;
+  }
+  return f.font;
 }
 QFontMetrics metrics_of(const draw_context* c, const qnb::font_desc& f) {
   if (c && c->kind == target_kind::printer) return QFontMetrics(device_font_of(c, f), c->painter->device());
-  return QFontMetrics(f.font);
+  return QFontMetrics(device_font_of(c, f));
 }
 
 }  // namespace
@@ -578,6 +585,12 @@ void SET_ROP(ups& u, int32_t mode, int* status) {
     return;
   }
   c->rop = mode;
+}
+
+void SET_TEXT_SMOOTHING(ups& u, bool smooth, int* status) {
+  draw_context* c = resolve(u, "SET_TEXT_SMOOTHING", status);
+  if (!c) return;
+  c->smooth_text = smooth;
 }
 
 // ---------------------------------------------------------------- figures
@@ -744,11 +757,11 @@ void WRITE_TEXT(ups& u, std::string_view text, const text_opts& o) {
         bounds,
         [&](QPainter& p) {
           p.setTransform(place, true);
-          p.setFont(font->font);
+          p.setFont(device_font_of(c, *font));
           p.setPen(Qt::black);
           p.drawText(QPoint(0, fm.ascent()), line);
         },
-        true);
+        c->smooth_text);
     apply_text_mask(*img, glyphs, bounds, o.colour.value_or(0x000000), c->rop);
   }
   c->text_pos = {at.x(), at.y() + height};

@@ -6,6 +6,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/commands/menus.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/output/plot/plot.h"
 #include "runtime/output/print/print.h"
 #include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
@@ -55,6 +56,7 @@ const bool installed = [] {
   upper_services.format_element_into = format_element_into;
   upper_services.run_label = run_label;
   upper_services.mouse_event = mouse_event;
+  upper_services.finish_plot_file = plot_finish_file;
   return true;
 }();
 

@@ -1,6 +1,5 @@
 // qn_main: the life of the runtime from the main window to the end of the message loop.
 #include "runtime/commands/runtime.h"
-#include "runtime/program/file_units.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/screen/screen.h"
 
@@ -62,6 +61,6 @@ int qn_main(std::string_view argument) {
     quillon_loop();
   }
   dump_log("KYRMAIN: end qn_main");
-  flush_file_writers();
+  finish_output();
   return run_exit_status();
 }

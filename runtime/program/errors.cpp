@@ -45,12 +45,13 @@ void close_query() {
   if (upper_services.query_close != nullptr) upper_services.query_close(-9999);
 }
 
-// Ends the program: the close runs without the question, the main window gets the exit
-// command synchronously, and the run unwinds to the entry that started it.
+// Ends the program: what it wrote is completed, the close runs without the question, the main
+// window gets the exit command synchronously, and the run unwinds to the entry that started it.
 [[noreturn]] void end_program(int32_t code) {
   error_state.failed = true;
   if (!program_ended) {
     program_ended = true;
+    finish_output();
     close_query();
     if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
   }
@@ -124,6 +125,13 @@ void report_write_failure(std::string_view file, int32_t code) {
 }
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
+
+void finish_output() {
+  // A report while the plot's end is written (its template missing) has ended the program
+  // already; the file is then closed as far as it got.
+  if (upper_services.finish_plot_file != nullptr) run_guarded(upper_services.finish_plot_file);
+  flush_file_writers();
+}
 
 void errors_reset() {
   error_state = {};

@@ -42,6 +42,11 @@ void set_no_box_flag(bool flag);
 std::string error_header(int32_t code);
 // Clears the error reporter's state (the ended flag); for tests.
 void errors_reset();
+// Completes what an ending program leaves open, so that every file it wrote can be read: the
+// open plot file gets its end (through the floors above) and the file units' buffers are
+// written out.  The error reporter runs it when it ends the program, qn_main at its end; a
+// second run finds nothing left to do.
+void finish_output();
 
 // ---------------------------------------------------------------- exit status
 // Exit statuses of a run: 0 for a normal end (QUIT, the window closed); the library's own

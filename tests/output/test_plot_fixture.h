@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,6 +16,17 @@
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "support/runtime_fixture.h"
+
+// Runs a standard reader of plot files (gs, qpdf, hp2xx, python3 with ezdxf) in the test's
+// working directory `dir`: its exit code, with what it wrote (errors too) in `output`.  A
+// reader that is missing fails the test through its exit code (scripts/setup installs them).
+inline int run_reader(const std::filesystem::path& dir, const std::string& command, std::string& output) {
+  const std::filesystem::path out = dir / "reader.out";
+  const int rc = std::system((command + " > '" + out.string() + "' 2>&1").c_str());
+  std::ifstream in(out, std::ios::binary);
+  output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
 
 class plot_test : public runtime_fixture {
  protected:

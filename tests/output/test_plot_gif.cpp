@@ -216,6 +216,22 @@ TEST_F(plot_gif, BitmapDeviceWritesGifWithItsColours) {
   EXPECT_EQ(plot_state.bitmap, 0);
 }
 
+TEST_F(plot_gif, BitmapDeviceTextKeepsItsPenColourInTheGif) {
+  open("txt.gif", 49, 21.0f, 29.7f);
+  plot_text(2.0f, 20.0f, 1.0f, "Hello World 0123", 0.0f, 0);
+  plot(0, 0, 999);
+  // Black text on white paper: every pixel is paper or text, none a shade that the 16-colour
+  // reduction would put into another slot.
+  const gif_read gr = read_gif(file_text("txt.gif"));
+  ASSERT_EQ(gr.pixels.size(), static_cast<size_t>(gr.width * gr.height));
+  size_t text = 0;
+  for (uint8_t p : gr.pixels) {
+    ASSERT_LE(p, 1);
+    text += p;
+  }
+  EXPECT_GT(text, 300u);
+}
+
 TEST_F(plot_gif, BitmapDeviceChoosesBmpOnlyForUpperOrLowerCaseExtension) {
   open("a.bmp", 49, 10.0f, 10.0f);
   plot(0, 0, 999);

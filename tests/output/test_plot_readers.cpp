@@ -2,10 +2,7 @@
 // the system's python), a PDF checked by qpdf and
 // rendered by pdftoppm, and HP-GL records of points beyond the six-column field.  A reader that
 // is missing makes the test fail (scripts/setup installs them).
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -17,13 +14,7 @@ namespace {
 
 class plot_readers : public plot_test {
  protected:
-  // Runs a shell command with its output in a file of the test directory; the exit code.
-  int run_tool(const std::string& command, std::string& output) {
-    const std::string out = (dir / "tool.out").string();
-    const int rc = std::system((command + " > '" + out + "' 2>&1").c_str());
-    output = file_text("tool.out");
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  }
+  int run_tool(const std::string& command, std::string& output) { return run_reader(dir, command, output); }
 
   // A grey image of the PDF's first page at 72 pixels per inch (one pixel per point).
   struct grey_image {

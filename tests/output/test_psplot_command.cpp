@@ -10,6 +10,7 @@
 #include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/psplot_state.h"
+#include "test_plot_fixture.h"
 
 namespace {
 
@@ -70,6 +71,96 @@ TEST_F(psplot_command, ScriptThatJumpsBackForEverEndsWithTheQuitMessage) {
   PSPLOT(unit);
   unit_close(unit);
   EXPECT_TRUE(qn_quitting());
+}
+
+// The texts of a PostScript plot as Ghostscript reads them: code page 1252 characters come out
+// as the program wrote them, and texts too small to show (below 1/120 cm, or of size 0) leave
+// the rest of the page readable.
+TEST_F(psplot_command, PostScriptTextsReadBackAsWrittenAndTinyOnesKeepThePage) {
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#40 #21 #29.7 #1"},
+      {"t.ps", "SZ=0.5|MOV 2,20|TXT \xC4\xD6\xDC \xE4\xF6\xFC \xDF|MOV 2,18|TXT \x80 \xB2 \xB5 \x84x\x93|"
+               "SZ=0.001|MOV 2,16|TXT tiny|SZ=0|MOV 2,15|TXT none|SZ=0.5|MOV 2,14|TXT after"});
+  EXPECT_TRUE(boxes.empty());
+  std::string text;
+  ASSERT_EQ(run_reader(dir, "gs -q -dSAFER -sDEVICE=txtwrite -o - t.ps", text), 0) << text;
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const size_t from = line.find_first_not_of(' '), to = line.find_last_not_of(" \r");
+    if (from != std::string::npos) lines.push_back(line.substr(from, to + 1 - from));
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"ÄÖÜ äöü ß", "€ ² µ „x“", "tiny", "none", "after"})) << text;
+}
+
+// HP-GL gives a text too small to show the smallest character size that readers take.
+TEST_F(psplot_command, HpglTinyTextIsReadWhole) {
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#30 #21 #29.7 #1"},
+      {"t.plt", "SZ=0.5|MOV 2,20|TXT big|SZ=0.0001|MOV 2,16|TXT tiny|SZ=0.5|MOV 2,14|TXT after"});
+  EXPECT_NE(plot_file().find("SI0.001,0.001;LB tiny"), std::string::npos) << plot_file();
+  std::string output;
+  EXPECT_EQ(run_reader(dir, "hp2xx -q -m eps -f t.eps t.plt", output), 0) << output;
+}
+
+// Areas, brushes and polylines have no drawing surface on a plot file: they are left out, and
+// the plot goes on to a file that its reader takes whole.
+TEST_F(psplot_command, AreaStatementsOnPlotFilesAreLeftOutAndThePlotGoesOn) {
+  const std::vector<std::pair<std::string, std::string>> readers = {
+      {"a.pdf", "qpdf --check a.pdf && pdftotext a.pdf -"},
+      {"a.eps", "gs -q -dSAFER -sDEVICE=txtwrite -o - a.eps"},
+      {"a.dxf", "/usr/bin/python3 -c \"import ezdxf; print(*[e.dxftype() for e in "
+                "ezdxf.readfile('a.dxf').modelspace()], ezdxf.readfile('a.dxf').modelspace().query('TEXT')[0].dxf.text)\""}};
+  for (const auto& [name, reader] : readers) {
+    SCOPED_TRACE(name);
+    plot_reset();
+    plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");
+    run({"/00000080 PLOT @0001", "/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"},
+        {"#30 #21 #29.7 #1"},
+        {name, "MOV 1,1|DRW 5,5|BG=1,2,0|AR=1,1,2,2|REC|CIR|ARC 1,1,2,2|COR 1,1,2,2|POL 2|PLY 1,1|"
+               "PLY 2,2|POL 0|MOV 2,2|DRW 8,2|TXT after"});
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+    std::string output;
+    EXPECT_EQ(run_reader(dir, reader, output), 0) << output;
+    EXPECT_NE(output.find("after"), std::string::npos) << output;
+    if (name == "a.dxf") {
+      EXPECT_NE(output.find("LINE LINE TEXT"), std::string::npos) << output;
+    }
+  }
+}
+
+// When an error ends a headless run (the tenth PUS) while a plot file is open, the file gets
+// its end first, once: the PDF its cross-reference and trailer, the DXF its ENDSEC and EOF.
+class psplot_error_end : public psplot_command {
+ protected:
+  // The plot file as the ended program left it; the end of qn_main then finds nothing to do.
+  std::string ended_plot(const std::string& name) {
+    qn_set_boxes_unseen(true);  // no box could be seen: the error ends the run
+    run({"/00000080 PLOT @0001", "/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"},
+        {"#30 #21 #29.7 #1"},
+        {name, "MOV 1,1|DRW 5,5|TXT before|PUS|PUS|PUS|PUS|PUS|PUS|PUS|PUS|PUS|PUS|TXT never"});
+    qn_set_boxes_unseen(false);
+    EXPECT_TRUE(program_has_ended());
+    const std::string written = file_text(name);
+    finish_output();
+    EXPECT_EQ(file_text(name), written);
+    EXPECT_EQ(written.find("never"), std::string::npos);
+    return written;
+  }
+};
+
+TEST_F(psplot_error_end, PdfGetsItsCrossReferenceAndTrailer) {
+  ended_plot("e.pdf");
+  std::string output;
+  EXPECT_EQ(run_reader(dir, "qpdf --check e.pdf && pdftotext e.pdf -", output), 0) << output;
+  EXPECT_NE(output.find("before"), std::string::npos) << output;
+}
+
+TEST_F(psplot_error_end, DxfGetsItsEndOnce) {
+  const std::string written = ended_plot("e.dxf");
+  const std::string end = "0\r\nENDSEC\r\n0\r\nEOF\r\n";
+  ASSERT_GE(written.size(), end.size());
+  EXPECT_EQ(written.substr(written.size() - end.size()), end);
+  EXPECT_EQ(written.find("EOF"), written.size() - 5);
+  EXPECT_NE(written.find("before"), std::string::npos);
 }
 
 }  // namespace

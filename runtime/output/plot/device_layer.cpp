@@ -98,6 +98,13 @@ void plot_set_context(const ups& u) {
 void plot_use_context(const ups& u) { plot_state.plot_ups = u; }
 
 ups* plot_context() {
+  // A plot file of a plotter, PostScript, DXF or PDF has no drawing surface for the shapes and
+  // brushes of the context: while such a plot is open they are left out with a trace line,
+  // and the plot goes on.
+  if (!plot_state.plot_ended && plot_state.device >= 30 && plot_state.device != 49) {
+    trace_int("PLOT: keine Zeichenflaeche auf Geraet", plot_state.device);
+    return nullptr;
+  }
   int status = 0;
   GET_RECT({.u = &plot_state.plot_ups, .status = &status});
   if (status == 0) return &plot_state.plot_ups;

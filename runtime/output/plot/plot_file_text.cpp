@@ -1,6 +1,7 @@
 // Texts in plot files: a placed text becomes the device's own text commands (PostScript,
 // PDF, HP-GL, the comma-separated plotter language, the byte-coded plotter protocol), and the
 // text command LT the PostScript/PDF line width.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -38,9 +39,16 @@ std::string escaped(std::string_view text) {
 
 float theta_of(float angle) { return angle / 180.0f * 3.1416f; }
 
+// A font size as a file writes it, kept within what its field holds and never 0: a reader
+// cannot scale a font to nothing (Ghostscript stops the page at such a text), so a text too
+// small to show is written at the smallest size the format has.
+int32_t font_size(int32_t size, int32_t lowest, int32_t highest) {
+  return size == 0 ? 1 : std::clamp(size, lowest, highest);
+}
+
 void postscript_text(std::string_view text, float h) {
   plot_text_state_t& ts = plot_text_state();
-  const int32_t size = trunc_to_int(h * 120.0f);
+  const int32_t size = font_size(trunc_to_int(h * 120.0f), -99999, 999999);
   if (size != ts.last_ps_size) {
     ts.last_ps_size = size;
     static const char* const plain[] = {" /Helvetica f", " /Courier f", " /Times f"};
@@ -59,7 +67,7 @@ void postscript_text(std::string_view text, float h) {
 void pdf_text(std::string_view text, float h) {
   plot_text_state_t& ts = plot_text_state();
   write_line("BT");
-  const int32_t size10 = trunc_to_int(h * 1200.0f / 3.45f);
+  const int32_t size10 = font_size(trunc_to_int(h * 1200.0f / 3.45f), -9999, 99999);
   ts.last_text_height = static_cast<float>(size10);
   ts.last_ps_size = size10;
   const int32_t font = ts.pdf_font_family + (ts.font_bold ? 4 : 0);
@@ -85,9 +93,19 @@ void pdf_text(std::string_view text, float h) {
   plot_state.path_state = true;
 }
 
+// A character width or height of HP-GL's SI command in centimetres: readers refuse 0.000, so a
+// text too small to show gets the smallest size the field holds, and a size beyond the field
+// the largest.
+std::string hpgl_size(float cm) {
+  constexpr float largest = 99.999f;
+  std::string size = std::isnan(cm) ? std::string() : trimmed_fixed(std::clamp(cm, -largest, largest), 6, 3);
+  if (size.find_first_of("123456789") == std::string::npos) size = "0.001";
+  return size;
+}
+
 void hpgl_text(std::string_view text, float h) {
   const float t = theta_of(plot_text_state().text_angle);
-  const std::string si = "SI" + trimmed_fixed(h * 0.68f, 6, 3) + "," + trimmed_fixed(h * 0.85f, 6, 3) + ";";
+  const std::string si = "SI" + hpgl_size(h * 0.68f) + "," + hpgl_size(h * 0.85f) + ";";
   if (si != ft.last_si) {
     write_text(si);
     ft.last_si = si;

@@ -289,6 +289,15 @@ void plot_get_point(int32_t& x, int32_t& y) {
   y = plot_state.last_y;
 }
 
+void plot_finish_file() {
+  const int32_t device = plot_state.device;
+  if (!plot_state.plot_ended && device >= 30 && device <= 49) {
+    trace_int("PLOT: offene Plotdatei beendet", device);
+    end_of_plot();
+  }
+  plot_file_close();
+}
+
 void plot_sent_reset() { prim.sent_x = prim.sent_y = prim.sent_pen = -1; }
 
 void plot_primitive_reset() { prim = primitive_state_t{}; }

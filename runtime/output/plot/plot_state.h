@@ -65,7 +65,8 @@ struct plot_state_t {
 extern plot_state_t plot_state;
 
 // The plot's drawing context when it is open, else nullptr: drawing with no plot open, or on
-// a caller's context that has been closed since, is reported once per plot and left out.
+// a caller's context that has been closed since, is reported once per plot and left out; on a
+// plot file's device, which has no drawing surface, it is left out with a trace line.
 ups* plot_context();
 
 // Resets of the other state blocks, called by plot_reset.

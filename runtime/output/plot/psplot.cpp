@@ -311,6 +311,7 @@ void PSPLOT(int32_t unit) {
     const char first = st.statement.front();
     if (first != '!' && first != ' ') {
       trace_str("PSPLOT:", right_trimmed(st.statement));
+      if (st.statement_hook != nullptr) st.statement_hook();
       carry_out(st.statement, unit);
     }
     if (last || program_has_ended()) break;

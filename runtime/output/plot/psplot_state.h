@@ -60,6 +60,9 @@ struct psplot_state_t {
   int32_t point_count = 0;
   int32_t area_left = 0, area_top = 0, area_right = 0, area_bottom = 0;
   float area_dx = 0, area_dy = 0;
+  // Called before each statement is carried out, so that a harness can bound a script that
+  // jumps back for ever; none in a program's run.
+  void (*statement_hook)() = nullptr;
   psplot_frame& frame() { return frames[level - 1]; }
 };
 extern psplot_state_t psplot_state;

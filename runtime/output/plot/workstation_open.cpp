@@ -223,6 +223,9 @@ void open_bitmap_device() {
   if (p.bitmap > 0) {
     START_BITMAP_DRAW(p.bitmap, p.plot_ups);
     clear_to_white(p.plot_ups, W, H);
+    // The picture may be cut down to 16 colours (GIF) by the colours of its pixels: texts are
+    // drawn in whole pixels of their colour, without the shades of smooth edges.
+    SET_TEXT_SMOOTHING(p.plot_ups, false);
   }
   p.page_width_cm = pixels_to_mm(W) * 0.1f;
   p.recording = p.bitmap > 0;
