@@ -79,8 +79,8 @@ void split_combo(int32_t n) {
   text.y1 = y1 + 2;
   text.x2 = x2 - 9;
   text.y2 = y2 - 2;
-  // The drop-down part spans the whole rectangle: painted first, so that the text part with the
-  // current entry's text lies on top of it.
+  // The drop-down part spans the whole rectangle: it is painted first, and the text part with the
+  // current entry's text on top of it.
   paint_button(1, drop);
   paint_button(1, text);
 }

@@ -251,11 +251,14 @@ int32_t drop_down(const combo_record& rec, const area_record& a) {
     last_x = x;
     last_y = y;
     if (x != press_x || y != press_y) moved = true;
-    lst_follow_mouse(drop_down_list);
-    show_drop_down();
+    const bool release = left_before != 0 && left == 0;
+    const bool opening_click = release && opening_press && !pressed_here && !moved;
+    if (!opening_click) {  // the bar stays on the current entry until the mouse does something
+      lst_follow_mouse(drop_down_list);
+      show_drop_down();
+    }
     if (right != 0) break;
-    if (left_before != 0 && left == 0) {  // a release
-      const bool opening_click = opening_press && !pressed_here && !moved;
+    if (release) {
       opening_press = false;
       if (!opening_click && inside(box, x, y)) {
         picked = l.cursor;

@@ -118,6 +118,7 @@ TEST_F(combo_window, AClickOnAComboNearTheBottomPicksOnlyAfterTheMouseMoved) {
   // A plain click: the drop-down opens upward over the combo, and the release of the click
   // that opened it lands on one of its rows.
   bool covered = false, open_after_release = false;
+  int32_t bar_after_release = 0;
   int step = 0, passes = 0;
   QTimer driver;
   drive(driver, passes, 3000, [&] {
@@ -127,6 +128,7 @@ TEST_F(combo_window, AClickOnAComboNearTheBottomPicksOnlyAfterTheMouseMoved) {
       step = 1;
     } else if (step == 1) {
       open_after_release = run_flags.combo_open;
+      bar_after_release = list_of(1).cursor;
       QTest::keyClick(w, Qt::Key_Escape);
       return true;
     }
@@ -136,6 +138,7 @@ TEST_F(combo_window, AClickOnAComboNearTheBottomPicksOnlyAfterTheMouseMoved) {
   driver.stop();
   EXPECT_TRUE(covered);
   EXPECT_TRUE(open_after_release) << "the release of the opening click picked a row";
+  EXPECT_EQ(bar_after_release, 2);  // the bar stays on the current entry
   EXPECT_EQ(runs(), 0);
   EXPECT_EQ(current_in_file(), 2);
 
