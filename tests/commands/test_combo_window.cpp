@@ -92,16 +92,16 @@ class combo_window : public events_fixture {
   }
 
   // Calls `step` on every pass of the event loop until it returns true; after `limit` passes
-  // the drop-down is closed with Escape, so that a test that fails does not hang.
+  // a drop-down still open is closed with Escape, so that a test that fails does not hang.
   template <typename Step>
   static void drive(QTimer& timer, int& passes, int limit, Step step) {
-    QObject::connect(&timer, &QTimer::timeout, [&timer, &passes, limit, step]() mutable {
+    QObject::connect(&timer, &QTimer::timeout, [&timer, &passes, limit, step, done = false]() mutable {
       if (++passes > limit) {
         if (run_flags.combo_open) combo_key_catch(27);
         timer.stop();
         return;
       }
-      if (step()) timer.stop();
+      if (!done) done = step();
     });
     timer.start(0);
   }
