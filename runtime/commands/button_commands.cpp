@@ -79,8 +79,10 @@ void split_combo(int32_t n) {
   text.y1 = y1 + 2;
   text.x2 = x2 - 9;
   text.y2 = y2 - 2;
-  paint_button(1, text);
+  // The drop-down part spans the whole rectangle: it is painted first, and the text part with the
+  // current entry's text on top of it.
   paint_button(1, drop);
+  paint_button(1, text);
 }
 
 // The disabled shading: an XOR of every other pixel of the inner rectangle, so that shading
@@ -230,7 +232,9 @@ void cmd_BUTTON(code_record& rec) {
     a.kind = area_kind_field;
     bind_variable(rec, area(n));
   }
-  paint_button(1, area(n));
+  // A combo with a text part is painted as its two parts once it is split; its caption is a
+  // record key, never a caption to draw.
+  if (area(n).type != area_combo_text) paint_button(1, area(n));
   t.last_width = area(n).x2 - area(n).x1;
   t.last_height = area(n).y2 - area(n).y1;
   if (area(n).type == area_combo_text) split_combo(n);

@@ -34,7 +34,7 @@ int32_t release_face(int32_t n) {
 }
 
 void handle(qn_point point, qn_rect drag, int32_t buttons) {
-  mouse_state.buttons = buttons;
+  record_mouse_buttons(buttons);
   // While a drag is under way its first corner is the position that counts.
   if (drag.left == 0 && drag.top == 0) {
     mouse_state.x = point.x;

@@ -42,11 +42,12 @@ void status_text(std::string_view text) {
 }
 std::string_view last_status_text() { return link_state.status; }
 
-// Field input: a format field that gets the focus (face 8) opens its input field.
+// Field input: a format field or the text part of a combo that gets the focus (face 8) opens
+// its input field.
 void start_field(int32_t face, int32_t n) {
   if (face != 8 || run_flags.field_input || n < 1 || n > max_areas) return;
   const area_record& a = area(n);
-  if (a.type == area_field && a.kind == area_kind_field) field_input_start(n, a);
+  if ((a.type == area_field || a.type == area_combo_text) && a.kind == area_kind_field) field_input_start(n, a);
 }
 int32_t field_area() { return field_input_state().area; }
 bool field_rect_contains(int32_t x, int32_t y) { return ::field_rect_contains(x, y); }

@@ -83,8 +83,14 @@ void init_application();
 void exit_application();
 void u_app(int32_t& a, int32_t& b, int32_t& c, int32_t& d);
 void no_hook(int32_t list, int32_t row);
+// A key for the open combo drop-down: it goes into combo_key when that waits (-1), otherwise it
+// waits its turn behind the key held there.
 void combo_key_catch(int32_t key);
-extern int32_t combo_key;  // -1 while a combo drop-down waits for its first key
+// The drop-down has dealt with combo_key: the next waiting key takes its place, or -1.
+void combo_key_next();
+// Sets combo_key (-1 when a drop-down opens, 0 when it closes) and drops waiting keys.
+void combo_keys_set(int32_t word);
+extern int32_t combo_key;  // -1 while a combo drop-down waits for a key, 0 while none is open
 
 // ---------------------------------------------------------------- shared state words
 // Logical switches of the runtime (true = -1 in the program's terms; bools here).

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "runtime/program/areas.h"
 #include "runtime/program/program.h"
@@ -87,10 +88,12 @@ std::string shown_text(std::string_view caption) {
 
 bool is_icon(std::string_view text) { return text.size() >= 2 && text[0] == '#' && text[1] >= '0' && text[1] <= '9'; }
 
-void centred_text(ups& u, std::string_view text, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t colour) {
+// The text centred in the rectangle; with `from_left` it begins at x1 and is centred in height only.
+void centred_text(ups& u, std::string_view text, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t colour,
+                  bool from_left = false) {
   if (text.empty()) return;
   const qn_point extent = GET_TEXT_EXTENT(u, text, standard_font != 0 ? std::optional<int32_t>(standard_font) : std::nullopt);
-  const int32_t x = x1 + std::max((x2 - x1 + 1 - extent.x) / 2, 0);
+  const int32_t x = from_left ? x1 : x1 + std::max((x2 - x1 + 1 - extent.x) / 2, 0);
   const int32_t y = y1 + std::max((y2 - y1 + 1 - extent.y) / 2, 0);
   write_label_text(x, y, text, static_cast<int32_t>(text.size()), colour);
 }
@@ -237,11 +240,16 @@ void paint_button(int32_t face, area_record& a) {
   screen_nr(0, u, a.x1, a.y1, a.x2, a.y2);
   if (a.type == area_slider && a.columns == 0) {
     paint_slider_track(u, a);
-  } else if (a.type == area_field || (a.type == area_combo_text && a.kind == area_kind_field)) {
+  } else if (a.type == area_field || a.type == area_combo_text) {
     paint_sunken_box(u, a, field_colour);
     if (a.type == area_combo_text) {
+      // The caption is the key of the combo record: the part shows that record's current entry,
+      // as far as its columns go.
+      std::string text = combo_text_of(a);
+      if (a.columns > 0 && std::cmp_greater(text.size(), a.columns)) text.resize(static_cast<size_t>(a.columns));
       const int32_t colour = logical(a.enabled) ? outline_colour : disabled_text;
-      if (!caption.empty()) write_label_text(a.text_x, a.text_y, caption, static_cast<int32_t>(caption.size()), colour);
+      // From its text x, centred in the part's height, so that the font's descenders stay inside.
+      centred_text(u, text, a.text_x, a.y1, a.x2, a.y2, colour, true);
     }
     if (face == 8) focus_mark(u, a.x1 + 2, a.y1 + 2, a.x2 - 2, a.y2 - 2);
   } else {
@@ -267,6 +275,7 @@ void paint_button(int32_t face, area_record& a) {
     if (face == 8 && a.x2 - a.x1 >= 8 && a.y2 - a.y1 >= 8) focus_mark(u, a.x1 + 4, a.y1 + 4, a.x2 - 4, a.y2 - 4);
   }
   screen_stop_nr(0);
+  if (a.type == area_combo) combo_show_text_part_over(a);
 }
 
 void press_button(int32_t face, area_record& a) {
@@ -275,6 +284,6 @@ void press_button(int32_t face, area_record& a) {
     slider_press(a);
     return;
   }
-  if (a.type != area_field) a.selected = logical(a.selected) ? 0 : logical_true;
+  if (a.type != area_field && a.type != area_combo_text) a.selected = logical(a.selected) ? 0 : logical_true;
   paint_button(face, a);
 }

@@ -134,9 +134,30 @@ bool open_key(std::string_view key) {
   return read_record(n);
 }
 
+std::string_view caption_of(const area_record& a) { return std::string_view(a.caption.data(), a.caption.size()); }
+
+bool within(const area_record& inner, const area_record& outer) {
+  return inner.x1 >= outer.x1 && inner.x2 <= outer.x2 && inner.y1 >= outer.y1 && inner.y2 <= outer.y2;
+}
+
+// The text parts of the combos that show record n (those lying on `over` only, when given) show
+// its current entry again; not the one the user is typing into.
+void show_text_parts(int32_t n, const area_record* over = nullptr) {
+  for (int32_t i = 1; i <= area_table.count; ++i) {
+    area_record& t = area(i);
+    if (t.type != area_combo_text || t.kind != area_kind_field || record_number(caption_of(t)) != n) continue;
+    if ((over != nullptr && !within(t, *over)) || (run_flags.field_input && field_input_state().area == i)) continue;
+    paint_button(i == area_table.state.focus ? 8 : 1, t);
+  }
+}
+
 void write_back() {
-  if (state.number > 0 && !combo_write_record(state.number, state.record))
+  if (state.number < 1) return;
+  if (!combo_write_record(state.number, state.record)) {
     report_error("COMBO Schreibfehler: " + key_text(state.number), 0);
+    return;
+  }
+  show_text_parts(state.number);
 }
 
 bool has_marker(const std::string& text) { return !text.empty() && (text[0] == '^' || text[0] == '@'); }
@@ -164,11 +185,29 @@ bool inside(const area_record& box, int32_t x, int32_t y) {
   return x >= box.x1 && x <= box.x2 && y >= box.y1 && y <= box.y2;
 }
 
+// Keys of the open drop-down.
+constexpr int32_t key_page_up = 33, key_page_down = 34, key_end = 35, key_home = 36, key_up = 38, key_down = 40;
+
+// The bar's move for a key of the drop-down; 0 for a key that does not move it.
+int32_t bar_move(int32_t key, int32_t count) {
+  switch (key) {
+    case key_up: return -1;
+    case key_down: return 1;
+    case key_page_up: return 1 - count;
+    case key_page_down: return count - 1;
+    case key_home: return -99999;
+    case key_end: return 99999;
+    default: return 0;
+  }
+}
+
 // Opens the drop-down below the combo area (placed to end at the usable screen's bottom when it
-// would pass it), lets the bar follow the mouse until a click or a key, and puts the screen
-// back.  A release inside the list (also of the press that opened it) or Enter picks the row
-// under the bar; a click elsewhere, the right button, any other key or the loss of the focus
-// closes it without a pick.  Returns the entry picked, 0 for none.
+// would pass it), lets the bar follow the mouse and the cursor keys until a click or another key,
+// and puts the screen back.  A release inside the list or Enter picks the row under the bar; a
+// click elsewhere, the right button, Escape or any other key, or the loss of the focus closes it
+// without a pick.  The release of the press that opened it picks only after the mouse moved
+// (press, drag to a row, release): near the bottom the list lies over the combo itself, and a
+// plain click must not pick a row the user has not seen.  Returns the entry picked, 0 for none.
 int32_t drop_down(const combo_record& rec, const area_record& a) {
   if (rec.count < 1 || main_window() == 0) return 0;  // nothing to pick from, or nowhere to click
   int32_t status = 0;
@@ -184,35 +223,52 @@ int32_t drop_down(const combo_record& rec, const area_record& a) {
 
   const list_record& l = list_of(drop_down_list);
   int32_t picked = 0;
-  int32_t before = mouse_state.buttons & 3;
-  int32_t last_x = mouse_state.x, last_y = mouse_state.y;
-  bool pressed_here = false;  // a press came while the drop-down was open
+  int32_t x = 0, y = 0, left = 0, right = 0;
+  last_mouse_state(x, y, left, right);
+  const int32_t press_x = x, press_y = y;
+  bool opening_press = left != 0;  // its release is still to come
+  bool moved = false;              // since the opening press
+  bool pressed_here = false;       // a press came while the drop-down was open
+  int32_t last_x = x, last_y = y, left_before = left, right_before = right;
   for (;;) {
-    int32_t x = 0, y = 0, left = 0, right = 0;
     if (!get_mouse_state(x, y, left, right) || program_has_ended() || run_flags.focus_lost) break;
     if (combo_key != -1) {
-      if (combo_key == key_enter) picked = l.cursor;
-      break;
+      const int32_t key = combo_key;
+      combo_key_next();
+      const int32_t move = bar_move(key, rec.count);
+      if (move == 0) {
+        if (key == key_enter) picked = l.cursor;
+        break;
+      }
+      lst_move_cursor(drop_down_list, move);
+      show_drop_down();
+      continue;
     }
-    const int32_t now = mouse_state.buttons & 3;
-    if (x == last_x && y == last_y && now == before) {
+    if (x == last_x && y == last_y && left == left_before && right == right_before) {
       SLEEP_SECONDS(0.002f);  // nothing happened: no busy wait
       continue;
     }
     last_x = x;
     last_y = y;
-    lst_follow_mouse(drop_down_list);
-    show_drop_down();
+    if (x != press_x || y != press_y) moved = true;
+    const bool release = left_before != 0 && left == 0;
+    const bool opening_click = release && opening_press && !pressed_here && !moved;
+    if (!opening_click) {  // the bar stays on the current entry until the mouse does something
+      lst_follow_mouse(drop_down_list);
+      show_drop_down();
+    }
     if (right != 0) break;
-    if ((before & 1) != 0 && left == 0) {  // a release
-      if (inside(box, x, y)) {
+    if (release) {
+      opening_press = false;
+      if (!opening_click && inside(box, x, y)) {
         picked = l.cursor;
         break;
       }
       if (pressed_here) break;
     }
-    if ((before & 1) == 0 && left != 0) pressed_here = true;
-    before = now;
+    if (left_before == 0 && left != 0) pressed_here = true;
+    left_before = left;
+    right_before = right;
   }
   clipboard_draw(0);
   show_drop_down();
@@ -319,19 +375,44 @@ void combo_set_text(std::string_view text) {
   write_back();
 }
 
+std::string combo_text_of(const area_record& a) {
+  // Painting leaves the record that the program's COMBO operations work on as it was.
+  const combo_state_t kept = state;
+  std::string text;
+  int32_t value = 0;
+  combo_lookup_quietly(caption_of(a), text, value);
+  state = kept;
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+void combo_show_text_part_over(const area_record& drop) {
+  if (const int32_t n = record_number(caption_of(drop)); n > 0) show_text_parts(n, &drop);
+}
+
+void combo_text_entered(int32_t n, std::string_view text) {
+  if (n < 1 || n > max_areas) return;
+  area_record& a = area(n);
+  if (!open_key(caption_of(a))) return;
+  const std::string before = encode(state.record);
+  combo_set_text(text);
+  const bool changed = encode(state.record) != before;
+  paint_button(n == area_table.state.focus ? 8 : 1, a);
+  if (changed && a.label > 0 && upper_services.run_label != nullptr) upper_services.run_label(a.label);
+}
+
 void combo_set_chooser(combo_chooser_fn chooser) { state.chooser = chooser; }
 
 void combo_select(int32_t n) {
   if (n < 1 || n > max_areas) return;
   const area_record a = area(n);
-  const std::string_view caption(a.caption.data(), a.caption.size());
-  if (!open_key(caption)) return;
-  // While the drop-down is open its first key goes to the combo, not to the program.
-  combo_key = -1;
+  if (!open_key(caption_of(a))) return;
+  // While the drop-down is open the keys go to the combo, not to the program.
+  combo_keys_set(-1);
   run_flags.combo_open = true;
   const int32_t k = state.chooser ? state.chooser(state.record) : drop_down(state.record, a);
   run_flags.combo_open = false;
-  combo_key = 0;
+  combo_keys_set(0);
   if (k < 1 || k > state.record.count || state.record.entry[k - 1].text.starts_with('@')) return;
   make_current(k);
   if (a.label > 0 && upper_services.run_label != nullptr) upper_services.run_label(a.label);

@@ -99,6 +99,9 @@ void field_input_start(int32_t number, const area_record& a) {
   if (var != nullptr) {
     state.view.text = trim(format_element_text(*var, a.element + 1));
     state.view.max_length = var->type == var_date ? 10 : std::clamp(var->is_text() ? var->start : var->width, 1, 256);
+  } else if (a.type == area_combo_text) {
+    state.view.text = combo_text_of(a);  // the text part of a combo edits its entry's text
+    state.view.max_length = combo_text_length;
   } else {
     state.view.max_length = std::max((a.x2 - a.x1 - 6) / char_width, 1);
   }
@@ -158,7 +161,9 @@ void u_gfinp(bool& ok) {
     }
   }
   run_flags.field_input = false;
-  if (state.view.area >= 1 && state.view.area <= max_areas) {
+  if (state.view.area >= 1 && state.view.area <= max_areas && state.field.type == area_combo_text) {
+    combo_text_entered(state.view.area, text);
+  } else if (state.view.area >= 1 && state.view.area <= max_areas) {
     format_area_output(area(state.view.area));
   } else if (run_flags.list_cell_input) {
     lst_edit_store();

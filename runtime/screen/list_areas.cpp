@@ -61,9 +61,19 @@ void last_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   right = (mouse_state.buttons & 2) != 0 ? 1 : 0;
 }
 
+void record_mouse_buttons(int32_t buttons) {
+  mouse_state.pressed |= buttons & ~mouse_state.buttons & 3;
+  mouse_state.buttons = buttons;
+}
+
 bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
+  mouse_state.pressed = 0;
   if (process_pending_messages() == 0) return false;
   last_mouse_state(x, y, left, right);
+  // A press whose release came in the same pump (a quick click, a tap) reads as down this time;
+  // the next reading sees the release, so every poller gets the click as press and release.
+  if ((mouse_state.pressed & 1) != 0) left = 1;
+  if ((mouse_state.pressed & 2) != 0) right = 1;
   poll_state.x = x;
   poll_state.y = y;
   return true;

@@ -188,8 +188,9 @@ void frame_by_flag(int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t flag)
 // last poll and the buttons (left for button words 1 and 3, right for 2 and 3).
 void poll_mouse_idle();
 void poll_mouse_delta(int32_t& dx, int32_t& dy, int32_t& left, int32_t& right);
-// Runs the message pump once and reads the mouse position and buttons (0/1); when the pump
-// reports that the application is quitting the outputs keep their values and the result is
+// Runs the message pump once and reads the mouse position and buttons (0/1); a button pressed
+// and released within that pump reads as down (the next reading gives the release).  When the
+// pump reports that the application is quitting the outputs keep their values and the result is
 // false.
 bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 // The mouse as the last event left it, without pumping: the reading of the press that started

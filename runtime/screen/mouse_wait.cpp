@@ -45,6 +45,11 @@ bool poll_mouse(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   return !qn_quitting();
 }
 
+// A button is down as the last event left it: a click that began before the wait, whose release
+// comes first.  With no button down nothing is polled for it, so a whole click that the first
+// pump brings (press and release together) is the click waited for, not one to skip.
+bool click_in_progress() { return (mouse_state.buttons & 3) != 0; }
+
 // Polls until neither button is down; false when the application is quitting.
 bool wait_release(int32_t& x, int32_t& y) {
   int32_t left = 0, right = 0;
@@ -58,7 +63,7 @@ bool wait_release(int32_t& x, int32_t& y) {
 void wait_mouse_rect(int32_t& x, int32_t& y, int32_t& status, int32_t wait) {
   status = 0;
   const area a = work_area();
-  bool quitting = wait != 0 && !wait_release(x, y);
+  bool quitting = wait != 0 && click_in_progress() && !wait_release(x, y);
   int32_t left = 0, right = 0;
   while (!quitting) {
     if (!poll_mouse(x, y, left, right)) quitting = true;
@@ -91,7 +96,7 @@ void wait_mouse_rect(int32_t& x, int32_t& y, int32_t& status, int32_t wait) {
 
 void wait_mouse_click() {
   int32_t x = mouse_state.x, y = mouse_state.y, left = 0, right = 0;
-  if (!wait_release(x, y)) {
+  if (click_in_progress() && !wait_release(x, y)) {
     run_flags.quit_seen = true;
     return;
   }
@@ -128,4 +133,7 @@ void mouse_wait_set_origin(int32_t x, int32_t y) {
 }
 void mouse_wait_set_window_coordinates(bool on) { mw.window_coordinates = on; }
 void mouse_wait_set_poll(mouse_poll_fn poll) { mw.poll = std::move(poll); }
-void mouse_wait_reset() { mw = {}; }
+void mouse_wait_reset() {
+  mw = {};
+  mouse_state = {};
+}

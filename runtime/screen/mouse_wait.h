@@ -5,12 +5,13 @@
 #include <cstdint>
 #include <functional>
 
-// Reads the mouse (wait = 0: once; otherwise waits until no button is down, then for a press,
-// then for the release).  The position is kept inside the work area and returned in program
+// Reads the mouse (wait = 0: once; otherwise waits for the release of a button that is down at
+// the call, then for a press, then for the release; a press and its release that one poll
+// brings together count as a click).  The position is kept inside the work area and returned in program
 // coordinates; status is left + 2 x right for a single reading, 1 for a left and 0 for a right
 // click when waiting.  When the application is quitting the waiting ends at once.
 void wait_mouse_rect(int32_t& x, int32_t& y, int32_t& status, int32_t wait);
-// Waits until the buttons are released and one is pressed again; sets the Ctrl-C flag and
+// Waits until a button down at the call is released and one is pressed again; sets the Ctrl-C flag and
 // returns when the application is quitting.
 void wait_mouse_click();
 void get_work_area(int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2, int32_t& pen);

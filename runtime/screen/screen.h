@@ -97,8 +97,12 @@ int32_t text_fonts_selected();
 struct mouse_state_t {
   int32_t x = 0, y = 0;
   int32_t buttons = 0;  // bit 0x1 left, bit 0x2 right
+  int32_t pressed = 0;  // the buttons that went down since the running poll began (same bits)
 };
 extern mouse_state_t mouse_state;  // window pixels, as the last event left them
+// The buttons word of a mouse event; a button that goes down is also noted in `pressed`, so that
+// a poll whose pump took a press and its release together still sees the click.
+void record_mouse_buttons(int32_t buttons);
 
 // The text that the button painter shows for an area whose caption is "#INFO#" (TEXTB).
 inline constexpr size_t info_text_size = 512;
@@ -183,10 +187,21 @@ void combo_open_entry(std::string_view key);  // makes the named record current
 void combo_select_entry(int32_t k);           // entry k of the current record becomes current
 void combo_select_value(int32_t value);       // the entry with that number becomes current
 void combo_set_text(std::string_view text);   // matching entry becomes current, or renames it
+struct area_record;
+// The text part of a combo (its caption the record key) shows the current entry's text, without
+// its marker and trailing blanks; blank when the record is missing.
+std::string combo_text_of(const area_record& a);
+// The drop-down part of a combo with a text part spans the whole rectangle: after it is painted,
+// the text part lying on it is painted again.
+void combo_show_text_part_over(const area_record& drop);
+// The user ended the input in the text part of combo area n with this text: a matching entry
+// becomes current, or the text replaces the current entry's (combo_set_text); the part shows the
+// result, and when the record changed the area's label runs.
+void combo_text_entered(int32_t n, std::string_view text);
 // Opens the drop-down of combo area n (its caption begins with the record key) and on a pick
-// stores the entry and runs the area's label.  The drop-down is a pop-up menu of the entries
-// (headings left out); a chooser set here takes its place: it gets the record and returns the
-// picked entry (0 = none).  nullptr restores the pop-up menu.
+// stores the entry and runs the area's label.  The drop-down is a list of the entries under the
+// combo; a chooser set here takes its place: it gets the record and returns the picked entry
+// (0 = none).  nullptr restores the list.
 using combo_chooser_fn = int32_t (*)(const combo_record& record);
 void combo_set_chooser(combo_chooser_fn chooser);
 void combo_select(int32_t n);
@@ -215,7 +230,8 @@ struct area_record;
 // slider tracks are painted by their owners.
 void paint_button(int32_t face, area_record& a);
 // A press: nothing for lists or face -9999, the slider logic for sliders, a repaint for format
-// fields; otherwise the selected flag flips and the area is repainted in the face.
+// fields and the text parts of combos; otherwise the selected flag flips and the area is
+// repainted in the face.
 void press_button(int32_t face, area_record& a);
 
 // ---------------------------------------------------------------- field input (field_input.cpp)

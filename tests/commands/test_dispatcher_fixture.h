@@ -42,6 +42,12 @@ class events_fixture : public runtime_fixture {
     runtime_fixture::TearDown();
   }
 
+  // The main window's widget, after the runtime made it headless.
+  QWidget* main_widget() {
+    start_headless();
+    return qnb::window_widget(main_window());
+  }
+
   static std::vector<int32_t>& ran() {
     static std::vector<int32_t> r;
     return r;

@@ -1,0 +1,300 @@
+// Combo boxes of a program through the real main window: clicks and keys on the drop-down, the
+// text part of a combo, and the MOUSE command's wait, with Qt input on the window as a user's
+// mouse and keyboard deliver it.  Each test checks what the program sees: whether its label ran,
+// what COMBO reads, and the record in combo.lib.
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <string>
+
+#include "runtime/screen/lists.h"
+#include "runtime/screen/mouse_wait.h"
+#include "runtime/screen/screen.h"
+#include "test_debugger_fixture.h"
+#include "test_dispatcher_fixture.h"
+
+namespace {
+
+class combo_window : public events_fixture {
+ protected:
+  void SetUp() override {
+    events_fixture::SetUp();
+    reset_lists();
+    combo_reset();
+    field_input_reset();
+  }
+  void TearDown() override {
+    reset_lists();
+    combo_reset();
+    field_input_reset();
+    mouse_wait_reset();
+    areas_reset();
+    events_fixture::TearDown();
+  }
+
+
+  // Record #01 of combo.lib: `count` entries "Eintrag k" with the number 10 k, entry `current`
+  // current.
+  static void write_record(int32_t count, int32_t current) {
+    combo_record rec;
+    rec.count = count;
+    rec.current = current;
+    for (int32_t k = 1; k <= count; ++k) rec.entry[k - 1] = {10 * k, "Eintrag " + std::to_string(k)};
+    ASSERT_TRUE(combo_write_record(1, rec));
+  }
+  // The current entry of record #01 as the file holds it.
+  int32_t current_in_file() const { return std::stoi(file_text("combo.lib").substr(0, 4)); }
+
+  // A program whose start makes one combo area for record #01 with BUTTON (the option and the
+  // rectangle x y width height given) and whose label stores COMBO(1)'s text in T and counts
+  // its runs in RUNS.
+  static void run_combo_program(std::string_view option, std::string_view rect) {
+    load_program_image(small_program("&0001 S 0001*020:T/\n&0002 I 0001:RUNS/0\n",
+                                     std::string(rect) + "\n#1 _COMBO &1 __STO &2 #1 _+ &2 __STO\n", "@0001 #01|\n",
+                                     "/" + std::string(option) + " BUTTON :0003 @0001 %0001\nRETURN\n%0002\nRETURN\n"));
+    interpreter(1);
+  }
+  // The focused combo of record #01 (`count` entries, entry `current` current) that the program
+  // makes at (100, 50).
+  QWidget* focused_combo(int32_t count, int32_t current) {
+    QWidget* w = main_widget();
+    write_record(count, current);
+    run_combo_program("00000400", "#100 #50 #150 #20");
+    area_table.state.focus = 1;
+    return w;
+  }
+  static std::string text_t() {
+    const variable_record& var = variable_table.records[1];
+    const std::string_view t = STRING_BUFFER.view(var.text_start, var.start);
+    return std::string(t.substr(0, t.find_last_not_of(' ') + 1));
+  }
+  static int32_t runs() { return ADRSPACE.get_int(variable_table.records[2].start); }
+
+  // The middle of line `line` of the open drop-down.
+  static QPoint line_point(int32_t line) {
+    const list_record& l = list_of(1);
+    return QPoint(l.x1 + 20, l.y1 + (line - 1) * list_table.line_height + list_table.line_height / 2);
+  }
+
+  // Down on the focused combo of record #01 (`entries` entries) opens its drop-down; once it
+  // shows, `action` runs with the user's input.
+  template <typename Action>
+  static void open_by_key_and(QWidget* w, int32_t entries, Action action) {
+    int passes = 0;
+    QTimer driver;
+    drive(driver, passes, 3000, [&] {
+      if (!run_flags.combo_open || list_of(1).page != entries) return false;
+      action();
+      return true;
+    });
+    QTest::keyClick(w, Qt::Key_Down);
+  }
+
+  // Calls `step` on every pass of the event loop until it returns true; after `limit` passes
+  // a drop-down still open is closed with Escape, so that a test that fails does not hang.
+  template <typename Step>
+  static void drive(QTimer& timer, int& passes, int limit, Step step) {
+    QObject::connect(&timer, &QTimer::timeout, [&timer, &passes, limit, step, done = false]() mutable {
+      if (++passes > limit) {
+        if (run_flags.combo_open) combo_key_catch(27);
+        timer.stop();
+        return;
+      }
+      if (!done) done = step();
+    });
+    timer.start(0);
+  }
+};
+
+TEST_F(combo_window, AClickOnAComboNearTheBottomPicksOnlyAfterTheMouseMoved) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_record(15, 2);
+  run_combo_program("00000400", "#20 #420 #150 #20");
+  ASSERT_EQ(area_table.count, 1);
+  const QPoint on_combo(60, 430);
+
+  // A plain click: the drop-down opens upward over the combo, and the release of the click
+  // that opened it lands on one of its rows.
+  bool covered = false, open_after_release = false;
+  int32_t bar_after_release = 0;
+  int step = 0, passes = 0;
+  QTimer driver;
+  drive(driver, passes, 3000, [&] {
+    if (step == 0 && run_flags.combo_open && list_of(1).page == 15) {
+      covered = list_of(1).y1 < on_combo.y() && list_of(1).y2 > on_combo.y();
+      QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, on_combo);
+      step = 1;
+    } else if (step == 1) {
+      open_after_release = run_flags.combo_open;
+      bar_after_release = list_of(1).cursor;
+      QTest::keyClick(w, Qt::Key_Escape);
+      return true;
+    }
+    return false;
+  });
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, on_combo);
+  driver.stop();
+  EXPECT_TRUE(covered);
+  EXPECT_TRUE(open_after_release) << "the release of the opening click picked a row";
+  EXPECT_EQ(bar_after_release, 2);  // the bar stays on the current entry
+  EXPECT_EQ(runs(), 0);
+  EXPECT_EQ(current_in_file(), 2);
+
+  // Press, drag to a row and release there: that row is picked.
+  QPoint row5;
+  step = 0;
+  passes = 0;
+  QTimer dragger;
+  drive(dragger, passes, 3000, [&] {
+    if (step == 0 && run_flags.combo_open && list_of(1).page == 15) {
+      row5 = line_point(5);
+      QMouseEvent move(QEvent::MouseMove, row5, w->mapToGlobal(row5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(w, &move);
+      step = 1;
+    } else if (step == 1) {
+      QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, row5);
+      return true;
+    }
+    return false;
+  });
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, on_combo);
+  dragger.stop();
+  EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(text_t(), "Eintrag 5");
+  EXPECT_EQ(current_in_file(), 5);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(combo_window, AQuickClickOnARowOfTheOpenDropDownPicksIt) {
+  QWidget* w = focused_combo(4, 1);
+  ASSERT_NE(w, nullptr);
+
+  // Press and release come together, as a tap or a quick click on a quiet machine brings them.
+  open_by_key_and(w, 4, [w] {
+    const QPoint row3 = line_point(3);
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, row3);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, row3);
+  });
+  EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(text_t(), "Eintrag 3");
+  EXPECT_EQ(current_in_file(), 3);
+}
+
+TEST_F(combo_window, CursorKeysMoveTheBarOfTheOpenDropDownAndEnterPicks) {
+  QWidget* w = focused_combo(6, 2);
+  ASSERT_NE(w, nullptr);
+
+  // Keys typed together: Down, Down, Up, Down and Enter all reach the drop-down.
+  int32_t bar_before_keys = 0;
+  open_by_key_and(w, 6, [&] {
+    bar_before_keys = list_of(1).cursor;
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Down, Qt::Key_Return})
+      QTest::keyClick(w, key);
+  });
+  EXPECT_EQ(bar_before_keys, 2);
+  EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(text_t(), "Eintrag 4");
+  EXPECT_EQ(current_in_file(), 4);
+
+  // Escape after a move closes it without a pick.
+  open_by_key_and(w, 6, [w] {
+    QTest::keyClick(w, Qt::Key_Down);
+    QTest::keyClick(w, Qt::Key_Escape);
+  });
+  EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(current_in_file(), 4);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(combo_window, TheTextPartShowsTheEntryAndStoresWhatTheUserTypes) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_record(3, 2);
+  int32_t handle = 0;
+  screen_bitmap(0, handle);
+  const QImage before = qnb::bitmap_image(handle)->copy();
+  run_combo_program("00000800", "#100 #50 #200 #20");
+  ASSERT_EQ(area_table.count, 2);
+  const area_record text_part = area(1);
+  ASSERT_EQ(text_part.type, area_combo_text);
+
+  // The text part shows the current entry's text in the text colour, and nothing is drawn
+  // below the combo.
+  const QImage image = qnb::bitmap_image(handle)->copy();
+  int32_t dark = 0;
+  for (int32_t y = text_part.y1 + 2; y <= text_part.y2 - 2; ++y)
+    for (int32_t x = text_part.x1 + 2; x <= text_part.x2 - 2; ++x) dark += qGray(image.pixel(x, y)) < 100;
+  EXPECT_GT(dark, 20) << "no text in the text part";
+  for (int32_t y = 72; y < 110; ++y)
+    for (int32_t x = 100; x <= 300; ++x) ASSERT_EQ(image.pixel(x, y), before.pixel(x, y)) << x << "," << y;
+
+  // A click on it opens the input with that text; the text typed over it is stored with Enter.
+  const QPoint inside((text_part.x1 + text_part.x2) / 2, (text_part.y1 + text_part.y2) / 2);
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, inside);
+  ASSERT_TRUE(run_flags.field_input);
+  EXPECT_EQ(field_input_state().text, "Eintrag 2");
+  for (int i = 0; i < 9; ++i) QTest::keyClick(w, Qt::Key_Backspace);
+  QTest::keyClicks(w, "Lila");
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_FALSE(run_flags.field_input);
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(text_t(), "Lila");
+  EXPECT_EQ(file_text("combo.lib").substr(8 + 28 + 8, 20), "Lila                ");
+  EXPECT_EQ(current_in_file(), 2);
+
+  // A text that names another entry makes that entry current.
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, inside);
+  ASSERT_TRUE(run_flags.field_input);
+  for (int i = 0; i < 4; ++i) QTest::keyClick(w, Qt::Key_Backspace);
+  QTest::keyClicks(w, "Eintrag 3");
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_EQ(runs(), 2);
+  EXPECT_EQ(text_t(), "Eintrag 3");
+  EXPECT_EQ(current_in_file(), 3);
+  EXPECT_EQ(combo_text_of(area(1)), "Eintrag 3");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(combo_window, AQuickClickEndsTheMouseWait) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // MOUSE waits for a click; then X, Y and the buttons are stored.
+  load_program_image(small_program("&0001 I 0001:X/0\n&0002 I 0001:Y/0\n&0003 I 0001:B/-1\n",
+                                   "#0\n#1 _MOUSE &1 __STO #2 _MOUSE &2 __STO #3 _MOUSE &3 __STO\n", "",
+                                   "/00000200 MOUSE %0001\n%0002\nRETURN\n"));
+  // While the wait runs, press and release come in one pass of the event loop.  Should the wait
+  // not end, a slow click (press and release on separate passes) ends it later.
+  bool waiting_seen = false, slow_click_needed = false;
+  int passes = 0;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    if ((call_state.command_flags & 0x200) == 0) return;  // the MOUSE command has not begun
+    ++passes;
+    if (passes == 1) {
+      waiting_seen = true;
+      QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(120, 200));
+    } else if (passes == 2000) {
+      slow_click_needed = true;
+      QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(120, 200));
+    } else if (passes == 2001) {
+      QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(120, 200));
+      driver.stop();
+    }
+  });
+  driver.start(0);
+  interpreter(1);
+  driver.stop();
+  EXPECT_TRUE(waiting_seen);
+  EXPECT_FALSE(slow_click_needed) << "the quick click did not end the wait";
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 120);
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[2].start), 200);
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[3].start), 1);
+}
+
+}  // namespace
