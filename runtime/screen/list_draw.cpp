@@ -138,8 +138,8 @@ void lst_draw() {
 void lst_draw_afresh() {
   if (!list_number_ok(list_table.current)) return;
   list_record& l = current_list();
-  // The inside of the list's frame: three pixels left of the rows and six above them, up to the
-  // slider's edge and the frame's lower line.
+  // The inside of the list's frame, whose lines lie three pixels left of the rows and six above
+  // them, up to the slider's edge and the frame's lower line.
   ups u;
   screen_nr(0, u, l.x1 - 2, l.y1 - 5, l.x2 + 2, l.y2 - 1);
   int status = 0;
