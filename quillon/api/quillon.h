@@ -446,8 +446,10 @@ struct paste_opts {
   int* status = nullptr;
 };
 void PASTE_FROM_CLIPBOARD(const paste_opts& o);
-// Puts a text (1252) on the clipboard; for tests.
+// Puts a text (1252) on the clipboard, replacing what it held.
 void qn_set_clipboard_text(std::string_view text);
+// The clipboard's text in 1252, line ends as they stand; false when it holds no text.
+bool qn_clipboard_text(std::string& text);
 
 // ---------------------------------------------------------------- menus
 // One item of a menu: text, status-bar help text, accelerator text ("Ctrl+S", "F5",

@@ -66,17 +66,26 @@ void qn_set_clipboard_text(std::string_view text) {
   QGuiApplication::clipboard()->setText(qnb::from_1252(text));
 }
 
+bool qn_clipboard_text(std::string& text) {
+  qnb::ensure_app();
+  const QString held = QGuiApplication::clipboard()->text();
+  if (held.isEmpty()) return false;
+  text = qnb::to_1252(held);
+  return true;
+}
+
 namespace {
 
 // The clipboard's text as 1252 lines ending in "\n"; false when it holds no text.
 bool clipboard_text(std::string& out) {
-  const QString text = QGuiApplication::clipboard()->text();
-  if (text.isEmpty()) return false;
-  QString normal = text;
-  normal.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  normal.replace(QChar('\r'), QChar('\n'));
-  if (!normal.endsWith(QChar('\n'))) normal.append(QChar('\n'));
-  out = qnb::to_1252(normal);
+  std::string text;
+  if (!qn_clipboard_text(text)) return false;
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') out += text[i];
+    else if (i + 1 >= text.size() || text[i + 1] != '\n') out += '\n';
+  }
+  if (out.back() != '\n') out += '\n';
   return true;
 }
 

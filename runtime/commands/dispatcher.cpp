@@ -125,7 +125,10 @@ int32_t tab_keys(int32_t key) {
     if (next == 0) next = count;
   }
   st.focus = next;
-  screen_link::paint_button(8, next);
+  // Return ends the input: the next area shows the focus, but a format field there does not
+  // open its input (which would take every key, the hot keys among them, until Esc).
+  if (key == vk_enter) screen_link::show_focus(next);
+  else screen_link::paint_button(8, next);
   area_table.current = 0;
   return -1;
 }
@@ -377,15 +380,12 @@ void release_focus(int32_t keep) {
 
 void abandon_field() {
   const int32_t field = screen_link::field_area();
-  if (run_flags.list_row_edit) {
-    screen_link::paint_button(7, field);
+  if (run_flags.list_row_edit || run_flags.list_cell_input) {
+    // A list cell: its input field is painted away and the row keeps what it held.
+    screen_link::abandon_list_row();
     run_flags.list_row_edit = false;
     run_flags.list_input = false;
-    if (focus_is(area_list)) {
-      const int32_t list = area(area_state().focus).list;
-      screen_link::abandon_list_row(list);
-      screen_link::left_right_list(list, 0);
-    }
+    if (focus_is(area_list)) screen_link::left_right_list(area(area_state().focus).list, 0);
   } else {
     screen_link::paint_button(8, field);
   }

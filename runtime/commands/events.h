@@ -82,6 +82,7 @@ void mouse_reset();
 // field, the status line) and nothing more until the service is linked in here.
 namespace screen_link {
 void paint_button(int32_t face, int32_t area);  // sets the hot-key field from the caption
+void show_focus(int32_t area);  // face 8 without opening a format field's input
 void press_button(int32_t face, int32_t area);  // flips the selected flag of ordinary areas
 void status_text(std::string_view text);        // the status line; " " clears it
 std::string_view last_status_text();
@@ -102,7 +103,9 @@ void lst_redraw_entry(int32_t list, int32_t delta);
 void update_slider(int32_t list);
 void left_right_list(int32_t list, int32_t step);
 void lst_edit_select(int32_t list, int32_t label, int32_t key);
-void abandon_list_row(int32_t list);  // page-row := cursor - top + 1, edit column := -16
+// The list cell being typed is abandoned: its input field painted away, the list's page-row
+// word := cursor - top + 1, its edit-column word := -16.
+void abandon_list_row();
 // Level stack: pops one level, returns its resume point (0: none).
 int32_t pop_level();
 // Windows of the output services, 0 when none.

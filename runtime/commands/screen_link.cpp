@@ -30,6 +30,10 @@ void paint_button(int32_t face, int32_t n) {
   start_field(face, n);
 }
 
+void show_focus(int32_t n) {
+  if (n >= 1 && n <= max_areas) ::paint_button(8, area(n));
+}
+
 void press_button(int32_t face, int32_t n) {
   if (n < 1 || n > max_areas) return;
   ::press_button(face, area(n));
@@ -86,8 +90,7 @@ void left_right_list(int32_t n, int32_t step) {
 void lst_edit_select(int32_t n, int32_t label, int32_t key) {
   if (list_number_ok(n)) ::lst_edit_select(n, label, logical(key));
 }
-// Only list-row input abandons this way, and field input is not linked in yet.
-void abandon_list_row(int32_t) {}
+void abandon_list_row() { ::lst_edit_abandon(); }
 
 // Esc and the right button at the base level have no level to leave: they must not raise the
 // underflow message, whose Cancel would end the program for a stray key.

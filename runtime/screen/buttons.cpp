@@ -232,6 +232,15 @@ void paint_button(int32_t face, area_record& a) {
   if (a.type == area_list || a.type == area_tracking) return;
   if (a.x2 < a.x1 || a.y2 < a.y1) return;  // nothing to paint on
   if (screen_info(0).bitmap == 0) return;  // no screen yet (headless start-up)
+  if (a.type == area_field && a.variable != 0 && variable_table.valid(a.variable)) {
+    // A format field shows its variable's value whenever it is painted, in the box of the
+    // formatted output: the field's own colours, or the face colour while it has the focus.
+    const int32_t own = format_own_colours;
+    format_own_colours = face == 8 ? 0 : 1;
+    format_area_output(a);
+    format_own_colours = own;
+    return;
+  }
 
   std::string caption = trimmed(raw);
   if (caption == "#INFO#") caption = trimmed(std::string_view(info_text.data(), info_text.size()));

@@ -1,6 +1,7 @@
 // Field input: the one active input field of the screen.  The text is edited in place (insert or
-// overwrite, cursor keys, Backspace/Delete, Home/End, Ctrl+C copies it), shown with a blinking
-// cursor, and converted by the bound variable's type when the field ends.
+// overwrite, cursor keys, Backspace/Delete, Home/End; Ctrl+C copies it to the desktop's
+// clipboard, Ctrl+V pastes from there), shown with a blinking cursor, and converted by the bound
+// variable's type when the field ends.
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -21,6 +22,7 @@ namespace {
 constexpr int32_t char_width = 8;  // the fixed font's advance
 constexpr int32_t key_end = 35, key_home = 36, key_left = 37, key_right = 39, key_insert = 45, key_delete = 46;
 constexpr float blink_seconds = 0.5f;
+constexpr int32_t ctrl_c = 3, ctrl_v = 22;
 
 struct field_input_state_t {
   field_input_view view;
@@ -62,6 +64,34 @@ void draw_field(bool with_cursor) {
 void fail(std::string_view message) {
   warning_box(message, "");
   SET_TIMER(blink_seconds, timer_blink);  // the field stays open and keeps blinking
+}
+
+// One typed character at the cursor, inserted or overwriting; false when the field is full.
+bool put_char(field_input_view& f, char c) {
+  const auto at = static_cast<size_t>(f.cursor);
+  if (!f.insert && at < f.text.size()) {
+    f.text[at] = c;
+  } else {
+    if (static_cast<int32_t>(f.text.size()) >= f.max_length) return false;
+    f.text.insert(at, 1, c);
+  }
+  ++f.cursor;
+  return true;
+}
+
+// The clipboard's text goes in as typed, up to its first line end; a tab becomes a blank and
+// other control characters are left out.  What does not fit is cut off with a beep.
+void paste(field_input_view& f) {
+  std::string text;
+  if (!qn_clipboard_text(text)) return;
+  for (char c : text.substr(0, text.find_first_of("\r\n"))) {
+    if (c == '\t') c = ' ';
+    if (static_cast<unsigned char>(c) < 32) continue;
+    if (!put_char(f, c)) {
+      message_beep(0);
+      return;
+    }
+  }
 }
 
 bool read_int(std::string_view s, int32_t& out) {
@@ -187,22 +217,19 @@ void field_key(int32_t key) {
         break;
       default: return;  // other keys leave the field as it is
     }
-  } else if (key == 3) {
-    f.clipboard = f.text;
+  } else if (key == ctrl_c) {
+    // The field has no selection: its whole text is what the user copies.
+    if (!f.text.empty()) qn_set_clipboard_text(f.text);
+    return;
+  } else if (key == ctrl_v) {
+    paste(f);
   } else if (key == 8) {
     if (f.cursor > 0) f.text.erase(at - 1, 1), --f.cursor;
   } else if (key >= 32 && key <= 255) {
-    const char c = static_cast<char>(key);
-    if (!f.insert && at < f.text.size()) {
-      f.text[at] = c;
-    } else {
-      if (static_cast<int32_t>(f.text.size()) >= f.max_length) {
-        message_beep(0);
-        return;
-      }
-      f.text.insert(at, 1, c);
+    if (!put_char(f, static_cast<char>(key))) {
+      message_beep(0);
+      return;
     }
-    ++f.cursor;
   } else {
     return;
   }

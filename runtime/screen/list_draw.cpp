@@ -135,6 +135,26 @@ void lst_draw() {
     draw_normal(l);
 }
 
+void lst_draw_afresh() {
+  if (!list_number_ok(list_table.current)) return;
+  list_record& l = current_list();
+  // The inside of the list's frame, whose lines lie three pixels left of the rows and six above
+  // them, up to the slider's edge and the frame's lower line.
+  ups u;
+  screen_nr(0, u, l.x1 - 2, l.y1 - 5, l.x2 + 2, l.y2 - 1);
+  int status = 0;
+  SELECT_MY_PEN(u, 15, &status);  // the pen that filled the frame's inside
+  for (int32_t y = l.y1 - 5; y <= l.y2 - 1; ++y)
+    DRAW_LINE(u, {.end_px = qn_point{l.x2 + 3, y}, .start_px = qn_point{l.x1 - 2, y}});
+  l.hilite_drawn = false;
+  l.drawn_top = 0;  // every row is written whole
+  const bool suppress = run_flags.bar_suppress;
+  run_flags.bar_suppress = true;
+  lst_draw();
+  run_flags.bar_suppress = suppress;
+  screen_stop_nr(0);
+}
+
 void lst_draw_marked() {
   if (!list_number_ok(list_table.current)) return;
   draw_marks(current_list());

@@ -99,10 +99,17 @@ std::string field_output_text(int32_t v) {
 }
 
 // Shows or removes the input field of the cell; showing it opens field input on a scratch area.
+// Removing it draws the list afresh, so that the cell shows the row's text in the list's own
+// font and colours, without the field's box, text cursor or bar.
 void paint_cell_area(bool show) {
   const list_cell_area& c = list_table.cell_area;
+  const bool was_shown = c.shown;
   list_table.cell_area.shown = show;
-  if (!show || run_flags.field_input) return;
+  if (!show) {
+    if (was_shown && screen_info(0).bitmap != 0) lst_draw_afresh();
+    return;
+  }
+  if (run_flags.field_input) return;
   area_record field;
   field.x1 = c.x1, field.y1 = c.y1, field.x2 = c.x2, field.y2 = c.y2;
   field.type = c.type, field.kind = c.kind, field.list = c.list, field.label = c.label;
@@ -216,7 +223,6 @@ void lst_edit_store() {
   list_record& l = list_of(n);
   if (!l.edit_mode) return;
   l.hilite_drawn = false;
-  paint_cell_area(false);
 
   const int32_t k = std::clamp(l.tab_column, 1, 20);
   std::string row = lst_get_row(n, l.cursor, work_row_length);
@@ -230,6 +236,8 @@ void lst_edit_store() {
   list_table.work_row = row;
   // A cursor on the row after the last appends it; one outside the list is reported.
   lst_put_row(n, l.cursor, row);
+  // The input field goes once the row holds the new text, so that the row is drawn with it.
+  paint_cell_area(false);
 
   run_flags.list_cell_input = false;
   run_flags.list_mouse_active = false;
@@ -241,6 +249,17 @@ void lst_edit_store() {
     lst_cell_bar(l);
   }
   if (l.tab_column >= 1 && l.cursor >= 1) lst_status_text(n);
+}
+
+void lst_edit_abandon() {
+  const int32_t n = list_table.current;
+  run_flags.list_cell_input = false;
+  run_flags.list_mouse_active = false;
+  if (!list_number_ok(n)) return;
+  list_record& l = list_of(n);
+  paint_cell_area(false);
+  l.hilite_line = l.cursor - l.top + 1;
+  l.hilite_left = -16;
 }
 
 void left_right_list(int32_t n, int32_t d) {

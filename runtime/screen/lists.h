@@ -121,6 +121,9 @@ void lst_save(int32_t n, std::string_view name, bool header, int32_t& status);
 
 // ---------------------------------------------------------------- drawing (list_draw.cpp)
 void lst_draw();         // the current list, normal or mark mode
+// The current list drawn afresh: its inside painted over in the list's background and every
+// visible row written again (the bar left off); nothing another drawing left there remains.
+void lst_draw_afresh();
 void lst_draw_marked();  // the current list, every line with its mark colours
 void lst_move_cursor(int32_t n, int32_t delta);
 void lst_redraw_entry(int32_t n, int32_t delta);  // the keyboard's entry of lst_move_cursor
@@ -162,6 +165,9 @@ int32_t lst_line_under(const list_record& l, int32_t y);
 void lst_edit_select(int32_t n, int32_t label, bool flag);
 void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column);
 void lst_edit_store();
+// Abandons the input of a list cell (Esc, right button): the input field is painted away, the
+// row keeps what it held, and the bar's line is the cursor's with no column drawn yet.
+void lst_edit_abandon();
 void left_right_list(int32_t n, int32_t d);
 // Starts the input of cell (row, column k) of list n from a mouse click on visible line `line`.
 void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int32_t line);

@@ -245,7 +245,6 @@ struct field_input_view {
   int32_t max_length = 0;   // characters the field takes
   bool insert = true;       // insert mode (Insert toggles overwrite)
   bool cursor_shown = false;
-  std::string clipboard;    // the text copied last with Ctrl+C
 };
 const field_input_view& field_input_state();
 // Starts input in area record `a` (area number `number`, 0 for a scratch area): the text is the

@@ -15,6 +15,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/pxb_reader.h"
+#include "runtime/screen/lists.h"
 #include "support/runtime_fixture.h"
 
 class events_fixture : public runtime_fixture {
@@ -88,6 +89,32 @@ class events_fixture : public runtime_fixture {
     a.label = lbl;
     a.enabled = logical_true;
     return n;
+  }
+
+  // The main window's widget, shown, after the runtime made it.
+  QWidget* window() {
+    start_headless();
+    QWidget* w = qnb::window_widget(main_window());
+    EXPECT_NE(w, nullptr);
+    return w;
+  }
+
+  // List 1 (record 3) in an area at (20, 20) with the focus, in edit mode with the columns
+  // "Name" (typed into program variable `name_variable`, 0 for none) and "Ort", rows "Meier" in
+  // Bonn and "Huber" in Koeln, the cursor on row 1, shown on the window.
+  static void focused_edit_list(int32_t name_variable) {
+    int32_t status = 0;
+    allocate_xmm(3, 2, 40, status);
+    lst_put_row(3, 1, "Meier     Bonn");
+    lst_put_row(3, 2, "Huber     Koeln");
+    const int32_t n = add_area(20, 20, 300, 120, 0, area_list);
+    area(n).list = 3;
+    lst_area_setup();
+    lst_tab(3, 1, 9, name_variable, "Name");
+    lst_tab(3, 2, 9, 0, "Ort");
+    lst_set_cursor(3, 1);
+    area_table.state.focus = n;
+    look_do_paint();
   }
 
   static void modifiers(bool ctrl, bool shift = false, bool alt = false) {

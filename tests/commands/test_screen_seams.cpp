@@ -43,13 +43,6 @@ class screen_seams : public events_fixture {
     events_fixture::TearDown();
   }
 
-  // The main window's widget, shown, after the runtime made it.
-  QWidget* window() {
-    start_headless();
-    QWidget* w = qnb::window_widget(main_window());
-    EXPECT_NE(w, nullptr);
-    return w;
-  }
   static QImage screen0() {
     int32_t handle = 0;
     screen_bitmap(0, handle);
@@ -200,18 +193,7 @@ TEST_F(screen_seams, ComboDropDownNearTheBottomEndsAtTheBottomLimitAndEscapeClos
 TEST_F(screen_seams, EditListStatusTextReachesTheStatusLine) {
   QWidget* w = window();
   ASSERT_NE(w, nullptr);
-  int32_t status = 0;
-  allocate_xmm(3, 2, 40, status);
-  lst_put_row(3, 1, "Meier     Bonn");
-  lst_put_row(3, 2, "Huber     Koeln");
-  const int32_t n = add_area(20, 20, 300, 120, 0, area_list);
-  area(n).list = 3;
-  lst_area_setup();
-  lst_tab(3, 1, 9, 0, "Name");
-  lst_tab(3, 2, 9, 0, "Ort");
-  lst_set_cursor(3, 1);
-  area_table.state.focus = n;
-  look_do_paint();
+  focused_edit_list(0);
   const QImage before = screen0();
 
   QTest::keyClick(w, Qt::Key_Right);  // to column 2 of row 1

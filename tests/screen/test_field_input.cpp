@@ -87,12 +87,14 @@ TEST_F(field_input_test, TextIsLimitedToTheElementLength) {
   EXPECT_EQ(STRING_BUFFER.view(1, 8), "01234567");
 }
 
-TEST_F(field_input_test, CtrlCCopiesTheText) {
+TEST_F(field_input_test, CtrlCCopiesTheTextToTheDesktopClipboard) {
   start(3);
-  type("kopie");
+  type("k\xF6pfe");
   field_key(3);
-  EXPECT_EQ(field_input_state().clipboard, "kopie");
-  EXPECT_EQ(field_input_state().text, "kopie");
+  std::string copied;
+  ASSERT_TRUE(qn_clipboard_text(copied));
+  EXPECT_EQ(copied, "k\xF6pfe");
+  EXPECT_EQ(field_input_state().text, "k\xF6pfe");
 }
 
 TEST_F(field_input_test, IntegerIsStoredAndCheckedAgainstTheRange) {
