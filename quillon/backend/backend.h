@@ -53,6 +53,10 @@ inline uint32_t colorref_of(QRgb rgb) {
 QImage* window_image(int32_t window);  // backing image of a window, nullptr when none
 QWidget* window_widget(int32_t window);
 QImage window_picture(int32_t window);  // what the window shows, its child widgets included
+QSize window_client_size(int32_t window);  // the inside less the menu bar; empty when no window
+// Puts the bar (nullptr: none) across the window's top `height` rows; the client area, its
+// backing image and its mouse positions begin under it.
+void set_window_menu_bar(int32_t window, QWidget* bar, int height);
 void window_image_changed(int32_t window);  // shows the backing image again (no paint callback)
 void destroy_main_window_now();            // used when the program is ended by the library
 void window_command(int32_t window, int32_t command);  // a command message reaching a window

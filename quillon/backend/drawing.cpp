@@ -493,7 +493,8 @@ qn_rect GET_RECT(const get_rect_opts& o) {
       const QRect f = w->frameGeometry();
       return {f.left(), f.top(), f.left() + f.width(), f.top() + f.height()};
     }
-    return {0, 0, w->width(), w->height()};
+    const QSize client = qnb::window_client_size(*o.window);  // below the menu bar
+    return {0, 0, client.width(), client.height()};
   }
   if (o.bitmap) {
     const QImage* img = qnb::bitmap_image(*o.bitmap);

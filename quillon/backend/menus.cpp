@@ -102,7 +102,10 @@ void add_items(QWidget* menu, const std::vector<menu_item>& items, int depth, in
 void drop_bar(int32_t window) {
   auto it = st().bars.find(window);
   if (it == st().bars.end()) return;
-  if (it->second.bar) delete it->second.bar.data();
+  if (it->second.bar) {
+    qnb::set_window_menu_bar(window, nullptr, 0);  // the client area takes the rows back
+    delete it->second.bar.data();
+  }
   st().bars.erase(it);
 }
 
@@ -182,10 +185,10 @@ void REDEFINE_WINDOW(int32_t window, const redefine_opts& o) {
   bar_record rec;
   rec.source = o.menu;
   rec.bar = new QMenuBar(widget);
-  add_items(rec.bar, *o.menu, 0, window, &rec.actions);
-  // The bar lies over the top of the client area; the runtime keeps its height free.
+  // The bar belongs to the window itself, above its client area, with the platform's height.
   rec.bar->setNativeMenuBar(false);
-  rec.bar->setGeometry(0, 0, widget->width(), get_system_metrics(sm_cymenu));
+  add_items(rec.bar, *o.menu, 0, window, &rec.actions);
+  qnb::set_window_menu_bar(window, rec.bar, get_system_metrics(sm_cymenu));
   rec.bar->show();
   st().bars[window] = std::move(rec);
 }

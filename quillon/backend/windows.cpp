@@ -1,5 +1,8 @@
 // Window records and the window procedure: the main window and secondary windows as Qt widgets,
-// each with a backing image that drawing contexts draw into and that the widget shows.
+// each with a backing image that drawing contexts draw into and that the widget shows.  A window
+// with a menu bar shows the bar in its top rows and its client area below it: the backing image,
+// the paint, the mouse positions and the client rectangle all count from the first row under
+// the bar, as they do on the platform, so a program's row 0 is never hidden by the bar.
 #include "quillon/backend/backend.h"
 
 #include <QApplication>
@@ -9,6 +12,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -20,6 +24,9 @@
 namespace {
 
 constexpr int32_t WS_THICKFRAME = 0x00040000;
+// The Alt key is a system key: alone it only reaches for the menu bar, with another key it is
+// that key's modifier.  Its own presses and releases are no key messages of the window.
+constexpr int32_t VK_MENU = 0x12;
 constexpr int32_t SCROLL_TEXT_FLAG = 0x0800;  // window flags 0x6800: scroll-text window
 
 class qn_window;
@@ -40,6 +47,8 @@ struct window_record {
   bool needs_paint = true;  // the paint callback must redraw the backing image
   bool in_paint = false;
   bool direct_draw = false;
+  QPointer<QWidget> menu_bar;  // the bar above the client area, when the window has one
+  int menu_height = 0;         // rows of the window that the bar takes
 };
 
 struct window_table {
@@ -101,20 +110,13 @@ class qn_window : public QWidget {
     r = find_record(handle_);
     if (!r) return;
     QPainter p(this);
-    p.drawImage(0, 0, r->backing);
+    p.drawImage(0, r->menu_height, r->backing);
   }
 
   void resizeEvent(QResizeEvent*) override {
     window_record* r = find_record(handle_);
     if (!r) return;
-    if (r->backing.size() != size()) {
-      QImage grown = blank_image(width(), height());
-      QPainter p(&grown);
-      p.drawImage(0, 0, r->backing);
-      p.end();
-      r->backing = grown;
-      r->needs_paint = true;
-    }
+    fit_client(*r);
     notify(isMaximized() ? 2 : isMinimized() ? 1 : 0);
   }
 
@@ -148,7 +150,7 @@ class qn_window : public QWidget {
     const int32_t vk = qnb::qt_key_to_vk(e->key(), e->modifiers());
     if (vk != 0) {
       qnb::note_key(vk, true);
-      qnb::dispatch_control(0x4100, vk, handle);
+      if (vk != VK_MENU) qnb::dispatch_control(0x4100, vk, handle);
     }
     // Ctrl with a letter gives the control character, as the keyboard translation does.
     const bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -170,7 +172,7 @@ class qn_window : public QWidget {
     const int32_t vk = qnb::qt_key_to_vk(e->key(), e->modifiers());
     if (vk == 0) return;
     qnb::note_key(vk, false);
-    qnb::dispatch_control(0x4101, vk, handle_);
+    if (vk != VK_MENU) qnb::dispatch_control(0x4101, vk, handle_);
   }
 
   void mousePressEvent(QMouseEvent* e) override {
@@ -203,6 +205,25 @@ class qn_window : public QWidget {
  public:
   bool busy() const { return busy_ > 0; }
 
+  // The client area: the window's inside less the rows of its menu bar.
+  QSize client_size(int menu_height) const { return {width(), std::max(height() - menu_height, 1)}; }
+
+  // The menu bar across the top rows and the backing image sized to the client area below it;
+  // a backing image that changes size keeps what it showed and is painted anew.
+  void fit_client(window_record& r) {
+    if (r.menu_bar) r.menu_bar->setGeometry(0, 0, width(), r.menu_height);
+    const QSize client = client_size(r.menu_height);
+    if (r.backing.size() == client) return;
+    QImage resized = blank_image(client.width(), client.height());
+    QPainter p(&resized);
+    p.drawImage(0, 0, r.backing);
+    p.end();
+    r.backing = resized;
+    r.needs_paint = true;
+    update();
+    if (isVisible()) qnb::note_paint_pending();
+  }
+
  private:
   void notify(int32_t code) {
     window_record* r = find_record(handle_);
@@ -218,7 +239,7 @@ class qn_window : public QWidget {
     const qn_mouse_cb cb = r->mouse;
     int32_t event = code;
     const QPoint at = e->position().toPoint();
-    qn_point pt{at.x(), at.y()};
+    qn_point pt{at.x(), at.y() - r->menu_height};  // client coordinates, under the menu bar
     // No drag is ever reported: every event, the release too, stands at its own position.
     qn_rect drag{};
     int32_t window = handle_;
@@ -339,6 +360,19 @@ QImage window_picture(int32_t window) {
   // A scroll-text window shows its text widget, not the backing image behind it.
   if (r->text) return r->widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
   return r->backing;
+}
+
+QSize window_client_size(int32_t window) {
+  window_record* r = find_record(window);
+  return r ? r->widget->client_size(r->menu_height) : QSize();
+}
+
+void set_window_menu_bar(int32_t window, QWidget* bar, int height) {
+  window_record* r = find_record(window);
+  if (!r) return;
+  r->menu_bar = bar;
+  r->menu_height = bar ? std::max(height, 0) : 0;
+  r->widget->fit_client(*r);
 }
 
 void window_image_changed(int32_t window) {
@@ -540,7 +574,8 @@ void qn_invalidate(int32_t window, const qn_rect* rect) {
   r->needs_paint = true;
   if (r->widget->isVisible()) qnb::note_paint_pending();
   if (rect)
-    r->widget->update(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1)));
+    r->widget->update(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1))
+                          .translated(0, r->menu_height));
   else
     r->widget->update();
 }

@@ -57,7 +57,7 @@ void end_drawing() {
 void reset_drawing_for_load() {
   graphics.colour_pointer = 1;
   graphics.origin_pointer = 1;
-  graphics.window_rect = {0, 0, screen_metrics.width, screen_metrics.height - screen_metrics.menu_bar_height};
+  graphics.window_rect = {0, 0, screen_metrics.width, screen_metrics.client_height()};
   graphics.batch_mode = false;
   graphics.batch_box = {batch_box_empty, batch_box_empty, 0, 0};
 }

@@ -36,7 +36,7 @@ qn_rect main_window_rect() {
 float win_measure(int32_t k) {
   const int32_t menu = screen_metrics.menu_bar_height;
   switch (k) {
-    case -4: return static_cast<float>(screen_metrics.height - menu);
+    case -4: return static_cast<float>(screen_metrics.client_height());
     case -3: return static_cast<float>(screen_metrics.width);
     case -1: return static_cast<float>(area_count());
     case 0: return static_cast<float>(level_pointer());

@@ -74,6 +74,7 @@ const menu_set_t& menu_set() { return menus; }
 void menus_reset() {
   if (!menus.menu.empty()) DESTROY_MENU(menus.menu[0].items);
   menus = menu_set_t{};
+  screen_metrics.menu_bar_height = 0;  // the bar went with the menus: the client area is whole again
 }
 
 void cmd_MENU(code_record& rec) {

@@ -92,7 +92,7 @@ bool sysvar_program_state(std::string_view name, const sysvar_arg& arg, sysvar_r
   } else if (name == "lastbtn") out = sysvar_result::of(static_cast<float>(sysvar_focus_area()));
   else if (name == "xres") out = sysvar_result::of(static_cast<float>(screen_metrics.width));
   else if (name == "yres")
-    out = sysvar_result::of(static_cast<float>(screen_metrics.height - screen_metrics.menu_bar_height));
+    out = sysvar_result::of(static_cast<float>(screen_metrics.client_height()));
   else if (name == "level") out = sysvar_result::of(static_cast<float>(sysvar_level_pointer()));
   else if (name == "wlevel") out = sysvar_result::of(static_cast<float>(sysvar_video_depth()));
   else if (name == "ladress") {

@@ -127,6 +127,9 @@ struct screen_metrics_t {
   int32_t width = 640, height = 480;
   int32_t menu_bar_height = 0;
   int32_t bottom_margin = 0;
+  // The rows of the screen that the window shows: the menu bar takes its rows off the window's
+  // inside, and the screen's row 0 is the first row under the bar.
+  int32_t client_height() const { return height - menu_bar_height; }
 };
 extern screen_metrics_t screen_metrics;
 

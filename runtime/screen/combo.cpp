@@ -217,7 +217,7 @@ int32_t drop_down(const combo_record& rec, const area_record& a) {
   area_record box = a;
   box.list = drop_down_list;
   box.y1 = a.y2 + 1;
-  const int32_t bottom = screen_metrics.height - screen_metrics.bottom_margin - 2;
+  const int32_t bottom = screen_metrics.client_height() - screen_metrics.bottom_margin - 2;
   lst_combo_setup(box, bottom, rec.count, rec.current);
   show_drop_down();
 

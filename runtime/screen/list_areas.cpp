@@ -271,7 +271,7 @@ void lst_combo_setup(area_record& combo, int32_t bottom, int32_t entries, int32_
   list_record& l = list_of(n);
   l.page = k;
   int32_t b = combo.y1 + 7 + lh * k;
-  if (b > screen_metrics.height - screen_metrics.bottom_margin) {
+  if (b > screen_metrics.client_height() - screen_metrics.bottom_margin) {
     b = bottom;
     combo.y1 = b - (lh * k + 7);
   }

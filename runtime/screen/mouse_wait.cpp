@@ -16,7 +16,7 @@ mouse_state_t mouse_state;
 
 namespace {
 struct mouse_wait_t {
-  bool area_set = false;  // false: the work area is the whole screen
+  bool area_set = false;  // false: the work area is the screen's part under the menu bar
   int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0, pen = 0;
   int32_t origin_x = 0, origin_y = 0;
   bool window_coordinates = false;
@@ -33,7 +33,9 @@ struct area {
   int32_t x1, y1, x2, y2;
 };
 area work_area() {
-  if (!mw.area_set) return {0, 0, screen_metrics.width, screen_metrics.height};
+  // The rows the menu bar takes are no part of it, so that window coordinates count up from the
+  // bottom row the user sees, as the drawing commands' window mode does.
+  if (!mw.area_set) return {0, 0, screen_metrics.width, screen_metrics.client_height()};
   return {mw.x1, mw.y1, mw.x2, mw.y2};
 }
 

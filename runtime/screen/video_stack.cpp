@@ -38,7 +38,7 @@ int32_t diff(int32_t a, int32_t b) { return saturate(int64_t{a} - b); }
 
 int32_t magnitude(int32_t v) { return v == std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::max() : std::abs(v); }
 
-int32_t usable_height() { return screen_metrics.height - screen_metrics.menu_bar_height; }
+int32_t usable_height() { return screen_metrics.client_height(); }
 
 // The pen slot of a colour index: the start-up made pen n in colour n.
 int32_t colour_index_pen(int32_t index) { return index; }

@@ -168,6 +168,7 @@ TEST_F(EvalDevice, QueryAnswers) {
 }
 
 TEST_F(EvalDevice, WindowMeasures) {
+  screen_metrics = screen_metrics_t{};  // no menu bar left by an earlier test
   EXPECT_EQ(f1(WIN, 7), 0.0f);
   EXPECT_EQ(f1(WIN, -3), 640.0f);
   EXPECT_EQ(f1(WIN, -4), 480.0f);
@@ -184,6 +185,7 @@ TEST_F(EvalDevice, WindowMeasures) {
   EXPECT_EQ(f1(WIN, 4), static_cast<float>(w.y_extent));
   // Without a main window its rectangle reads as zeros.
   EXPECT_EQ(f1(WIN, 11), 0.0f);
+  screen_metrics = screen_metrics_t{};
 }
 
 TEST_F(EvalDevice, MouseValues) {

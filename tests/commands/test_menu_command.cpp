@@ -2,6 +2,12 @@
 // masks, context menus, the menu bar and the error texts.
 #include "test_draw_fixture.h"
 
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
 #include "runtime/commands/events.h"
 #include "runtime/commands/menus.h"
 
@@ -48,6 +54,24 @@ class menu_command : public draw_fixture {
   const menu_item& item(int32_t m, int32_t i) const {
     return menu_set().menu[static_cast<size_t>(m)].items[static_cast<size_t>(i - 1)];
   }
+  // A program with the menu bar "&Datei" over a button "Oben" at (0, 0)-(100, 20) and the hot
+  // key Alt+X.  A click on the button stores the mouse's y in window coordinates into DUMMY,
+  // Alt+X stores 5.
+  void run_program_with_menu_bar() {
+    run({"/00000001 MENU %0001", "/00000001 MENU %0002", "/00000001 MENU %0003",
+         "/00010000 MENU :0016 @0002 %0003", "/00010000 MENU @0001 %0004", "/00000010 MENU %0005",
+         "BUTTON :0010 @0003 %0006", "HOTKEY :0014 @0004", "RETURN",
+         "/00000008 WINDOW %0008", "/00008000 MOUSE", "%0007", "RETURN",  // the button
+         "%0009", "RETURN",                                                 // Alt+X
+         "RETURN"},                                                         // the menu item
+        {"#1 #0 #0 #0", "#0 #1 #0 #0", "#1 #1 #0 #0", "#0 #1 #1 #0", "#0 #0 #0 #0", "#0 #0 #100 #20",
+         "#2 _MOUSE &1 __STO", "#0", "#5 &1 __STO"},
+        {"&Datei", "&Ende", "Oben", "ALT-X"});
+    ASSERT_TRUE(boxes.empty());
+    QCoreApplication::processEvents();
+  }
+  static int32_t dummy() { return ADRSPACE.get_int(variable_table.records[1].start); }
+
   // Menus 0..count, menu 0 with `bar` items, menu 1 with `items` items.
   void standard_set(int32_t count = 1, int32_t bar = 1, int32_t items = 3) {
     menu("00000001", "#" + std::to_string(count) + " #0 #0 #0");
@@ -141,6 +165,58 @@ TEST_F(menu_command, MenuBarIsAttachedWithItsAcceleratorsAndPicksRunLabels) {
   ASSERT_FALSE(bar[0].sub.empty());
   EXPECT_EQ(bar[0].sub[0].id, 0x8001);
   EXPECT_EQ(bar[0].sub[0].shortcut, "Ctrl+N");
+}
+
+TEST_F(menu_command, TheMenuBarSitsAboveTheProgramsRowZero) {
+  run_program_with_menu_bar();
+  const int32_t bar = get_system_metrics(15);
+  QWidget* w = qnb::window_widget(main_window());
+  // The window keeps its size; its client area is what lies under the bar.
+  EXPECT_EQ(w->height(), 480);
+  EXPECT_EQ(qnb::window_picture(main_window()).height(), 480 - bar);
+  // A click 10 rows under the bar is a click on the button at program row 10.
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(50, bar + 10));
+  EXPECT_EQ(mouse_state.y, 10);
+  EXPECT_EQ(dummy(), 480 - bar - 10);  // MOUSE in window coordinates counts up from the client's bottom
+  // The window shows the program's rows 0-19 right under the bar.
+  const QImage shown = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  int32_t differing = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x <= 100; ++x)
+      if ((shown.pixel(x, bar + y) & 0xFFFFFFu) != pixel(x, y)) ++differing;
+  EXPECT_EQ(differing, 0);
+  EXPECT_GT(painted(0, 0, 100, 0), 0);  // the button's top edge is there to be seen
+}
+
+TEST_F(menu_command, AltWithAMenuLetterOpensTheMenuAndPassesNoKeyOn) {
+  run_program_with_menu_bar();
+  QWidget* w = qnb::window_widget(main_window());
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+  ASSERT_FALSE(run_flags.focus_lost);
+  std::vector<int32_t> keys;  // the key messages that reach the dispatcher
+  qn_set_control([&keys](int32_t command, int32_t param) {
+    if (command >= 0x4100 && command <= 0x4102) keys.push_back(command);
+    qn_control(command, param);
+  });
+  const int32_t beeps = qn_last_sound().requests;
+  // Alt with a letter the bar does not take is the program's: its hot key runs, without a beep.
+  QTest::keyClick(w->windowHandle(), Qt::Key_X, Qt::AltModifier);
+  EXPECT_EQ(dummy(), 5);
+  EXPECT_FALSE(keys.empty());
+  EXPECT_EQ(qn_last_sound().requests, beeps);
+  // Alt+D opens "Datei" and nothing else happens.
+  keys.clear();
+  QTest::keyClick(w->windowHandle(), Qt::Key_D, Qt::AltModifier);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->title(), "&Datei");
+  EXPECT_TRUE(keys.empty());
+  EXPECT_EQ(qn_last_sound().requests, beeps);
+  menu->close();
+  // The synthesized Alt releases carry Alt, as the window system reports them: let it go.
+  QTest::keyRelease(w->windowHandle(), Qt::Key_Alt, Qt::NoModifier);
+  ASSERT_EQ(QGuiApplication::keyboardModifiers(), Qt::NoModifier);
 }
 
 TEST_F(menu_command, ItemStateSetsTheCheckMark) {
