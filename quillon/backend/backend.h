@@ -67,6 +67,8 @@ void note_paint_pending();          // a repaint waits: the next pump must not b
 int32_t qt_key_to_vk(int qt_key, Qt::KeyboardModifiers modifiers);
 void note_key(int32_t vk, bool down);
 void note_modifiers(Qt::KeyboardModifiers modifiers);  // the state that the last input event carried
+// The characters (code page 1252) that a key press types, each one character message.
+std::string typed_characters(int qt_key, Qt::KeyboardModifiers modifiers, const QString& text);
 void keys_reset();
 void loop_reset();
 void timers_reset();

@@ -150,18 +150,8 @@ class qn_window : public QWidget {
       qnb::note_key(vk, true);
       qnb::dispatch_control(0x4100, vk, handle);
     }
-    // Ctrl with a letter gives the control character, as the keyboard translation does.
-    const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const bool alt = e->modifiers() & Qt::AltModifier;
-    if (ctrl && !alt && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) {
-      qnb::dispatch_control(0x4102, e->key() - Qt::Key_A + 1, handle);
-      return;
-    }
-    for (char ch : qnb::to_1252(e->text())) {
-      const auto byte = static_cast<unsigned char>(ch);
-      if (byte == 0x7F || byte == 0) continue;  // Delete gives no character
-      qnb::dispatch_control(0x4102, byte, handle);
-    }
+    for (char ch : qnb::typed_characters(e->key(), e->modifiers(), e->text()))
+      qnb::dispatch_control(0x4102, static_cast<unsigned char>(ch), handle);
   }
 
   void keyReleaseEvent(QKeyEvent* e) override {
