@@ -38,6 +38,7 @@ void report_bad_ups(std::string_view routine, int* status);
 
 // ---------------------------------------------------------------- texts and files
 QString from_1252(std::string_view text);
+QString readable_from_1252(std::string_view text);  // for a person to read: no C1 control codes
 std::string to_1252(const QString& text);
 // A program's file name (1252, "\" or "/" separators, any case) as an existing UTF-8 path when
 // one matches case-insensitively, else the name with "/" separators.
