@@ -136,6 +136,9 @@ struct window_opts {
 int32_t CREATE_WINDOW(const window_opts& o);
 void WRITE_SCROLL_LINE(int32_t window, std::string_view text, bool no_scroll = false, int* status = nullptr);
 std::vector<std::string> qn_scroll_lines(int32_t window);  // the scroll text of a window
+// A scroll-text window keeps the newest this many of the lines written to it (a file it shows
+// is kept whole).
+inline constexpr int32_t qn_scroll_back_lines = 10000;
 void CLOSE_WINDOW(int32_t window, int* status = nullptr);
 int32_t is_valid_window(int32_t window);
 void SET_FOREGROUND(int32_t window, int* status = nullptr);

@@ -38,6 +38,7 @@ void report_bad_ups(std::string_view routine, int* status);
 
 // ---------------------------------------------------------------- texts and files
 QString from_1252(std::string_view text);
+QString readable_from_1252(std::string_view text);  // for a person to read: no C1 control codes
 std::string to_1252(const QString& text);
 // A program's file name (1252, "\" or "/" separators, any case) as an existing UTF-8 path when
 // one matches case-insensitively, else the name with "/" separators.
@@ -71,6 +72,8 @@ void note_paint_pending();          // a repaint waits: the next pump must not b
 int32_t qt_key_to_vk(int qt_key, Qt::KeyboardModifiers modifiers);
 void note_key(int32_t vk, bool down);
 void note_modifiers(Qt::KeyboardModifiers modifiers);  // the state that the last input event carried
+// The characters (code page 1252) that a key press types, each one character message.
+std::string typed_characters(int qt_key, Qt::KeyboardModifiers modifiers, const QString& text);
 void keys_reset();
 void loop_reset();
 void timers_reset();

@@ -46,8 +46,8 @@ int32_t show_box(std::string_view text, std::string_view caption, int32_t style,
   if (st().answerer) return st().answerer(text, caption, style);
   ensure_app();
   QMessageBox box(window_widget(window ? window : qn_main_window()));
-  box.setWindowTitle(from_1252(caption));
-  box.setText(from_1252(text));
+  box.setWindowTitle(readable_from_1252(caption));
+  box.setText(readable_from_1252(text));
   switch (style & 0xF0) {
     case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
     case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
@@ -95,7 +95,7 @@ void qn_set_boxes_unseen(bool unseen) { st().unseen = unseen; }
 bool qn_boxes_unseen() { return st().unseen; }
 
 void qn_error_line(std::string_view text) {
-  const QByteArray line = qnb::from_1252(trimmed(text)).toUtf8() + '\n';
+  const QByteArray line = qnb::readable_from_1252(trimmed(text)).toUtf8() + '\n';
   std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
   std::fflush(stderr);
 }

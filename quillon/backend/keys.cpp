@@ -10,7 +10,7 @@ namespace {
 
 struct key_state {
   std::bitset<256> down;
-  Qt::KeyboardModifiers modifiers;  // carried by the last key or mouse event
+  Qt::KeyboardModifiers modifiers;  // the state the last key or mouse event left
 };
 key_state& st() {
   static key_state s;
@@ -102,10 +102,38 @@ int32_t qt_key_to_vk(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 void note_key(int32_t vk, bool down) {
-  if (vk > 0 && vk < 256) st().down[size_t(vk)] = down;
+  if (vk <= 0 || vk >= 256) return;
+  st().down[size_t(vk)] = down;
+  // For the event of Shift or Ctrl itself the flags may still be those from before the key
+  // (X11 reports the state at the moment of the key): the key decides.  (The Alt code also
+  // stands for AltGr, which is no Alt for the hot keys: its flag stays the event's.)
+  if (vk == VK_SHIFT || vk == VK_CONTROL)
+    st().modifiers.setFlag(vk == VK_SHIFT ? Qt::ShiftModifier : Qt::ControlModifier, down);
 }
 
 void note_modifiers(Qt::KeyboardModifiers modifiers) { st().modifiers = modifiers; }
+
+std::string typed_characters(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
+  // Ctrl (without Alt, which together with Ctrl stands for AltGr) types a control character
+  // with a letter only, as the Windows keyboard translation does.  Ctrl with a digit or with
+  // "^" types nothing: the platform's own control codes (X11 makes 0x1E of Ctrl+^) would reach
+  // the program as characters.  Space, Enter, Tab, Backspace and Escape keep their own.
+  if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier)) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return std::string(1, char(key - Qt::Key_A + 1));
+    switch (key) {
+      case Qt::Key_Space: return " ";
+      case Qt::Key_Return: case Qt::Key_Enter: return "\r";
+      case Qt::Key_Tab: case Qt::Key_Backtab: return "\t";
+      case Qt::Key_Backspace: return "\b";
+      case Qt::Key_Escape: return "\x1b";
+      default: return {};
+    }
+  }
+  std::string typed;
+  for (char ch : to_1252(text))
+    if (ch != 0x7F && ch != 0) typed.push_back(ch);  // Delete gives no character
+  return typed;
+}
 
 void keys_reset() {
   st().down.reset();
@@ -117,9 +145,10 @@ void keys_reset() {
 int32_t GET_KEY_STATE(int32_t virtual_key) {
   constexpr int32_t DOWN = int32_t(0xFFFF8000u);  // the 16-bit state with its top bit, widened
   if (!QGuiApplication::instance()) return 0;
-  // The platform's modifier state, and that of the event being handled (events that were sent
-  // to a window directly do not update the platform's state).
-  const Qt::KeyboardModifiers mods = QGuiApplication::keyboardModifiers() | st().modifiers;
+  // The state the last key or mouse event of a library window left, as for every other key.
+  // Not the platform's: that is the state its last event reported, which for the release of
+  // Ctrl on X11 is the state from before the key, with Ctrl still down.
+  const Qt::KeyboardModifiers mods = st().modifiers;
   const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
   switch (virtual_key) {
     case VK_SHIFT: return (mods & Qt::ShiftModifier) ? DOWN : 0;

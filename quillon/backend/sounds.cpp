@@ -35,6 +35,20 @@ const sound_library* sound_api() {
   return api;
 }
 
+// ALSA's library writes its complaints (no sound card, no configuration for one) to standard
+// error itself, eight lines for one beep on a machine without a card; the runtime's standard
+// error carries its own lines only, and a sound that cannot play falls back to the plain beep.
+// libasound is opened before libcanberra loads its ALSA driver and given a handler that drops
+// the messages; the driver then finds the library already loaded, with that handler.
+extern "C" void drop_alsa_message(const char*, int, const char*, int, const char*, ...) {}
+
+void silence_alsa_messages() {
+  using alsa_error_handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  int (*set_handler)(alsa_error_handler) = nullptr;
+  if (qn_find_entry(qn_open_library("libasound.so.2"), "snd_lib_error_set_handler", set_handler))
+    set_handler(drop_alsa_message);
+}
+
 struct sound_state_t {
   ca_context* context = nullptr;
   bool unavailable = false;  // opening failed once: no second attempt
@@ -68,6 +82,7 @@ ca_context* sound_context() {
     return nullptr;
   }
   ca->change_props(c, CA_PROP_APPLICATION_NAME, "WinKYR", nullptr);
+  silence_alsa_messages();  // opening the context loads the drivers
   if (ca->open(c) != CA_SUCCESS) {
     ca->destroy(c);
     s.unavailable = true;

@@ -37,6 +37,24 @@ QString from_1252(std::string_view text) {
   return out;
 }
 
+QString readable_from_1252(std::string_view text) {
+  QString out = from_1252(text);
+  // The five bytes that code page 1252 leaves without a character stand, in the texts this
+  // system has kept from its DOS days, for the DOS code page's letters ("LSTMGR " 0x81
+  // "berlauf" is "LSTMGR überlauf").  Shown as they are they would be invisible control codes.
+  for (QChar& c : out) {
+    switch (c.unicode()) {
+      case 0x81: c = QChar(0x00FC); break;  // ü
+      case 0x8D: c = QChar(0x00EC); break;  // ì
+      case 0x8F: c = QChar(0x00C5); break;  // Å
+      case 0x90: c = QChar(0x00C9); break;  // É
+      case 0x9D: c = QChar(0x00D8); break;  // Ø
+      default: break;
+    }
+  }
+  return out;
+}
+
 std::string to_1252(const QString& text) {
   std::string out;
   out.reserve(size_t(text.size()));

@@ -4,6 +4,7 @@
 // the paint, the mouse positions and the client rectangle all count from the first row under
 // the bar, as they do on the platform, so a program's row 0 is never hidden by the bar.
 #include "quillon/backend/backend.h"
+#include "quillon/backend/scroll_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,10 +12,8 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
-#include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -42,8 +41,7 @@ struct window_record {
   qn_notify_cb notify;
   qn_mouse_cb mouse;
   int32_t mouse_mask = 0;
-  QPlainTextEdit* text = nullptr;  // scroll-text windows only
-  std::vector<std::string> lines;
+  qnb::scroll_text_view* text = nullptr;  // scroll-text windows only
   bool needs_paint = true;  // the paint callback must redraw the backing image
   bool in_paint = false;
   bool direct_draw = false;
@@ -152,18 +150,8 @@ class qn_window : public QWidget {
       qnb::note_key(vk, true);
       if (vk != VK_MENU) qnb::dispatch_control(0x4100, vk, handle);
     }
-    // Ctrl with a letter gives the control character, as the keyboard translation does.
-    const bool ctrl = e->modifiers() & Qt::ControlModifier;
-    const bool alt = e->modifiers() & Qt::AltModifier;
-    if (ctrl && !alt && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) {
-      qnb::dispatch_control(0x4102, e->key() - Qt::Key_A + 1, handle);
-      return;
-    }
-    for (char ch : qnb::to_1252(e->text())) {
-      const auto byte = static_cast<unsigned char>(ch);
-      if (byte == 0x7F || byte == 0) continue;  // Delete gives no character
-      qnb::dispatch_control(0x4102, byte, handle);
-    }
+    for (char ch : qnb::typed_characters(e->key(), e->modifiers(), e->text()))
+      qnb::dispatch_control(0x4102, static_cast<unsigned char>(ch), handle);
   }
 
   void keyReleaseEvent(QKeyEvent* e) override {
@@ -332,14 +320,6 @@ void apply_show_command(QWidget* w, int32_t show) {
   }
 }
 
-void add_text_line(window_record& r, std::string line, bool no_scroll) {
-  if (r.text) {
-    r.text->appendPlainText(qnb::from_1252(line));
-    if (!no_scroll) r.text->verticalScrollBar()->setValue(r.text->verticalScrollBar()->maximum());
-  }
-  r.lines.push_back(std::move(line));
-}
-
 }  // namespace
 
 namespace qnb {
@@ -467,14 +447,7 @@ int32_t CREATE_WINDOW(const window_opts& o) {
   if (o.window_flags && (*o.window_flags & SCROLL_TEXT_FLAG)) {
     auto* layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
-    r.text = new QPlainTextEdit(widget);
-    r.text->setReadOnly(true);
-    r.text->setFocusPolicy(Qt::NoFocus);  // keys go to the window and from there to the dispatcher
-    r.text->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont mono(QStringLiteral("DejaVu Sans Mono"));
-    mono.setStyleHint(QFont::Monospace);
-    mono.setPixelSize(13);
-    r.text->setFont(mono);
+    r.text = new qnb::scroll_text_view(widget);
     layout->addWidget(r.text);
     if (o.scroll_file && !trimmed(*o.scroll_file).empty()) {
       const std::string file = trimmed(*o.scroll_file);
@@ -482,15 +455,16 @@ int32_t CREATE_WINDOW(const window_opts& o) {
       if (f.open(QIODevice::ReadOnly)) {
         const QByteArray all = f.readAll();
         std::string_view rest(all.constData(), size_t(all.size()));
+        std::vector<std::string> lines;
         while (!rest.empty()) {
           const size_t nl = rest.find('\n');
           std::string_view line = rest.substr(0, nl);
           if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-          add_text_line(r, std::string(line), true);
+          lines.emplace_back(line);
           if (nl == std::string_view::npos) break;
           rest.remove_prefix(nl + 1);
         }
-        r.text->moveCursor(QTextCursor::Start);
+        r.text->show_file(std::move(lines));
       } else {
         qn_error("Unable to open scroll file: " + file, qnb::QN_FAIL, o.status);
       }
@@ -508,12 +482,13 @@ void WRITE_SCROLL_LINE(int32_t window, std::string_view text, bool no_scroll, in
     qn_error("Invalid window handle in WRITE_SCROLL_LINE", qnb::QN_FAIL, status);
     return;
   }
-  add_text_line(*r, std::string(text), no_scroll);
+  // A window without a text area has nowhere to show the line.
+  if (r->text) r->text->add_line(std::string(text), !no_scroll);
 }
 
 std::vector<std::string> qn_scroll_lines(int32_t window) {
   window_record* r = find_record(window);
-  return r ? r->lines : std::vector<std::string>{};
+  return r && r->text ? r->text->lines() : std::vector<std::string>{};
 }
 
 void CLOSE_WINDOW(int32_t window, int* status) {

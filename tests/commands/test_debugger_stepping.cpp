@@ -3,9 +3,11 @@
 // notes which command is waiting and lets it go by Space, Ctrl, "exit" or the quit message.
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <QTimer>
 #include <chrono>
 
+#include "quillon/backend/backend.h"
 #include "test_debugger_fixture.h"
 
 namespace {
@@ -39,7 +41,13 @@ std::string trimmed_text(int32_t k) {
   return s.substr(0, s.find_last_not_of(' ') + 1);
 }
 
-enum class user { space, ctrl, exit, quit };
+enum class user { space, ctrl, exit, quit, ctrl_again };
+
+// One key event through the platform's input path to the window; `before` is the modifier state
+// just before the key, which is what X11 reports with a key event.
+void key(QWidget* w, bool press, Qt::Key k, Qt::KeyboardModifiers before) {
+  QTest::simulateEvent(w->windowHandle(), press, k, before, QString(), false);
+}
 
 class stepping_test : public debugger_fixture {
  protected:
@@ -64,8 +72,14 @@ class stepping_test : public debugger_fixture {
   void run_with(user answer) {
     QTimer timer;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool press_ctrl = false;
     QObject::connect(&timer, &QTimer::timeout, [&] {
       if (std::chrono::steady_clock::now() > give_up) run_flags.single_step_on = false;  // never hang
+      if (press_ctrl) {
+        press_ctrl = false;
+        key(qnb::window_widget(main_window()), true, Qt::Key_Control, Qt::ShiftModifier);
+        return;
+      }
       const int32_t k = call_state.pc - 1;
       if (!interpreter_active() || k < 1 || k >= static_cast<int32_t>(program_image.codes.size())) return;
       if (!executed.empty() && executed.back() == k) return;  // between commands, not in a wait
@@ -78,6 +92,10 @@ class stepping_test : public debugger_fixture {
         case user::ctrl: run_flags.modifier_ctrl = 1; break;
         case user::exit: type("exit\r"); break;
         case user::quit: qn_post_quit(0); break;
+        case user::ctrl_again:  // Shift stays down, Ctrl is let go now and pressed at the next tick
+          key(qnb::window_widget(main_window()), false, Qt::Key_Control, Qt::ShiftModifier | Qt::ControlModifier);
+          press_ctrl = true;
+          break;
       }
     });
     timer.start(2);
@@ -110,6 +128,24 @@ TEST_F(stepping_test, HoldingCtrlAndShiftStopsOnlyAtCallAndReturn) {
   run_with(user::space);
   EXPECT_EQ(waited, (std::vector<int32_t>{2, 7, 4}));
   EXPECT_EQ(executed, (std::vector<int32_t>{1, 2, 5, 6, 7, 3, 4}));
+}
+
+TEST_F(stepping_test, ShiftCtrlStopIsEndedByLettingGoOfCtrlAndPressingItAgain) {
+  QWidget* w = qnb::window_widget(main_window());
+  ASSERT_NE(w, nullptr);
+  key(w, true, Qt::Key_Shift, Qt::NoModifier);
+  key(w, true, Qt::Key_Control, Qt::ShiftModifier);
+  ASSERT_EQ(run_flags.modifier_ctrl, 1);
+  ASSERT_EQ(run_flags.modifier_shift, 0x20);
+  run_with(user::ctrl_again);
+  // Every stop at CALL and RETURN went on at the second press of Ctrl, Shift held throughout.
+  EXPECT_EQ(waited, (std::vector<int32_t>{2, 7, 4}));
+  EXPECT_EQ(executed, (std::vector<int32_t>{1, 2, 5, 6, 7, 3, 4}));
+  EXPECT_TRUE(run_flags.single_step_on);
+  key(w, false, Qt::Key_Control, Qt::ShiftModifier | Qt::ControlModifier);
+  key(w, false, Qt::Key_Shift, Qt::ShiftModifier);
+  EXPECT_EQ(run_flags.modifier_ctrl, 0);
+  EXPECT_EQ(run_flags.modifier_shift, 0);
 }
 
 TEST_F(stepping_test, PressingCtrlEndsTheWaitAndRunsOn) {
@@ -179,6 +215,28 @@ TEST_F(debugger_keys, CtrlOneTogglesSingleStepWhileTracing) {
   EXPECT_EQ(debug_lines(), (std::vector<std::string>{"----------- SINGLE STEP ---------------------------",
                                                       "----------- RUNNING -------------------------------"}));
   EXPECT_EQ(dbgvar_lines().back(), "exit");
+}
+
+TEST_F(debugger_keys, CtrlWithADigitOrCaretTypesNothingIntoTheCommandLine) {
+  open_debugger();
+  load_variables();
+  run_flags.debug_allowed = true;
+  ASSERT_NE(qnb::window_widget(main_window()), nullptr);
+  QWindow* w = qnb::window_widget(main_window())->windowHandle();  // the platform's input path
+  QTest::keyClick(w, Qt::Key_1, Qt::ControlModifier);  // the key's text is "1"
+  ASSERT_TRUE(run_flags.single_step_on);
+  // Ctrl+^ switches tracing off and on; X11 gives the key the control code 0x1E as its text.
+  for (int i = 0; i < 2; ++i)
+    QTest::sendKeyEvent(QTest::Click, w, Qt::Key_AsciiCircum, QString(QChar(0x1E)), Qt::ControlModifier);
+  EXPECT_TRUE(run_flags.trace_on);
+  EXPECT_EQ(debugger_info().cursor, 1);
+  QTest::keyClick(w, 'X');
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_EQ(dbgvar_lines_after(2), std::vector<std::string>{name16("X") + " R:" + std::string(12, ' ') + "2.5"});
+  EXPECT_EQ(command_text_info().line1, ">_");
+  // Ctrl with a letter still types its control character.
+  QTest::keyClick(w, Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(debugger_info().command_line.substr(0, 2), "\x02_");
 }
 
 TEST_F(debugger_keys, SingleStepTakesSpaceAndEveryOtherKeyWhileIdle) {

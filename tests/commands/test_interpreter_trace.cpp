@@ -5,7 +5,9 @@
 #include <filesystem>
 
 #include "quillon/api/quillon.h"
+#include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -87,6 +89,36 @@ TEST_F(trace_test, AfterDebugCloseTheDumpLogStillTakesLines) {
   EXPECT_TRUE(run_flags.trace_on);
   auto lines = file_lines("$PXBDUMP.LOG");
   EXPECT_EQ(lines.back(), "weiter");
+}
+
+TEST_F(trace_test, LongTraceKeepsTheNewestLinesInTheDebugWindow) {
+  // A loop of 6,000 rounds writes three lines a round (the jump its answer) after two lines of
+  // its own; the run's end adds its return line.
+  start_headless();
+  debug_open();
+  run_flags.trace_on = true;
+  load_program_image(
+      "[PROC]\n[INIT]\nCODES=8\nUPNCODES=6\nUPNTOKENS=30\nTEXTTOKENS=4\nTEXTCHARACTERS=100\nVARIABLES=2\n"
+      "STRINGSPACE=400\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:N/0\n[UPNCODES]\n#0\n&1 #1 _+ &1 __STO\n"
+      "&1 #6000 _<\n[TEXTTOKENS]\n@0001 Anfang|\n[LABELS]\n[CODES]\n/00000009 MESS @0001\n%0002\n%0003\n"
+      "JNZ :0002\nRETURN\n");
+  interpreter(1);
+  std::vector<std::string> written = {"/00000009 MESS @0001", "Anfang"};
+  for (int round = 1; round <= 6000; ++round) {
+    written.push_back("%0002");
+    written.push_back("%0003");
+    written.push_back(round < 6000 ? "YES" : "NO");
+  }
+  written.push_back("RETURN");
+  std::vector<std::string> lines = qn_scroll_lines(debug_window());
+  ASSERT_EQ(lines.size(), size_t(qn_scroll_back_lines));
+  EXPECT_TRUE(lines.back().starts_with(" return level")) << lines.back();
+  lines.pop_back();
+  EXPECT_EQ(lines, std::vector<std::string>(written.end() - (qn_scroll_back_lines - 1), written.end()));
+  trace_msg("danach");
+  lines = qn_scroll_lines(debug_window());
+  EXPECT_EQ(lines.size(), size_t(qn_scroll_back_lines));
+  EXPECT_EQ(lines.back(), "danach");
 }
 
 TEST_F(trace_test, ClosedDebugWindowLosesTheLineAndSwitchesOff) {

@@ -131,6 +131,36 @@ TEST_F(process_test, ErrorOnOffscreenEndsTheRunWithItsLogLineOnStandardError) {
   EXPECT_EQ(r.errors, log + "\n");
 }
 
+TEST_F(process_test, OverflowMessagesReadAsUmlautsOnStandardErrorAndKeepTheirByteInTheLog) {
+  // The list functions' messages carry the DOS byte 0x81 for the "u" with umlaut.
+  const std::pair<std::string, std::string> cases[] = {{"#9 _LSTMGR &1 __STO\n", "LSTMGR \xC3\xBC" "berlauf"},
+                                                        {"#9 #1 _LSTEL &1 __STO\n", "LSTEL \xC3\xBC" "berlauf"}};
+  for (const auto& [upn, shown] : cases) {
+    fs::remove(dir / "run" / "PXBERROR.LOG");
+    write_program(dir / "run" / "PROG.PXB", upn, "", "%0002\nQUIT\n");
+    const run_result r = run({"PROG.PXB"});
+    EXPECT_EQ(r.status, exit_error_end);
+    std::ifstream in(dir / "run" / "PXBERROR.LOG", std::ios::binary);
+    std::string log;
+    std::getline(in, log);
+    const size_t colon = log.find(':');
+    ASSERT_NE(colon, std::string::npos) << log;
+    std::string kept = shown;
+    kept.replace(kept.find("\xC3\xBC"), 2, "\x81");
+    EXPECT_EQ(log.substr(colon + 1), kept);
+    EXPECT_EQ(r.errors, log.substr(0, colon + 1) + shown + "\n");
+  }
+}
+
+TEST_F(process_test, BeepWritesNothingToStandardError) {
+  // On a machine without a sound card the sound libraries have much to say; the user sees none
+  // of it, and the program runs on.
+  write_program(dir / "run" / "PROG.PXB", "#3 #0\n", "", "SOUND %0002\nSOUND %0002\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.errors, "");
+}
+
 TEST_F(process_test, MissingProgramAndChainToAMissingProgramExitAsNotLoaded) {
   const run_result missing = run({"NOPE.PXB"});
   EXPECT_EQ(missing.status, exit_not_loaded);

@@ -404,6 +404,24 @@ TEST_F(window_test, wheel_goes_to_the_scroll_callback) {
   EXPECT_EQ(codes, (std::vector<int32_t>{0, 1}));  // line up, line down
 }
 
+TEST_F(window_test, scroll_text_window_keeps_a_file_it_shows_whole) {
+  open_main();
+  const size_t file_lines = size_t(qn_scroll_back_lines) + 5;
+  {
+    std::ofstream f("Lang.txt", std::ios::binary);
+    for (size_t i = 1; i <= file_lines; ++i) f << "Zeile " << i << "\n";
+  }
+  const int32_t w = CREATE_WINDOW({.title = "Lang", .window_flags = 0x6800, .scroll_file = "Lang.txt"});
+  ASSERT_EQ(is_valid_window(w), 1);
+  WRITE_SCROLL_LINE(w, "dazu");
+  const std::vector<std::string> lines = qn_scroll_lines(w);
+  ASSERT_EQ(lines.size(), file_lines + 1);  // the file is not cut to the scroll-back
+  EXPECT_EQ(lines.front(), "Zeile 1");
+  EXPECT_EQ(lines[file_lines - 1], "Zeile " + std::to_string(file_lines));
+  EXPECT_EQ(lines.back(), "dazu");
+  CLOSE_WINDOW(w);
+}
+
 TEST_F(window_test, resizing_repaints_through_the_callback) {
   open_main();
   ASSERT_TRUE(pump_until([&] { return paints > 0; }));
