@@ -4,10 +4,11 @@
 //   bench_interpreter KIND [N]
 //
 // KIND is one of
-//   loop    N iterations of "I = I + 1; if I < N goto" (default 10000000)
-//   calls   N CALLs of a subroutine with two arguments (default 3000000)
-//   arrays  N rounds of filling 50 array elements and summing them (default 100000)
-//   texts   N rounds of text building, upper-casing, search and substring (default 200000)
+//   loop    N iterations of "I = I + 1; if I < N goto" in one expression line (default 10000000)
+//   lines   the same with "I = I + 1" and "I < N" on expression lines of their own (default 10000000)
+//   calls   N CALLs of a subroutine that reads two arguments with ARG (default 3000000)
+//   arrays  N passes of filling 1000 integer array elements and summing them (default 5000)
+//   texts   N rounds of STRING, TRIM, concatenation, UPCASE, INDEX, substring and LEN (default 200000)
 //   floats  N rounds of SIN, COS, SQRT, LOG and EXP (default 3000000)
 //   spin    N commands of a handler that only jumps back (default 20000000)
 // and the output is the seconds the run took, then the program's results.
@@ -43,6 +44,14 @@ constexpr bench_program programs[] = {
      "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n[TEXTTOKENS]\n@0001 x|\n"
      "[CODES]\n%0001\nJZ :0004\nJMP :0001\nRETURN\n",
      "I"},
+    // I = I + 1 and I < N as two expression lines, JNZ back: the loop most programs write.
+    {"lines", 10000000L,
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   4\nUPNCODES=2\nUPNTOKENS=10\nTEXTTOKENS=1\n"
+     "TEXTCHARACTERS=10\nVARIABLES=2\nSTRINGSPACE=10\nADRSPACE=2\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n"
+     "[UPNCODES]\n&1 #1 _+ &1 __STO\n&1 &2 _<\n[TEXTTOKENS]\n@0001 x|\n"
+     "[CODES]\n%0001\n%0002\nJNZ :0001\nRETURN\n",
+     "I"},
     // S = S + ARG(1) - ARG(2) with the arguments I and I - 1: S counts the calls.
     {"calls", 3000000L,
      "[PROC]\nCSET=W\n[INIT]\nCODES=   6\nUPNCODES=3\nUPNTOKENS=30\nTEXTTOKENS=1\n"
@@ -52,32 +61,33 @@ constexpr bench_program programs[] = {
      "[TEXTTOKENS]\n@0001 x|\n"
      "[CODES]\nCALL :0005 %0002\n%0001\nJNZ :0001\nRETURN\n%0003\nRETURN\n",
      "I S"},
-    // Each round: A(J) = J + I for J = 1..50, then T = the sum of A(1..50).
-    {"arrays", 100000L,
+    // Each pass: A(J) = J + I for J = 1..1000, then T = the sum of A(1..1000); the element
+    // number comes from the stack ("&j %a"), in the stores and in the reads.
+    {"arrays", 5000L,
      "[PROC]\nCSET=W\n[INIT]\nCODES=   9\nUPNCODES=5\nUPNTOKENS=80\nTEXTTOKENS=1\n"
-     "TEXTCHARACTERS=10\nVARIABLES=5\nSTRINGSPACE=10\nADRSPACE=60\n"
+     "TEXTCHARACTERS=10\nVARIABLES=5\nSTRINGSPACE=10\nADRSPACE=1010\n"
      "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:J/0\n&0004 I 0001:T/0\n"
-     "&0005 I 0050:A\n"
+     "&0005 I 1000:A\n"
      "[UPNCODES]\n#0 &3 __STO #0 &4 __STO &1 #1 _+ &1 __STO\n"
-     "&3 #1 _+ &3 __STO &3 &1 _+ &3 %5 __STO &3 #50 _<\n"
+     "&3 #1 _+ &3 __STO &3 &1 _+ &3 %5 __STO &3 #1000 _<\n"
      "#0 &3 __STO\n"
-     "&3 #1 _+ &3 __STO &4 &3 %5 _+ &4 __STO &3 #50 _<\n"
+     "&3 #1 _+ &3 __STO &4 &3 %5 _+ &4 __STO &3 #1000 _<\n"
      "&1 &2 _<\n"
      "[TEXTTOKENS]\n@0001 x|\n"
      "[CODES]\n%0001\n%0002\nJNZ :0002\n%0003\n%0004\nJNZ :0005\n%0005\nJNZ :0001\nRETURN\n",
      "I T"},
-    // Each round: T = "hello world " // "xyz", U = UPCASE(T), P = INDEX(U, "WORLD"),
-    // V = U(P:P+4), C = C + LEN(V).
+    // Each round: T = TRIM(STRING(I, "I8")) // "-hello-world", U = UPCASE(T), P = INDEX(U, "WORLD"),
+    // V = U(P:P+4), C = C + LEN(V) + LEN(TRIM(T)).
     {"texts", 200000L,
-     "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=60\nTEXTTOKENS=3\n"
+     "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=80\nTEXTTOKENS=3\n"
      "TEXTCHARACTERS=40\nVARIABLES=7\nSTRINGSPACE=200\nADRSPACE=10\n"
-     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 S 0001*020:T\n&0004 S 0001*020:U\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 S 0001*032:T\n&0004 S 0001*032:U\n"
      "&0005 I 0001:P/0\n&0006 S 0001*008:V\n&0007 I 0001:C/0\n"
-     "[UPNCODES]\n@1 @2 _// &3 __STO &3 _UPCASE &4 __STO &4 @3 _INDEX &5 __STO "
-     "&5 &5 #4 _+ _: &4 &6 __STO &7 &6 _LEN _+ &7 __STO &1 #1 _+ &1 __STO &1 &2 _<\n"
-     "[TEXTTOKENS]\n@0001 hello world |\n@0002 xyz|\n@0003 WORLD|\n"
+     "[UPNCODES]\n&1 @2 _STRING _TRIM @1 _// &3 __STO &3 _UPCASE &4 __STO &4 @3 _INDEX &5 __STO "
+     "&5 &5 #4 _+ _: &4 &6 __STO &7 &6 _LEN _+ &3 _TRIM _LEN _+ &7 __STO &1 #1 _+ &1 __STO &1 &2 _<\n"
+     "[TEXTTOKENS]\n@0001 -hello-world|\n@0002 I8|\n@0003 WORLD|\n"
      "[CODES]\n%0001\nJNZ :0001\nRETURN\n",
-     "I P C V"},
+     "I P C T V"},
     // Each round: Y = I / N + 0.5, R = SIN(Y) + COS(Y) + SQRT(Y) + LOG(Y) + EXP(-Y), M = MAX(M, R).
     {"floats", 3000000L,
      "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=60\nTEXTTOKENS=1\n"
@@ -134,7 +144,7 @@ int main(int argc, char** argv) {
     if (kind == p.kind) program = &p;
   const long n = argc > 2 ? std::atol(argv[2]) : program ? program->default_n : 20000000L;
   if ((program == nullptr && kind != "spin") || n < 1 || n > 2000000000L) {
-    std::fprintf(stderr, "usage: %s loop|calls|arrays|texts|floats|spin [N]   (1 <= N <= 2000000000)\n", argv[0]);
+    std::fprintf(stderr, "usage: %s loop|lines|calls|arrays|texts|floats|spin [N]   (1 <= N <= 2000000000)\n", argv[0]);
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -1,21 +1,25 @@
 #!/usr/bin/env bash
-# The interpreter on five kinds of program against their twins in Lua 5.4, timed in the same run:
-#   loop    10M iterations of "I = I + 1; if I < N goto"
-#   calls   3M CALLs with two arguments
-#   arrays  nested loops filling and summing 10M array elements
-#   texts   200k rounds of text building, upper-casing, search and substring
-#   floats  3M rounds of SIN, COS, SQRT, LOG and EXP
-# Each side runs as a whole process, headless, five times in turn; the ratio is the median wall
-# time of the interpreter's runs over the median of Lua's.  Both sides print what they computed;
-# a difference is reported (reals within single precision, since the program's reals are 32-bit)
-# and makes the script fail.  The spin line is the fetch loop alone: a handler that only jumps
-# back, in commands per second.
+# The interpreter on six kinds of program against two twins each in Lua 5.4, timed in the same run:
+#   loop    10M iterations of "I = I + 1; if I < N goto" in one expression line
+#   lines   10M iterations with "I = I + 1" and "I < N" on lines of their own, JNZ back
+#   calls   3M CALLs of a subroutine that reads two arguments with ARG and adds into a variable
+#   arrays  5000 passes that fill 1000 elements of an integer array and sum them ("%" with the
+#           element number from the stack)
+#   texts   200k rounds of STRING, TRIM, concatenation, UPCASE, INDEX, substring and LEN
+#   floats  3M rounds of SIN, COS, SQRT, LOG and EXP into a real sum
+# The twins: "glob" keeps the program's variables as Lua globals and loops with repeat/until as
+# the program does; "local" is the Lua a Lua programmer writes, locals and a numeric for.  Each
+# side runs as a whole process, headless, five times in turn (interpreter, glob, local, ...); a
+# ratio is the median wall time of the interpreter's runs over the median of the twin's.  All
+# sides print what they computed; a difference is reported (reals within single precision, since
+# the program's reals are 32-bit) and makes the script fail.  The spin line is the fetch loop
+# alone: a handler that only jumps back, in commands per second.
 #
-#   bench/interpreter.sh [KIND...]     (default: all five and spin)
+#   bench/interpreter.sh [KIND...]     (default: all six and spin)
 #
-# With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the instructions of one loop iteration under
-# callgrind (valgrind), as the difference of a run of 200000 and one of 100000 iterations, so the
-# start-up of the process drops out.
+# With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the instructions of one round of the loop and
+# lines kinds under callgrind (valgrind), as the difference of a run of 200000 and one of 100000
+# rounds, so the start-up of the process drops out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
@@ -34,56 +38,103 @@ bench="${WINKYR_BENCH_PROGRAM:-$build/bench/bench_interpreter}"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 
-# The Lua twins: the same variables as globals, the same loop bound N, the same results printed.
+# The Lua twins of each kind (KIND glob, KIND local): the same loop bound N, the same results
+# printed.
 lua_program() {
-  case "$1" in
-    loop) cat <<'EOF'
+  case "$1 $2" in
+    "loop glob"|"lines glob") cat <<'EOF'
 I = 0
 repeat I = I + 1 until not (I < N)
 print("I=" .. I)
 EOF
     ;;
-    calls) cat <<'EOF'
+    "loop local"|"lines local") cat <<'EOF'
+local I = 0
+for _ = 1, N do I = I + 1 end
+print("I=" .. I)
+EOF
+    ;;
+    "calls glob") cat <<'EOF'
 I, S = 0, 0
 function SUB(a, b) S = S + a - b end
 repeat SUB(I, I - 1); I = I + 1 until not (I < N)
 print("I=" .. I .. " S=" .. S)
 EOF
     ;;
-    arrays) cat <<'EOF'
+    "calls local") cat <<'EOF'
+local S = 0
+local function SUB(a, b) S = S + a - b end
+for I = 0, N - 1 do SUB(I, I - 1) end
+print("I=" .. N .. " S=" .. S)
+EOF
+    ;;
+    "arrays glob") cat <<'EOF'
 I, J, T, A = 0, 0, 0, {}
 repeat
   J, T, I = 0, 0, I + 1
-  repeat J = J + 1; A[J] = J + I until not (J < 50)
+  repeat J = J + 1; A[J] = J + I until not (J < 1000)
   J = 0
-  repeat J = J + 1; T = T + A[J] until not (J < 50)
+  repeat J = J + 1; T = T + A[J] until not (J < 1000)
 until not (I < N)
 print("I=" .. I .. " T=" .. T)
 EOF
     ;;
-    texts) cat <<'EOF'
+    "arrays local") cat <<'EOF'
+local A, T = {}, 0
+for I = 1, N do
+  for J = 1, 1000 do A[J] = J + I end
+  T = 0
+  for J = 1, 1000 do T = T + A[J] end
+end
+print("I=" .. N .. " T=" .. T)
+EOF
+    ;;
+    "texts glob") cat <<'EOF'
 I, P, C, T, U, V = 0, 0, 0, "", "", ""
 repeat
-  T = "hello world " .. "xyz"
+  T = string.format("%8d", I):match("^%s*(.-)%s*$") .. "-hello-world"
   U = string.upper(T)
   P = string.find(U, "WORLD", 1, true)
   V = string.sub(U, P, P + 4)
-  C = C + #V
+  C = C + #V + #T
   I = I + 1
 until not (I < N)
-print("I=" .. I .. " P=" .. P .. " C=" .. C .. " V=" .. V)
+print("I=" .. I .. " P=" .. P .. " C=" .. C .. " T=" .. T .. " V=" .. V)
 EOF
     ;;
-    floats) cat <<'EOF'
-local sin, cos, sqrt, log, exp, max = math.sin, math.cos, math.sqrt, math.log, math.exp, math.max
+    "texts local") cat <<'EOF'
+local format, upper, find, sub = string.format, string.upper, string.find, string.sub
+local P, C, T, V = 0, 0, "", ""
+for I = 0, N - 1 do
+  T = format("%d", I) .. "-hello-world"
+  local U = upper(T)
+  P = find(U, "WORLD", 1, true)
+  V = sub(U, P, P + 4)
+  C = C + #V + #T
+end
+print("I=" .. N .. " P=" .. P .. " C=" .. C .. " T=" .. T .. " V=" .. V)
+EOF
+    ;;
+    "floats glob") cat <<'EOF'
 I, Y, R, M = 0, 0, 0, 0
 repeat
   I = I + 1
   Y = I / N + 0.5
-  R = sin(Y) + cos(Y) + sqrt(Y) + log(Y) + exp(0 - Y)
-  M = max(M, R)
+  R = math.sin(Y) + math.cos(Y) + math.sqrt(Y) + math.log(Y) + math.exp(0 - Y)
+  M = math.max(M, R)
 until not (I < N)
 print(string.format("I=%d Y=%.9g R=%.9g M=%.9g", I, Y, R, M))
+EOF
+    ;;
+    "floats local") cat <<'EOF'
+local sin, cos, sqrt, log, exp, max = math.sin, math.cos, math.sqrt, math.log, math.exp, math.max
+local Y, R, M = 0, 0, 0
+for I = 1, N do
+  Y = I / N + 0.5
+  R = sin(Y) + cos(Y) + sqrt(Y) + log(Y) + exp(-Y)
+  M = max(M, R)
+end
+print(string.format("I=%d Y=%.9g R=%.9g M=%.9g", N, Y, R, M))
 EOF
     ;;
   esac
@@ -91,7 +142,7 @@ EOF
 
 default_n() {
   case "$1" in
-    loop) echo 10000000 ;; calls) echo 3000000 ;; arrays) echo 100000 ;; texts) echo 200000 ;; floats) echo 3000000 ;;
+    loop|lines) echo 10000000 ;; calls) echo 3000000 ;; arrays) echo 5000 ;; texts) echo 200000 ;; floats) echo 3000000 ;;
   esac
 }
 
@@ -125,11 +176,12 @@ same_results() {
 }
 
 kinds=("$@")
-[ ${#kinds[@]} -gt 0 ] || kinds=(loop calls arrays texts floats spin)
+[ ${#kinds[@]} -gt 0 ] || kinds=(loop lines calls arrays texts floats spin)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 failed=0
-printf '%-7s %12s %12s %12s %7s\n' kind winkyr_s lua_s in_run_s ratio
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf '%-7s %10s %10s %10s %10s %8s %8s\n' kind winkyr_s in_run_s glob_s local_s x_glob x_local
 for kind in "${kinds[@]}"; do
   if [ "$kind" = spin ]; then
     for r in $(seq $runs); do "$bench" spin | awk '{ print $NF }' | cut -d= -f2; done | median |
@@ -137,30 +189,34 @@ for kind in "${kinds[@]}"; do
     continue
   fi
   n=$(default_n "$kind")
-  lua_program "$kind" | sed "1i N = $n" >"$tmp/$kind.lua"
-  : >"$tmp/w"; : >"$tmp/l"; : >"$tmp/in"
+  for twin in glob local; do lua_program "$kind" "$twin" | sed "1i N = $n" >"$tmp/$kind.$twin.lua"; done
+  : >"$tmp/w"; : >"$tmp/in"; : >"$tmp/glob"; : >"$tmp/local"
   for r in $(seq $runs); do
     timed "$tmp/wout" "$bench" "$kind" "$n" >>"$tmp/w"
     cut -d' ' -f1 "$tmp/wout" >>"$tmp/in"
-    timed "$tmp/lout" lua5.4 "$tmp/$kind.lua" >>"$tmp/l"
+    for twin in glob local; do timed "$tmp/$twin.out" lua5.4 "$tmp/$kind.$twin.lua" >>"$tmp/$twin"; done
   done
-  w=$(median <"$tmp/w"); l=$(median <"$tmp/l"); in_run=$(median <"$tmp/in")
-  printf '%-7s %12s %12s %12s %7s\n' "$kind" "$w" "$l" "$in_run" "$(awk -v a="$w" -v b="$l" 'BEGIN { printf "%.2f", a / b }')"
+  w=$(median <"$tmp/w"); in_run=$(median <"$tmp/in"); g=$(median <"$tmp/glob"); l=$(median <"$tmp/local")
+  printf '%-7s %10s %10s %10s %10s %8s %8s\n' "$kind" "$w" "$in_run" "$g" "$l" "$(ratio "$w" "$g")" "$(ratio "$w" "$l")"
   winkyr_results=$(cut -d' ' -f2- "$tmp/wout")
-  lua_results=$(cat "$tmp/lout")
-  if ! same_results "$winkyr_results" "$lua_results"; then
-    echo "  results differ: winkyr: $winkyr_results / lua: $lua_results"
-    failed=1
-  fi
+  for twin in glob local; do
+    if ! same_results "$winkyr_results" "$(cat "$tmp/$twin.out")"; then
+      echo "  results differ: winkyr: $winkyr_results / lua $twin: $(cat "$tmp/$twin.out")"
+      failed=1
+    fi
+  done
 done
 
 if [ "${WINKYR_BENCH_INSTRUCTIONS:-0}" = 1 ]; then
   instructions() {
-    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" loop "$1" 2>&1 >/dev/null |
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$1" "$2" 2>&1 >/dev/null |
       awk '/Collected :/ { print $NF }'
   }
-  small=$(instructions 100000)
-  large=$(instructions 200000)
-  awk -v a="$small" -v b="$large" 'BEGIN { printf "instructions per loop iteration (callgrind): %.0f\n", (b - a) / 100000 }'
+  for kind in loop lines; do
+    small=$(instructions "$kind" 100000)
+    large=$(instructions "$kind" 200000)
+    awk -v k="$kind" -v a="$small" -v b="$large" \
+      'BEGIN { printf "instructions per round of %s (callgrind): %.0f\n", k, (b - a) / 100000 }'
+  done
 fi
 exit $failed

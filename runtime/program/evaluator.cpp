@@ -493,12 +493,66 @@ inline bool fused_operator(const upn_step& step, const uint32_t* word, const num
   return true;
 }
 
+// Element n (a whole number 1..dimension) of a numeric variable without a run-time array, as "%a"
+// reads or stores it: the variable, with the 0-based element in k; nullptr for every other case
+// (the dimension request, elements out of range, other variables), which the full entry handles.
+inline const variable_record* plain_element(const number_stores& stores, int32_t v, float number, int32_t& k) {
+  int32_t n = 0;
+  const variable_record* var = stores.variable(v);
+  if (var == nullptr || !is_plain_number(*var) || !whole_number(number, n) || n < 1 || n > var->dimension)
+    return nullptr;
+  k = n - 1;
+  return var;
+}
+
+// Stores `value` into element k of variable v (found by plain_element) as "%a" followed by _STO
+// does: the read named the element, then both slots the store takes are dropped by the caller.
+// False (nothing written) where the full store routine is needed.
+inline bool store_plain_element(const number_stores& stores, int32_t v, const variable_record& var, int32_t k,
+                                const value_slot& value) {
+  if (run_flags.single_step_on || !store_number_word(stores, var.type, var.start + k, value)) return false;
+  evaluator_state& ev = evaluator;
+  ev.last_reference = v;
+  ev.last_element = k;
+  ev.pointer_offset = 0;
+  return true;
+}
+
+// "&j %a" (element j of a; `stores`: with "__STO" after it, the value below goes there), done as
+// one: leaves the slots and registers as the codes one by one do.  False when they run one by one
+// (a variable, element or value the in-line codes leave to the general path, a stack too full).
+inline bool fused_element(const upn_step& step, const uint32_t* word, const number_stores& stores, value_slot* slot0,
+                          int32_t& sp, int32_t& high) {
+  // "&j" needs sp <= 20 (checked by the caller), "%a" and "__STO" sp + 1 <= 20.
+  if (sp > 19) return false;
+  const variable_record* j = stores.variable(std::bit_cast<int32_t>(word[0]));
+  if (j == nullptr || !is_plain_number(*j)) return false;
+  const int32_t a = std::bit_cast<int32_t>(word[1]);
+  int32_t k = 0;
+  const variable_record* var = plain_element(stores, a, std::bit_cast<float>(plain_number_bits(stores, *j)), k);
+  if (var == nullptr) return false;
+  if (!step.stores) {
+    load_plain_number(stores, a, k, true, slot0[sp + 1]);
+    ++sp;
+    high = std::max(high, sp);
+    return true;
+  }
+  if (sp < 1 || !store_plain_element(stores, a, *var, k, slot0[sp])) return false;
+  high = std::max(high, sp + 1);
+  ++sp;
+  finish_store(slot0, sp);
+  return true;
+}
+
 // True while the codes at `code` are still the ones the step was made from (a step never runs
 // on codes changed after it was planned).
 inline bool step_holds(const upn_step& step, const int32_t* code) {
   switch (step.kind) {
     case step_constant_argument: return code[0] == upn_constant && code[1] == upn_arg;
     case step_variable_store: return code[0] == upn_variable && code[1] == upn_store;
+    case step_element_store: return code[0] == upn_element && code[1] == upn_store;
+    case step_variable_element:
+      return code[0] == upn_variable && code[1] == upn_element && (!step.stores || code[2] == upn_store);
     case step_variable_operator:
       return code[0] == upn_variable && code[1] == (step.second_is_variable ? upn_variable : upn_constant) &&
              code[2] == step.op && (!step.stores || (code[3] == upn_variable && code[4] == upn_store));
@@ -653,6 +707,18 @@ bool run_plan(const upn_plan& plan) {
           continue;
         case step_variable_store:
           if (!fused_store(std::bit_cast<int32_t>(word[0]), stores, slot0, sp, st.high)) break;
+          continue;
+        case step_element_store: {
+          // The element number on the top, the value below it.
+          int32_t k = 0;
+          const int32_t a = std::bit_cast<int32_t>(word[0]);
+          const variable_record* var = sp < 2 ? nullptr : plain_element(stores, a, slot0[sp].value(), k);
+          if (var == nullptr || !store_plain_element(stores, a, *var, k, slot0[sp - 1])) break;
+          finish_store(slot0, sp);
+          continue;
+        }
+        case step_variable_element:
+          if (!fused_element(step, word, stores, slot0, sp, st.high)) break;
           continue;
         case step_variable_operator:
           if (!fused_operator(step, word, stores, slot0, sp, st.high)) break;

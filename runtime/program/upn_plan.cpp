@@ -52,7 +52,22 @@ upn_step step_at(int32_t i, int32_t last) {
     step.codes = 2;
     return step;
   }
+  if (step.kind == step_element && code(i + 1) == upn_store) {
+    step.kind = step_element_store;
+    step.codes = 2;
+    return step;
+  }
   if (step.kind != step_variable) return step;
+  if (code(i + 1) == upn_element) {
+    // "&j %a", and "__STO" after it (the statement "a(j) = ...").
+    step.kind = step_variable_element;
+    step.codes = 2;
+    if (i + 2 <= last && code(i + 2) == upn_store) {
+      step.stores = true;
+      step.codes = 3;
+    }
+    return step;
+  }
   if (code(i + 1) == upn_store) {
     step.kind = step_variable_store;
     step.codes = 2;

@@ -1,7 +1,7 @@
 // An expression's plan: its codes cut into steps when it is compiled, so that the evaluator does
 // not look at each code's neighbours again on every run.  A step is one code, or a run of codes
 // the evaluator does as one ("&a __STO", "&a #c op", "&a &b op" with or without a following
-// "&d __STO", "#k _ARG"), or a stretch of codes that only the general path runs (texts,
+// "&d __STO", "#k _ARG", "%a __STO", "&j %a" with or without "__STO"), or a stretch of codes that only the general path runs (texts,
 // functions, references).  The evaluator still checks at run time every variable a step names
 // (its type and run-time array can change) and the room on the stack, and runs a step's codes
 // one by one on the general path when a check fails.
@@ -29,6 +29,8 @@ enum upn_step_kind : uint8_t {
   step_constant_argument,  // "#k _ARG", k = 1..10
   step_variable_store,     // "&a __STO"
   step_variable_operator,  // "&a #c op" or "&a &b op", with "&d __STO" when `stores`
+  step_element_store,      // "%a __STO": the element numbered by the top gets the value below it
+  step_variable_element,   // "&j %a": element j of a, with "__STO" when `stores`
 };
 
 // A step names only which codes go together; their operand words are read from the codes when
@@ -37,7 +39,7 @@ struct upn_step {
   upn_step_kind kind = step_codes;
   uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare
   bool second_is_variable = false;   // step_variable_operator: "&a &b op", else "&a #c op"
-  bool stores = false;               // step_variable_operator: "&d __STO" follows
+  bool stores = false;               // step_variable_operator: "&d __STO" follows; step_variable_element: "__STO"
   int32_t at = 0;                    // index of its first code
   int32_t codes = 1;                 // how many codes it covers
   int32_t op = 0;                    // its first code; the operator's of a step_variable_operator

@@ -290,9 +290,10 @@ TEST_F(interpreter_test, TracedBuiltInJumpsWriteTheirAnswerOnly) {
   debug_open();
   debug_mode(1);
   run_flags.trace_on = true;
-  set_program({make_record(6, "JZ 3", 3), make_record(op_note, "% skipped"), make_record(7, "JNZ 2", 2),
-               make_record(op_return, "RETURN")});
-  interpreter(1);  // P1 is 0: JZ jumps, JNZ does not
+  set_program({make_record(6, "JZ 3", 3), make_record(op_note, "% skipped"), make_record(7, "JNZ 5", 5),
+               make_record(op_return, "RETURN"), make_record(op_note, "% not reached")});
+  set_parameter_register(1, 0.0f);  // JZ jumps, JNZ does not
+  interpreter(1);
   EXPECT_EQ(executed, std::vector<int32_t>{4});
   EXPECT_EQ(file_lines("$PXBDUMP.TXT"), (std::vector<std::string>{"NO", "NO", "RETURN"}));
 }

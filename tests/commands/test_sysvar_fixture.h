@@ -43,6 +43,7 @@ class sysvar_test : public ::testing::Test {
   }
   void TearDown() override {
     sysvar_reset();
+    reset_evaluator();  // the answers on the stack are P1.. for whatever test runs next
     std::error_code ec;
     std::filesystem::current_path(old_dir, ec);
     std::filesystem::permissions(dir, std::filesystem::perms::owner_all, ec);

@@ -43,7 +43,8 @@ void PrintTo(const evaluation_result& r, std::ostream* out) {
 }
 }  // namespace
 
-// "&a __STO", "&a #c op", "&a &b op", "d = a op ..." and "#k _ARG" run as one step of their
+// "&a __STO", "&a #c op", "&a &b op", "d = a op ...", "#k _ARG", "%a __STO", "&j %a" and
+// "a(j) = ..." run as one step of their
 // expression's plan.  The same codes with a label between each pair (a code that does nothing)
 // run as steps of one code each, and without a plan each code takes the general path; all three
 // must leave the same slots, registers, stores and reports, for every kind of variable and value.
@@ -53,8 +54,8 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
   const int32_t p = numeric_variable("P", var_pointer);
   const int32_t a = numeric_variable("A", var_integer, 3);
   const int32_t t = text_variable("T", 4);
-  alloc_upn_index(5000);
-  alloc_upn_codes(200000);
+  alloc_upn_index(40000);
+  alloc_upn_codes(1000000);
   const auto run = [&](int32_t expression, float i_value, float r_value) {
     std::fill(ADRSPACE.words.begin(), ADRSPACE.words.end(), 0u);
     set_int(i, static_cast<int32_t>(i_value));
@@ -102,7 +103,14 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
                                          "X #1 _<", "X #1 _>=", "X #1 _=", "X Y _+", "X Y _#", "X #1 _+ Y __STO",
                                          "X Y _* X __STO", "X #1 _+ Y #2 _+", "X #1 _SIN",
                                          "#1 _ARG X _+", "#10 _ARG X __STO", "#11 _ARG", "#0 _ARG",
-                                         "#2.5 _ARG", "#2 _ARG #5 _ARG _+ X __STO", "#2 _ARG __STO"};
+                                         "#2.5 _ARG", "#2 _ARG #5 _ARG _+ X __STO", "#2 _ARG __STO",
+                                         "X E", "X E __STO", "#3 E", "#2 E __STO", "#0 E", "#2.5 E __STO",
+                                         "#7 X E __STO", "#3 X E __STO", "X Y E __STO", "X #1 _+ E __STO",
+                                         "X E #1 _+ Y E __STO"};
+  // Elements numbered from the stack: of an integer array, of variables of each other kind.
+  const std::vector<std::string> elements = {"%" + std::to_string(a), "%" + std::to_string(i),
+                                             "%" + std::to_string(r), "%" + std::to_string(p),
+                                             "%" + std::to_string(t)};
   const std::vector<std::pair<float, float>> values = {
       {7.0f, 2.5f}, {-3.0f, 3e10f}, {0.0f, std::numeric_limits<float>::quiet_NaN()}, {1.0f, -0.0f}};
   std::set<std::string> tried;
@@ -110,21 +118,23 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
     for (const std::string& pattern : runs) {
       for (const std::string& x : variables) {
         for (const std::string& y : variables) {
-          std::string codes;
-          for (const char c : pattern) codes += c == 'X' ? x : c == 'Y' ? y : std::string(1, c);
-          if (!tried.insert(prefix + codes).second) continue;
-          const int32_t together = expr(prefix + codes);
-          const int32_t one_by_one = expr(prefix + apart(codes));
-          for (const auto& [i_value, r_value] : values) {
-            const evaluation_result planned = run(together, i_value, r_value);
-            EXPECT_EQ(planned, run(one_by_one, i_value, r_value))
-                << prefix + codes << " with I=" << i_value << " R=" << r_value;
-            // Without plans every code takes the general path with its checks.
-            std::vector<upn_plan> plans;
-            std::swap(plans, upn_plans.plans);
-            EXPECT_EQ(planned, run(together, i_value, r_value))
-                << prefix + codes << " on the general path with I=" << i_value << " R=" << r_value;
-            std::swap(plans, upn_plans.plans);
+          for (const std::string& e : elements) {
+            std::string codes;
+            for (const char c : pattern) codes += c == 'X' ? x : c == 'Y' ? y : c == 'E' ? e : std::string(1, c);
+            if (!tried.insert(prefix + codes).second) continue;
+            const int32_t together = expr(prefix + codes);
+            const int32_t one_by_one = expr(prefix + apart(codes));
+            for (const auto& [i_value, r_value] : values) {
+              const evaluation_result planned = run(together, i_value, r_value);
+              EXPECT_EQ(planned, run(one_by_one, i_value, r_value))
+                  << prefix + codes << " with I=" << i_value << " R=" << r_value;
+              // Without plans every code takes the general path with its checks.
+              std::vector<upn_plan> plans;
+              std::swap(plans, upn_plans.plans);
+              EXPECT_EQ(planned, run(together, i_value, r_value))
+                  << prefix + codes << " on the general path with I=" << i_value << " R=" << r_value;
+              std::swap(plans, upn_plans.plans);
+            }
           }
         }
       }

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
-// Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table.
+// Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table and the
+// evaluator's value slots.
 #include "runtime/commands/file_command.h"
+#include "runtime/program/evaluator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,6 +62,7 @@ void runtime_fixture::SetUp() {
   run_flags = run_flags_t{};
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   io_status = 0;
+  reset_evaluator();  // no P1..P10 or last reference of an earlier test's expression
   program_image = program_image_t{};
   variable_table = variable_table_t{};  // no variable of an earlier program is found by name
   ADRSPACE = adrspace_t{};
@@ -67,6 +70,11 @@ void runtime_fixture::SetUp() {
     boxes.push_back({std::string(text), std::string(caption), style});
     return box_answer;
   });
+}
+
+void runtime_fixture::set_parameter_register(int32_t i, float value) {
+  ASSERT_TRUE(i >= 1 && i <= 10);
+  evaluator.slot(i).set_number(value);
 }
 
 void runtime_fixture::TearDown() {

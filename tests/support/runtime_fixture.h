@@ -28,6 +28,9 @@ class runtime_fixture : public ::testing::Test {
   int32_t start_headless();
   // Pumps the library's queue for about `ms` milliseconds.
   void pump_for(int ms);
+  // Sets P1..P10 as an expression leaves them (for the commands that test them, such as JZ), in
+  // test files where the evaluator's header cannot follow Qt's.
+  void set_parameter_register(int32_t i, float value);
 
   // Every box is answered with box_answer (IDOK unless the test changes it) and recorded.
   int32_t box_answer = 1;
