@@ -26,6 +26,7 @@
 #include "runtime/program/file_units.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/screen/bitmap_cache.h"
+#include "runtime/screen/mouse_wait.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
 
@@ -61,6 +62,7 @@ void runtime_fixture::SetUp() {
   set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
+  mouse_wait_reset();  // MOUSE reads in program coordinates until a program switches to window mode
   io_status = 0;
   reset_evaluator();  // no P1..P10 or last reference of an earlier test's expression
   program_image = program_image_t{};
