@@ -50,6 +50,9 @@ void qn_error(std::string_view message, int32_t code, int* status);
 // Called when the library ends the program (box answered No, main window gone on error).
 // Without a hook the process exits with the code.
 void qn_set_exit_hook(std::function<void(int code)> hook);
+// Steps that run when the library ends the program, before its window goes and before the exit
+// (or the exit hook): the runtime completes there the files the program left open.
+void qn_set_end_steps(void (*steps)());
 // Failed allocation: status 8, or "Insufficient Memory; Application terminating" and the end.
 void qn_out_of_memory(int* status);
 // Clears every table and flag of the library (windows, objects, timers, hooks); for tests.

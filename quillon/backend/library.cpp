@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -16,6 +17,7 @@ struct library_state {
   int32_t next_handle = 0x100;
   int32_t option_word = 1;
   std::function<void(int)> exit_hook;
+  void (*end_steps)() = nullptr;
 };
 library_state& lib() {
   static library_state s;
@@ -27,6 +29,8 @@ char app_name[] = "winkyr";
 char* app_argv[] = {app_name, nullptr};
 
 void end_program(int code) {
+  // The steps run once: an error while they run ends the program without them.
+  if (void (*steps)() = std::exchange(lib().end_steps, nullptr)) steps();
   qnb::destroy_main_window_now();
   if (lib().exit_hook)
     lib().exit_hook(code);
@@ -63,6 +67,7 @@ void report_bad_ups(std::string_view routine, int* status) {
 void qn_set_option_word(int32_t word) { lib().option_word = word; }
 int32_t qn_option_word() { return lib().option_word; }
 void qn_set_exit_hook(std::function<void(int code)> hook) { lib().exit_hook = std::move(hook); }
+void qn_set_end_steps(void (*steps)()) { lib().end_steps = steps; }
 
 void qn_error(std::string_view message, int32_t code, int* status) {
   if (status) {
@@ -119,4 +124,5 @@ void qn_reset() {
   qn_menus_reset();
   lib().option_word = 1;
   lib().exit_hook = nullptr;
+  lib().end_steps = nullptr;
 }

@@ -33,6 +33,7 @@ void set_colours_and_pens() {
 
 int32_t create_main_window() {
   qn_set_option_word(1);
+  qn_set_end_steps(finish_output);  // a library end leaves no plot file without its end
   quillon_init();
   qn_set_control([](int32_t command, int32_t param) { qn_control(command, param); });
   set_colours_and_pens();

@@ -1,5 +1,6 @@
 // Parameter lookup in command-line style texts.
 #include "runtime/program/param_lookup.h"
+#include "runtime/program/program.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +41,7 @@ std::string process_arguments() {
 }
 
 [[noreturn]] void stop_run(const std::string& message) {
+  finish_output();  // what the program wrote stays readable
   std::fputs((message + "\n").c_str(), stdout);
   std::fflush(stdout);
   std::exit(1);

@@ -163,4 +163,19 @@ TEST_F(psplot_error_end, DxfGetsItsEndOnce) {
   EXPECT_NE(written.find("before"), std::string::npos);
 }
 
+// The library's own end (its error box answered No) completes the open plot file as well.
+TEST_F(psplot_error_end, TheLibrarysOwnEndCompletesThePdf) {
+  run({"/00000080 PLOT @0001", "/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002"}, {"#30 #21 #29.7 #1"},
+      {"l.pdf", "MOV 1,1|DRW 5,5|TXT before"});
+  std::vector<int> exits;
+  qn_set_exit_hook([&](int code) { exits.push_back(code); });
+  qn_set_boxes_unseen(true);
+  SEND_COMMAND(0x4001, 987654);  // no such window: the library's error ends the run
+  qn_set_boxes_unseen(false);
+  EXPECT_EQ(exits, std::vector<int>{qn_status_error_box});
+  std::string output;
+  EXPECT_EQ(run_reader(dir, "qpdf --check l.pdf && pdftotext l.pdf -", output), 0) << output;
+  EXPECT_NE(output.find("before"), std::string::npos) << output;
+}
+
 }  // namespace

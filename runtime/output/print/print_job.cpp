@@ -29,11 +29,11 @@ struct print_job_state {
   std::string form_name;
   std::vector<std::string> status_texts;
   std::function<print_combo_entry(std::string_view)> combo_source;
+  // The combo records found missing since the program was loaded: each is warned of once, not
+  // at every print.
+  std::set<std::string, std::less<>> missing_records;
 };
 print_job_state pj;
-
-// The combo records found missing in this run: each is warned of once, not at every print.
-std::set<std::string, std::less<>> missing_records;
 
 std::string trimmed(std::string_view text) {
   const size_t end = text.find_last_not_of(' ');
@@ -236,7 +236,6 @@ print_job_view print_job_info() {
 void print_job_reset() {
   if (pj.work_unit != 0) unit_close(pj.work_unit);
   pj = print_job_state{};
-  print_reset_for_load();
 }
 
 print_combo_entry print_combo_lookup(std::string_view reference) {
@@ -246,12 +245,12 @@ print_combo_entry print_combo_lookup(std::string_view reference) {
     // A run directory without a combo library (or without this record) prints all the same: the
     // blank text puts the work file into the current directory and the switch test reads 0.
     // The warning log says why, once per record and run; a box would stop every print.
-    if (missing_records.emplace(reference).second) warning_log("COMBO Satz fehlt: " + std::string(reference));
+    if (pj.missing_records.emplace(reference).second) warning_log("COMBO Satz fehlt: " + std::string(reference));
   }
   return entry;
 }
 
-void print_reset_for_load() { missing_records.clear(); }
+void print_reset_for_load() { pj.missing_records.clear(); }
 
 void set_print_combo_source(std::function<print_combo_entry(std::string_view reference)> source) {
   pj.combo_source = std::move(source);
