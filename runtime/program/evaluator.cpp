@@ -12,6 +12,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_function_steps.h"
 #include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
@@ -720,6 +721,12 @@ bool run_plan(const upn_plan& plan) {
         case step_variable_element:
           if (!fused_element(step, word, stores, slot0, sp, st.high)) break;
           continue;
+        case step_function: {
+          const int32_t after = run_function_step(step.op, slot0, sp);
+          if (after < 0) break;
+          sp = after;
+          continue;
+        }
         case step_variable_operator:
           if (!fused_operator(step, word, stores, slot0, sp, st.high)) break;
           // "&d __STO" after it: the stack is in range for both.
