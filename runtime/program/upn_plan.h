@@ -36,7 +36,7 @@ enum upn_step_kind : uint8_t {
 };
 
 // A step names only which codes go together; their operand words are read from the codes when
-// the step runs, and the step runs only while its codes are still the codes there.
+// the step runs (only the compiler writes codes, and it plans every expression it compiles).
 struct upn_step {
   upn_step_kind kind = step_codes;
   uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare

@@ -1,6 +1,6 @@
 // The evaluator's in-line cases (numeric variables, stores, operators, comparisons, skips) give
 // what the full entries give, and every case they pass on still gets its check and report:
-// damaged code ranges, missing operand words, slots a caller left behind, the JZ/JNZ test.
+// expressions compiled anew or released, slots a caller left behind, the JZ/JNZ test.
 #include "test_evaluator_fixture.h"
 
 #include <array>
@@ -274,31 +274,24 @@ TEST_F(evaluator_fast, OperatorsWithOneOperandAreReportedBeforeAnyPop) {
 }
 
 // ---------------------------------------------------------------- code ranges
-TEST_F(evaluator_fast, CodesPastTheCompiledCodeAreReportedAfterTheOnesBefore) {
+// Codes are written only by the compiler, into a store that loading releases first: an
+// expression compiled anew runs its new codes, and one whose codes were released is reported.
+TEST_F(evaluator_fast, ExpressionsCompiledAnewRunTheirNewCodes) {
   const int32_t i = numeric_variable("I", var_integer);
-  const int32_t e = expr("#4 &" + std::to_string(i) + " __STO #1 #2");
-  upn_code.last_code -= 1;  // the last code of the expression is no longer part of the program
-  EXPECT_EQ(eval_error(e, 2), 32000);
-  EXPECT_EQ(last_error_message(), "UPN-CODE-ERROR");
-  EXPECT_EQ(int_at(i), 4);   // the store before it ran
-  EXPECT_EQ(evaluator.sp, 1);  // and #1, the last code that exists
-}
-
-TEST_F(evaluator_fast, SkipIntoMissingCodeIsReported) {
-  const int32_t e = expr("#1 ?T5 #2 #3 ?:5");
-  upn_code.last_code -= 2;  // "#3 ?:5" gone
-  EXPECT_EQ(eval_error(e, 1), 32000);
-  EXPECT_EQ(last_error_message(), "UPN-CODE-ERROR");
-  EXPECT_EQ(evaluator.sp, 1);
-}
-
-TEST_F(evaluator_fast, CodesWithoutOperandWordReadZero) {
-  const int32_t e = expr("#7 #8 _+");
-  // The operand words end before the expression's codes do: its constants read 0.
-  upn_code.operand.resize(static_cast<size_t>(upn_code.first[static_cast<size_t>(e)]));
-  evaluate_upn(e, 1);
-  EXPECT_EQ(P(1), 0.0f);
-  EXPECT_EQ(evaluator.sp, 1);
+  const std::string v = "&" + std::to_string(i);
+  ASSERT_EQ(expr(v + " #1 _+ " + v + " __STO"), 1);
+  set_int(i, 4);
+  evaluate_upn(1, 0);
+  EXPECT_EQ(int_at(i), 5);
+  alloc_upn_index(200);
+  alloc_upn_codes(4000);
+  ASSERT_EQ(expr(v + " #3 _* " + v + " __STO"), 1);
+  evaluate_upn(1, 0);
+  EXPECT_EQ(int_at(i), 15);
+  alloc_upn_codes(4000);
+  EXPECT_EQ(eval_error(1, 0), 32000);
+  EXPECT_EQ(last_error_message(), "UPN-Ausdruck unbekannt: 1");
+  EXPECT_EQ(int_at(i), 15);
 }
 
 TEST_F(evaluator_fast, SkipFindsItsLabelAfterASlowCode) {
