@@ -382,7 +382,8 @@ bool stack_in_range() {
 
 // Runs codes first..last one by one on the general path, each with its checks: the codes of a
 // step whose in-line checks failed, the rest of an expression after code that replaced the
-// program, and whole expressions without a plan.  Returns false when an error stopped the evaluation.
+// program, and whole expressions without a plan.  Returns false when an error stopped the
+// evaluation.
 bool run_codes(int32_t first, int32_t last) {
   evaluator_state& ev = evaluator;
   code_view view;
