@@ -67,7 +67,8 @@ bool eval_convert_function(int32_t code) {
     case upn_string: {  // STRING(v, picture)
       value_slot& first = evaluator.slot(evaluator.sp - 1);
       number_to_text(top);
-      upcase_string(top.text.data(), static_cast<int32_t>(top.text.size()));
+      // The picture's field is blank past its mark: only its characters can change.
+      upcase_string(top.text.data(), top.blank_start());
       const float v = first.value();
       std::string result(first.text.size(), ' ');
       format_value(result, v, std::string_view(top.text.data(), top.text.size()));

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+struct value_slot;
+
 // Runs library function `code` on the value stack; a code no family knows is reported.
 // `operand` is the code's operand word as the evaluator read it (unused by these functions).
 void eval_library_function(int32_t code, int32_t operand);
@@ -22,5 +24,10 @@ void random_reset();  // the state before any seeding; for tests
 // ---------------------------------------------------------------- families (internal)
 // Each returns false when `code` is not one of its functions.
 bool eval_numeric_function(int32_t code);
+// The numeric family's functions of one argument (all but RND with fewer than two): the result
+// replaces `top`.  And those of two: the result of a (the first argument) and b.  Both answer
+// false for a code that is not one of theirs.
+bool numeric_function_one(int32_t code, value_slot& top);
+bool numeric_function_two(int32_t code, float a, float b, float& result);
 bool eval_datetime_function(int32_t code);
 bool eval_text_function(int32_t code);

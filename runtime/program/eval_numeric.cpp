@@ -65,8 +65,7 @@ float random_next() {
   return v;
 }
 
-bool eval_numeric_function(int32_t code) {
-  value_slot& top = evaluator.top();
+bool numeric_function_one(int32_t code, value_slot& top) {
   const float v = top.value();
   switch (code) {
     case upn_chs: top.set_number(0.0f - v); return true;  // CHS
@@ -84,38 +83,49 @@ bool eval_numeric_function(int32_t code) {
       top.set_number(std::isnan(v) ? 0.0f : std::acos(std::fmax(-1.0f, std::fmin(1.0f, v))));
       return true;
     case upn_abs: top.set_number(std::fabs(v)); return true;  // ABS
-    case upn_rnd: push_number(random_next()); return true;    // RND
     case upn_nint: top.set_value(nint_float(v)); return true;  // NINT keeps the type word
     case upn_not: top.set_number(bool_value(nint(v) == 0)); return true;  // NOT
     case upn_log: top.set_number(std::log(v)); return true;
     case upn_exp: top.set_number(std::exp(v)); return true;
     case upn_rad: top.set_number(v / 180.0f * pi_rad); return true;  // RAD
     case upn_deg: top.set_number(v * 180.0f / pi_rad); return true;  // DEG
-    default: break;
-  }
-  // Two arguments: a in slot sp-1, b on top.
-  float result = 0.0f;
-  value_slot& first = evaluator.slot(evaluator.sp - 1);
-  const float a = first.value(), b = v;
-  switch (code) {
-    case upn_min: result = b < a ? b : a; break;  // MIN
-    case upn_max: result = b > a ? b : a; break;  // MAX
-    case upn_mod: {  // MOD; a zero divisor gives 0
-      if (b == 0.0f) break;
-      const float r = a - b * std::trunc(a / b);
-      result = r < 0.0f ? r + b : r;
-      break;
-    }
-    case upn_atan2: result = std::atan2(a, b); break;
-    case upn_iand: result = static_cast<float>(nint(a) & nint(b)); break;
-    case upn_ior: result = static_cast<float>(nint(a) | nint(b)); break;
-    case upn_ixor: result = static_cast<float>(nint(a) ^ nint(b)); break;
-    case upn_and: result = bool_value(a != 0.0f && b != 0.0f); break;     // AND
-    case upn_or: result = bool_value(a != 0.0f || b != 0.0f); break;     // OR
-    case upn_xor: result = bool_value((a != 0.0f) != (b != 0.0f)); break; // XOR
-    case upn_eqv: result = bool_value((a != 0.0f) == (b != 0.0f)); break; // EQV
     default: return false;
   }
+}
+
+bool numeric_function_two(int32_t code, float a, float b, float& result) {
+  result = 0.0f;
+  switch (code) {
+    case upn_min: result = b < a ? b : a; return true;  // MIN
+    case upn_max: result = b > a ? b : a; return true;  // MAX
+    case upn_mod: {  // MOD; a zero divisor gives 0
+      if (b == 0.0f) return true;
+      const float r = a - b * std::trunc(a / b);
+      result = r < 0.0f ? r + b : r;
+      return true;
+    }
+    case upn_atan2: result = std::atan2(a, b); return true;
+    case upn_iand: result = static_cast<float>(nint(a) & nint(b)); return true;
+    case upn_ior: result = static_cast<float>(nint(a) | nint(b)); return true;
+    case upn_ixor: result = static_cast<float>(nint(a) ^ nint(b)); return true;
+    case upn_and: result = bool_value(a != 0.0f && b != 0.0f); return true;     // AND
+    case upn_or: result = bool_value(a != 0.0f || b != 0.0f); return true;     // OR
+    case upn_xor: result = bool_value((a != 0.0f) != (b != 0.0f)); return true; // XOR
+    case upn_eqv: result = bool_value((a != 0.0f) == (b != 0.0f)); return true; // EQV
+    default: return false;
+  }
+}
+
+bool eval_numeric_function(int32_t code) {
+  if (code == upn_rnd) {  // RND
+    push_number(random_next());
+    return true;
+  }
+  if (numeric_function_one(code, evaluator.top())) return true;
+  // Two arguments: a in slot sp-1, b on top.
+  value_slot& first = evaluator.slot(evaluator.sp - 1);
+  float result = 0.0f;
+  if (!numeric_function_two(code, first.value(), evaluator.top().value(), result)) return false;
   first.set_number(result);
   pop_to_first_argument();
   return true;

@@ -12,6 +12,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_function_steps.h"
 #include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
@@ -380,8 +381,9 @@ bool stack_in_range() {
 
 
 // Runs codes first..last one by one on the general path, each with its checks: the codes of a
-// step whose in-line checks failed, and whole expressions without a plan (codes damaged or
-// replaced while they ran).  Returns false when an error stopped the evaluation.
+// step whose in-line checks failed, the rest of an expression after code that replaced the
+// program, and whole expressions without a plan.  Returns false when an error stopped the
+// evaluation.
 bool run_codes(int32_t first, int32_t last) {
   evaluator_state& ev = evaluator;
   code_view view;
@@ -544,22 +546,6 @@ inline bool fused_element(const upn_step& step, const uint32_t* word, const numb
   return true;
 }
 
-// True while the codes at `code` are still the ones the step was made from (a step never runs
-// on codes changed after it was planned).
-inline bool step_holds(const upn_step& step, const int32_t* code) {
-  switch (step.kind) {
-    case step_constant_argument: return code[0] == upn_constant && code[1] == upn_arg;
-    case step_variable_store: return code[0] == upn_variable && code[1] == upn_store;
-    case step_element_store: return code[0] == upn_element && code[1] == upn_store;
-    case step_variable_element:
-      return code[0] == upn_variable && code[1] == upn_element && (!step.stores || code[2] == upn_store);
-    case step_variable_operator:
-      return code[0] == upn_variable && code[1] == (step.second_is_variable ? upn_variable : upn_constant) &&
-             code[2] == step.op && (!step.stores || (code[3] == upn_variable && code[4] == upn_store));
-    default: return code[0] == step.op;
-  }
-}
-
 // How codes of a plan ran on the general path.
 enum class general_run {
   went_on,   // the plan goes on with its next step
@@ -581,7 +567,7 @@ general_run run_general(const int32_t* codes, const uint32_t* operands, int32_t 
   return general_run::went_on;
 }
 
-// Runs an expression's plan, whose codes all exist with their operand words: each step in line
+// Runs an expression's plan, made from its codes when they were compiled: each step in line
 // where its checks pass, else its codes one by one on the general path.  Calls nothing on the
 // common steps, so the loop keeps its state in registers.  Returns false when an error stopped
 // the evaluation.
@@ -619,11 +605,6 @@ bool run_plan(const upn_plan& plan) {
   for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
     const upn_step& step = steps[s];
     const uint32_t* const word = operands + step.at;
-    if (step.kind != step_codes && !step_holds(step, codes + step.at)) [[unlikely]] {
-      // Codes changed under the plan: the rest of the expression as the codes now stand.
-      st.put_back();
-      return run_codes(step.at, plan.last);
-    }
     if (static_cast<uint32_t>(sp) <= 20u) [[likely]] {
       switch (step.kind) {
         case step_label:
@@ -678,7 +659,7 @@ bool run_plan(const upn_plan& plan) {
           } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
           while (s + 1 < plan.step_end && steps[s + 1].at <= i) ++s;
           if (steps[s].at == i) continue;  // the label's step
-          st.put_back();  // a label inside a step (codes changed under the plan)
+          st.put_back();  // (a label is a step of its own; were it not, the codes go on alone)
           return run_codes(i + 1, plan.last);
         }
         case step_add:
@@ -720,6 +701,12 @@ bool run_plan(const upn_plan& plan) {
         case step_variable_element:
           if (!fused_element(step, word, stores, slot0, sp, st.high)) break;
           continue;
+        case step_function: {
+          const int32_t after = run_function_step(step.op, slot0, sp);
+          if (after < 0) break;
+          sp = after;
+          continue;
+        }
         case step_variable_operator:
           if (!fused_operator(step, word, stores, slot0, sp, st.high)) break;
           // "&d __STO" after it: the stack is in range for both.
@@ -763,11 +750,11 @@ void evaluate_upn(int32_t expression, int32_t count) {
   }
   const int32_t first = upn_code.first[static_cast<size_t>(expression)];
   const int32_t last = upn_code.last[static_cast<size_t>(expression)];
-  // The plan stands only while every code it was made from is still there with its word.
+  // Only the compiler writes codes, and it makes the plan of every expression it compiles; the
+  // store drops the plans with the codes it releases.  An expression without a plan (no room
+  // for one) takes the general path.
   const upn_plan* plan = upn_plans.plan(expression, first, last);
-  const bool codes_there = last <= upn_code.last_code && last < static_cast<int32_t>(upn_code.code.size()) &&
-                           last < static_cast<int32_t>(upn_code.operand.size());
-  if (!(plan != nullptr && codes_there ? run_plan(*plan) : run_codes(first, last))) return;
+  if (!(plan != nullptr ? run_plan(*plan) : run_codes(first, last))) return;
   if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();

@@ -7,6 +7,7 @@
 #include <bit>
 #include <new>
 
+#include "runtime/program/upn_function_steps.h"
 #include "runtime/program/upn_store.h"
 
 upn_plans_t upn_plans;
@@ -31,6 +32,8 @@ constexpr std::array<upn_step_kind, upn_last_opcode + 1> single_steps = [] {
     kinds[static_cast<size_t>(code)] = step_compare;
   kinds[upn_store] = step_store;
   kinds[upn_arg] = step_argument;
+  for (int32_t code = 0; code <= upn_last_opcode; ++code)
+    if (function_step_form_of(code) != function_step_form::none) kinds[static_cast<size_t>(code)] = step_function;
   return kinds;
 }();
 

@@ -1,8 +1,9 @@
 // An expression's plan: its codes cut into steps when it is compiled, so that the evaluator does
 // not look at each code's neighbours again on every run.  A step is one code, or a run of codes
 // the evaluator does as one ("&a __STO", "&a #c op", "&a &b op" with or without a following
-// "&d __STO", "#k _ARG", "%a __STO", "&j %a" with or without "__STO"), or a stretch of codes that only the general path runs (texts,
-// functions, references).  The evaluator still checks at run time every variable a step names
+// "&d __STO", "#k _ARG", "%a __STO", "&j %a" with or without "__STO"), or one numeric or text
+// function called straight, or a stretch of codes that only the general path runs (texts, the
+// other functions, references).  The evaluator still checks at run time every variable a step names
 // (its type and run-time array can change) and the room on the stack, and runs a step's codes
 // one by one on the general path when a check fails.
 #pragma once
@@ -31,10 +32,11 @@ enum upn_step_kind : uint8_t {
   step_variable_operator,  // "&a #c op" or "&a &b op", with "&d __STO" when `stores`
   step_element_store,      // "%a __STO": the element numbered by the top gets the value below it
   step_variable_element,   // "&j %a": element j of a, with "__STO" when `stores`
+  step_function,           // a numeric or text function called straight (upn_function_steps.h)
 };
 
 // A step names only which codes go together; their operand words are read from the codes when
-// the step runs, and the step runs only while its codes are still the codes there.
+// the step runs (only the compiler writes codes, and it plans every expression it compiles).
 struct upn_step {
   upn_step_kind kind = step_codes;
   uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare

@@ -9,6 +9,8 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/file_command.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/program/pxb_reader.h"
+#include "runtime/screen/field_output.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -40,6 +42,29 @@ TEST_F(exprlib_program, LibraryFunctionsInAProgram) {
   for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i)
     EXPECT_EQ(i < actual.size() ? actual[i] : "<missing>", i < expected.size() ? expected[i] : "<extra>")
         << "line " << i + 1;
+}
+
+// STRING reads its picture in upper case, the texts of a logical picture too, whether the
+// picture is a text token or a text variable filled by a concatenation.
+TEST_F(exprlib_program, StringReadsPicturesInLowerCase) {
+  start_headless();
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=4\nUPNCODES=3\nUPNTOKENS=40\nTEXTTOKENS=3\nTEXTCHARACTERS=40\n"
+      "VARIABLES=3\nSTRINGSPACE=100\nADRSPACE=4\n[VARIABLES]\n&0001 S 0001*016:P/\n&0002 S 0001*016:A/\n"
+      "&0003 S 0001*016:B/\n[UPNCODES]\n#1 @1 _STRING &2 __STO\n@2 @3 _// &1 __STO\n"
+      "#0 &1 _STRING &3 __STO\n[TEXTTOKENS]\n@0001 lja:nein|\n@0002 l|\n@0003 ja:nein|\n"
+      "[CODES]\n%0001\n%0002\n%0003\nRETURN\n");
+  interpreter(1);
+  for (const box_seen& box : boxes) ADD_FAILURE() << "box: " << box.caption << ": " << box.text;
+  const auto text = [](std::string_view name) {
+    std::string out(16, ' ');
+    format_var_by_name(name, 1);
+    get_input_text(out.data(), static_cast<int32_t>(out.size()));
+    return out;
+  };
+  EXPECT_EQ(text("A"), "JA              ");
+  EXPECT_EQ(text("P"), "lja:nein        ");
+  EXPECT_EQ(text("B"), "NEIN            ");
 }
 
 }  // namespace
