@@ -7,6 +7,7 @@
 // one by one on the general path when a check fails.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -33,8 +34,22 @@ enum upn_step_kind : uint8_t {
   step_variable_element,   // "&j %a": element j of a, with "__STO" when `stores`
 };
 
-// A step names only which codes go together; their operand words are read from the codes when
-// the step runs, and the step runs only while its codes are still the codes there.
+// A variable operand of a step resolved to its words: the first run of a plan under the current
+// stamp (`upn_plans.generation`) fills these in, later runs under the same stamp use them without
+// looking the variable up.  `word` is nullptr for an operand that does not qualify (not an
+// integer, real or pointer variable of the numeric space, a run-time array, or a word outside
+// the space): its step then takes the general path with its reports.
+struct resolved_operand {
+  uint32_t* word = nullptr;  // element 1 in ADRSPACE
+  int32_t variable = 0;      // what a read leaves in the last reference
+  int32_t type = 0;          // var_integer, var_real or var_pointer
+  int32_t start = 0;         // the element position a read of element 1 leaves
+  int32_t dimension = 0;     // "%" operands: the elements 1..dimension all lie in the space
+};
+
+// A step names which codes go together; the operand words are read from the codes when the step
+// runs, or resolved once per stamp (`operands`), and the step runs only while its codes are still
+// the codes there.
 struct upn_step {
   upn_step_kind kind = step_codes;
   uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare
@@ -43,6 +58,9 @@ struct upn_step {
   int32_t at = 0;                    // index of its first code
   int32_t codes = 1;                 // how many codes it covers
   int32_t op = 0;                    // its first code; the operator's of a step_variable_operator
+  // Its variable operands in code order: "&v", "%v", "&a __STO", "%a __STO": the variable;
+  // "&a x op [&d __STO]": a, then b where x is "&b", then d; "&j %a": j, then a.
+  std::array<resolved_operand, 3> operands{};
 };
 
 // Expression n's steps are steps[step_first .. step_end - 1]; the plan stands for the codes
@@ -50,20 +68,24 @@ struct upn_step {
 struct upn_plan {
   int32_t first = 0, last = -1;
   int32_t step_first = 0, step_end = 0;
+  // The stamp its steps' operands were resolved under (0: never; the stamp is at least 1 once a
+  // plan exists).
+  uint32_t resolved = 0;
 };
 
 struct upn_plans_t {
   std::vector<upn_plan> plans;  // by expression number
   std::vector<upn_step> steps;
-  // Moves on whenever codes or plans are replaced or added, and whenever the variable table or
-  // the numeric space is replaced: an evaluation that ran code which did so (a program loaded
-  // from a function) stops following its plan.
+  // The stamp: moves on whenever codes or plans are replaced or added, and whenever a variable's
+  // address, type or size can change (the layout routines of program_image.h and the sizing of
+  // the table and the numeric space): resolved operands are resolved again, and an evaluation that
+  // ran code which moved it (a program loaded from a function) stops following its plan.
   uint32_t generation = 0;
 
   // Expression n's plan, or nullptr when there is none for codes first..last.
-  const upn_plan* plan(int32_t n, int32_t first, int32_t last) const {
+  upn_plan* plan(int32_t n, int32_t first, int32_t last) {
     if (n < 0 || static_cast<size_t>(n) >= plans.size()) return nullptr;
-    const upn_plan& p = plans[static_cast<size_t>(n)];
+    upn_plan& p = plans[static_cast<size_t>(n)];
     return p.first == first && p.last == last && p.step_end > p.step_first ? &p : nullptr;
   }
 };
