@@ -41,18 +41,28 @@ int32_t touched_top = value_stack_last;
 
 void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
 
+// The slots up to dirty_top cleared whole; returns the first slot after them.
+[[gnu::noinline]] int32_t clear_text_slots() {
+  int32_t i = value_stack_first;
+  for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
+  dirty_top = value_stack_first - 1;
+  return i;
+}
+
 inline void clear_used_slots() {
   const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
   int32_t i = value_stack_first;
-  if (dirty_top >= value_stack_first) [[unlikely]] {
-    for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
-    dirty_top = value_stack_first - 1;
-  }
-  for (; i <= numbers; ++i) evaluator.slot(i).clear_number();
+  if (dirty_top >= value_stack_first) [[unlikely]] i = clear_text_slots();
+  value_slot* const slot0 = &evaluator.slot(0);
+  for (; i <= numbers; ++i) slot0[i].clear_number();
   touched_top = value_stack_first - 1;
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
+
+[[gnu::noinline]] void report_unknown_expression(int32_t expression) {
+  report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+}
 
 // Codes whose handlers may write a text field: text tokens, concatenation, text comparisons and
 // every function that takes or gives a text.  The functions on numbers (the numeric family, the
@@ -404,10 +414,11 @@ bool run_codes(int32_t first, int32_t last) {
   return true;
 }
 
-// The result of the numeric operator or comparison of a step (step_add .. step_compare, `code`
-// the comparison's) on x and y, as the codes one by one give it; false for a division by zero
-// (reported on the general path).
-inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& result) {
+// The result of the numeric operator or comparison of a step (step_add .. step_greater_equal) on
+// x and y, as the codes one by one give it; false for a division by zero (reported on the general
+// path).
+inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
+  const auto truth = [](bool b) { return b ? 1.0f : 0.0f; };
   switch (kind) {
     case step_add: result = x + y; return true;
     case step_subtract: result = x - y; return true;
@@ -416,7 +427,12 @@ inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& 
       if (y == 0.0f) return false;
       result = x / y;
       return true;
-    default: result = numeric_compare(code, x, y) ? 1.0f : 0.0f; return true;
+    case step_equal: result = truth(x == y); return true;
+    case step_not_equal: result = truth(x != y); return true;
+    case step_less: result = truth(x < y); return true;
+    case step_greater: result = truth(x > y); return true;
+    case step_less_equal: result = truth(x <= y); return true;
+    default: result = truth(x >= y); return true;
   }
 }
 
@@ -569,7 +585,7 @@ inline bool fused_operator(const upn_step& step, const uint32_t* word, value_slo
     y_bits = number_word_bits(last->type, *last->word);
   }
   float result = 0.0f;
-  if (!numeric_result(step.operator_kind, step.op, std::bit_cast<float>(number_word_bits(a.type, *a.word)),
+  if (!numeric_result(step.operator_kind, std::bit_cast<float>(number_word_bits(a.type, *a.word)),
                       std::bit_cast<float>(y_bits), result))
     return false;
   // The last read names its variable's element 1; the operator then clears the reference.
@@ -739,9 +755,14 @@ bool run_plan(upn_plan& plan) {
         case step_subtract:
         case step_multiply:
         case step_divide:
-        case step_compare: {
+        case step_equal:
+        case step_not_equal:
+        case step_less:
+        case step_greater:
+        case step_less_equal:
+        case step_greater_equal: {
           float result = 0.0f;
-          if (sp < 2 || !numeric_result(step.kind, step.op, slot0[sp - 1].value(), slot0[sp].value(), result))
+          if (sp < 2 || !numeric_result(step.kind, slot0[sp - 1].value(), slot0[sp].value(), result))
             break;  // a zero divisor is reported on the general path
           slot0[sp - 1].set_number(result);
           slot0[sp].set_value(0.0f);
@@ -831,7 +852,7 @@ void evaluate_upn(int32_t expression, int32_t count) {
   }
   if (!upn_code.valid_expression(expression)) {
     clear_references();
-    report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+    report_unknown_expression(expression);
     return;
   }
   const int32_t first = upn_code.first[static_cast<size_t>(expression)];

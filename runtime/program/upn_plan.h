@@ -24,7 +24,12 @@ enum upn_step_kind : uint8_t {
   step_subtract,
   step_multiply,
   step_divide,
-  step_compare,
+  step_equal,              // "=", "#", "<", ">", "<=", ">=" on numbers, each a step of its own so
+  step_not_equal,          // that one dispatch finds the operation
+  step_less,
+  step_greater,
+  step_less_equal,
+  step_greater_equal,
   step_store,              // "__STO"
   step_argument,           // "_ARG" on the top
   step_constant_argument,  // "#k _ARG", k = 1..10
@@ -52,7 +57,7 @@ struct resolved_operand {
 // the codes there.
 struct upn_step {
   upn_step_kind kind = step_codes;
-  uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare
+  uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_greater_equal
   bool second_is_variable = false;   // step_variable_operator: "&a &b op", else "&a #c op"
   bool stores = false;               // step_variable_operator: "&d __STO" follows; step_variable_element: "__STO"
   int32_t at = 0;                    // index of its first code
@@ -84,7 +89,8 @@ struct upn_plans_t {
 
   // Expression n's plan, or nullptr when there is none for codes first..last.
   upn_plan* plan(int32_t n, int32_t first, int32_t last) {
-    if (n < 0 || static_cast<size_t>(n) >= plans.size()) return nullptr;
+    // (Pointers compared: no division by the record's size.)
+    if (n < 0 || plans.data() + n >= plans.data() + plans.size()) return nullptr;
     upn_plan& p = plans[static_cast<size_t>(n)];
     return p.first == first && p.last == last && p.step_end > p.step_first ? &p : nullptr;
   }
