@@ -6,6 +6,7 @@
 #include <cmath>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/commands/commands.h"
@@ -213,27 +214,22 @@ bool fail(std::string_view text) {
 }
 
 // Creates the array's block of `size` zero words, keeping `kept` leading words.
-bool create_block(variable_record& var, int32_t v, int32_t size, const std::vector<uint32_t>& kept) {
+bool create_block(int32_t v, int32_t size, const std::vector<uint32_t>& kept) {
   if (size < 2) return fail("ARRC-NoArray");
   trace_int2("allo ARRAY nr,size", v, size);
   if (size > max_dynamic_elements) {
     call_state.command_error = 1;
     return fail("can't allocate dynARRAY");
   }
+  std::vector<uint32_t> words;
   try {
-    var.array.data.assign(static_cast<size_t>(size), 0u);
+    words.assign(static_cast<size_t>(size), 0u);
   } catch (const std::bad_alloc&) {
     call_state.command_error = 1;
     return fail("can't allocate dynARRAY");
   }
-  std::copy_n(kept.begin(), std::min(kept.size(), var.array.data.size()), var.array.data.begin());
-  var.array.element_length = 4;
-  var.array.extent = size;
-  var.array.stride = 4;
-  var.array.lower_bound = 0;
-  var.array.rank = 1;
-  var.array.flags |= 1;
-  var.dimension = size;
+  std::copy_n(kept.begin(), std::min(kept.size(), words.size()), words.begin());
+  set_run_time_array(v, std::move(words));
   return true;
 }
 
@@ -274,16 +270,15 @@ void dynamic_array(const code_record& rec) {
       trace_int("allocate tmp_ARRAY", keep);
       kept.assign(var.array.data.begin(), var.array.data.begin() + keep);
       trace_int("deallocate dynARRAY", v);
-      var.array = dynamic_array_t{};
-      var.dimension = 1;
-      if (!create_block(var, v, size, kept)) return;
+      free_run_time_array(v);
+      if (!create_block(v, size, kept)) return;
       trace_msg("deallo tmp_ARRAY");
     } else {
       if (var.dimension > 1) {
         fail("ARRC-IsArray");
         return;
       }
-      if (!create_block(var, v, size, kept)) return;
+      if (!create_block(v, size, kept)) return;
     }
     trace_int2("END ARRAY:nr,size", v, var.dimension);
     return;
@@ -298,8 +293,7 @@ void dynamic_array(const code_record& rec) {
       return;
     }
     trace_int2("destroy ARRAY nr,size", v, var.dimension);
-    var.array = dynamic_array_t{};
-    var.dimension = 1;
+    free_run_time_array(v);
     trace_int2("END ARRAY:nr,size", v, 1);
     return;
   }

@@ -42,18 +42,28 @@ int32_t touched_top = value_stack_last;
 
 void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
 
+// The slots up to dirty_top cleared whole; returns the first slot after them.
+[[gnu::noinline]] int32_t clear_text_slots() {
+  int32_t i = value_stack_first;
+  for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
+  dirty_top = value_stack_first - 1;
+  return i;
+}
+
 inline void clear_used_slots() {
   const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
   int32_t i = value_stack_first;
-  if (dirty_top >= value_stack_first) [[unlikely]] {
-    for (const int32_t texts = std::min(dirty_top, value_stack_last); i <= texts; ++i) evaluator.slot(i).clear();
-    dirty_top = value_stack_first - 1;
-  }
-  for (; i <= numbers; ++i) evaluator.slot(i).clear_number();
+  if (dirty_top >= value_stack_first) [[unlikely]] i = clear_text_slots();
+  value_slot* const slot0 = &evaluator.slot(0);
+  for (; i <= numbers; ++i) slot0[i].clear_number();
   touched_top = value_stack_first - 1;
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
+
+[[gnu::noinline]] void report_unknown_expression(int32_t expression) {
+  report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+}
 
 // Codes whose handlers may write a text field: text tokens, concatenation, text comparisons and
 // every function that takes or gives a text.  The functions on numbers (the numeric family, the
@@ -406,16 +416,11 @@ bool run_codes(int32_t first, int32_t last) {
   return true;
 }
 
-// The result of a numeric operator or comparison goes into the first argument's slot.
-void pop_with_number(value_slot* slot0, int32_t& sp, float result) {
-  slot0[sp - 1].set_number(result);
-  pop_to_first_argument(slot0, sp);
-}
-
-// The result of the numeric operator or comparison of a step (step_add .. step_compare, `code`
-// the comparison's) on x and y, as the codes one by one give it; false for a division by zero
-// (reported on the general path).
-inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& result) {
+// The result of the numeric operator or comparison of a step (step_add .. step_greater_equal) on
+// x and y, as the codes one by one give it; false for a division by zero (reported on the general
+// path).
+inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
+  const auto truth = [](bool b) { return b ? 1.0f : 0.0f; };
   switch (kind) {
     case step_add: result = x + y; return true;
     case step_subtract: result = x - y; return true;
@@ -424,127 +429,177 @@ inline bool numeric_result(uint8_t kind, int32_t code, float x, float y, float& 
       if (y == 0.0f) return false;
       result = x / y;
       return true;
-    default: result = numeric_compare(code, x, y) ? 1.0f : 0.0f; return true;
+    case step_equal: result = truth(x == y); return true;
+    case step_not_equal: result = truth(x != y); return true;
+    case step_less: result = truth(x < y); return true;
+    case step_greater: result = truth(x > y); return true;
+    case step_less_equal: result = truth(x <= y); return true;
+    default: result = truth(x >= y); return true;
   }
 }
 
-// Element 0 of a numeric variable as a slot holds it, for the steps of more than one code.
-inline uint32_t plain_number_bits(const number_stores& stores, const variable_record& var) {
-  return number_word_bits(var.type, stores.valid_word(var.start) ? stores.words[static_cast<size_t>(var.start)] : 0u);
+// ---------------------------------------------------------------- resolved operands
+// Variable v as a step's operand: its words, or nothing (word nullptr) where the step must take
+// the general path.  `elements`: a "%" operand, whose elements 1..dimension must all lie in the
+// numeric space; else element 1 alone.
+resolved_operand resolve_operand(const number_stores& stores, int32_t v, bool elements) {
+  const variable_record* var = stores.variable(v);
+  if (var == nullptr || !is_plain_number(*var)) return {};
+  const int64_t count = elements ? var->dimension : 1;
+  if (count < 1 || !stores.valid_word(var->start) || int64_t{var->start} + count - 1 > stores.last_word) return {};
+  return {.word = &stores.words[static_cast<size_t>(var->start)],
+          .variable = v,
+          .type = var->type,
+          .start = var->start,
+          .dimension = elements ? var->dimension : 1};
 }
 
-// "&a __STO" with a an integer or real variable, done as one: stores the top into a and
-// leaves the slots and registers as the two codes one by one do (the read of a named the
-// reference, both slots dropped).  False when the codes run one by one (pointer variables and
-// values trunc_to_int clamps take the full routine; a stack too full or too empty for either
-// code is reported there).
-inline bool fused_store(int32_t v, const number_stores& stores, value_slot* slot0, int32_t& sp, int32_t& high) {
-  // "&a" needs sp <= 20 (checked by the caller), "_STO" a value below the reference and
-  // sp + 1 <= 20.
-  const variable_record* a = stores.variable(v);
-  if (a == nullptr || !is_plain_number(*a) || sp < 1 || sp > 19 || run_flags.single_step_on) return false;
-  if (!store_number_word(stores, a->type, a->start, slot0[sp])) return false;
-  evaluator_state& ev = evaluator;
-  ev.last_reference = v;
-  ev.last_element = 0;
-  ev.pointer_offset = 0;
-  ev.element_position = 1;
-  ev.stored = true;
-  slot0[sp + 1].clear_number();
-  slot0[sp].clear_number();
-  high = std::max(high, sp + 1);
-  sp -= 1;
+// Resolves the variable operands of every step of a plan under the current stamp.  The codes
+// first..last the plan was made from exist with their operand words (the caller checked).
+void resolve_plan(upn_plan& plan) {
+  const number_stores stores = number_stores::current();
+  const uint32_t* const operands = upn_code.operand.data();
+  for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
+    upn_step& step = upn_plans.steps[static_cast<size_t>(s)];
+    const auto variable = [&](int32_t i) { return std::bit_cast<int32_t>(operands[step.at + i]); };
+    step.operands = {};
+    switch (step.kind) {
+      case step_variable:
+      case step_variable_store: step.operands[0] = resolve_operand(stores, variable(0), false); break;
+      case step_element:
+      case step_element_store: step.operands[0] = resolve_operand(stores, variable(0), true); break;
+      case step_variable_element:
+        step.operands[0] = resolve_operand(stores, variable(0), false);
+        step.operands[1] = resolve_operand(stores, variable(1), true);
+        break;
+      case step_variable_operator:
+        step.operands[0] = resolve_operand(stores, variable(0), false);
+        if (step.second_is_variable) step.operands[1] = resolve_operand(stores, variable(1), false);
+        if (step.stores) step.operands[2] = resolve_operand(stores, variable(3), false);
+        break;
+      default: break;
+    }
+  }
+  plan.resolved = upn_plans.generation;
+}
+
+// The last-reference registers while a plan runs: kept here and written to the evaluator once,
+// when the plan ends or before code out of line runs (which reads and writes the evaluator's).
+struct reference_registers {
+  int32_t reference = 0;  // last_reference
+  int32_t element = 0;    // last_element
+  int32_t position = 1;   // element_position
+  int32_t offset = 0;     // pointer_offset
+  bool stored = false;
+
+  void put(evaluator_state& ev) const {
+    ev.last_reference = reference;
+    ev.last_element = element;
+    ev.element_position = position;
+    ev.pointer_offset = offset;
+    ev.stored = stored;
+  }
+  void take(const evaluator_state& ev) {
+    reference = ev.last_reference;
+    element = ev.last_element;
+    position = ev.element_position;
+    offset = ev.pointer_offset;
+    stored = ev.stored;
+  }
+  // What a read of element k of `a` leaves.
+  void name_read(const resolved_operand& a, int32_t k) {
+    reference = a.variable;
+    element = k;
+    offset = 0;
+    position = a.start + k;
+  }
+};
+
+// Element k of a resolved operand into `slot`, with the bookkeeping of the read.
+inline void read_element(const resolved_operand& a, int32_t k, value_slot& slot, reference_registers& reg) {
+  load_number_word(slot, a.type, a.word[k]);
+  reg.name_read(a, k);
+}
+
+// The 0-based element of a resolved "%" operand that the element number `number` names: false
+// for numbers that are not whole or lie outside 1..dimension (the full entry reports those or
+// answers the dimension request).
+inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
+  int32_t n = 0;
+  if (a.word == nullptr || !whole_number(number, n) || n < 1 || n > a.dimension) return false;
+  k = n - 1;
   return true;
 }
 
-// "&a #c op" and "&a &b op" (op one of + - * / and the numeric comparisons), done as one: leaves
-// the slots and registers as the three codes one by one do (the popped slot 0.0, the
-// bookkeeping of the last read, then of the operator).  `word` holds the codes' operand words.
-// It checks all that its codes would check before it changes anything; false when they run one
-// by one (a variable or value the in-line codes leave to the general path, a stack too full for
-// them).
-inline bool fused_operator(const upn_step& step, const uint32_t* word, const number_stores& stores, value_slot* slot0,
-                           int32_t& sp, int32_t& high) {
+// A store into element k of resolved operand a, as a read of the element followed by _STO does
+// it: `value` goes into the word and the registers name the element; then `finish` drops the two
+// slots the store takes.  False (nothing written) where the full store routine is needed: a
+// pointer variable, a value the conversion to an integer clamps, single stepping (its trace).
+inline bool store_element(const resolved_operand& a, int32_t k, const value_slot& value, reference_registers& reg) {
+  if (a.word == nullptr || run_flags.single_step_on) return false;
+  if (a.type == var_real)
+    a.word[k] = value.bits;
+  else if (a.type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
+    a.word[k] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
+  else
+    return false;
+  reg.reference = a.variable;
+  reg.element = k;
+  reg.offset = 0;
+  return true;
+}
+inline void finish_store(value_slot* slot0, int32_t& sp, reference_registers& reg) {
+  reg.position = 1;
+  reg.stored = true;
+  slot0[sp].clear_number();
+  slot0[sp - 1].clear_number();
+  sp -= 2;
+}
+
+// "&a __STO" with a resolved: stores the top into a and leaves the slots and registers as the two
+// codes one by one do.  False when the codes run one by one (a stack too full or too empty for
+// either code is reported there).
+inline bool fused_store(const resolved_operand& a, value_slot* slot0, int32_t& sp, int32_t& high,
+                        reference_registers& reg) {
+  // "&a" needs sp <= 20 (checked by the caller), "_STO" a value below the reference and
+  // sp + 1 <= 20.
+  if (sp < 1 || sp > 19 || !store_element(a, 0, slot0[sp], reg)) return false;
+  ++sp;
+  high = std::max(high, sp);
+  finish_store(slot0, sp, reg);
+  return true;
+}
+
+// "&a #c op" and "&a &b op" (op one of + - * / and the numeric comparisons) with their variables
+// resolved, done as one: leaves the slots and registers as the three codes one by one do (the
+// popped slot 0.0, the bookkeeping of the last read, then of the operator).  False (nothing
+// changed) when they run one by one.
+inline bool fused_operator(const upn_step& step, const uint32_t* word, value_slot* slot0, int32_t& sp, int32_t& high,
+                           reference_registers& reg) {
   // "&a", the second operand and the operator each need the stack in range before them.
-  if (sp > 18) return false;
-  const variable_record* a = stores.variable(std::bit_cast<int32_t>(word[0]));
-  if (a == nullptr || !is_plain_number(*a)) return false;
+  const resolved_operand& a = step.operands[0];
+  if (sp > 18 || a.word == nullptr) return false;
   uint32_t y_bits = word[1];
-  const variable_record* last = a;
+  const resolved_operand* last = &a;
   if (step.second_is_variable) {
-    last = stores.variable(std::bit_cast<int32_t>(word[1]));
-    if (last == nullptr || !is_plain_number(*last)) return false;
-    y_bits = plain_number_bits(stores, *last);
+    last = &step.operands[1];
+    if (last->word == nullptr) return false;
+    y_bits = number_word_bits(last->type, *last->word);
   }
   float result = 0.0f;
-  if (!numeric_result(step.operator_kind, step.op, std::bit_cast<float>(plain_number_bits(stores, *a)),
+  if (!numeric_result(step.operator_kind, std::bit_cast<float>(number_word_bits(a.type, *a.word)),
                       std::bit_cast<float>(y_bits), result))
     return false;
-  // The last read names its variable's element 0; the operator then clears the reference.
-  evaluator_state& ev = evaluator;
-  ev.last_reference = 0;
-  ev.last_element = 0;
-  ev.pointer_offset = 0;
-  ev.element_position = last->start;
+  // The last read names its variable's element 1; the operator then clears the reference.
+  reg.name_read(*last, 0);
+  reg.reference = 0;
   slot0[sp + 1].set_number(result);
-  value_slot& popped = slot0[sp + 2];
-  popped.bits = 0;
-  popped.type = -1;
+  slot0[sp + 2].clear_number();
   sp += 1;
   high = std::max(high, sp + 1);
   return true;
 }
 
-// Element n (a whole number 1..dimension) of a numeric variable without a run-time array, as "%a"
-// reads or stores it: the variable, with the 0-based element in k; nullptr for every other case
-// (the dimension request, elements out of range, other variables), which the full entry handles.
-inline const variable_record* plain_element(const number_stores& stores, int32_t v, float number, int32_t& k) {
-  int32_t n = 0;
-  const variable_record* var = stores.variable(v);
-  if (var == nullptr || !is_plain_number(*var) || !whole_number(number, n) || n < 1 || n > var->dimension)
-    return nullptr;
-  k = n - 1;
-  return var;
-}
-
-// Stores `value` into element k of variable v (found by plain_element) as "%a" followed by _STO
-// does: the read named the element, then both slots the store takes are dropped by the caller.
-// False (nothing written) where the full store routine is needed.
-inline bool store_plain_element(const number_stores& stores, int32_t v, const variable_record& var, int32_t k,
-                                const value_slot& value) {
-  if (run_flags.single_step_on || !store_number_word(stores, var.type, var.start + k, value)) return false;
-  evaluator_state& ev = evaluator;
-  ev.last_reference = v;
-  ev.last_element = k;
-  ev.pointer_offset = 0;
-  return true;
-}
-
-// "&j %a" (element j of a; `stores`: with "__STO" after it, the value below goes there), done as
-// one: leaves the slots and registers as the codes one by one do.  False when they run one by one
-// (a variable, element or value the in-line codes leave to the general path, a stack too full).
-inline bool fused_element(const upn_step& step, const uint32_t* word, const number_stores& stores, value_slot* slot0,
-                          int32_t& sp, int32_t& high) {
-  // "&j" needs sp <= 20 (checked by the caller), "%a" and "__STO" sp + 1 <= 20.
-  if (sp > 19) return false;
-  const variable_record* j = stores.variable(std::bit_cast<int32_t>(word[0]));
-  if (j == nullptr || !is_plain_number(*j)) return false;
-  const int32_t a = std::bit_cast<int32_t>(word[1]);
-  int32_t k = 0;
-  const variable_record* var = plain_element(stores, a, std::bit_cast<float>(plain_number_bits(stores, *j)), k);
-  if (var == nullptr) return false;
-  if (!step.stores) {
-    load_plain_number(stores, a, k, true, slot0[sp + 1]);
-    ++sp;
-    high = std::max(high, sp);
-    return true;
-  }
-  if (sp < 1 || !store_plain_element(stores, a, *var, k, slot0[sp])) return false;
-  high = std::max(high, sp + 1);
-  ++sp;
-  finish_store(slot0, sp);
-  return true;
-}
 
 // How codes of a plan ran on the general path.
 enum class general_run {
@@ -554,7 +609,7 @@ enum class general_run {
 };
 
 // Codes from..to of a plan, one by one on the general path with their checks and reports.  Code
-// run there that replaced the program or the stores (a program loaded from a function), or a
+// run there that moved the stamp (a program loaded from a function, an array created), or a
 // skip begun there, leaves the rest of the expression, up to `last`, to the general path in the
 // codes as they now stand.
 general_run run_general(const int32_t* codes, const uint32_t* operands, int32_t from, int32_t to, int32_t last,
@@ -571,37 +626,48 @@ general_run run_general(const int32_t* codes, const uint32_t* operands, int32_t 
 // where its checks pass, else its codes one by one on the general path.  Calls nothing on the
 // common steps, so the loop keeps its state in registers.  Returns false when an error stopped
 // the evaluation.
-bool run_plan(const upn_plan& plan) {
+bool run_plan(upn_plan& plan) {
   evaluator_state& ev = evaluator;
-  value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
   const uint32_t generation = upn_plans.generation;
+  if (plan.resolved != generation) [[unlikely]] resolve_plan(plan);
+  value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
   const upn_step* const steps = upn_plans.steps.data();
   const int32_t* const codes = upn_code.code.data();
   const uint32_t* const operands = upn_code.operand.data();
-  // The stores stay as they are while the generation does (see run_general).
-  const number_stores stores = number_stores::current();
-  // sp and the highest slot written live in registers here and go back however the loop is
-  // left.
+  // sp, the highest slot written and the last-reference registers live here and go back however
+  // the loop is left.
   struct local_state {
     int32_t sp = evaluator.sp;
     int32_t high = value_stack_first - 1;
-    bool held = true;  // false while code out of line works on the evaluator's own sp
+    reference_registers reg;
+    bool held = true;      // false while code out of line works on the evaluator's own
+    bool in_line = true;   // every step so far ran in line
     // Before code out of line runs.
     void put_back() {
       evaluator.sp = sp;
+      reg.put(evaluator);
       raise_touched(high);
       held = false;
+      in_line = false;
     }
     // After it.
     void take_up() {
       sp = evaluator.sp;
+      reg.take(evaluator);
       held = true;
     }
     ~local_state() {
-      if (held) put_back();
+      if (!held) return;
+      evaluator.sp = sp;
+      reg.put(evaluator);
+      // Steps in line leave every slot they pop cleared: of an evaluation that ran in line
+      // throughout, only the results are left to clear.
+      raise_touched(in_line ? sp : high);
     }
   } st;
+  st.reg.offset = ev.pointer_offset;
   int32_t& sp = st.sp;
+  reference_registers& reg = st.reg;
   for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
     const upn_step& step = steps[s];
     const uint32_t* const word = operands + step.at;
@@ -620,28 +686,33 @@ bool run_plan(const upn_plan& plan) {
           // ARG needs the pushed slot in range; k = 1..10.
           int32_t k = 0;
           if (sp >= 20 || !whole_number(std::bit_cast<float>(word[0]), k) || k < 1 || k > 10) break;
-          read_call_argument(slot0[++sp], k);
+          slot0[++sp].set_number(call_argument(k));
+          reg.reference = -k;
+          reg.position = 1;
           st.high = std::max(st.high, sp);
           continue;
         }
-        case step_variable:
-          if (!push_plain_number(stores, std::bit_cast<int32_t>(word[0]), slot0[sp + 1])) break;
-          ++sp;
+        case step_variable: {
+          const resolved_operand& a = step.operands[0];
+          if (a.word == nullptr) break;
+          read_element(a, 0, slot0[++sp], reg);
           st.high = std::max(st.high, sp);
           continue;
+        }
         case step_element: {
           // Whole element numbers inside the dimension; the others, the dimension request and
           // the reports take the full entry.
-          int32_t number = 0;
-          if (sp < 1 || !whole_number(slot0[sp].value(), number) ||
-              !load_plain_number(stores, std::bit_cast<int32_t>(word[0]), number - 1, true, slot0[sp]))
-            break;
+          int32_t k = 0;
+          if (sp < 1 || !element_of(step.operands[0], slot0[sp].value(), k)) break;
+          read_element(step.operands[0], k, slot0[sp], reg);
           continue;
         }
         case step_argument: {
           int32_t k = 0;
           if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) break;
-          read_call_argument(slot0[sp], k);
+          slot0[sp].set_number(call_argument(k));
+          reg.reference = -k;
+          reg.position = 1;
           continue;
         }
         case step_jump_true:
@@ -663,54 +734,73 @@ bool run_plan(const upn_plan& plan) {
           return run_codes(i + 1, plan.last);
         }
         case step_add:
-          if (sp < 2) break;
-          pop_with_number(slot0, sp, slot0[sp - 1].value() + slot0[sp].value());
-          continue;
         case step_subtract:
-          if (sp < 2) break;
-          pop_with_number(slot0, sp, slot0[sp - 1].value() - slot0[sp].value());
-          continue;
         case step_multiply:
-          if (sp < 2) break;
-          pop_with_number(slot0, sp, slot0[sp - 1].value() * slot0[sp].value());
-          continue;
         case step_divide:
-          if (sp < 2 || slot0[sp].value() == 0.0f) break;  // a zero divisor is reported on the general path
-          pop_with_number(slot0, sp, slot0[sp - 1].value() / slot0[sp].value());
+        case step_equal:
+        case step_not_equal:
+        case step_less:
+        case step_greater:
+        case step_less_equal:
+        case step_greater_equal: {
+          float result = 0.0f;
+          if (sp < 2 || !numeric_result(step.kind, slot0[sp - 1].value(), slot0[sp].value(), result))
+            break;  // a zero divisor is reported on the general path
+          slot0[sp - 1].set_number(result);
+          slot0[sp].set_value(0.0f);
+          --sp;
+          reg.reference = 0;
           continue;
-        case step_compare:
-          if (sp < 2) break;
-          pop_with_number(slot0, sp, numeric_compare(step.op, slot0[sp - 1].value(), slot0[sp].value()) ? 1.0f : 0.0f);
-          continue;
+        }
         case step_store:
-          if (sp < 2 || !store_plain_number(stores, slot0[sp - 1])) break;
-          finish_store(slot0, sp);
+          if (sp < 2 || !store_plain_number(number_stores::current(), reg.reference, reg.element, slot0[sp - 1]))
+            break;
+          finish_store(slot0, sp, reg);
           continue;
         case step_variable_store:
-          if (!fused_store(std::bit_cast<int32_t>(word[0]), stores, slot0, sp, st.high)) break;
+          if (!fused_store(step.operands[0], slot0, sp, st.high, reg)) break;
           continue;
         case step_element_store: {
           // The element number on the top, the value below it.
           int32_t k = 0;
-          const int32_t a = std::bit_cast<int32_t>(word[0]);
-          const variable_record* var = sp < 2 ? nullptr : plain_element(stores, a, slot0[sp].value(), k);
-          if (var == nullptr || !store_plain_element(stores, a, *var, k, slot0[sp - 1])) break;
-          finish_store(slot0, sp);
+          if (sp < 2 || !element_of(step.operands[0], slot0[sp].value(), k) ||
+              !store_element(step.operands[0], k, slot0[sp - 1], reg))
+            break;
+          finish_store(slot0, sp, reg);
           continue;
         }
-        case step_variable_element:
-          if (!fused_element(step, word, stores, slot0, sp, st.high)) break;
+        case step_variable_element: {
+          // "&j" needs sp <= 20 (checked above), "%a" and "__STO" sp + 1 <= 20.
+          const resolved_operand& j = step.operands[0];
+          int32_t k = 0;
+          if (sp > 19 || j.word == nullptr ||
+              !element_of(step.operands[1], std::bit_cast<float>(number_word_bits(j.type, *j.word)), k))
+            break;
+          if (!step.stores) {
+            read_element(step.operands[1], k, slot0[++sp], reg);
+            st.high = std::max(st.high, sp);
+            continue;
+          }
+          // The value below the element's number.
+          if (sp < 1 || !store_element(step.operands[1], k, slot0[sp], reg)) break;
+          ++sp;
+          st.high = std::max(st.high, sp);
+          finish_store(slot0, sp, reg);
           continue;
+        }
         case step_function: {
+          // The function works on the evaluator's own registers (a text function on its stack too).
+          st.put_back();
           const int32_t after = run_function_step(step.op, slot0, sp);
+          st.take_up();
           if (after < 0) break;
           sp = after;
           continue;
         }
         case step_variable_operator:
-          if (!fused_operator(step, word, stores, slot0, sp, st.high)) break;
+          if (!fused_operator(step, word, slot0, sp, st.high, reg)) break;
           // "&d __STO" after it: the stack is in range for both.
-          if (!step.stores || fused_store(std::bit_cast<int32_t>(word[3]), stores, slot0, sp, st.high)) continue;
+          if (!step.stores || fused_store(step.operands[2], slot0, sp, st.high, reg)) continue;
           // The store alone takes the general path.
           st.put_back();
           if (const general_run run = run_general(codes, operands, step.at + 3, step.at + 4, plan.last, generation);
@@ -737,24 +827,39 @@ bool run_plan(const upn_plan& plan) {
 void evaluate_upn(int32_t expression, int32_t count) {
   clear_used_slots();
   evaluator.sp = 0;
-  evaluator.last_reference = 0;
-  evaluator.element_position = 1;
-  evaluator.last_element = 0;
   evaluator.substring_pending = false;
   evaluator.skip_label = 0;
-  evaluator.stored = false;
-  if (expression < 1) return;
+  // The plan writes the last-reference registers when it ends; the general path starts from
+  // them cleared.
+  const auto clear_references = [] {
+    evaluator.last_reference = 0;
+    evaluator.element_position = 1;
+    evaluator.last_element = 0;
+    evaluator.stored = false;
+  };
+  if (expression < 1) {
+    clear_references();
+    return;
+  }
   if (!upn_code.valid_expression(expression)) {
-    report_error("UPN-Ausdruck unbekannt: " + std::to_string(expression), 32000);
+    clear_references();
+    report_unknown_expression(expression);
     return;
   }
   const int32_t first = upn_code.first[static_cast<size_t>(expression)];
   const int32_t last = upn_code.last[static_cast<size_t>(expression)];
   // Only the compiler writes codes, and it makes the plan of every expression it compiles; the
   // store drops the plans with the codes it releases.  An expression without a plan (no room
-  // for one) takes the general path.
-  const upn_plan* plan = upn_plans.plan(expression, first, last);
-  if (!(plan != nullptr ? run_plan(*plan) : run_codes(first, last))) return;
+  // for one) takes the general path, which starts from the registers cleared.
+  upn_plan* plan = upn_plans.plan(expression, first, last);
+  bool went_on = false;
+  if (plan != nullptr) [[likely]] {
+    went_on = run_plan(*plan);
+  } else {
+    clear_references();
+    went_on = run_codes(first, last);
+  }
+  if (!went_on) return;
   if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();

@@ -280,14 +280,13 @@ inline bool store_number_word(const number_stores& stores, int32_t type, int32_t
     return false;
   return true;
 }
-// _STO of `value` into the last reference, without the trace of single stepping; the caller
+// _STO of `value` into element k of variable `reference` (the last reference), without the trace of single stepping; the caller
 // drops the two slots (finish_store).  Into an integer only a value in the int32 range, where the
 // conversion itself truncates toward zero; NaN and the values trunc_to_int clamps take the full
 // routine.
-inline bool store_plain_number(const number_stores& stores, const value_slot& value) {
-  variable_record* var = stores.variable(evaluator.last_reference);
+inline bool store_plain_number(const number_stores& stores, int32_t reference, int32_t k, const value_slot& value) {
+  variable_record* var = stores.variable(reference);
   if (var == nullptr || var->array.allocated() || run_flags.single_step_on) return false;
-  const int32_t k = evaluator.last_element;
   if (k < 0 || k >= std::max(var->dimension, 1)) return false;
   return store_number_word(stores, var->type, var->start + k, value);
 }

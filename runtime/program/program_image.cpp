@@ -4,6 +4,7 @@
 
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"
+#include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 program_image_t program_image;
@@ -39,6 +40,36 @@ const uint32_t* element_storage(const variable_record& var, int64_t k) {
 
 uint32_t* element_storage(variable_record& var, int64_t k) {
   return const_cast<uint32_t*>(element_storage(std::as_const(var), k));
+}
+
+void define_variable(int32_t v, const variable_record& record) {
+  if (!variable_table.valid(v)) return;
+  ++upn_plans.generation;
+  variable_table.records[static_cast<size_t>(v)] = record;
+}
+
+void set_run_time_array(int32_t v, std::vector<uint32_t> words) {
+  if (!variable_table.valid(v)) return;
+  ++upn_plans.generation;
+  variable_record& var = variable_table.records[static_cast<size_t>(v)];
+  const auto size = static_cast<int32_t>(words.size());
+  var.array = dynamic_array_t{};
+  var.array.data = std::move(words);
+  var.array.element_length = 4;
+  var.array.extent = size;
+  var.array.stride = 4;
+  var.array.lower_bound = 0;
+  var.array.rank = 1;
+  var.array.flags = 1;
+  var.dimension = size;
+}
+
+void free_run_time_array(int32_t v) {
+  if (!variable_table.valid(v)) return;
+  ++upn_plans.generation;
+  variable_record& var = variable_table.records[static_cast<size_t>(v)];
+  var.array = dynamic_array_t{};
+  var.dimension = 1;
 }
 
 void reset_program_image() {

@@ -113,6 +113,21 @@ extern adrspace_t ADRSPACE;
 uint32_t* element_storage(variable_record& var, int64_t k);
 const uint32_t* element_storage(const variable_record& var, int64_t k);
 
+// ---------------------------------------------------------------- the variables' layout
+// Where a variable's elements lie, their type and their number - a record's type, dimension,
+// start and text range, its run-time array, the size of the table and of the numeric space -
+// change only through the routines below and the sizing routines of the UPN store
+// (alloc_variable_space, free_variable_space, alloc_array_space).  Each moves the layout stamp
+// (`upn_plans.generation`), so that an expression that resolved its variables to their words
+// looks them up again.  Values, names and the output fields are written directly.
+
+// Record v (0..count) becomes `record`, its layout and all.
+void define_variable(int32_t v, const variable_record& record);
+// Variable v gets a run-time array of these words (its dimension: their number).
+void set_run_time_array(int32_t v, std::vector<uint32_t> words);
+// Variable v's run-time array is released; its dimension becomes 1.
+void free_run_time_array(int32_t v);
+
 // ---------------------------------------------------------------- string space
 // One fixed buffer of 20480 characters (code page 1252), 1-based; it exists for the whole
 // process.  Ranges are clamped to the buffer.

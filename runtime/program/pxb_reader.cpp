@@ -199,8 +199,8 @@ void variable_record_line(std::string_view record) {
   const std::string initial = slash == std::string_view::npos ? std::string(pxb_record_length, ' ')
                                                               : std::string(definition.substr(slash + 1));
 
-  variable_record& var = variable_table.records[static_cast<size_t>(v)];
-  var = variable_record{};
+  // The record is built here and enters the table whole.
+  variable_record var{};
   var.name.fill(' ');
   std::copy_n(name.begin(), std::min<size_t>(name.size(), var.name.size()), var.name.begin());
   var.type = type;
@@ -254,6 +254,7 @@ void variable_record_line(std::string_view record) {
     var.range_max = 9999.0f;
     load_state.next_word = static_cast<int32_t>(start + var.dimension);
   }
+  define_variable(v, var);
   if (shared) load_error("COMMON n.u.");
 }
 

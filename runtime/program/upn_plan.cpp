@@ -28,8 +28,12 @@ constexpr std::array<upn_step_kind, upn_last_opcode + 1> single_steps = [] {
   kinds[upn_subtract] = step_subtract;
   kinds[upn_multiply] = step_multiply;
   kinds[upn_divide] = step_divide;
-  for (int32_t code : {upn_equal, upn_not_equal, upn_less, upn_greater, upn_less_equal, upn_greater_equal})
-    kinds[static_cast<size_t>(code)] = step_compare;
+  kinds[upn_equal] = step_equal;
+  kinds[upn_not_equal] = step_not_equal;
+  kinds[upn_less] = step_less;
+  kinds[upn_greater] = step_greater;
+  kinds[upn_less_equal] = step_less_equal;
+  kinds[upn_greater_equal] = step_greater_equal;
   kinds[upn_store] = step_store;
   kinds[upn_arg] = step_argument;
   for (int32_t code = 0; code <= upn_last_opcode; ++code)
@@ -42,7 +46,7 @@ upn_step_kind single_step(int32_t code) {
                                                                               : step_codes;
 }
 
-bool is_operator_step(upn_step_kind kind) { return kind >= step_add && kind <= step_compare; }
+bool is_operator_step(upn_step_kind kind) { return kind >= step_add && kind <= step_greater_equal; }
 
 // The step that begins at code i of codes i..last.
 upn_step step_at(int32_t i, int32_t last) {

@@ -8,6 +8,7 @@
 // one by one on the general path when a check fails.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,7 +25,12 @@ enum upn_step_kind : uint8_t {
   step_subtract,
   step_multiply,
   step_divide,
-  step_compare,
+  step_equal,              // "=", "#", "<", ">", "<=", ">=" on numbers, each a step of its own so
+  step_not_equal,          // that one dispatch finds the operation
+  step_less,
+  step_greater,
+  step_less_equal,
+  step_greater_equal,
   step_store,              // "__STO"
   step_argument,           // "_ARG" on the top
   step_constant_argument,  // "#k _ARG", k = 1..10
@@ -35,16 +41,33 @@ enum upn_step_kind : uint8_t {
   step_function,           // a numeric or text function called straight (upn_function_steps.h)
 };
 
-// A step names only which codes go together; their operand words are read from the codes when
-// the step runs (only the compiler writes codes, and it plans every expression it compiles).
+// A variable operand of a step resolved to its words: the first run of a plan under the current
+// stamp (`upn_plans.generation`) fills these in, later runs under the same stamp use them without
+// looking the variable up.  `word` is nullptr for an operand that does not qualify (not an
+// integer, real or pointer variable of the numeric space, a run-time array, or a word outside
+// the space): its step then takes the general path with its reports.
+struct resolved_operand {
+  uint32_t* word = nullptr;  // element 1 in ADRSPACE
+  int32_t variable = 0;      // what a read leaves in the last reference
+  int32_t type = 0;          // var_integer, var_real or var_pointer
+  int32_t start = 0;         // the element position a read of element 1 leaves
+  int32_t dimension = 0;     // "%" operands: the elements 1..dimension all lie in the space
+};
+
+// A step names which codes go together; the operand words are read from the codes when the step
+// runs, or resolved once per stamp (`operands`) (only the compiler writes codes, and it plans every
+// expression it compiles).
 struct upn_step {
   upn_step_kind kind = step_codes;
-  uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_compare
+  uint8_t operator_kind = step_add;  // step_variable_operator: step_add .. step_greater_equal
   bool second_is_variable = false;   // step_variable_operator: "&a &b op", else "&a #c op"
   bool stores = false;               // step_variable_operator: "&d __STO" follows; step_variable_element: "__STO"
   int32_t at = 0;                    // index of its first code
   int32_t codes = 1;                 // how many codes it covers
   int32_t op = 0;                    // its first code; the operator's of a step_variable_operator
+  // Its variable operands in code order: "&v", "%v", "&a __STO", "%a __STO": the variable;
+  // "&a x op [&d __STO]": a, then b where x is "&b", then d; "&j %a": j, then a.
+  std::array<resolved_operand, 3> operands{};
 };
 
 // Expression n's steps are steps[step_first .. step_end - 1]; the plan stands for the codes
@@ -52,20 +75,25 @@ struct upn_step {
 struct upn_plan {
   int32_t first = 0, last = -1;
   int32_t step_first = 0, step_end = 0;
+  // The stamp its steps' operands were resolved under (0: never; the stamp is at least 1 once a
+  // plan exists).
+  uint32_t resolved = 0;
 };
 
 struct upn_plans_t {
   std::vector<upn_plan> plans;  // by expression number
   std::vector<upn_step> steps;
-  // Moves on whenever codes or plans are replaced or added, and whenever the variable table or
-  // the numeric space is replaced: an evaluation that ran code which did so (a program loaded
-  // from a function) stops following its plan.
+  // The stamp: moves on whenever codes or plans are replaced or added, and whenever a variable's
+  // address, type or size can change (the layout routines of program_image.h and the sizing of
+  // the table and the numeric space): resolved operands are resolved again, and an evaluation that
+  // ran code which moved it (a program loaded from a function) stops following its plan.
   uint32_t generation = 0;
 
   // Expression n's plan, or nullptr when there is none for codes first..last.
-  const upn_plan* plan(int32_t n, int32_t first, int32_t last) const {
-    if (n < 0 || static_cast<size_t>(n) >= plans.size()) return nullptr;
-    const upn_plan& p = plans[static_cast<size_t>(n)];
+  upn_plan* plan(int32_t n, int32_t first, int32_t last) {
+    // (Pointers compared: no division by the record's size.)
+    if (n < 0 || plans.data() + n >= plans.data() + plans.size()) return nullptr;
+    upn_plan& p = plans[static_cast<size_t>(n)];
     return p.first == first && p.last == last && p.step_end > p.step_first ? &p : nullptr;
   }
 };

@@ -252,7 +252,7 @@ void store_reference() {
     report_error("ARI ist 0!", 32000);
     return;
   } else if (const number_stores stores = number_stores::current();
-             is_text_variable(stores.variable(target)) || !store_plain_number(stores, value)) {
+             is_text_variable(stores.variable(target)) || !store_plain_number(stores, target, evaluator.last_element, value)) {
     store_variable(stores, target, evaluator.last_element, value);
   }
   finish_store();

@@ -106,6 +106,29 @@ TEST_F(array_command, LaterReadsPastTheEndAreReportedAgain) {
   EXPECT_EQ(boxes[1].text, "LOA Feldgrenze");
 }
 
+// The same expressions run before, while and after I is an array: each run reads the word I has
+// then (its own word, the block's element 1, its own word again), and I(3) is reported once the
+// block is gone.
+TEST_F(array_command, AnExpressionFollowsItsVariableIntoAndOutOfTheBlock) {
+  start_headless();
+  run_flags.debug_allowed = true;  // OK goes on after the report
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=12\nUPNCODES=8\nUPNTOKENS=34\nTEXTTOKENS=1\nTEXTCHARACTERS=20\n"
+      "VARIABLES=6\nSTRINGSPACE=10\nADRSPACE=6\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:R/0\n"
+      "&0003 I 0001:S/0\n&0004 I 0001:T/0\n&0005 I 0001:U/0\n&0006 I 0001:V/0\n"
+      "[UPNCODES]\n#7 &1 __STO\n&1 &2 __STO\n&1\n#42 #3 %1 __STO\n#3 %1 &3 __STO\n&2 &4 __STO\n&2 &5 __STO\n#3 %1 &6 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[CODES]\n%0001\n%0002\n%0006\n/00000004 ARRAY %0003\n%0004\n%0002\n"
+      "%0007\n%0005\n/00000020 ARRAY %0003\n%0002\n%0008\nRETURN\n");
+  interpreter(1);
+  EXPECT_EQ(get_int_variable("T"), 7);   // R = I before the array
+  EXPECT_EQ(get_int_variable("U"), 0);   // R = I(1) of the new block
+  EXPECT_EQ(get_int_variable("S"), 42);  // I(3) of the block
+  EXPECT_EQ(get_int_variable("R"), 7);   // R = I after the block is gone
+  ASSERT_EQ(boxes.size(), 1u);           // V = I(3): reported, then I's own word is read
+  EXPECT_EQ(boxes[0].text, "LOA Feldgrenze");
+  EXPECT_EQ(get_int_variable("V"), 7);
+}
+
 // A dynamic array DYN followed by the plain variable N = 7 in the numeric space: every element
 // access, by number, by name or through a text marker, goes to DYN's own block.
 class dynamic_array_program : public runtime_fixture {

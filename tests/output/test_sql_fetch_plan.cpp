@@ -157,19 +157,21 @@ TEST_F(SqlFetchPlanTest, VariableTableReplacedBetweenRows) {
   EXPECT_EQ(get_int_variable("X"), 0);
 }
 
-TEST_F(SqlFetchPlanTest, OnlyTheCountedVariablesAreSearched) {
+TEST_F(SqlFetchPlanTest, APlanGoesWithTheTableItWasMadeFor) {
   define_variables({{"X", 1}, {"A", 1}});
   run("SELECT seq AS a FROM seq_1_to_2;");
   ASSERT_EQ(sql_fetch(0, true), 0);
   EXPECT_EQ(get_int_variable("A"), 1);
-  variable_table.count = 1;  // A is beyond the variables the lookup searches
+  define_variables({{"X", 1}});  // a new table without A: the plan made for the old one goes
   EXPECT_THROW(sql_fetch(0, true), program_end);
   EXPECT_NE(error_log().find("MAP-Error:a"), std::string::npos) << error_log();
 }
 
 TEST_F(SqlFetchPlanTest, ElementReferencesInColumnNames) {
   define_variables({{"P", 1}, {"Q", 1}, {"T", 4, 10}});
-  variable_table.records[1].dimension = 2;  // P(2) is the word after P(1)
+  variable_record p = variable_table.records[1];
+  p.dimension = 2;  // P(2) is the word after P(1)
+  define_variable(1, p);
   run("SELECT seq AS `P(2)`, seq + 100 AS p FROM seq_1_to_2;");
   for (int32_t row = 1; row <= 2; ++row) {
     ASSERT_EQ(sql_fetch(0, true), 0);
@@ -240,11 +242,8 @@ TEST_F(SqlFetchPlanTest, ColumnsIntoADynamicArrayStayInItsBlock) {
   define_variables({{"DYN", 1}, {"N", 1}});
   set_int_variable("N", 7);  // the word after DYN's own
   // DYN as the ARRAY command leaves a dynamic array of 3 elements.
-  variable_record& dyn = variable_table.records[1];
-  dyn.array.data.assign(3, 0u);
-  dyn.array.flags = 1;
-  dyn.array.element_length = dyn.array.stride = 4;
-  dyn.array.extent = dyn.dimension = 3;
+  set_run_time_array(1, std::vector<uint32_t>(3, 0u));
+  const variable_record& dyn = variable_table.records[1];
   run("SELECT seq AS `DYN(2)`, seq * 10 AS `DYN(3)` FROM seq_1_to_2;");
   for (int32_t row = 1; row <= 2; ++row) {
     ASSERT_EQ(sql_fetch(0, true), 0);

@@ -16,6 +16,7 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/program/evaluator.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/upn_store.h"
 #include "runtime/output/sql/sql.h"
 
 struct test_variable {
@@ -132,14 +133,12 @@ class SqlServerTest : public ::testing::Test {
   static void define_variables(const std::vector<test_variable>& vars) {
     reset_program_image();
     const int32_t n = static_cast<int32_t>(vars.size());
-    variable_table.records.assign(static_cast<size_t>(n + 1), variable_record{});
-    variable_table.count = n;
-    ADRSPACE.words.assign(static_cast<size_t>(n + 1), 0u);
-    ADRSPACE.size = n;
+    alloc_variable_space(n);
+    alloc_array_space(n);
     STRING_BUFFER.blank();
     int32_t next_word = 1, next_char = 1;
     for (int32_t i = 0; i < n; ++i) {
-      variable_record& r = variable_table.records[static_cast<size_t>(i + 1)];
+      variable_record r{};
       r.name.fill(' ');
       for (size_t k = 0; k < vars[static_cast<size_t>(i)].name.size() && k < 12; ++k)
         r.name[k] = vars[static_cast<size_t>(i)].name[k];
@@ -153,6 +152,7 @@ class SqlServerTest : public ::testing::Test {
       } else {
         r.start = next_word++;
       }
+      define_variable(i + 1, r);
     }
   }
 

@@ -226,7 +226,7 @@ TEST_F(evaluator_fast, BadVariableNumbersAreReportedOnEveryPath) {
 
 TEST_F(evaluator_fast, StoreOutsideTheNumericSpaceIsRefused) {
   const int32_t i = numeric_variable("I", var_integer);
-  record(i).start = 401;  // past the 400 words of the space
+  relayout(i, [](variable_record& var) { var.start = 401; });  // past the 400 words of the space
   EXPECT_EQ(eval_error(expr("#5 &" + std::to_string(i) + " __STO"), 0), 32000);
   EXPECT_EQ(last_error_message(), "LOA Feldgrenze");
   evaluate_upn(expr("&" + std::to_string(i)), 1);  // reads outside the space read 0
@@ -372,17 +372,13 @@ TEST_F(evaluator_fast, ElementReadsFollowTheVariableAsTheProgramChangesIt) {
   evaluate_upn(expr("#-999 %" + av), 1);  // the dimension
   EXPECT_EQ(P(1), 3.0f);
   // A block created at run time replaces the words: the same expression reads the block.
-  record(a).array.data = {7u, 8u, 9u, 10u};
-  record(a).array.stride = 4;
-  record(a).array.flags |= 1;
-  record(a).dimension = 4;
+  set_run_time_array(a, {7u, 8u, 9u, 10u});
   evaluate_upn(second, 1);
   EXPECT_EQ(P(1), 8.0f);
   evaluate_upn(expr("#4 %" + av), 1);
   EXPECT_EQ(P(1), 10.0f);
   // Released again with a dimension of 1: element 2 is out of range and reported.
-  record(a).array = dynamic_array_t{};
-  record(a).dimension = 1;
+  free_run_time_array(a);
   error_of([&] { evaluate_upn(second, 1); });
   EXPECT_EQ(last_error_message(), "LOA Feldgrenze");
 }

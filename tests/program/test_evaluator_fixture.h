@@ -64,8 +64,7 @@ class evaluator_test : public ::testing::Test {
   // A numeric variable (type 1, 3 or 7) of `dimension` words.
   int32_t numeric_variable(const std::string& name, int32_t type, int32_t dimension = 1) {
     const int32_t v = next_variable++;
-    variable_record& var = variable_table.records[static_cast<size_t>(v)];
-    var = variable_record{};
+    variable_record var{};
     set_name(var, name);
     var.type = type;
     var.dimension = dimension;
@@ -75,6 +74,7 @@ class evaluator_test : public ::testing::Test {
     var.range_min = -9979.0f;
     var.range_max = 9999.0f;
     next_word += dimension;
+    define_variable(v, var);
     return v;
   }
 
@@ -82,8 +82,7 @@ class evaluator_test : public ::testing::Test {
   int32_t text_variable(const std::string& name, int32_t length, int32_t dimension = 1,
                         int32_t type = var_text) {
     const int32_t v = next_variable++;
-    variable_record& var = variable_table.records[static_cast<size_t>(v)];
-    var = variable_record{};
+    variable_record var{};
     set_name(var, name);
     var.type = type;
     var.dimension = dimension;
@@ -93,6 +92,7 @@ class evaluator_test : public ::testing::Test {
     var.width = length;
     var.decimals = length;
     next_char += length * dimension;
+    define_variable(v, var);
     return v;
   }
 
@@ -114,7 +114,17 @@ class evaluator_test : public ::testing::Test {
     const variable_record& var = record(v);
     STRING_BUFFER.write(var.text_start + var.start * (k - 1), var.start, text);
   }
-  static variable_record& record(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
+  static const variable_record& record(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
+  // Variable v's record for its output fields (width, decimals), written directly.
+  static variable_record& output_fields(int32_t v) { return variable_table.records[static_cast<size_t>(v)]; }
+  // Changes variable v's layout (type, dimension, start, text range, run-time array) as the
+  // runtime does, through the table's layout routines.
+  template <typename Change>
+  static void relayout(int32_t v, Change change) {
+    variable_record var = record(v);
+    change(var);
+    define_variable(v, var);
+  }
 
   // Compiles one expression; returns its number.
   static int32_t expr(const std::string& text) {

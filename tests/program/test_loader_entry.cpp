@@ -148,10 +148,7 @@ TEST_F(loader_test, OpensAreTraced) {
 
 TEST_F(loader_test, ReleasingArrayBlocksIsTraced) {
   alloc_variable_space(3);
-  for (int32_t v : {1, 3}) {
-    variable_table.records[static_cast<size_t>(v)].array.data.assign(4, 0u);
-    variable_table.records[static_cast<size_t>(v)].array.flags = 1;
-  }
+  for (int32_t v : {1, 3}) set_run_time_array(v, std::vector<uint32_t>(4, 0u));
   trace_to_dump_log();
   alloc_variable_space(2);
   const auto lines = dump_lines();

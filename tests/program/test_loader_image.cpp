@@ -167,8 +167,7 @@ TEST_F(loader_test, ProgramNeverStaysPartlyLoadedAfterAnError) {
 
 TEST_F(loader_test, ResizingTheTableReleasesArrayBlocks) {
   alloc_variable_space(3);
-  variable_table.records[2].array.data.assign(10, 0u);
-  variable_table.records[2].array.flags = 1;
+  set_run_time_array(2, std::vector<uint32_t>(10, 0u));
   alloc_variable_space(4);
   EXPECT_EQ(variable_table.count, 4);
   ASSERT_EQ(variable_table.records.size(), 5u);

@@ -234,8 +234,10 @@ TEST_F(variable_access, ArgumentStoresOutsideACallOrRangeAreRefused) {
 
 TEST_F(variable_access, TextElementsNeverReadPastTheStringSpace) {
   const int32_t t = text_variable("T", 6);
-  record(t).text_start = string_buffer_t::size - 1;  // a broken image: only 2 characters fit
-  record(t).text_end = string_buffer_t::size + 4;
+  relayout(t, [](variable_record& var) {  // a broken image: only 2 characters fit
+    var.text_start = string_buffer_t::size - 1;
+    var.text_end = string_buffer_t::size + 4;
+  });
   STRING_BUFFER.write(string_buffer_t::size - 1, 2, "QR");
   evaluate_upn(expr("&" + n(t)), 1);
   EXPECT_EQ(top_text(), "QR");

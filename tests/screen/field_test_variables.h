@@ -2,16 +2,17 @@
 // elements), 3 text of 8 characters, 4 date text.
 #pragma once
 
+#include <array>
+
 #include "runtime/program/areas.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/upn_store.h"
 
 inline void make_field_variables() {
-  variable_table.records.assign(5, variable_record{});
-  variable_table.count = 4;
-  ADRSPACE.words.assign(11, 0u);
-  ADRSPACE.size = 10;
+  alloc_variable_space(4);
+  alloc_array_space(10);
   STRING_BUFFER.blank();
-  auto& r = variable_table.records;
+  std::array<variable_record, 5> r{};
   r[1].type = var_integer, r[1].dimension = 1, r[1].start = 1, r[1].width = 5;
   r[1].range_min = -9979.0f, r[1].range_max = 9999.0f;
   r[2].type = var_real, r[2].dimension = 2, r[2].start = 2, r[2].width = 8, r[2].decimals = 2;
@@ -20,6 +21,7 @@ inline void make_field_variables() {
   r[3].width = r[3].decimals = 8;
   r[4].type = var_date, r[4].dimension = 1, r[4].start = 10, r[4].text_start = 21, r[4].text_end = 30;
   r[4].width = r[4].decimals = 10;
+  for (int32_t v = 1; v <= 4; ++v) define_variable(v, r[static_cast<size_t>(v)]);
 }
 
 // A format field at (x, y) bound to variable v, element index e (0 for the first).

@@ -4,6 +4,7 @@
 
 #include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
+#include "runtime/program/upn_store.h"
 #include "test_list_fixture.h"
 
 namespace {
@@ -15,10 +16,9 @@ class field_input_list_test : public list_test {
     ensure_test_application();
     list_table.line_height = 16;
     list_table.char_width = 8;
-    variable_table.records.assign(2, variable_record{});
-    variable_table.count = 1;
+    alloc_variable_space(1);
     STRING_BUFFER.blank();
-    variable_record& var = variable_table.records[1];
+    variable_record var{};
     var.name.fill(' ');
     var.name[0] = 'T';
     var.type = var_text;
@@ -26,6 +26,7 @@ class field_input_list_test : public list_test {
     var.start = var.width = var.decimals = 8;
     var.text_start = 1;
     var.text_end = 8;
+    define_variable(1, var);
     field_output_reset();
     field_input_reset();
 
@@ -45,7 +46,7 @@ class field_input_list_test : public list_test {
     lst_draw();
   }
   void TearDown() override {
-    variable_table = variable_table_t{};
+    free_variable_space();
     list_test::TearDown();
   }
 };

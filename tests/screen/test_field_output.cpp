@@ -29,7 +29,7 @@ TEST_F(field_output_test, IntegersRightAlignedInTheirWidth) {
   EXPECT_EQ(field(i, 1), "   42");
   EXPECT_EQ(field(i, 2), "   -7");
   EXPECT_EQ(field(i, 3), "*****");  // does not fit
-  record(i).width = 8;
+  output_fields(i).width = 8;
   EXPECT_EQ(field(i, 3), "  123456");
 }
 
@@ -42,10 +42,10 @@ TEST_F(field_output_test, RealsWithTheirDecimalsAndADecimalComma) {
   EXPECT_EQ(field(r, 1), "    3,14");
   EXPECT_EQ(field(r, 2), "   -0,50");
   EXPECT_EQ(field(r, 3), "        ");  // no value
-  record(r).decimals = 0;
+  output_fields(r).decimals = 0;
   EXPECT_EQ(field(r, 4), "       3");  // halves away from zero
-  record(r).decimals = 1;
-  record(r).width = 6;
+  output_fields(r).decimals = 1;
+  output_fields(r).width = 6;
   EXPECT_EQ(field(r, 2), "  -0,5");
   // Too wide for the field: asterisks, never the last digits of another number.
   set_real(r, 1234567.0f, 1);
@@ -71,7 +71,7 @@ TEST_F(field_output_test, PointerWordsShowAsIntegers) {
   const int32_t p = numeric_variable("P", var_pointer);
   set_int(p, 3 | (2 << 16));
   EXPECT_EQ(field(p), "*****");
-  record(p).width = 8;
+  output_fields(p).width = 8;
   EXPECT_EQ(field(p), "  131075");
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime/program/areas.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/upn_store.h"
 #include "test_list_fixture.h"
 
 namespace {
@@ -14,20 +15,21 @@ class list_areas_test : public list_test {
     list_test::SetUp();
     areas_reset();
     init_common();
-    variable_table.records.assign(3, variable_record{});
-    variable_table.count = 2;
-    ADRSPACE.words.assign(11, 0);
-    ADRSPACE.size = 10;
-    variable_table.records[1].type = var_integer;
-    variable_table.records[1].dimension = 1;
-    variable_table.records[1].start = 3;
-    variable_table.records[2].type = var_real;
-    variable_table.records[2].start = 4;
+    alloc_variable_space(2);
+    alloc_array_space(10);
+    variable_record i{}, r{};
+    i.type = var_integer;
+    i.dimension = 1;
+    i.start = 3;
+    r.type = var_real;
+    r.start = 4;
+    define_variable(1, i);
+    define_variable(2, r);
   }
   void TearDown() override {
     areas_reset();
-    variable_table = variable_table_t{};
-    ADRSPACE = adrspace_t{};
+    free_variable_space();
+    alloc_array_space(0);
     list_test::TearDown();
   }
 

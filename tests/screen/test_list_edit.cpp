@@ -4,6 +4,7 @@
 
 #include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
+#include "runtime/program/upn_store.h"
 #include "test_list_fixture.h"
 
 namespace {
@@ -18,10 +19,8 @@ class list_edit_test : public list_test {
     list_table.line_height = 16;
     list_table.char_width = 8;
     mouse_state = mouse_state_t{};
-    variable_table.records.assign(5, variable_record{});
-    variable_table.count = 4;
-    ADRSPACE.words.assign(21, 0);
-    ADRSPACE.size = 20;
+    alloc_variable_space(4);
+    alloc_array_space(20);
     STRING_BUFFER.blank();
     define(v_int, var_integer, 1);
     define(v_real, var_real, 2);
@@ -30,14 +29,14 @@ class list_edit_test : public list_test {
     field_output_reset();
   }
   void TearDown() override {
-    variable_table = variable_table_t{};
-    ADRSPACE = adrspace_t{};
+    free_variable_space();
+    alloc_array_space(0);
     mouse_state = mouse_state_t{};
     list_test::TearDown();
   }
 
   static void define(int32_t v, int32_t type, int32_t where) {
-    variable_record& var = variable_table.records[static_cast<size_t>(v)];
+    variable_record var{};
     var.name.fill(' ');
     var.name[0] = static_cast<char>('A' + v);
     var.type = type;
@@ -52,6 +51,7 @@ class list_edit_test : public list_test {
     } else {
       var.start = where;
     }
+    define_variable(v, var);
   }
 
   // List 4 with three rows of three cells: columns of 4, 6 and 8 characters bound to the

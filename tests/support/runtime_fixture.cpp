@@ -29,6 +29,7 @@
 #include "runtime/screen/mouse_wait.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
+#include "runtime/program/upn_store.h"
 
 void runtime_fixture::SetUp() {
   static int serial = 0;
@@ -66,8 +67,8 @@ void runtime_fixture::SetUp() {
   io_status = 0;
   reset_evaluator();  // no P1..P10 or last reference of an earlier test's expression
   program_image = program_image_t{};
-  variable_table = variable_table_t{};  // no variable of an earlier program is found by name
-  ADRSPACE = adrspace_t{};
+  free_variable_space();  // no variable of an earlier program is found by name
+  alloc_array_space(0);
   qn_set_box_answerer([this](std::string_view text, std::string_view caption, int32_t style) {
     boxes.push_back({std::string(text), std::string(caption), style});
     return box_answer;
