@@ -130,6 +130,13 @@ constexpr const char* paired_jump_program =
     "&1 #3 _-\n#9 &1 __STO\n[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n%0001\nJMP :0005\n%0002\n%0003\n"
     "JNZ :0003\n%0004\nJZ :0009\n%0005\nRETURN\n";
 
+// Two loops of an expression line with its JNZ; between them MESS switches the trace on.
+constexpr const char* trace_from_the_middle_program =
+    "[PROC]\n[INIT]\nCODES=8\nUPNCODES=5\nUPNTOKENS=30\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=2\n"
+    "STRINGSPACE=10\nADRSPACE=3\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:J/0\n[UPNCODES]\n#1\n"
+    "&1 #1 _+ &1 __STO\n&1 #3 _<\n&2 #1 _+ &2 __STO\n&2 #2 _<\n[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
+    "%0002\n%0003\nJNZ :0001\n/00000008 MESS %0001\n%0004\n%0005\nJNZ :0005\nRETURN\n";
+
 std::vector<std::string> stepped;  // the commands the single-step hook was asked about
 bool note_step(const code_record& rec) {
   const std::string text(rec.text.data(), rec.text.size());
@@ -175,6 +182,19 @@ TEST_F(trace_test, ExpressionWithItsJumpRunsAsOneStepOnlyUntracedAndLandingOnThe
   EXPECT_EQ(get_int_variable("I"), 3);
   EXPECT_EQ(stepped, (std::vector<std::string>{"%0001", "%0002", "%0003", "%0002", "%0003", "%0002", "%0003",
                                                "%0004", "RETURN"}));
+
+  // A trace that a command switches on shows the very next command, and the jump after it.
+  load_program_image(trace_from_the_middle_program);
+  debug_close();
+  interpreter(1);
+  lines = qn_scroll_lines(debug_window());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(lines.back().starts_with(" return level")) << lines.back();
+  lines.pop_back();
+  EXPECT_EQ(lines, (std::vector<std::string>{"----------- DEBUG 1 ---------------------------", "%0004", "%0005",
+                                              "YES", "%0004", "%0005", "NO", "RETURN"}));
+  EXPECT_EQ(get_int_variable("I"), 3);
+  EXPECT_EQ(get_int_variable("J"), 2);
 }
 
 TEST_F(trace_test, ClosedDebugWindowLosesTheLineAndSwitchesOff) {
