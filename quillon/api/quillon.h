@@ -85,8 +85,16 @@ int32_t quillon_loop();              // main message loop; returns the quit code
 // The pump between interpreted commands: 1, or 0 once the application is quitting.  It looks at
 // the queues only when the countdown the back end keeps has run out, so the common call is one
 // decrement, made inline; whatever gives the pump work (a posted command, a repaint, the quit
-// message) sets the countdown to 0.
+// message) sets the countdown to 0, and so does a switch the interpreter must see before its
+// next command (the runtime's attention flags).
 extern int32_t qn_pump_countdown;
+// Held while the runtime has a switch for the interpreter to look at: the pump then leaves the
+// countdown run out instead of setting it again, until the interpreter lets go of it.
+extern bool qn_attention_held;
+inline void qn_hold_attention() {
+  qn_attention_held = true;
+  qn_pump_countdown = 0;
+}
 inline bool qn_pump_due() { return --qn_pump_countdown <= 0; }
 int32_t qn_pump();  // the look at the queues itself, whether due or not
 inline int32_t process_pending_messages() { return qn_pump_due() ? qn_pump() : 1; }

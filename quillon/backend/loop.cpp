@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 constinit int32_t qn_pump_countdown = 0;
+constinit bool qn_attention_held = false;
 
 namespace {
 
@@ -38,6 +39,8 @@ struct pump_gate_t {
 constinit pump_gate_t gate;
 
 void open_gate() { qn_pump_countdown = 0; }
+// Shuts the gate for the next `calls` calls, unless the runtime holds it open.
+void shut_gate(int32_t calls) { qn_pump_countdown = qn_attention_held ? 0 : calls; }
 
 struct loop_state {
   std::function<void(int32_t, int32_t)> control;
@@ -90,6 +93,7 @@ void loop_reset() {
   st().instance_checked = false;
   st().already_running = false;
   gate = pump_gate_t{};
+  qn_attention_held = false;
   open_gate();
 }
 
@@ -164,7 +168,7 @@ int32_t qn_pump() {
   qn_pump_countdown = 0;
   if (s.quitting) return 0;
   if (!QCoreApplication::instance()) {
-    qn_pump_countdown = max_stride;
+    shut_gate(max_stride);
     return 1;
   }
   if (s.posted <= 0 && !s.paint_pending) {
@@ -172,7 +176,7 @@ int32_t qn_pump() {
     gate.stride = now - gate.last_read < fast_stretch ? std::min(gate.stride * 2, max_stride) : 1;
     gate.last_read = now;
     if (now - s.last_pump < pump_interval) {
-      qn_pump_countdown = gate.stride;
+      shut_gate(gate.stride);
       return 1;
     }
     s.last_pump = now;
@@ -181,7 +185,7 @@ int32_t qn_pump() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (s.quitting) return 0;
   // Work queued while the events ran is served by the very next call.
-  qn_pump_countdown = s.posted > 0 || s.paint_pending ? 0 : gate.stride;
+  shut_gate(s.posted > 0 || s.paint_pending ? 0 : gate.stride);
   return 1;
 }
 

@@ -6,6 +6,7 @@
 #include "runtime/commands/jump_test.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/evaluator.h"
+#include "runtime/program/code_steps.h"
 
 #include <string>
 
@@ -79,14 +80,6 @@ void report_command(int32_t at, const code_record* codes_before, int32_t opcode)
     report_error(command_name(opcode), code);
 }
 
-// Whether record `at` (at least 1) exists, compared in bytes: no division before every command.
-bool within_records(int32_t at) {
-  const auto& codes = program_image.codes;
-  return static_cast<size_t>(at) * sizeof(code_record) <
-         static_cast<size_t>(reinterpret_cast<const char*>(codes.data() + codes.size()) -
-                             reinterpret_cast<const char*>(codes.data()));
-}
-
 // The handler table's entry of an opcode: those beyond the table run the ARRAY handler.
 size_t command_index(int32_t opcode) {
   return static_cast<uint32_t>(opcode) <= 47u ? static_cast<size_t>(opcode) : array_opcode;
@@ -94,26 +87,58 @@ size_t command_index(int32_t opcode) {
 
 enum class run_exit { normal, quiet };
 
+// Whether the command just run left something for the common end: an error to report, a chained
+// program, an end of the run or the last RETURN.  One test for all four.
+bool command_left_work(const call_state_t& cs) {
+  return (cs.command_error != 0) | cs.chain_flag | cs.end_run | (cs.depth <= 0);
+}
+
+// The JZ or JNZ after the expression line `at`, run as part of that line's step: true when it
+// ran, false when record at + 1 is to be fetched as a command of its own.  It runs here only
+// while nothing wants the loop's look first: the pump's countdown counts it as a command and
+// also runs out for the trace, Ctrl-C and the program's end.  The record is read from the
+// program as it is now (an expression may have loaded another, and its steps with it), and
+// must still be that jump, with its built-in handling in place.
+bool run_paired_jump(int32_t at) {
+  // Record k + 1 exists where the pairs show a jump, and only records below the fetch limit
+  // have one.
+  const size_t k = static_cast<size_t>(at);
+  if (static_cast<uint32_t>(at) >= code_steps.fetch_limit) return false;
+  const uint8_t jump_opcode = code_steps.paired_jump[k];
+  if (jump_opcode == 0) return false;
+  const code_record& jump = program_image.codes[k + 1];
+  const loop_work work = interp.work[jump_opcode];
+  if (jump.opcode != jump_opcode || work == loop_work::handler || --qn_pump_countdown <= 0) return false;
+  call_state.command_flags = jump.flags;
+  call_state.pc = p1_rounds_to_zero() == (work == loop_work::jump_if_zero) ? jump.target : at + 2;
+  return true;
+}
+
 run_exit fetch_loop() {
   call_state_t& cs = call_state;
   for (;;) {
-    // The pump looks at its queues only every so many commands; only then can a callback of it
-    // have run a nested run that finished this one (a program end there is thrown below).
+    bool traced = false;
+    // The one test before every command: the pump's countdown, which the program's end, Ctrl-C
+    // and the trace also run out (attention_flag).  The pump looks at its queues then; only
+    // then can a callback of it have run a nested run that finished this one.
     if (qn_pump_due()) [[unlikely]] {
       if (qn_pump() == 0) return run_exit::normal;  // the quit message
-      if (!program_has_ended() && cs.depth <= 0) return run_exit::normal;
+      // Ended inside a callback of the pump or of a wait in the last handler.
+      if (program_has_ended()) throw program_end{};
+      if (cs.depth <= 0) return run_exit::normal;
+      if (run_flags.quit_seen) {
+        report_error("Ctrl-C ?", 0);
+        run_flags.quit_seen = false;  // answered: the question is not asked again and again
+      }
+      // While the trace is on, every command comes this way.
+      traced = run_flags.trace_on;
+      qn_attention_held = traced;
+      if (traced) qn_pump_countdown = 0;
     }
-    // Ended inside a callback of the pump or of a wait in the last handler.
-    if (program_has_ended()) [[unlikely]] throw program_end{};
     cs.command_error = 0;
-    if (run_flags.quit_seen) [[unlikely]] {
-      report_error("Ctrl-C ?", 0);
-      run_flags.quit_seen = false;  // answered: the question is not asked again and again
-    }
     const int32_t at = cs.pc;
     code_record* const codes = program_image.codes.data();
-    if (static_cast<uint32_t>(at) - 1u >= static_cast<uint32_t>(program_image.code_count) || !within_records(at))
-        [[unlikely]] {
+    if (static_cast<uint32_t>(at) - 1u >= code_steps.fetch_limit) [[unlikely]] {
       // Running off the program or a bad target: never read outside the code records.
       report_error("Code/Compile-Error : PC=" + std::to_string(at), 32000);
       return run_exit::normal;
@@ -123,15 +148,16 @@ run_exit fetch_loop() {
     const int32_t opcode = rec.opcode;
     const size_t index = command_index(opcode);
     loop_work work = interp.work[index];
-    if (run_flags.trace_on) [[unlikely]] {
+    if (traced) [[unlikely]] {
       if (!trace_command(rec)) return run_exit::quiet;
       work = loop_work::handler;  // the handlers of JZ and JNZ write their answer to the trace
     }
     cs.command_flags = rec.flags;
-    if (work == loop_work::handler) {
-      interp.handlers[index](rec);
-    } else if (work == loop_work::expression) {
+    if (work == loop_work::expression) {
       evaluate_upn(rec.expression, 1);
+      if (!command_left_work(cs) && run_paired_jump(at)) continue;
+    } else if (work == loop_work::handler) {
+      interp.handlers[index](rec);
     } else {
       // A jump runs no handler: no error, no chaining, no end of the run and no change of depth
       // can come from it, so the checks after a handler are skipped.
@@ -139,21 +165,23 @@ run_exit fetch_loop() {
         cs.pc = rec.target;
       continue;
     }
-    if (cs.command_error != 0) [[unlikely]] report_command(at, codes, opcode);
-    if (cs.chain_flag) [[unlikely]] {
-      // A chained program runs from its first record in this same run.
-      cs.chain_flag = false;
-      cs.base_depth = 0;
-      cs.depth = 1;
-      cs.saved_pc[1] = 1;
-      cs.pc = 1;
-      continue;
+    if (command_left_work(cs)) [[unlikely]] {
+      if (cs.command_error != 0) report_command(at, codes, opcode);
+      if (cs.chain_flag) {
+        // A chained program runs from its first record in this same run.
+        cs.chain_flag = false;
+        cs.base_depth = 0;
+        cs.depth = 1;
+        cs.saved_pc[1] = 1;
+        cs.pc = 1;
+        continue;
+      }
+      if (cs.end_run) {
+        cs.end_run = false;
+        return run_exit::normal;
+      }
+      if (cs.depth <= 0) return run_exit::normal;  // the last RETURN of the run
     }
-    if (cs.end_run) [[unlikely]] {
-      cs.end_run = false;
-      return run_exit::normal;
-    }
-    if (cs.depth <= 0) return run_exit::normal;  // the last RETURN of the run
   }
 }
 
@@ -178,6 +206,11 @@ void run(int32_t label, bool same_level) {
     cs.base_depth = cs.depth - 1;
   }
   const bool outermost = interp.active_runs == 0;
+  // A switch turned on while no run was looking (or before the pump was reset) is seen by the
+  // first command.
+  if (program_has_ended() || run_flags.quit_seen || run_flags.trace_on) qn_hold_attention();
+  // Records written into the image other than by loading it get their steps found here.
+  if (!code_steps.fit()) [[unlikely]] find_code_steps();
   try {
     if (cs.depth > max_call_depth) {
       cs.depth = max_call_depth;  // the tables end at 20

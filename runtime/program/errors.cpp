@@ -59,7 +59,7 @@ void close_query() {
 }
 }  // namespace
 
-bool program_ended = false;  // nothing of the program runs any more
+attention_flag program_ended;  // nothing of the program runs any more
 
 std::string error_header(int32_t code) {
   // "KYR-ERROR " and the code right-aligned in 5 columns, or five asterisks when it does not

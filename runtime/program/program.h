@@ -15,9 +15,29 @@
 struct program_end {
   int32_t code = 0;
 };
+// A switch the interpreter has to look at before the next command: the program's end, the
+// Ctrl-C flag and the trace.  The loop tests one word per command, the pump's countdown
+// (quillon.h); turning a switch on runs that countdown out and holds it so until the loop has
+// looked, so that its next look at the countdown also sees the switch.  Reads and writes like a
+// bool.
+class attention_flag {
+ public:
+  constexpr attention_flag() = default;
+  attention_flag(const attention_flag&) = default;
+  attention_flag& operator=(const attention_flag& other) { return *this = other.on_; }
+  attention_flag& operator=(bool on) {
+    on_ = on;
+    if (on) qn_hold_attention();
+    return *this;
+  }
+  operator bool() const { return on_; }
+
+ private:
+  bool on_ = false;
+};
+
 // True once the program has been ended; every later entry of the interpreter returns at once.
-// The interpreter asks before every command, so the reporter's flag is read inline.
-extern bool program_ended;
+extern attention_flag program_ended;
 inline bool program_has_ended() { return program_ended; }
 // Runs `body` and stops a program_end at this boundary: for callbacks of the windowing library
 // that may reach report_error.  Returns false when the program ended inside.
@@ -106,8 +126,8 @@ struct run_flags_t {
   bool bar_suppress = false;
   bool combo_open = false;
   bool pending_periodic = false;
-  bool quit_seen = false;  // the Ctrl-C flag
-  bool trace_on = false;
+  attention_flag quit_seen;  // the Ctrl-C flag
+  attention_flag trace_on;
   bool single_step_on = false;
   bool step_released = false;
   bool debug_allowed = false;

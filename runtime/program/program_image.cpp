@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "runtime/program/program_image.h"
+#include "runtime/program/code_steps.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
@@ -75,6 +76,7 @@ void free_run_time_array(int32_t v) {
 void reset_program_image() {
   std::vector<code_record>().swap(program_image.codes);
   program_image.code_count = 0;
+  find_code_steps();
   reset_upn_store();
   reset_text_tokens();
   // Nothing of a previous program stays readable in the string space either.

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "runtime/program/program.h"
+#include "runtime/program/code_steps.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"
@@ -468,6 +469,7 @@ void load_program_image(std::string_view contents) {
   read_pxb(contents);
   check_targets();
   check_stores();
+  find_code_steps();
 }
 
 // The command name of an opcode, for messages: the keyword without the blank that "TEXT " carries

@@ -7,6 +7,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
+#include "runtime/program/code_steps.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
 
@@ -119,6 +120,81 @@ TEST_F(trace_test, LongTraceKeepsTheNewestLinesInTheDebugWindow) {
   lines = qn_scroll_lines(debug_window());
   EXPECT_EQ(lines.size(), size_t(qn_scroll_back_lines));
   EXPECT_EQ(lines.back(), "danach");
+}
+
+// A loop of expression lines and conditional jumps, entered by a jump straight onto its JNZ:
+// I counts to 3, then I - 3 is 0 and the JZ skips the store of 9.
+constexpr const char* paired_jump_program =
+    "[PROC]\n[INIT]\nCODES=9\nUPNCODES=5\nUPNTOKENS=30\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=1\n"
+    "STRINGSPACE=10\nADRSPACE=2\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#1\n&1 #1 _+ &1 __STO\n&1 #3 _<\n"
+    "&1 #3 _-\n#9 &1 __STO\n[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n%0001\nJMP :0005\n%0002\n%0003\n"
+    "JNZ :0003\n%0004\nJZ :0009\n%0005\nRETURN\n";
+
+// Two loops of an expression line with its JNZ; between them MESS switches the trace on.
+constexpr const char* trace_from_the_middle_program =
+    "[PROC]\n[INIT]\nCODES=8\nUPNCODES=5\nUPNTOKENS=30\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=2\n"
+    "STRINGSPACE=10\nADRSPACE=3\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:J/0\n[UPNCODES]\n#1\n"
+    "&1 #1 _+ &1 __STO\n&1 #3 _<\n&2 #1 _+ &2 __STO\n&2 #2 _<\n[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
+    "%0002\n%0003\nJNZ :0001\n/00000008 MESS %0001\n%0004\n%0005\nJNZ :0005\nRETURN\n";
+
+std::vector<std::string> stepped;  // the commands the single-step hook was asked about
+bool note_step(const code_record& rec) {
+  const std::string text(rec.text.data(), rec.text.size());
+  stepped.push_back(text.substr(0, text.find_last_not_of(' ') + 1));
+  return true;
+}
+
+TEST_F(trace_test, ExpressionWithItsJumpRunsAsOneStepOnlyUntracedAndLandingOnTheJumpStillWorks) {
+  start_headless();
+  load_program_image(paired_jump_program);
+  // The pairs the untraced run takes as one step; the records stay as they were read.
+  ASSERT_EQ(code_steps.paired_jump[4], 7);
+  ASSERT_EQ(code_steps.paired_jump[6], 6);
+  interpreter(1);
+  EXPECT_EQ(get_int_variable("I"), 3);
+  EXPECT_EQ(std::string(program_image.codes[5].text.data(), 9), "JNZ :0003");
+
+  // Traced, every record is a command of its own; the jumps write their answers.
+  load_program_image(paired_jump_program);
+  debug_open();
+  run_flags.trace_on = true;
+  interpreter(1);
+  const std::vector<std::string> traced = {"%0001", "YES", "%0002", "%0003", "YES", "%0002", "%0003", "YES",
+                                           "%0002", "%0003", "NO",  "%0004", "NO",  "RETURN"};
+  std::vector<std::string> lines = qn_scroll_lines(debug_window());
+  ASSERT_EQ(lines.size(), traced.size() + 1);
+  EXPECT_TRUE(lines.back().starts_with(" return level")) << lines.back();
+  lines.pop_back();
+  EXPECT_EQ(lines, traced);
+  EXPECT_EQ(get_int_variable("I"), 3);
+
+  // Single steps stop at every command but the jumps.
+  load_program_image(paired_jump_program);
+  debug_close();
+  debug_open();
+  run_flags.trace_on = true;
+  run_flags.single_step_on = true;
+  stepped.clear();
+  set_single_step_hook(note_step);
+  interpreter(1);
+  set_single_step_hook(nullptr);
+  run_flags.single_step_on = false;
+  EXPECT_EQ(get_int_variable("I"), 3);
+  EXPECT_EQ(stepped, (std::vector<std::string>{"%0001", "%0002", "%0003", "%0002", "%0003", "%0002", "%0003",
+                                               "%0004", "RETURN"}));
+
+  // A trace that a command switches on shows the very next command, and the jump after it.
+  load_program_image(trace_from_the_middle_program);
+  debug_close();
+  interpreter(1);
+  lines = qn_scroll_lines(debug_window());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(lines.back().starts_with(" return level")) << lines.back();
+  lines.pop_back();
+  EXPECT_EQ(lines, (std::vector<std::string>{"----------- DEBUG 1 ---------------------------", "%0004", "%0005",
+                                              "YES", "%0004", "%0005", "NO", "RETURN"}));
+  EXPECT_EQ(get_int_variable("I"), 3);
+  EXPECT_EQ(get_int_variable("J"), 2);
 }
 
 TEST_F(trace_test, ClosedDebugWindowLosesTheLineAndSwitchesOff) {
