@@ -834,6 +834,14 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
     qnb::page_bitmap(*c->painter, *source, target);
     return;
   }
+  if (source != img && target == img->rect() && source->size() == img->size() && source->format() == img->format()) {
+    // A whole picture onto a surface of its size and format (the paint callback showing a
+    // screen): the surface shares the picture's pixels, which are copied only when either is
+    // drawn on next.
+    *img = *source;
+    changed(*c);
+    return;
+  }
   const QImage copy = (source == img) ? source->copy() : QImage();
   QPainter p(img);
   p.setCompositionMode(QPainter::CompositionMode_Source);

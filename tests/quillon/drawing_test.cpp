@@ -445,6 +445,26 @@ TEST_F(drawing_test, bitmaps_stretch_and_natural_size) {
   EXPECT_EQ(at(20, 0), red);
 }
 
+// A whole picture drawn onto a surface of its size (as a window shows its screen) is a copy:
+// drawing on either afterwards leaves the other as it was.
+TEST_F(drawing_test, whole_picture_copy_stays_apart_from_its_source) {
+  const int32_t picture = filled_bitmap(40, 30, green);
+  DRAW_BITMAP(u, picture, {.px = qn_rect{0, 0, 40, 30}, .mode = 3});
+  EXPECT_EQ(count(green), 40 * 30);
+  ups other;
+  START_BITMAP_DRAW(picture, other);
+  NEW_PEN(other, {.colour = red});
+  DRAW_LINE(other, {.end_px = qn_point{10, 5}, .start_px = qn_point{0, 5}});
+  NEW_PEN(u, {.colour = black});
+  DRAW_LINE(u, {.end_px = qn_point{10, 6}, .start_px = qn_point{0, 6}});
+  EXPECT_EQ(GET_PIXEL(other, {0, 5}), red);
+  EXPECT_EQ(GET_PIXEL(other, {0, 6}), green);
+  END_BITMAP_DRAW(other);
+  EXPECT_EQ(at(0, 5), green);
+  EXPECT_EQ(at(0, 6), black);
+  EXPECT_EQ(count(green), 40 * 30 - 10);
+}
+
 TEST_F(drawing_test, huge_coordinates_are_clipped) {
   constexpr int32_t big = 2'000'000'000;
   NEW_PEN(u, {.colour = red});
