@@ -31,7 +31,6 @@
 #include <cstdlib>
 #include <map>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -84,48 +83,49 @@ module_state& module() {
 #define QUILLON_PRINT_MODULE_DIR ""
 #endif
 
-std::vector<std::string> module_candidates() {
-  if (!module().file.empty()) return {module().file};
-  std::vector<std::string> files;
-  char exe[4096];
-  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n > 0) {
-    std::string dir(exe, size_t(n));
-    dir.resize(dir.rfind('/') + 1);
-    files.push_back(dir + qnb::print_module_file);
-  }
+// The module file to open: a test's, the one beside the executable, or the one this build made;
+// empty when there is none.
+std::string module_file() {
+  if (!module().file.empty()) return module().file;
+  const std::string exe = qnb::executable_path();
   const std::string built = QUILLON_PRINT_MODULE_DIR;
-  if (!built.empty()) files.push_back(built + "/" + qnb::print_module_file);
-  return files;
+  for (const std::string& dir : {exe.substr(0, exe.rfind('/') + 1), built.empty() ? built : built + "/"}) {
+    const std::string file = dir + qnb::print_module_file;
+    if (!dir.empty() && QFileInfo::exists(QString::fromStdString(file))) return file;
+  }
+  return {};
 }
 
-// The module's table; nullptr when it cannot be loaded, with the reason kept.
+// The table of the module in `file`; nullptr with the reason in `why`.
+const qnb::print_module* open_module(const std::string& file, std::string& why) {
+  if (file.empty()) {
+    why = std::string(qnb::print_module_file) + " not found beside the program";
+    return nullptr;
+  }
+  const qnb::print_module* (*entry)() = nullptr;
+  void* handle = qn_open_library(file.c_str(), &why);
+  if (!handle) return nullptr;
+  if (!qn_find_entry(handle, qnb::print_module_entry, entry)) {
+    why = file + " has no entry " + qnb::print_module_entry;
+    return nullptr;
+  }
+  const qnb::print_module* api = entry();
+  if (!api || api->version != qnb::print_module_version) {
+    why = file + " is of another build";
+    return nullptr;
+  }
+  return api;
+}
+
+// The module's table, opened once; nullptr when it cannot be loaded, with the reason kept.
 const qnb::print_module* print_api() {
   module_state& m = module();
   if (m.tried) return m.api;
   m.tried = true;
   std::string why;
-  for (const std::string& file : module_candidates()) {
-    if (!module().file.empty() || QFileInfo::exists(QString::fromStdString(file))) {
-      void* handle = qn_open_library(file.c_str(), &why);
-      const qnb::print_module* (*entry)() = nullptr;
-      if (!handle) break;
-      if (!qn_find_entry(handle, qnb::print_module_entry, entry)) {
-        why = file + " has no entry " + qnb::print_module_entry;
-        break;
-      }
-      const qnb::print_module* api = entry();
-      if (!api || api->version != qnb::print_module_version) {
-        why = file + " is of another build";
-        break;
-      }
-      m.api = api;
-      return api;
-    }
-  }
-  if (why.empty()) why = std::string(qnb::print_module_file) + " not found beside the program";
-  m.problem = "the print module cannot be loaded: " + why;
-  return nullptr;
+  m.api = open_module(module_file(), why);
+  if (!m.api) m.problem = "the print module cannot be loaded: " + why;
+  return m.api;
 }
 
 // The module's table, or nullptr with the reason reported (as the status when one is given).
