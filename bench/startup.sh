@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Start-up: the runtime running a program that quits at once, against a minimal Qt 6 Widgets
-# program (application, one shown window, quit from a zero timer), median of 21 runs each with
-# the two taking turns, whole processes, in the same run on the same platform (offscreen).
+# Start-up: the runtime running a program that quits at once, against two Qt 6 Widgets programs
+# on the same platform (offscreen) from the same build: "empty" shows a 640 x 480 window and
+# quits from a zero timer; "text" shows the same window, paints a framed box with one line of
+# text in it and quits after that first paint.  Whole processes, the three taking turns, the
+# median of 21 runs each; the ratios are the runtime's median over each peer's.
+#
+# WINKYR_STARTUP_PROGRAM times another winkyr executable (an older one, for a before/after; the
+# files it ships must lie beside it).  With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the
+# instructions of one whole process of each side under callgrind (valgrind).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target winkyr bench_startup_peer >/dev/null
+cmake --build "$build" --target winkyr bench_startup_peer bench_startup_peer_text >/dev/null
+winkyr="${WINKYR_STARTUP_PROGRAM:-$build/winkyr}"
+empty="$build/bench/bench_startup_peer"
+text="$build/bench/bench_startup_peer_text"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -45,17 +54,34 @@ timed() {
   awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f\n", b - a }'
 }
 
-# The two sides take turns, so that a machine that gets busier or quieter in between weighs on
-# both alike; each side's median of 21 runs.
+# The sides take turns, so that a machine that gets busier or quieter in between weighs on all
+# alike; each side's median of 21 runs.
 runs=21
-: >"$work/ours" >"$work/peer"
+: >"$work/ours" >"$work/empty" >"$work/text"
 for _ in $(seq $runs); do
-  timed "$build/winkyr" QUIT.PXB >>"$work/ours"
-  timed "$build/bench/bench_startup_peer" >>"$work/peer"
+  timed "$winkyr" QUIT.PXB >>"$work/ours"
+  timed "$empty" >>"$work/empty"
+  timed "$text" >>"$work/text"
 done
 median() { sort -g "$1" | sed -n "$(((runs + 1) / 2))p"; }
 ours=$(median "$work/ours")
-peer=$(median "$work/peer")
-echo "winkyr QUIT.PXB:      $ours s"
-echo "minimal Qt program:   $peer s"
-awk -v a="$ours" -v b="$peer" 'BEGIN { printf "ratio (runtime / Qt program): %.2f\n", a / b }'
+peer_empty=$(median "$work/empty")
+peer_text=$(median "$work/text")
+echo "winkyr QUIT.PXB:                   $ours s"
+echo "Qt program, empty window:          $peer_empty s"
+echo "Qt program, framed box with text:  $peer_text s"
+awk -v a="$ours" -v b="$peer_text" 'BEGIN { printf "ratio to the window with text: %.2f\n", a / b }'
+awk -v a="$ours" -v b="$peer_empty" 'BEGIN { printf "ratio to the empty window:     %.2f\n", a / b }'
+
+if [ "${WINKYR_BENCH_INSTRUCTIONS:-0}" = 1 ]; then
+  instructions() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+      awk '/Collected :/ { print $NF }'
+  }
+  i_ours=$(instructions "$winkyr" QUIT.PXB)
+  i_empty=$(instructions "$empty")
+  i_text=$(instructions "$text")
+  echo "instructions (callgrind): winkyr $i_ours, empty window $i_empty, window with text $i_text"
+  awk -v a="$i_ours" -v b="$i_text" -v c="$i_empty" \
+    'BEGIN { printf "instruction ratios: to the window with text %.2f, to the empty window %.2f\n", a / b, a / c }'
+fi

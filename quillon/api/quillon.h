@@ -439,6 +439,11 @@ std::string qn_print_output_file();
 // Why the last job's PDF file (qn_print_output_file) could not be written: the system's error
 // number (errno) when START_PRINT could not open it or END_PRINT found it incomplete, else 0.
 int32_t qn_print_output_error();
+// Why the last print job or page setup could not start because printing itself is not
+// available (its module cannot be loaded); "" when it could.
+std::string qn_print_problem();
+// Tests: the print module is taken from this file (from the usual places again when empty).
+void qn_set_print_module_file(std::string_view file);
 void qn_print_reset();  // ends open jobs, forgets the page setup; for tests
 
 // ---------------------------------------------------------------- system clipboard

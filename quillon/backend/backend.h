@@ -52,6 +52,8 @@ inline uint32_t colorref_of(QRgb rgb) {
 
 // ---------------------------------------------------------------- windows
 QImage* window_image(int32_t window);  // backing image of a window, nullptr when none
+// The running executable's file (a host path), "" when the system does not say.
+std::string executable_path();
 QWidget* window_widget(int32_t window);
 QImage window_picture(int32_t window);  // what the window shows, its child widgets included
 QSize window_client_size(int32_t window);  // the inside less the menu bar; empty when no window

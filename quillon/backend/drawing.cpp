@@ -211,6 +211,16 @@ bool thin(const qnb::pen_desc& pen) { return pen.width <= 1; }
 // The line from a to b without b itself, with the pen's dash pattern.
 void thin_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_t rop) {
   const std::vector<int>& pattern = dash_pattern(pen.style);
+  if (pattern.empty() && a.y() == b.y()) {
+    // A solid row: the same pixels as the walk below, along one scan line fetched once.
+    if (a.y() < 0 || a.y() >= img.height() || a.x() == b.x()) return;
+    const int first = std::max(a.x() < b.x() ? a.x() : b.x() + 1, 0);
+    const int last = std::min(a.x() < b.x() ? b.x() - 1 : a.x(), img.width() - 1);
+    const uint32_t rgb = rgb_of(pen.colour);
+    auto* row = reinterpret_cast<QRgb*>(img.scanLine(a.y()));
+    for (int x = first; x <= last; ++x) row[x] = 0xFF000000u | qnb::rop_combine(rgb, row[x] & 0xFFFFFF, rop);
+    return;
+  }
   int64_t x = a.x(), y = a.y();
   const int64_t dx = std::llabs(int64_t(b.x()) - x), dy = -std::llabs(int64_t(b.y()) - y);
   const int sx = x < b.x() ? 1 : -1, sy = y < b.y() ? 1 : -1;
@@ -822,6 +832,14 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
   if (target.width() <= 0 || target.height() <= 0) return;
   if (!img) {
     qnb::page_bitmap(*c->painter, *source, target);
+    return;
+  }
+  if (source != img && target == img->rect() && source->size() == img->size() && source->format() == img->format()) {
+    // A whole picture onto a surface of its size and format (the paint callback showing a
+    // screen): the surface shares the picture's pixels, which are copied only when either is
+    // drawn on next.
+    *img = *source;
+    changed(*c);
     return;
   }
   const QImage copy = (source == img) ? source->copy() : QImage();

@@ -122,9 +122,8 @@ std::string runtime_folder() {
 std::string qn_instance_lock_path() {
   const std::string dir = runtime_folder();
   if (dir.empty()) return {};
-  char exe[4096];
-  const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  std::string key = n > 0 ? std::string(exe, size_t(n)) : std::string("winkyr");
+  std::string key = qnb::executable_path();
+  if (key.empty()) key = "winkyr";
   for (char& c : key)
     if (c == '/' || c == '\\') c = '#';
   if (key.size() > 200) {  // keep the name within the file system's limit, still unique

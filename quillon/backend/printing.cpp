@@ -1,9 +1,13 @@
-// Printing: print jobs on QPrinter, the kept page setup and the page setup dialog.
+// Printing: print jobs on the print module's printer, the kept page setup and the page setup
+// dialog.  The print module (print_module.h) is opened at the first job or page setup; without
+// it a job does not start and says why (qn_print_problem).
 //
 // A job's drawing context paints on the printer's page itself, in the printer's device pixels
 // (its own resolution): texts go out as text in their font, lines as vectors, bitmaps with
 // their pixels.  The context's origin is the top-left corner of the printable area.
 #include "quillon/backend/backend.h"
+#include "quillon/api/libraries.h"
+#include "quillon/backend/print_module.h"
 
 #include <QDialog>
 #include <QDir>
@@ -11,12 +15,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPageLayout>
-#include <QPageSetupDialog>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -34,7 +35,7 @@
 namespace {
 
 struct print_job {
-  std::unique_ptr<QPrinter> printer;
+  std::unique_ptr<qnb::module_printer> printer;
   std::shared_ptr<QPainter> painter;
   // After a cancel the context goes on drawing into this scrap picture, which nobody sees.
   QImage scrap;
@@ -58,10 +59,83 @@ struct printing_state {
   int32_t last_pages = 0;
   std::string last_file;
   int32_t last_file_error = 0;  // errno why the last job's PDF file could not be written
+  std::string problem;          // why the last job or page setup could not use the print module
 };
 printing_state& st() {
   static printing_state s;
   return s;
+}
+
+// The print module, opened once: from beside the executable, else from where this build put
+// it; or from the file a test names.
+struct module_state {
+  std::string file;  // a test's module file; empty for the usual places
+  bool tried = false;
+  const qnb::print_module* api = nullptr;
+  std::string problem;
+};
+module_state& module() {
+  static module_state m;
+  return m;
+}
+
+#ifndef QUILLON_PRINT_MODULE_DIR
+#define QUILLON_PRINT_MODULE_DIR ""
+#endif
+
+// The module file to open: a test's, the one beside the executable, or the one this build made;
+// empty when there is none.
+std::string module_file() {
+  if (!module().file.empty()) return module().file;
+  const std::string exe = qnb::executable_path();
+  const std::string built = QUILLON_PRINT_MODULE_DIR;
+  for (const std::string& dir : {exe.substr(0, exe.rfind('/') + 1), built.empty() ? built : built + "/"}) {
+    const std::string file = dir + qnb::print_module_file;
+    if (!dir.empty() && QFileInfo::exists(QString::fromStdString(file))) return file;
+  }
+  return {};
+}
+
+// The table of the module in `file`; nullptr with the reason in `why`.
+const qnb::print_module* open_module(const std::string& file, std::string& why) {
+  if (file.empty()) {
+    why = std::string(qnb::print_module_file) + " not found beside the program";
+    return nullptr;
+  }
+  const qnb::print_module* (*entry)() = nullptr;
+  void* handle = qn_open_library(file.c_str(), &why);
+  if (!handle) return nullptr;
+  if (!qn_find_entry(handle, qnb::print_module_entry, entry)) {
+    why = file + " has no entry " + qnb::print_module_entry;
+    return nullptr;
+  }
+  const qnb::print_module* api = entry();
+  if (!api || api->version != qnb::print_module_version) {
+    why = file + " is of another build";
+    return nullptr;
+  }
+  return api;
+}
+
+// The module's table, opened once; nullptr when it cannot be loaded, with the reason kept.
+const qnb::print_module* print_api() {
+  module_state& m = module();
+  if (m.tried) return m.api;
+  m.tried = true;
+  std::string why;
+  m.api = open_module(module_file(), why);
+  if (!m.api) m.problem = "the print module cannot be loaded: " + why;
+  return m.api;
+}
+
+// The module's table, or nullptr with the reason reported (as the status when one is given).
+const qnb::print_module* print_api_or_report(int* status) {
+  const qnb::print_module* api = print_api();
+  if (!api) {
+    st().problem = module().problem;
+    qn_error(st().problem, qnb::QN_FAIL, status);
+  }
+  return api;
 }
 
 QPageLayout layout_of(const qn_page_data& page, bool landscape) {
@@ -105,35 +179,30 @@ QString unused_pdf_name(const QString& folder, std::string_view job_name) {
   return name;
 }
 
-void to_pdf(QPrinter& printer, const QString& file) {
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(file);
-}
-
 // Where the output goes: a PDF file named by the environment, a PDF file named after the job
 // when asked for or when no printer is set up, else the printer (or file) that the user chooses
 // in the print dialog.  False when the user cancelled.
-bool choose_output(QPrinter& printer, std::string_view job_name, int32_t window, bool to_file) {
+bool choose_output(const qnb::print_module& api, qnb::module_printer& printer, std::string_view job_name,
+                   int32_t window, bool to_file) {
   const char* pdf = std::getenv("WINKYR_PRINT_PDF");
   if (pdf && *pdf) {
     const QString target = QString::fromUtf8(pdf);
     if (target.endsWith(QLatin1Char('/')) || QFileInfo(target).isDir()) {
       QDir().mkpath(target);
-      to_pdf(printer, unused_pdf_name(target, job_name));
+      printer.to_pdf(unused_pdf_name(target, job_name));
     } else {
-      to_pdf(printer, target);
+      printer.to_pdf(target);
     }
     return true;
   }
   // Where nobody could answer the print dialog, the job goes to a file as in automatic mode.
-  if (to_file || qn_boxes_unseen() || QPrinterInfo::availablePrinters().isEmpty()) {
-    to_pdf(printer, unused_pdf_name(QStringLiteral("."), job_name));
+  if (to_file || qn_boxes_unseen() || !api.printers_set_up()) {
+    printer.to_pdf(unused_pdf_name(QStringLiteral("."), job_name));
     return true;
   }
   const int32_t answer = answered("print");
   if (answer >= 0) return answer != 0;
-  QPrintDialog dialog(&printer, qnb::window_widget(window));
-  return dialog.exec() == QDialog::Accepted;
+  return printer.print_dialog(qnb::window_widget(window));
 }
 
 // Why a PDF file could not be opened for writing: the system's error number of an open as the
@@ -178,8 +247,8 @@ void note_file_failure(const QString& file, int32_t reason) {
 }
 
 // The printable area of the job's current page in device pixels.
-QSize page_pixels(const QPrinter& printer) {
-  return printer.pageLayout().paintRectPixels(printer.resolution()).size();
+QSize page_pixels(qnb::module_printer& printer) {
+  return printer.device().pageLayout().paintRectPixels(printer.resolution()).size();
 }
 
 print_job* job_of(const ups& u, const char* routine, int* status) {
@@ -224,7 +293,7 @@ void end_page(print_job& job) {
       job.aborted = true;
       job.printer->abort();
       job.painter->end();
-      if (job.printer->outputFormat() == QPrinter::PdfFormat) QFile::remove(job.printer->outputFileName());
+      if (job.printer->is_pdf()) QFile::remove(job.printer->file());
       job.scrap = QImage(1, 1, QImage::Format_RGB32);
       job.scrap_painter = std::make_shared<QPainter>(&job.scrap);
     }
@@ -248,25 +317,30 @@ void finish_job(int32_t number) {
 bool START_PRINT(ups& u, const print_opts& o) {
   qnb::clear_status(o.status);
   qnb::ensure_app();
-  print_job job;
-  job.printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-  const std::string_view name = o.job_name.value_or("");
-  job.printer->setDocName(qnb::from_1252(name).trimmed());
-  job.printer->setCreator(QStringLiteral("WinKYR"));
-  const bool landscape = o.landscape.value_or(st().landscape);
-  job.printer->setPageLayout(layout_of(st().page, landscape));
-  const bool to_file = (o.flags.value_or(0) & QN_PRINT_TO_FILE) != 0;
   st().last_file.clear();
   st().last_file_error = 0;
-  if (!choose_output(*job.printer, name, o.window.value_or(0), to_file)) {
+  st().problem.clear();
+  const qnb::print_module* api = print_api_or_report(o.status);
+  if (!api) {
+    u.stamp = 0;
+    return false;
+  }
+  print_job job;
+  job.printer.reset(api->new_printer());
+  const std::string_view name = o.job_name.value_or("");
+  job.printer->set_document(qnb::from_1252(name).trimmed(), QStringLiteral("WinKYR"));
+  const bool landscape = o.landscape.value_or(st().landscape);
+  job.printer->device().setPageLayout(layout_of(st().page, landscape));
+  const bool to_file = (o.flags.value_or(0) & QN_PRINT_TO_FILE) != 0;
+  if (!choose_output(*api, *job.printer, name, o.window.value_or(0), to_file)) {
     u.stamp = 0;
     return false;
   }
   job.painter = std::make_shared<QPainter>();
-  if (!job.painter->begin(job.printer.get())) {
+  if (!job.painter->begin(&job.printer->device())) {
     u.stamp = 0;
-    if (job.printer->outputFormat() == QPrinter::PdfFormat) {
-      const QString file = job.printer->outputFileName();
+    if (job.printer->is_pdf()) {
+      const QString file = job.printer->file();
       note_file_failure(file, open_failure_reason(file));
     }
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
@@ -275,7 +349,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
   job.spool = spool_dialog(name, job.cancelled);
   const int32_t number = qnb::new_handle();
   st().last_pages = 0;
-  st().last_file = job.printer->outputFormat() == QPrinter::PdfFormat ? qnb::to_1252(job.printer->outputFileName()) : "";
+  st().last_file = job.printer->is_pdf() ? qnb::to_1252(job.printer->file()) : "";
   print_job& kept = st().jobs.emplace(number, std::move(job)).first->second;
   open_page_context(u, number, kept);
   return true;
@@ -288,9 +362,10 @@ void NEXT_PRINT_PAGE(ups& u, int* status) {
   end_page(*job);
   if (!job->aborted) {
     // A page setup changed since the job started applies from this page on.
-    const QPageLayout next = layout_of(st().page, job->printer->pageLayout().orientation() == QPageLayout::Landscape);
-    if (!next.isEquivalentTo(job->printer->pageLayout())) job->printer->setPageLayout(next);
-    if (!job->printer->newPage()) {
+    QPagedPaintDevice& device = job->printer->device();
+    const QPageLayout next = layout_of(st().page, device.pageLayout().orientation() == QPageLayout::Landscape);
+    if (!next.isEquivalentTo(device.pageLayout())) device.setPageLayout(next);
+    if (!device.newPage()) {
       qn_error("Unable to start a new page", qnb::QN_FAIL, status);
       return;
     }
@@ -308,8 +383,8 @@ void END_PRINT(ups& u, int* status) {
   end_page(*job);
   // The PDF writer writes the file as it goes and reports no failure: the finished file says
   // whether it all got there.
-  const bool to_pdf = !job->aborted && job->printer->outputFormat() == QPrinter::PdfFormat;
-  const QString file = to_pdf ? job->printer->outputFileName() : QString();
+  const bool to_pdf = !job->aborted && job->printer->is_pdf();
+  const QString file = to_pdf ? job->printer->file() : QString();
   const int32_t number = u.reserved[job_slot];
   qnb::close_context(u);
   finish_job(number);
@@ -323,7 +398,7 @@ qn_page_data GET_PAGE_DATA(ups* u, int* status) {
   qnb::clear_status(status);
   if (u && u->stamp == QN_STAMP) {
     auto it = st().jobs.find(u->reserved[job_slot]);
-    if (u->reserved[job_slot] != 0 && it != st().jobs.end()) return page_data_of(it->second.printer->pageLayout());
+    if (u->reserved[job_slot] != 0 && it != st().jobs.end()) return page_data_of(it->second.printer->device().pageLayout());
   }
   return st().page;
 }
@@ -347,11 +422,11 @@ int32_t page_setup_dialog(int32_t& flags, int32_t window, bool landscape, int* s
   qnb::ensure_app();
   const int32_t answer = answered("page setup");
   if (answer >= 0) return answer != 0 ? 1 : 0;
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setPageLayout(layout_of(st().page, landscape || st().landscape));
-  QPageSetupDialog dialog(&printer, qnb::window_widget(window));
-  if (dialog.exec() != QDialog::Accepted) return 0;
-  const QPageLayout layout = printer.pageLayout();
+  st().problem.clear();
+  const qnb::print_module* api = print_api_or_report(status);
+  if (!api) return 0;
+  QPageLayout layout = layout_of(st().page, landscape || st().landscape);
+  if (!api->page_setup_dialog(layout, qnb::window_widget(window))) return 0;
   const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
   st().page = page_data_of(layout);
   st().page.paper_width = int32_t(paper.width() * 100.0 + 0.5);
@@ -368,6 +443,13 @@ void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)
 int32_t qn_print_pages() { return st().last_pages; }
 std::string qn_print_output_file() { return st().last_file; }
 int32_t qn_print_output_error() { return st().last_file_error; }
+std::string qn_print_problem() { return st().problem; }
+
+void qn_set_print_module_file(std::string_view file) {
+  // A module opened before stays loaded; the next job opens the one named now.
+  module() = module_state{};
+  module().file = std::string(file);
+}
 
 void qn_print_reset() {
   while (!st().jobs.empty()) finish_job(st().jobs.begin()->first);

@@ -45,16 +45,21 @@ int32_t get_system_metrics(int32_t index, int* status) {
   return value;
 }
 
-void GET_EXE_NAME(std::string& path, int* status) {
-  qnb::clear_status(status);
+std::string qnb::executable_path() {
   char buf[4096];
   const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) {
+  return n > 0 ? std::string(buf, size_t(n)) : std::string();
+}
+
+void GET_EXE_NAME(std::string& path, int* status) {
+  qnb::clear_status(status);
+  const std::string exe = qnb::executable_path();
+  if (exe.empty()) {
     path.clear();
     qn_error("Error in: GET_EXE_NAME", qnb::QN_FAIL, status);
     return;
   }
-  path = qnb::to_1252(QString::fromUtf8(buf, qsizetype(n)));
+  path = qnb::to_1252(QString::fromStdString(exe));
 }
 
 void SLEEP_SECONDS(float seconds) {

@@ -79,7 +79,9 @@ void cmd_PRINT(code_record& rec) {
                             .margin_bottom = trunc_to_int(param_registers[4] * 1000.0f)});
   } else if (has_option(rec, option_printer_setup)) {
     int32_t flags = 0;
-    page_setup_dialog(flags, main_window());
+    int status = 0;
+    page_setup_dialog(flags, main_window(), false, &status);
+    report_print_unavailable();
   } else {
     print_form(rec);
   }

@@ -144,6 +144,7 @@ class print_program : public runtime_fixture {
     print_output_reset();
     print_job_reset();
     qn_print_reset();
+    qn_set_print_module_file("");
     ::unsetenv("WINKYR_PRINT_PDF");
     runtime_fixture::TearDown();
   }
@@ -191,6 +192,19 @@ TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
   }
   EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + pdf + ": " + std::strerror(EFBIG)), 1);
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// Print support is opened at the first job.  Where it cannot be loaded, the job does not start,
+// the error log says why, and the program goes on; once it is there again, the next job prints.
+TEST_F(print_program, PrintWithoutPrintSupportIsReportedAndTheProgramGoesOn) {
+  const std::string missing = (dir / "gone" / "libquillon_print.so").string();
+  qn_set_print_module_file(missing);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot print: the print module cannot be loaded: " + missing), 1);
+  qn_set_print_module_file("");
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n");
+  EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
 }
 
 // Every print without a combo library misses record "#1": one warning for the run, not one per

@@ -57,6 +57,26 @@ TEST_F(drawing_test, vertical_diagonal_and_backward_lines_are_exact) {
   EXPECT_EQ(count(red), 6 + 5);
 }
 
+TEST_F(drawing_test, backward_and_clipped_rows_leave_out_their_end_pixel) {
+  NEW_PEN(u, {.colour = red});
+  DRAW_LINE(u, {.end_px = qn_point{2, 3}, .start_px = qn_point{12, 3}});  // right to left
+  for (int x = 3; x <= 12; ++x) EXPECT_EQ(at(x, 3), red) << "x=" << x;
+  EXPECT_EQ(at(2, 3), white);
+  DRAW_LINE(u, {.end_px = qn_point{5, 4}, .start_px = qn_point{-5, 4}});  // in from the left edge
+  DRAW_LINE(u, {.end_px = qn_point{35, 5}, .start_px = qn_point{60, 5}});  // in from the right edge
+  DRAW_LINE(u, {.end_px = qn_point{9, 30}, .start_px = qn_point{0, 30}});  // below the bitmap
+  SET_ROP(u, 7);  // XOR over the red row: black where it crosses it, cyan beyond
+  DRAW_LINE(u, {.end_px = qn_point{14, 3}, .start_px = qn_point{10, 3}});
+  for (int x = 10; x <= 12; ++x) EXPECT_EQ(at(x, 3), black) << "x=" << x;
+  EXPECT_EQ(at(13, 3), red ^ white);
+  EXPECT_EQ(at(14, 3), white);
+  for (int x = 0; x <= 4; ++x) EXPECT_EQ(at(x, 4), red) << "x=" << x;
+  EXPECT_EQ(at(5, 4), white);
+  for (int x = 36; x <= 39; ++x) EXPECT_EQ(at(x, 5), red) << "x=" << x;
+  EXPECT_EQ(at(35, 5), white);
+  EXPECT_EQ(count(red), 7 + 5 + 4);
+}
+
 TEST_F(drawing_test, line_continues_from_the_current_position) {
   NEW_PEN(u, {.colour = black});
   DRAW_LINE(u, {.start_px = qn_point{2, 2}});  // a start alone only moves
@@ -423,6 +443,26 @@ TEST_F(drawing_test, bitmaps_stretch_and_natural_size) {
   EXPECT_EQ(count(red), 8 * 6 + 4 * 3);
   DRAW_BITMAP(u, bitmap, {.px = qn_rect{20, 0, 40, 15}});  // onto itself, shrunk
   EXPECT_EQ(at(20, 0), red);
+}
+
+// A whole picture drawn onto a surface of its size (as a window shows its screen) is a copy:
+// drawing on either afterwards leaves the other as it was.
+TEST_F(drawing_test, whole_picture_copy_stays_apart_from_its_source) {
+  const int32_t picture = filled_bitmap(40, 30, green);
+  DRAW_BITMAP(u, picture, {.px = qn_rect{0, 0, 40, 30}, .mode = 3});
+  EXPECT_EQ(count(green), 40 * 30);
+  ups other;
+  START_BITMAP_DRAW(picture, other);
+  NEW_PEN(other, {.colour = red});
+  DRAW_LINE(other, {.end_px = qn_point{10, 5}, .start_px = qn_point{0, 5}});
+  NEW_PEN(u, {.colour = black});
+  DRAW_LINE(u, {.end_px = qn_point{10, 6}, .start_px = qn_point{0, 6}});
+  EXPECT_EQ(GET_PIXEL(other, {0, 5}), red);
+  EXPECT_EQ(GET_PIXEL(other, {0, 6}), green);
+  END_BITMAP_DRAW(other);
+  EXPECT_EQ(at(0, 5), green);
+  EXPECT_EQ(at(0, 6), black);
+  EXPECT_EQ(count(green), 40 * 30 - 10);
 }
 
 TEST_F(drawing_test, huge_coordinates_are_clipped) {

@@ -53,10 +53,14 @@ void print_frm(std::string_view file, int32_t mode);
 void print_frm_nop();
 // Starts a print job of the runtime (printed forms, plots to the printer) on `context`: in
 // automatic mode every job is written to a PDF file, without the print dialog.  False when it
-// did not start; a PDF file that could not be written is reported (IOERROR and the error log).
+// did not start; a PDF file that could not be written is reported (IOERROR and the error log),
+// and so is printing that is not available (the error log).
 bool print_start_job(ups& context, std::string_view job_name, bool landscape);
 // Ends the job; a PDF file that did not get written whole is reported in the same way.
 void print_end_job(ups& context);
+// When printing itself is not available (its module cannot be loaded), the error log says
+// why; the program goes on without the print.
+void report_print_unavailable();
 void print_set_meta_name(std::string_view name);
 void print_switch_a();
 void print_switch_ab();

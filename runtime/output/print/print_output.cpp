@@ -251,12 +251,19 @@ void report_print_file_failure() {
 }
 }  // namespace
 
+void report_print_unavailable() {
+  if (const std::string problem = qn_print_problem(); !problem.empty()) warning_log("cannot print: " + problem);
+}
+
 bool print_start_job(ups& context, std::string_view job_name, bool landscape) {
   int status = 0;
   const int32_t flags = run_flags.auto_mode ? QN_PRINT_TO_FILE : 0;
   const bool started =
       START_PRINT(context, {.flags = flags, .job_name = job_name, .landscape = landscape, .status = &status});
-  if (!started) report_print_file_failure();
+  if (!started) {
+    report_print_unavailable();
+    report_print_file_failure();
+  }
   return started;
 }
 
