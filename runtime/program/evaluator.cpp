@@ -789,7 +789,15 @@ bool run_plan(upn_plan& plan) {
           continue;
         }
         case step_function: {
-          // The function works on the evaluator's own registers (a text function on its stack too).
+          // The function works on the slots given; one of two arguments clears the reference.
+          const int32_t after = run_function_step(step.op, slot0, sp);
+          if (after < 0) break;
+          if (after != sp) reg.reference = 0;
+          sp = after;
+          continue;
+        }
+        case step_text_function: {
+          // A text function works on the evaluator's own stack and registers.
           st.put_back();
           const int32_t after = run_function_step(step.op, slot0, sp);
           st.take_up();

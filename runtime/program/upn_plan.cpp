@@ -37,7 +37,13 @@ constexpr std::array<upn_step_kind, upn_last_opcode + 1> single_steps = [] {
   kinds[upn_store] = step_store;
   kinds[upn_arg] = step_argument;
   for (int32_t code = 0; code <= upn_last_opcode; ++code)
-    if (function_step_form_of(code) != function_step_form::none) kinds[static_cast<size_t>(code)] = step_function;
+    switch (function_step_form_of(code)) {
+      case function_step_form::none: break;
+      case function_step_form::number_one:
+      case function_step_form::number_two: kinds[static_cast<size_t>(code)] = step_function; break;
+      case function_step_form::text_one:
+      case function_step_form::text_two: kinds[static_cast<size_t>(code)] = step_text_function; break;
+    }
   return kinds;
 }();
 

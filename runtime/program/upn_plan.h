@@ -38,7 +38,8 @@ enum upn_step_kind : uint8_t {
   step_variable_operator,  // "&a #c op" or "&a &b op", with "&d __STO" when `stores`
   step_element_store,      // "%a __STO": the element numbered by the top gets the value below it
   step_variable_element,   // "&j %a": element j of a, with "__STO" when `stores`
-  step_function,           // a numeric or text function called straight (upn_function_steps.h)
+  step_function,           // a numeric function called straight (upn_function_steps.h)
+  step_text_function,      // a text function called straight, on the evaluator's own stack
 };
 
 // A variable operand of a step resolved to its words: the first run of a plan under the current
