@@ -1,6 +1,7 @@
 // The message loop, the pump that the interpreter calls between commands, the quit message,
 // the single-instance lock and the door into the runtime's command dispatcher.
 #include "quillon/backend/backend.h"
+#include "quillon/api/vector_state.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -163,6 +164,7 @@ int32_t quillon_loop() {
 // The quit message, our own queued work, and window-system input at most every pump_interval.
 // Leaves the gate shut for the next `stride` calls when nothing waits.
 int32_t qn_pump() {
+  qn_clear_vector_state();  // a drawing command since the last pump may have left them in use
   loop_state& s = st();
   qn_pump_countdown = 0;
   if (s.quitting) return 0;
@@ -182,6 +184,7 @@ int32_t qn_pump() {
   }
   s.paint_pending = false;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  qn_clear_vector_state();
   if (s.quitting) return 0;
   // Work queued while the events ran is served by the very next call.
   shut_gate(s.posted > 0 || s.paint_pending ? 0 : gate.stride);

@@ -3,6 +3,7 @@
 #include "runtime/commands/interpreter.h"
 
 #include "runtime/commands/commands.h"
+#include "quillon/api/vector_state.h"
 #include "runtime/commands/jump_test.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/evaluator.h"
@@ -192,6 +193,7 @@ struct active_run_guard {
 };
 
 void run(int32_t label, bool same_level) {
+  qn_clear_vector_state();  // whatever ran under the window system before, the program runs at speed
   if (program_has_ended()) return;
   call_state_t& cs = call_state;
   run_flags.busy = true;
