@@ -94,25 +94,25 @@ bool command_left_work(const call_state_t& cs) {
   return (cs.command_error != 0) | cs.chain_flag | cs.end_run | (cs.depth <= 0);
 }
 
-// The JZ or JNZ after the expression line `at`, run as part of that line's step: true when it
-// ran, false when record at + 1 is to be fetched as a command of its own.  It runs here only
+// The JZ or JNZ after the expression line `at`, run as part of that line's step: when it runs,
+// the program counter moves past it or to its target; else record at + 1 is fetched as a
+// command of its own.  It runs here only
 // while nothing wants the loop's look first: the pump's countdown counts it as a command and
 // also runs out for the trace, Ctrl-C and the program's end.  The record is read from the
 // program as it is now (an expression may have loaded another, and its steps with it), and
 // must still be that jump, with its built-in handling in place.
-bool run_paired_jump(int32_t at) {
+void run_paired_jump(int32_t at) {
   // Record k + 1 exists where the pairs show a jump, and only records below the fetch limit
   // have one.
   const size_t k = static_cast<size_t>(at);
-  if (static_cast<uint32_t>(at) >= code_steps.fetch_limit) return false;
+  if (static_cast<uint32_t>(at) >= code_steps.fetch_limit) return;
   const uint8_t jump_opcode = code_steps.paired_jump[k];
-  if (jump_opcode == 0) return false;
+  if (jump_opcode == 0) return;
   const code_record& jump = program_image.codes[k + 1];
   const loop_work work = interp.work[jump_opcode];
-  if (jump.opcode != jump_opcode || work == loop_work::handler || --qn_pump_countdown <= 0) return false;
+  if (jump.opcode != jump_opcode || work == loop_work::handler || --qn_pump_countdown <= 0) return;
   call_state.command_flags = jump.flags;
   call_state.pc = p1_rounds_to_zero() == (work == loop_work::jump_if_zero) ? jump.target : at + 2;
-  return true;
 }
 
 run_exit fetch_loop() {
@@ -156,7 +156,10 @@ run_exit fetch_loop() {
     cs.command_flags = rec.flags;
     if (work == loop_work::expression) {
       evaluate_upn(rec.expression, 1);
-      if (!command_left_work(cs) && run_paired_jump(at)) continue;
+      if (!command_left_work(cs)) [[likely]] {
+        run_paired_jump(at);
+        continue;
+      }
     } else if (work == loop_work::handler) {
       interp.handlers[index](rec);
     } else {

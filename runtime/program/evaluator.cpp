@@ -36,11 +36,18 @@ inline bool numeric_compare(int32_t code, float x, float y) {
 // clear all 23 slots each time, the evaluator keeps two marks: the slots above `touched_top` have
 // had nothing written since they were cleared, and the text fields above `dirty_top` are still
 // "@" and blanks.  Clearing then rewrites only what an evaluation (or a caller that set the
-// stack itself, which leaves sp at its top) can have written.
+// stack itself, which leaves sp at its top) can have written.  A plan whose steps all ran in line
+// writes no slot below 1 (its pushes start there): after one, `touched_bottom` says the clearing
+// may start at slot 1.
 int32_t dirty_top = value_stack_last;
 int32_t touched_top = value_stack_last;
+int32_t touched_bottom = value_stack_first;
 
-void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
+// Code out of line may write any slot up to `slot`.
+void raise_touched(int32_t slot) {
+  touched_top = std::max(touched_top, slot);
+  touched_bottom = value_stack_first;
+}
 
 // The slots up to dirty_top cleared whole; returns the first slot after them.
 [[gnu::noinline]] int32_t clear_text_slots() {
@@ -52,11 +59,13 @@ void raise_touched(int32_t slot) { touched_top = std::max(touched_top, slot); }
 
 inline void clear_used_slots() {
   const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
-  int32_t i = value_stack_first;
+  int32_t i = touched_bottom;
   if (dirty_top >= value_stack_first) [[unlikely]] i = clear_text_slots();
   value_slot* const slot0 = &evaluator.slot(0);
   for (; i <= numbers; ++i) slot0[i].clear_number();
   touched_top = value_stack_first - 1;
+  // Until an evaluation ends in line, any slot can be written.
+  touched_bottom = value_stack_first;
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
@@ -297,6 +306,7 @@ void reset_evaluator() {
   evaluator = evaluator_state{};
   dirty_top = value_stack_last;
   touched_top = value_stack_last;
+  touched_bottom = value_stack_first;
   clear_used_slots();
 }
 
@@ -622,11 +632,17 @@ general_run run_general(const int32_t* codes, const uint32_t* operands, int32_t 
   return general_run::went_on;
 }
 
+// How a plan's run ended.
+enum class plan_end : uint8_t {
+  stopped,  // an error stopped the evaluation
+  went_on,  // it went on to its end
+  in_line,  // it went on to its end with every step in line: the results are numbers
+};
+
 // Runs an expression's plan, made from its codes when they were compiled: each step in line
 // where its checks pass, else its codes one by one on the general path.  Calls nothing on the
-// common steps, so the loop keeps its state in registers.  Returns false when an error stopped
-// the evaluation.
-bool run_plan(upn_plan& plan) {
+// common steps, so the loop keeps its state in registers.
+plan_end run_plan(upn_plan& plan) {
   evaluator_state& ev = evaluator;
   const uint32_t generation = upn_plans.generation;
   if (plan.resolved != generation) [[unlikely]] resolve_plan(plan);
@@ -657,12 +673,16 @@ bool run_plan(upn_plan& plan) {
       held = true;
     }
     ~local_state() {
-      if (!held) return;
+      if (!held) {
+        touched_bottom = value_stack_first;
+        return;
+      }
       evaluator.sp = sp;
       reg.put(evaluator);
       // Steps in line leave every slot they pop cleared: of an evaluation that ran in line
-      // throughout, only the results are left to clear.
+      // throughout, only the results are left to clear, and nothing below slot 1.
       raise_touched(in_line ? sp : high);
+      if (in_line) touched_bottom = 1;
     }
   } st;
   st.reg.offset = ev.pointer_offset;
@@ -725,13 +745,13 @@ bool run_plan(upn_plan& plan) {
           do {
             if (++i > plan.last) {
               ev.skip_label = label;  // not in this expression: the evaluation ends skipping
-              return true;
+              return plan_end::went_on;
             }
           } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
           while (s + 1 < plan.step_end && steps[s + 1].at <= i) ++s;
           if (steps[s].at == i) continue;  // the label's step
           st.put_back();  // (a label is a step of its own; were it not, the codes go on alone)
-          return run_codes(i + 1, plan.last);
+          return run_codes(i + 1, plan.last) ? plan_end::went_on : plan_end::stopped;
         }
         case step_add:
         case step_subtract:
@@ -813,7 +833,7 @@ bool run_plan(upn_plan& plan) {
           st.put_back();
           if (const general_run run = run_general(codes, operands, step.at + 3, step.at + 4, plan.last, generation);
               run != general_run::went_on)
-            return run == general_run::finished;
+            return run == general_run::finished ? plan_end::went_on : plan_end::stopped;
           st.take_up();
           continue;
         default:
@@ -824,10 +844,51 @@ bool run_plan(upn_plan& plan) {
     st.put_back();
     if (const general_run run = run_general(codes, operands, step.at, step.at + step.codes - 1, plan.last, generation);
         run != general_run::went_on)
-      return run == general_run::finished;
+      return run == general_run::finished ? plan_end::went_on : plan_end::stopped;
     st.take_up();
   }
-  return true;
+  return st.in_line ? plan_end::in_line : plan_end::went_on;
+}
+
+}  // namespace
+
+namespace {
+
+// The results of an evaluation that went on to its end: the reports and the single-step trace,
+// and a text result's "%0" and length.
+void finish_evaluation(int32_t count) {
+  if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
+  if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
+  const value_slot& top = evaluator.top();
+  if (top.type >= 1) {
+    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
+    set_text_token_length(top.type);
+  }
+}
+
+// An expression whose plan has not run under the current stamp, or that has none: its plan when
+// it is to run, else nullptr when it ran here on the general path or there is nothing to run.
+[[gnu::noinline]] upn_plan* unready_plan(int32_t expression, int32_t count) {
+  // The plan writes the last-reference registers when it ends; the general path starts from
+  // them cleared.
+  evaluator.last_reference = 0;
+  evaluator.element_position = 1;
+  evaluator.last_element = 0;
+  evaluator.stored = false;
+  if (expression < 1) return nullptr;
+  if (!upn_code.valid_expression(expression)) {
+    report_unknown_expression(expression);
+    return nullptr;
+  }
+  const int32_t first = upn_code.first[static_cast<size_t>(expression)];
+  const int32_t last = upn_code.last[static_cast<size_t>(expression)];
+  // Only the compiler writes codes, and it makes the plan of every expression it compiles; the
+  // store drops the plans with the codes it releases.  An expression without a plan (no room
+  // for one) takes the general path.
+  if (upn_plan* plan = upn_plans.plan(expression, first, last); plan != nullptr) [[likely]]
+    return plan;
+  if (run_codes(first, last)) finish_evaluation(count);
+  return nullptr;
 }
 
 }  // namespace
@@ -837,42 +898,14 @@ void evaluate_upn(int32_t expression, int32_t count) {
   evaluator.sp = 0;
   evaluator.substring_pending = false;
   evaluator.skip_label = 0;
-  // The plan writes the last-reference registers when it ends; the general path starts from
-  // them cleared.
-  const auto clear_references = [] {
-    evaluator.last_reference = 0;
-    evaluator.element_position = 1;
-    evaluator.last_element = 0;
-    evaluator.stored = false;
-  };
-  if (expression < 1) {
-    clear_references();
+  upn_plan* plan = upn_plans.ready(expression);
+  if (plan == nullptr) [[unlikely]] {
+    plan = unready_plan(expression, count);
+    if (plan == nullptr) return;
+  }
+  const plan_end end = run_plan(*plan);
+  // Steps in line leave numbers: no text result to hand on.
+  if (end == plan_end::in_line && evaluator.sp <= count && !run_flags.single_step_on) [[likely]]
     return;
-  }
-  if (!upn_code.valid_expression(expression)) {
-    clear_references();
-    report_unknown_expression(expression);
-    return;
-  }
-  const int32_t first = upn_code.first[static_cast<size_t>(expression)];
-  const int32_t last = upn_code.last[static_cast<size_t>(expression)];
-  // Only the compiler writes codes, and it makes the plan of every expression it compiles; the
-  // store drops the plans with the codes it releases.  An expression without a plan (no room
-  // for one) takes the general path, which starts from the registers cleared.
-  upn_plan* plan = upn_plans.plan(expression, first, last);
-  bool went_on = false;
-  if (plan != nullptr) [[likely]] {
-    went_on = run_plan(*plan);
-  } else {
-    clear_references();
-    went_on = run_codes(first, last);
-  }
-  if (!went_on) return;
-  if (evaluator.sp > count) report_error("STACK not empty", evaluator.sp);
-  if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
-  const value_slot& top = evaluator.top();
-  if (top.type >= 1) {
-    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
-    set_text_token_length(top.type);
-  }
+  if (end != plan_end::stopped) finish_evaluation(count);
 }

@@ -90,6 +90,19 @@ struct upn_plans_t {
   // ran code which moved it (a program loaded from a function) stops following its plan.
   uint32_t generation = 0;
 
+  // Expression n's plan when it already ran under the current stamp, else nullptr: it was then
+  // found for the codes expression n has now, and they cannot have changed since without moving
+  // the stamp.
+  upn_plan* ready(int32_t n) {
+    // (Bytes compared: no division by the record's size.)
+    const size_t at = static_cast<uint32_t>(n);
+    const size_t bytes = static_cast<size_t>(reinterpret_cast<const char*>(plans.data() + plans.size()) -
+                                             reinterpret_cast<const char*>(plans.data()));
+    if (at * sizeof(upn_plan) >= bytes) return nullptr;
+    upn_plan& p = plans[at];
+    return p.resolved == generation ? &p : nullptr;
+  }
+
   // Expression n's plan, or nullptr when there is none for codes first..last.
   upn_plan* plan(int32_t n, int32_t first, int32_t last) {
     // (Pointers compared: no division by the record's size.)
