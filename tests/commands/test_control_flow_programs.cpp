@@ -65,7 +65,8 @@ TEST_F(pxb_programs, ComputedGotoThroughAssignedLabels) { run_and_compare("eval_
 
 TEST_F(pxb_programs, ArraysTextsMarkersAndPointers) { run_and_compare("eval_arrays", "ARRAYS.OUT"); }
 
-// While single-stepping, stores and the results of an evaluation are traced.
+// While single-stepping, stores and the results of an evaluation are traced, on every run of an
+// expression.
 TEST_F(pxb_programs, SingleStepTracesStoresAndResults) {
   start_headless();
   load_program_image(
@@ -81,16 +82,19 @@ TEST_F(pxb_programs, SingleStepTracesStoresAndResults) {
   evaluate_upn(3, 1);
   evaluate_upn(4, 0);
   evaluate_upn(5, 0);
+  evaluate_upn(2, 3);  // run again: traced again
+  evaluate_upn(3, 1);
   run_flags.single_step_on = false;
   evaluate_upn(2, 3);  // not traced
   const std::vector<std::string> lines = file_lines("$PXBDUMP.TXT");
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 9u);
   // The integer store's line is the label "i=" and the value, as the trace channel lays it out.
   EXPECT_NE(lines[0].find("i="), std::string::npos);
   EXPECT_EQ(lines[0].back(), '2');
   EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.end()),
             (std::vector<std::string>{">>> STACK( 1) = 1.5", ">>> STACK( 3) = 2", ">>> SSTACK >abc!<",
-                                      " = \"abc   \"", "s= \"ZZ\""}));
+                                      " = \"abc   \"", "s= \"ZZ\"", ">>> STACK( 1) = 1.5", ">>> STACK( 3) = 2",
+                                      ">>> SSTACK >abc!<"}));
 }
 
 // QUIT ends the run at once and closes the main window without asking "Wirklich beenden?".

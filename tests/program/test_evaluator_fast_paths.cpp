@@ -294,6 +294,22 @@ TEST_F(evaluator_fast, ExpressionsCompiledAnewRunTheirNewCodes) {
   EXPECT_EQ(int_at(i), 15);
 }
 
+// An expression's later runs (its plan known from the first) check their results as the first:
+// values left over are reported, each run anew.
+TEST_F(evaluator_fast, EveryRunOfAnExpressionReportsValuesLeftOver) {
+  const int32_t i = numeric_variable("I", var_integer);
+  const std::string v = "&" + std::to_string(i);
+  const int32_t e = expr(v + " #1 _+ " + v + " #2 _+");
+  for (int32_t round = 1; round <= 3; ++round) {
+    set_int(i, round);
+    EXPECT_EQ(eval_error(e, 1), 2) << round;
+    EXPECT_EQ(last_error_message(), "STACK not empty") << round;
+    EXPECT_EQ(P(1), static_cast<float>(round + 1)) << round;
+    EXPECT_EQ(P(2), static_cast<float>(round + 2)) << round;
+  }
+  EXPECT_EQ(eval_error(e, 2), no_error);
+}
+
 TEST_F(evaluator_fast, SkipFindsItsLabelAfterASlowCode) {
   // A text token (a slow code) between the skip and its label.
   const int32_t t = token("ABC");
