@@ -545,14 +545,22 @@ inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
 // it: `value` goes into the word and the registers name the element; then `finish` drops the two
 // slots the store takes.  False (nothing written) where the full store routine is needed: a
 // pointer variable, a value the conversion to an integer clamps, single stepping (its trace).
-inline bool store_element(const resolved_operand& a, int32_t k, const value_slot& value, reference_registers& reg) {
+// The word a store of `value` into resolved operand a writes, or false where the full store
+// routine is needed.
+inline bool stored_bits(const resolved_operand& a, float value, uint32_t& bits) {
   if (a.word == nullptr || run_flags.single_step_on) return false;
   if (a.type == var_real)
-    a.word[k] = value.bits;
-  else if (a.type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
-    a.word[k] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
+    bits = std::bit_cast<uint32_t>(value);
+  else if (a.type == var_integer && value >= -2147483648.0f && value < 2147483648.0f)
+    bits = std::bit_cast<uint32_t>(static_cast<int32_t>(value));
   else
     return false;
+  return true;
+}
+inline bool store_element(const resolved_operand& a, int32_t k, const value_slot& value, reference_registers& reg) {
+  uint32_t bits = 0;
+  if (!stored_bits(a, value.value(), bits)) return false;
+  a.word[k] = bits;
   reg.reference = a.variable;
   reg.element = k;
   reg.offset = 0;
@@ -584,22 +592,29 @@ inline bool fused_store(const resolved_operand& a, value_slot* slot0, int32_t& s
 // resolved, done as one: leaves the slots and registers as the three codes one by one do (the
 // popped slot 0.0, the bookkeeping of the last read, then of the operator).  False (nothing
 // changed) when they run one by one.
-inline bool fused_operator(const upn_step& step, const uint32_t* word, value_slot* slot0, int32_t& sp, int32_t& high,
-                           reference_registers& reg) {
-  // "&a", the second operand and the operator each need the stack in range before them.
+// The result of "&a #c op" or "&a &b op" with its variables resolved, and the operand read last
+// (a or b); false where the codes run one by one (an operand that does not qualify, a zero
+// divisor).
+inline bool operator_result(const upn_step& step, const uint32_t* word, float& result, const resolved_operand*& last) {
   const resolved_operand& a = step.operands[0];
-  if (sp > 18 || a.word == nullptr) return false;
+  if (a.word == nullptr) return false;
   uint32_t y_bits = word[1];
-  const resolved_operand* last = &a;
+  last = &a;
   if (step.second_is_variable) {
     last = &step.operands[1];
     if (last->word == nullptr) return false;
     y_bits = number_word_bits(last->type, *last->word);
   }
+  return numeric_result(step.operator_kind, std::bit_cast<float>(number_word_bits(a.type, *a.word)),
+                        std::bit_cast<float>(y_bits), result);
+}
+
+inline bool fused_operator(const upn_step& step, const uint32_t* word, value_slot* slot0, int32_t& sp, int32_t& high,
+                           reference_registers& reg) {
+  // "&a", the second operand and the operator each need the stack in range before them.
   float result = 0.0f;
-  if (!numeric_result(step.operator_kind, std::bit_cast<float>(number_word_bits(a.type, *a.word)),
-                      std::bit_cast<float>(y_bits), result))
-    return false;
+  const resolved_operand* last = nullptr;
+  if (sp > 18 || !operator_result(step, word, result, last)) return false;
   // The last read names its variable's element 1; the operator then clears the reference.
   reg.name_read(*last, 0);
   reg.reference = 0;
@@ -850,6 +865,47 @@ plan_end run_plan(upn_plan& plan) {
   return st.in_line ? plan_end::in_line : plan_end::went_on;
 }
 
+// An expression that is one "&a x op" step, with "&d __STO" or without ("I = I + 1", "I < N"),
+// whose operands are resolved under the current stamp: done here without the state of the plan
+// loop, on the stack evaluate_upn just emptied, leaving the slots, the marks and the registers as
+// run_plan leaves them.  False (nothing changed) where run_plan takes it: an operand that does not
+// qualify, a zero divisor, a store the full routine does (single stepping among them).
+bool run_lone_operator(const upn_step& step) {
+  float result = 0.0f;
+  const resolved_operand* last = nullptr;
+  if (!operator_result(step, upn_code.operand.data() + step.at, result, last)) return false;
+  evaluator_state& ev = evaluator;
+  value_slot* const slot0 = &ev.slot(0);
+  if (!step.stores) {
+    // The result in slot 1; the popped slot 2 cleared; the operator cleared the reference the
+    // last read named.
+    slot0[1].set_number(result);
+    slot0[2].clear_number();
+    ev.sp = 1;
+    ev.last_reference = 0;
+    ev.element_position = last->start;
+    ev.stored = false;
+  } else {
+    const resolved_operand& d = step.operands[2];
+    uint32_t bits = 0;
+    if (!stored_bits(d, result, bits)) return false;
+    *d.word = bits;
+    // The store takes the result and the reference: both slots cleared, the registers name d.
+    slot0[1].clear_number();
+    slot0[2].clear_number();
+    ev.sp = 0;
+    ev.last_reference = d.variable;
+    ev.element_position = 1;
+    ev.stored = true;
+  }
+  ev.last_element = 0;
+  ev.pointer_offset = 0;
+  // Only the result is left to clear, and nothing below slot 1.
+  touched_top = std::max(touched_top, ev.sp);
+  touched_bottom = 1;
+  return true;
+}
+
 }  // namespace
 
 namespace {
@@ -902,6 +958,12 @@ void evaluate_upn(int32_t expression, int32_t count) {
   if (plan == nullptr) [[unlikely]] {
     plan = unready_plan(expression, count);
     if (plan == nullptr) return;
+  } else if (plan->lone_operator) {
+    if (run_lone_operator(upn_plans.steps[static_cast<size_t>(plan->step_first)])) [[likely]] {
+      if (evaluator.sp > count || run_flags.single_step_on) [[unlikely]]
+        finish_evaluation(count);
+      return;
+    }
   }
   const plan_end end = run_plan(*plan);
   // Steps in line leave numbers: no text result to hand on.

@@ -128,6 +128,7 @@ void plan_upn(int32_t n) {
       plan.step_end = static_cast<int32_t>(upn_plans.steps.size());
       i += step.codes;
     }
+    plan.lone_operator = plan.step_end - plan.step_first == 1 && upn_plans.steps.back().kind == step_variable_operator;
   } catch (const std::bad_alloc&) {
     // Without room for the plan the expression runs on the general path.
     if (static_cast<size_t>(n) < upn_plans.plans.size()) upn_plans.plans[static_cast<size_t>(n)] = upn_plan{};

@@ -79,6 +79,8 @@ struct upn_plan {
   // The stamp its steps' operands were resolved under (0: never; the stamp is at least 1 once a
   // plan exists).
   uint32_t resolved = 0;
+  // One step, "&a x op" with "&d __STO" or without: the evaluator does it without the plan loop.
+  bool lone_operator = false;
 };
 
 struct upn_plans_t {

@@ -140,6 +140,11 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
               const evaluation_result planned = run(together, i_value, r_value);
               EXPECT_EQ(planned, run(one_by_one, i_value, r_value))
                   << prefix + codes << " with I=" << i_value << " R=" << r_value;
+              // Run again, its plan found ready under the current stamp (an expression of one
+              // operator step, "I = I + 1" or "I < N", is then done without the plan loop).
+              ASSERT_NE(upn_plans.ready(together), nullptr) << prefix + codes;
+              EXPECT_EQ(planned, run(together, i_value, r_value))
+                  << prefix + codes << " run again with I=" << i_value << " R=" << r_value;
               // Without plans every code takes the general path with its checks.
               std::vector<upn_plan> plans;
               std::swap(plans, upn_plans.plans);
