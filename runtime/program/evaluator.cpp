@@ -57,15 +57,20 @@ void raise_touched(int32_t slot) {
   return i;
 }
 
-inline void clear_used_slots() {
-  const int32_t numbers = std::min(std::max({touched_top, dirty_top, evaluator.sp}), value_stack_last);
-  int32_t i = touched_bottom;
-  if (dirty_top >= value_stack_first) [[unlikely]] i = clear_text_slots();
+// The number words of the slots an evaluation can have written, the text fields being clear.
+inline void clear_number_slots() {
+  const int32_t numbers = std::min(std::max(touched_top, evaluator.sp), value_stack_last);
   value_slot* const slot0 = &evaluator.slot(0);
-  for (; i <= numbers; ++i) slot0[i].clear_number();
+  for (int32_t i = touched_bottom; i <= numbers; ++i) slot0[i].clear_number();
   touched_top = value_stack_first - 1;
   // Until an evaluation ends in line, any slot can be written.
   touched_bottom = value_stack_first;
+}
+
+inline void clear_used_slots() {
+  // The slots up to dirty_top cleared whole, the others from there.
+  if (dirty_top >= value_stack_first) [[unlikely]] touched_bottom = clear_text_slots();
+  clear_number_slots();
 }
 
 void report_underflow() { report_error("Stack underflow", 6111); }
@@ -870,7 +875,7 @@ plan_end run_plan(upn_plan& plan) {
 // loop, on the stack evaluate_upn just emptied, leaving the slots, the marks and the registers as
 // run_plan leaves them.  False (nothing changed) where run_plan takes it: an operand that does not
 // qualify, a zero divisor, a store the full routine does (single stepping among them).
-bool run_lone_operator(const upn_step& step) {
+inline bool run_lone_operator(const upn_step& step) {
   float result = 0.0f;
   const resolved_operand* last = nullptr;
   if (!operator_result(step, upn_code.operand.data() + step.at, result, last)) return false;
@@ -949,25 +954,46 @@ void finish_evaluation(int32_t count) {
 
 }  // namespace
 
-void evaluate_upn(int32_t expression, int32_t count) {
-  clear_used_slots();
-  evaluator.sp = 0;
-  evaluator.substring_pending = false;
-  evaluator.skip_label = 0;
-  upn_plan* plan = upn_plans.ready(expression);
-  if (plan == nullptr) [[unlikely]] {
-    plan = unready_plan(expression, count);
-    if (plan == nullptr) return;
-  } else if (plan->lone_operator) {
-    if (run_lone_operator(upn_plans.steps[static_cast<size_t>(plan->step_first)])) [[likely]] {
-      if (evaluator.sp > count || run_flags.single_step_on) [[unlikely]]
-        finish_evaluation(count);
-      return;
-    }
-  }
-  const plan_end end = run_plan(*plan);
+namespace {
+
+// The rest of an evaluation that follows its plan in the plan loop.
+[[gnu::noinline]] void evaluate_on_plan(upn_plan& plan, int32_t count) {
+  const plan_end end = run_plan(plan);
   // Steps in line leave numbers: no text result to hand on.
   if (end == plan_end::in_line && evaluator.sp <= count && !run_flags.single_step_on) [[likely]]
     return;
   if (end != plan_end::stopped) finish_evaluation(count);
+}
+
+// An evaluation whose plan has not run under the current stamp, or that has none.
+[[gnu::noinline]] void evaluate_unready(int32_t expression, int32_t count) {
+  if (upn_plan* plan = unready_plan(expression, count); plan != nullptr) evaluate_on_plan(*plan, count);
+}
+
+// Text fields left by the evaluation before: cleared here first, so that the evaluation's own
+// clearing finds only numbers.
+[[gnu::noinline]] void evaluate_after_texts(int32_t expression, int32_t count) {
+  touched_bottom = clear_text_slots();
+  evaluate_upn(expression, count);
+}
+
+}  // namespace
+
+// Calls nothing but in tail position, so that the common cases need no frame of their own.
+void evaluate_upn(int32_t expression, int32_t count) {
+  if (dirty_top >= value_stack_first) [[unlikely]]
+    return evaluate_after_texts(expression, count);
+  clear_number_slots();
+  evaluator.sp = 0;
+  evaluator.substring_pending = false;
+  evaluator.skip_label = 0;
+  upn_plan* plan = upn_plans.ready(expression);
+  if (plan == nullptr) [[unlikely]]
+    return evaluate_unready(expression, count);
+  if (plan->lone_operator && run_lone_operator(upn_plans.steps[static_cast<size_t>(plan->step_first)])) [[likely]] {
+    if (evaluator.sp > count || run_flags.single_step_on) [[unlikely]]
+      return finish_evaluation(count);
+    return;
+  }
+  evaluate_on_plan(*plan, count);
 }
