@@ -880,12 +880,10 @@ inline bool run_lone_operator(const upn_step& step) {
   const resolved_operand* last = nullptr;
   if (!operator_result(step, upn_code.operand.data() + step.at, result, last)) return false;
   evaluator_state& ev = evaluator;
-  value_slot* const slot0 = &ev.slot(0);
   if (!step.stores) {
-    // The result in slot 1; the popped slot 2 cleared; the operator cleared the reference the
-    // last read named.
-    slot0[1].set_number(result);
-    slot0[2].clear_number();
+    // The result in slot 1 (the popped slot 2 is still clear: the evaluation starts on cleared
+    // slots); the operator cleared the reference the last read named.
+    ev.slot(1).set_number(result);
     ev.sp = 1;
     ev.last_reference = 0;
     ev.element_position = last->start;
@@ -895,9 +893,8 @@ inline bool run_lone_operator(const upn_step& step) {
     uint32_t bits = 0;
     if (!stored_bits(d, result, bits)) return false;
     *d.word = bits;
-    // The store takes the result and the reference: both slots cleared, the registers name d.
-    slot0[1].clear_number();
-    slot0[2].clear_number();
+    // The store takes the result and the reference: their slots are left clear, as the
+    // evaluation found them, and the registers name d.
     ev.sp = 0;
     ev.last_reference = d.variable;
     ev.element_position = 1;
