@@ -96,9 +96,8 @@ bool command_left_work(const call_state_t& cs) {
 
 // The JZ or JNZ after the expression line `at`, run as part of that line's step: when it runs,
 // the program counter moves past it or to its target; else record at + 1 is fetched as a
-// command of its own.  It runs here only
-// while nothing wants the loop's look first: the pump's countdown counts it as a command and
-// also runs out for the trace, Ctrl-C and the program's end.  The record is read from the
+// command of its own.  It runs here only while nothing wants the loop's look first: the pump's
+// countdown counts it as a command and also runs out for the trace, Ctrl-C and the program's end.  The record is read from the
 // program as it is now (an expression may have loaded another, and its steps with it), and
 // must still be that jump, with its built-in handling in place.
 void run_paired_jump(int32_t at) {

@@ -546,22 +546,15 @@ inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
   return true;
 }
 
-// A store into element k of resolved operand a, as a read of the element followed by _STO does
-// it: `value` goes into the word and the registers name the element; then `finish` drops the two
-// slots the store takes.  False (nothing written) where the full store routine is needed: a
-// pointer variable, a value the conversion to an integer clamps, single stepping (its trace).
 // The word a store of `value` into resolved operand a writes, or false where the full store
-// routine is needed.
+// routine is needed: a pointer variable, a value the conversion to an integer clamps, single
+// stepping (its trace).
 inline bool stored_bits(const resolved_operand& a, float value, uint32_t& bits) {
-  if (a.word == nullptr || run_flags.single_step_on) return false;
-  if (a.type == var_real)
-    bits = std::bit_cast<uint32_t>(value);
-  else if (a.type == var_integer && value >= -2147483648.0f && value < 2147483648.0f)
-    bits = std::bit_cast<uint32_t>(static_cast<int32_t>(value));
-  else
-    return false;
-  return true;
+  return a.word != nullptr && !run_flags.single_step_on && number_store_bits(a.type, value, bits);
 }
+// A store into element k of resolved operand a, as a read of the element followed by _STO does
+// it: `value` goes into the word and the registers name the element; then `finish_store` drops
+// the two slots the store takes.  False (nothing written) where stored_bits says so.
 inline bool store_element(const resolved_operand& a, int32_t k, const value_slot& value, reference_registers& reg) {
   uint32_t bits = 0;
   if (!stored_bits(a, value.value(), bits)) return false;
@@ -593,10 +586,6 @@ inline bool fused_store(const resolved_operand& a, value_slot* slot0, int32_t& s
   return true;
 }
 
-// "&a #c op" and "&a &b op" (op one of + - * / and the numeric comparisons) with their variables
-// resolved, done as one: leaves the slots and registers as the three codes one by one do (the
-// popped slot 0.0, the bookkeeping of the last read, then of the operator).  False (nothing
-// changed) when they run one by one.
 // The result of "&a #c op" or "&a &b op" with its variables resolved, and the operand read last
 // (a or b); false where the codes run one by one (an operand that does not qualify, a zero
 // divisor).
@@ -614,6 +603,10 @@ inline bool operator_result(const upn_step& step, const uint32_t* word, float& r
                         std::bit_cast<float>(y_bits), result);
 }
 
+// "&a #c op" and "&a &b op" (op one of + - * / and the numeric comparisons) with their variables
+// resolved, done as one: leaves the slots and registers as the three codes one by one do (the
+// popped slot 0.0, the bookkeeping of the last read, then of the operator).  False (nothing
+// changed) when they run one by one.
 inline bool fused_operator(const upn_step& step, const uint32_t* word, value_slot* slot0, int32_t& sp, int32_t& high,
                            reference_registers& reg) {
   // "&a", the second operand and the operator each need the stack in range before them.
@@ -908,9 +901,6 @@ inline bool run_lone_operator(const upn_step& step) {
   return true;
 }
 
-}  // namespace
-
-namespace {
 
 // The results of an evaluation that went on to its end: the reports and the single-step trace,
 // and a text result's "%0" and length.
@@ -949,9 +939,6 @@ void finish_evaluation(int32_t count) {
   return nullptr;
 }
 
-}  // namespace
-
-namespace {
 
 // The rest of an evaluation that follows its plan in the plan loop.
 [[gnu::noinline]] void evaluate_on_plan(upn_plan& plan, int32_t count) {

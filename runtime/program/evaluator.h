@@ -267,17 +267,25 @@ inline void read_call_argument(value_slot& top, int32_t k) {
   evaluator.last_reference = -k;
   evaluator.element_position = 1;
 }
+// The word _STO writes for `value` into an integer or real variable of type `type`: a real's
+// bits as they are, an integer truncated toward zero.  False for another type, and for a value
+// the conversion to an integer would clamp or that is NaN (the full routine handles those).
+inline bool number_store_bits(int32_t type, float value, uint32_t& bits) {
+  if (type == var_real)
+    bits = std::bit_cast<uint32_t>(value);
+  else if (type == var_integer && value >= -2147483648.0f && value < 2147483648.0f)
+    bits = std::bit_cast<uint32_t>(static_cast<int32_t>(value));
+  else
+    return false;
+  return true;
+}
 // `value` into word `word` of an integer or real variable of type `type`, as _STO writes it;
 // false (nothing written) for a word outside the numeric space, another type, or a value the
 // conversion to an integer would clamp or that is NaN (the full routine handles those).
 inline bool store_number_word(const number_stores& stores, int32_t type, int32_t word, const value_slot& value) {
-  if (!stores.valid_word(word)) return false;
-  if (type == var_real)
-    stores.words[static_cast<size_t>(word)] = value.bits;
-  else if (type == var_integer && value.value() >= -2147483648.0f && value.value() < 2147483648.0f)
-    stores.words[static_cast<size_t>(word)] = std::bit_cast<uint32_t>(static_cast<int32_t>(value.value()));
-  else
-    return false;
+  uint32_t bits = 0;
+  if (!stores.valid_word(word) || !number_store_bits(type, value.value(), bits)) return false;
+  stores.words[static_cast<size_t>(word)] = bits;
   return true;
 }
 // _STO of `value` into element k of variable `reference` (the last reference), without the trace of single stepping; the caller
