@@ -8,7 +8,9 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/program/evaluator.h"
 #include "runtime/program/code_steps.h"
+#include "runtime/program/line_loops.h"
 
+#include <algorithm>
 #include <string>
 
 
@@ -49,6 +51,9 @@ struct interpreter_state_t {
   std::array<loop_work, 48> work = builtin_work;  // loop_work::handler where one was replaced
   single_step_hook step_hook = default_step_hook;
   int32_t active_runs = 0;  // invocations of the fetch loop on the native stack
+  // The expression line and the three jumps have their built-in handling: loops made of them
+  // may run as one step (line_loops.h).
+  bool line_loops = true;
 };
 interpreter_state_t interp;
 
@@ -154,6 +159,7 @@ run_exit fetch_loop() {
     }
     cs.command_flags = rec.flags;
     if (work == loop_work::expression) {
+      if (code_steps.loop_end[static_cast<size_t>(at)] != 0 && interp.line_loops && run_line_loop(at)) continue;
       evaluate_upn(rec.expression, 1);
       if (!command_left_work(cs)) [[likely]] {
         run_paired_jump(at);
@@ -249,6 +255,7 @@ command_handler set_command_handler(int32_t opcode, command_handler handler) {
   command_handler old = interp.handlers[at];
   interp.handlers[at] = handler ? handler : builtin_handlers[at];
   interp.work[at] = interp.handlers[at] == builtin_handlers[at] ? builtin_work[at] : loop_work::handler;
+  interp.line_loops = std::equal(interp.work.begin() + 4, interp.work.begin() + 8, builtin_work.begin() + 4);
   return old;
 }
 
@@ -258,5 +265,6 @@ void interpreter_reset() {
   call_state = {};
   interp.handlers = builtin_handlers;
   interp.work = builtin_work;
+  interp.line_loops = true;
   interp.step_hook = default_step_hook;
 }

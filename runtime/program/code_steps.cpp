@@ -5,8 +5,31 @@
 
 code_steps_t code_steps;
 
+namespace {
+constexpr int32_t expression_opcode = 4, jmp_opcode = 5, jz_opcode = 6, jnz_opcode = 7;
+// The longest stretch of records a line loop may take: a longer one is not looked for.
+constexpr size_t max_loop_records = 64;
+
+bool is_line_or_jump(int32_t opcode) { return opcode >= expression_opcode && opcode <= jnz_opcode; }
+
+// For every jump back to an expression line over records that are all expression lines and
+// jumps: the loop from that line to the jump (the furthest such jump where several go back to it).
+void find_line_loops(const std::vector<code_record>& codes, size_t last) {
+  code_steps.loop_end.assign(last + 1, 0);
+  for (size_t m = 1; m <= last; ++m) {
+    if (codes[m].opcode < jmp_opcode || codes[m].opcode > jnz_opcode) continue;
+    const int32_t target = codes[m].target;
+    if (target < 1 || static_cast<size_t>(target) > m || m - static_cast<size_t>(target) >= max_loop_records) continue;
+    const size_t head = static_cast<size_t>(target);
+    if (codes[head].opcode != expression_opcode) continue;
+    bool lines_only = true;
+    for (size_t k = head; k < m && lines_only; ++k) lines_only = is_line_or_jump(codes[k].opcode);
+    if (lines_only) code_steps.loop_end[head] = static_cast<int32_t>(m);
+  }
+}
+}  // namespace
+
 void find_code_steps() {
-  constexpr int32_t expression_opcode = 4, jz_opcode = 6, jnz_opcode = 7;
   const auto& codes = program_image.codes;
   const size_t count = static_cast<size_t>(std::max(program_image.code_count, 0));
   const size_t last = codes.empty() ? 0 : std::min(count, codes.size() - 1);
@@ -17,6 +40,7 @@ void find_code_steps() {
     if (codes[k].opcode == expression_opcode && (next == jz_opcode || next == jnz_opcode))
       code_steps.paired_jump[k] = static_cast<uint8_t>(next);
   }
+  find_line_loops(codes, last);
   code_steps.codes = codes.data();
   code_steps.records = codes.size();
   code_steps.code_count = program_image.code_count;

@@ -16,6 +16,9 @@ struct code_steps_t {
   // that jump, else 0.  The loop runs such a pair as one step; it still compares the jump
   // record's opcode with this before it does.
   std::vector<uint8_t> paired_jump;
+  // By record: where record k is an expression line that begins a loop made only of expression
+  // lines and jumps (line_loops.h), the loop's last record, a jump back to k; else 0.
+  std::vector<int32_t> loop_end;
   // The records all this was found in.
   const code_record* codes = nullptr;
   size_t records = 0;

@@ -13,6 +13,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/upn_function_steps.h"
+#include "runtime/program/plan_steps.h"
 #include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
@@ -431,28 +432,6 @@ bool run_codes(int32_t first, int32_t last) {
   return true;
 }
 
-// The result of the numeric operator or comparison of a step (step_add .. step_greater_equal) on
-// x and y, as the codes one by one give it; false for a division by zero (reported on the general
-// path).
-inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
-  const auto truth = [](bool b) { return b ? 1.0f : 0.0f; };
-  switch (kind) {
-    case step_add: result = x + y; return true;
-    case step_subtract: result = x - y; return true;
-    case step_multiply: result = x * y; return true;
-    case step_divide:
-      if (y == 0.0f) return false;
-      result = x / y;
-      return true;
-    case step_equal: result = truth(x == y); return true;
-    case step_not_equal: result = truth(x != y); return true;
-    case step_less: result = truth(x < y); return true;
-    case step_greater: result = truth(x > y); return true;
-    case step_less_equal: result = truth(x <= y); return true;
-    default: result = truth(x >= y); return true;
-  }
-}
-
 // ---------------------------------------------------------------- resolved operands
 // Variable v as a step's operand: its words, or nothing (word nullptr) where the step must take
 // the general path.  `elements`: a "%" operand, whose elements 1..dimension must all lie in the
@@ -469,8 +448,8 @@ resolved_operand resolve_operand(const number_stores& stores, int32_t v, bool el
           .dimension = elements ? var->dimension : 1};
 }
 
-// Resolves the variable operands of every step of a plan under the current stamp.  The codes
-// first..last the plan was made from exist with their operand words (the caller checked).
+}  // namespace
+
 void resolve_plan(upn_plan& plan) {
   const number_stores stores = number_stores::current();
   const uint32_t* const operands = upn_code.operand.data();
@@ -497,6 +476,8 @@ void resolve_plan(upn_plan& plan) {
   }
   plan.resolved = upn_plans.generation;
 }
+
+namespace {
 
 // The last-reference registers while a plan runs: kept here and written to the evaluator once,
 // when the plan ends or before code out of line runs (which reads and writes the evaluator's).
@@ -534,16 +515,6 @@ struct reference_registers {
 inline void read_element(const resolved_operand& a, int32_t k, value_slot& slot, reference_registers& reg) {
   load_number_word(slot, a.type, a.word[k]);
   reg.name_read(a, k);
-}
-
-// The 0-based element of a resolved "%" operand that the element number `number` names: false
-// for numbers that are not whole or lie outside 1..dimension (the full entry reports those or
-// answers the dimension request).
-inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
-  int32_t n = 0;
-  if (a.word == nullptr || !whole_number(number, n) || n < 1 || n > a.dimension) return false;
-  k = n - 1;
-  return true;
 }
 
 // The word a store of `value` into resolved operand a writes, or false where the full store
@@ -863,6 +834,30 @@ plan_end run_plan(upn_plan& plan) {
   return st.in_line ? plan_end::in_line : plan_end::went_on;
 }
 
+// The end of an evaluation whose steps all ran in line, on the stack it started from (cleared):
+// the result in slot 1 (the slots the steps popped are still clear), the registers as the steps
+// left them, and only the result left to clear, nothing below slot 1.
+inline void finish_in_line(const in_line_end& end) {
+  evaluator_state& ev = evaluator;
+  ev.sp = end.has_result ? 1 : 0;
+  if (end.has_result) ev.slot(1).set_number(end.result);
+  ev.last_reference = end.reference;
+  ev.last_element = end.element;
+  ev.element_position = end.position;
+  ev.pointer_offset = 0;
+  ev.stored = end.stored;
+  touched_top = std::max(touched_top, ev.sp);
+  touched_bottom = 1;
+}
+
+// What every evaluation does first, once no text field is left to clear.
+inline void start_evaluation() {
+  clear_number_slots();
+  evaluator.sp = 0;
+  evaluator.substring_pending = false;
+  evaluator.skip_label = 0;
+}
+
 // An expression that is one "&a x op" step, with "&d __STO" or without ("I = I + 1", "I < N"),
 // whose operands are resolved under the current stamp: done here without the state of the plan
 // loop, on the stack evaluate_upn just emptied, leaving the slots, the marks and the registers as
@@ -872,35 +867,19 @@ inline bool run_lone_operator(const upn_step& step) {
   float result = 0.0f;
   const resolved_operand* last = nullptr;
   if (!operator_result(step, upn_code.operand.data() + step.at, result, last)) return false;
-  evaluator_state& ev = evaluator;
   if (!step.stores) {
-    // The result in slot 1 (the popped slot 2 is still clear: the evaluation starts on cleared
-    // slots); the operator cleared the reference the last read named.
-    ev.slot(1).set_number(result);
-    ev.sp = 1;
-    ev.last_reference = 0;
-    ev.element_position = last->start;
-    ev.stored = false;
-  } else {
-    const resolved_operand& d = step.operands[2];
-    uint32_t bits = 0;
-    if (!stored_bits(d, result, bits)) return false;
-    *d.word = bits;
-    // The store takes the result and the reference: their slots are left clear, as the
-    // evaluation found them, and the registers name d.
-    ev.sp = 0;
-    ev.last_reference = d.variable;
-    ev.element_position = 1;
-    ev.stored = true;
+    // The result in slot 1; the operator cleared the reference the last read named.
+    finish_in_line({.has_result = true, .result = result, .position = last->start});
+    return true;
   }
-  ev.last_element = 0;
-  ev.pointer_offset = 0;
-  // Only the result is left to clear, and nothing below slot 1.
-  touched_top = std::max(touched_top, ev.sp);
-  touched_bottom = 1;
+  const resolved_operand& d = step.operands[2];
+  uint32_t bits = 0;
+  if (!stored_bits(d, result, bits)) return false;
+  *d.word = bits;
+  // The store takes the result and the reference: the registers name d.
+  finish_in_line({.reference = d.variable, .stored = true});
   return true;
 }
-
 
 // The results of an evaluation that went on to its end: the reports and the single-step trace,
 // and a text result's "%0" and length.
@@ -967,10 +946,7 @@ void finish_evaluation(int32_t count) {
 void evaluate_upn(int32_t expression, int32_t count) {
   if (dirty_top >= value_stack_first) [[unlikely]]
     return evaluate_after_texts(expression, count);
-  clear_number_slots();
-  evaluator.sp = 0;
-  evaluator.substring_pending = false;
-  evaluator.skip_label = 0;
+  start_evaluation();
   upn_plan* plan = upn_plans.ready(expression);
   if (plan == nullptr) [[unlikely]]
     return evaluate_unready(expression, count);
@@ -981,3 +957,11 @@ void evaluate_upn(int32_t expression, int32_t count) {
   }
   evaluate_on_plan(*plan, count);
 }
+
+bool begin_in_line_evaluation() {
+  if (dirty_top >= value_stack_first) return false;
+  start_evaluation();
+  return true;
+}
+
+void end_in_line_evaluation(const in_line_end& end) { finish_in_line(end); }
