@@ -34,8 +34,16 @@ enum class op_kind : uint8_t {
   variable_element_store,  // "&j %a __STO": the value on the top
 };
 
+// What the run switches on: the kind, and for the binary operators and the "&a x op" steps the
+// operation as well, so that one dispatch finds both.
+constexpr int32_t operation_count = step_greater_equal - step_add + 1;
+constexpr uint8_t binary_code = static_cast<uint8_t>(op_kind::variable_element_store) + 1;
+constexpr uint8_t operate_code = binary_code + operation_count;
+constexpr uint8_t operate_store_code = operate_code + operation_count;
+
 struct loop_op {
   op_kind kind = op_kind::leave;
+  uint8_t code = 0;
   uint8_t operation = step_add;     // binary, operate*: step_add .. step_greater_equal
   bool second_is_variable = false;  // operate*: "&a &b op", else "&a #c op"
   bool logs = false;                // stores: the old word is kept, since a later step of the line can fail
@@ -275,9 +283,17 @@ void make_loop(line_loop& loop, int32_t head, int32_t end) {
     loop.ops.push_back({.kind = kind, .record = r, .target = rec.target});
   }
   loop.ops.push_back({.kind = op_kind::leave, .target = end + 1});
-  for (loop_op& op : loop.ops)
+  for (loop_op& op : loop.ops) {
     if (op.kind == op_kind::jump || op.kind == op_kind::jump_zero || op.kind == op_kind::jump_not_zero)
       op.next = op.target >= head && op.target <= end ? first_op[static_cast<size_t>(op.target - head)] : -1;
+    const auto operation = static_cast<uint8_t>(op.operation - step_add);
+    switch (op.kind) {
+      case op_kind::binary: op.code = binary_code + operation; break;
+      case op_kind::operate: op.code = operate_code + operation; break;
+      case op_kind::operate_store: op.code = operate_store_code + operation; break;
+      default: op.code = static_cast<uint8_t>(op.kind); break;
+    }
+  }
   loop.usable = true;
 }
 
@@ -298,6 +314,11 @@ line_loop* ready_loop(int32_t head) {
 
 inline float number_at(const resolved_operand& o, int32_t k) {
   return std::bit_cast<float>(number_word_bits(o.type, o.word[k]));
+}
+
+// The second operand of "&a x op": "&b" or "#c".
+inline float second_operand(const loop_op& op) {
+  return op.second_is_variable ? number_at(op.b, 0) : std::bit_cast<float>(op.constant);
 }
 
 // The operations, from the loop's first line on.
@@ -330,10 +351,17 @@ bool run_ops(const line_loop& loop) {
       logged = 0;
       sp = 0;
     }
-    switch (op->kind) {
-      case op_kind::jump:
-      case op_kind::jump_zero:
-      case op_kind::jump_not_zero: {
+    switch (op->code) {
+      case static_cast<uint8_t>(op_kind::jump):
+        if (countdown <= 1) {
+          go_on = op->record;
+          goto leave;
+        }
+        --countdown;
+        last_record = op->record;
+        goto jump_taken;
+      case static_cast<uint8_t>(op_kind::jump_zero):
+      case static_cast<uint8_t>(op_kind::jump_not_zero):
         if (countdown <= 1) {
           go_on = op->record;
           goto leave;
@@ -341,50 +369,53 @@ bool run_ops(const line_loop& loop) {
         --countdown;
         last_record = op->record;
         // NINT(P1) = 0 is |P1| < 0.5 or NaN.
-        const bool zero = !(std::fabs(p1) >= 0.5f);
-        if (op->kind != op_kind::jump && zero != (op->kind == op_kind::jump_zero)) {
-          ++op;
-          continue;
-        }
-        if (op->next < 0) {
-          go_on = op->target;
-          goto leave;
-        }
-        op = ops + op->next;
+        if (!(std::fabs(p1) >= 0.5f) == (op->kind == op_kind::jump_zero)) goto jump_taken;
+        ++op;
         continue;
-      }
-      case op_kind::leave:
+      case static_cast<uint8_t>(op_kind::leave):
         go_on = op->target;
         goto leave;
-      case op_kind::constant:
+      case static_cast<uint8_t>(op_kind::constant):
         stack[static_cast<size_t>(++sp)] = std::bit_cast<float>(op->constant);
         break;
-      case op_kind::variable:
+      case static_cast<uint8_t>(op_kind::variable):
         stack[static_cast<size_t>(++sp)] = number_at(op->a, 0);
         break;
-      case op_kind::binary: {
-        float r = 0.0f;
-        if (!numeric_result(op->operation, stack[static_cast<size_t>(sp - 1)], stack[static_cast<size_t>(sp)], r))
-          goto fail;
-        stack[static_cast<size_t>(--sp)] = r;
-        break;
-      }
-      case op_kind::operate:
-      case op_kind::operate_store: {
-        const float y = op->second_is_variable ? number_at(op->b, 0) : std::bit_cast<float>(op->constant);
-        float r = 0.0f;
-        if (!numeric_result(op->operation, number_at(op->a, 0), y, r)) goto fail;
-        if (op->kind == op_kind::operate) {
-          stack[static_cast<size_t>(++sp)] = r;
-          break;
-        }
-        uint32_t bits = 0;
-        if (!number_store_bits(op->d.type, r, bits)) goto fail;
-        if (op->logs) log[static_cast<size_t>(logged++)] = {op->d.word, *op->d.word};
-        *op->d.word = bits;
-        break;
-      }
-      case op_kind::store: {
+#define LINE_LOOP_OPERATION(o)                                                                          \
+  case binary_code + (o - step_add): {                                                                \
+    float r = 0.0f;                                                                                   \
+    if (!numeric_result(o, stack[static_cast<size_t>(sp - 1)], stack[static_cast<size_t>(sp)], r)) goto fail; \
+    stack[static_cast<size_t>(--sp)] = r;                                                             \
+    break;                                                                                            \
+  }                                                                                                   \
+  case operate_code + (o - step_add): {                                                               \
+    float r = 0.0f;                                                                                   \
+    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r)) goto fail;                   \
+    stack[static_cast<size_t>(++sp)] = r;                                                             \
+    break;                                                                                            \
+  }                                                                                                   \
+  case operate_store_code + (o - step_add): {                                                         \
+    float r = 0.0f;                                                                                   \
+    uint32_t bits = 0;                                                                                \
+    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                            \
+        !number_store_bits(op->d.type, r, bits))                                                      \
+      goto fail;                                                                                      \
+    if (op->logs) log[static_cast<size_t>(logged++)] = {op->d.word, *op->d.word};                     \
+    *op->d.word = bits;                                                                               \
+    break;                                                                                            \
+  }
+      LINE_LOOP_OPERATION(step_add)
+      LINE_LOOP_OPERATION(step_subtract)
+      LINE_LOOP_OPERATION(step_multiply)
+      LINE_LOOP_OPERATION(step_divide)
+      LINE_LOOP_OPERATION(step_equal)
+      LINE_LOOP_OPERATION(step_not_equal)
+      LINE_LOOP_OPERATION(step_less)
+      LINE_LOOP_OPERATION(step_greater)
+      LINE_LOOP_OPERATION(step_less_equal)
+      LINE_LOOP_OPERATION(step_greater_equal)
+#undef LINE_LOOP_OPERATION
+      case static_cast<uint8_t>(op_kind::store): {
         uint32_t bits = 0;
         if (!number_store_bits(op->a.type, stack[static_cast<size_t>(sp)], bits)) goto fail;
         if (op->logs) log[static_cast<size_t>(logged++)] = {op->a.word, *op->a.word};
@@ -392,11 +423,11 @@ bool run_ops(const line_loop& loop) {
         --sp;
         break;
       }
-      case op_kind::element:
+      case static_cast<uint8_t>(op_kind::element):
         if (!element_of(op->a, stack[static_cast<size_t>(sp)], k)) goto fail;
         stack[static_cast<size_t>(sp)] = number_at(op->a, k);
         break;
-      case op_kind::element_store: {
+      case static_cast<uint8_t>(op_kind::element_store): {
         uint32_t bits = 0;
         if (!element_of(op->a, stack[static_cast<size_t>(sp)], k) ||
             !number_store_bits(op->a.type, stack[static_cast<size_t>(sp - 1)], bits))
@@ -406,11 +437,11 @@ bool run_ops(const line_loop& loop) {
         sp -= 2;
         break;
       }
-      case op_kind::variable_element:
+      case static_cast<uint8_t>(op_kind::variable_element):
         if (!element_of(op->b, number_at(op->a, 0), k)) goto fail;
         stack[static_cast<size_t>(++sp)] = number_at(op->b, k);
         break;
-      case op_kind::variable_element_store: {
+      case static_cast<uint8_t>(op_kind::variable_element_store): {
         uint32_t bits = 0;
         if (!element_of(op->b, number_at(op->a, 0), k) ||
             !number_store_bits(op->b.type, stack[static_cast<size_t>(sp)], bits))
@@ -428,6 +459,13 @@ bool run_ops(const line_loop& loop) {
       last_record = line_record;
     }
     ++op;
+    continue;
+  jump_taken:
+    if (op->next < 0) {
+      go_on = op->target;
+      break;
+    }
+    op = ops + op->next;
     continue;
   fail:
     // The line takes none of its effects and is left to the interpreter loop, which counts it.
