@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "quillon/api/quillon.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
@@ -13,6 +14,9 @@
 #include "runtime/program/evaluator.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
+
+// (Qt after the evaluator's header: its "slots" is a macro of Qt's.)
+#include <QTimer>
 
 namespace {
 using line_loop_test = runtime_fixture;
@@ -80,5 +84,19 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
     // J reached D = 5 every fifth round, and the zero divisor was reported each time.
     EXPECT_EQ(as_loop.boxes.size(), d == 5 ? static_cast<size_t>(rounds / 5) : 0u);
   }
+}
+
+// Only the pump can end this loop: run as one step, it still gives the pump its turn.
+TEST_F(line_loop_test, AnEndlessLoopOfLinesEndsAtTheQuitMessage) {
+  start_headless();
+  load_program_image(
+      "[PROC]\n[INIT]\nCODES=3\nUPNCODES=1\nUPNTOKENS=10\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=1\n"
+      "STRINGSPACE=10\nADRSPACE=2\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n&1 #1 _+ &1 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n%0001\nJMP :0001\nRETURN\n");
+  ASSERT_EQ(code_steps.loop_end[1], 2);
+  QTimer::singleShot(20, [] { qn_post_quit(0); });
+  interpreter(1);
+  EXPECT_GT(get_int_variable("I"), 0);
+  EXPECT_FALSE(run_flags.busy);
 }
 }  // namespace
