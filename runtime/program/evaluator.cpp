@@ -13,6 +13,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/upn_function_steps.h"
+#include "runtime/program/line_ops.h"
 #include "runtime/program/plan_steps.h"
 #include "runtime/program/upn_plan.h"
 #include "runtime/program/upn_store.h"
@@ -475,6 +476,7 @@ void resolve_plan(upn_plan& plan) {
     }
   }
   plan.resolved = upn_plans.generation;
+  make_line_ops(plan);
 }
 
 namespace {
@@ -835,12 +837,12 @@ plan_end run_plan(upn_plan& plan) {
 }
 
 // The end of an evaluation whose steps all ran in line, on the stack it started from (cleared):
-// the result in slot 1 (the slots the steps popped are still clear), the registers as the steps
-// left them, and only the result left to clear, nothing below slot 1.
+// the results in slots 1.. (the slots the steps popped are still clear), the registers as the
+// steps left them, and only the results left to clear, nothing below slot 1.
 inline void finish_in_line(const in_line_end& end) {
   evaluator_state& ev = evaluator;
-  ev.sp = end.has_result ? 1 : 0;
-  if (end.has_result) ev.slot(1).set_number(end.result);
+  ev.sp = end.results;
+  for (int32_t i = 1; i <= end.results; ++i) ev.slot(i).set_number(end.values[i]);
   ev.last_reference = end.reference;
   ev.last_element = end.element;
   ev.element_position = end.position;
@@ -858,26 +860,18 @@ inline void start_evaluation() {
   evaluator.skip_label = 0;
 }
 
-// An expression that is one "&a x op" step, with "&d __STO" or without ("I = I + 1", "I < N"),
-// whose operands are resolved under the current stamp: done here without the state of the plan
-// loop, on the stack evaluate_upn just emptied, leaving the slots, the marks and the registers as
-// run_plan leaves them.  False (nothing changed) where run_plan takes it: an operand that does not
-// qualify, a zero divisor, a store the full routine does (single stepping among them).
-inline bool run_lone_operator(const upn_step& step) {
-  float result = 0.0f;
-  const resolved_operand* last = nullptr;
-  if (!operator_result(step, upn_code.operand.data() + step.at, result, last)) return false;
-  if (!step.stores) {
-    // The result in slot 1; the operator cleared the reference the last read named.
-    finish_in_line({.has_result = true, .result = result, .position = last->start});
-    return true;
-  }
-  const resolved_operand& d = step.operands[2];
-  uint32_t bits = 0;
-  if (!stored_bits(d, result, bits)) return false;
-  *d.word = bits;
-  // The store takes the result and the reference: the registers name d.
-  finish_in_line({.reference = d.variable, .stored = true});
+// An expression whose plan has its operations under the current stamp, run by them on the stack
+// evaluate_upn just emptied.  False (nothing changed) where the plan's steps take it: more
+// results than asked for (reported there), single stepping (its trace), an operation that cannot
+// be done in line.
+inline bool evaluate_by_ops(const upn_plan& plan, int32_t count) {
+  if (plan.op_count == 0 || run_flags.single_step_on) return false;
+  const line_op* const ops = upn_plans.ops.data() + plan.op_first;
+  const line_op& last = ops[plan.op_count - 1];
+  if (last.results > count) return false;
+  line_stack st;
+  if (!run_line_ops(ops, st)) return false;
+  finish_in_line(line_ops_end(last, st));
   return true;
 }
 
@@ -950,11 +944,8 @@ void evaluate_upn(int32_t expression, int32_t count) {
   upn_plan* plan = upn_plans.ready(expression);
   if (plan == nullptr) [[unlikely]]
     return evaluate_unready(expression, count);
-  if (plan->lone_operator && run_lone_operator(upn_plans.steps[static_cast<size_t>(plan->step_first)])) [[likely]] {
-    if (evaluator.sp > count || run_flags.single_step_on) [[unlikely]]
-      return finish_evaluation(count);
+  if (evaluate_by_ops(*plan, count)) [[likely]]
     return;
-  }
   evaluate_on_plan(*plan, count);
 }
 

@@ -49,11 +49,11 @@ void resolve_plan(upn_plan& plan);
 // itself.  The start clears what the evaluation before left, as evaluate_upn does; false (nothing
 // changed) where text fields are left to clear, which the steps in line do not do.
 bool begin_in_line_evaluation();
-// What the steps of an expression that ran in line leave: its result in slot 1 (or no result),
-// and the last-reference registers.
+// What the steps of an expression that ran in line leave: its results (values[1..results]) in
+// slots 1.., and the last-reference registers.
 struct in_line_end {
-  bool has_result = false;
-  float result = 0.0f;
+  int32_t results = 0;
+  const float* values = nullptr;
   int32_t reference = 0;
   int32_t element = 0;
   int32_t position = 1;

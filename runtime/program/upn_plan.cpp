@@ -128,7 +128,6 @@ void plan_upn(int32_t n) {
       plan.step_end = static_cast<int32_t>(upn_plans.steps.size());
       i += step.codes;
     }
-    plan.lone_operator = plan.step_end - plan.step_first == 1 && upn_plans.steps.back().kind == step_variable_operator;
   } catch (const std::bad_alloc&) {
     // Without room for the plan the expression runs on the general path.
     if (static_cast<size_t>(n) < upn_plans.plans.size()) upn_plans.plans[static_cast<size_t>(n)] = upn_plan{};
@@ -139,4 +138,5 @@ void clear_upn_plans() {
   ++upn_plans.generation;
   std::vector<upn_plan>().swap(upn_plans.plans);
   std::vector<upn_step>().swap(upn_plans.steps);
+  std::vector<line_op>().swap(upn_plans.ops);
 }

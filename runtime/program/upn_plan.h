@@ -71,6 +71,52 @@ struct upn_step {
   std::array<resolved_operand, 3> operands{};
 };
 
+// One step of a plan as an operation on the variables' words, made under the current stamp from
+// the step and its resolved operands (line_ops.h): the form in which an expression whose steps all
+// qualify runs, alone or in a loop of lines.
+enum class line_op_kind : uint8_t {
+  constant,                // "#c"
+  variable,                // "&a"
+  argument,                // "_ARG": the top is k
+  constant_argument,       // "#k _ARG"
+  binary,                  // "_+" .. ">=" on the two values on the top
+  operate,                 // "&a #c op", "&a &b op"
+  operate_store,           // the same, then "&d __STO"
+  store,                   // "&a __STO"
+  element,                 // "%a": the top is the element number
+  element_store,           // "%a __STO": the top is the element number, the value below it
+  variable_element,        // "&j %a"
+  variable_element_store,  // "&j %a __STO": the value on the top
+};
+
+// What the run switches on: the kind, and for the binary operators and the "&a x op" steps the
+// operation as well, so that one dispatch finds both.
+inline constexpr int32_t line_operation_count = step_greater_equal - step_add + 1;
+inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::variable_element_store) + 1;
+inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
+inline constexpr uint8_t line_operate_store_code = line_operate_code + line_operation_count;
+
+struct line_op {
+  line_op_kind kind = line_op_kind::constant;
+  uint8_t code = 0;                 // the kind, with the operation where it has one
+  uint8_t operation = step_add;     // binary, operate*: step_add .. step_greater_equal
+  bool second_is_variable = false;  // operate*: "&a &b op", else "&a #c op"
+  bool logs = false;                // stores: the old word is kept, since a later step of the line can fail
+  bool ends_line = false;           // the expression's last operation
+  uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k
+  // The operands in code order: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d;
+  // "&j %a": j in a, the array in b.
+  resolved_operand a, b, d;
+  // The last operation: what the expression leaves.  Its results are the values on the stack;
+  // the registers name `reference`, at `position`, or the element of the last "%" operand.
+  int32_t results = 0;
+  bool stored = false;
+  bool element_named = false;        // the registers name the element of the last "%" operand
+  bool position_of_element = false;  // its position is `position` plus that element
+  int32_t reference = 0;
+  int32_t position = 1;
+};
+
 // Expression n's steps are steps[step_first .. step_end - 1]; the plan stands for the codes
 // first..last it was made from.
 struct upn_plan {
@@ -79,13 +125,18 @@ struct upn_plan {
   // The stamp its steps' operands were resolved under (0: never; the stamp is at least 1 once a
   // plan exists).
   uint32_t resolved = 0;
-  // One step, "&a x op" with "&d __STO" or without: the evaluator does it without the plan loop.
-  bool lone_operator = false;
+  // Its operations under the stamp it was resolved under: ops[op_first .. op_first + op_count - 1],
+  // none where a step does not qualify.  The room for them is taken once (a plan always makes as
+  // many), so that making them again under another stamp writes the same place.
+  int32_t op_first = 0;
+  int32_t op_count = 0;
+  int32_t op_room = 0;
 };
 
 struct upn_plans_t {
   std::vector<upn_plan> plans;  // by expression number
   std::vector<upn_step> steps;
+  std::vector<line_op> ops;  // the plans' operations (upn_plan::op_first)
   // The stamp: moves on whenever codes or plans are replaced or added, and whenever a variable's
   // address, type or size can change (the layout routines of program_image.h and the sizing of
   // the table and the numeric space): resolved operands are resolved again, and an evaluation that

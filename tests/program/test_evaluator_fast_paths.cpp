@@ -140,8 +140,8 @@ TEST_F(evaluator_fast, RunsOfCodesDoneAsOneLeaveWhatTheCodesOneByOneLeave) {
               const evaluation_result planned = run(together, i_value, r_value);
               EXPECT_EQ(planned, run(one_by_one, i_value, r_value))
                   << prefix + codes << " with I=" << i_value << " R=" << r_value;
-              // Run again, its plan found ready under the current stamp (an expression of one
-              // operator step, "I = I + 1" or "I < N", is then done without the plan loop).
+              // Run again, its plan found ready under the current stamp (an expression whose steps
+              // all qualify then runs as its plan's operations on the variables' words).
               ASSERT_NE(upn_plans.ready(together), nullptr) << prefix + codes;
               EXPECT_EQ(planned, run(together, i_value, r_value))
                   << prefix + codes << " run again with I=" << i_value << " R=" << r_value;
