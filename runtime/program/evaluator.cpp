@@ -936,7 +936,7 @@ void finish_evaluation(int32_t count) {
 
 }  // namespace
 
-// Calls nothing but in tail position, so that the common cases need no frame of their own.
+// The common case in line: a plan ready under the current stamp, run as its operations.
 void evaluate_upn(int32_t expression, int32_t count) {
   if (dirty_top >= value_stack_first) [[unlikely]]
     return evaluate_after_texts(expression, count);

@@ -99,6 +99,9 @@ line_loop* ready_loop(int32_t head) {
   if (loops.size() <= static_cast<size_t>(head)) loops.resize(code_steps.loop_end.size());
   line_loop& loop = loops[static_cast<size_t>(head)];
   bool same = loop.generation == upn_plans.generation && loop.codes == program_image.codes.data() && loop.end == end;
+  // A loop that does not qualify under this stamp is not looked at again until the stamp moves
+  // (its head is fetched every round).
+  if (same && !loop.usable) return nullptr;
   for (int32_t r = head; same && r <= end; ++r) {
     const code_record& rec = program_image.codes[static_cast<size_t>(r)];
     same = loop.records[static_cast<size_t>(r - head)] == loop_record{rec.opcode, rec.expression, rec.target};

@@ -5,7 +5,9 @@
 // function called straight, or a stretch of codes that only the general path runs (texts, the
 // other functions, references).  The evaluator still checks at run time every variable a step names
 // (its type and run-time array can change) and the room on the stack, and runs a step's codes
-// one by one on the general path when a check fails.
+// one by one on the general path when a check fails.  Where every step qualifies, the plan is also
+// made, once per stamp, into operations on the variables' words (line_op), which run the
+// expression without the plan loop.
 #pragma once
 
 #include <array>
