@@ -26,6 +26,7 @@ constexpr std::array<command_handler, 48> builtin_handlers = {
     cmd_MENU,    cmd_ASSIGN, cmd_GOTO,   cmd_BTNMGR, cmd_FORMAT, cmd_OUTPUT, cmd_BOX,
     cmd_AREA,    cmd_CIRCLE, cmd_FLOOD,  cmd_LSTMGR, cmd_SQL,    cmd_ARRAY};
 constexpr int32_t array_opcode = 47;
+constexpr int32_t call_opcode = 1;
 
 // What the loop does itself, without the call, while an opcode has its built-in handler: the
 // expression line and the jumps, the commands every loop of a program is made of.
@@ -51,8 +52,8 @@ struct interpreter_state_t {
   std::array<loop_work, 48> work = builtin_work;  // loop_work::handler where one was replaced
   single_step_hook step_hook = default_step_hook;
   int32_t active_runs = 0;  // invocations of the fetch loop on the native stack
-  // The expression line and the three jumps have their built-in handling: loops made of them
-  // may run as one step (line_loops.h).
+  // The expression line, the three jumps, CALL and RETURN have their built-in handling: loops made
+  // of them may run as one step (line_loops.h).
   bool line_loops = true;
 };
 interpreter_state_t interp;
@@ -166,6 +167,9 @@ run_exit fetch_loop() {
         continue;
       }
     } else if (work == loop_work::handler) {
+      if (code_steps.loop_end[static_cast<size_t>(at)] != 0 && opcode == call_opcode && interp.line_loops &&
+          run_line_loop(at))
+        continue;
       interp.handlers[index](rec);
     } else {
       // A jump runs no handler: no error, no chaining, no end of the run and no change of depth
@@ -255,7 +259,8 @@ command_handler set_command_handler(int32_t opcode, command_handler handler) {
   command_handler old = interp.handlers[at];
   interp.handlers[at] = handler ? handler : builtin_handlers[at];
   interp.work[at] = interp.handlers[at] == builtin_handlers[at] ? builtin_work[at] : loop_work::handler;
-  interp.line_loops = std::equal(interp.work.begin() + 4, interp.work.begin() + 8, builtin_work.begin() + 4);
+  interp.line_loops = std::equal(interp.work.begin() + 4, interp.work.begin() + 8, builtin_work.begin() + 4) &&
+                      interp.handlers[1] == builtin_handlers[1] && interp.handlers[3] == builtin_handlers[3];
   return old;
 }
 

@@ -1,6 +1,7 @@
 // Loops of expression lines and jumps run as one list of operations (see line_loops.h).
 #include "runtime/program/line_loops.h"
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <vector>
@@ -9,86 +10,124 @@
 #include "runtime/program/call_state.h"
 #include "runtime/program/code_steps.h"
 #include "runtime/program/line_ops.h"
+#include "runtime/program/text_tokens.h"
 #include "runtime/program/upn_store.h"
 
 namespace {
 
-constexpr int32_t expression_opcode = 4, jmp_opcode = 5, jz_opcode = 6;
+constexpr int32_t call_opcode = 1, expression_opcode = 4, jmp_opcode = 5, jz_opcode = 6;
 
-// One record of a loop.
+// One record of a loop, or of a subroutine it calls.
 enum class entry_kind : uint8_t {
   line,           // an expression line: the operations of its plan
   jump,           // JMP, JZ, JNZ: on to `next`, or out of the loop at `target`
   jump_zero,
   jump_not_zero,
+  call,           // CALL: its arguments' operations, then on to the subroutine's first entry (`next`)
+  back,           // the subroutine's RETURN: on to the entry after the CALL
   leave,          // past the loop's last record: on at `target`
 };
 
 struct loop_entry {
   entry_kind kind = entry_kind::leave;
   int32_t record = 0;
-  int32_t target = 0;   // jumps, leave: where the program goes on
-  int32_t next = -1;    // jumps: the entry of the target's record; -1: outside the loop
-  int32_t op_first = 0;  // line: its operations in upn_plans.ops, up to op_last
+  int32_t target = 0;    // jumps, leave: where the program goes on
+  int32_t next = -1;     // jumps: the entry of the target's record, -1 outside the loop; call: the subroutine's
+  int32_t op_first = 0;  // line, call: the operations of its expression in upn_plans.ops, up to op_last
   int32_t op_last = 0;
 };
 
+// The fields of a record that its entry was made from.
 struct loop_record {
-  int32_t opcode = 0, expression = 0, target = 0;
+  int32_t at = 0, opcode = 0, expression = 0, target = 0, token1 = 0, token2 = 0, flags = 0;
   bool operator==(const loop_record&) const = default;
 };
+loop_record record_at(int32_t at) {
+  const code_record& rec = program_image.codes[static_cast<size_t>(at)];
+  return {at, rec.opcode, rec.expression, rec.target, rec.token1, rec.token2, rec.flags};
+}
 
 struct line_loop {
   uint32_t generation = 0;  // the stamp it was made under (0: never)
   const code_record* codes = nullptr;
   int32_t end = 0;
   bool usable = false;
-  std::vector<loop_record> records;  // head..end as it was made from them
-  std::vector<loop_entry> entries;   // by record from head, then leave
+  std::vector<loop_record> records;  // the records it was made from, as they were
+  // By record from head to end, then leave, then the subroutines' records.
+  std::vector<loop_entry> entries;
 };
 
 std::vector<line_loop> loops;  // by head record
 
-// The entry of expression line `expression`: its plan's operations under the current stamp; false
-// where the plan has none or leaves more than the one result of a line.
-bool line_entry(int32_t expression, loop_entry& entry) {
+// The operations of expression `expression` under the current stamp into `entry`; false where the
+// plan has none or leaves more than `results` results.
+bool expression_entry(int32_t expression, int32_t results, loop_entry& entry) {
   if (!upn_code.valid_expression(expression)) return false;
   upn_plan* plan = upn_plans.plan(expression, upn_code.first[static_cast<size_t>(expression)],
                                   upn_code.last[static_cast<size_t>(expression)]);
   if (plan == nullptr) return false;
   if (plan->resolved != upn_plans.generation) resolve_plan(*plan);
-  if (plan->op_count == 0 || upn_plans.ops[static_cast<size_t>(plan->op_first + plan->op_count - 1)].results > 1)
+  if (plan->op_count == 0 || upn_plans.ops[static_cast<size_t>(plan->op_first + plan->op_count - 1)].results > results)
     return false;
   entry.op_first = plan->op_first;
   entry.op_last = plan->op_first + plan->op_count - 1;
   return true;
 }
 
-// Makes the loop from record head to record end under the current stamp.
-void make_loop(line_loop& loop, int32_t head, int32_t end) {
-  const code_record* const codes = program_image.codes.data();
-  loop.generation = upn_plans.generation;
-  loop.codes = codes;
-  loop.end = end;
-  loop.usable = false;
-  loop.records.clear();
-  loop.entries.clear();
-  for (int32_t r = head; r <= end; ++r) loop.records.push_back({codes[r].opcode, codes[r].expression, codes[r].target});
-  for (int32_t r = head; r <= end; ++r) {
-    const code_record& rec = codes[r];
-    loop_entry entry{.record = r, .target = rec.target};
-    if (rec.opcode == expression_opcode) {
+// The entry of record r, a line, jump or CALL of the loop head..end; false where it does not qualify.
+bool record_entry(int32_t r, int32_t head, int32_t end, loop_entry& entry) {
+  const code_record& rec = program_image.codes[static_cast<size_t>(r)];
+  entry = {.record = r, .target = rec.target};
+  switch (rec.opcode) {
+    case expression_opcode:
       entry.kind = entry_kind::line;
-      if (!line_entry(rec.expression, entry)) return;
-    } else {
+      return expression_entry(rec.expression, 1, entry);
+    case call_opcode:
+      // (Its arguments become ARG(1..10).)
+      entry.kind = entry_kind::call;
+      return expression_entry(rec.expression, 10, entry);
+    default:
       entry.kind = rec.opcode == jmp_opcode  ? entry_kind::jump
                    : rec.opcode == jz_opcode ? entry_kind::jump_zero
                                              : entry_kind::jump_not_zero;
       entry.next = rec.target >= head && rec.target <= end ? rec.target - head : -1;
-    }
+      return true;
+  }
+}
+
+// Makes the loop from record head to record end under the current stamp.
+void make_loop(line_loop& loop, int32_t head, int32_t end) {
+  loop.generation = upn_plans.generation;
+  loop.codes = program_image.codes.data();
+  loop.end = end;
+  loop.usable = false;
+  loop.records.clear();
+  loop.entries.clear();
+  for (int32_t r = head; r <= end; ++r) {
+    loop_entry entry;
+    if (!record_entry(r, head, end, entry)) return;
     loop.entries.push_back(entry);
   }
   loop.entries.push_back({.kind = entry_kind::leave, .target = end + 1});
+  for (int32_t r = head; r <= end; ++r) loop.records.push_back(record_at(r));
+  // The subroutines the CALLs go to, each once: their lines, then their RETURN.
+  const size_t last = code_steps.loop_end.size() - 1;
+  for (int32_t r = head; r <= end; ++r) {
+    loop_entry& call = loop.entries[static_cast<size_t>(r - head)];
+    if (call.kind != entry_kind::call) continue;
+    const int32_t back = line_call_return(program_image.codes, last, program_image.codes[static_cast<size_t>(r)]);
+    if (back == 0) return;
+    const auto first = static_cast<int32_t>(loop.entries.size());
+    for (int32_t k = call.target; k < back; ++k) {
+      loop_entry line;
+      if (!record_entry(k, head, end, line)) return;
+      loop.entries.push_back(line);
+      loop.records.push_back(record_at(k));
+    }
+    loop.entries.push_back({.kind = entry_kind::back, .record = back});
+    loop.records.push_back(record_at(back));
+    loop.entries[static_cast<size_t>(r - head)].next = first;
+  }
   loop.usable = true;
 }
 
@@ -102,10 +141,7 @@ line_loop* ready_loop(int32_t head) {
   // A loop that does not qualify under this stamp is not looked at again until the stamp moves
   // (its head is fetched every round).
   if (same && !loop.usable) return nullptr;
-  for (int32_t r = head; same && r <= end; ++r) {
-    const code_record& rec = program_image.codes[static_cast<size_t>(r)];
-    same = loop.records[static_cast<size_t>(r - head)] == loop_record{rec.opcode, rec.expression, rec.target};
-  }
+  for (size_t i = 0; same && i < loop.records.size(); ++i) same = loop.records[i] == record_at(loop.records[i].at);
   if (!same) make_loop(loop, head, end);
   return loop.usable ? &loop : nullptr;
 }
@@ -117,9 +153,12 @@ bool run_entries(const line_loop& loop) {
   line_stack st;
   // The interpreter loop counted the head; its line counts it again here.
   int32_t countdown = qn_pump_countdown + 1;
-  const line_op* done = nullptr;  // the last operation of the last line run
-  int32_t done_element = 0;
-  float p1 = 0.0f;  // what the last line left in slot 1
+  // The last evaluation: its last operation, and the stack and element it left (a line leaves at
+  // most P1; the arguments of a CALL up to P10).
+  const line_op* done = nullptr;
+  line_stack done_stack;
+  float p1 = 0.0f;
+  const loop_entry* after_call = nullptr;  // where the subroutine's RETURN goes on
   int32_t last_record = 0;
   int32_t go_on = 0;  // the record the program goes on at
   for (const loop_entry* e = entries;;) {
@@ -133,40 +172,68 @@ bool run_entries(const line_loop& loop) {
       break;
     }
     --countdown;
-    if (e->kind == entry_kind::line) {
-      if (!run_line_ops(ops + e->op_first, st)) {
-        // The line took none of its effects: the interpreter loop counts it and runs it.
-        ++countdown;
-        go_on = e->record;
-        break;
+    switch (e->kind) {
+      case entry_kind::line:
+        if (!run_line_ops(ops + e->op_first, st)) break;
+        done = ops + e->op_last;
+        done_stack.element = st.element;
+        p1 = done->results != 0 ? st.values[1] : 0.0f;
+        last_record = e->record;
+        ++e;
+        continue;
+      case entry_kind::call: {
+        // A level beyond the last is the CALL's own report; it and its arguments' failures are
+        // left to the interpreter loop.
+        if (call_state.depth >= max_call_depth || !run_line_ops(ops + e->op_first, st)) break;
+        done = ops + e->op_last;
+        done_stack = st;
+        p1 = done->results != 0 ? st.values[1] : 0.0f;
+        last_record = e->record;
+        // As the CALL does it: the texts %1 and %2 blank, the results P1..P10 the arguments of
+        // the new level (0 beyond the results), and the RETURN back to the record after it.
+        set_percent1_text({});
+        set_percent2_text({});
+        ++call_state.depth;
+        std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
+        for (int32_t i = 0; i < 10; ++i)
+          frame[static_cast<size_t>(i)] = i < done->results ? st.values[static_cast<size_t>(i + 1)] : 0.0f;
+        call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
+        after_call = e + 1;
+        e = entries + e->next;
+        continue;
       }
-      done = ops + e->op_last;
-      done_element = st.element;
-      p1 = done->results != 0 ? st.values[1] : 0.0f;
-      last_record = e->record;
-      ++e;
-      continue;
+      case entry_kind::back:
+        last_record = e->record;
+        --call_state.depth;
+        e = after_call;
+        continue;
+      default:
+        last_record = e->record;
+        // NINT(P1) = 0 is |P1| < 0.5 or NaN.
+        if (e->kind != entry_kind::jump && !(std::fabs(p1) >= 0.5f) != (e->kind == entry_kind::jump_zero)) {
+          ++e;
+          continue;
+        }
+        if (e->next < 0) {
+          go_on = e->target;
+          goto leave;
+        }
+        e = entries + e->next;
+        continue;
     }
-    last_record = e->record;
-    // NINT(P1) = 0 is |P1| < 0.5 or NaN.
-    if (e->kind != entry_kind::jump && !(std::fabs(p1) >= 0.5f) != (e->kind == entry_kind::jump_zero)) {
-      ++e;
-      continue;
-    }
-    if (e->next < 0) {
-      go_on = e->target;
-      break;
-    }
-    e = entries + e->next;
+    // The line or CALL took none of its effects: the interpreter loop counts it and runs it.
+    ++countdown;
+    go_on = e->record;
+    break;
   }
+leave:
   if (done == nullptr) return false;  // (the countdown is as it was)
   qn_pump_countdown = countdown;
   call_state.pc = go_on;
   call_state.command_flags = program_image.codes[static_cast<size_t>(last_record)].flags;
-  // The stack and the element as the last line left them.
-  st.element = done_element;
-  st.values[1] = p1;
-  end_in_line_evaluation(line_ops_end(*done, st));
+  // The stack and the element as the last evaluation left them.
+  if (done->results <= 1) done_stack.values[1] = p1;
+  end_in_line_evaluation(line_ops_end(*done, done_stack));
   return true;
 }
 

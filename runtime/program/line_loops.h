@@ -2,8 +2,10 @@
 //     I = I + 1          (an expression line)
 //     I < N              (an expression line)
 //     JNZ back           (a jump back to the first line)
-// The interpreter loop hands such a loop, found when the program was loaded (code_steps.h), to
-// run_line_loop when it comes to its first line.  Its lines' plans are made into one list of
+// The CALL of a subroutine made only of expression lines may take part ("CALL SUB" with its
+// arguments, the subroutine's lines reading them with ARG, its RETURN).  The interpreter loop
+// hands such a loop, found when the program was loaded (code_steps.h), to run_line_loop when it
+// comes to its first record.  Its lines' plans are made into one list of
 // operations on the variables' words, resolved under the current stamp, and run round after round
 // without the fetch, the dispatch and the evaluation's entry and exit of each command.  What the
 // program can see stays as the commands one by one leave it: every store is written at once, the

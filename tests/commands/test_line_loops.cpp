@@ -21,20 +21,23 @@
 namespace {
 using line_loop_test = runtime_fixture;
 
-// Each round: I = I + 1, T = 3 - T, B = T * 1E9 (beyond the integers every other round, after
-// two stores of the same line); J = J + 1 and back to 1 past 5 (a jump inside the loop, and a
-// JNZ out of it after the store, never taken: a line that stores leaves P1 0);
-// A(J) = J * J; R = R + A(J) / 2; S = A(J + 0) + I; X = R / (J - D) (a zero divisor where J
-// reaches D, which the general path reports; the test answers OK and the program goes on); then
-// I < N and JNZ back.
+// Each round: CALL of a subroutine with the arguments I and J, which adds ARG(1) * ARG(2) to U;
+// I = I + 1, T = 3 - T, B = T * 1E9 (beyond the integers every other round, after two stores of
+// the same line); J = J + 1 and back to 1 past 5 (a jump inside the loop, and a JNZ out of it
+// after the store, never taken: a line that stores leaves P1 0); A(J) = J * J;
+// R = R + A(J) / 2; S = A(J + 0) + I; X = R / (J - D) (a zero divisor where J reaches D, which
+// the general path reports; the test answers OK and the program goes on); then I < N and JNZ back.
 constexpr const char* counting_program =
-    "[PROC]\n[INIT]\nCODES=13\nUPNCODES=9\nUPNTOKENS=90\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=10\n"
+    "[PROC]\n[INIT]\nCODES=16\nUPNCODES=11\nUPNTOKENS=110\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=11\n"
     "STRINGSPACE=10\nADRSPACE=20\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:J/0\n&0003 I 0001:N/0\n"
-    "&0004 R 0001:R\n&0005 I 0005:A\n&0006 I 0001:B/0\n&0007 I 0001:T/0\n&0008 I 0001:S/0\n&0009 R 0001:X\n&0010 I 0001:D/0\n"
+    "&0004 R 0001:R\n&0005 I 0005:A\n&0006 I 0001:B/0\n&0007 I 0001:T/0\n&0008 I 0001:S/0\n&0009 R 0001:X\n"
+    "&0010 I 0001:D/0\n&0011 R 0001:U\n"
     "[UPNCODES]\n&1 #1 _+ &1 __STO #3 &7 _- &7 __STO &7 #1000000000 _* &6 __STO\n&2 #1 _+ &2 __STO\n"
     "&2 #5 _>\n#1 &2 __STO\n&2 &2 _* &2 %5 __STO\n&4 &2 %5 #2 _/ _+ &4 __STO\n&2 #0 _+ %5 &1 _+ &8 __STO\n"
-    "&4 &2 &10 _- _/ &9 __STO\n&1 &3 _<\n[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
-    "%0001\n%0002\n%0003\nJZ :0007\n%0004\nJNZ :0013\n%0005\n%0006\n%0007\n%0008\n%0009\nJNZ :0001\nRETURN\n";
+    "&4 &2 &10 _- _/ &9 __STO\n&1 &3 _<\n&1 &2\n&11 #1 _ARG #2 _ARG _* _+ &11 __STO\n"
+    "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
+    "CALL :0015 %0010\n%0001\n%0002\n%0003\nJZ :0008\n%0004\nJNZ :0014\n%0005\n%0006\n%0007\n%0008\n%0009\n"
+    "JNZ :0001\nRETURN\n%0011\nRETURN\n";
 
 // What the program and the commands after the loop can see.
 struct seen {
@@ -59,7 +62,7 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
     seen s;
     for (const char* name : {"I", "J", "B", "T", "S", "A(1)", "A(2)", "A(3)", "A(4)", "A(5)"})
       s.integers.push_back(get_int_variable(name));
-    s.reals = {get_real_variable("R"), get_real_variable("X"), param_registers[1]};
+    s.reals = {get_real_variable("R"), get_real_variable("X"), get_real_variable("U"), param_registers[1]};
     get_last_reference(s.reference, s.element);
     s.position = evaluator.element_position;
     s.stored = evaluator.stored;
@@ -68,7 +71,7 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
   };
   for (const auto& [rounds, d] : {std::pair{1, 6}, {7, 6}, {40, 6}, {1000, 6}, {40, 5}}) {
     const seen as_loop = run(rounds, d);
-    EXPECT_EQ(code_steps.loop_end[1], 12);
+    EXPECT_EQ(code_steps.loop_end[1], 13);
     set_command_handler(7, plain_jnz);  // a JNZ of its own: the loop runs command by command
     const seen one_by_one = run(rounds, d);
     set_command_handler(7, nullptr);
