@@ -167,8 +167,9 @@ run_exit fetch_loop() {
         continue;
       }
     } else if (work == loop_work::handler) {
-      if (code_steps.loop_end[static_cast<size_t>(at)] != 0 && opcode == call_opcode && interp.line_loops &&
-          run_line_loop(at))
+      // (A CALL that begins a loop of lines; never while the trace wants every command.)
+      if (code_steps.loop_end[static_cast<size_t>(at)] != 0 && opcode == call_opcode && !traced &&
+          interp.line_loops && run_line_loop(at))
         continue;
       interp.handlers[index](rec);
     } else {

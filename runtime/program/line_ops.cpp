@@ -120,6 +120,7 @@ struct line_maker {
         op.a = step.operands[0];
         op.b = step.operands[1];
         if (!plain(op.a) || (step.stores ? !storable(op.b) : !plain(op.b)) || !fits(0, 1)) return false;
+        op.integer_index = op.a.type == var_integer && op.b.dimension <= 1 << 24;
         if (step.stores) {
           if (!fits(2, 0)) return false;
           op.kind = line_op_kind::variable_element_store;

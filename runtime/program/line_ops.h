@@ -34,6 +34,15 @@ inline float number_at(const resolved_operand& o, int32_t k) {
 inline float second_operand(const line_op& op) {
   return op.second_is_variable ? number_at(op.b, 0) : std::bit_cast<float>(op.constant);
 }
+// The 0-based element of the array b that "&j %b" names; false where the element number is not
+// one of 1..dimension (or not whole).
+inline bool element_named_by(const line_op& op, int32_t& k) {
+  if (!op.integer_index) return element_of(op.b, number_at(op.a, 0), k);
+  const int32_t n = std::bit_cast<int32_t>(*op.a.word);
+  if (n < 1 || n > op.b.dimension) return false;
+  k = n - 1;
+  return true;
+}
 // Stores that a later operation of the same expression may have to put back.
 inline constexpr int32_t max_logged_stores = 16;
 }  // namespace line_ops_detail
@@ -120,12 +129,12 @@ inline constexpr int32_t max_logged_stores = 16;
         break;
       }
       case static_cast<uint8_t>(line_op_kind::variable_element):
-        if (!element_of(op->b, number_at(op->a, 0), k)) goto fail;
+        if (!element_named_by(*op, k)) goto fail;
         stack[++sp] = number_at(op->b, k);
         break;
       case static_cast<uint8_t>(line_op_kind::variable_element_store): {
         uint32_t bits = 0;
-        if (!element_of(op->b, number_at(op->a, 0), k) || !number_store_bits(op->b.type, stack[sp], bits)) goto fail;
+        if (!element_named_by(*op, k) || !number_store_bits(op->b.type, stack[sp], bits)) goto fail;
         if (op->logs) keep(op->b.word + k);
         op->b.word[k] = bits;
         --sp;

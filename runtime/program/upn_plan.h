@@ -105,6 +105,9 @@ struct line_op {
   bool second_is_variable = false;  // operate*: "&a &b op", else "&a #c op"
   bool logs = false;                // stores: the old word is kept, since a later step of the line can fail
   bool ends_line = false;           // the expression's last operation
+  // variable_element*: j is an integer and the array has at most 2^24 elements, so that the
+  // element j names is j itself (every element number in range is exact as a float).
+  bool integer_index = false;
   uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k
   // The operands in code order: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d;
   // "&j %a": j in a, the array in b.

@@ -2,6 +2,7 @@
 // the program sees afterwards is what the commands one by one leave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,6 +88,30 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
     // J reached D = 5 every fifth round, and the zero divisor was reported each time.
     EXPECT_EQ(as_loop.boxes.size(), d == 5 ? static_cast<size_t>(rounds / 5) : 0u);
   }
+}
+
+// While the trace is on, every command of the loop is a command of its own, the CALL that begins
+// it too.
+TEST_F(line_loop_test, TracedLoopsShowEveryCommand) {
+  start_headless();
+  const auto traced_run = [&] {
+    load_program_image(counting_program);
+    set_int_variable("N", 3);
+    set_int_variable("D", 6);
+    debug_close();
+    debug_open();
+    run_flags.trace_on = true;
+    interpreter(1);
+    run_flags.trace_on = false;
+    return qn_scroll_lines(debug_window());
+  };
+  const std::vector<std::string> as_loop = traced_run();
+  set_command_handler(7, plain_jnz);
+  const std::vector<std::string> one_by_one = traced_run();
+  set_command_handler(7, nullptr);
+  EXPECT_EQ(as_loop, one_by_one);
+  EXPECT_EQ(std::count(as_loop.begin(), as_loop.end(), "CALL :0015 %0010"), 3);
+  EXPECT_EQ(get_int_variable("I"), 3);
 }
 
 // Only the pump can end this loop: run as one step, it still gives the pump its turn.
