@@ -126,7 +126,12 @@ void show_loading() {
   SELECT_MY_PEN(u, colour_numbers.black);
   const qn_point corners[5] = {{cx - 90, cy - 22}, {cx + 90, cy - 22}, {cx + 90, cy + 22}, {cx - 90, cy + 22}, {cx - 90, cy - 22}};
   for (int i = 0; i < 4; ++i) DRAW_LINE(u, {.end_px = corners[i + 1], .start_px = corners[i]});
-  WRITE_TEXT(u, "KYR loading...", {.px = qn_point{cx - 35, cy - 6}, .background = -1});
+  // The text is black, without a background, and keeps well inside the box: on a fill of its own
+  // colour (pen 0 is black unless it was made anew) it changes no pixel.  Laying it out would
+  // bring up the whole font system at start-up for nothing, so it is written only on another fill.
+  const qn_point text_at{cx - 35, cy - 6};
+  constexpr uint32_t text_colour = 0x000000;  // WRITE_TEXT's colour when none is given
+  if (GET_PIXEL(u, text_at) != text_colour) WRITE_TEXT(u, "KYR loading...", {.px = text_at, .background = -1});
   draw_icon_on(u, cx - 80, cy - 15, "#9", false);
   END_DIRECT_DRAW(u);
 }

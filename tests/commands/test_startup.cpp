@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
@@ -234,5 +236,38 @@ TEST_F(startup_test, LoadingBoxIsDrawnInTheMiddleOfTheWindow) {
   EXPECT_EQ(right, 0u);
   EXPECT_EQ(corner, 0u);
   EXPECT_NE(outside, 0u);
+}
+
+// The pixels of the window in the rectangle [x1, x2) x [y1, y2).
+std::vector<uint32_t> window_pixels(int32_t window, int x1, int y1, int x2, int y2) {
+  std::vector<uint32_t> pixels;
+  ups u;
+  START_DIRECT_DRAW(window, u);
+  for (int y = y1; y < y2; ++y)
+    for (int x = x1; x < x2; ++x) pixels.push_back(GET_PIXEL(u, {x, y}));
+  END_DIRECT_DRAW(u);
+  return pixels;
+}
+
+TEST_F(startup_test, LoadingBoxTextIsBlackOnTheBoxAndShowsOnAnotherFill) {
+  int32_t window = start_headless();
+  show_loading();
+  // The box with a margin of 10 pixels all round.
+  const std::vector<uint32_t> box = window_pixels(window, 220, 208, 421, 273);
+  ups u;
+  START_DIRECT_DRAW(window, u);
+  WRITE_TEXT(u, "KYR loading...", {.px = qn_point{285, 234}, .background = -1});  // the box's text
+  WRITE_TEXT(u, "KYR loading...", {.px = qn_point{20, 20}, .background = -1});    // on the white
+  END_DIRECT_DRAW(u);
+  const std::vector<uint32_t> on_white = window_pixels(window, 18, 18, 160, 44);
+  EXPECT_NE(std::count(on_white.begin(), on_white.end(), 0u), 0);  // the text leaves black there
+  EXPECT_EQ(window_pixels(window, 220, 208, 421, 273), box);      // and nothing on the box
+
+  // Pen 0 made white: the box is white inside its black frame, and the text shows in it.
+  create_my_pen(0, {.colour = 0xFFFFFF});
+  show_loading();
+  const std::vector<uint32_t> text = window_pixels(window, 280, 228, 405, 258);  // clear of the icon
+  EXPECT_NE(std::count(text.begin(), text.end(), 0u), 0);
+  EXPECT_NE(std::count(text.begin(), text.end(), 0xFFFFFFu), 0);
 }
 }  // namespace

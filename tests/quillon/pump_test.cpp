@@ -1,6 +1,7 @@
 // The pump between interpreted commands: cheap while nothing waits, yet timers, posted commands
 // and the quit message are served at once or within a few calls however long the run has been.
 #include "quillon_fixture.h"
+#include "quillon/api/vector_state.h"
 
 #include <QTimer>
 
@@ -87,5 +88,14 @@ TEST_F(pump_test, reset_opens_the_gate_again) {
   EXPECT_FALSE(qn_quitting());
   EXPECT_EQ(process_pending_messages(), 1);
 }
+
+#if defined(__x86_64__) && !defined(__AVX__)
+// The pump clears the upper vector halves only where AVX is there to use; its own question agrees
+// with the compiler's, on whatever processor runs the test.
+TEST(vector_state, AvxAsTheCompilerSeesIt) {
+  EXPECT_EQ(qn_has_avx(), __builtin_cpu_supports("avx") != 0);
+  qn_clear_vector_state();
+}
+#endif
 
 }  // namespace
