@@ -97,6 +97,11 @@ inline void qn_hold_attention() {
 }
 inline bool qn_pump_due() { return --qn_pump_countdown <= 0; }
 int32_t qn_pump();  // the look at the queues itself, whether due or not
+// The pump's look where it would find nothing to do (no queued work, no repaint, the interval
+// since the last look at the window system not passed, no attention held, not quitting): the
+// countdown set again for the next stretch, and true.  Otherwise false, with nothing changed, and
+// the caller calls qn_pump.  For code that runs commands itself and may go on after such a look.
+bool qn_pump_idle();
 inline int32_t process_pending_messages() { return qn_pump_due() ? qn_pump() : 1; }
 void qn_post_quit(int32_t code);     // the quit message
 bool qn_quitting();

@@ -161,6 +161,25 @@ int32_t quillon_loop() {
   return st().quit_code;
 }
 
+namespace {
+// The clock read at a look: the stride for the next stretch.
+void adapt_stride(clock_type::time_point now) {
+  gate.stride = now - gate.last_read < fast_stretch ? std::min(gate.stride * 2, max_stride) : 1;
+  gate.last_read = now;
+}
+}  // namespace
+
+bool qn_pump_idle() {
+  loop_state& s = st();
+  if (s.quitting || qn_attention_held || s.posted > 0 || s.paint_pending || !QCoreApplication::instance())
+    return false;
+  const auto now = clock_type::now();
+  if (now - s.last_pump >= pump_interval) return false;
+  adapt_stride(now);
+  shut_gate(gate.stride);
+  return true;
+}
+
 // The quit message, our own queued work, and window-system input at most every pump_interval.
 // Leaves the gate shut for the next `stride` calls when nothing waits.
 int32_t qn_pump() {
@@ -174,8 +193,7 @@ int32_t qn_pump() {
   }
   if (s.posted <= 0 && !s.paint_pending) {
     const auto now = clock_type::now();
-    gate.stride = now - gate.last_read < fast_stretch ? std::min(gate.stride * 2, max_stride) : 1;
-    gate.last_read = now;
+    adapt_stride(now);
     if (now - s.last_pump < pump_interval) {
       shut_gate(gate.stride);
       return 1;

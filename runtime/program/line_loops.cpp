@@ -166,10 +166,15 @@ bool run_entries(const line_loop& loop) {
       go_on = e->target;
       break;
     }
-    // The pump's turn before this record.
+    // The pump's turn before this record: where it would find nothing to do, its look sets the
+    // countdown again and the loop goes on (the look counts as the record's, as in the interpreter
+    // loop); else the interpreter loop pumps.
     if (countdown <= 1) {
-      go_on = e->record;
-      break;
+      if (!qn_pump_idle()) {
+        go_on = e->record;
+        break;
+      }
+      countdown = qn_pump_countdown + 1;
     }
     --countdown;
     switch (e->kind) {

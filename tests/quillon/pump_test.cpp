@@ -72,6 +72,18 @@ TEST_F(pump_test, posted_command_is_served_by_the_next_call_after_a_cheap_stretc
   EXPECT_EQ(commands.size(), 1u);
 }
 
+// The look that code running commands itself may take instead of the pump is refused while work
+// waits, so that the pump serves it.
+TEST_F(pump_test, idle_look_is_refused_while_work_waits) {
+  cheap_calls(100000);
+  POST_COMMAND(0x8007);
+  EXPECT_FALSE(qn_pump_idle());
+  EXPECT_EQ(process_pending_messages(), 1);
+  EXPECT_EQ(commands, std::vector<int32_t>{0x8007});
+  qn_post_quit(0);
+  EXPECT_FALSE(qn_pump_idle());
+}
+
 TEST_F(pump_test, quit_message_ends_the_very_next_call) {
   cheap_calls(100000);
   qn_post_quit(3);
