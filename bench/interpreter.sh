@@ -17,9 +17,9 @@
 #
 #   bench/interpreter.sh [KIND...]     (default: all six and spin)
 #
-# With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the instructions of one round of the loop and
-# lines kinds under callgrind (valgrind), as the difference of a run of 200000 and one of 100000
-# rounds, so the start-up of the process drops out.
+# With WINKYR_BENCH_INSTRUCTIONS=1 it also counts the instructions of one round of each kind under
+# callgrind (valgrind), as the difference of two runs of different lengths divided by the rounds
+# between them, so the start-up of the process drops out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
@@ -212,11 +212,18 @@ if [ "${WINKYR_BENCH_INSTRUCTIONS:-0}" = 1 ]; then
     valgrind --tool=callgrind --callgrind-out-file=/dev/null "$bench" "$1" "$2" 2>&1 >/dev/null |
       awk '/Collected :/ { print $NF }'
   }
-  for kind in loop lines; do
-    small=$(instructions "$kind" 100000)
-    large=$(instructions "$kind" 200000)
-    awk -v k="$kind" -v a="$small" -v b="$large" \
-      'BEGIN { printf "instructions per round of %s (callgrind): %.0f\n", k, (b - a) / 100000 }'
+  # The two bounds of each kind: a round of arrays is a pass (2000 element rounds).
+  bounds() {
+    case "$1" in
+      arrays) echo "200 400" ;; texts) echo "10000 20000" ;; *) echo "100000 200000" ;;
+    esac
+  }
+  for kind in loop lines calls arrays texts floats; do
+    read -r lower upper <<<"$(bounds "$kind")"
+    small=$(instructions "$kind" "$lower")
+    large=$(instructions "$kind" "$upper")
+    awk -v k="$kind" -v a="$small" -v b="$large" -v n="$((upper - lower))" \
+      'BEGIN { printf "instructions per round of %s (callgrind): %.0f\n", k, (b - a) / n }'
   done
 fi
 exit $failed
