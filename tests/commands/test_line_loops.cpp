@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -87,6 +89,86 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
     EXPECT_EQ(as_loop.integers[0], rounds);
     // J reached D = 5 every fifth round, and the zero divisor was reported each time.
     EXPECT_EQ(as_loop.boxes.size(), d == 5 ? static_cast<size_t>(rounds / 5) : 0u);
+  }
+}
+
+// Programs made at random of the steps loops run in line (variables, constants, elements by a
+// variable or from the stack, operators, stores, ARG) and values at their edges (zero divisors,
+// integers beyond range, elements out of bounds, fractions): each runs twice, as a loop and
+// command by command, and leaves the same.
+TEST_F(line_loop_test, RandomLoopsLeaveWhatTheCommandsOneByOneLeave) {
+  start_headless();
+  run_flags.debug_allowed = true;
+  std::mt19937 random(20261208);
+  const auto pick = [&](std::initializer_list<const char*> choices) {
+    return std::string(choices.begin()[random() % choices.size()]);
+  };
+  const auto operand = [&]() -> std::string {
+    switch (random() % 5) {
+      case 0: return pick({"&1", "&3", "&4", "&5", "&6"});
+      case 1: return pick({"#0", "#1", "#2", "#-3", "#0.5", "#2.5", "#1000000000", "#3000000000", "#7"});
+      case 2: return pick({"&3", "&4", "&1"}) + " " + pick({"%7", "%8"});
+      case 3: return pick({"#1", "#2", "#6", "#7", "#0", "#1.5"}) + " " + pick({"%7", "%8"});
+      default: return pick({"&3 #1 _+", "&5 &6 _*", "&4 #2 _/"});
+    }
+  };
+  const auto value = [&]() {
+    std::string v = operand();
+    for (int n = static_cast<int>(random() % 3); n > 0; --n)
+      v += " " + operand() + " " + pick({"_+", "_-", "_*", "_/", "_<", "_>", "_=", "_#", "_<=", "_>="});
+    return v;
+  };
+  const auto statement = [&]() {
+    switch (random() % 3) {
+      case 0: return value() + " " + pick({"&3", "&4", "&5", "&6"}) + " __STO";
+      case 1: return value() + " " + pick({"&3", "&4", "&1"}) + " " + pick({"%7", "%8"}) + " __STO";
+      default: return value() + " " + pick({"#1", "#3", "#6", "#7"}) + " " + pick({"%7", "%8"}) + " __STO";
+    }
+  };
+  const auto line = [&]() {
+    switch (random() % 4) {
+      case 0: return value();
+      case 1: return statement() + " " + value();
+      case 2: return statement() + " " + statement();
+      default: return statement();
+    }
+  };
+  for (int program = 0; program < 200; ++program) {
+    // CALL SUB (X, Y); three lines, the second a test whose JZ skips the third; I = I + 1, I < N, JNZ
+    // back; SUB: one line with ARG(1) and ARG(2).
+    const std::vector<std::string> lines = {
+        value(), line(), line(), line(), "&1 #1 _+ &1 __STO &1 &2 _<",
+        statement() + " #1 _ARG #2 _ARG _" + pick({"+", "-", "*"}) + " &6 __STO"};
+    std::string text =
+        "[PROC]\n[INIT]\nCODES=11\nUPNCODES=6\nUPNTOKENS=200\nTEXTTOKENS=1\nTEXTCHARACTERS=10\n"
+        "VARIABLES=8\nSTRINGSPACE=10\nADRSPACE=40\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n"
+        "&0003 I 0001:X/0\n&0004 I 0001:Y/0\n&0005 R 0001:R\n&0006 R 0001:S\n&0007 I 0006:A\n&0008 R 0006:B\n"
+        "[UPNCODES]\n";
+    for (const std::string& l : lines) text += l + "\n";
+    text += "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\nCALL :0010 %0001\n%0002\n%0003\nJZ :0006\n%0004\n"
+            "%0005\nJNZ :0001\nRETURN\nRETURN\n%0006\nRETURN\n";
+    const auto run = [&] {
+      load_program_image(text);
+      boxes.clear();
+      set_int_variable("N", 1 + program % 9);
+      set_int_variable("X", program % 4);
+      set_real_variable("R", 0.25f * static_cast<float>(program % 5));
+      interpreter(1);
+      std::vector<uint32_t> words(ADRSPACE.words.begin(), ADRSPACE.words.end());
+      int32_t v = 0, k = 0;
+      get_last_reference(v, k);
+      for (int32_t i = 1; i <= 3; ++i) words.push_back(param_registers.bits(i));
+      for (const int32_t r : {v, k, evaluator.element_position, static_cast<int32_t>(evaluator.stored), evaluator.sp})
+        words.push_back(static_cast<uint32_t>(r));
+      std::string shown;
+      for (const box_seen& box : boxes) shown += box.text + "|";
+      return std::pair{words, shown};
+    };
+    const auto as_loop = run();
+    set_command_handler(7, plain_jnz);
+    const auto one_by_one = run();
+    set_command_handler(7, nullptr);
+    ASSERT_EQ(as_loop, one_by_one) << text;
   }
 }
 
