@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -226,8 +228,8 @@ std::string read_picture(std::string_view picture) {
 // STRING in a loop): the picture as read, and the I field it describes, if it is one.
 struct picture_form {
   bool used = false;
-  std::array<char, 8> key{};  // the picture's first 8 characters as given
-  size_t key_length = 0;
+  uint64_t key = 0;  // the picture's first 8 characters as given (zeros past its end) ...
+  size_t key_length = 0;  // ... and how many there are
   std::string pic;
   edit_descriptor i_field;  // letter 'I': a plain I field of at most max_i_width places
 };
@@ -236,15 +238,21 @@ std::array<picture_form, 4> picture_forms;
 size_t next_picture_form = 0;
 
 const picture_form& form_of(std::string_view picture) {
-  const std::string_view key = picture.substr(0, std::min(picture.size(), picture_form{}.key.size()));
+  constexpr size_t key_size = sizeof picture_form::key;
+  const size_t key_length = std::min(picture.size(), key_size);
+  uint64_t key = 0;
+  if (key_length == key_size)
+    std::memcpy(&key, picture.data(), key_size);
+  else if (key_length > 0)
+    std::memcpy(&key, picture.data(), key_length);
   for (const picture_form& f : picture_forms)
-    if (f.used && std::string_view(f.key.data(), f.key_length) == key) return f;
+    if (f.key == key && f.key_length == key_length && f.used) return f;
   picture_form& f = picture_forms[next_picture_form];
   next_picture_form = (next_picture_form + 1) % picture_forms.size();
   f.used = true;
-  std::copy(key.begin(), key.end(), f.key.begin());
-  f.key_length = key.size();
-  f.pic = read_picture(key);
+  f.key = key;
+  f.key_length = key_length;
+  f.pic = read_picture(picture.substr(0, key_length));
   edit_descriptor d;
   f.i_field = plain_i_field(f.pic, d) && d.width <= max_i_width ? d : edit_descriptor{};
   return f;
