@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "runtime/commands/runtime.h"
@@ -69,12 +70,14 @@ bool eval_convert_function(int32_t code) {
       number_to_text(top);
       // The picture's field is blank past its mark: only its characters can change.
       upcase_string(top.text.data(), top.blank_start());
-      const float v = first.value();
-      std::string result(first.text.size(), ' ');
-      format_value(result, v, std::string_view(top.text.data(), top.text.size()));
+      // The formatted text (30 characters at most) over the value's field, which is blank past
+      // its mark: blanks from there to where the old text ended.
+      constexpr int32_t formatted_length = 30;
+      format_value(std::span<char>(first.text.data(), formatted_length), first.value(),
+                   std::string_view(top.text.data(), top.text.size()));
+      first.blank_after(formatted_length);
       pop_to_first_argument();
-      std::copy(result.begin(), result.end(), first.text.begin());
-      text_exit(first, trimmed_length(first));
+      text_exit(first, trimmed_length(first, formatted_length));
       return true;
     }
     case upn_value:  // VALUE

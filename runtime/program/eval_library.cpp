@@ -21,6 +21,9 @@ bool run_unmarked_family(int32_t code) {
     if (known) break;
     known = family != nullptr && family(code);
   }
+  // STRING keeps the mark: it writes its text over its value's field and blanks to where the old
+  // text ended, and changes only the characters of its picture.
+  if (code == upn_string) return known;
   for (int32_t i = std::max(sp - 2, value_stack_first); i <= std::min(sp + 1, value_stack_last); ++i)
     evaluator.slot(i).forget_blanks();
   return known;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -29,7 +30,11 @@ inline int32_t trimmed_length(const value_slot& slot, int32_t end) {
   }
   for (uint64_t word = 0; n >= sizeof word; n -= sizeof word) {
     std::memcpy(&word, slot.text.data() + n - sizeof word, sizeof word);
-    if (word != blanks) break;
+    if (word == blanks) continue;
+    // The blanks at the end of the word are its highest bytes that equal a blank.
+    if constexpr (std::endian::native == std::endian::little)
+      return static_cast<int32_t>(n - static_cast<size_t>(std::countl_zero(word ^ blanks) / 8));
+    break;
   }
   while (n > 0 && slot.text[n - 1] == ' ') --n;
   return static_cast<int32_t>(n);

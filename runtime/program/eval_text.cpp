@@ -20,12 +20,16 @@ void remove_at(text_array& t, size_t pos) {
   t.back() = ' ';
 }
 
-// Moves the text left so that it begins at its first non-blank character.
-void remove_leading_blanks(text_array& t) {
-  const auto first = std::find_if(t.begin(), t.end(), [](char c) { return c != ' '; });
-  if (first == t.end() || first == t.begin()) return;
-  const auto moved = std::move(first, t.end(), t.begin());
-  std::fill(moved, t.end(), ' ');
+// Moves the text left so that it begins at its first non-blank character.  The field is blank
+// from the slot's mark on: only the characters before it move, and the mark moves with them.
+void remove_leading_blanks(value_slot& slot) {
+  const auto begin = slot.text.begin();
+  const auto end = begin + slot.blank_start();
+  const auto first = std::find_if(begin, end, [](char c) { return c != ' '; });
+  if (first == end || first == begin) return;
+  const auto moved = std::move(first, end, begin);
+  std::fill(moved, end, ' ');
+  slot.blank_from = static_cast<int32_t>(moved - begin);
 }
 
 // UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Eight
@@ -99,7 +103,7 @@ bool eval_text_function(int32_t code) {
     }
     case upn_collapse: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
       number_to_text(top);
-      remove_leading_blanks(top.text);
+      remove_leading_blanks(top);
       int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i + 1 < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ' && top.text[static_cast<size_t>(i) + 1] == ' ') {
@@ -137,7 +141,7 @@ bool eval_text_function(int32_t code) {
       return true;
     case upn_trim:  // TRIM
       number_to_text(top);
-      remove_leading_blanks(top.text);
+      remove_leading_blanks(top);
       text_exit(top, trimmed_length(top, top.blank_start()));
       return true;
     case upn_rtrim:  // RTRIM

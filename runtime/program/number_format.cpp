@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <span>
 #include <string>
 
 #include "runtime/program/number_text.h"
@@ -28,17 +29,31 @@ int32_t clamp_decimals(int32_t decimals) { return std::clamp(decimals, 0, 60); }
 
 }  // namespace
 
+void write_i_field(std::span<char> field, int32_t value, int32_t min_digits) {
+  char digits[16];
+  const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  const size_t wanted = static_cast<size_t>(std::clamp(min_digits, 0, 64));
+  const size_t zeros = wanted > count ? wanted - count : 0;
+  const size_t body = (value < 0 ? 1 : 0) + zeros + count;
+  const size_t width = field.size();
+  if (body > width) {
+    std::fill(field.begin(), field.end(), '*');
+    return;
+  }
+  char* out = field.data();
+  std::fill_n(out, width - body, ' ');
+  out += width - body;
+  if (value < 0) *out++ = '-';
+  out = std::fill_n(out, zeros, '0');
+  std::copy_n(digits, count, out);
+}
+
 std::string write_i_field(int32_t value, int32_t width, int32_t min_digits) {
-  char buf[24];
-  int64_t magnitude = std::llabs(static_cast<int64_t>(value));
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude);
-  std::string digits(buf, end);
-  min_digits = std::clamp(min_digits, 0, 64);
-  if (static_cast<int32_t>(digits.size()) < min_digits)
-    digits.insert(0, static_cast<size_t>(min_digits) - digits.size(), '0');
-  if (min_digits == 0 && value == 0 && width > 0) digits = "0";
-  if (value < 0) digits.insert(0, 1, '-');
-  return right_align(digits, width);
+  if (width <= 0) return {};
+  std::string field(static_cast<size_t>(width), ' ');
+  write_i_field(std::span<char>(field), value, min_digits);
+  return field;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,8 @@
 // exact decimal expansion of the float, rounded to nearest; the zero before the decimal point
 // of a value below 1 is written only when there is room for it.
 std::string write_i_field(int32_t value, int32_t width, int32_t min_digits = 0);
+// The same into a field of its own width, without a string.
+void write_i_field(std::span<char> field, int32_t value, int32_t min_digits = 0);
 std::string write_f_field(float value, int32_t width, int32_t decimals);
 std::string write_e_field(float value, int32_t width, int32_t decimals);
 std::string write_z_field(uint32_t bits, int32_t width);

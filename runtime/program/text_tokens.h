@@ -33,17 +33,27 @@ inline constexpr char text_marker = static_cast<char>(0xFA);
 // start-up costs more than copying the few words of a program's usual texts.  The two texts do
 // not overlap.
 inline void copy_characters(char* out, const char* in, size_t n) {
+  struct pair_t {
+    uint64_t low, high;
+  };
   const auto move = [&](size_t at, auto word) {
     std::memcpy(&word, in + at, sizeof word);
     std::memcpy(out + at, &word, sizeof word);
   };
-  if (n >= 8) {
+  // Sixteen at a time from each end; the moves from the two ends may overlap.
+  if (n >= 16) {
     if (n > 64) {
       std::memcpy(out, in, n);
       return;
     }
-    // Eight at a time; the last eight may overlap the ones before them.
-    for (size_t i = 0; i + 8 < n; i += 8) move(i, uint64_t{});
+    move(0, pair_t{});
+    if (n > 32) {
+      move(16, pair_t{});
+      move(n - 32, pair_t{});
+    }
+    move(n - 16, pair_t{});
+  } else if (n >= 8) {
+    move(0, uint64_t{});
     move(n - 8, uint64_t{});
   } else if (n >= 4) {
     move(0, uint32_t{});
@@ -55,16 +65,24 @@ inline void copy_characters(char* out, const char* in, size_t n) {
   }
 }
 
-// Writes n blanks in a few word stores (the last may overlap the ones before it); a long run in
-// one piece.
+// Writes n blanks in a few word stores (those from the two ends may overlap); a long run in one
+// piece.
 inline void blank_characters(char* out, size_t n) {
   constexpr uint64_t blanks = 0x2020202020202020ull;
-  if (n >= 8) {
+  constexpr uint64_t pair[2] = {blanks, blanks};
+  if (n >= 16) {
     if (n > 64) {
       std::memset(out, ' ', n);
       return;
     }
-    for (size_t i = 0; i + 8 < n; i += 8) std::memcpy(out + i, &blanks, 8);
+    std::memcpy(out, pair, 16);
+    if (n > 32) {
+      std::memcpy(out + 16, pair, 16);
+      std::memcpy(out + n - 32, pair, 16);
+    }
+    std::memcpy(out + n - 16, pair, 16);
+  } else if (n >= 8) {
+    std::memcpy(out, &blanks, 8);
     std::memcpy(out + n - 8, &blanks, 8);
   } else if (n >= 4) {
     std::memcpy(out, &blanks, 4);

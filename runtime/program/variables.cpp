@@ -26,10 +26,13 @@ void report_bad_variable(int32_t v) {
   report_error("Variablen-Nr falsch: " + std::to_string(v), 32000);
 }
 
-// A text variable's element k as a view into STRING_BUFFER.
+// A text variable's element k as a view into STRING_BUFFER (in line where it lies inside).
 std::string_view text_element(const variable_record& var, int32_t k) {
   const int32_t length = var.start;
-  return STRING_BUFFER.view(var.text_start + length * k, length);
+  const int32_t start = var.text_start + length * k;
+  if (start >= 1 && length >= 0 && length <= string_buffer_t::size - start + 1) [[likely]]
+    return std::string_view(STRING_BUFFER.chars.data() + (start - 1), static_cast<size_t>(length));
+  return STRING_BUFFER.view(start, length);
 }
 
 void trace_store_text(std::string_view prefix, std::string_view text) {

@@ -67,4 +67,37 @@ TEST_F(exprlib_program, StringReadsPicturesInLowerCase) {
   EXPECT_EQ(text("B"), "NEIN            ");
 }
 
+
+// STRING with the I field pictures: digits, sign, asterisks, a field wider than the 30
+// characters STRING keeps, a value whose slot held a longer text before, the same picture
+// again with other values, and a picture used again after four others.
+TEST_F(exprlib_program, StringWritesIFields) {
+  start_headless();
+  const std::string long_text(60, 'x');
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=7\nUPNCODES=6\nUPNTOKENS=60\nTEXTTOKENS=6\nTEXTCHARACTERS=100\n"
+      "VARIABLES=7\nSTRINGSPACE=300\nADRSPACE=4\n[VARIABLES]\n&0001 S 0001*040:A/\n&0002 S 0001*040:B/\n"
+      "&0003 S 0001*040:C/\n&0004 S 0001*040:D/\n&0005 S 0001*040:E/\n&0006 I 0001:L/0\n&0007 I 0001:N/0\n"
+      "[UPNCODES]\n#-7 @1 _STRING &1 __STO #123456 @2 _STRING &2 __STO\n#42 @3 _STRING &3 __STO\n"
+      "@4 _LEN @5 _STRING &4 __STO @4 _LEN @5 _STRING _LEN &6 __STO\n#98 &7 __STO\n"
+      "&7 @6 _STRING &7 #1 _+ @6 _STRING _// &5 __STO\n#-12 @1 _STRING &1 __STO\n"
+      "[TEXTTOKENS]\n@0001 i5.3|\n@0002 (I4)|\n@0003 I35|\n@0004 " + long_text + "|\n@0005 I3|\n@0006 I5|\n"
+      "[CODES]\n%0001\n%0002\n%0003\n%0004\n%0005\n%0006\nRETURN\n");
+  interpreter(1);
+  for (const box_seen& box : boxes) ADD_FAILURE() << "box: " << box.caption << ": " << box.text;
+  const auto text = [](std::string_view name) {
+    std::string out(40, '?');
+    format_var_by_name(name, 1);
+    get_input_text(out.data(), static_cast<int32_t>(out.size()));
+    return out;
+  };
+  const auto padded = [](std::string t) { return t + std::string(40 - t.size(), ' '); };
+  EXPECT_EQ(text("A"), padded(" -012"));
+  EXPECT_EQ(text("B"), padded("****"));
+  EXPECT_EQ(text("C"), padded(""));
+  EXPECT_EQ(text("D"), padded(" 60"));
+  EXPECT_EQ(get_int_variable("L"), 3);
+  EXPECT_EQ(text("E"), padded("   98   99"));
+}
+
 }  // namespace

@@ -1,7 +1,11 @@
 // Form lines: fields of program values placed into a line by their kind, the "$FORM" value-format
 // definitions, and the picture formatter behind them and behind the STRING function.
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <span>
 #include <string>
 
 #include "runtime/program/calendar.h"
@@ -98,6 +102,12 @@ std::string write_descriptor(const edit_descriptor& d, float value) {
   }
 }
 
+// A picture "(Iw)" or "(Iw.d)" (any case, blanks inside ignored): its descriptor.
+bool plain_i_field(const std::string& pic, edit_descriptor& d) {
+  return pic.size() > 1 && std::toupper(static_cast<unsigned char>(pic[1])) == 'I' && pic != "(I)" &&
+         parse_descriptor(pic, d) && d.letter == 'I';
+}
+
 // Picture formatting into the 30-character work text; returns the status (0 = success).
 int32_t format_into_work(std::string& work, float value, const std::string& pic) {
   const char letter = pic.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(pic[1]))) : ' ';
@@ -110,7 +120,7 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
         work = trim_left(write_i_field(nint(value), 20));
         return 0;
       }
-      if (!parse_descriptor(pic, d) || d.letter != 'I') return 2;
+      if (!plain_i_field(pic, d)) return 2;
       work = write_descriptor(d, value);
       return 0;
     case 'F':
@@ -200,21 +210,76 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
 
 }  // namespace
 
-int32_t format_value(std::string& result, float value, std::string_view picture) {
-  if (result.empty()) result.assign(work_length, ' ');
-  std::fill(result.begin(), result.end(), ' ');
-  // The picture's first 8 characters, wrapped in "(" and ")" when they do not begin with "(".
+namespace {
+
+// The picture as the formatter reads it: its first 8 characters without trailing blanks, wrapped
+// in "(" and ")" when they do not begin with "(".
+std::string read_picture(std::string_view picture) {
   std::string pic = trim_right(picture.substr(0, std::min<size_t>(picture.size(), 8)));
   if (pic.empty() || pic[0] != '(') {
     pic = "(" + pic;
     if (pic.size() < 10) pic += ")";
     pic = pic.substr(0, 10);
   }
+  return pic;
+}
+
+// What a picture comes to, kept for the few pictures a program formats with again and again (a
+// STRING in a loop): the picture as read, and the I field it describes, if it is one.
+struct picture_form {
+  bool used = false;
+  uint64_t key = 0;  // the picture's first 8 characters as given (zeros past its end) ...
+  size_t key_length = 0;  // ... and how many there are
+  std::string pic;
+  edit_descriptor i_field;  // letter 'I': a plain I field of at most max_i_width places
+};
+constexpr int32_t max_i_width = 64;
+std::array<picture_form, 4> picture_forms;
+size_t next_picture_form = 0;
+
+const picture_form& form_of(std::string_view picture) {
+  constexpr size_t key_size = sizeof picture_form::key;
+  const size_t key_length = std::min(picture.size(), key_size);
+  uint64_t key = 0;
+  if (key_length == key_size)
+    std::memcpy(&key, picture.data(), key_size);
+  else if (key_length > 0)
+    std::memcpy(&key, picture.data(), key_length);
+  for (const picture_form& f : picture_forms)
+    if (f.key == key && f.key_length == key_length && f.used) return f;
+  picture_form& f = picture_forms[next_picture_form];
+  next_picture_form = (next_picture_form + 1) % picture_forms.size();
+  f.used = true;
+  f.key = key;
+  f.key_length = key_length;
+  f.pic = read_picture(picture.substr(0, key_length));
+  edit_descriptor d;
+  f.i_field = plain_i_field(f.pic, d) && d.width <= max_i_width ? d : edit_descriptor{};
+  return f;
+}
+
+}  // namespace
+
+int32_t format_value(std::span<char> result, float value, std::string_view picture) {
+  const picture_form& form = form_of(picture);
+  const size_t kept = std::min(result.size(), work_length);
+  if (form.i_field.letter == 'I') {
+    // The field straight into the result, the rest blank.
+    std::array<char, max_i_width> field;
+    const auto width = static_cast<size_t>(form.i_field.width);
+    write_i_field(std::span<char>(field.data(), width), nint(value), std::max(form.i_field.digits, 0));
+    const size_t n = std::min(width, kept);
+    std::copy_n(field.begin(), n, result.begin());
+    std::fill(result.begin() + static_cast<std::ptrdiff_t>(n), result.end(), ' ');
+    return 0;
+  }
+  std::fill(result.begin(), result.end(), ' ');
+  const std::string pic = form.pic;  // the reports below may format with other pictures
   std::string work;
   int32_t status = format_into_work(work, value, pic);
   work = padded(work, work_length);
   if (status == 0) {
-    std::copy_n(work.begin(), std::min(result.size(), work_length), result.begin());
+    std::copy_n(work.begin(), kept, result.begin());
     return 0;
   }
   report_error("FMT-Error:" + pic, 0);
@@ -223,6 +288,11 @@ int32_t format_value(std::string& result, float value, std::string_view picture)
                    write_f_field(value, 6, 2),
                0);
   return status;
+}
+
+int32_t format_value(std::string& result, float value, std::string_view picture) {
+  if (result.empty()) result.assign(work_length, ' ');
+  return format_value(std::span<char>(result), value, picture);
 }
 
 // ---------------------------------------------------------------- definitions and index values

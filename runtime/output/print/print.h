@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@
 // `result` keeps its length (30 when it comes in empty) and is blank on failure. Returns the
 // status: 0 on success. Failures are reported (code 0) and leave a blank result.
 int32_t format_value(std::string& result, float value, std::string_view picture);
+// The same into a field of characters: the formatted text's first 30 at most, then blanks.
+int32_t format_value(std::span<char> result, float value, std::string_view picture);
 
 struct form_def {
   std::string name = std::string(12, ' ');  // letter, "=", picture (10 characters)
