@@ -43,6 +43,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "runtime/program/call_state.h"
 #include "runtime/program/program.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/program_image.h"
@@ -179,7 +180,10 @@ int32_t apply_pending_substring(value_slot& slot);
 // see by its code, so the next evaluation clears it.
 void note_text_written(int32_t slot);
 // Argument k (1..10) of the current call level; 0 outside a call or for a bad k.
-float call_argument(int32_t k);
+inline float call_argument(int32_t k) {
+  if (k < 1 || k > 10 || call_state.depth < 1 || call_state.depth > max_call_depth) return 0.0f;
+  return call_state.arg_frame[static_cast<size_t>(call_state.depth)][static_cast<size_t>(k - 1)];
+}
 void set_call_argument(int32_t k, float value);
 
 // ---------------------------------------------------------------- variable codes (variables.cpp)

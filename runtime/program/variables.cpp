@@ -199,11 +199,6 @@ void store_variable(const number_stores& stores, int32_t v, int32_t k, value_slo
 }  // namespace
 
 // ---------------------------------------------------------------- call arguments
-float call_argument(int32_t k) {
-  if (k < 1 || k > 10 || call_state.depth < 1 || call_state.depth > max_call_depth) return 0.0f;
-  return call_state.arg_frame[static_cast<size_t>(call_state.depth)][static_cast<size_t>(k - 1)];
-}
-
 void set_call_argument(int32_t k, float value) {
   if (k < 1 || k > 10 || call_state.depth < 1 || call_state.depth > max_call_depth) return;
   call_state.arg_frame[static_cast<size_t>(call_state.depth)][static_cast<size_t>(k - 1)] = value;
