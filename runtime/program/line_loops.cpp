@@ -35,6 +35,7 @@ struct loop_entry {
   int32_t next = -1;     // jumps: the entry of the target's record, -1 outside the loop; call: the subroutine's
   int32_t op_first = 0;  // line, call: the operations of its expression in upn_plans.ops, up to op_last
   int32_t op_last = 0;
+  bool jump_after = false;  // line: the next entry is the jump on the record after it
 };
 
 // The fields of a record that its entry was made from.
@@ -109,6 +110,12 @@ void make_loop(line_loop& loop, int32_t head, int32_t end) {
     loop.entries.push_back(entry);
   }
   loop.entries.push_back({.kind = entry_kind::leave, .target = end + 1});
+  for (size_t i = 0; i + 1 < loop.entries.size(); ++i) {
+    const entry_kind next = loop.entries[i + 1].kind;
+    loop.entries[i].jump_after = loop.entries[i].kind == entry_kind::line &&
+                                 (next == entry_kind::jump || next == entry_kind::jump_zero ||
+                                  next == entry_kind::jump_not_zero);
+  }
   for (int32_t r = head; r <= end; ++r) loop.records.push_back(record_at(r));
   // The subroutines the CALLs go to, each once: their lines, then their RETURN.
   const size_t last = code_steps.loop_end.size() - 1;
@@ -144,6 +151,14 @@ line_loop* ready_loop(int32_t head) {
   for (size_t i = 0; same && i < loop.records.size(); ++i) same = loop.records[i] == record_at(loop.records[i].at);
   if (!same) make_loop(loop, head, end);
   return loop.usable ? &loop : nullptr;
+}
+
+// The entry after jump entry `j` with P1 as it is: the target's where the jump is taken and its
+// target lies in the loop, the next entry where it is not taken; nullptr where it leaves the loop.
+inline const loop_entry* after_jump(const loop_entry* entries, const loop_entry* j, float p1) {
+  // NINT(P1) = 0 is |P1| < 0.5 or NaN.
+  if (j->kind != entry_kind::jump && !(std::fabs(p1) >= 0.5f) != (j->kind == entry_kind::jump_zero)) return j + 1;
+  return j->next < 0 ? nullptr : entries + j->next;
 }
 
 // The loop's records from its first line on.
@@ -184,6 +199,18 @@ bool run_entries(const line_loop& loop) {
         done_stack.element = st.element;
         p1 = done->results != 0 ? st.values[1] : 0.0f;
         last_record = e->record;
+        if (e->jump_after && countdown > 1) {
+          // The jump after the line as part of its step, where the countdown has room for it.
+          --countdown;
+          const loop_entry* jump = e + 1;
+          last_record = jump->record;
+          e = after_jump(entries, jump, p1);
+          if (e == nullptr) {
+            go_on = jump->target;
+            goto leave;
+          }
+          continue;
+        }
         ++e;
         continue;
       case entry_kind::call: {
@@ -212,19 +239,16 @@ bool run_entries(const line_loop& loop) {
         --call_state.depth;
         e = after_call;
         continue;
-      default:
+      default: {
         last_record = e->record;
-        // NINT(P1) = 0 is |P1| < 0.5 or NaN.
-        if (e->kind != entry_kind::jump && !(std::fabs(p1) >= 0.5f) != (e->kind == entry_kind::jump_zero)) {
-          ++e;
-          continue;
-        }
-        if (e->next < 0) {
-          go_on = e->target;
+        const loop_entry* jump = e;
+        e = after_jump(entries, jump, p1);
+        if (e == nullptr) {
+          go_on = jump->target;
           goto leave;
         }
-        e = entries + e->next;
         continue;
+      }
     }
     // The line or CALL took none of its effects: the interpreter loop counts it and runs it.
     ++countdown;
