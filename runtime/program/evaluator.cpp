@@ -868,7 +868,7 @@ inline bool evaluate_by_ops(const upn_plan& plan, int32_t count) {
   if (plan.op_count == 0 || run_flags.single_step_on) return false;
   const line_op* const ops = upn_plans.ops.data() + plan.op_first;
   const line_op& last = ops[plan.op_count - 1];
-  if (last.results > count) return false;
+  if (last.end.results > count) return false;
   line_stack st;
   if (!run_line_ops(ops, st)) return false;
   finish_in_line(line_ops_end(last, st));

@@ -68,7 +68,7 @@ bool expression_entry(int32_t expression, int32_t results, loop_entry& entry) {
                                   upn_code.last[static_cast<size_t>(expression)]);
   if (plan == nullptr) return false;
   if (plan->resolved != upn_plans.generation) resolve_plan(*plan);
-  if (plan->op_count == 0 || upn_plans.ops[static_cast<size_t>(plan->op_first + plan->op_count - 1)].results > results)
+  if (plan->op_count == 0 || upn_plans.ops[static_cast<size_t>(plan->op_first + plan->op_count - 1)].end.results > results)
     return false;
   entry.op_first = plan->op_first;
   entry.op_last = plan->op_first + plan->op_count - 1;
@@ -193,33 +193,13 @@ bool run_entries(const line_loop& loop) {
     }
     --countdown;
     switch (e->kind) {
-      case entry_kind::line:
-        if (!run_line_ops(ops + e->op_first, st)) break;
-        done = ops + e->op_last;
-        done_stack.element = st.element;
-        p1 = done->results != 0 ? st.values[1] : 0.0f;
-        last_record = e->record;
-        if (e->jump_after && countdown > 1) {
-          // The jump after the line as part of its step, where the countdown has room for it.
-          --countdown;
-          const loop_entry* jump = e + 1;
-          last_record = jump->record;
-          e = after_jump(entries, jump, p1);
-          if (e == nullptr) {
-            go_on = jump->target;
-            goto leave;
-          }
-          continue;
-        }
-        ++e;
-        continue;
       case entry_kind::call: {
         // A level beyond the last is the CALL's own report; it and its arguments' failures are
         // left to the interpreter loop.
         if (call_state.depth >= max_call_depth || !run_line_ops(ops + e->op_first, st)) break;
         done = ops + e->op_last;
         done_stack = st;
-        p1 = done->results != 0 ? st.values[1] : 0.0f;
+        p1 = done->end.results != 0 ? st.values[1] : 0.0f;
         last_record = e->record;
         // As the CALL does it: the texts %1 and %2 blank, the results P1..P10 the arguments of
         // the new level (0 beyond the results), and the RETURN back to the record after it.
@@ -228,7 +208,7 @@ bool run_entries(const line_loop& loop) {
         ++call_state.depth;
         std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
         for (int32_t i = 0; i < 10; ++i)
-          frame[static_cast<size_t>(i)] = i < done->results ? st.values[static_cast<size_t>(i + 1)] : 0.0f;
+          frame[static_cast<size_t>(i)] = i < done->end.results ? st.values[static_cast<size_t>(i + 1)] : 0.0f;
         call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
         after_call = e + 1;
         e = entries + e->next;
@@ -239,6 +219,17 @@ bool run_entries(const line_loop& loop) {
         --call_state.depth;
         e = after_call;
         continue;
+      case entry_kind::line:
+        if (!run_line_ops(ops + e->op_first, st)) break;
+        done = ops + e->op_last;
+        done_stack.element = st.element;
+        p1 = done->end.results != 0 ? st.values[1] : 0.0f;
+        last_record = e->record;
+        ++e;
+        // The jump after the line as part of its step, where the countdown has room for it.
+        if (!e[-1].jump_after || countdown <= 1) continue;
+        --countdown;
+        [[fallthrough]];
       default: {
         last_record = e->record;
         const loop_entry* jump = e;
@@ -261,7 +252,7 @@ leave:
   call_state.pc = go_on;
   call_state.command_flags = program_image.codes[static_cast<size_t>(last_record)].flags;
   // The stack and the element as the last evaluation left them.
-  if (done->results <= 1) done_stack.values[1] = p1;
+  if (done->end.results <= 1) done_stack.values[1] = p1;
   end_in_line_evaluation(line_ops_end(*done, done_stack));
   return true;
 }

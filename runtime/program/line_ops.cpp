@@ -17,7 +17,7 @@ struct line_maker {
   std::vector<line_op> ops;
   int32_t depth = 0;
   bool named = false;  // a read or a store named a variable (else the registers keep the offset)
-  line_op end;         // what the expression leaves
+  line_op_end end;     // what the expression leaves
 
   bool fits(int32_t pops, int32_t pushes) {
     if (depth < pops || depth - pops + pushes > max_depth) return false;
@@ -192,12 +192,8 @@ bool make_ops(const upn_plan& plan, line_maker& line) {
   if (logged > line_ops_detail::max_logged_stores) return false;
   line_op& last = line.ops.back();
   last.ends_line = true;
-  last.results = line.depth;
-  last.stored = line.end.stored;
-  last.element_named = line.end.element_named;
-  last.position_of_element = line.end.position_of_element;
-  last.reference = line.end.reference;
-  last.position = line.end.position;
+  line.end.results = line.depth;
+  last.end = line.end;
   return true;
 }
 

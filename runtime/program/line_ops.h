@@ -158,10 +158,11 @@ fail:
 
 // What an expression whose operations ended at `last` leaves, for end_in_line_evaluation.
 inline in_line_end line_ops_end(const line_op& last, const line_stack& st) {
-  return {.results = last.results,
+  const line_op_end& end = last.end;
+  return {.results = end.results,
           .values = st.values.data(),
-          .reference = last.reference,
-          .element = last.element_named ? st.element : 0,
-          .position = last.position + (last.position_of_element ? st.element : 0),
-          .stored = last.stored};
+          .reference = end.reference,
+          .element = end.element_named ? st.element : 0,
+          .position = end.position + (end.position_of_element ? st.element : 0),
+          .stored = end.stored};
 }

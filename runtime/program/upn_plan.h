@@ -98,6 +98,17 @@ inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::v
 inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
 inline constexpr uint8_t line_operate_store_code = line_operate_code + line_operation_count;
 
+// What an expression's operations leave: its results are the values on the stack; the registers
+// name `reference`, at `position`, or the element of the last "%" operand.
+struct line_op_end {
+  int32_t results = 0;
+  bool stored = false;
+  bool element_named = false;        // the registers name the element of the last "%" operand
+  bool position_of_element = false;  // its position is `position` plus that element
+  int32_t reference = 0;
+  int32_t position = 1;
+};
+
 struct line_op {
   line_op_kind kind = line_op_kind::constant;
   uint8_t code = 0;                 // the kind, with the operation where it has one
@@ -112,14 +123,8 @@ struct line_op {
   // The operands in code order: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d;
   // "&j %a": j in a, the array in b.
   resolved_operand a, b, d;
-  // The last operation: what the expression leaves.  Its results are the values on the stack;
-  // the registers name `reference`, at `position`, or the element of the last "%" operand.
-  int32_t results = 0;
-  bool stored = false;
-  bool element_named = false;        // the registers name the element of the last "%" operand
-  bool position_of_element = false;  // its position is `position` plus that element
-  int32_t reference = 0;
-  int32_t position = 1;
+  // The last operation: what the expression leaves.
+  line_op_end end;
 };
 
 // Expression n's steps are steps[step_first .. step_end - 1]; the plan stands for the codes
