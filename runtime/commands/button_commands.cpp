@@ -12,7 +12,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/draw_state.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"

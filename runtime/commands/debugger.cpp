@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/screen/screen.h"
 

@@ -13,7 +13,7 @@
 #include "runtime/program/areas.h"
 #include "runtime/screen/video_stack.h"
 #include "runtime/program/eval_library.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/output/plot/plot.h"

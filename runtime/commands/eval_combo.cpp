@@ -4,7 +4,7 @@
 #include <string>
 
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/screen/screen.h"
 
 void eval_COMBO() {

@@ -5,7 +5,7 @@
 
 #include "runtime/commands/runtime.h"
 #include "runtime/program/eval_library_internal.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/screen/lists.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // The dispatcher runs the stored labels when the timers fire.
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
 

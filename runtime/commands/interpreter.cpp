@@ -6,9 +6,9 @@
 #include "quillon/api/vector_state.h"
 #include "runtime/commands/jump_test.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
-#include "runtime/program/code_steps.h"
-#include "runtime/program/line_loops.h"
+#include "runtime/program/expression/evaluator.h"
+#include "runtime/program/expression/code_steps.h"
+#include "runtime/program/expression/line_loops.h"
 
 #include <algorithm>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 // Whether NINT(P1), the value the previous command left, is 0.  With halves rounded away from
 // zero and NaN taken as 0, that is exactly |P1| < 0.5 or NaN, tested without the rounding.

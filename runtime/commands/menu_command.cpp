@@ -10,7 +10,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/menus.h"

@@ -5,7 +5,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/output/output.h"
 

@@ -10,7 +10,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/screen/video_stack.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"

@@ -4,7 +4,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/output/sql/sql.h"
 

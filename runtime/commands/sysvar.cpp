@@ -12,7 +12,7 @@
 #include "runtime/screen/video_stack.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/eval_library_internal.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
 #include "runtime/commands/sysvar_internal.h"

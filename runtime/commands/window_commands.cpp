@@ -7,7 +7,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/draw_state.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/screen/mouse_wait.h"
 #include "runtime/screen/screen.h"

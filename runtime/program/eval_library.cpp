@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program.h"
 #include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/upn_store.h"
 
 // The common text-result step: the slot's text of `length` characters takes a pending

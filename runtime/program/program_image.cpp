@@ -3,9 +3,9 @@
 #include <utility>
 
 #include "runtime/program/program_image.h"
-#include "runtime/program/code_steps.h"
+#include "runtime/program/expression/code_steps.h"
 #include "runtime/program/text_tokens.h"
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 program_image_t program_image;

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "runtime/program/program.h"
-#include "runtime/program/code_steps.h"
+#include "runtime/program/expression/code_steps.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"

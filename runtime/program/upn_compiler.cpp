@@ -6,9 +6,9 @@
 #include <string>
 
 #include "runtime/program/program.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/pxb_reader.h"
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 namespace {

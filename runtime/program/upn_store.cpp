@@ -8,7 +8,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/program_image.h"
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_plan.h"
 
 upn_code_t upn_code;
 variable_table_t variable_table;

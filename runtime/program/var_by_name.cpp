@@ -8,7 +8,7 @@
 #include <string>
 
 #include "runtime/program/program.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program_image.h"
 
 namespace {

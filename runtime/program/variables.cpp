@@ -6,7 +6,7 @@
 #include <string>
 
 #include "runtime/program/program.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/call_state.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "runtime/program/program.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/number_text.h"
 
 field_output_state_t field_output;

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/pxb_reader.h"
 #include "runtime/screen/screen.h"

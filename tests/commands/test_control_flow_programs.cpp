@@ -9,7 +9,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/file_command.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 // Before any Qt header: Qt defines "slots" as a macro.
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 #include <QImage>
 

@@ -7,7 +7,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/code_steps.h"
+#include "runtime/program/expression/code_steps.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
 

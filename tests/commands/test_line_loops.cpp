@@ -13,8 +13,8 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/code_steps.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/code_steps.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/upn_store.h"
 #include "runtime/output/sql/sql.h"

@@ -15,7 +15,7 @@
 
 #include "runtime/commands/runtime.h"
 #include "runtime/program/eval_library.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "support/stack_arguments.h"
 #include "runtime/screen/screen.h"
 

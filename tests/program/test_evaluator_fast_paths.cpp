@@ -9,7 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_plan.h"
 
 using evaluator_fast = evaluator_test;
 

@@ -13,7 +13,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/file_units.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"

@@ -1,7 +1,7 @@
 // The UPN compiler: token classes, the name table, the fixed fields and its errors.
 #include <bit>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "tests/program/test_loader_fixture.h"
 
 namespace {

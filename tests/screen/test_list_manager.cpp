@@ -1,7 +1,7 @@
 // The list manager's rows, cursor, tabs, marks and the evaluator's list functions.
 #include <string>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "test_list_fixture.h"
 
 using list_manager_test = list_test;

@@ -5,7 +5,7 @@
 // Ahead of Qt, whose "slots" keyword macro would rename the FILE command's slot table and the
 // evaluator's value slots.
 #include "runtime/commands/file_command.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

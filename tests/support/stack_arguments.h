@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 inline void push_number_argument(float v) {
   value_slot& s = evaluator.slot(++evaluator.sp);

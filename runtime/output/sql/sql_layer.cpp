@@ -5,7 +5,7 @@
 #include "runtime/output/sql/sql.h"
 
 #include "runtime/program/program.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program_image.h"
 
 #include <array>

@@ -1,5 +1,5 @@
 // Loops of expression lines and jumps run as one list of operations (see line_loops.h).
-#include "runtime/program/line_loops.h"
+#include "runtime/program/expression/line_loops.h"
 
 #include <array>
 #include <cmath>
@@ -8,8 +8,8 @@
 
 #include "quillon/api/quillon.h"
 #include "runtime/program/call_state.h"
-#include "runtime/program/code_steps.h"
-#include "runtime/program/line_ops.h"
+#include "runtime/program/expression/code_steps.h"
+#include "runtime/program/expression/line_ops.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/upn_store.h"
 

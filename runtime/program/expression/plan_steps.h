@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "runtime/program/evaluator.h"
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/evaluator.h"
+#include "runtime/program/expression/upn_plan.h"
 
 // The result of the numeric operator or comparison of a step (step_add .. step_greater_equal) on
 // x and y, as the codes one by one give it; false for a division by zero (reported on the general

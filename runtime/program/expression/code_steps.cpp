@@ -1,5 +1,5 @@
 // The loop's knowledge of the code records, found when they are loaded.
-#include "runtime/program/code_steps.h"
+#include "runtime/program/expression/code_steps.h"
 
 #include <algorithm>
 

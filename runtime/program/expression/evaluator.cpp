@@ -1,7 +1,7 @@
 // The UPN evaluator: runs one compiled expression on the value stack.  Operand codes 1-7, the
 // operators 8-14 and the comparisons 83-92 live here; variable access and the reference codes
 // 93-96 in variables.cpp; the functions 15-82 in their own families.
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,10 +12,10 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/text_tokens.h"
-#include "runtime/program/upn_function_steps.h"
-#include "runtime/program/line_ops.h"
-#include "runtime/program/plan_steps.h"
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_function_steps.h"
+#include "runtime/program/expression/line_ops.h"
+#include "runtime/program/expression/plan_steps.h"
+#include "runtime/program/expression/upn_plan.h"
 #include "runtime/program/upn_store.h"
 
 evaluator_state evaluator;

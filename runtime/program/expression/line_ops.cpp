@@ -1,5 +1,5 @@
 // Makes a plan's operations from its steps (see line_ops.h).
-#include "runtime/program/line_ops.h"
+#include "runtime/program/expression/line_ops.h"
 
 #include <algorithm>
 #include <new>

@@ -1,13 +1,13 @@
 // Cuts a compiled expression into the steps the evaluator runs (see upn_plan.h).  Which codes
 // go together depends only on the codes, never on the variables, so a plan stays right for as
 // long as its codes do.
-#include "runtime/program/upn_plan.h"
+#include "runtime/program/expression/upn_plan.h"
 
 #include <array>
 #include <bit>
 #include <new>
 
-#include "runtime/program/upn_function_steps.h"
+#include "runtime/program/expression/upn_function_steps.h"
 #include "runtime/program/upn_store.h"
 
 upn_plans_t upn_plans;

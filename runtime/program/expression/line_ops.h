@@ -12,7 +12,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "runtime/program/plan_steps.h"
+#include "runtime/program/expression/plan_steps.h"
 
 // Makes the plan's operations from its steps (their operands resolved under the current stamp),
 // or none (op_count 0) where a step does not qualify.

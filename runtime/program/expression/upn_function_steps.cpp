@@ -1,9 +1,9 @@
 // The function steps (upn_function_steps.h).  None of the functions with a step reports, pumps
 // messages or loads code, so a plan goes on after them without looking at its codes again.
-#include "runtime/program/upn_function_steps.h"
+#include "runtime/program/expression/upn_function_steps.h"
 
 #include "runtime/program/eval_library.h"
-#include "runtime/program/evaluator.h"
+#include "runtime/program/expression/evaluator.h"
 
 int32_t run_function_step(int32_t code, value_slot* slot0, int32_t sp) {
   switch (function_step_form_of(code)) {
