@@ -22,17 +22,19 @@
 # between them, so the start-up of the process drops out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 runs=5
 
 # A build directory of its own is made a release build with debug information (for profiles); one
 # given by WINKYR_BUILD_DIR keeps its build type.
 if [ -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" -DWINKYR_BENCH=ON >/dev/null
+  quiet cmake -S "$root" -B "$build" -DWINKYR_BENCH=ON
 else
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINKYR_BENCH=ON >/dev/null
+  quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINKYR_BENCH=ON
 fi
-cmake --build "$build" --target bench_interpreter >/dev/null
+quiet cmake --build "$build" --target bench_interpreter
 # WINKYR_BENCH_PROGRAM times another build of bench_interpreter (an older one, for a before/after).
 bench="${WINKYR_BENCH_PROGRAM:-$build/bench/bench_interpreter}"
 export QT_QPA_PLATFORM=offscreen

@@ -7,12 +7,14 @@
 #   bench/lists.sh [SIZES...]        (default 10000 100000 1000000)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 sizes=("${@:-10000 100000 1000000}")
 read -r -a sizes <<<"${sizes[*]}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target bench_lists >/dev/null
+quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+quiet cmake --build "$build" --target bench_lists
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

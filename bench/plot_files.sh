@@ -8,6 +8,8 @@
 # Installs python3-ezdxf and python3-cairo when they are missing.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 n="${1:-100000}"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 python=/usr/bin/python3
@@ -22,8 +24,8 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target bench_plot_files >/dev/null
+quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+quiet cmake --build "$build" --target bench_plot_files
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

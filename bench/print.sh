@@ -6,13 +6,15 @@
 #   bench/print.sh [N]         (default 50)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 n="${1:-50}"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target bench_print >/dev/null
+quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+quiet cmake --build "$build" --target bench_print
 
 now() { date +%s.%N; }
 

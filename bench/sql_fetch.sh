@@ -7,11 +7,13 @@
 # Uses the server named by the WINKYR_TEST_DB_* variables, or starts a private one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 rows="${1:-100000}"
-build="${WINKYR_BUILD_DIR:-$root/build}"
+build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target bench_sql_fetch >/dev/null
+quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+quiet cmake --build "$build" --target bench_sql_fetch
 
 started=""
 if [ -z "${WINKYR_TEST_DB_PORT:-}" ]; then

@@ -10,10 +10,12 @@
 # instructions of one whole process of each side under callgrind (valgrind).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON >/dev/null
-cmake --build "$build" --target winkyr bench_startup_peer bench_startup_peer_text >/dev/null
+quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+quiet cmake --build "$build" --target winkyr bench_startup_peer bench_startup_peer_text
 winkyr="${WINKYR_STARTUP_PROGRAM:-$build/winkyr}"
 empty="$build/bench/bench_startup_peer"
 text="$build/bench/bench_startup_peer_text"

@@ -16,11 +16,14 @@
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "support/runtime_fixture.h"
+#include "support/standard_readers.h"
 
 // Runs a standard reader of plot files (gs, qpdf, hp2xx, python3 with ezdxf) in the test's
 // working directory `dir`: its exit code, with what it wrote (errors too) in `output`.  A
-// reader that is missing fails the test through its exit code (scripts/setup installs them).
+// reader that is missing fails the test and names its package (standard_readers.h).
 inline int run_reader(const std::filesystem::path& dir, const std::string& command, std::string& output) {
+  output.clear();
+  if (!require_readers_of(command)) return -1;
   const std::filesystem::path out = dir / "reader.out";
   const int rc = std::system((command + " > '" + out.string() + "' 2>&1").c_str());
   std::ifstream in(out, std::ios::binary);

@@ -15,6 +15,7 @@
 #include "runtime/output/print/print.h"
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
+#include "support/standard_readers.h"
 
 class print_test : public evaluator_test {
  protected:
@@ -81,12 +82,10 @@ class print_test : public evaluator_test {
     return window == 0 ? std::vector<std::string>{} : qn_scroll_lines(window);
   }
 
-  // The standard output of a command line; a reader that is not installed fails the test.
+  // The standard output of a command line; a reader that is not installed fails the test and
+  // names its package.
   static std::string tool_output(const std::string& tool, const std::string& arguments) {
-    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) != 0) {
-      ADD_FAILURE() << tool << " is not installed (scripts/setup installs it)";
-      return {};
-    }
+    if (!require_reader(tool)) return {};
     std::string out;
     if (FILE* pipe = ::popen((tool + " " + arguments + " 2>/dev/null").c_str(), "r")) {
       char buffer[4096];
