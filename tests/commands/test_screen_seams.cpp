@@ -253,6 +253,21 @@ TEST_F(screen_seams, HelpPageInCodePage1252WithoutACharsetShowsItsUmlauts) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(screen_seams, F1WithoutADesktopOpenerIsLogged) {
+  QWidget* w = window();
+  std::filesystem::create_directories("help/htdocs");
+  write("help/htdocs/index.html", "<html><body>Hilfe</body></html>");
+  // A machine where no program opens documents: nothing on the search path.
+  std::filesystem::create_directories("nothing");
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (std::filesystem::current_path() / "nothing").c_str(), 1);
+  QTest::keyClick(w, Qt::Key_F1);
+  setenv("PATH", path.c_str(), 1);
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-WARNUNG:Unable to spawn process: explorer help\\htdocs\\index.html"), std::string::npos) << log;
+  EXPECT_TRUE(boxes.empty());
+}
+
 // ---------------------------------------------------------------- window title
 
 TEST_F(screen_seams, ShowAndQueryReadTheMainWindowsTitle) {
