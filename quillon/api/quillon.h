@@ -220,7 +220,11 @@ struct font_opts {
   int* status = nullptr;
 };
 void NEW_FONT(ups& u, const font_opts& o = {});
+// A font of the face, points and attributes (Arial when no face is given).  The same font asked
+// for again is the same handle; each request is one DELETE_OBJECT away from being given back.
 int32_t SELECT_FONT(const font_opts& o);
+// How many objects (bitmaps, pens, fonts, icons) and memory blocks the library holds; for tests.
+int32_t qn_object_count();
 void SET_ROP(ups& u, int32_t mode, int* status = nullptr);  // 7 xor, 10 not-xor, 13 copy
 // Text on the context with smooth (antialiased) glyph edges, the default, or without: whole
 // pixels of the text colour only, for a picture whose colours are counted afterwards.

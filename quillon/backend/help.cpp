@@ -3,12 +3,15 @@
 // library, a text browser with back and forward buttons.
 #include "quillon/backend/backend.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QUrl>
@@ -26,10 +29,38 @@ help_state_t& st() {
   return s;
 }
 
+// A page's characters.  A page that names its encoding (a byte-order mark, a charset in its
+// head) is read in it; one that names none is UTF-8 when it is valid UTF-8, and otherwise in
+// code page 1252, as help pages written on Windows are.
+QString page_text(const QByteArray& bytes) {
+  static const QRegularExpression declared(QStringLiteral("<meta[^>]*charset\\s*="),
+                                           QRegularExpression::CaseInsensitiveOption);
+  const QString head = QString::fromLatin1(bytes.first(std::min<qsizetype>(bytes.size(), 4096)));
+  if (QStringConverter::encodingForData(bytes) || declared.match(head).hasMatch()) {
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (decoder.isValid()) return decoder.decode(bytes);
+  }
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = utf8.decode(bytes);
+  return utf8.hasError() ? qnb::from_1252(std::string_view(bytes.constData(), size_t(bytes.size()))) : text;
+}
+
 QString html_text(const QString& path) {
   QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+  return f.open(QIODevice::ReadOnly) ? page_text(f.readAll()) : QString();
 }
+
+// The help window's browser: its pages are read as page_text reads them.
+class help_text_browser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  QVariant loadResource(int type, const QUrl& name) override {
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type == QTextDocument::HtmlResource && resource.userType() == QMetaType::QByteArray)
+      return page_text(resource.toByteArray());
+    return resource;
+  }
+};
 
 // The HTML counterpart of a help file: its name with ".html" or ".htm" in place of its ending.
 QString html_file_of(std::string_view file) {
@@ -97,7 +128,7 @@ QTextBrowser* help_browser() {
   forward->setArrowType(Qt::RightArrow);
   forward->setToolTip(QStringLiteral("Forward"));
   forward->setEnabled(false);
-  auto* browser = new QTextBrowser(window);
+  auto* browser = new help_text_browser(window);
   browser->setObjectName(QStringLiteral("qn_help_browser"));
   browser->setOpenExternalLinks(true);
   QObject::connect(back, &QToolButton::clicked, browser, &QTextBrowser::backward);

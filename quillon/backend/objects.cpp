@@ -26,6 +26,7 @@ using object = std::variant<QImage, qnb::pen_desc, qnb::font_desc, icon_tag>;
 
 struct object_table {
   std::map<int32_t, object> objects;
+  std::map<int32_t, int32_t> font_uses;  // each font's requests not given back yet
   std::array<int32_t, 32> pen_slots{};
   std::array<int32_t, 32> brush_slots{};
   std::map<int32_t, std::vector<uint8_t>> blocks;
@@ -89,9 +90,20 @@ int32_t add_pen(const pen_desc& pen) {
 }
 
 const font_desc* font_object(int32_t handle) { return lookup<font_desc>(handle); }
+// A font never changes once made, so a request for one that is there already gets that one and
+// counts: fonts asked for again and again (each chained program's start-up, a font command in a
+// loop) do not pile up.  DELETE_OBJECT gives one request back; the last takes the font away.
 int32_t add_font(const font_desc& font) {
+  for (auto& [handle, uses] : tab().font_uses) {
+    const font_desc* f = lookup<font_desc>(handle);
+    if (f != nullptr && f->font == font.font && f->angle == font.angle && f->points == font.points) {
+      ++uses;
+      return handle;
+    }
+  }
   const int32_t h = new_handle();
   tab().objects.emplace(h, font);
+  tab().font_uses.emplace(h, 1);
   return h;
 }
 
@@ -189,6 +201,7 @@ int32_t pen_width(const pen_opts& o, double dpi) {
 
 void objects_reset() {
   tab().objects.clear();
+  tab().font_uses.clear();
   tab().pen_slots.fill(0);
   tab().brush_slots.fill(0);
   tab().blocks.clear();
@@ -260,10 +273,16 @@ int32_t CREATE_BITMAP(int32_t width, int32_t height, int* status) {
 void DELETE_OBJECT(int32_t handle, int* status) {
   qnb::clear_status(status);
   if (handle == 0) return;
+  if (auto font = tab().font_uses.find(handle); font != tab().font_uses.end()) {
+    if (--font->second > 0) return;  // asked for elsewhere too
+    tab().font_uses.erase(font);
+  }
   if (tab().objects.erase(handle) == 0) qn_error("Unable to DELETE_OBJECT", qnb::QN_FAIL, status);
   for (auto& slot : tab().pen_slots)
     if (slot == handle) slot = 0;
 }
+
+int32_t qn_object_count() { return int32_t(tab().objects.size() + tab().blocks.size()); }
 
 std::string qnb::too_many_pixels(int64_t width, int64_t height) {
   return "the picture claims " + std::to_string(width) + " x " + std::to_string(height) +

@@ -366,11 +366,13 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
   }
   const QString first = words.takeFirst();
   // "explorer" is the Windows shell: "explorer PAGE" opens a document with the program the desktop
-  // has for it.  Where no such executable exists, the desktop's URL handler stands in.
+  // has for it.  Where no such executable exists, the desktop's URL handler stands in; a machine
+  // without the desktop's opener (xdg-open) has none, and the start fails rather than leave it
+  // to a guessed browser that may not be there either.
   if (first.compare("explorer", Qt::CaseInsensitive) == 0 && QStandardPaths::findExecutable(first).isEmpty()) {
     const std::string document = qnb::resolve_file_name(qnb::to_1252(words.join(' ')));
     const QFileInfo info(QString::fromStdString(document));
-    if (words.isEmpty() || !info.exists() ||
+    if (words.isEmpty() || !info.exists() || QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() ||
         !QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
       qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
     return;

@@ -33,11 +33,14 @@ command_line_t read_command_line(std::string_view argument) {
   return result;
 }
 
+// The executable's path keeps its case (Linux's names are case-sensitive, and the path goes as
+// it is into the messages); its ".EXE" is found in any case.
 std::string program_file_name(const std::string& name, std::string_view exe_path) {
   if (ends_with_pxb(name)) return name;
   std::string path(blank_trimmed(exe_path));
-  upcase_string(path.data(), static_cast<int32_t>(path.size()));
-  size_t exe = path.rfind(".EXE");
+  std::string upper = path;
+  upcase_string(upper.data(), static_cast<int32_t>(upper.size()));
+  size_t exe = upper.rfind(".EXE");
   if (exe != std::string::npos) {
     path.resize(exe + 1);  // keep the dot, replace what follows by "PXB"
     path += "PXB";

@@ -194,8 +194,13 @@ void ctrl_hot_key(int32_t key) {
 void list_keys(int32_t key) {
   const int32_t focus = area_state().focus;
   const bool list_focus = (is_type(focus, area_list) || is_type(focus, area_slider)) && area(focus).list > 0;
+  // F1 that no hot key takes asks for help, as the help command does.
+  if (key == vk_f1) {
+    start_help();
+    return;
+  }
   if (!list_focus) {
-    if (key != vk_f1) message_beep(0);
+    message_beep(0);
     return;
   }
   const int32_t n = area(focus).list;

@@ -135,6 +135,9 @@ void open_slot(code_record& rec, file_slot_t& slot) {
     slot.unit = unit;
     slot.record_length = record_length;
     slot.name = std::string(blank_trimmed(name));
+  } else {
+    // The program sees only the code; the log says which file and why.
+    report_open_failure(name, io_status);
   }
 }
 

@@ -4,6 +4,7 @@
 #include "runtime/program/file_units.h"
 #include "runtime/program/upper_services.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -118,10 +119,23 @@ void warning_log(std::string_view text) {
   append_log_line(date_stamp() + "-WARNUNG:" + std::string(blank_trimmed(text)));
 }
 
+namespace {
+// The system's text for a failure code: the errno's, or the one the file units' own code
+// stands for.
+std::string failure_reason(int32_t code) {
+  if (code == unit_err_exists) code = EEXIST;
+  else if (code == unit_err_no_file) code = ENOENT;
+  return code > 0 && code < 1000 ? std::strerror(code) : "status " + std::to_string(code);
+}
+}  // namespace
+
 void report_write_failure(std::string_view file, int32_t code) {
   io_status = code;
-  const std::string reason = code > 0 && code < 1000 ? std::strerror(code) : "status " + std::to_string(code);
-  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + reason);
+  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + failure_reason(code));
+}
+
+void report_open_failure(std::string_view file, int32_t code) {
+  warning_log("cannot open " + std::string(blank_trimmed(file)) + ": " + failure_reason(code));
 }
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }

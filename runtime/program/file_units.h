@@ -60,8 +60,12 @@ void add_file_writer(void (*flush)(const std::string& path));
 // A file that could not be written (or completed): the code goes to io_status, where the
 // program reads it with IOERROR, and a line naming the file and the system's error text goes
 // to the error log; no box, the program goes on and decides.  Codes of the file units above
-// 1000 are logged by number.
+// 1000 other than "exists" and "missing" are logged by number.
 void report_write_failure(std::string_view file, int32_t code);
+// A file that could not be opened: a line naming the file and the reason (the system's text,
+// also for the units' "exists" and "missing" codes) goes to the error log; the caller has put
+// the code in io_status.
+void report_open_failure(std::string_view file, int32_t code);
 
 // Direct-access units: records of RECL bytes numbered from 1.  A shorter record is written
 // padded (blanks for FORMATTED, zero bytes for UNFORMATTED), a longer one cut; writing past

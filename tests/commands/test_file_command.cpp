@@ -98,6 +98,18 @@ TEST_F(file_command, OldFileThatIsMissingLeavesTheSlotFree) {
   EXPECT_FALSE(std::filesystem::exists("MISSING.TXT"));
 }
 
+TEST_F(file_command, AFailedOpenIsLoggedWithTheFileAndTheReason) {
+  write_file("LAGER.DAT", "kept\n");
+  run(slot1, token("LAGER.DAT"), 0x1 | 0x800, "#0");  // NEW on a file that exists
+  EXPECT_EQ(io_status, unit_err_exists);
+  EXPECT_EQ(file_command_state.slots[1].unit, 0);
+  EXPECT_EQ(file_text("LAGER.DAT"), "kept\n");
+  run(slot3, token("FEHLT.DAT"), 0x1 | 0x2000, "#0");  // READ of a missing file
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-WARNUNG:cannot open LAGER.DAT: " + std::string(std::strerror(EEXIST))), std::string::npos) << log;
+  EXPECT_NE(log.find("-WARNUNG:cannot open FEHLT.DAT: " + std::string(std::strerror(ENOENT))), std::string::npos) << log;
+}
+
 TEST_F(file_command, OpeningAnOpenSlotIsReportedAndKeepsIt) {
   const int32_t name = token("A.TXT");
   run(slot1, name, 0x1, "#0");

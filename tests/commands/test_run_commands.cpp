@@ -243,6 +243,26 @@ TEST_F(run_commands, ChainingFromASubroutineKeepsTheCallersTexts) {
   EXPECT_EQ(file_lines("CHAIN.OUT"), (std::vector<std::string>{"Kunde 4711", "Lager"}));
 }
 
+// A program that chains on and on: each chained program's start-up asks for its standard and
+// fixed fonts again, and those are the fonts the library has already.
+TEST_F(run_commands, ChainingOverAndOverAddsNoObjectsToTheLibrary) {
+  start_headless();
+  // CH2.PXB .. CHn.PXB, each chaining to the next; the last one ends.
+  const auto chain = [&](int n) {
+    for (int k = 2; k <= n; ++k) {
+      const std::string next = "@0001 CH" + std::to_string(k + 1) + ".PXB|\n";
+      std::ofstream(dir / ("CH" + std::to_string(k) + ".PXB"), std::ios::binary)
+          << small_program("&0001 I 0001:J/0\n", "#0\n", next, k < n ? "/00000001 RUN @0001\nRETURN\n" : "RETURN\n");
+    }
+    run("", "@0001 CH2.PXB|\n", "/00000001 RUN @0001\n");
+    for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+    return qn_object_count();
+  };
+  const int32_t after_few = chain(4);
+  EXPECT_EQ(chain(60), after_few);
+  EXPECT_EQ(call_state.depth, 0);
+}
+
 // ---------------------------------------------------------------- OUTPUT
 
 class output_command : public run_commands {

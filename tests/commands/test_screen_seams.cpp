@@ -235,6 +235,39 @@ TEST_F(screen_seams, HelpOpensTheHtmlHelpFileAtTheTopic) {
   EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(screen_seams, HelpPageInCodePage1252WithoutACharsetShowsItsUmlauts) {
+  window();
+  // Written on Windows: code page 1252, no charset named; the topic is found by its title.
+  write("lager.htm", "<html><head><title>Gr\xF6\xDF" "e</title></head><body><p>Gr\xF6\xDF" "e der T\xFC" "r</p></body></html>");
+  write("start.htm", "<html><head><title>Start</title></head><body>\xC3\xA4 in UTF-8</body></html>");
+  run("", "@0001 start.hlp Gr\xF6\xDF" "e|\n", "/00000040 HELP @0001\n");
+  QTextBrowser* browser = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (!browser) browser = top->findChild<QTextBrowser*>("qn_help_browser");
+  ASSERT_NE(browser, nullptr) << "no help window";
+  EXPECT_EQ(browser->source().fileName(), "lager.htm");
+  EXPECT_TRUE(browser->toPlainText().contains(QString::fromUtf8("Größe der Tür"))) << browser->toPlainText().toStdString();
+  // A page in valid UTF-8 that names no charset stays UTF-8.
+  run("", "@0001 start.hlp|\n", "/00000040 HELP @0001\n");
+  EXPECT_TRUE(browser->toPlainText().contains(QString::fromUtf8("ä in UTF-8"))) << browser->toPlainText().toStdString();
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(screen_seams, F1WithoutADesktopOpenerIsLogged) {
+  QWidget* w = window();
+  std::filesystem::create_directories("help/htdocs");
+  write("help/htdocs/index.html", "<html><body>Hilfe</body></html>");
+  // A machine where no program opens documents: nothing on the search path.
+  std::filesystem::create_directories("nothing");
+  const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+  setenv("PATH", (std::filesystem::current_path() / "nothing").c_str(), 1);
+  QTest::keyClick(w, Qt::Key_F1);
+  setenv("PATH", path.c_str(), 1);
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-WARNUNG:Unable to spawn process: explorer help\\htdocs\\index.html"), std::string::npos) << log;
+  EXPECT_TRUE(boxes.empty());
+}
+
 // ---------------------------------------------------------------- window title
 
 TEST_F(screen_seams, ShowAndQueryReadTheMainWindowsTitle) {

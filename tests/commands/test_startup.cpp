@@ -215,7 +215,9 @@ TEST(command_line, OtherNamesLoadTheExecutablesOwnProgram) {
   // The part after the last ".EXE" is replaced.
   EXPECT_EQ(program_file_name("", "C:\\A.EXE\\B.exe.bak"), "C:\\A.EXE\\B.PXB");
   // Executables without ".EXE" get ".PXB" appended.
-  EXPECT_EQ(program_file_name("", "/usr/local/bin/winkyr"), "/USR/LOCAL/BIN/WINKYR.PXB");
+  // The path keeps its case, in the file name and in "KYRPROG not found".
+  EXPECT_EQ(program_file_name("", "/usr/local/bin/winkyr"), "/usr/local/bin/winkyr.PXB");
+  EXPECT_EQ(program_file_name("lager", "/opt/Kasse/run.exe"), "/opt/Kasse/run.PXB");
   EXPECT_EQ(read_command_line("").name, "");
 }
 }  // namespace

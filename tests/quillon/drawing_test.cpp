@@ -323,6 +323,23 @@ TEST_F(drawing_test, fonts_from_points_and_stock_names) {
   EXPECT_EQ(status, 0x10000);
 }
 
+TEST_F(drawing_test, a_font_asked_for_twice_is_one_font_until_both_are_given_back) {
+  const int32_t first = SELECT_FONT({.face = "Arial", .points = 9.0f, .bold = 1});
+  const int32_t objects = qn_object_count();
+  const int32_t second = SELECT_FONT({.face = "Arial", .points = 9.0f, .bold = 1});
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(qn_object_count(), objects);
+  EXPECT_NE(SELECT_FONT({.face = "Arial", .points = 9.0f}), first);  // not bold: another font
+  DELETE_OBJECT(first);
+  int status = -1;
+  GET_TEXT_EXTENT(u, "Lager", second, &status);
+  EXPECT_EQ(status, 0);  // the other request still holds it
+  DELETE_OBJECT(second, &status);
+  EXPECT_EQ(status, 0);
+  DELETE_OBJECT(second, &status);
+  EXPECT_NE(status, 0);  // gone with the last request
+}
+
 TEST_F(drawing_test, numbered_pens) {
   create_my_pen(3, {.colour = red});
   int32_t pen = 0, brush = -1;
