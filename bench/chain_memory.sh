@@ -7,11 +7,13 @@
 # WINKYR_CHAIN_PROGRAM measures another winkyr executable (an older one, for a before/after).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${WINKYR_BUILD_DIR:-$root/build}"
+# shellcheck source=bench/quiet.sh
+source "$root/bench/quiet.sh"
+build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 chains="${1:-20000}"
 if [ -z "${WINKYR_CHAIN_PROGRAM:-}" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" --target winkyr >/dev/null
+  quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWINKYR_BENCH=ON
+  quiet cmake --build "$build" --target winkyr
 fi
 winkyr="${WINKYR_CHAIN_PROGRAM:-$build/winkyr}"
 
