@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -189,6 +190,14 @@ void START_BITMAP_DRAW(int32_t bitmap, ups& u, int* status = nullptr);
 void END_BITMAP_DRAW(ups& u, int* status = nullptr);
 void START_DUMMY_USERPAINT(ups& u, int* status = nullptr);
 void END_DUMMY_USERPAINT(ups& u, int* status = nullptr);
+// What an open context draws with (pen, brush, font, raster operation, text smoothing) and
+// where it stands (the drawing and the text position).  A drawing that goes on over several
+// contexts of one surface, each opened and closed by others in between, takes it from the
+// context it leaves and gives it to the next, and draws on as before.
+struct qn_drawing_state_data;
+using qn_drawing_state = std::shared_ptr<const qn_drawing_state_data>;
+qn_drawing_state GET_DRAWING_STATE(ups& u, int* status = nullptr);
+void SET_DRAWING_STATE(ups& u, const qn_drawing_state& state, int* status = nullptr);  // none: nothing
 
 // Numbered pen and brush slots 0..31 (slot numbers are clamped).
 struct pen_opts {
@@ -278,6 +287,9 @@ struct bitmap_opts {
   std::optional<qn_rect> px;  // target x1, y1, x2, y2
   std::optional<int32_t> mode;  // 3: natural size at (x1, y1)
   int* status = nullptr;
+  // Made smaller, the bitmap's pixels are averaged rather than picked, so that no thin line of
+  // it is lost at any size (a picture shown in a window that the user makes smaller).
+  bool smooth = false;
 };
 void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o = {});
 int32_t LOAD_BITMAP(std::string_view file, int* status = nullptr);  // BMP or JPEG

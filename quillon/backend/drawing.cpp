@@ -484,6 +484,34 @@ void END_DUMMY_USERPAINT(ups& u, int* status) {
   qnb::close_context(u);
 }
 
+struct qn_drawing_state_data {
+  qnb::pen_desc pen;
+  qnb::brush_spec brush;
+  qnb::font_desc font;
+  int32_t rop = 13;
+  bool smooth_text = true;
+  QPoint pos, text_pos;
+};
+
+qn_drawing_state GET_DRAWING_STATE(ups& u, int* status) {
+  const draw_context* c = resolve(u, "GET_DRAWING_STATE", status);
+  if (!c) return nullptr;
+  return std::make_shared<const qn_drawing_state_data>(
+      qn_drawing_state_data{c->pen, c->brush, c->font, c->rop, c->smooth_text, c->pos, c->text_pos});
+}
+
+void SET_DRAWING_STATE(ups& u, const qn_drawing_state& state, int* status) {
+  draw_context* c = resolve(u, "SET_DRAWING_STATE", status);
+  if (!c || !state) return;
+  c->pen = state->pen;
+  c->brush = state->brush;
+  c->font = state->font;
+  c->rop = state->rop;
+  c->smooth_text = state->smooth_text;
+  c->pos = state->pos;
+  c->text_pos = state->text_pos;
+}
+
 qn_rect GET_RECT(const get_rect_opts& o) {
   qnb::clear_status(o.status);
   if (o.u) {
@@ -842,11 +870,14 @@ void DRAW_BITMAP(ups& u, int32_t bitmap, const bitmap_opts& o) {
     changed(*c);
     return;
   }
-  const QImage copy = (source == img) ? source->copy() : QImage();
+  const bool smaller = target.width() < source->width() || target.height() < source->height();
+  const QImage copy = (o.smooth && smaller)
+                          ? source->scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                          : (source == img) ? source->copy() : QImage();
   QPainter p(img);
   p.setCompositionMode(QPainter::CompositionMode_Source);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  p.drawImage(target, source == img ? copy : *source);
+  p.drawImage(target, copy.isNull() ? *source : copy);
   p.end();
   changed(*c);
 }

@@ -94,11 +94,13 @@ void open_chart_step(ups& u) {
   screen_nr(0, u, layout.x1, layout.y1, layout.x2, layout.y2);
 }
 
+// The chart rectangle goes into clipboard slot 0.  The screen saved when the step opened is
+// dropped, not drawn back: a line whose ends lie on both sides of the rectangle is drawn
+// whole, also where it leaves the rectangle.
 void close_chart_step() {
   screen_stop_nr(0);
   clipboard_copy(0, layout.x1, layout.y1, layout.x2, layout.y2);
-  video_stack_pop();
-  clipboard_store(0);
+  video_stack_drop();
 }
 
 void chart() {

@@ -66,7 +66,8 @@ bool context_open(ups& u) {
 
 // A plot on screen 0 draws through the context of a drawing step.  Outside batch mode the step
 // that PLOT option 8 found has closed by the time the plot draws, so each PLOT that draws opens
-// one of its own on the whole of screen 0 for its drawing and shows it when done.
+// one of its own on the whole of screen 0 for its drawing and shows it when done; the plot's
+// pen, brush, font and current point go from one such step to the next.
 class plot_screen_step {
  public:
   plot_screen_step() : own_(graphics.plot_on_screen && !context_open(graphics.graphics_ups)) {
@@ -75,7 +76,9 @@ class plot_screen_step {
     plot_use_context(graphics.graphics_ups);
   }
   ~plot_screen_step() {
-    if (own_) screen_stop_nr(0);
+    if (!own_) return;
+    plot_leave_context();
+    screen_stop_nr(0);
   }
   plot_screen_step(const plot_screen_step&) = delete;
   plot_screen_step& operator=(const plot_screen_step&) = delete;

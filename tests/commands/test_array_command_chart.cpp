@@ -145,4 +145,15 @@ TEST_F(array_lines, LineLeavingTheRectangleIsNotSkipped) {
   EXPECT_NE(pixel(50, 100), blank);  // not skipped for its end outside
 }
 
+TEST_F(array_lines, LineLeavingTheRectangleIsDrawnWholeAlsoOutsideIt) {
+  line(0, 1.0f, 100.0f, 100.0f, 100.0f, 3);  // from pixel (1, 100), left of x1 = 10, to (100, 100)
+  line(1, 150.0f, 150.0f, 150.0f, 250.0f, 3);  // from row 50 up to row -50, above y1 = 10
+  const uint32_t blank = pixel(5, 100);
+  run(8, 3);
+  EXPECT_NE(pixel(5, 100), blank);  // the part left of the rectangle stays on the screen
+  EXPECT_NE(pixel(150, 5), blank);  // and the part above it
+  EXPECT_NE(pixel(50, 100), blank);
+  EXPECT_TRUE(boxes.empty());
+}
+
 }  // namespace

@@ -228,15 +228,15 @@ TEST_F(plot_device, PrinterPlotPutsItsLinesOnThePrintedPage) {
   if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) FAIL() << "pdftoppm is not installed";
   ASSERT_EQ(std::system("pdftoppm -r 50 -gray -singlefile Ausgabe.pdf page"), 0);
   const std::string pgm = file_text("page.pgm");
-  // The origin lies on the printable area's corner moved by the margins (2 cm each on A4), y
-  // upwards from the printable area's bottom: plot (x, y) is at 4 cm + x from the paper's left
-  // and 25.7 cm - y from its top.  50 pixels per inch.
+  // The page is the sheet, y upwards from its bottom edge, and the origin moves by the margins
+  // (2 cm each on A4) once: plot (x, y) is at 2 cm + x from the paper's left and 27.7 cm - y
+  // from its top.  50 pixels per inch.
   auto px = [](float cm) { return static_cast<int>(cm / 2.54f * 50.0f + 0.5f); };
-  EXPECT_TRUE(inked_near(pgm, px(10.0f), px(24.7f)));   // the horizontal line
-  EXPECT_TRUE(inked_near(pgm, px(15.0f), px(22.0f)));   // the vertical line
-  EXPECT_FALSE(inked_near(pgm, px(10.0f), px(23.7f)));  // 1 cm above it: paper
-  EXPECT_FALSE(inked_near(pgm, px(3.0f), px(24.7f)));   // left of its start
-  EXPECT_FALSE(inked_near(pgm, px(16.0f), px(22.0f)));  // right of the vertical line
+  EXPECT_TRUE(inked_near(pgm, px(8.0f), px(26.7f)));    // the horizontal line
+  EXPECT_TRUE(inked_near(pgm, px(13.0f), px(24.0f)));   // the vertical line
+  EXPECT_FALSE(inked_near(pgm, px(8.0f), px(25.7f)));   // 1 cm above it: paper
+  EXPECT_FALSE(inked_near(pgm, px(1.0f), px(26.7f)));   // left of its start
+  EXPECT_FALSE(inked_near(pgm, px(14.0f), px(24.0f)));  // right of the vertical line
 }
 
 TEST_F(plot_device, PrinterPlotOpenedAgainAddsAPageToItsJob) {

@@ -1,37 +1,10 @@
 // PLOT's script options: a script text, a script file on a free unit, and points in the
 // script's frame, all reaching the plot file of the open workstation.
-#include "commands/test_draw_fixture.h"
+#include "test_psplot_command_fixture.h"
 
 #include <QTimer>
 
-#include <fstream>
-#include <sstream>
-
-#include "runtime/program/file_units.h"
-#include "runtime/output/plot/plot.h"
-#include "runtime/output/plot/psplot_state.h"
-#include "test_plot_fixture.h"
-
 namespace {
-
-class psplot_command : public draw_fixture {
- protected:
-  void SetUp() override {
-    draw_fixture::SetUp();
-    plot_reset();
-    psplot_reset();
-    plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");
-  }
-  static std::string plot_file() {
-    std::string name = get_plot_file();
-    name.erase(name.find_last_not_of(' ') + 1);
-    flush_file_writers(name);  // the plot is still open: read as a reader of the runtime does
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-};
 
 TEST_F(psplot_command, ScriptTextFileAndPointsReachThePlot) {
   std::ofstream("frame.ps", std::ios::binary) << "; frame\nFX=2|MOV 1,1\nDRW 2,1\n";

@@ -84,6 +84,8 @@ void writer(std::string_view text, int32_t n, bool cr, bool lf) {
 // ---------------------------------------------------------------- small entries
 
 void plot_set_context(const ups& u) {
+  if (!plot_state.plot_ended) plot(0.0f, 0.0f, 999);
+  plot_state.step_state = nullptr;
   plot_state.plot_ups = u;
   plot_state.device = 0;
   plot_state.plot_ended = false;
@@ -95,7 +97,16 @@ void plot_set_context(const ups& u) {
   plot_state.context_reported = false;
 }
 
-void plot_use_context(const ups& u) { plot_state.plot_ups = u; }
+void plot_use_context(const ups& u) {
+  plot_state.plot_ups = u;
+  if (plot_state.step_state) SET_DRAWING_STATE(plot_state.plot_ups, plot_state.step_state);
+}
+
+void plot_leave_context() {
+  int status = 0;
+  qn_drawing_state kept = GET_DRAWING_STATE(plot_state.plot_ups, &status);
+  if (status == 0) plot_state.step_state = std::move(kept);
+}
 
 ups* plot_context() {
   // A plot file of a plotter, PostScript, DXF or PDF has no drawing surface for the shapes and

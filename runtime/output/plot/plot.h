@@ -21,11 +21,17 @@
 // requested file name chooses it), names and creates the plot file and prepares the page.
 void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
            int32_t device_code, float scale);
-// Makes the plot draw through the caller's drawing context (device 0, pixels, y upward).
+// Makes the plot draw through the caller's drawing context (device 0, pixels, y upward).  A
+// plot still open on a device (the output window, a bitmap, a printer, a plot file) is ended
+// first: its context is replaced.
 void plot_set_context(const ups& u);
 // The plot goes on through this context, everything else kept (a new drawing step of the
-// caller's screen after the one the plot was set up in has closed).
+// caller's screen after the one the plot was set up in has closed): it draws with the pen,
+// brush and font and from the point that it left its last step with (plot_leave_context).
 void plot_use_context(const ups& u);
+// The plot's step on the caller's screen is about to close: what it draws with is kept for
+// the next step.
+void plot_leave_context();
 int32_t get_plot_window();   // the output window "Ausgabe", 0 when none was made
 int32_t get_plot_device();   // the device code of the last open
 void set_plot_file(std::string_view name);  // the file name of the next open

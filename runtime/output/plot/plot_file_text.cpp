@@ -12,7 +12,7 @@
 namespace {
 
 struct file_text_state_t {
-  std::string last_si;  // HP-GL size and direction last written; kept for the run
+  std::string last_si;  // HP-GL size and direction last written into this plot file
   std::string last_di;
 };
 file_text_state_t ft;

@@ -1,6 +1,8 @@
 // The plot primitive: every point of every plot passes here.  `plot` takes centimetres
 // relative to the origin and a pen code; `plot_move_draw` turns a move or draw in device units
 // into the device's output (drawing calls, plotter commands, PostScript or PDF path operators).
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +18,7 @@ struct primitive_state_t {
   int32_t sent_x = -1, sent_y = -1, sent_pen = -1;
   int32_t segment_count = 0;
   bool moved = false;
+  bool label_moved_pen = false;  // a PostScript label left the current point at its end
 };
 primitive_state_t prim;
 
@@ -55,12 +58,16 @@ void pdf_move_last() {
              pdf_coord(plot_state.last_y, plot_state.offset_y) + " m");
 }
 
+int32_t saturated(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
 bool outside_path_range(int32_t x, int32_t y) {
   return x < -9999 || x > 99999 || y < -9999 || y > 99999;
 }
 
 void screen_move_draw(int32_t x, int32_t y, int32_t draw) {
-  y = plot_state.offset_y - y;
+  // offset_x is 0 but on a printer, whose context starts at the margins.
+  x = saturated(int64_t{x} + plot_state.offset_x);
+  y = saturated(int64_t{plot_state.offset_y} - y);
   if (draw == 0) {
     VEXTOR(x, y, 0);  // the bitmap device's own current point and dash phase follow
     prim.moved = true;
@@ -110,11 +117,13 @@ void byte_coded_move_draw(int32_t x, int32_t y, int32_t draw) {
 // outside the path range, or a move to where the pen already stands, which only marks the path).
 const char* path_operator(int32_t x, int32_t y, int32_t draw) {
   if (outside_path_range(x, y)) return nullptr;
+  const bool label_moved_pen = prim.label_moved_pen;
+  prim.label_moved_pen = false;
   if (draw != 0) {
     ++prim.segment_count;
     return "l";
   }
-  if (x == plot_state.last_x && y == plot_state.last_y) {
+  if (x == plot_state.last_x && y == plot_state.last_y && !label_moved_pen) {
     plot_state.path_state = true;
     return nullptr;
   }
@@ -298,6 +307,14 @@ void plot_finish_file() {
   plot_file_close();
 }
 
-void plot_sent_reset() { prim.sent_x = prim.sent_y = prim.sent_pen = -1; }
+void plot_sent_reset() {
+  prim.sent_x = prim.sent_y = prim.sent_pen = -1;
+  prim.label_moved_pen = false;
+}
+
+void plot_label_moved_pen() {
+  plot_sent_reset();
+  prim.label_moved_pen = true;
+}
 
 void plot_primitive_reset() { prim = primitive_state_t{}; }

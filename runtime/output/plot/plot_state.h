@@ -61,6 +61,7 @@ struct plot_state_t {
   int32_t output_window = 0;
   int32_t window_bitmap = 0;  // the output window's picture, drawn by its paint callback
   bool context_reported = false;  // drawing without an open context was reported for this plot
+  qn_drawing_state step_state;  // pen, brush, font and point of the plot's last step on a screen
 };
 extern plot_state_t plot_state;
 
@@ -76,6 +77,9 @@ void plotrans_reset();
 void plot_text_state_reset();
 void vextor_state_reset();
 void plot_sent_reset();  // sent point and pen of the primitive := -1 (every open)
+// A label written with the device's own font has moved the device's pen to its end: the next
+// move is sent, also when it goes back to the point the pen stood on before the label.
+void plot_label_moved_pen();
 
 // Pen selector byte of the byte-coded plotter protocol (shared with plot text).
 int32_t plot_pen_selector();
@@ -98,7 +102,8 @@ plot_text_state_t& plot_text_state();
 void plot_file_text(std::string_view text, float height);
 // The text command LT on PostScript and PDF: the line width.
 void plot_text_line_width(std::string_view command);
-// HP-GL's last size and direction commands (kept for the run); for tests.
+// Forgets HP-GL's last size and direction commands: every plot file is a job of its own and
+// writes them with its first text (every open).
 void plot_file_text_reset();
 
 // The program directory with a name behind it ("\" separators allowed), for opening.

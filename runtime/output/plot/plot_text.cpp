@@ -190,6 +190,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
              static_cast<int32_t>(plot_state.text_work.size()));
   } else if (device == 30 || device == 31 || device == 32 || device == 40 || device == 43) {
     plot_file_text(plot_state.text_work, height);
+    if (device != 43) plot_label_moved_pen();  // PDF texts leave the path's point where it was
   }
 }
 

@@ -163,7 +163,7 @@ void open_window_device(float scale) {
       .client_px = qn_point{W, H},
       .window_flags = 0x7000,
       .paint = [picture](int32_t, ups& u) {
-        if (picture > 0) DRAW_BITMAP(u, picture, {.mode = 3});
+        if (picture > 0) DRAW_BITMAP(u, picture, {.mode = 3, .smooth = true});
       },
       .close = [](int32_t) -> int32_t {
         io_status = -999;  // the program sees the window closed as a cancel
@@ -248,14 +248,20 @@ bool open_printer_device() {
   page_setup_data(p.paper_size, p.page_margins, &p.plot_ups);
   p.device_fonts = true;
   p.soft_font = 0;
-  const qn_rect page = GET_RECT({.u = &p.plot_ups});
-  p.page_width = page.right;
-  p.page_height = page.bottom;
-  p.offset_x = 0;
-  p.offset_y = p.page_height;
-  p.page_width_cm = X_PIXEL_TO_MILLIMETERS(p.page_width, &p.plot_ups) * 0.1f;
   p.xfac = 10.0f / X_PIXEL_TO_MILLIMETERS(1, &p.plot_ups);
   p.yfac = 10.0f / Y_PIXEL_TO_MILLIMETERS(1, &p.plot_ups);
+  // The page is the whole sheet, y turned on its bottom edge, and the plot's origin moves onto
+  // the printable area by the margins (at the end of the open).  The job's context already
+  // starts at the margins' corner, so its pixels lie the left and top margins away from the
+  // sheet's: the offsets take them back, and the margins count once.
+  const auto pixels = [](int32_t hundredths_mm, float units_per_cm) {
+    return trunc_to_int(static_cast<float>(hundredths_mm) * 0.001f * units_per_cm + 0.5f);
+  };
+  p.page_width = pixels(p.paper_size[0], p.xfac);
+  p.page_height = pixels(p.paper_size[1], p.yfac);
+  p.offset_x = -pixels(p.page_margins[0], p.xfac);
+  p.offset_y = p.page_height - pixels(p.page_margins[1], p.yfac);
+  p.page_width_cm = X_PIXEL_TO_MILLIMETERS(p.page_width, &p.plot_ups) * 0.1f;
   trace_int2("B/H", p.page_width, p.page_height);
   trace_real("xfac", p.xfac);
   trace_real("yfac", p.yfac);
@@ -275,6 +281,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   p.soft_font = 1;
   p.origin_x = p.origin_y = 0;
   plot_sent_reset();
+  plot_file_text_reset();
   p.line_style = 0;
   p.page_width_cm = paper_width_cm;
   p.paper_width_cm = paper_width_cm == 0.0f ? 21.0f : paper_width_cm;

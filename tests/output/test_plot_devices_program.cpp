@@ -1,0 +1,130 @@
+// Programs that plot on the printer, into the output window and the program's screen, and into
+// PostScript and HP-GL files, their output read back as its readers and viewers see it.
+#include "test_psplot_command_fixture.h"
+
+#include <QCoreApplication>
+#include <QImage>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using plot_program = psplot_command;
+
+// The frame that a page with 2 cm margins leaves on A4, and a label 1 cm high.
+constexpr const char* frame_and_label = "MOV 0,0|DRW 17,0|DRW 17,25.7|DRW 0,25.7|DRW 0,0|SZ=1|MOV 2,10|TXT Label";
+
+// The height in points of the first word that pdftotext finds on the page, 0 when none.
+float word_height(const std::filesystem::path& dir, const std::string& pdf) {
+  std::string out;
+  if (run_reader(dir, "pdftotext -bbox " + pdf + " -", out) != 0) return 0;
+  float y1 = 0, y2 = 0;
+  const size_t at = out.find("<word ");
+  if (at == std::string::npos || std::sscanf(out.c_str() + at, "<word xMin=\"%*f\" yMin=\"%f\" xMax=\"%*f\" yMax=\"%f\"", &y1, &y2) != 2)
+    return 0;
+  return y2 - y1;
+}
+
+TEST_F(plot_program, PrinterPlotTakesThePageMarginsOnceAndTextsAsOnThePdfDevice) {
+  const std::string printed = (dir / "printed.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", printed.c_str(), 1);
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#20 #21 #29.7 #1"},
+      {"", frame_and_label});
+  ::unsetenv("WINKYR_PRINT_PDF");
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#43 #21 #29.7 #1"},
+      {"device.pdf", frame_and_label});
+  EXPECT_TRUE(boxes.empty());
+  std::string bbox;
+  ASSERT_EQ(run_reader(dir, "gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=bbox printed.pdf", bbox), 0) << bbox;
+  float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+  const size_t at = bbox.find("%%HiResBoundingBox:");
+  ASSERT_NE(at, std::string::npos) << bbox;
+  ASSERT_EQ(std::sscanf(bbox.c_str() + at, "%%%%HiResBoundingBox: %f %f %f %f", &x1, &y1, &x2, &y2), 4) << bbox;
+  // In points from the sheet's lower left corner: the frame spans 2 cm to 19 cm across and
+  // 2 cm to 27.7 cm up, the margins' rectangle.
+  auto pt = [](float cm) { return cm / 2.54f * 72.0f; };
+  EXPECT_NEAR(x1, pt(2.0f), 2.0f) << bbox;
+  EXPECT_NEAR(x2, pt(19.0f), 2.0f) << bbox;
+  EXPECT_NEAR(y1, pt(2.0f), 2.0f) << bbox;
+  EXPECT_NEAR(y2, pt(27.7f), 2.0f) << bbox;
+  const float printed_height = word_height(dir, "printed.pdf"), device_height = word_height(dir, "device.pdf");
+  ASSERT_GT(device_height, 0.0f);
+  EXPECT_NEAR(printed_height / device_height, 1.0f, 0.1f) << printed_height << " " << device_height;
+}
+
+TEST_F(plot_program, PlotOnTheScreenKeepsPenBrushAndPointFromOnePlotCommandToTheNext) {
+  clear_screen();
+  colour_table[4] = 0x000000FFu;  // red
+  run({"/00000008 PLOT", "/00000010 PLOT %0001", "/00000010 PLOT %0002", "/00000010 PLOT %0003",
+       "/00000010 PLOT %0004", "/00000020 PLOT @0001", "/00000020 PLOT @0002"},
+      {"#0 #0 #13", "#10 #20 #3", "#60 #20 #2", "#60 #60 #2"}, {"BG=1,4,0", "AR=100,100,40,40|REC"});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_EQ(pixel(30, 20), colour(3));   // drawn with pen 3, chosen by the PLOT before
+  EXPECT_EQ(pixel(60, 40), colour(3));   // on from where the last PLOT left the pen
+  EXPECT_EQ(pixel(30, 30), 0xFFFFFFu);   // not from the screen's corner
+  EXPECT_EQ(pixel(120, 120), colour(4));  // filled with the brush of the PLOT before
+}
+
+TEST_F(plot_program, WindowOrPicturePlotLeftOpenEndsQuietlyWhenThePlotGoesToTheScreen) {
+  for (const char* device : {"#10 #21 #29.7 #1", "#49 #21 #29.7 #1"}) {
+    SCOPED_TRACE(device);
+    run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000008 PLOT", "/00000020 PLOT @0002",
+         "/00000002 PLOT", "/00000008 PLOT", "/00000001 PLOT %0001 @0001", "/00000002 PLOT"},
+        {device}, {"left.gif", "MOV 1,1|DRW 5,5"});
+    EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+    EXPECT_FALSE(program_has_ended());
+  }
+  EXPECT_EQ(file_text("left.gif").rfind("GIF8", 0), 0u);  // the picture left open is written
+}
+
+// Seven thin lines side by side in the output window, which the user then makes smaller.
+TEST_F(plot_program, OutputWindowMadeSmallerKeepsEveryThinLine) {
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#10 #21 #29.7 #1"},
+      {"", "MOV 2,5|DRW 2,25|MOV 3,5|DRW 3,25|MOV 4,5|DRW 4,25|MOV 5,5|DRW 5,25|MOV 6,5|DRW 6,25|"
+           "MOV 7,5|DRW 7,25|MOV 8,5|DRW 8,25"});
+  const int32_t window = get_plot_window();
+  QWidget* widget = qnb::window_widget(window);
+  ASSERT_NE(widget, nullptr);
+  const int32_t full_width = plot_state.page_width, full_height = plot_state.page_height;
+  const float per_cm = plot_state.xfac;
+  const int32_t width = full_width * 7 / 10, height = full_height * 7 / 10;
+  qn_set_window_client_size(window, width, height);
+  QCoreApplication::processEvents();
+  const QImage shown = widget->grab().toImage();
+  ASSERT_EQ(shown.width(), width);
+  const int row = shown.height() / 2;
+  for (int cm = 2; cm <= 8; ++cm) {
+    const int x = static_cast<int>(static_cast<float>(cm) * per_cm * static_cast<float>(width) / static_cast<float>(full_width));
+    int darkest = 255;
+    for (int dx = -2; dx <= 2; ++dx) darkest = std::min(darkest, qGray(shown.pixel(x + dx, row)));
+    EXPECT_LT(darkest, 200) << "the line at " << cm << " cm";
+  }
+}
+
+TEST_F(plot_program, EveryHpglFileWritesItsOwnTextSizeAndDirection) {
+  for (const char* name : {"one.plt", "two.plt"})
+    run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#30 #21 #29.7 #1"},
+        {name, "SZ=1|MOV 2,10|TXTLabel"});
+  const std::string second = file_text("two.plt");
+  const size_t label = second.find("LBLabel");
+  ASSERT_NE(label, std::string::npos) << second;
+  EXPECT_NE(second.substr(0, label).find("SI0.680,0.850;DI100,0;"), std::string::npos) << second;
+}
+
+TEST_F(plot_program, MoveBackToALabelsStartIsWrittenAfterTheLabel) {
+  const std::string script = "SZ=1|MOV 2,10|TXTLabel|MOV 2,10|DRW 2,4";
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#40 #21 #29.7 #1"},
+      {"label.eps", script});
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#30 #21 #29.7 #1"},
+      {"label.plt", script});
+  EXPECT_NE(file_text("label.eps").find("(Label) t\n200 1000 m\n200 400 l\n"), std::string::npos)
+      << file_text("label.eps");
+  EXPECT_NE(file_text("label.plt").find("LBLabel\x03PU800,4000;PD800,1600;"), std::string::npos)
+      << file_text("label.plt");
+}
+
+}  // namespace
