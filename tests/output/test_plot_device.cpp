@@ -225,8 +225,8 @@ TEST_F(plot_device, PrinterPlotPutsItsLinesOnThePrintedPage) {
   plot(0, 0, 999);
   EXPECT_TRUE(boxes.empty());
   ASSERT_TRUE(std::filesystem::exists(dir / "Ausgabe.pdf"));
-  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) FAIL() << "pdftoppm is not installed";
-  ASSERT_EQ(std::system("pdftoppm -r 50 -gray -singlefile Ausgabe.pdf page"), 0);
+  std::string output;
+  ASSERT_EQ(run_reader(dir, "pdftoppm -r 50 -gray -singlefile Ausgabe.pdf page", output), 0) << output;
   const std::string pgm = file_text("page.pgm");
   // The page is the sheet, y upwards from its bottom edge, and the origin moves by the margins
   // (2 cm each on A4) once: plot (x, y) is at 2 cm + x from the paper's left and 27.7 cm - y
