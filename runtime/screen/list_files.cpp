@@ -45,7 +45,7 @@ bool read_two_integers(std::string_view line, int32_t& a, int32_t& b) {
 // the old rows are brought into the new ones (a first row past the end shows the last page),
 // so that the redraw from the saved cursor shows the list's rows.
 void keep_view_in_rows(list_record& l) {
-  const int32_t last_page_top = std::max(l.count - l.page + 1, 1);
+  const int32_t last_page_top = std::max(l.count - std::max(l.page, 1) + 1, 1);
   l.saved_cursor = std::min(l.saved_cursor, l.count);
   if (l.top > l.count) l.top = last_page_top;
   if (l.saved_top > l.count) l.saved_top = last_page_top;
