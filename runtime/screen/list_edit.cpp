@@ -13,7 +13,9 @@
 
 namespace {
 
-constexpr int32_t work_row_length = 256;
+// A cell is edited in a copy of its whole row, so the characters beyond the cell come back
+// into the row as they were, however long the row is.
+constexpr int32_t work_row_length = list_row_max;
 constexpr int32_t cell_text_length = 128;
 
 // Characters tab_col[k] .. tab_col[k+1]-1 of the work row, as 1-based start and length
@@ -56,9 +58,10 @@ bool read_real(std::string_view text, float& value) {
   return true;
 }
 
-// Puts the cell text into program variable v by its type.  keyboard: a real variable is set
-// to 0 before the read (the mouse path keeps its old value when the text is no number).
-void cell_into_variable(int32_t v, std::string text, bool keyboard) {
+// Puts the cell text into program variable v by its type.  A cell that holds no number gives
+// a number variable 0, whether the input was started by the mouse or the keyboard: the field
+// always starts from this cell, never from the cell edited before.
+void cell_into_variable(int32_t v, std::string text) {
   if (!variable_table.valid(v)) {
     report_error("Output-Typ falsch !", 0);
     return;
@@ -73,9 +76,9 @@ void cell_into_variable(int32_t v, std::string text, bool keyboard) {
     }
     case var_real: {
       if (const size_t comma = text.find(','); comma != std::string::npos) text[comma] = '.';
-      if (keyboard) ADRSPACE.set_real(var.start, 0.0f);
       float value = 0.0f;
-      if (read_real(text, value)) ADRSPACE.set_real(var.start, value);
+      read_real(text, value);
+      ADRSPACE.set_real(var.start, value);
       break;
     }
     case var_text:
@@ -142,7 +145,7 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
                                  static_cast<size_t>(length));
   const std::string cell = list_table.cell_text.substr(0, static_cast<size_t>(std::max(length, 0)));
   if (!keyboard) trace_str("EDIT/mouse>", cell);
-  cell_into_variable(l.tab_var[ku], cell, keyboard);
+  cell_into_variable(l.tab_var[ku], cell);
 
   if (keyboard) {
     l.saved_cursor = l.cursor;

@@ -41,6 +41,16 @@ bool read_two_integers(std::string_view line, int32_t& a, int32_t& b) {
   return next(a) && next(b);
 }
 
+// After a load the list may hold fewer rows than before: a cursor and first rows kept from
+// the old rows are brought into the new ones (a first row past the end shows the last page),
+// so that the redraw from the saved cursor shows the list's rows.
+void keep_view_in_rows(list_record& l) {
+  const int32_t last_page_top = std::max(l.count - std::max(l.page, 1) + 1, 1);
+  l.saved_cursor = std::min(l.saved_cursor, l.count);
+  if (l.top > l.count) l.top = last_page_top;
+  if (l.saved_top > l.count) l.saved_top = last_page_top;
+}
+
 }  // namespace
 
 void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length, int32_t& status) {
@@ -68,20 +78,15 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
     }
   }
   rows = std::max(rows, 1);
-  const int32_t capacity = std::max(rows, 20);
-  const int32_t length = std::max(std::min(row_length, list_row_max), 20);
-
-  const int32_t h = n + 10;
-  int32_t old_length = 0, old_records = 0;
-  xmm_info(h, old_length, old_records);
-  if (old_length != length || old_records < capacity) {
-    xmm_deallocate(h);
-    xmm_allocate(h, length, capacity, status);
-    if (status != 0) {
-      unit_close(unit);
-      return;
-    }
+  lst_size_store(n, rows, row_length, status);
+  if (status != 0) {
+    unit_close(unit);
+    return;
   }
+  // A list that only a load has filled gets the edit-row limit that an allocation gives, so
+  // that its cells can be edited; a limit the program set stays.
+  if (l.edit_rows < 1) l.edit_rows = list_edit_rows;
+  const int32_t h = n + 10;
   std::string buffer(list_row_max, ' ');
   xmm_put(h, buffer.data(), rows);
   l.count = rows;
@@ -108,6 +113,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
   }
   const int32_t closed = unit_close(unit);
   if (io_status == 0) io_status = closed;
+  keep_view_in_rows(l);
 }
 
 void lst_save(int32_t n, std::string_view name, bool header, int32_t& status) {

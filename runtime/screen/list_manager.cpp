@@ -218,6 +218,20 @@ void MARK_LIST(int32_t n, int32_t mode) {
   trace_int2("MARK_LIST", n, mode);
 }
 
+void lst_size_store(int32_t n, int32_t rows, int32_t row_length, int32_t& status) {
+  status = 0;
+  if (!select_list(n)) return;
+  const int32_t h = store_handle(n);
+  const int32_t capacity = std::max(rows, 20);
+  const int32_t length = std::max(std::min(row_length, list_row_max), 20);
+  int32_t old_length = 0, old_records = 0;
+  xmm_info(h, old_length, old_records);
+  if (old_length != length || old_records < capacity) {
+    xmm_deallocate(h);
+    xmm_allocate(h, length, capacity, status);
+  }
+}
+
 void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status) {
   const int32_t k = n == INT32_MIN ? 0 : (n < 0 ? -n : n);
   if (!select_list(k)) return;
@@ -226,15 +240,7 @@ void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status) 
   l.count = 0;
   const int32_t h = store_handle(k);
   const int32_t wanted_rows = rows > 0 ? rows : 1;
-  const int32_t capacity = std::max(wanted_rows, 20);
-  const int32_t length = std::max(std::min(row_length, list_row_max), 20);
-  status = 0;
-  int32_t old_length = 0, old_records = 0;
-  xmm_info(h, old_length, old_records);
-  if (old_length != length || old_records < capacity) {
-    xmm_deallocate(h);
-    xmm_allocate(h, length, capacity, status);
-  }
+  lst_size_store(k, wanted_rows, row_length, status);
   if (status != 0) {
     trace_int("allocate_xmm err", status);
     report_error("XMM", 32000);
@@ -245,38 +251,39 @@ void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status) 
   l.mark_mode = false;
   list_table.row_buffer.assign(list_row_max, ' ');
   for (int32_t r = 1; r <= wanted_rows; ++r) xmm_put(h, list_table.row_buffer.data(), r);
-  l.edit_rows = 32000;
+  l.edit_rows = list_edit_rows;
 }
 
 void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status) {
   if (!list_number_ok(n) || !list_number_ok(t)) return;
+  // Rows go through a text as long as the longest row, so copies and filtered rows keep every
+  // character.
+  std::string text(list_row_max, ' ');
+  const auto length = static_cast<int32_t>(text.size());
   if (t != n) {
-    // Copy: the target gets as many rows as the source store has records, each through a
-    // 256-character text.
-    int32_t length = 0, records = 0;
-    xmm_info(store_handle(n), length, records);
-    allocate_xmm(t, records, length, status);
+    // Copy: the target gets as many rows as the source store has records.
+    int32_t rec_length = 0, records = 0;
+    xmm_info(store_handle(n), rec_length, records);
+    allocate_xmm(t, records, rec_length, status);
     if (status != 0) return;
-    std::string text(256, ' ');
     for (int32_t r = 1; r <= records; ++r) {
-      lst_get_row(n, r, text.data(), 256);
-      lst_put_row(t, r, text.data(), 256);
+      lst_get_row(n, r, text.data(), length);
+      lst_put_row(t, r, text.data(), length);
     }
   }
   if ((options & 0x40) == 0) return;
-  std::string text(256, ' ');
   for (int32_t r = list_of(t).count; r >= 1; --r) {
-    lst_get_row(t, r, text.data(), 256);
+    lst_get_row(t, r, text.data(), length);
     if ((options & (0x80 | 0x100)) != 0) {
       text.insert(text.begin(), '0');
-      text.resize(256);
-      lst_put_row(t, r, text.data(), 256);
+      text.resize(static_cast<size_t>(length));
+      lst_put_row(t, r, text.data(), length);
     } else if (text[0] != '1') {
       lst_erase(t, r);
     } else if ((options & 0x10000) != 0) {
       text.erase(text.begin());
       text.push_back(' ');
-      lst_put_row(t, r, text.data(), 256);
+      lst_put_row(t, r, text.data(), length);
     }
   }
 }

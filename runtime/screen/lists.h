@@ -14,6 +14,7 @@ inline constexpr int32_t list_count = 6;
 inline constexpr int32_t list_row_max = 512;   // longest row the manager reads or draws
 inline constexpr int32_t list_tab_max = 19;    // tab columns 1..19
 inline constexpr int32_t list_status_code = 4301;  // bad list number for load and save
+inline constexpr int32_t list_edit_rows = 32000;  // edit-row limit that a new row store gives
 
 struct list_record {
   int32_t cursor = 0;  // current row, 0 = none; in edit mode up to count + 1
@@ -63,7 +64,7 @@ struct list_table_t {
   int32_t current = 0;               // the list the drawing routines work on
   std::string row_buffer = std::string(list_row_max, ' ');
   std::string compare_buffer = std::string(list_row_max, ' ');
-  std::string work_row = std::string(256, ' ');
+  std::string work_row = std::string(list_row_max, ' ');
   std::string cell_text = std::string(128, ' ');
   std::string status_text = std::string(60, ' ');
   int32_t last_reported_cursor = -1;
@@ -99,6 +100,10 @@ void lst_sort(int32_t n);
 inline void lst_compact(int32_t n) { lst_sort(n); }
 void lst_tab(int32_t n, int32_t k, int32_t width, int32_t variable, std::string_view title);
 void MARK_LIST(int32_t n, int32_t mode);
+// Makes the row store of list n ready for `rows` rows (a capacity of at least 20) of
+// `row_length` characters (20..512): kept when it has that record length and room enough,
+// else made anew.  status: 0, or the allocation's status.
+void lst_size_store(int32_t n, int32_t rows, int32_t row_length, int32_t& status);
 // Builds the row store of list abs(n) with max(rows, 1) blank rows; n < 1 clears nul_cut.
 void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status);
 // The mark operations of LSTMGR option 0x400 on list n (record number) with target record t

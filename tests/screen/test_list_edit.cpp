@@ -142,11 +142,11 @@ TEST_F(list_edit_test, CellTextsGoIntoVariablesByType) {
   EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(list_edit_test, MousePathKeepsARealWhenTheCellIsNoNumber) {
+TEST_F(list_edit_test, MousePathGivesARealZeroWhenTheCellIsNoNumber) {
   edit_list();
-  ADRSPACE.set_real(2, 9.0f);
+  ADRSPACE.set_real(2, 9.0f);  // the value of the cell edited before
   lst_edit_start_mouse(4, 3, 2, 50, 3);
-  EXPECT_FLOAT_EQ(real_value(), 9.0f);
+  EXPECT_FLOAT_EQ(real_value(), 0.0f);
   EXPECT_EQ(list_of(4).cursor, 3);
   EXPECT_EQ(list_of(4).hilite_line, 3);
   EXPECT_EQ(list_table.cell_area.label, 50);

@@ -1,0 +1,262 @@
+// Lists of a program through the real main window: the program fills its list from a file,
+// shows it with BUTTON and lets the user edit cells; the clicks and keys come as Qt input on the
+// window.  Each test checks what the program sees or writes: the file that its "Speichern"
+// button saves the list to, and the cursor that LSTMGR reads.
+#include <QTest>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
+#include "test_dispatcher_fixture.h"
+
+namespace {
+
+// A PXB program written line by line: each expression, text token and code record is numbered
+// as it is added.
+struct program_text {
+  std::string variables;
+  std::vector<std::string> upn, tokens, codes;
+
+  static std::string ref(char marker, size_t k) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%c%04zu", marker, k);
+    return text;
+  }
+  std::string expr(const std::string& line) {
+    upn.push_back(line);
+    return ref('%', upn.size());
+  }
+  std::string second(const std::string& line) {
+    upn.push_back(line);
+    return ref('&', upn.size());
+  }
+  std::string token(const std::string& text) {
+    tokens.push_back(text);
+    return ref('@', tokens.size());
+  }
+  // The label of the next code record.
+  std::string next_label() const { return ref(':', codes.size() + 1); }
+  void code(const std::string& line) { codes.push_back(line); }
+
+  std::string text() const {
+    std::string t =
+        "[PROC]\nCSET=W\n[INIT]\nCODES=40\nUPNCODES=40\nUPNTOKENS=300\nTEXTTOKENS=20\nTEXTCHARACTERS=400\n"
+        "VARIABLES=10\nSTRINGSPACE=2000\nADRSPACE=50\n";
+    t += "[VARIABLES]\n" + variables + "[UPNCODES]\n";
+    for (const std::string& line : upn) t += line + "\n";
+    t += "[TEXTTOKENS]\n";
+    for (size_t k = 0; k < tokens.size(); ++k) t += ref('@', k + 1) + " " + tokens[k] + "|\n";
+    t += "[CODES]\n";
+    for (const std::string& line : codes) t += line + "\n";
+    return t;
+  }
+};
+
+class list_window : public events_fixture {
+ protected:
+  void SetUp() override {
+    events_fixture::SetUp();
+    reset_lists();
+    field_input_reset();
+  }
+  void TearDown() override {
+    reset_lists();
+    field_input_reset();
+    areas_reset();
+    events_fixture::TearDown();
+  }
+
+  // Writes the lines as a file of the working directory.
+  void write_lines(const std::string& name, const std::vector<std::string>& lines) const {
+    std::ofstream out(dir / name, std::ios::binary);
+    for (const std::string& line : lines) out << line << "\n";
+  }
+
+  // The start of an editing program: list 1 from `file` (rows of `length` characters; first
+  // made by an allocation when `allocate`), the cursor on row 1, shown at (20, 20) 600 x 200,
+  // with the columns given as (width, variable number, title); a button "Speichern" at
+  // (20, 300) saves the list to AUS.TXT.  The program runs up to its RETURN.
+  static void run_editor(const std::string& variables, const std::string& file, int32_t length, bool allocate,
+                         const std::vector<std::tuple<int32_t, int32_t, std::string>>& columns) {
+    program_text p;
+    p.variables = variables;
+    const std::string len = std::to_string(length);
+    if (allocate) p.code("/00000001 LSTMGR " + p.expr("#1 #3 #" + len));
+    p.code("/00002000 LSTMGR " + p.token(file) + " " + p.expr("#1 #" + len + " #0"));
+    p.code("/00004000 LSTMGR " + p.expr("#1 #1 #0"));
+    const std::string list_area = "/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #600 #200");
+    const size_t list_code = p.codes.size();
+    p.code(list_area);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      const auto& [width, variable, title] = columns[k];
+      p.code("/00000004 LSTMGR " + p.token(title) + " " +
+             p.expr("#1 #" + std::to_string(k + 1) + " #" + std::to_string(width)) + " " +
+             p.second("&" + std::to_string(variable)));
+    }
+    const std::string button = "BUTTON " + p.token("Speichern") + " " + p.expr("#20 #300 #120 #30");
+    const size_t button_code = p.codes.size();
+    p.code(button);
+    p.code("RETURN");
+    const std::string save = p.next_label();
+    p.code("/00001000 LSTMGR " + p.token("AUS.TXT") + " " + p.expr("#1 #0 #0"));
+    p.code("RETURN");
+    p.codes[list_code] += " " + save;
+    p.codes[button_code] += " " + save;
+    load_program_image(p.text());
+    interpreter(1);
+  }
+
+  // A point on visible line `line` of list 1, `x` pixels right of its text rectangle's left.
+  static QPoint on_line(int32_t line, int32_t x) {
+    const list_record& l = list_of(3);
+    return QPoint(l.x1 + x, l.y1 + (line - 1) * list_table.line_height + list_table.line_height / 2);
+  }
+  // The left of tab column k of list 1, pixels from its text rectangle's left.
+  static int32_t column_x(int32_t k) { return list_of(3).tab_x[static_cast<size_t>(k)]; }
+
+  // Clicks the point, types `keys` into the cell input that opens and ends it with Return.
+  static void edit_cell(QWidget* w, QPoint where, const QString& keys) {
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, where);
+    if (!keys.isEmpty()) QTest::keyClicks(w, keys);
+    QTest::keyClick(w, Qt::Key_Return);
+  }
+  // Clicks "Speichern"; returns the lines of the file it saved.
+  std::vector<std::string> save(QWidget* w) {
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
+    return file_lines("AUS.TXT");
+  }
+};
+
+// Customer rows of 400 characters: a name in the cell 1..31, the delivery note at 281..313.
+std::string customer(const std::string& name, const std::string& note) {
+  std::string row = name;
+  row.resize(31, ' ');
+  row.resize(280, '.');
+  row += note;
+  row.resize(400, '-');
+  return row;
+}
+
+TEST_F(list_window, EditingACellKeepsTheRestOfALongRow) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  const std::string note = "Lieferung nur vormittags, Tor 3 ";
+  const std::vector<std::string> rows = {customer("Meier", "Abholung"), customer("Huber", note), customer("Schulz", "x")};
+  write_lines("KUNDEN.TXT", rows);
+  run_editor("&0001 S 0001*030:NAME/\n", "KUNDEN.TXT", 400, true, {{30, 1, "Name"}});
+  ASSERT_EQ(list_of(3).count, 3);
+
+  edit_cell(w, on_line(2, 20), "XY");
+  const std::vector<std::string> saved = save(w);
+  ASSERT_EQ(saved.size(), 3u) << "the list was not saved";
+  EXPECT_NE(saved[1].substr(0, 30).find("XY"), std::string::npos) << saved[1].substr(0, 30);
+  EXPECT_EQ(saved[1].substr(30), rows[1].substr(30));
+  EXPECT_EQ(saved[0], rows[0]);
+  EXPECT_EQ(saved[2], rows[2]);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, CopyingTheMarkedRowsKeepsThemWhole) {
+  const std::vector<std::string> rows = {"1" + customer("Meier", "Abholung"), "0" + customer("Huber", "Tor 3"),
+                                         "1" + customer("Schulz", "Hinterhof")};
+  write_lines("MARKEN.TXT", rows);
+  // List 1 of 401-character rows from MARKEN.TXT; its marked rows go into list 2 without their
+  // marks; list 2 is saved to AUS.TXT.
+  program_text p;
+  p.variables = "&0001 I 0001:DUMMY/0\n";
+  p.code("/00000001 LSTMGR " + p.expr("#1 #3 #401"));
+  p.code("/00002000 LSTMGR " + p.token("MARKEN.TXT") + " " + p.expr("#1 #401 #0"));
+  p.code("/00010440 LSTMGR " + p.expr("#1 #2 #0"));
+  p.code("/00001000 LSTMGR " + p.token("AUS.TXT") + " " + p.expr("#2 #0 #0"));
+  p.code("RETURN");
+  load_program_image(p.text());
+  interpreter(1);
+  EXPECT_EQ(file_lines("AUS.TXT"), (std::vector<std::string>{rows[0].substr(1), rows[2].substr(1)}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AListFilledOnlyByLoadingItsFileCanBeEdited) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_lines("KUNDEN.TXT", {"Meier      Bonn", "Huber      Koeln", "Schulz     Ulm"});
+  run_editor("&0001 S 0001*010:NAME/\n", "KUNDEN.TXT", 40, false, {{10, 1, "Name"}});
+  ASSERT_EQ(list_of(3).count, 3);
+
+  edit_cell(w, on_line(2, 20), "XY");
+  const std::vector<std::string> saved = save(w);
+  ASSERT_EQ(saved.size(), 3u) << "the list was not saved";
+  EXPECT_NE(saved[1].find("XY"), std::string::npos) << saved[1];
+  EXPECT_EQ(saved[1].substr(11), "Koeln");
+  EXPECT_EQ(saved[0], "Meier      Bonn");
+}
+
+TEST_F(list_window, AClickOnACellThatIsNoNumberNeverBringsAnotherRowsValue) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_lines("PREISE.TXT", {"Apfel       7,50", "Birne       -", "Kirsche     1.234,50"});
+  run_editor("&0001 S 0001*010:NAME/\n&0002 R 0001:PREIS/0\n", "PREISE.TXT", 40, true,
+             {{10, 1, "Name"}, {10, 2, "Preis"}});
+
+  // Row 1's price is opened and stored as it is; then the "-" of row 2 and the "1.234,50" of
+  // row 3 are opened and stored unchanged: they open as the keyboard opens them, with 0, and
+  // never with row 1's 7,50.
+  edit_cell(w, on_line(1, column_x(2) + 10), "");
+  edit_cell(w, on_line(2, column_x(2) + 10), "");
+  edit_cell(w, on_line(3, column_x(2) + 10), "");
+  const std::vector<std::string> saved = save(w);
+  ASSERT_GE(saved.size(), 3u) << "the list was not saved";
+  EXPECT_EQ(saved[0], "Apfel          7,50");
+  EXPECT_EQ(saved[1], "Birne          0,00");
+  EXPECT_EQ(saved[2].find("7,50"), std::string::npos) << saved[2];
+}
+
+TEST_F(list_window, ALoadFromAShorterFileBringsTheRedrawIntoTheNewRows) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  std::vector<std::string> long_rows;
+  for (int k = 1; k <= 200; ++k) long_rows.push_back("Lang " + std::to_string(k));
+  write_lines("LANG.TXT", long_rows);
+  write_lines("KURZ.TXT", {"Kurz 1", "Kurz 2", "Kurz 3"});
+  // List 1 from LANG.TXT on the screen with the cursor on row 100, redrawn; then loaded from
+  // KURZ.TXT and redrawn; CUR := the cursor row as LSTMGR reads it.
+  program_text p;
+  p.variables = "&0001 I 0001:CUR/0\n";
+  p.code("/00000001 LSTMGR " + p.expr("#1 #1 #40"));
+  p.code("/00002000 LSTMGR " + p.token("LANG.TXT") + " " + p.expr("#1 #40 #0"));
+  p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #300 #200"));
+  p.code("/00004000 LSTMGR " + p.expr("#1 #100 #0"));
+  p.code("/00000010 LSTMGR " + p.expr("#1 #0 #0"));
+  p.code("/00002000 LSTMGR " + p.token("KURZ.TXT") + " " + p.expr("#1 #40 #0"));
+  p.code("/00000010 LSTMGR " + p.expr("#1 #0 #0"));
+  p.code(p.expr("#1 _LSTMGR &1 __STO"));
+  p.code("RETURN");
+  load_program_image(p.text());
+  interpreter(1);
+  const int32_t cursor = ADRSPACE.get_int(variable_table.records[1].start);
+  EXPECT_GE(cursor, 1);
+  EXPECT_LE(cursor, 3);
+
+  // Every row shows on its line: text pixels, of another colour than the line's ground (white,
+  // or the bar on the cursor's line), in the first columns of lines 1..3.
+  int32_t handle = 0;
+  screen_bitmap(0, handle);
+  const QImage image = qnb::bitmap_image(handle)->copy();
+  const list_record& l = list_of(3);
+  for (int32_t line = 1; line <= 3; ++line) {
+    std::map<QRgb, int32_t> colours;
+    for (int32_t y = l.y1 + (line - 1) * list_table.line_height; y < l.y1 + line * list_table.line_height - 3; ++y)
+      for (int32_t x = l.x1; x < l.x1 + 6 * list_table.char_width; ++x) colours[image.pixel(x, y)] += 1;
+    int32_t all = 0, ground = 0;
+    for (const auto& [colour, n] : colours) all += n, ground = std::max(ground, n);
+    EXPECT_GT(all - ground, 10) << "line " << line << " shows nothing";
+  }
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+}  // namespace
