@@ -7,6 +7,7 @@
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/output/plot/plot.h"
 #include "support/file_size_limit.h"
 #include "support/runtime_fixture.h"
 
@@ -149,15 +150,16 @@ class print_program : public runtime_fixture {
     runtime_fixture::TearDown();
   }
   // Loads and runs the program with these commands, which print the form "brief" (@0001) and
-  // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.
-  void run_program(const std::string& codes) {
+  // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.  Expressions
+  // from 3 on and texts from @0003 on are the caller's.
+  void run_program(const std::string& codes, const std::string& upn = "", const std::string& texts = "") {
     std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
     std::ofstream(dir / "PRINT.PXB", std::ios::binary)
         << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
            "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
            "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n&0002 I 0001:ERR/0\n"
-           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n[TEXTTOKENS]\n@0001 brief|\n@0002  |\n[CODES]\n"
-        << codes << "RETURN\n";
+           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n"
+        << upn << "[TEXTTOKENS]\n@0001 brief|\n@0002  |\n" << texts << "[CODES]\n" << codes << "RETURN\n";
     if (main_window() == 0) start_headless();
     try {
       load_program("PRINT.PXB");
@@ -192,6 +194,20 @@ TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
   }
   EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + pdf + ": " + std::strerror(EFBIG)), 1);
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// A plot on the printer whose PDF file cannot be written is reported as a form is (the error
+// log, IOERROR) and the program goes on; its drawing goes nowhere, without a box.
+TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
+  plot_reset();
+  const std::string missing = (dir / "no folder" / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", missing.c_str(), 1);
+  run_program("/00000001 PLOT %0003 @0003\n/00000020 PLOT @0004\n%0002\n/00000002 PLOT\n", "#20 #21 #29.7 #1\n",
+              "@0003 x|\n@0004 MOV 2,2|DRW 9,9|TXT hallo|\n");
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + missing + ": " + std::strerror(ENOENT)), 1);
+  EXPECT_EQ(log_lines_with("KYR-ERROR"), 0);
+  EXPECT_EQ(get_int_variable("ERR"), ENOENT);
+  plot_reset();
 }
 
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,

@@ -54,6 +54,9 @@ inline constexpr int32_t print_mode_printer = 0, print_mode_preview = 1, print_m
 // Outputs a finished text file (as a rule the work file of a form) by MODE.
 void print_frm(std::string_view file, int32_t mode);
 void print_frm_nop();
+// Ends the printer job that the program left open (it ended without the job's end): the pages so
+// far go to the printer or into the PDF file.  Nothing when no job is open.
+void print_finish_job();
 // Starts a print job of the runtime (printed forms, plots to the printer) on `context`: in
 // automatic mode every job is written to a PDF file, without the print dialog.  False when it
 // did not start; a PDF file that could not be written is reported (IOERROR and the error log),

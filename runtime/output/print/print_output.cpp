@@ -243,6 +243,10 @@ void print_frm(std::string_view file, int32_t mode) {
 
 void print_frm_nop() {}
 
+void print_finish_job() {
+  if (po.job_open) print_frm("", print_mode_end_job);
+}
+
 namespace {
 // A job's PDF file that could not be written goes to IOERROR and the error log like every
 // failed write; a job the user cancelled is no failure.
