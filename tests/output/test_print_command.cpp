@@ -1,6 +1,7 @@
 // The PRINT command: its options in their order of precedence, HTML mode switching, the modes
 // of a form print, direct output of a finished file and the printer settings.
 #include "output/test_print_fixture.h"
+#include "output/test_plot_fixture.h"
 
 #include <cerrno>
 #include <cstring>
@@ -167,8 +168,12 @@ class print_program : public runtime_fixture {
     } catch (const program_end& end) {
       ADD_FAILURE() << "the program ended with " << end.code;
     }
-    for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+    std::vector<std::string> seen;
+    for (const box_seen& b : boxes) seen.push_back(b.text);
+    EXPECT_EQ(seen, expected_boxes);
+    boxes.clear();
   }
+  std::vector<std::string> expected_boxes;  // the boxes a run shows, none unless a test expects them
   // The lines of the error log that hold `text`.
   int log_lines_with(const std::string& text) const {
     int n = 0;
@@ -208,6 +213,48 @@ TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
   EXPECT_EQ(log_lines_with("KYR-ERROR"), 0);
   EXPECT_EQ(get_int_variable("ERR"), ENOENT);
   plot_reset();
+}
+
+// A work file cut by a full disk: the box, the error log with the file and the reason, IOERROR;
+// the cut file is not printed.  In HTML mode the export (the meta file) is reported the same way.
+TEST_F(print_program, WorkFileCutByAFullDiskIsReportedAndNotPrinted) {
+  std::ofstream form(dir / "lang.frm", std::ios::binary), html(dir / "lang.htm", std::ios::binary);
+  for (int n = 1; n <= 199; ++n) {
+    form << "Zeile " << n << " mit einem Text, der die Zeile lang macht\n";
+    html << "<tr><td>Zeile " << n << "</td><td>mit einem Text, der die Zeile lang macht</td></tr>\n";
+  }
+  form.close();
+  html.close();
+  const std::string too_large = std::strerror(EFBIG);
+  expected_boxes = {"Fehler:Schreiben Workfile"};
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0003\n%0002\n/00000800 PRINT @0002\n", "", "@0003 lang|\n");
+  }
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write $$temp$$.wr1: " + too_large), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0004\n/00000080 PRINT @0003\n%0002\n", "", "@0003 lang|\n@0004 .H|\n");
+  }
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write meta.txt: " + too_large), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// An HTML export that "$CONT" left open stays as the HTML form left it; a printer form after it
+// prints and deletes only its own work file.
+TEST_F(print_program, HtmlExportLeftOpenIsNeitherPrintedNorDeletedByAPrinterForm) {
+  std::ofstream(dir / "kopf.htm", std::ios::binary) << "<html>\n<p>Kopf</p>\n$CONT\n";
+  run_program("PRINT @0004\n/00000080 PRINT @0003\nPRINT @0001\n/00000800 PRINT @0002\n", "",
+              "@0003 kopf|\n@0004 .H|\n");
+  EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<html>", "<p>Kopf</p>"}));
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext -layout '" + pdf + "' -", text), 0) << text;
+  EXPECT_NE(text.find("Rechnung"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Kopf"), std::string::npos) << text;
+  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
 }
 
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,
