@@ -257,6 +257,24 @@ TEST_F(print_program, HtmlExportLeftOpenIsNeitherPrintedNorDeletedByAPrinterForm
   EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
 }
 
+// A printer font size below 1 point takes the default of 10 points.
+TEST_F(print_program, FontSizeBelowOnePointPrintsTenPoints) {
+  for (const std::string size : {"#0", "#-5", "#0.5"}) {
+    SCOPED_TRACE(size);
+    run_program("/00010008 PRINT %0003 @0003\nPRINT @0001\n/00000800 PRINT @0002\n", size + "\n",
+                "@0003 Courier New|\n");
+    std::string boxes_text;
+    ASSERT_EQ(run_reader(dir, "pdftotext -bbox '" + pdf + "' -", boxes_text), 0) << boxes_text;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    const size_t word = boxes_text.find("<word ");
+    ASSERT_NE(word, std::string::npos) << boxes_text;
+    ASSERT_EQ(std::sscanf(boxes_text.c_str() + word, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x0,
+                          &y0, &x1, &y1),
+              4);
+    EXPECT_NEAR(y1 - y0, 11.6, 1.0);  // the glyph box of a 10-point font
+  }
+}
+
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,
 // the error log says why, and the program goes on; once it is there again, the next job prints.
 TEST_F(print_program, PrintWithoutPrintSupportIsReportedAndTheProgramGoesOn) {
