@@ -275,6 +275,19 @@ TEST_F(print_program, FontSizeBelowOnePointPrintsTenPoints) {
   }
 }
 
+// A Ctrl-Z, the end mark of DOS-era form files, ends the form: on a line of its own and behind
+// the last line's text alike, nothing of it reaches the meta file or the printed page.
+TEST_F(print_program, CtrlZEndsTheFormFile) {
+  std::ofstream(dir / "kz.frm", std::ios::binary) << "Rechnung\r\nEnde\r\n\x1A";
+  std::ofstream(dir / "kz2.frm", std::ios::binary) << "Rechnung\nEnde\x1A";
+  run_program("/00000080 PRINT @0003\n/00000080 PRINT @0004\nPRINT @0003\n/00000800 PRINT @0002\n", "",
+              "@0003 kz|\n@0004 kz2|\n");
+  EXPECT_EQ(file_text("meta.txt"), "      Rechnung\n      Ende\n      Rechnung\n      Ende\n");
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\nEnde\n\n\f") << text;
+}
+
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,
 // the error log says why, and the program goes on; once it is there again, the next job prints.
 TEST_F(print_program, PrintWithoutPrintSupportIsReportedAndTheProgramGoesOn) {

@@ -25,6 +25,7 @@ struct print_job_state {
   int32_t line_count = 0;
   int32_t work_unit = 0;
   int32_t form_unit = 0;
+  bool form_end_mark = false;  // the form's end mark (Ctrl-Z) has been read
   std::string work_file;
   std::string form_name;
   std::vector<std::string> status_texts;
@@ -86,6 +87,19 @@ void squeeze_html(std::string& line) {
   squeeze("  ", 0);
   squeeze("> ", 1);
   squeeze(" <", 0);
+}
+
+// Reads the next line of the form; false at its end.  A Ctrl-Z, the end mark that DOS editors
+// left behind the text, ends the file: what stands before it on its line is the last line.
+bool read_form_line(std::string& raw) {
+  constexpr char end_mark = '\x1A';
+  if (pj.form_end_mark || unit_read_line(pj.form_unit, raw) != 0) return false;
+  if (const size_t mark = raw.find(end_mark); mark != std::string::npos) {
+    pj.form_end_mark = true;
+    raw.resize(mark);
+    return !raw.empty();
+  }
+  return true;
 }
 
 void delete_work_file() {
@@ -205,7 +219,8 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
 
   std::string raw, line;
   bool first = true;
-  while (unit_read_line(pj.form_unit, raw) == 0) {
+  pj.form_end_mark = false;
+  while (read_form_line(raw)) {
     line = fixed(raw, form_line_length);
     if (is_end_directive(line)) break;
     if (first && begins(line, "$INIT=")) {
