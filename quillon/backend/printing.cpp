@@ -355,7 +355,9 @@ bool START_PRINT(ups& u, const print_opts& o) {
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
     return false;
   }
-  job.spool = spool_dialog(name, job.cancelled);
+  // The spooling dialog only where it can be seen and its Cancel pressed: a window made and
+  // destroyed for every job costs where nobody sees it (the offscreen platform keeps part of each).
+  if (!qn_boxes_unseen()) job.spool = spool_dialog(name, job.cancelled);
   const int32_t number = qnb::new_handle();
   st().last_pages = 0;
   st().last_file = job.printer->is_pdf() ? qnb::to_1252(job.printer->file()) : "";

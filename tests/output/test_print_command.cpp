@@ -12,6 +12,9 @@
 #include "support/file_size_limit.h"
 #include "support/runtime_fixture.h"
 
+// Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
+#include <QApplication>
+
 namespace {
 
 class print_command : public print_test {
@@ -286,6 +289,22 @@ TEST_F(print_program, CtrlZEndsTheFormFile) {
   std::string text;
   EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
   EXPECT_EQ(text, "Rechnung\nEnde\n\n\f") << text;
+}
+
+// A program that prints all day keeps nothing of its earlier jobs: the print engine holds the
+// texts of the current job only, and where nobody could see it no window is made for a job.
+TEST_F(print_program, ManyJobsKeepNothingOfTheEarlierOnes) {
+  start_headless();
+  qn_set_boxes_unseen(true);
+  const size_t windows = QApplication::topLevelWidgets().size();
+  // 50 jobs, then one left open: ERR counts the jobs.
+  run_program("%0003\nPRINT @0001\n/00000800 PRINT @0002\n%0004\nJNZ :0002\nPRINT @0001\n",
+              "#0 &0002 __STO\n&0002 #1 _+ &0002 __STO &0002 #50 _<\n");
+  EXPECT_EQ(get_int_variable("ERR"), 50);
+  EXPECT_LE(print_job_info().status_texts.size(), 3u);
+  EXPECT_TRUE(print_output_info().job_open);
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+  qn_set_boxes_unseen(false);
 }
 
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,

@@ -102,7 +102,7 @@ struct print_job_view {
   bool needs_opening = true, html = false, para_typ = false, html_meta = false;
   int32_t line_count = 0;
   std::string work_file;                  // trimmed
-  std::vector<std::string> status_texts;  // texts shown through the status text output
+  std::vector<std::string> status_texts;  // texts of the current work file's job shown on the message line
 };
 print_job_view print_job_info();  // for tests
 void print_job_reset();           // closes the work file and restores the start state; for tests

@@ -28,7 +28,7 @@ struct print_job_state {
   bool form_end_mark = false;  // the form's end mark (Ctrl-Z) has been read
   std::string work_file;
   std::string form_name;
-  std::vector<std::string> status_texts;
+  std::vector<std::string> status_texts;  // those of the current work file only
   std::function<print_combo_entry(std::string_view)> combo_source;
   // The combo records found missing since the program was loaded: each is warned of once, not
   // at every print.
@@ -186,6 +186,7 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
     }
     pj.work_unit = unit;
     opened_now = true;
+    pj.status_texts.clear();  // a new job: the texts of earlier ones are not kept
     trace_msg("ok");
     print_output_text("bitte warten, Format wird aufbereitet ...");
   }
