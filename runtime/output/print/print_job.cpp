@@ -213,6 +213,7 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
     if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
       warning_box("#29 keine Formatdatei", pj.form_name);
       unit_close(pj.work_unit);
+      pj.work_unit = 0;
       return;
     }
   }
