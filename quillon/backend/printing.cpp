@@ -312,6 +312,13 @@ void finish_job(int32_t number) {
   st().jobs.erase(it);
 }
 
+// A job still open when the process exits is ended before the exit takes Qt's globals away, so
+// that its pages are in the file and no painter ends after Qt is gone.  The runtime ends its jobs
+// itself; this is the library's own last resort.
+void end_jobs_at_exit() {
+  while (!st().jobs.empty()) finish_job(st().jobs.begin()->first);
+}
+
 }  // namespace
 
 bool START_PRINT(ups& u, const print_opts& o) {
@@ -325,6 +332,8 @@ bool START_PRINT(ups& u, const print_opts& o) {
     u.stamp = 0;
     return false;
   }
+  static const bool ends_at_exit = std::atexit(end_jobs_at_exit) == 0;
+  (void)ends_at_exit;
   print_job job;
   job.printer.reset(api->new_printer());
   const std::string_view name = o.job_name.value_or("");
@@ -346,7 +355,9 @@ bool START_PRINT(ups& u, const print_opts& o) {
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
     return false;
   }
-  job.spool = spool_dialog(name, job.cancelled);
+  // The spooling dialog only where it can be seen and its Cancel pressed: a window made and
+  // destroyed for every job costs where nobody sees it (the offscreen platform keeps part of each).
+  if (!qn_boxes_unseen()) job.spool = spool_dialog(name, job.cancelled);
   const int32_t number = qnb::new_handle();
   st().last_pages = 0;
   st().last_file = job.printer->is_pdf() ? qnb::to_1252(job.printer->file()) : "";

@@ -47,6 +47,13 @@ void format_element_into(int32_t variable, int32_t element, char* text, int32_t 
   get_input_text(text, length);
 }
 
+// The printer job first: its end reports a failure without ending the program, while the end of
+// a plot file may (its template missing).
+void finish_open_output() {
+  print_finish_job();
+  plot_finish_file();
+}
+
 const bool installed = [] {
   upper_services.function_families = {eval_device_function, eval_convert_function, eval_service_function};
   upper_services.reset_for_load = reset_for_load;
@@ -56,7 +63,7 @@ const bool installed = [] {
   upper_services.format_element_into = format_element_into;
   upper_services.run_label = run_label;
   upper_services.mouse_event = mouse_event;
-  upper_services.finish_plot_file = plot_finish_file;
+  upper_services.finish_open_output = finish_open_output;
   return true;
 }();
 

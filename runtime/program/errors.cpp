@@ -143,7 +143,7 @@ void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
 void finish_output() {
   // A report while the plot's end is written (its template missing) has ended the program
   // already; the file is then closed as far as it got.
-  if (upper_services.finish_plot_file != nullptr) run_guarded(upper_services.finish_plot_file);
+  if (upper_services.finish_open_output != nullptr) run_guarded(upper_services.finish_open_output);
   flush_file_writers();
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "output/test_plot_fixture.h"
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 
@@ -206,6 +207,32 @@ TEST_F(process_test, WithoutADisplayOneLineSaysHowToRunHeadless) {
   EXPECT_EQ(r.status, qn_status_no_display);
   EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
   EXPECT_NE(r.errors.find("QT_QPA_PLATFORM=offscreen"), std::string::npos) << r.errors;
+}
+
+// A run that ends while a printer job is open (its end never given): after QUIT, after an error
+// and with a plot on the printer, the pages so far are in the PDF file and the run exits with
+// its own status.
+TEST_F(process_test, RunEndingWithAPrintJobOpenKeepsItsPagesAndItsStatus) {
+  struct end_case {
+    std::string upn, codes;
+    int status, pages;
+  };
+  const std::string plot_open = "/00000001 PLOT %0002 @0002\n/00000020 PLOT @0003\n";
+  const end_case cases[] = {{"", "PRINT @0001\nPRINT @0001\nQUIT\nQUIT\n", 0, 2},
+                            {"#1 #0 _/ &1 __STO\n", "PRINT @0001\n%0002\nQUIT\n", exit_error_end, 1},
+                            {"#20 #21 #29.7 #1\n", plot_open + "QUIT\nQUIT\n", 0, 1}};
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  const std::string pdf = (dir / "run" / "out.pdf").string();
+  for (const end_case& c : cases) {
+    SCOPED_TRACE(c.codes);
+    fs::remove(pdf);
+    write_program(dir / "run" / "PROG.PXB", c.upn, "@0001 brief|\n@0002 x|\n@0003 MOV 2,2|DRW 9,9|\n", c.codes);
+    EXPECT_EQ(run({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}}).status, c.status);
+    std::string info;
+    EXPECT_EQ(run_reader(dir, "pdfinfo '" + pdf + "'", info), 0) << info;
+    const size_t at = info.find("Pages:");
+    EXPECT_EQ(at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6), c.pages) << info;
+  }
 }
 
 }  // namespace

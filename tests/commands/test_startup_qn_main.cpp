@@ -2,6 +2,9 @@
 // dump log, the first run, and the end of the message loop when the program quits.
 #include <gtest/gtest.h>
 
+// Before Qt's headers, whose "slots" would take the form engine's table apart.
+#include "runtime/output/print/print.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
@@ -80,4 +83,32 @@ TEST_F(qn_main_test, MissingProgramEndsWithoutEnteringTheLoop) {
   EXPECT_EQ(boxes[0].caption, "KYR-ERROR 32000");
   EXPECT_EQ(file_lines("PXBERROR.LOG").size(), 1u);
 }
+// The user closes the window while the program's printer job is open and answers "Wirklich
+// beenden?" with Yes: the run ends with status 0 and the page printed so far is in the PDF file.
+TEST_F(qn_main_test, WindowClosedWithAPrintJobOpenKeepsItsPages) {
+  const std::string pdf = (dir / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", pdf.c_str(), 1);
+  std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
+  std::ofstream(dir / "prog.pxb", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=2\nUPNCODES=1\nUPNTOKENS=1\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=1\n"
+         "STRINGSPACE=10\nADRSPACE=10\n[UPNCODES]\n#0\n[TEXTTOKENS]\n@0001 brief|\n[CODES]\nPRINT @0001\nRETURN\n";
+  box_answer = IDYES;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&closer] {
+    if (!print_output_info().job_open) return;
+    closer.stop();
+    CLOSE_WINDOW(main_window());
+  });
+  closer.start(20);
+  EXPECT_EQ(qn_main("prog.pxb"), 0);
+  ::unsetenv("WINKYR_PRINT_PDF");
+  EXPECT_FALSE(timed_out_);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "Wirklich beenden?");
+  EXPECT_FALSE(print_output_info().job_open);
+  EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
+  EXPECT_EQ(file_text("out.pdf").substr(file_text("out.pdf").size() - 6), "%%EOF\n");
+  print_output_reset();
+}
+
 }  // namespace

@@ -1,14 +1,19 @@
 // The PRINT command: its options in their order of precedence, HTML mode switching, the modes
 // of a form print, direct output of a finished file and the printer settings.
 #include "output/test_print_fixture.h"
+#include "output/test_plot_fixture.h"
 
 #include <cerrno>
 #include <cstring>
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/output/plot/plot.h"
 #include "support/file_size_limit.h"
 #include "support/runtime_fixture.h"
+
+// Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
+#include <QApplication>
 
 namespace {
 
@@ -149,15 +154,16 @@ class print_program : public runtime_fixture {
     runtime_fixture::TearDown();
   }
   // Loads and runs the program with these commands, which print the form "brief" (@0001) and
-  // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.
-  void run_program(const std::string& codes) {
+  // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.  Expressions
+  // from 3 on and texts from @0003 on are the caller's.
+  void run_program(const std::string& codes, const std::string& upn = "", const std::string& texts = "") {
     std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
     std::ofstream(dir / "PRINT.PXB", std::ios::binary)
         << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
            "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
            "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n&0002 I 0001:ERR/0\n"
-           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n[TEXTTOKENS]\n@0001 brief|\n@0002  |\n[CODES]\n"
-        << codes << "RETURN\n";
+           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n"
+        << upn << "[TEXTTOKENS]\n@0001 brief|\n@0002  |\n" << texts << "[CODES]\n" << codes << "RETURN\n";
     if (main_window() == 0) start_headless();
     try {
       load_program("PRINT.PXB");
@@ -165,8 +171,12 @@ class print_program : public runtime_fixture {
     } catch (const program_end& end) {
       ADD_FAILURE() << "the program ended with " << end.code;
     }
-    for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+    std::vector<std::string> seen;
+    for (const box_seen& b : boxes) seen.push_back(b.text);
+    EXPECT_EQ(seen, expected_boxes);
+    boxes.clear();
   }
+  std::vector<std::string> expected_boxes;  // the boxes a run shows, none unless a test expects them
   // The lines of the error log that hold `text`.
   int log_lines_with(const std::string& text) const {
     int n = 0;
@@ -192,6 +202,109 @@ TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
   }
   EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + pdf + ": " + std::strerror(EFBIG)), 1);
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// A plot on the printer whose PDF file cannot be written is reported as a form is (the error
+// log, IOERROR) and the program goes on; its drawing goes nowhere, without a box.
+TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
+  plot_reset();
+  const std::string missing = (dir / "no folder" / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", missing.c_str(), 1);
+  run_program("/00000001 PLOT %0003 @0003\n/00000020 PLOT @0004\n%0002\n/00000002 PLOT\n", "#20 #21 #29.7 #1\n",
+              "@0003 x|\n@0004 MOV 2,2|DRW 9,9|TXT hallo|\n");
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write " + missing + ": " + std::strerror(ENOENT)), 1);
+  EXPECT_EQ(log_lines_with("KYR-ERROR"), 0);
+  EXPECT_EQ(get_int_variable("ERR"), ENOENT);
+  plot_reset();
+}
+
+// A work file cut by a full disk: the box, the error log with the file and the reason, IOERROR;
+// the cut file is not printed.  In HTML mode the export (the meta file) is reported the same way.
+TEST_F(print_program, WorkFileCutByAFullDiskIsReportedAndNotPrinted) {
+  std::ofstream form(dir / "lang.frm", std::ios::binary), html(dir / "lang.htm", std::ios::binary);
+  for (int n = 1; n <= 199; ++n) {
+    form << "Zeile " << n << " mit einem Text, der die Zeile lang macht\n";
+    html << "<tr><td>Zeile " << n << "</td><td>mit einem Text, der die Zeile lang macht</td></tr>\n";
+  }
+  form.close();
+  html.close();
+  const std::string too_large = std::strerror(EFBIG);
+  expected_boxes = {"Fehler:Schreiben Workfile"};
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0003\n%0002\n/00000800 PRINT @0002\n", "", "@0003 lang|\n");
+  }
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write $$temp$$.wr1: " + too_large), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+  {
+    const file_size_limit full(4096);
+    run_program("PRINT @0004\n/00000080 PRINT @0003\n%0002\n", "", "@0003 lang|\n@0004 .H|\n");
+  }
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write meta.txt: " + too_large), 1);
+  EXPECT_EQ(get_int_variable("ERR"), EFBIG);
+}
+
+// An HTML export that "$CONT" left open stays as the HTML form left it; a printer form after it
+// prints and deletes only its own work file.
+TEST_F(print_program, HtmlExportLeftOpenIsNeitherPrintedNorDeletedByAPrinterForm) {
+  std::ofstream(dir / "kopf.htm", std::ios::binary) << "<html>\n<p>Kopf</p>\n$CONT\n";
+  run_program("PRINT @0004\n/00000080 PRINT @0003\nPRINT @0001\n/00000800 PRINT @0002\n", "",
+              "@0003 kopf|\n@0004 .H|\n");
+  EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<html>", "<p>Kopf</p>"}));
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext -layout '" + pdf + "' -", text), 0) << text;
+  EXPECT_NE(text.find("Rechnung"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Kopf"), std::string::npos) << text;
+  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+}
+
+// A printer font size below 1 point takes the default of 10 points.
+TEST_F(print_program, FontSizeBelowOnePointPrintsTenPoints) {
+  for (const std::string size : {"#0", "#-5", "#0.5"}) {
+    SCOPED_TRACE(size);
+    run_program("/00010008 PRINT %0003 @0003\nPRINT @0001\n/00000800 PRINT @0002\n", size + "\n",
+                "@0003 Courier New|\n");
+    std::string boxes_text;
+    ASSERT_EQ(run_reader(dir, "pdftotext -bbox '" + pdf + "' -", boxes_text), 0) << boxes_text;
+    double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    const size_t word = boxes_text.find("<word ");
+    ASSERT_NE(word, std::string::npos) << boxes_text;
+    ASSERT_EQ(std::sscanf(boxes_text.c_str() + word, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &x0,
+                          &y0, &x1, &y1),
+              4);
+    EXPECT_NEAR(y1 - y0, 11.6, 1.0);  // the glyph box of a 10-point font
+  }
+}
+
+// A Ctrl-Z, the end mark of DOS-era form files, ends the form: on a line of its own and behind
+// the last line's text alike, nothing of it reaches the meta file or the printed page.
+TEST_F(print_program, CtrlZEndsTheFormFile) {
+  std::ofstream(dir / "kz.frm", std::ios::binary) << "Rechnung\r\nEnde\r\n\x1A";
+  std::ofstream(dir / "kz2.frm", std::ios::binary) << "Rechnung\nEnde\x1A";
+  run_program("/00000080 PRINT @0003\n/00000080 PRINT @0004\nPRINT @0003\n/00000800 PRINT @0002\n", "",
+              "@0003 kz|\n@0004 kz2|\n");
+  EXPECT_EQ(file_text("meta.txt"), "      Rechnung\n      Ende\n      Rechnung\n      Ende\n");
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\nEnde\n\n\f") << text;
+}
+
+// A program that prints all day keeps nothing of its earlier jobs: the print engine holds the
+// texts of the current job only, and where nobody could see it no window is made for a job.
+TEST_F(print_program, ManyJobsKeepNothingOfTheEarlierOnes) {
+  start_headless();
+  qn_set_boxes_unseen(true);
+  const size_t windows = QApplication::topLevelWidgets().size();
+  // 50 jobs, then one left open: ERR counts the jobs.
+  run_program("%0003\nPRINT @0001\n/00000800 PRINT @0002\n%0004\nJNZ :0002\nPRINT @0001\n",
+              "#0 &0002 __STO\n&0002 #1 _+ &0002 __STO &0002 #50 _<\n");
+  EXPECT_EQ(get_int_variable("ERR"), 50);
+  EXPECT_LE(print_job_info().status_texts.size(), 3u);
+  EXPECT_TRUE(print_output_info().job_open);
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+  qn_set_boxes_unseen(false);
 }
 
 // Print support is opened at the first job.  Where it cannot be loaded, the job does not start,

@@ -74,8 +74,9 @@ void plot_reset_path();
 void plot_reset_point();
 void plot_get_point(int32_t& x, int32_t& y);
 // Ends a plot still open on a file device (plotters, PostScript, DXF, PDF, the bitmap written
-// as GIF or BMP) as pen code 999 would, and closes a plot file left open, so that a program
-// that ends before its plot did leaves a complete file.  Plots on the screen or a printer stay.
+// as GIF or BMP) or on the printer as pen code 999 would, and closes a plot file left open, so
+// that a program that ends before its plot did leaves a complete file and its printed pages.
+// Plots on the screen stay.
 void plot_finish_file();
 
 // ---------------------------------------------------------------- pens

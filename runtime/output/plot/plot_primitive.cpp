@@ -300,7 +300,7 @@ void plot_get_point(int32_t& x, int32_t& y) {
 
 void plot_finish_file() {
   const int32_t device = plot_state.device;
-  if (!plot_state.plot_ended && device >= 30 && device <= 49) {
+  if (!plot_state.plot_ended && ((device >= 20 && device <= 28) || (device >= 30 && device <= 49))) {
     trace_int("PLOT: offene Plotdatei beendet", device);
     end_of_plot();
   }

@@ -306,7 +306,13 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   if (d >= 0 && d <= 19) {
     open_window_device(scale);
   } else if (d >= 20 && d <= 28) {
-    if (!open_printer_device()) return;
+    if (!open_printer_device()) {
+      // No job: the plot draws nowhere until the next open.  A job that failed has been reported
+      // (the error log and IOERROR), a cancelled one needs no report, so the missing drawing
+      // surface is not reported again at every drawing.
+      p.context_reported = true;
+      return;
+    }
   } else if (d >= 30 && d <= 32) {
     p.device_fonts = d != 32;
     p.soft_font = d == 32 ? 1 : 0;

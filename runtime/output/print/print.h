@@ -54,6 +54,9 @@ inline constexpr int32_t print_mode_printer = 0, print_mode_preview = 1, print_m
 // Outputs a finished text file (as a rule the work file of a form) by MODE.
 void print_frm(std::string_view file, int32_t mode);
 void print_frm_nop();
+// Ends the printer job that the program left open (it ended without the job's end): the pages so
+// far go to the printer or into the PDF file.  Nothing when no job is open.
+void print_finish_job();
 // Starts a print job of the runtime (printed forms, plots to the printer) on `context`: in
 // automatic mode every job is written to a PDF file, without the print dialog.  False when it
 // did not start; a PDF file that could not be written is reported (IOERROR and the error log),
@@ -99,7 +102,7 @@ struct print_job_view {
   bool needs_opening = true, html = false, para_typ = false, html_meta = false;
   int32_t line_count = 0;
   std::string work_file;                  // trimmed
-  std::vector<std::string> status_texts;  // texts shown through the status text output
+  std::vector<std::string> status_texts;  // texts of the current work file's job shown on the message line
 };
 print_job_view print_job_info();  // for tests
 void print_job_reset();           // closes the work file and restores the start state; for tests

@@ -25,9 +25,10 @@ struct print_job_state {
   int32_t line_count = 0;
   int32_t work_unit = 0;
   int32_t form_unit = 0;
+  bool form_end_mark = false;  // the form's end mark (Ctrl-Z) has been read
   std::string work_file;
   std::string form_name;
-  std::vector<std::string> status_texts;
+  std::vector<std::string> status_texts;  // those of the current work file only
   std::function<print_combo_entry(std::string_view)> combo_source;
   // The combo records found missing since the program was loaded: each is warned of once, not
   // at every print.
@@ -52,7 +53,12 @@ void print_output_text(std::string_view text) {
   if (main_window() != 0) output_text(text);
 }
 
-void work_file_error() { warning_box("Fehler", "Schreiben Workfile"); }
+// The work file could not be created or written: the box, and the file with the system's reason
+// in the error log and IOERROR.
+void work_file_error(std::string_view file, int32_t code) {
+  warning_box("Fehler", "Schreiben Workfile");
+  report_write_failure(file, code);
+}
 
 std::string text_variable(std::string_view name) {
   std::string value;
@@ -83,16 +89,16 @@ void squeeze_html(std::string& line) {
   squeeze(" <", 0);
 }
 
-// Formats one raw line and writes it; false when writing failed (the call must end).
-bool format_and_write(std::string& line, bool flag) {
-  frm_format_line(line, flag);
-  if (begins(line, "$SKIP")) return true;
-  if (pj.html_meta) squeeze_html(line);
-  if (unit_write_line(pj.work_unit, trimmed(line)) != 0) {
-    work_file_error();
-    return false;
+// Reads the next line of the form; false at its end.  A Ctrl-Z, the end mark that DOS editors
+// left behind the text, ends the file: what stands before it on its line is the last line.
+bool read_form_line(std::string& raw) {
+  constexpr char end_mark = '\x1A';
+  if (pj.form_end_mark || unit_read_line(pj.form_unit, raw) != 0) return false;
+  if (const size_t mark = raw.find(end_mark); mark != std::string::npos) {
+    pj.form_end_mark = true;
+    raw.resize(mark);
+    return !raw.empty();
   }
-  ++pj.line_count;
   return true;
 }
 
@@ -104,6 +110,38 @@ void delete_work_file() {
   trace_int("open SCRATCH status", status);
 }
 
+// The work file goes after its output (or instead of it), unless it is meant to stay: kept with
+// MODE 3, and the meta file itself in HTML-meta mode.
+bool work_file_goes(int32_t mode) { return mode != print_mode_format_only && !pj.html_meta; }
+
+// Closes the work file; its lines are written only now (they are buffered).  False when they did
+// not all get there: the failure is reported, and the cut file is not to be output.
+bool close_work_file() {
+  const int32_t status = unit_close(pj.work_unit);
+  pj.work_unit = 0;
+  if (status == 0) return true;
+  work_file_error(pj.work_file, status);
+  return false;
+}
+
+// Formats one raw line and writes it.  False when writing failed: the failure is reported, the
+// work file is closed, and the call must end; the next call starts a new work file.
+bool format_and_write(std::string& line, bool flag, int32_t mode) {
+  frm_format_line(line, flag);
+  if (begins(line, "$SKIP")) return true;
+  if (pj.html_meta) squeeze_html(line);
+  if (const int32_t status = unit_write_line(pj.work_unit, trimmed(line)); status != 0) {
+    work_file_error(pj.work_file, status);
+    unit_close(pj.work_unit);
+    pj.work_unit = 0;
+    if (work_file_goes(mode)) delete_work_file();
+    pj.needs_opening = true;
+    return false;
+  }
+  ++pj.line_count;
+  return true;
+}
+
 // The single line of MODE -9999: written to the work file, which stays open.
 void print_one_line(std::string_view name, bool flag) {
   std::string line = fixed(name, form_line_length);
@@ -111,7 +149,7 @@ void print_one_line(std::string_view name, bool flag) {
     if (is_exit_text(line)) print_set_exit_text(line.substr(6));
     return;
   }
-  format_and_write(line, flag);
+  format_and_write(line, flag, print_mode_one_line);
 }
 
 }  // namespace
@@ -127,19 +165,28 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   std::string work = print_work_file_name();
   pj.html_meta = pj.html && mode == print_mode_meta;
   if (pj.html_meta) work = fixed(text_variable("META_FILE"), work_name_length);
+  // Each call writes into its own work file: one that "$CONT" left open under another name (an
+  // HTML export before a printer form, or the reverse) is closed as it was left, and this call
+  // starts its own.
+  if (!pj.needs_opening && trimmed(work) != pj.work_file) {
+    close_work_file();
+    pj.needs_opening = true;
+  }
+  pj.work_file = trimmed(work);
 
   bool opened_now = false;
   if (pj.needs_opening) {
-    pj.work_file = trimmed(work);
     const int32_t unit = get_free_unit();
     trace_str("u_gprint 1 open", pj.work_file);
-    if (pj.work_file.empty() ||
-        unit_open(unit, pj.work_file, {.status = "REPLACE", .action = "WRITE"}) != 0) {
-      work_file_error();
+    const int32_t status =
+        pj.work_file.empty() ? unit_err_no_file : unit_open(unit, pj.work_file, {.status = "REPLACE", .action = "WRITE"});
+    if (status != 0) {
+      work_file_error(pj.work_file, status);
       return;
     }
     pj.work_unit = unit;
     opened_now = true;
+    pj.status_texts.clear();  // a new job: the texts of earlier ones are not kept
     trace_msg("ok");
     print_output_text("bitte warten, Format wird aufbereitet ...");
   }
@@ -166,6 +213,7 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
     if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
       warning_box("#29 keine Formatdatei", pj.form_name);
       unit_close(pj.work_unit);
+      pj.work_unit = 0;
       return;
     }
   }
@@ -173,7 +221,8 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
 
   std::string raw, line;
   bool first = true;
-  while (unit_read_line(pj.form_unit, raw) == 0) {
+  pj.form_end_mark = false;
+  while (read_form_line(raw)) {
     line = fixed(raw, form_line_length);
     if (is_end_directive(line)) break;
     if (first && begins(line, "$INIT=")) {
@@ -182,7 +231,7 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
       continue;
     }
     first = false;
-    if (!format_and_write(line, flag)) {
+    if (!format_and_write(line, flag, mode)) {
       unit_close(pj.form_unit);
       return;
     }
@@ -196,12 +245,14 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
     return;
   }
   print_output_text(" ");
-  unit_close(pj.work_unit);
+  const bool whole = close_work_file();
   trace_int("gprint preview=", mode);
-  if (mode != print_mode_format_only && !pj.html_meta) {
-    trace_str("call print", pj.work_file);
-    print_frm(pj.work_file, mode);
-    trace_msg("back print_frm");
+  if (work_file_goes(mode)) {
+    if (whole) {
+      trace_str("call print", pj.work_file);
+      print_frm(pj.work_file, mode);
+      trace_msg("back print_frm");
+    }
     delete_work_file();
   }
   pj.needs_opening = true;
@@ -215,9 +266,9 @@ int32_t get_print_line_count() { return pj.line_count; }
 
 void u_gprint_finish(int32_t mode) {
   print_output_text(" ");
-  unit_close(pj.work_unit);
+  const bool whole = close_work_file();
   if (mode != print_mode_format_only) {
-    print_frm(pj.work_file, mode);
+    if (whole) print_frm(pj.work_file, mode);
     delete_work_file();
   }
   pj.needs_opening = true;

@@ -16,6 +16,7 @@ namespace {
 
 constexpr size_t line_length = 160;
 constexpr char form_feed = '\f';
+constexpr int32_t default_font_points = 10;
 const std::string margin(6, ' ');
 
 struct print_output_state {
@@ -26,7 +27,7 @@ struct print_output_state {
   int32_t preview_window = 0;
   bool page_start = false;
   std::string font_name = "Courier New";
-  int32_t font_size = 10;
+  int32_t font_size = default_font_points;
   std::string meta_name;
   std::string init_text, exit_text;
   int32_t job_state = 0;
@@ -243,6 +244,10 @@ void print_frm(std::string_view file, int32_t mode) {
 
 void print_frm_nop() {}
 
+void print_finish_job() {
+  if (po.job_open) print_frm("", print_mode_end_job);
+}
+
 namespace {
 // A job's PDF file that could not be written goes to IOERROR and the error log like every
 // failed write; a job the user cancelled is no failure.
@@ -287,7 +292,8 @@ int32_t print_get_preview_window() { return po.preview_window; }
 int32_t print_get_job_state() { return po.job_state; }
 void print_set_font(std::string_view name, int32_t size) {
   po.font_name = trimmed(cut(name, 32));
-  po.font_size = size;
+  // No size (0) or one that cannot be printed takes the default size.
+  po.font_size = size < 1 ? default_font_points : size;
 }
 void print_set_job_option(bool landscape) { po.landscape = landscape; }
 void print_set_meta_append(bool flag) { po.append = flag; }
