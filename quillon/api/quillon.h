@@ -146,6 +146,8 @@ struct window_opts {
   std::optional<qn_point> client_px;
   std::optional<int32_t> window_flags;  // 26624 (0x6800): scroll-text window
   std::optional<std::string_view> scroll_file;
+  // Lines written to a scroll-text window that it keeps, the newest; absent: every line.
+  std::optional<int32_t> scroll_back;
   qn_paint_cb paint;
   qn_close_cb close;
   int* status = nullptr;
@@ -153,8 +155,8 @@ struct window_opts {
 int32_t CREATE_WINDOW(const window_opts& o);
 void WRITE_SCROLL_LINE(int32_t window, std::string_view text, bool no_scroll = false, int* status = nullptr);
 std::vector<std::string> qn_scroll_lines(int32_t window);  // the scroll text of a window
-// A scroll-text window keeps the newest this many of the lines written to it (a file it shows
-// is kept whole).
+// The scroll-back of the trace windows, which may be written hundreds of thousands of lines: they
+// keep the newest this many of the lines written to them (a file a window shows is kept whole).
 inline constexpr int32_t qn_scroll_back_lines = 10000;
 void CLOSE_WINDOW(int32_t window, int* status = nullptr);
 int32_t is_valid_window(int32_t window);

@@ -1,6 +1,7 @@
 // The text area of a scroll-text window.  A trace may write hundreds of thousands of lines:
-// each is kept once, as the bytes it was written with, the oldest go beyond the scroll-back, and
-// a line is turned into Qt's text only when it is drawn, for the few rows in view.
+// each is kept once, as the bytes it was written with, the oldest go beyond the scroll-back of
+// a window that has one (the trace windows; the others keep every line), and a line is turned
+// into Qt's text only when it is drawn, for the few rows in view.
 #include "quillon/backend/scroll_text.h"
 
 #include "quillon/api/quillon.h"
@@ -58,7 +59,7 @@ void scroll_text_view::add_line(std::string line, bool show_it) {
   written_.push_back(std::move(line));
   QScrollBar* bar = verticalScrollBar();
   int top = bar->value();
-  if (written_.size() > size_t(qn_scroll_back_lines)) {
+  if (scroll_back_ > 0 && written_.size() > scroll_back_) {
     written_.pop_front();
     if (size_t(top) > file_.size()) --top;  // the rows in view stay where they are
   }

@@ -15,8 +15,9 @@ class scroll_text_view : public QAbstractScrollArea {
   explicit scroll_text_view(QWidget* parent);
 
   // Appends one line; with `show_it` the view moves to it.  Of the lines written, the newest
-  // `qn_scroll_back_lines` are kept.
+  // `scroll_back` are kept (every line while it is 0).
   void add_line(std::string line, bool show_it);
+  void set_scroll_back(size_t lines) { scroll_back_ = lines; }
   // The lines of a file, shown from its top ahead of every line written; kept whole.
   void show_file(std::vector<std::string> lines);
   std::vector<std::string> lines() const;
@@ -34,6 +35,7 @@ class scroll_text_view : public QAbstractScrollArea {
   std::vector<std::string> file_;
   std::deque<std::string> written_;
   size_t widest_ = 0;  // columns of the widest line so far
+  size_t scroll_back_ = 0;  // lines written that are kept; 0: all
 };
 
 }  // namespace qnb

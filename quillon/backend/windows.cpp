@@ -448,6 +448,7 @@ int32_t CREATE_WINDOW(const window_opts& o) {
     auto* layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
     r.text = new qnb::scroll_text_view(widget);
+    if (o.scroll_back) r.text->set_scroll_back(size_t(std::max(*o.scroll_back, 1)));
     layout->addWidget(r.text);
     if (o.scroll_file && !trimmed(*o.scroll_file).empty()) {
       const std::string file = trimmed(*o.scroll_file);

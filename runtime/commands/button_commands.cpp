@@ -12,6 +12,7 @@
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/draw_state.h"
+#include "runtime/commands/events.h"
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
@@ -129,6 +130,12 @@ void set_slider_from_variable(int32_t n) {
   slider_track(t);
 }
 
+// The number an area has after area `deleted` left the table: one less above it, `none` for the
+// deleted area itself.
+int32_t renumbered(int32_t number, int32_t deleted, int32_t none) {
+  if (number == deleted) return none;
+  return number > deleted ? number - 1 : number;
+}
 }  // namespace
 
 void cmd_BUTTON(code_record& rec) {
@@ -316,6 +323,12 @@ void cmd_BTNMGR(code_record& rec) {
     }
     for (int32_t i = n; i < t.count; ++i) area(i) = area(i + 1);
     t.count -= 1;
+    // The areas after n moved down by one: the words that name an area follow their area, so
+    // that the frame the user sees and the area that Return or the mouse release runs stay one.
+    t.state.focus = renumbered(t.state.focus, n, 0);
+    t.current = renumbered(t.current, n, 0);
+    t.status_area = renumbered(t.status_area, n, -1);
+    mouse_track.pressed_area = renumbered(mouse_track.pressed_area, n, -1);
     return;
   }
   call_state.command_error = unknown_option_error;

@@ -81,6 +81,15 @@ void copy_event_window() {
   copy_window_to_clipboard(window, kind);
 }
 
+// A key typed into one of the program's other windows (the plot output, the print preview, a
+// text or trace window): the main window does not have the focus then, whatever the window
+// system last told it, so the key is the main program's no more than any key while it is away.
+bool key_of_another_window(int32_t command) {
+  if (command != msg_key_down && command != msg_key_up && command != msg_char) return false;
+  const int32_t window = qn_event_window();
+  return window != 0 && window != main_window();
+}
+
 // ---------------------------------------------------------------- focus movement (Tab)
 bool tab_stop(int32_t n) {
   const area_record& a = area(n);
@@ -112,15 +121,19 @@ int32_t tab_keys(int32_t key) {
     area_table.current = 0;
     return -1;
   }
+  // The search goes round the table once from the area after the focus (before it, backward), so
+  // that the wrap lands on the first area that can take the focus; only a table without any
+  // such area gives area 1 (the last area, backward).
   int32_t next = 0;
   if (!backward) {
-    for (int32_t i = std::max(st.focus, 0) + 1; i <= count && next == 0; ++i)
+    const int32_t start = st.focus >= 1 && st.focus < count ? st.focus + 1 : 1;
+    for (int32_t k = 0, i = start; k < count && next == 0; ++k, i = i % count + 1)
       if (tab_stop(i)) next = i;
     if (next == 0) next = 1;
   } else {
     int32_t start = st.focus - 1;
     if (start <= 0 || start > count) start = count;
-    for (int32_t i = start; i >= 1 && next == 0; --i)
+    for (int32_t k = 0, i = start; k < count && next == 0; ++k, i = i > 1 ? i - 1 : count)
       if (tab_stop(i)) next = i;
     if (next == 0) next = count;
   }
@@ -143,8 +156,12 @@ void space_down() {
     return;
   }
   const int32_t n = st.focus;
-  area_table.current = n;
   area_record& a = area(n);
+  if (!logical(a.enabled)) {  // a disabled area holds the focus but is never run by a key
+    area_table.current = 0;
+    return;
+  }
+  area_table.current = n;
   if (list_in_tab_mode(n)) {
     screen_link::lst_edit_select(a.list, a.label, -1);
   } else if (a.kind == area_kind_latching) {
@@ -161,7 +178,8 @@ void space_down() {
 
 void enter_down() {
   const int32_t n = area_state().focus;
-  if (!area_in_table(n)) {
+  // A disabled area may hold the focus (BTNMGR gives it), but it is never run by a key.
+  if (!area_in_table(n) || !logical(area(n).enabled)) {
     message_beep(0);
     return;
   }
@@ -334,7 +352,7 @@ int32_t dispatch(int32_t command, int32_t param) {
     if (run_flags.field_input) screen_link::draw_text_cursor();
     return -1;
   }
-  if (run_flags.modal || run_flags.focus_lost) {
+  if (run_flags.modal || run_flags.focus_lost || key_of_another_window(command)) {
     if (command == msg_char && param == 3) copy_event_window();
     if (!run_flags.single_step_on) return -1;
   }

@@ -40,7 +40,7 @@ void numbered_form(const code_record& rec) {
     return;
   }
   report_error("EVENT n.u.", n);
-  call_state.end_run = true;
+  abandon_run();
 }
 
 void timer_form(const code_record& rec) {

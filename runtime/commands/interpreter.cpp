@@ -47,11 +47,19 @@ bool default_step_hook(const code_record& rec) {
   return true;
 }
 
+// One invocation of the fetch loop on the native stack: the depth below its first level.
+struct run_frame {
+  int32_t base = 0;
+  const run_frame* outer = nullptr;
+};
+
 struct interpreter_state_t {
   std::array<command_handler, 48> handlers = builtin_handlers;
   std::array<loop_work, 48> work = builtin_work;  // loop_work::handler where one was replaced
   single_step_hook step_hook = default_step_hook;
   int32_t active_runs = 0;  // invocations of the fetch loop on the native stack
+  const run_frame* innermost = nullptr;  // the newest of them
+  bool abandon = false;  // the run that end_run ends takes its call levels back
   // The expression line, the three jumps, CALL and RETURN have their built-in handling: loops made
   // of them may run as one step (line_loops.h).
   bool line_loops = true;
@@ -118,6 +126,27 @@ void run_paired_jump(int32_t at) {
   if (jump.opcode != jump_opcode || work == loop_work::handler || --qn_pump_countdown <= 0) return;
   call_state.command_flags = jump.flags;
   call_state.pc = p1_rounds_to_zero() == (work == loop_work::jump_if_zero) ? jump.target : at + 2;
+}
+
+// An abandoned run gives back its call levels as if each had returned: the depth goes back to
+// the depth below the run's first level, and the program counter to where that level would
+// return.  The run that owns the current level is the newest invocation begun below it; while
+// a nested invocation goes on with the code of the run it interrupted, that is the interrupted
+// run, which then ends too.  So no level of the run is left open for a later label's RETURN to
+// come back into.
+void take_back_levels() {
+  interp.abandon = false;
+  call_state_t& cs = call_state;
+  int32_t base = 0;
+  for (const run_frame* f = interp.innermost; f != nullptr; f = f->outer) {
+    if (f->base < cs.depth) {
+      base = f->base;
+      break;
+    }
+  }
+  if (cs.depth <= base) return;
+  cs.pc = cs.saved_pc[static_cast<size_t>(base + 1)];
+  cs.depth = base;
 }
 
 run_exit fetch_loop() {
@@ -192,6 +221,7 @@ run_exit fetch_loop() {
       }
       if (cs.end_run) {
         cs.end_run = false;
+        if (interp.abandon) take_back_levels();
         return run_exit::normal;
       }
       if (cs.depth <= 0) return run_exit::normal;  // the last RETURN of the run
@@ -199,10 +229,19 @@ run_exit fetch_loop() {
   }
 }
 
-// Keeps the count of runs on the stack right when a program end unwinds through.
+// Keeps the count and the chain of runs on the stack right when a program end unwinds through.
 struct active_run_guard {
-  active_run_guard() { ++interp.active_runs; }
-  ~active_run_guard() { --interp.active_runs; }
+  run_frame frame;
+  explicit active_run_guard(int32_t base) : frame{base, interp.innermost} {
+    ++interp.active_runs;
+    interp.innermost = &frame;
+  }
+  ~active_run_guard() {
+    --interp.active_runs;
+    interp.innermost = frame.outer;
+  }
+  active_run_guard(const active_run_guard&) = delete;
+  active_run_guard& operator=(const active_run_guard&) = delete;
 };
 
 void run(int32_t label, bool same_level) {
@@ -236,7 +275,7 @@ void run(int32_t label, bool same_level) {
     cs.pc = label;
     run_exit how;
     {
-      active_run_guard guard;
+      active_run_guard guard(cs.base_depth);
       how = fetch_loop();
     }
     if (how == run_exit::normal && run_flags.trace_on && run_flags.single_step_on) trace_msg("<return");
@@ -254,6 +293,11 @@ void interpreter_same_level(int32_t label) { run(label, true); }
 
 bool interpreter_active() { return interp.active_runs > 0; }
 
+void abandon_run() {
+  call_state.end_run = true;
+  interp.abandon = true;
+}
+
 command_handler set_command_handler(int32_t opcode, command_handler handler) {
   if (opcode < 0 || opcode > 47) return nullptr;
   const size_t at = static_cast<size_t>(opcode);
@@ -269,6 +313,7 @@ void set_single_step_hook(single_step_hook hook) { interp.step_hook = hook ? hoo
 
 void interpreter_reset() {
   call_state = {};
+  interp.abandon = false;
   interp.handlers = builtin_handlers;
   interp.work = builtin_work;
   interp.line_loops = true;

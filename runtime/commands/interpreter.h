@@ -20,6 +20,9 @@ void interpreter_same_level(int32_t label);
 inline bool flag_mask_test(int32_t mask) { return (call_state.command_flags & mask) == mask; }
 // True while a run is on the stack.
 bool interpreter_active();
+// Ends the current run for good after the command: its call levels are taken back, so that no
+// later RETURN comes back into it.
+void abandon_run();
 
 // The handler of each opcode (0..47).  Tests may put their own handler in place; the previous
 // one is returned.  interpreter_reset restores the built-in table.

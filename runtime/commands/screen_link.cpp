@@ -40,9 +40,11 @@ void press_button(int32_t face, int32_t n) {
   start_field(face, n);
 }
 
+// The status line is message field 1 at the bottom of the window; " " clears it.
 void status_text(std::string_view text) {
   const size_t end = text.find_last_not_of(' ');
   link_state.status.assign(end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1));
+  ::output_text(text);
 }
 std::string_view last_status_text() { return link_state.status; }
 

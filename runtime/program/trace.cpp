@@ -95,7 +95,12 @@ int32_t create_scroll_window(std::string_view title, float x, float y, float wid
   const float desk_h = static_cast<float>(get_system_metrics(17));
   const qn_point size{std::max(1, static_cast<int32_t>(width * desk_w)), std::max(1, static_cast<int32_t>(height * desk_h))};
   int32_t window = CREATE_WINDOW(
-      {.title = title, .position = qn_portion{x, y}, .client_px = size, .window_flags = 0x6800, .status = &trace.status});
+      {.title = title,
+       .position = qn_portion{x, y},
+       .client_px = size,
+       .window_flags = 0x6800,
+       .scroll_back = qn_scroll_back_lines,  // a trace keeps its newest lines
+       .status = &trace.status});
   if (trace.status != 0) window = 0;
   return window;
 }

@@ -1,4 +1,5 @@
 // The message fields: up to 8 framed text fields in one strip along the bottom of screen 0.
+// The strip lies at the bottom of the window's client area, under any menu bar.
 // Field 1 starts at the left edge; fields 2 to 8 start where the program puts them (MESS
 // option 1) and each ends where the next one to its right begins.  A field remembers the text it
 // shows, so that a program sending the same text again and again draws it once.  Message line 1
@@ -21,6 +22,7 @@ struct command_text_state_t {
   std::array<int32_t, field_count + 1> left{};  // left edge in pixels of field 1..8 (index 0 unused)
   std::array<std::optional<std::string>, field_count + 1> shown{};  // what each field shows
   std::array<int32_t, field_count + 1> draws{};  // times each field was drawn
+  int32_t bottom = -1;  // strip_bottom() when the fields last drew their texts
   std::string line1;  // what message line 1 shows
   int32_t line1_draws = 0;
 
@@ -47,6 +49,11 @@ int32_t left_edge(int32_t field, int32_t width) {
   return x == at_right_end ? width : std::clamp(x, 0, width);
 }
 
+// The row under the strip: the bottom of what the window shows of screen 0.  A menu bar takes
+// its rows off the window's inside, and a window made smaller than its screen shows only the
+// screen's upper rows.
+int32_t strip_bottom() { return std::max(std::min(screen_info(0).height, screen_metrics.client_height()), 0); }
+
 // Left and right pixel columns of a field (right < left: the field has no room).
 void field_columns(int32_t field, int32_t width, int32_t& x1, int32_t& x2) {
   x1 = left_edge(field, width);
@@ -62,8 +69,10 @@ void field_columns(int32_t field, int32_t width, int32_t& x1, int32_t& x2) {
 bool draw_field_box(int32_t field, std::string_view text) {
   const screen_view screen = screen_info(0);
   if (screen.bitmap == 0) return false;
-  const int32_t y2 = screen.height - 1;
-  const int32_t y1 = std::max(screen.height - message_line_height, 0);
+  const int32_t bottom = strip_bottom();
+  if (bottom <= 0) return true;  // the window shows no row of the screen
+  const int32_t y2 = bottom - 1;
+  const int32_t y1 = std::max(bottom - message_line_height, 0);
   int32_t x1 = 0, x2 = 0;
   field_columns(field, screen.width, x1, x2);
   if (x2 < x1) return true;  // a field without room shows nothing
@@ -97,6 +106,12 @@ void output_command_text(int32_t field, std::string_view text, int32_t force) {
   if (f > 1 && force > 0) {
     ct.left[static_cast<size_t>(f)] = force;
     for (auto& s : ct.shown) s.reset();  // the boxes moved: every field is drawn anew
+  }
+  if (const int32_t bottom = strip_bottom(); bottom != ct.bottom) {
+    // The strip moved (a menu bar came or went, the window changed its size): what the fields
+    // showed is no longer in view, so every field is drawn anew.
+    ct.bottom = bottom;
+    for (auto& s : ct.shown) s.reset();
   }
   if (force == 0) {
     if (ct.shown[static_cast<size_t>(f)] == t || !ct.output_on) return;

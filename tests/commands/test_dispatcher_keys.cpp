@@ -50,17 +50,21 @@ TEST_F(dispatcher_keys, CtrlHotKeyFindsTheAreaByItsCaptionKey) {
   EXPECT_FALSE(logical(area(a).selected));
 }
 
-TEST_F(dispatcher_keys, TabFromTheLastAreaGoesToAreaOneEvenWhenDisabled) {
+TEST_F(dispatcher_keys, TabFromTheLastAreaWrapsToTheFirstEnabledArea) {
   add_area(0, 0, 10, 10, 0);
   add_area(20, 0, 10, 10, 0);
   add_area(40, 0, 10, 10, 0);
   area(1).enabled = 0;
   area_table.state.focus = 3;
   key_down(9);
-  EXPECT_EQ(area_table.state.focus, 1);
-  key_down(9);
   EXPECT_EQ(area_table.state.focus, 2);
+  key_down(9);
+  EXPECT_EQ(area_table.state.focus, 3);
   EXPECT_EQ(area_table.current, 0);
+  // With no enabled area at all area 1 is taken.
+  area(2).enabled = area(3).enabled = 0;
+  key_down(9);
+  EXPECT_EQ(area_table.state.focus, 1);
 }
 
 TEST_F(dispatcher_keys, TabSkipsSlidersTrackingAndDisabledAreas) {

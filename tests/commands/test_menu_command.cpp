@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -186,6 +187,46 @@ TEST_F(menu_command, TheMenuBarSitsAboveTheProgramsRowZero) {
       if ((shown.pixel(x, bar + y) & 0xFFFFFFu) != pixel(x, y)) ++differing;
   EXPECT_EQ(differing, 0);
   EXPECT_GT(painted(0, 0, 100, 0), 0);  // the button's top edge is there to be seen
+}
+
+TEST_F(menu_command, UnderAMenuBarTheMessageStripAndTheStatusLineAreInView) {
+  // Menu bar "&Datei", a message text in field 1 and a button "Buchen" at (0, 0)-(100, 20)
+  // whose status text is "Bucht den Beleg".
+  run({"/00000001 MENU %0001", "/00000001 MENU %0002", "/00000001 MENU %0003", "/00010000 MENU :0010 @0002 %0003",
+       "/00010000 MENU @0001 %0004", "/00000010 MENU %0005", "MESS %0007 @0003", "BUTTON :0010 @0004 @0005 %0006",
+       "RETURN", "RETURN"},
+      {"#1 #0 #0 #0", "#0 #1 #0 #0", "#1 #1 #0 #0", "#0 #1 #1 #0", "#0 #0 #0 #0", "#0 #0 #100 #20", "#1"},
+      {"&Datei", "&Ende", "Gebucht", "Buchen", "Bucht den Beleg"});
+  ASSERT_TRUE(boxes.empty());
+  QCoreApplication::processEvents();
+  const int32_t bar = get_system_metrics(15);
+  ASSERT_GT(bar, 0);
+  QWidget* w = qnb::window_widget(main_window());
+  // The inside of the strip: the 20 rows at the bottom of the window, the client area's last.
+  const auto strip = [w] { return w->grab().toImage().convertToFormat(QImage::Format_RGB32).copy(2, 462, 630, 15); };
+  const auto count = [](const QImage& image, uint32_t rgb) {
+    int32_t n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += (image.pixel(x, y) & 0xFFFFFFu) == rgb ? 1 : 0;
+    return n;
+  };
+  const auto dark = [&count](const QImage& image) { return count(image, 0); };
+  const QImage with_message = strip();
+  EXPECT_GT(count(with_message, colour(colour_numbers.light_grey)), 0) << "the message strip is not in view";
+  EXPECT_GT(dark(with_message), 0) << "the message text is not in view";
+  // The mouse enters the button: its status text takes the status line.
+  const auto move_to = [w](int x, int y) {
+    const QPointF at(x, y);
+    QMouseEvent move(QEvent::MouseMove, at, w->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &move);
+  };
+  move_to(50, bar + 10);
+  const QImage with_status = strip();
+  EXPECT_GT(dark(with_status), 0) << "the status text is not in view";
+  EXPECT_FALSE(with_status == with_message) << "the status line does not show the button's status text";
+  // Off the button the status line is cleared.
+  move_to(300, bar + 200);
+  EXPECT_EQ(dark(strip()), 0);
 }
 
 TEST_F(menu_command, AltWithAMenuLetterOpensTheMenuAndPassesNoKeyOn) {
