@@ -57,10 +57,14 @@ struct series_memory {
   std::vector<int32_t> taken;  // sorted
 };
 
+// A claimed name awaiting a save's finished file.  Its empty file is kept open, so that its
+// inode number stays its own even when somebody removes the file: another file in its place
+// never passes for it.
 struct claim {
   std::string path;
-  dev_t dev;
-  ino_t ino;
+  dev_t dev = 0;
+  ino_t ino = 0;
+  int fd = -1;
 };
 
 struct numbered_state {
@@ -111,7 +115,8 @@ series_memory& memory_of(const numbered_series& s, const std::string& key) {
   return m;
 }
 
-// Creates the file exclusively: 0, or the system's reason (EEXIST: somebody has the name).
+// Creates the file exclusively, open in `made`: 0, or the system's reason (EEXIST: somebody has
+// the name).
 int32_t create_exclusively(const std::string& path, claim& made) {
   for (;;) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -119,10 +124,14 @@ int32_t create_exclusively(const std::string& path, claim& made) {
     if (fd < 0) return errno != 0 ? errno : EIO;
     struct stat st {};
     ::fstat(fd, &st);
-    ::close(fd);
-    made = {path, st.st_dev, st.st_ino};
+    made = {path, st.st_dev, st.st_ino, fd};
     return 0;
   }
+}
+
+void end_claim(std::vector<claim>::iterator it) {
+  ::close(it->fd);
+  st().claims.erase(it);
 }
 
 std::vector<claim>::iterator find_claim(const std::string& target, struct stat* now, bool& there) {
@@ -160,7 +169,15 @@ claimed_name claim_numbered_name(const numbered_series& s, bool for_save) {
       if (failed == 0) {
         m.last_claimed = n;
         m.taken.erase(m.taken.begin(), std::upper_bound(m.taken.begin(), m.taken.end(), n));
-        if (for_save) st().claims.push_back(made);
+        if (!for_save) {
+          ::close(made.fd);
+          return {made.path, n, 0};
+        }
+        // A claim of the same name whose file was never filled and is gone since is over.
+        const auto stale = std::find_if(st().claims.begin(), st().claims.end(),
+                                        [&](const claim& c) { return c.path == made.path; });
+        if (stale != st().claims.end()) end_claim(stale);
+        st().claims.push_back(made);
         return {made.path, n, 0};
       }
       if (failed != EEXIST) return {path_of(s, n), n, failed};
@@ -178,11 +195,11 @@ int32_t move_into_place(const std::string& from, const std::string& target) {
     if (it != st().claims.end()) {
       if (!there || it->dev != now.st_dev || it->ino != now.st_ino) {
         // The empty file is gone or another in its place: the name is not this run's any more.
-        st().claims.erase(it);
+        end_claim(it);
         return there ? EEXIST : move_without_replacing(from, target);
       }
       if (::rename(from.c_str(), target.c_str()) != 0) return errno;  // the claim stays, to be given up
-      st().claims.erase(it);
+      end_claim(it);
       return 0;
     }
   }
@@ -196,5 +213,5 @@ void give_up_claim(const std::string& target) {
   const auto it = find_claim(target, &now, there);
   if (it == st().claims.end()) return;
   if (there && it->dev == now.st_dev && it->ino == now.st_ino && now.st_size == 0) ::unlink(target.c_str());
-  st().claims.erase(it);
+  end_claim(it);
 }
