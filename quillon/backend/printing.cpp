@@ -7,6 +7,7 @@
 // their pixels.  The context's origin is the top-left corner of the printable area.
 #include "quillon/backend/backend.h"
 #include "quillon/api/libraries.h"
+#include "quillon/api/numbered_names.h"
 #include "quillon/backend/print_module.h"
 
 #include <QDialog>
@@ -170,13 +171,15 @@ QString file_stem(std::string_view job_name) {
   return stem.isEmpty() ? QStringLiteral("Druckausgabe") : stem;
 }
 
-// "<job>.pdf" in the folder, or "<job>-2.pdf", "<job>-3.pdf" ..., whichever does not exist yet.
+// "<job>.pdf" in the folder, or "<job>-2.pdf", "<job>-3.pdf" ..., whichever nobody has yet,
+// claimed for this job (created empty at once, so that a run printing into the same folder at
+// the same time takes another).  Where none can be created, the first name tried: the job's
+// start then fails on it and says why.
 QString unused_pdf_name(const QString& folder, std::string_view job_name) {
-  const QDir dir(folder);
-  const QString stem = file_stem(job_name);
-  QString name = dir.filePath(stem + QStringLiteral(".pdf"));
-  for (int n = 2; QFileInfo::exists(name); ++n) name = dir.filePath(stem + QStringLiteral("-%1.pdf").arg(n));
-  return name;
+  const std::string stem = QFile::encodeName(file_stem(job_name)).toStdString();
+  const claimed_name claimed = claim_numbered_name(
+      {.folder = QFile::encodeName(folder).toStdString(), .prefix = stem + "-", .suffix = ".pdf", .first_name = stem + ".pdf"});
+  return QFile::decodeName(QByteArray::fromStdString(claimed.path));
 }
 
 // Where the output goes: a PDF file named by the environment, a PDF file named after the job

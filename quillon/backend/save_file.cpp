@@ -1,6 +1,7 @@
 // Whole-file saves: a buffered writer into a file beside the target, renamed over the old file
 // when everything is on the disk.
 #include "quillon/api/save_file.h"
+#include "quillon/api/numbered_names.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -111,7 +112,7 @@ int32_t save_file::seek(int64_t offset) {
 int32_t save_file::publish() {
   if (flush() != 0) return error_;
   if (published_) return 0;
-  if (::rename(aside_.c_str(), target_.c_str()) != 0) return fail(errno_code());
+  if (const int32_t failed = move_into_place(aside_, target_); failed != 0) return fail(failed);
   published_ = true;
   aside_.clear();
   return 0;
@@ -127,8 +128,8 @@ int32_t save_file::commit() {
     return error_;
   }
   if (before_rename) before_rename();
-  if (!published_ && ::rename(aside_.c_str(), target_.c_str()) != 0) {
-    fail(errno_code());
+  if (const int32_t failed = published_ ? 0 : move_into_place(aside_, target_); failed != 0) {
+    fail(failed);
     discard();
     return error_;
   }
@@ -139,7 +140,10 @@ int32_t save_file::commit() {
 void save_file::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  if (!aside_.empty()) ::unlink(aside_.c_str());
+  if (!aside_.empty()) {
+    ::unlink(aside_.c_str());
+    if (!published_) give_up_claim(target_);  // a claimed name is left as free as it was
+  }
   aside_.clear();
   buffer_.clear();
 }

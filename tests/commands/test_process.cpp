@@ -51,9 +51,19 @@ class process_test : public ::testing::Test {
         << upn << "[TEXTTOKENS]\n" << texts << "[LABELS]\n[CODES]\n" << codes;
   }
 
-  // Runs the executable in `cwd` on the offscreen platform (unless env says otherwise).  A run
-  // that has not ended after two minutes is killed: a safety net, the tests expect none to wait.
+  // Runs the executable in dir/run on the offscreen platform (unless env says otherwise).
   run_result run(const std::vector<std::string>& args, std::map<std::string, std::string> env = {}) {
+    return finish(start(args, std::move(env)));
+  }
+
+  struct started {
+    pid_t child = -1;
+    int errors = -1;  // the read end of its standard error
+  };
+  // Starts the executable in `cwd` (dir/run when empty); `finish` waits for its end.
+  started start(const std::vector<std::string>& args, std::map<std::string, std::string> env = {},
+                fs::path cwd = {}) {
+    if (cwd.empty()) cwd = dir / "run";
     env.try_emplace("QT_QPA_PLATFORM", "offscreen");
     // Under the leak checker its summary of suppressions would join the runtime's own lines.
     if (const char* lsan = std::getenv("LSAN_OPTIONS"); lsan && *lsan)
@@ -69,7 +79,7 @@ class process_test : public ::testing::Test {
       const int null = open("/dev/null", O_RDWR);
       dup2(null, 0);
       dup2(null, 1);
-      if (chdir((dir / "run").c_str()) != 0) _exit(127);
+      if (chdir(cwd.c_str()) != 0) _exit(127);
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
@@ -80,14 +90,21 @@ class process_test : public ::testing::Test {
       _exit(127);
     }
     close(pipe_fds[1]);
+    return {child, pipe_fds[0]};
+  }
+
+  // A run that has not ended after two minutes is killed: a safety net, the tests expect none
+  // to wait.
+  run_result finish(const started& s) {
     run_result result;
+    if (s.child < 0) return result;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     bool killed = false;
     for (;;) {
-      pollfd p{pipe_fds[0], POLLIN, 0};
+      pollfd p{s.errors, POLLIN, 0};
       if (poll(&p, 1, 200) > 0) {
         char buffer[4096];
-        const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+        const ssize_t n = read(s.errors, buffer, sizeof buffer);
         if (n > 0) {
           result.errors.append(buffer, size_t(n));
           continue;
@@ -95,13 +112,13 @@ class process_test : public ::testing::Test {
         if (n == 0) break;  // the child has closed its standard error: it has ended
       }
       if (!killed && std::chrono::steady_clock::now() > give_up) {
-        kill(child, SIGKILL);
+        kill(s.child, SIGKILL);
         killed = true;
       }
     }
-    close(pipe_fds[0]);
+    close(s.errors);
     int status = 0;
-    waitpid(child, &status, 0);
+    waitpid(s.child, &status, 0);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
   }
@@ -233,6 +250,44 @@ TEST_F(process_test, RunEndingWithAPrintJobOpenKeepsItsPagesAndItsStatus) {
     const size_t at = info.find("Pages:");
     EXPECT_EQ(at == std::string::npos ? -1 : std::atoi(info.c_str() + at + 6), c.pages) << info;
   }
+}
+
+// Two runs at once, each printing N forms (a PDF file each) and plotting N numbered plot files
+// into one shared folder: every job keeps its own file, none is written over by the other run.
+TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
+  constexpr int jobs = 25;
+  fs::create_directories(dir / "out");
+  for (const char* run_dir : {"a", "b"}) {
+    fs::create_directories(dir / run_dir);
+    std::ofstream(dir / run_dir / "brief.frm", std::ios::binary) << "Rechnung " << run_dir << "\n";
+    // Each round: the form printed and its job ended, then a plot opened on the HP-GL plotter
+    // in the folder "..\out\" (a numbered file) and ended, until the counter I reaches N.
+    std::ofstream(dir / run_dir / "JOBS.PXB", std::ios::binary)
+        << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=4\n"
+           "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+           "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n&0002 I 0001:I/0\n"
+           "[UPNCODES]\n#0\n#30 #21 #29.7 #1\n&2 #1 _+ &2 __STO &2 #"
+        << jobs
+        << " _<\n[TEXTTOKENS]\n@0001 brief|\n@0002  |\n@0003 ..\\out\\|\n[LABELS]\n[CODES]\n"
+           "PRINT @0001\n/00000800 PRINT @0002\n/00000001 PLOT %0002 @0003\n/00000002 PLOT\n%0003\n"
+           "JNZ :0001\nQUIT\nQUIT\n";
+  }
+  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"}};
+  const started a = start({"JOBS.PXB"}, env, dir / "a");
+  const started b = start({"JOBS.PXB"}, env, dir / "b");
+  const run_result ra = finish(a), rb = finish(b);
+  EXPECT_EQ(ra.status, 0) << ra.errors;
+  EXPECT_EQ(rb.status, 0) << rb.errors;
+  int pdfs = 0, plots = 0, empty = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "out")) {
+    const std::string name = entry.path().filename().string();
+    pdfs += name.starts_with("Druckausgabe") && name.ends_with(".pdf");
+    plots += name.starts_with("PLTF") && name.ends_with(".PLT");
+    empty += entry.file_size() == 0;
+  }
+  EXPECT_EQ(pdfs, 2 * jobs);
+  EXPECT_EQ(plots, 2 * jobs);
+  EXPECT_EQ(empty, 0);
 }
 
 }  // namespace

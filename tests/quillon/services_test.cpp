@@ -1,6 +1,9 @@
 // The error convention, message boxes, the single-instance lock and the small services.
 #include "quillon_fixture.h"
 
+#include "quillon/api/numbered_names.h"
+#include "quillon/api/save_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 
@@ -237,6 +240,35 @@ TEST_F(services_test, code_page_texts_cross_the_qt_border_intact) {
   EXPECT_EQ(qnb::to_1252(qnb::from_1252(all)), all);
   EXPECT_EQ(qnb::from_1252("\x80\xE4\xB0"), QString::fromUtf8("€ä°"));
   EXPECT_EQ(qnb::to_1252(QString::fromUtf8("Ω")), "?");
+}
+
+// A numbered name is held by its empty file from the claim on.  Where another run has put its
+// own file in that place meanwhile, the save does not replace it; a save given up leaves no
+// empty file behind.
+TEST_F(services_test, save_into_a_claimed_name_never_replaces_another_runs_file) {
+  const numbered_series plots{.prefix = "PLTF", .suffix = ".PLT", .digits = 4};
+  const claimed_name first = claim_numbered_name(plots, true);
+  ASSERT_EQ(first.error, 0);
+  EXPECT_EQ(first.path, "PLTF0001.PLT");
+  std::filesystem::remove("PLTF0001.PLT");
+  std::ofstream("PLTF0001.PLT") << "other run";
+  save_file out;
+  ASSERT_EQ(out.open("PLTF0001.PLT"), 0);
+  out.write("this run");
+  EXPECT_EQ(out.commit(), EEXIST);
+  EXPECT_EQ(read_file("PLTF0001.PLT"), "other run");
+
+  const claimed_name second = claim_numbered_name(plots, true);
+  EXPECT_EQ(second.path, "PLTF0002.PLT");
+  ASSERT_EQ(out.open(second.path), 0);
+  out.write("this run");
+  EXPECT_EQ(out.commit(), 0);
+  EXPECT_EQ(read_file("PLTF0002.PLT"), "this run");
+
+  const claimed_name third = claim_numbered_name(plots, true);
+  ASSERT_EQ(out.open(third.path), 0);
+  out.discard();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()), 2);
 }
 
 }  // namespace

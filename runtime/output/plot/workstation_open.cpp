@@ -3,9 +3,11 @@
 // of the device, the DXF header or the PostScript/PDF prologue, and the start of the plot.
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
-#include <filesystem>
 #include <string>
+
+#include "quillon/api/numbered_names.h"
 
 #include "runtime/program/program.h"
 #include "runtime/program/upper_services.h"
@@ -41,17 +43,35 @@ int32_t device_from_extension(const std::string& requested, int32_t code) {
   return code;
 }
 
-bool file_exists(const std::string& name) {
-  std::error_code ec;
-  return std::filesystem::exists(host_path(name), ec);
-}
-
 std::string four_digits(int32_t n) {
   std::string s = std::to_string(n);
   return std::string(s.size() < 4 ? 4 - s.size() : 0, '0') + s;
 }
 
 bool is_separator(char c) { return c == '\\' || c == '/'; }
+
+// The next numbered file in the directory `dir` (a name ending in "\", "/" or ":"), from
+// `file_counter` on: "PLTF" with four digits and the default extension, the first name that
+// nobody has, claimed at once (created empty) so that a run plotting into the same directory
+// at the same time takes another.  The counter keeps the number taken.  Where no file can be
+// created, the name at the counter: opening it then fails and says why.
+std::string numbered_plot_file(const std::string& dir) {
+  plot_state_t& p = plot_state;
+  if (p.file_counter > 9999) report_error("%GKS-MAX-METAFILES = 10000", 32000);
+  // The directory as the host names it; behind a ":" the name goes on in the current one.
+  const std::string host = host_path(dir);
+  const size_t cut = host.empty() || host.back() == '/' ? host.size() : host.rfind('/') + 1;
+  const claimed_name claimed = claim_numbered_name({.folder = host.substr(0, cut),
+                                                    .prefix = host.substr(cut) + "PLTF",
+                                                    .suffix = p.default_ext,
+                                                    .digits = 4,
+                                                    .first = p.file_counter,
+                                                    .last = 9999},
+                                                   true);
+  if (claimed.error == ERANGE) report_error("%GKS-MAX-METAFILES = 10000", 32000);
+  if (claimed.error == 0) p.file_counter = claimed.number;
+  return dir + "PLTF" + four_digits(p.file_counter) + p.default_ext;
+}
 
 // Names the plot file (numbered in a directory, default extension) and creates it.  False
 // when the file could not be created (reported before returning).
@@ -68,16 +88,7 @@ bool open_plot_file(std::string_view name_arg) {
   std::string name(trim_blanks_right(p.effective_file));
   const char last = name.empty() ? ' ' : name.back();
   if (last == ':' || is_separator(last)) {
-    // A directory: the first free numbered name in it.  The counter is never reset.
-    for (;;) {
-      if (p.file_counter > 9999) report_error("%GKS-MAX-METAFILES = 10000", 32000);
-      const std::string candidate = name + "PLTF" + four_digits(p.file_counter) + p.default_ext;
-      if (!file_exists(candidate)) {
-        name = candidate;
-        break;
-      }
-      ++p.file_counter;
-    }
+    name = numbered_plot_file(name);  // the directory stays in force: the counter is never reset
   } else {
     p.requested_file = "*";  // a requested name serves one open
   }
