@@ -9,6 +9,7 @@
 
 #include "fuzz_support.h"
 #include "runtime/output/sql/sql.h"
+#include "runtime/program/program.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::enter_work_directory("sql_text");
@@ -22,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::guarded([&] { sql_exchange_statement_word(exchanged, dialect); });
   }
   const double number = sql_read_number(text);
-  const float real = sql_number_to_real(number);
-  const int32_t whole = sql_number_to_int(number);
+  const float real = float_in_range(number);
+  const int32_t whole = nearest_int32(number);
   if (std::isnan(number) && whole != 0) std::abort();  // NaN never becomes a number
   (void)real;
   return 0;

@@ -70,11 +70,13 @@ bool eval_convert_function(int32_t code) {
       number_to_text(top);
       // The picture's field is blank past its mark: only its characters can change.
       upcase_string(top.text.data(), top.blank_start());
-      // The formatted text (30 characters at most) over the value's field, which is blank past
-      // its mark: blanks from there to where the old text ended.
-      constexpr int32_t formatted_length = 30;
-      format_value(std::span<char>(first.text.data(), formatted_length), first.value(),
-                   std::string_view(top.text.data(), top.text.size()));
+      // The formatted text, as wide as its picture asks (up to the whole field), over the
+      // value's field, which is blank past its mark: blanks from there to where the old text
+      // ended.
+      size_t written = 0;
+      format_value_head(std::span<char>(first.text), first.value(),
+                        std::string_view(top.text.data(), top.text.size()), written);
+      const auto formatted_length = static_cast<int32_t>(written);
       first.blank_after(formatted_length);
       pop_to_first_argument();
       text_exit(first, trimmed_length(first, formatted_length));

@@ -98,7 +98,7 @@ void eval_SQLVAR() {
     // A numeric column: the result carries the column's text with its length and the number
     // read from it as its value.
     trace_str("SQL-string zahl", shown);
-    const float value = length >= 1 ? sql_number_to_real(sql_read_number(text)) : 0.0f;
+    const float value = length >= 1 ? float_in_range(sql_read_number(text)) : 0.0f;
     trace_int("SQLVAR-zahl", trunc_to_int(value));
     result.type = length;
     result.set_value(value);

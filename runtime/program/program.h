@@ -184,6 +184,11 @@ void seed_random(uint32_t first_word, uint32_t second_word);
 int32_t nint(float value);
 // Store into an integer: truncation toward zero, clamped (NaN gives 0).
 int32_t trunc_to_int(float value);
+// A number (from a database column or a by-name store) as a program value: the nearest integer
+// (halves away from zero) clamped to the int32 range, or a real clamped to the float range; NaN
+// gives 0.
+int32_t nearest_int32(double value);
+float float_in_range(double value);
 
 // ---------------------------------------------------------------- blank-padded texts
 // The text without its trailing blanks (a view into the same characters).
@@ -203,10 +208,15 @@ void convert_umlauts(std::string& text);
 // ---------------------------------------------------------------- program variables by name
 // A reference is a variable name, optionally with an element index "NAME(3)" or a substring
 // "NAME[a:b]".  Bad references are reported through report_error.
+// The numeric accessors read and write by the variable's type: an integer (or pointer) element
+// gives and takes whole numbers (a value stored into it becomes its nearest whole number), a
+// real element reals.  A variable that holds no number (a text) is refused ("Variablen-Typ" for
+// a read, "Zuweisung zu nicht R/I" for a write) and nothing is written.
 int32_t get_int_variable(std::string_view reference);
 float get_real_variable(std::string_view reference);
 void set_int_variable(std::string_view reference, int32_t value);
 void set_real_variable(std::string_view reference, float value);
+void set_number_variable(std::string_view reference, double value);
 void set_string_variable(std::string_view reference, std::string_view text);
 // Type of the named variable (1 integer, 3 real, 4 text, 5 date text, 7 pointer), 0 when none.
 int32_t variable_type_by_name(std::string_view name);

@@ -1,4 +1,4 @@
-// The shared state words of the runtime and the two conversions of program values to integers.
+// The shared state words of the runtime and the conversions of numbers to program values.
 #include "runtime/program/program.h"
 #include "runtime/program/upper_services.h"
 
@@ -38,3 +38,17 @@ int32_t nint(float value) {
 }
 
 int32_t trunc_to_int(float value) { return clamp_whole(std::trunc(value)); }
+
+int32_t nearest_int32(double value) {
+  if (std::isnan(value)) return 0;
+  const double r = std::round(value);  // halves away from zero
+  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+  return static_cast<int32_t>(r);
+}
+
+float float_in_range(double value) {
+  constexpr double max = std::numeric_limits<float>::max();
+  if (std::isnan(value)) return 0.0f;
+  return static_cast<float>(value > max ? max : value < -max ? -max : value);
+}

@@ -275,8 +275,12 @@ void get_text_token(int32_t n, std::span<char> buffer) {
   } else {
     text_tokens.last_length = 0;
   }
-  const int32_t slot = percent_slot(t);
-  if (slot >= 0) t = text_tokens.percent_slots[slot];
+  // A token that is only "%0", "%1" or "%2" stands for its slot, whose text is as long as its
+  // characters without the trailing blanks (not the token's own two).
+  if (const int32_t slot = percent_slot(t); slot >= 0) {
+    t = text_tokens.percent_slots[slot];
+    text_tokens.last_length = static_cast<int32_t>(blank_trimmed(t).size());
+  }
   const size_t copy = std::min(buffer.size(), t.size());
   std::copy_n(t.begin(), copy, buffer.begin());
   std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(copy), buffer.end(), ' ');

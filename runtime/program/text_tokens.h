@@ -106,7 +106,8 @@ void add_text_token(std::string_view text);
 // variable marker that does not begin with "%".  It counts as a fetch (the fetch length is set).
 // Any other token gives a view without data and changes nothing.
 std::string_view plain_text_token(int32_t n);
-// The expanded text of token n, cut or blank-padded to the buffer.
+// The expanded text of token n, cut or blank-padded to the buffer.  A token that is only "%0",
+// "%1" or "%2" gives that slot's text; its length is the slot's text without trailing blanks.
 void get_text_token(int32_t n, std::span<char> buffer);
 // The same into a string of the given length (256 unless told).
 std::string get_text_token(int32_t n, int32_t length = 256);

@@ -60,19 +60,35 @@ const variable_record* record(int32_t v) {
   return variable_table.valid(v) ? &variable_table.records[static_cast<size_t>(v)] : nullptr;
 }
 
-// The storage of the referenced element after a lookup (the run-time array's word while the
-// variable has one), or nullptr with the "ARRAY-violation:" report.
-uint32_t* element_word(std::string_view reference) {
+bool is_numeric_type(int32_t type) { return type == var_integer || type == var_real || type == var_pointer; }
+
+// The numeric element a reference names, with its variable's type (the run-time array's word
+// while the variable has one).  A variable that holds no number (a text) is refused with
+// `refusal`, an element outside the variable with "ARRAY-violation:"; either gives no word.
+struct numeric_element {
+  uint32_t* word = nullptr;
+  int32_t type = 0;
+};
+numeric_element numeric_element_of(std::string_view reference, std::string_view refusal) {
   int32_t v = 0, offset = 0;
   map_variable(reference, v, offset);
-  uint32_t* word = nullptr;
+  numeric_element e;
   if (v >= 1 && variable_table.valid(v)) {
     variable_record& var = variable_table.records[static_cast<size_t>(v)];
-    if (offset >= 0 && offset < var.dimension) word = element_storage(var, offset);
+    if (!is_numeric_type(var.type)) {
+      report_error(refusal, 32000);
+      return e;
+    }
+    e.type = var.type;
+    if (offset >= 0 && offset < var.dimension) e.word = element_storage(var, offset);
   }
-  if (word == nullptr) report_error("ARRAY-violation:" + std::string(reference), 32000);
-  return word;
+  if (e.word == nullptr) report_error("ARRAY-violation:" + std::string(reference), 32000);
+  return e;
 }
+
+// Read and write refusals of a variable that holds no number.
+constexpr std::string_view not_a_number_variable = "Variablen-Typ";
+constexpr std::string_view no_number_store = "Zuweisung zu nicht R/I";
 
 }  // namespace
 
@@ -116,31 +132,36 @@ void map_variable(std::string_view reference, int32_t& variable, int32_t& elemen
 
 float get_real_variable(std::string_view reference) {
   reference = blank_trimmed(reference);
-  const uint32_t* word = element_word(reference);
-  return word != nullptr ? std::bit_cast<float>(*word) : 0.0f;
+  const numeric_element e = numeric_element_of(reference, not_a_number_variable);
+  if (e.word == nullptr) return 0.0f;
+  return e.type == var_real ? std::bit_cast<float>(*e.word) : static_cast<float>(std::bit_cast<int32_t>(*e.word));
 }
 
 int32_t get_int_variable(std::string_view reference) {
   reference = blank_trimmed(reference);
-  const uint32_t* word = element_word(reference);
-  if (word == nullptr) return 0;
-  const int32_t value = std::bit_cast<int32_t>(*word);
+  const numeric_element e = numeric_element_of(reference, not_a_number_variable);
+  if (e.word == nullptr) return 0;
+  const int32_t value = e.type == var_real ? nearest_int32(std::bit_cast<float>(*e.word)) : std::bit_cast<int32_t>(*e.word);
   trace_int("GET-INT " + std::string(reference), value);
   return value;
 }
 
-void set_real_variable(std::string_view reference, float value) {
+void set_number_variable(std::string_view reference, double value) {
   reference = blank_trimmed(reference);
-  if (uint32_t* word = element_word(reference)) *word = std::bit_cast<uint32_t>(value);
+  const numeric_element e = numeric_element_of(reference, no_number_store);
+  if (e.word == nullptr) return;
+  if (e.type == var_real) {
+    *e.word = std::bit_cast<uint32_t>(float_in_range(value));
+    return;
+  }
+  const int32_t whole = nearest_int32(value);
+  *e.word = std::bit_cast<uint32_t>(whole);
+  trace_int("SET-INT " + std::string(reference), whole);
 }
 
-void set_int_variable(std::string_view reference, int32_t value) {
-  reference = blank_trimmed(reference);
-  uint32_t* word = element_word(reference);
-  if (word == nullptr) return;
-  *word = std::bit_cast<uint32_t>(value);
-  trace_int("SET-INT " + std::string(reference), value);
-}
+void set_real_variable(std::string_view reference, float value) { set_number_variable(reference, value); }
+
+void set_int_variable(std::string_view reference, int32_t value) { set_number_variable(reference, value); }
 
 void set_string_variable(std::string_view reference, std::string_view text) {
   reference = blank_trimmed(reference);

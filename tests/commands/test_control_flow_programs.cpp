@@ -37,12 +37,16 @@ class pxb_programs : public runtime_fixture {
     runtime_fixture::TearDown();
   }
 
-  // Loads and runs the program, then compares its output file with the expected lines.
-  void run_and_compare(const std::string& program, const std::string& output) {
+  // Loads and runs the program, then compares its output file with the expected lines; the
+  // program shows exactly the boxes given (none unless told).
+  void run_and_compare(const std::string& program, const std::string& output,
+                       const std::vector<std::string>& expected_boxes = {}) {
     start_headless();
     load_program(std::string(WINKYR_TEST_PROGRAMS) + "/" + program + ".pxb");
     interpreter(1);
-    for (const box_seen& box : boxes) ADD_FAILURE() << "box: " << box.caption << ": " << box.text;
+    std::vector<std::string> shown;
+    for (const box_seen& box : boxes) shown.push_back(box.text);
+    EXPECT_EQ(shown, expected_boxes);
     EXPECT_FALSE(program_has_ended());
     EXPECT_EQ(call_state.depth, 0);
     const std::vector<std::string> expected = expected_lines(program);
@@ -60,6 +64,16 @@ TEST_F(pxb_programs, IntegerAndSinglePrecisionArithmetic) { run_and_compare("eva
 TEST_F(pxb_programs, LoopsAndConditionalJumps) { run_and_compare("eval_loops", "LOOPS.OUT"); }
 
 TEST_F(pxb_programs, NestedCallsArgumentsAndTextSlots) { run_and_compare("eval_calls", "CALLS.OUT"); }
+
+// Texts handed to a subroutine are read whole wherever an expression reads "%1" or "%2" (a
+// store, a concatenation, INDEX, SYSVAR "exist"), and so is "%0", the last text result.
+TEST_F(pxb_programs, TextsHandedToASubroutineAreReadWhole) { run_and_compare("eval_call_texts", "CALLTEXT.OUT"); }
+
+// STRING formats into the width its picture asks, beyond 30 places; a width wider than the
+// result field is reported and gives a blank text, never a number with digits dropped.
+TEST_F(pxb_programs, StringPicturesWiderThanThirtyPlacesKeepEveryDigit) {
+  run_and_compare("eval_string_widths", "WIDTHS.OUT", {"FMT-Error:(I600)", "WORK_txt :", "ERR:VALUE : 312345:******"});
+}
 
 TEST_F(pxb_programs, ComputedGotoThroughAssignedLabels) { run_and_compare("eval_goto", "GOTO.OUT"); }
 

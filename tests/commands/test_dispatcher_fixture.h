@@ -140,16 +140,20 @@ class events_fixture : public runtime_fixture {
     mouse(x, y, 0);
   }
 
-  // A PXB program of these code records, UPN expressions and text tokens.
+  // A PXB program of these code records, UPN expressions and text tokens, with these variable
+  // records (one integer DUMMY unless told).
   static void load_pxb(const std::vector<std::string>& codes, const std::vector<std::string>& upn,
-                       const std::vector<std::string>& tokens) {
+                       const std::vector<std::string>& tokens, std::vector<std::string> variables = {}) {
+    if (variables.empty()) variables = {"&0001 I 0001:DUMMY"};
     std::string text = "[PROC]\nCSET=W\n[INIT]\n";
     text += "CODES=" + std::to_string(codes.size() + 1) + "\n";
     text += "UPNCODES=" + std::to_string(upn.size() + 1) + "\n";
     text += "UPNTOKENS=200\n";
     text += "TEXTTOKENS=" + std::to_string(tokens.size() + 1) + "\n";
-    text += "TEXTCHARACTERS=2000\nVARIABLES=1\nSTRINGSPACE=2000\nADRSPACE=200\n";
-    text += "[VARIABLES]\n&0001 I 0001:DUMMY\n[UPNCODES]\n";
+    text += "TEXTCHARACTERS=2000\nVARIABLES=" + std::to_string(variables.size()) + "\nSTRINGSPACE=2000\nADRSPACE=200\n";
+    text += "[VARIABLES]\n";
+    for (const std::string& line : variables) text += line + "\n";
+    text += "[UPNCODES]\n";
     for (const std::string& line : upn) text += line + "\n";
     text += "[TEXTTOKENS]\n";
     for (size_t i = 0; i < tokens.size(); ++i) {

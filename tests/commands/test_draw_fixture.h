@@ -27,9 +27,9 @@ class draw_fixture : public events_fixture {
 
   // Runs a program of the given records and expressions from record 1 (a RETURN is appended).
   void run(std::vector<std::string> codes, const std::vector<std::string>& upn,
-           const std::vector<std::string>& tokens = {}) {
+           const std::vector<std::string>& tokens = {}, const std::vector<std::string>& variables = {}) {
     codes.push_back("RETURN");
-    load_pxb(codes, upn, tokens);
+    load_pxb(codes, upn, tokens, variables);
     interpreter(1);
   }
 

@@ -94,7 +94,7 @@ TEST_F(exprlib_program, StringWritesIFields) {
   const auto padded = [](std::string t) { return t + std::string(40 - t.size(), ' '); };
   EXPECT_EQ(text("A"), padded(" -012"));
   EXPECT_EQ(text("B"), padded("****"));
-  EXPECT_EQ(text("C"), padded(""));
+  EXPECT_EQ(text("C"), padded(std::string(33, ' ') + "42"));  // I35: all 35 places
   EXPECT_EQ(text("D"), padded(" 60"));
   EXPECT_EQ(get_int_variable("L"), 3);
   EXPECT_EQ(text("E"), padded("   98   99"));

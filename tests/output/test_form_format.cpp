@@ -228,9 +228,6 @@ TEST_F(form_format_test, FormatValuePictures) {
   EXPECT_EQ(s, "0:          ");
   format_value(s, 0.1f, "F");
   EXPECT_EQ(s, "0.1000000015");
-  std::string narrow(4, ' ');
-  format_value(narrow, 1234.5f, "F8,2");  // the result is cut to its length
-  EXPECT_EQ(narrow, " 123");
 }
 
 TEST_F(form_format_test, FormatValueFailures) {
@@ -242,6 +239,11 @@ TEST_F(form_format_test, FormatValueFailures) {
   EXPECT_EQ(r, std::string(30, ' '));
   EXPECT_EQ(error_of([&] { format_value(r, 1.0f, "I5.x"); }), 0);
   EXPECT_EQ(last_error_message(), "FMT-Error:(I5.x)");
+  // A field wider than the result is not cut (that would drop digits): it fails, blank.
+  std::string narrow(4, 'x');
+  EXPECT_EQ(error_of([&] { format_value(narrow, 1234.5f, "F8,2"); }), 0);
+  EXPECT_EQ(last_error_message(), "FMT-Error:(F8,2)");
+  EXPECT_EQ(narrow, "    ");
   EXPECT_EQ(error_of([&] { format_value(r, 1.0f, "F"); }), no_error);
 }
 

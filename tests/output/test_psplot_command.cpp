@@ -18,6 +18,24 @@ TEST_F(psplot_command, ScriptTextFileAndPointsReachThePlot) {
       << plot_file();
 }
 
+// A script's condition reads a variable by its type: a real holding 3.0 is 3; a text where a
+// number is needed is refused (the integer at the word its length names is not read), and the
+// plot keeps what was drawn before.
+TEST_F(psplot_command, ConditionsReadVariablesByTheirType) {
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000020 PLOT @0003", "/00000002 PLOT"},
+      {"#30 #21 #29.7 #1"}, {"t.plt", "IF PREIS=3 TXT real|IF PREIS#3 TXT unequal", "IF KZ=3 TXT text"},
+      {"&0001 I 0001:A/1", "&0002 I 0001:B/2", "&0003 I 0001:C/3", "&0004 R 0001:PREIS/3.0",
+       "&0005 S 0001*003:KZ/abc"});
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes.front().text, "Variablen-Typ");
+  const std::string plot = file_text("t.plt");
+  EXPECT_NE(plot.find("LB real"), std::string::npos) << plot;
+  EXPECT_EQ(plot.find("unequal"), std::string::npos) << plot;
+  EXPECT_EQ(plot.find("text"), std::string::npos) << plot;
+  std::string output;
+  EXPECT_EQ(run_reader(dir, "hp2xx -q -m eps -f t.eps t.plt", output), 0) << output;
+}
+
 TEST_F(psplot_command, PlotOnScreenZeroOutsideADrawingStepDrawsThere) {
   clear_screen();
   run({"/00000008 PLOT", "/00000010 PLOT %0001", "/00000010 PLOT %0002", "/00000020 PLOT @0001"},

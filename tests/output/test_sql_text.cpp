@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "runtime/output/sql/sql.h"
+#include "runtime/program/program.h"
 
 namespace {
 
@@ -205,17 +206,17 @@ TEST(SqlReadNumber, NoNumberGivesZero) {
 }
 
 TEST(SqlReadNumber, ProgramValuesAreClampedNeverUndefined) {
-  EXPECT_EQ(sql_number_to_int(12.5), 13);
-  EXPECT_EQ(sql_number_to_int(-12.5), -13);
-  EXPECT_EQ(sql_number_to_int(12.49), 12);
-  EXPECT_EQ(sql_number_to_int(2147483647.0), 2147483647);
-  EXPECT_EQ(sql_number_to_int(9e18), 2147483647);
-  EXPECT_EQ(sql_number_to_int(-9e18), -2147483647 - 1);
-  EXPECT_EQ(sql_number_to_int(std::nan("")), 0);
-  EXPECT_EQ(sql_number_to_real(1e300), std::numeric_limits<float>::max());
-  EXPECT_EQ(sql_number_to_real(-1e300), -std::numeric_limits<float>::max());
-  EXPECT_EQ(sql_number_to_real(std::nan("")), 0.0f);
-  EXPECT_EQ(sql_number_to_real(0.25), 0.25f);
+  EXPECT_EQ(nearest_int32(12.5), 13);
+  EXPECT_EQ(nearest_int32(-12.5), -13);
+  EXPECT_EQ(nearest_int32(12.49), 12);
+  EXPECT_EQ(nearest_int32(2147483647.0), 2147483647);
+  EXPECT_EQ(nearest_int32(9e18), 2147483647);
+  EXPECT_EQ(nearest_int32(-9e18), -2147483647 - 1);
+  EXPECT_EQ(nearest_int32(std::nan("")), 0);
+  EXPECT_EQ(float_in_range(1e300), std::numeric_limits<float>::max());
+  EXPECT_EQ(float_in_range(-1e300), -std::numeric_limits<float>::max());
+  EXPECT_EQ(float_in_range(std::nan("")), 0.0f);
+  EXPECT_EQ(float_in_range(0.25), 0.25f);
 }
 
 }  // namespace

@@ -106,10 +106,11 @@ TEST_F(loader_test, PercentTokensYieldTheirSlots) {
   set_percent2_text(std::string(100, 'w'));
   EXPECT_EQ(token(1), padded("zero", 256));
   EXPECT_EQ(token(2, 80), padded("one", 80));
-  // Slots keep 80 characters.
+  // Slots keep 80 characters; the length is that of the slot's text without trailing blanks.
   EXPECT_EQ(token(3), padded(std::string(80, 'w'), 256));
-  // The length stays that of the token's own text.
-  EXPECT_EQ(get_text_token_length(), 2);
+  EXPECT_EQ(get_text_token_length(), 80);
+  EXPECT_EQ(token(2, 80), padded("one", 80));
+  EXPECT_EQ(get_text_token_length(), 3);
   EXPECT_EQ(token(4, 10), padded("Dear %1", 10));
   EXPECT_EQ(token(5, 4), "%3  ");
 }

@@ -145,9 +145,14 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
         return 0;
       }
       if (third == '.' || third == ',' || third == ':' || third == ')') {
-        std::string text = write_f_field(value, 30, 10);
-        if (text[18] == ' ') text[18] = '0';
-        else if (text[18] == '-') text.replace(17, 2, "-0");
+        // Wide enough for every float with its 10 decimals (the largest has 39 digits), so the
+        // field never overflows into asterisks; the character before the point is its 12th
+        // from the end.
+        constexpr int32_t free_width = 52;
+        constexpr size_t before_point = free_width - 12;
+        std::string text = write_f_field(value, free_width, 10);
+        if (text[before_point] == ' ') text[before_point] = '0';
+        else if (text[before_point] == '-') text.replace(before_point - 1, 2, "-0");
         text = trim_left(text);
         if (text.find('.') != std::string::npos)
           while (!text.empty() && text.back() == '0') text.pop_back();
@@ -231,9 +236,8 @@ struct picture_form {
   uint64_t key = 0;  // the picture's first 8 characters as given (zeros past its end) ...
   size_t key_length = 0;  // ... and how many there are
   std::string pic;
-  edit_descriptor i_field;  // letter 'I': a plain I field of at most max_i_width places
+  edit_descriptor i_field;  // letter 'I': a plain I field
 };
-constexpr int32_t max_i_width = 64;
 std::array<picture_form, 4> picture_forms;
 size_t next_picture_form = 0;
 
@@ -254,40 +258,48 @@ const picture_form& form_of(std::string_view picture) {
   f.key_length = key_length;
   f.pic = read_picture(picture.substr(0, key_length));
   edit_descriptor d;
-  f.i_field = plain_i_field(f.pic, d) && d.width <= max_i_width ? d : edit_descriptor{};
+  f.i_field = plain_i_field(f.pic, d) ? d : edit_descriptor{};
   return f;
 }
 
 }  // namespace
 
-int32_t format_value(std::span<char> result, float value, std::string_view picture) {
+int32_t format_value_head(std::span<char> result, float value, std::string_view picture, size_t& written) {
   const picture_form& form = form_of(picture);
-  const size_t kept = std::min(result.size(), work_length);
-  if (form.i_field.letter == 'I') {
-    // The field straight into the result, the rest blank.
-    std::array<char, max_i_width> field;
+  if (form.i_field.letter == 'I' && static_cast<size_t>(form.i_field.width) <= result.size()) {
+    // The field straight into the result, then blanks up to the work text's length.
     const auto width = static_cast<size_t>(form.i_field.width);
-    write_i_field(std::span<char>(field.data(), width), nint(value), std::max(form.i_field.digits, 0));
-    const size_t n = std::min(width, kept);
-    std::copy_n(field.begin(), n, result.begin());
-    std::fill(result.begin() + static_cast<std::ptrdiff_t>(n), result.end(), ' ');
+    write_i_field(result.first(width), nint(value), std::max(form.i_field.digits, 0));
+    written = std::min(std::max(width, work_length), result.size());
+    std::fill(result.begin() + static_cast<std::ptrdiff_t>(width), result.begin() + static_cast<std::ptrdiff_t>(written), ' ');
     return 0;
   }
-  std::fill(result.begin(), result.end(), ' ');
   const std::string pic = form.pic;  // the reports below may format with other pictures
   std::string work;
   int32_t status = format_into_work(work, value, pic);
-  work = padded(work, work_length);
+  // A field wider than the result is never cut (that would drop digits): it fails, and the
+  // result stays blank.
+  if (status == 0 && work.size() > result.size()) status = 3;
+  const size_t extent = status == 0 ? std::max(work.size(), work_length) : work_length;
+  written = std::min(extent, result.size());
+  std::fill(result.begin(), result.begin() + static_cast<std::ptrdiff_t>(written), ' ');
   if (status == 0) {
-    std::copy_n(work.begin(), kept, result.begin());
+    std::copy(work.begin(), work.end(), result.begin());
     return 0;
   }
   report_error("FMT-Error:" + pic, 0);
-  report_error("WORK_txt :" + work, 0);
+  report_error("WORK_txt :" + padded(work, work_length), 0);
   report_error("ERR:VALUE : " + std::to_string(status) + write_i_field(nint(value), 5) + ":" +
                    write_f_field(value, 6, 2),
                0);
   return status;
+}
+
+int32_t format_value(std::span<char> result, float value, std::string_view picture) {
+  // Blank first: a failure's reports may end the program before the call returns.
+  std::fill(result.begin(), result.end(), ' ');
+  size_t written = 0;
+  return format_value_head(result, value, picture, written);
 }
 
 int32_t format_value(std::string& result, float value, std::string_view picture) {

@@ -142,7 +142,4 @@ bool sql_expand_date_macros(std::string& statement, char dialect, std::string& e
 void sql_exchange_statement_word(std::string& statement, char dialect);
 // A number read list-directed from a column text; 0 when it is empty or holds no number.
 double sql_read_number(std::string_view text);
-// Such a number as a program value: a real clamped to the float range, or the nearest integer
-// (halves away from zero) clamped to the int32 range; NaN gives 0.
-float sql_number_to_real(double value);
-int32_t sql_number_to_int(double value);
+// Such a number becomes a program value by float_in_range or nearest_int32 (program.h).

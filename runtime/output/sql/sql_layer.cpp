@@ -154,11 +154,8 @@ void assign_column_by_name(int32_t slot, int32_t column, std::string_view text) 
   int32_t target = variable_type_by_name(name);
   if (target != 1 && target != 3 && target != 4 && target != 5)
     target = type == sqlc_type_integer ? 1 : type == sqlc_type_real ? 3 : 4;
-  switch (target) {
-    case 1: set_int_variable(name, sql_number_to_int(sql_read_number(text))); break;
-    case 3: set_real_variable(name, sql_number_to_real(sql_read_number(text))); break;
-    default: set_string_variable(name, text); break;
-  }
+  if (target == 1 || target == 3) set_number_variable(name, sql_read_number(text));
+  else set_string_variable(name, text);
 }
 
 // Works out where the column goes, as assign_column_by_name would find it: the variable of the
@@ -213,11 +210,11 @@ bool assign_column_by_plan(int32_t slot, int32_t column, const column_plan& plan
   if (word == nullptr) return false;
   const double number = sql_read_number(column_number_text(slot, column));
   if (plan.target == column_target::integer) {
-    const int32_t value = sql_number_to_int(number);
+    const int32_t value = nearest_int32(number);
     *word = std::bit_cast<uint32_t>(value);
     trace_int(plan.set_int_label, value);
   } else {
-    *word = std::bit_cast<uint32_t>(sql_number_to_real(number));
+    *word = std::bit_cast<uint32_t>(float_in_range(number));
   }
   return true;
 }
@@ -425,9 +422,9 @@ std::string sql_get_text_value(int32_t slot, int32_t column) {
 }
 
 float sql_get_real_value(int32_t slot, int32_t column) {
-  return sql_number_to_real(sql_read_number(sql_get_text_value(slot, column)));
+  return float_in_range(sql_read_number(sql_get_text_value(slot, column)));
 }
 
 int32_t sql_get_int_value(int32_t slot, int32_t column) {
-  return sql_number_to_int(sql_read_number(sql_get_text_value(slot, column)));
+  return nearest_int32(sql_read_number(sql_get_text_value(slot, column)));
 }

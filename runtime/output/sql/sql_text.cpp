@@ -187,16 +187,3 @@ double sql_read_number(std::string_view text) {
   return negative ? -value : value;
 }
 
-float sql_number_to_real(double value) {
-  constexpr double max = std::numeric_limits<float>::max();
-  if (std::isnan(value)) return 0.0f;
-  return static_cast<float>(value > max ? max : value < -max ? -max : value);
-}
-
-int32_t sql_number_to_int(double value) {
-  if (std::isnan(value)) return 0;
-  const double r = std::round(value);  // halves away from zero
-  if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-  if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(r);
-}
