@@ -130,10 +130,19 @@ struct line_maker {
           read(op.b, true);
         }
         break;
+      case step_function: {
+        // The numeric functions; one of two arguments clears the reference, one of one keeps it.
+        const bool one = is_numeric_one(step.op);
+        if (!(one ? fits(1, 1) : is_numeric_two(step.op) && fits(2, 1))) return false;
+        op.kind = line_op_kind::function;
+        op.constant = static_cast<uint32_t>(step.op);
+        if (!one) end.reference = 0;
+        break;
+      }
       case step_argument:
         // k comes from the stack: the registers name -k, known only when it runs.
       default:
-        return false;  // texts, functions, references, jumps inside the expression
+        return false;  // texts, text functions, references, jumps inside the expression
     }
     ops.push_back(op);
     return true;
@@ -165,6 +174,7 @@ uint8_t dispatch_code(const line_op& op) {
     case line_op_kind::binary: return line_binary_code + operation;
     case line_op_kind::operate: return line_operate_code + operation;
     case line_op_kind::operate_store: return line_operate_store_code + operation;
+    case line_op_kind::function: return static_cast<uint8_t>(line_function_code + (op.constant - upn_chs));
     default: return static_cast<uint8_t>(op.kind);
   }
 }

@@ -1,7 +1,7 @@
 // An expression's plan as operations on the variables' words (line_op, upn_plan.h): made once
 // per stamp when the plan's operands are resolved, for plans whose every step is a number, a
-// variable, an element, an argument, a numeric operator or a store into an integer or real
-// variable.  They run on a stack of floats of their own and write every store at once; where one
+// variable, an element, an argument, a numeric operator, a numeric function of one or two
+// arguments or a store into an integer or real variable.  They run on a stack of floats of their own and write every store at once; where one
 // cannot be done in line (a zero divisor, an element out of range, a value an integer store
 // clamps) the stores already written are put back, so that the plan can run on its usual path
 // from its start, with its reports.  The evaluation then ends as the plan's steps in line end
@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "runtime/program/expression/plan_steps.h"
+#include "runtime/program/numeric_functions.h"
 
 // Makes the plan's operations from its steps (their operands resolved under the current stamp),
 // or none (op_count 0) where a step does not qualify.
@@ -108,6 +109,32 @@ inline constexpr int32_t max_logged_stores = 16;
       LINE_OPERATION(step_less_equal)
       LINE_OPERATION(step_greater_equal)
 #undef LINE_OPERATION
+// Each numeric function a case of its own, its computation folded to that function's: no second
+// dispatch.  The codes between them that are not numeric functions of one or two arguments fail.
+#define LINE_FUNCTION(c)                                                  \
+  case line_function_code + ((c) - upn_chs):                              \
+    if constexpr (is_numeric_one(c)) {                                    \
+      stack[sp] = numeric_one(c, stack[sp]);                              \
+    } else if constexpr (is_numeric_two(c)) {                             \
+      stack[sp - 1] = numeric_two(c, stack[sp - 1], stack[sp]);           \
+      --sp;                                                               \
+    } else {                                                              \
+      goto fail;                                                          \
+    }                                                                     \
+    break;
+#define LINE_FUNCTIONS_4(c) LINE_FUNCTION(c) LINE_FUNCTION(c + 1) LINE_FUNCTION(c + 2) LINE_FUNCTION(c + 3)
+      static_assert(line_function_count == 33);
+      LINE_FUNCTIONS_4(upn_chs)
+      LINE_FUNCTIONS_4(upn_chs + 4)
+      LINE_FUNCTIONS_4(upn_chs + 8)
+      LINE_FUNCTIONS_4(upn_chs + 12)
+      LINE_FUNCTIONS_4(upn_chs + 16)
+      LINE_FUNCTIONS_4(upn_chs + 20)
+      LINE_FUNCTIONS_4(upn_chs + 24)
+      LINE_FUNCTIONS_4(upn_chs + 28)
+      LINE_FUNCTION(upn_chs + 32)
+#undef LINE_FUNCTIONS_4
+#undef LINE_FUNCTION
       case static_cast<uint8_t>(line_op_kind::store): {
         uint32_t bits = 0;
         if (!number_store_bits(op->a.type, stack[sp], bits)) goto fail;

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/program/upn_store.h"
+
 enum upn_step_kind : uint8_t {
   step_codes,              // codes with no step of their own: each on the general path
   step_label,              // "?:n"
@@ -89,14 +91,18 @@ enum class line_op_kind : uint8_t {
   element_store,           // "%a __STO": the top is the element number, the value below it
   variable_element,        // "&j %a"
   variable_element_store,  // "&j %a __STO": the value on the top
+  function,                // a numeric function of one or two arguments on the top (numeric_functions.h)
 };
 
-// What the run switches on: the kind, and for the binary operators and the "&a x op" steps the
-// operation as well, so that one dispatch finds both.
+// What the run switches on: the kind, for the binary operators and the "&a x op" steps the
+// operation as well, and for the functions the function (its code from CHS on), so that one
+// dispatch finds both.
 inline constexpr int32_t line_operation_count = step_greater_equal - step_add + 1;
-inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::variable_element_store) + 1;
+inline constexpr int32_t line_function_count = upn_deg - upn_chs + 1;
+inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::function) + 1;
 inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
 inline constexpr uint8_t line_operate_store_code = line_operate_code + line_operation_count;
+inline constexpr uint8_t line_function_code = line_operate_store_code + line_operation_count;
 
 // What an expression's operations leave: its results are the values on the stack; the registers
 // name `reference`, at `position`, or the element of the last "%" operand.
@@ -119,7 +125,7 @@ struct line_op {
   // variable_element*: j is an integer and the array has at most 2^24 elements, so that the
   // element j names is j itself (every element number in range is exact as a float).
   bool integer_index = false;
-  uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k
+  uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k; function: its code
   // The operands in code order: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d;
   // "&j %a": j in a, the array in b.
   resolved_operand a, b, d;
