@@ -117,17 +117,17 @@ struct line_maker {
         store_into(op.a, true);
         break;
       case step_variable_element:
-        op.a = step.operands[0];
-        op.b = step.operands[1];
-        if (!plain(op.a) || (step.stores ? !storable(op.b) : !plain(op.b)) || !fits(0, 1)) return false;
-        op.integer_index = op.a.type == var_integer && op.b.dimension <= 1 << 24;
+        op.index = step.operands[0];
+        op.array = step.operands[1];
+        if (!plain(op.index) || (step.stores ? !storable(op.array) : !plain(op.array)) || !fits(0, 1)) return false;
+        op.integer_index = op.index.type == var_integer && op.array.dimension <= 1 << 24;
         if (step.stores) {
           if (!fits(2, 0)) return false;
           op.kind = line_op_kind::variable_element_store;
-          store_into(op.b, true);
+          store_into(op.array, true);
         } else {
           op.kind = line_op_kind::variable_element;
-          read(op.b, true);
+          read(op.array, true);
         }
         break;
       case step_function: {
@@ -158,14 +158,57 @@ bool can_fail(const line_op& op) {
     case line_op_kind::element:
     case line_op_kind::element_store:
     case line_op_kind::variable_element:
-    case line_op_kind::variable_element_store: return true;
+    case line_op_kind::variable_element_store:
+    case line_op_kind::operate_element_store:
+    case line_op_kind::element_operate:
+    case line_op_kind::element_operate_store: return true;
     default: return false;
   }
 }
 
 bool is_store(const line_op& op) {
-  return op.kind == line_op_kind::operate_store || op.kind == line_op_kind::store ||
-         op.kind == line_op_kind::element_store || op.kind == line_op_kind::variable_element_store;
+  switch (op.kind) {
+    case line_op_kind::operate_store:
+    case line_op_kind::store:
+    case line_op_kind::element_store:
+    case line_op_kind::variable_element_store:
+    case line_op_kind::operate_element_store:
+    case line_op_kind::element_operate_store: return true;
+    default: return false;
+  }
+}
+
+// Neighbours that one operation does, where an element takes part: "&a x op" and "&j %b __STO";
+// "&a", "&j %b" and "op", with "&d __STO" after them.  The stack between them is the operation's
+// own, and what the line leaves is the last operation's: nothing else sees the difference.
+std::vector<line_op> fused(const std::vector<line_op>& ops) {
+  std::vector<line_op> out;
+  const auto kind_at = [&](size_t i) { return i < ops.size() ? ops[i].kind : line_op_kind::constant; };
+  for (size_t i = 0; i < ops.size(); ++i) {
+    line_op op = ops[i];
+    if (op.kind == line_op_kind::operate && kind_at(i + 1) == line_op_kind::variable_element_store) {
+      const line_op& store = ops[++i];
+      op.kind = line_op_kind::operate_element_store;
+      op.index = store.index;
+      op.array = store.array;
+      op.integer_index = store.integer_index;
+    } else if (op.kind == line_op_kind::variable && kind_at(i + 1) == line_op_kind::variable_element &&
+               kind_at(i + 2) == line_op_kind::binary) {
+      const line_op& element = ops[i + 1];
+      op.kind = line_op_kind::element_operate;
+      op.index = element.index;
+      op.array = element.array;
+      op.integer_index = element.integer_index;
+      op.operation = ops[i + 2].operation;
+      i += 2;
+      if (kind_at(i + 1) == line_op_kind::store) {
+        op.kind = line_op_kind::element_operate_store;
+        op.d = ops[++i].a;
+      }
+    }
+    out.push_back(op);
+  }
+  return out;
 }
 
 uint8_t dispatch_code(const line_op& op) {
@@ -174,6 +217,9 @@ uint8_t dispatch_code(const line_op& op) {
     case line_op_kind::binary: return line_binary_code + operation;
     case line_op_kind::operate: return line_operate_code + operation;
     case line_op_kind::operate_store: return line_operate_store_code + operation;
+    case line_op_kind::operate_element_store: return line_operate_element_store_code + operation;
+    case line_op_kind::element_operate: return line_element_operate_code + operation;
+    case line_op_kind::element_operate_store: return line_element_operate_store_code + operation;
     case line_op_kind::function: return static_cast<uint8_t>(line_function_code + (op.constant - upn_chs));
     default: return static_cast<uint8_t>(op.kind);
   }
@@ -188,6 +234,7 @@ bool make_ops(const upn_plan& plan, line_maker& line) {
   }
   // Registers that a read or store named (the offset then is 0).
   if (!line.named || line.ops.empty()) return false;
+  line.ops = fused(line.ops);
   bool later_can_fail = false;
   int32_t logged = 0;
   for (size_t i = line.ops.size(); i-- > 0;) {

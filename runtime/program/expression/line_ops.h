@@ -38,9 +38,9 @@ inline float second_operand(const line_op& op) {
 // The 0-based element of the array b that "&j %b" names; false where the element number is not
 // one of 1..dimension (or not whole).
 inline bool element_named_by(const line_op& op, int32_t& k) {
-  if (!op.integer_index) return element_of(op.b, number_at(op.a, 0), k);
-  const int32_t n = std::bit_cast<int32_t>(*op.a.word);
-  if (n < 1 || n > op.b.dimension) return false;
+  if (!op.integer_index) return element_of(op.array, number_at(op.index, 0), k);
+  const int32_t n = std::bit_cast<int32_t>(*op.index.word);
+  if (n < 1 || n > op.array.dimension) return false;
   k = n - 1;
   return true;
 }
@@ -63,6 +63,8 @@ inline constexpr int32_t max_logged_stores = 16;
   int32_t& k = st.element;
   const auto keep = [&](uint32_t* word) { log[static_cast<size_t>(logged++)] = {word, *word}; };
   for (;; ++op) {
+    // (The maker writes no other code: the switch needs no range check.)
+    if (op->code >= line_code_count) __builtin_unreachable();
     switch (op->code) {
       case static_cast<uint8_t>(line_op_kind::constant):
         stack[++sp] = std::bit_cast<float>(op->constant);
@@ -92,6 +94,33 @@ inline constexpr int32_t max_logged_stores = 16;
     float r = 0.0f;                                                                             \
     uint32_t bits = 0;                                                                          \
     if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                      \
+        !number_store_bits(op->d.type, r, bits))                                                \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->d.word);                                                             \
+    *op->d.word = bits;                                                                         \
+    break;                                                                                      \
+  }                                                                                             \
+  case line_operate_element_store_code + (o - step_add): {                                      \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                      \
+        !element_named_by(*op, k) || !number_store_bits(op->array.type, r, bits))               \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->array.word + k);                                                     \
+    op->array.word[k] = bits;                                                                   \
+    break;                                                                                      \
+  }                                                                                             \
+  case line_element_operate_code + (o - step_add):                                              \
+    if (!element_named_by(*op, k) ||                                                            \
+        !numeric_result(o, number_at(op->a, 0), number_at(op->array, k), stack[sp + 1]))       \
+      goto fail;                                                                                \
+    ++sp;                                                                                       \
+    break;                                                                                      \
+  case line_element_operate_store_code + (o - step_add): {                                      \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!element_named_by(*op, k) ||                                                            \
+        !numeric_result(o, number_at(op->a, 0), number_at(op->array, k), r) ||                  \
         !number_store_bits(op->d.type, r, bits))                                                \
       goto fail;                                                                                \
     if (op->logs) keep(op->d.word);                                                             \
@@ -157,13 +186,13 @@ inline constexpr int32_t max_logged_stores = 16;
       }
       case static_cast<uint8_t>(line_op_kind::variable_element):
         if (!element_named_by(*op, k)) goto fail;
-        stack[++sp] = number_at(op->b, k);
+        stack[++sp] = number_at(op->array, k);
         break;
       case static_cast<uint8_t>(line_op_kind::variable_element_store): {
         uint32_t bits = 0;
-        if (!element_named_by(*op, k) || !number_store_bits(op->b.type, stack[sp], bits)) goto fail;
-        if (op->logs) keep(op->b.word + k);
-        op->b.word[k] = bits;
+        if (!element_named_by(*op, k) || !number_store_bits(op->array.type, stack[sp], bits)) goto fail;
+        if (op->logs) keep(op->array.word + k);
+        op->array.word[k] = bits;
         --sp;
         break;
       }
