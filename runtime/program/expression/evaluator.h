@@ -54,6 +54,9 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "runtime/program/call_state.h"
 #include "runtime/program/program.h"
@@ -287,12 +290,21 @@ inline void read_call_argument(value_slot& top, int32_t k) {
 // bits as they are, an integer truncated toward zero.  False for another type, and for a value
 // the conversion to an integer would clamp or that is NaN (the full routine handles those).
 inline bool number_store_bits(int32_t type, float value, uint32_t& bits) {
-  if (type == var_real)
-    bits = std::bit_cast<uint32_t>(value);
-  else if (type == var_integer && value >= -2147483648.0f && value < 2147483648.0f)
-    bits = std::bit_cast<uint32_t>(static_cast<int32_t>(value));
-  else
-    return false;
+  if (type == var_integer) [[likely]] {
+#if defined(__SSE__)
+    // The processor's truncation gives INT32_MIN for NaN and for every value outside the range:
+    // one conversion and one comparison for the common case.
+    const int32_t n = _mm_cvtt_ss2si(_mm_set_ss(value));
+    if (n == INT32_MIN && value != -2147483648.0f) return false;
+#else
+    if (!(value >= -2147483648.0f && value < 2147483648.0f)) return false;
+    const int32_t n = static_cast<int32_t>(value);
+#endif
+    bits = std::bit_cast<uint32_t>(n);
+    return true;
+  }
+  if (type != var_real) return false;
+  bits = std::bit_cast<uint32_t>(value);
   return true;
 }
 // `value` into word `word` of an integer or real variable of type `type`, as _STO writes it;

@@ -206,6 +206,9 @@ bool run_entries(const line_loop& loop) {
   const loop_entry* last = nullptr;        // the last command run
   const loop_entry* after_call = nullptr;  // where the subroutine's RETURN goes on
   const auto p1 = [&] { return done->has_result ? done_stack->values[1] : 0.0f; };
+  // %1 and %2 are blank since a CALL of this run blanked them: nothing in the loop writes them,
+  // and only the pump's look could run code that does.
+  bool texts_blank = false;
   int32_t go_on = 0;  // the record the program goes on at
   for (const loop_entry* e = loop.entries.data();;) {
     if (e->kind == entry_kind::leave) {
@@ -221,6 +224,7 @@ bool run_entries(const line_loop& loop) {
         break;
       }
       countdown = qn_pump_countdown + 1;
+      texts_blank = false;
     }
     --countdown;
     if (e->kind == entry_kind::line) [[likely]] {
@@ -254,13 +258,16 @@ bool run_entries(const line_loop& loop) {
       done = last = e;
       // As the CALL does it: the texts %1 and %2 blank, the results P1..P10 the arguments of
       // the new level (0 beyond the results), and the RETURN back to the record after it.
-      set_percent1_text({});
-      set_percent2_text({});
+      if (!texts_blank) {
+        set_percent1_text({});
+        set_percent2_text({});
+        texts_blank = true;
+      }
       ++call_state.depth;
       std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
+      frame.fill(0.0f);
       const int32_t results = ops[e->op_last].end.results;
-      for (int32_t i = 0; i < 10; ++i)
-        frame[static_cast<size_t>(i)] = i < results ? done_stack->values[static_cast<size_t>(i + 1)] : 0.0f;
+      for (int32_t i = 0; i < results; ++i) frame[static_cast<size_t>(i)] = done_stack->values[static_cast<size_t>(i + 1)];
       call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
       after_call = e + 1;
       e = e->to_zero;

@@ -19,11 +19,10 @@
 // or none (op_count 0) where a step does not qualify.
 void make_line_ops(upn_plan& plan);
 
-// The stack an expression's operations work on: values[1..sp], and the element the last "%"
-// operand named.
+// The stack an expression's operations work on (its results are values[1..]), and the element
+// the last "%" operand named.
 struct line_stack {
   std::array<float, 20> values;
-  int32_t sp = 0;
   int32_t element = 0;
 };
 
@@ -199,10 +198,7 @@ inline constexpr int32_t max_logged_stores = 16;
       default:
         goto fail;
     }
-    if (op->ends_line) {
-      st.sp = sp;
-      return true;
-    }
+    if (op->ends_line) return true;
   }
 fail:
   while (logged > 0) {
