@@ -295,7 +295,9 @@ inline bool number_store_bits(int32_t type, float value, uint32_t& bits) {
     // The processor's truncation gives INT32_MIN for NaN and for every value outside the range:
     // one conversion and one comparison for the common case.
     const int32_t n = _mm_cvtt_ss2si(_mm_set_ss(value));
-    if (n == INT32_MIN && value != -2147483648.0f) return false;
+    if (n == INT32_MIN) [[unlikely]] {
+      if (value != -2147483648.0f) return false;
+    }
 #else
     if (!(value >= -2147483648.0f && value < 2147483648.0f)) return false;
     const int32_t n = static_cast<int32_t>(value);

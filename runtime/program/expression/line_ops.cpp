@@ -211,8 +211,24 @@ std::vector<line_op> fused(const std::vector<line_op>& ops) {
   return out;
 }
 
+// True where every variable operand of an operation with an operation (other than binary) is an
+// integer variable.
+bool integers_only(const line_op& op) {
+  const auto integer = [](const resolved_operand& o) { return o.type == var_integer; };
+  const bool second = !op.second_is_variable || integer(op.b);
+  switch (op.kind) {
+    case line_op_kind::operate: return integer(op.a) && second;
+    case line_op_kind::operate_store: return integer(op.a) && second && integer(op.d);
+    case line_op_kind::operate_element_store: return integer(op.a) && second && integer(op.array);
+    case line_op_kind::element_operate: return integer(op.a) && integer(op.array);
+    case line_op_kind::element_operate_store: return integer(op.a) && integer(op.array) && integer(op.d);
+    default: return false;
+  }
+}
+
 uint8_t dispatch_code(const line_op& op) {
-  const auto operation = static_cast<uint8_t>(op.operation - step_add);
+  const auto operation =
+      static_cast<uint8_t>(op.operation - step_add + (integers_only(op) ? line_operation_count : 0));
   switch (op.kind) {
     case line_op_kind::binary: return line_binary_code + operation;
     case line_op_kind::operate: return line_operate_code + operation;

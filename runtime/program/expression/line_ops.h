@@ -27,16 +27,25 @@ struct line_stack {
 };
 
 namespace line_ops_detail {
-inline float number_at(const resolved_operand& o, int32_t k) {
+[[gnu::always_inline]] inline float number_at(const resolved_operand& o, int32_t k) {
   return std::bit_cast<float>(number_word_bits(o.type, o.word[k]));
 }
+// Element k of a resolved operand; with `ints`, of an integer variable.
+template <bool ints>
+[[gnu::always_inline]] inline float read(const resolved_operand& o, int32_t k) {
+  if constexpr (ints)
+    return static_cast<float>(std::bit_cast<int32_t>(o.word[k]));
+  else
+    return number_at(o, k);
+}
 // The second operand of "&a x op": "&b" or "#c".
-inline float second_operand(const line_op& op) {
-  return op.second_is_variable ? number_at(op.b, 0) : std::bit_cast<float>(op.constant);
+template <bool ints>
+[[gnu::always_inline]] inline float second_operand(const line_op& op) {
+  return op.second_is_variable ? read<ints>(op.b, 0) : std::bit_cast<float>(op.constant);
 }
 // The 0-based element of the array b that "&j %b" names; false where the element number is not
 // one of 1..dimension (or not whole).
-inline bool element_named_by(const line_op& op, int32_t& k) {
+[[gnu::always_inline]] inline bool element_named_by(const line_op& op, int32_t& k) {
   if (!op.integer_index) return element_of(op.array, number_at(op.index, 0), k);
   const int32_t n = std::bit_cast<int32_t>(*op.index.word);
   if (n < 1 || n > op.array.dimension) return false;
@@ -62,8 +71,6 @@ inline constexpr int32_t max_logged_stores = 16;
   int32_t& k = st.element;
   const auto keep = [&](uint32_t* word) { log[static_cast<size_t>(logged++)] = {word, *word}; };
   for (;; ++op) {
-    // (The maker writes no other code: the switch needs no range check.)
-    if (op->code >= line_code_count) __builtin_unreachable();
     switch (op->code) {
       case static_cast<uint8_t>(line_op_kind::constant):
         stack[++sp] = std::bit_cast<float>(op->constant);
@@ -80,52 +87,59 @@ inline constexpr int32_t max_logged_stores = 16;
         stack[sp] = call_argument(n);
         break;
       }
-#define LINE_OPERATION(o)                                                                       \
-  case line_binary_code + (o - step_add):                                                       \
-    if (!numeric_result(o, stack[sp - 1], stack[sp], stack[sp - 1])) goto fail;                 \
-    --sp;                                                                                       \
-    break;                                                                                      \
-  case line_operate_code + (o - step_add):                                                      \
-    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), stack[sp + 1])) goto fail; \
+// The operations with variable operands twice: for operands of any type, and (at `ints`, the
+// operation's code moved on by line_operation_count) for integers alone, whose reads and stores
+// need not look at the type.
+#define LINE_OPERATION_TYPED(o, ints)                                                           \
+  case line_operate_code + (o - step_add) + (ints ? line_operation_count : 0):                  \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), stack[sp + 1]))     \
+      goto fail;                                                                                \
     ++sp;                                                                                       \
     break;                                                                                      \
-  case line_operate_store_code + (o - step_add): {                                              \
+  case line_operate_store_code + (o - step_add) + (ints ? line_operation_count : 0): {          \
     float r = 0.0f;                                                                             \
     uint32_t bits = 0;                                                                          \
-    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                      \
-        !number_store_bits(op->d.type, r, bits))                                                \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), r) ||               \
+        !number_store_bits(ints ? var_integer : op->d.type, r, bits))                           \
       goto fail;                                                                                \
     if (op->logs) keep(op->d.word);                                                             \
     *op->d.word = bits;                                                                         \
     break;                                                                                      \
   }                                                                                             \
-  case line_operate_element_store_code + (o - step_add): {                                      \
+  case line_operate_element_store_code + (o - step_add) + (ints ? line_operation_count : 0): {  \
     float r = 0.0f;                                                                             \
     uint32_t bits = 0;                                                                          \
-    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                      \
-        !element_named_by(*op, k) || !number_store_bits(op->array.type, r, bits))               \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), r) ||               \
+        !element_named_by(*op, k) || !number_store_bits(ints ? var_integer : op->array.type, r, bits)) \
       goto fail;                                                                                \
     if (op->logs) keep(op->array.word + k);                                                     \
     op->array.word[k] = bits;                                                                   \
     break;                                                                                      \
   }                                                                                             \
-  case line_element_operate_code + (o - step_add):                                              \
+  case line_element_operate_code + (o - step_add) + (ints ? line_operation_count : 0):          \
     if (!element_named_by(*op, k) ||                                                            \
-        !numeric_result(o, number_at(op->a, 0), number_at(op->array, k), stack[sp + 1]))       \
+        !numeric_result(o, read<ints>(op->a, 0), read<ints>(op->array, k), stack[sp + 1]))      \
       goto fail;                                                                                \
     ++sp;                                                                                       \
     break;                                                                                      \
-  case line_element_operate_store_code + (o - step_add): {                                      \
+  case line_element_operate_store_code + (o - step_add) + (ints ? line_operation_count : 0): {  \
     float r = 0.0f;                                                                             \
     uint32_t bits = 0;                                                                          \
     if (!element_named_by(*op, k) ||                                                            \
-        !numeric_result(o, number_at(op->a, 0), number_at(op->array, k), r) ||                  \
-        !number_store_bits(op->d.type, r, bits))                                                \
+        !numeric_result(o, read<ints>(op->a, 0), read<ints>(op->array, k), r) ||                \
+        !number_store_bits(ints ? var_integer : op->d.type, r, bits))                           \
       goto fail;                                                                                \
     if (op->logs) keep(op->d.word);                                                             \
     *op->d.word = bits;                                                                         \
     break;                                                                                      \
   }
+#define LINE_OPERATION(o)                                                                       \
+  case line_binary_code + (o - step_add):                                                       \
+    if (!numeric_result(o, stack[sp - 1], stack[sp], stack[sp - 1])) goto fail;                 \
+    --sp;                                                                                       \
+    break;                                                                                      \
+  LINE_OPERATION_TYPED(o, false)                                                                \
+  LINE_OPERATION_TYPED(o, true)
       LINE_OPERATION(step_add)
       LINE_OPERATION(step_subtract)
       LINE_OPERATION(step_multiply)
@@ -137,6 +151,7 @@ inline constexpr int32_t max_logged_stores = 16;
       LINE_OPERATION(step_less_equal)
       LINE_OPERATION(step_greater_equal)
 #undef LINE_OPERATION
+#undef LINE_OPERATION_TYPED
 // Each numeric function a case of its own, its computation folded to that function's: no second
 // dispatch.  The codes between them that are not numeric functions of one or two arguments fail.
 #define LINE_FUNCTION(c)                                                  \

@@ -104,12 +104,14 @@ enum class line_op_kind : uint8_t {
 inline constexpr int32_t line_operation_count = step_greater_equal - step_add + 1;
 inline constexpr int32_t line_function_count = upn_deg - upn_chs + 1;
 inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::element_operate_store) + 1;
+// (The kinds with variable operands take twice as many codes: the second half for operands that
+// are all integers.)
 inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
-inline constexpr uint8_t line_operate_store_code = line_operate_code + line_operation_count;
-inline constexpr uint8_t line_operate_element_store_code = line_operate_store_code + line_operation_count;
-inline constexpr uint8_t line_element_operate_code = line_operate_element_store_code + line_operation_count;
-inline constexpr uint8_t line_element_operate_store_code = line_element_operate_code + line_operation_count;
-inline constexpr uint8_t line_function_code = line_element_operate_store_code + line_operation_count;
+inline constexpr uint8_t line_operate_store_code = line_operate_code + 2 * line_operation_count;
+inline constexpr uint8_t line_operate_element_store_code = line_operate_store_code + 2 * line_operation_count;
+inline constexpr uint8_t line_element_operate_code = line_operate_element_store_code + 2 * line_operation_count;
+inline constexpr uint8_t line_element_operate_store_code = line_element_operate_code + 2 * line_operation_count;
+inline constexpr uint8_t line_function_code = line_element_operate_store_code + 2 * line_operation_count;
 inline constexpr int32_t line_code_count = line_function_code + line_function_count;
 static_assert(line_code_count <= 256);
 
