@@ -1,14 +1,16 @@
 // The expression machinery.  A run of one expression takes its stages in this order:
 //   plan        the compiler cuts each expression's codes into steps once (upn_plan.h; the
 //               numeric and text functions that run straight from a step: upn_function_steps.h);
-//   resolve     at run time a plan's operands are resolved under the current stamp (plan_steps.h);
+//   resolve     at run time a plan's operands are resolved under the current stamp (plan_steps.h,
+//               plan_steps.cpp);
 //   operations  a plan whose every step qualifies is also made into operations on the variables'
 //               words and runs without the plan loop (line_ops.h);
 //   loop        loops made only of expression lines, jumps and such CALLs, found when the program
 //               is loaded (code_steps.h), run their lines' operations round after round
 //               (line_loops.h).
-// What fails a stage falls back to the stage before it, down to the codes one by one on the
-// general path of evaluate_upn (this file), which makes every report.
+// What fails a stage falls back to the stage before it: the plan's steps (run_plan), and down to
+// the codes one by one on the general path of evaluate_upn (evaluator.cpp), which makes every
+// report.
 //
 // The UPN evaluator: the value stack, the evaluation of one compiled expression, and the
 // conventions every function handler follows on the stack.
