@@ -161,7 +161,8 @@ bool can_fail(const line_op& op) {
     case line_op_kind::variable_element_store:
     case line_op_kind::operate_element_store:
     case line_op_kind::element_operate:
-    case line_op_kind::element_operate_store: return true;
+    case line_op_kind::element_operate_store:
+    case line_op_kind::binary_store: return true;
     default: return false;
   }
 }
@@ -173,14 +174,16 @@ bool is_store(const line_op& op) {
     case line_op_kind::element_store:
     case line_op_kind::variable_element_store:
     case line_op_kind::operate_element_store:
-    case line_op_kind::element_operate_store: return true;
+    case line_op_kind::element_operate_store:
+    case line_op_kind::binary_store: return true;
     default: return false;
   }
 }
 
-// Neighbours that one operation does, where an element takes part: "&a x op" and "&j %b __STO";
-// "&a", "&j %b" and "op", with "&d __STO" after them.  The stack between them is the operation's
-// own, and what the line leaves is the last operation's: nothing else sees the difference.
+// Neighbours that one operation does: "&a x op" and "&j %b __STO"; "&a", "&j %b" and "op", with
+// "&d __STO" after them; an operator and the "&d __STO" after it.  The stack between them is the
+// operation's own, and what the line leaves is the last operation's: nothing else sees the
+// difference.
 std::vector<line_op> fused(const std::vector<line_op>& ops) {
   std::vector<line_op> out;
   const auto kind_at = [&](size_t i) { return i < ops.size() ? ops[i].kind : line_op_kind::constant; };
@@ -205,6 +208,9 @@ std::vector<line_op> fused(const std::vector<line_op>& ops) {
         op.kind = line_op_kind::element_operate_store;
         op.d = ops[++i].a;
       }
+    } else if (op.kind == line_op_kind::binary && kind_at(i + 1) == line_op_kind::store) {
+      op.kind = line_op_kind::binary_store;
+      op.d = ops[++i].a;
     }
     out.push_back(op);
   }
@@ -231,6 +237,7 @@ uint8_t dispatch_code(const line_op& op) {
       static_cast<uint8_t>(op.operation - step_add + (integers_only(op) ? line_operation_count : 0));
   switch (op.kind) {
     case line_op_kind::binary: return line_binary_code + operation;
+    case line_op_kind::binary_store: return line_binary_store_code + operation;
     case line_op_kind::operate: return line_operate_code + operation;
     case line_op_kind::operate_store: return line_operate_store_code + operation;
     case line_op_kind::operate_element_store: return line_operate_element_store_code + operation;

@@ -138,6 +138,16 @@ inline constexpr int32_t max_logged_stores = 16;
     if (!numeric_result(o, stack[sp - 1], stack[sp], stack[sp - 1])) goto fail;                 \
     --sp;                                                                                       \
     break;                                                                                      \
+  case line_binary_store_code + (o - step_add): {                                               \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!numeric_result(o, stack[sp - 1], stack[sp], r) || !number_store_bits(op->d.type, r, bits)) \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->d.word);                                                             \
+    *op->d.word = bits;                                                                         \
+    sp -= 2;                                                                                    \
+    break;                                                                                      \
+  }                                                                                             \
   LINE_OPERATION_TYPED(o, false)                                                                \
   LINE_OPERATION_TYPED(o, true)
       LINE_OPERATION(step_add)

@@ -96,6 +96,7 @@ enum class line_op_kind : uint8_t {
   operate_element_store,   // "&a x op" then "&j %b __STO": b(j) = a op x
   element_operate,         // "&a", "&j %b", "op": a op b(j)
   element_operate_store,   // the same, then "&d __STO": d = a op b(j)
+  binary_store,            // "op" then "&d __STO": d = the two values on the top, operated
 };
 
 // What the run switches on: the kind, for the binary operators and the "&a x op" steps the
@@ -103,10 +104,11 @@ enum class line_op_kind : uint8_t {
 // dispatch finds both.
 inline constexpr int32_t line_operation_count = step_greater_equal - step_add + 1;
 inline constexpr int32_t line_function_count = upn_deg - upn_chs + 1;
-inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::element_operate_store) + 1;
+inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::binary_store) + 1;
+inline constexpr uint8_t line_binary_store_code = line_binary_code + line_operation_count;
 // (The kinds with variable operands take twice as many codes: the second half for operands that
 // are all integers.)
-inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
+inline constexpr uint8_t line_operate_code = line_binary_store_code + line_operation_count;
 inline constexpr uint8_t line_operate_store_code = line_operate_code + 2 * line_operation_count;
 inline constexpr uint8_t line_operate_element_store_code = line_operate_store_code + 2 * line_operation_count;
 inline constexpr uint8_t line_element_operate_code = line_operate_element_store_code + 2 * line_operation_count;
