@@ -37,6 +37,8 @@ struct loop_entry {
   int32_t next = -1;     // while it is made: jumps: the entry of the target; call: the subroutine's
   int32_t op_first = 0;  // line, call: the operations of its expression in upn_plans.ops, up to op_last
   int32_t op_last = 0;
+  const line_op* first_op = nullptr;  // the same in the operations as the loop was made with them
+  const line_op* last_op = nullptr;
   // Jumps: the entry after it where NINT(P1) is 0, and where it is not (a leave entry where the
   // jump leaves the loop); call: the subroutine's first entry in `to_zero`.
   const loop_entry* to_zero = nullptr;
@@ -56,6 +58,7 @@ loop_record record_at(int32_t at) {
 struct line_loop {
   uint32_t generation = 0;  // the stamp it was made under (0: never)
   const code_record* codes = nullptr;
+  const line_op* ops = nullptr;  // upn_plans.ops as it was made (their room can move under a stamp)
   int32_t end = 0;
   bool usable = false;
   std::vector<loop_record> records;  // the records it was made from, as they were
@@ -168,6 +171,14 @@ void make_loop(line_loop& loop, int32_t head, int32_t end) {
     loop.entries[static_cast<size_t>(r - head)].next = first;
   }
   link_entries(loop.entries);
+  // (Every plan the loop uses is resolved by now: the operations stay where they are until the
+  // room of another plan's is taken.)
+  loop.ops = upn_plans.ops.data();
+  for (loop_entry& e : loop.entries) {
+    if (e.kind != entry_kind::line && e.kind != entry_kind::call) continue;
+    e.first_op = loop.ops + e.op_first;
+    e.last_op = loop.ops + e.op_last;
+  }
   loop.usable = true;
 }
 
@@ -177,7 +188,8 @@ line_loop* ready_loop(int32_t head) {
   const int32_t end = code_steps.loop_end[static_cast<size_t>(head)];
   if (loops.size() <= static_cast<size_t>(head)) loops.resize(code_steps.loop_end.size());
   line_loop& loop = loops[static_cast<size_t>(head)];
-  bool same = loop.generation == upn_plans.generation && loop.codes == program_image.codes.data() && loop.end == end;
+  bool same = loop.generation == upn_plans.generation && loop.codes == program_image.codes.data() &&
+              loop.end == end && loop.ops == upn_plans.ops.data();
   // A loop that does not qualify under this stamp is not looked at again until the stamp moves
   // (its head is fetched every round).
   if (same && !loop.usable) return nullptr;
@@ -193,7 +205,6 @@ inline const loop_entry* after_jump(const loop_entry* j, float p1) {
 
 // The loop's records from its first line on.
 bool run_entries(const line_loop& loop) {
-  const line_op* const ops = upn_plans.ops.data();
   // A line runs on one stack while the other keeps what the last evaluation left (a line leaves
   // at most P1; the arguments of a CALL up to P10): a line that cannot run in line leaves it as
   // it was.
@@ -228,7 +239,7 @@ bool run_entries(const line_loop& loop) {
     }
     --countdown;
     if (e->kind == entry_kind::line) [[likely]] {
-      if (!run_line_ops(ops + e->op_first, *st)) {
+      if (!run_line_ops(e->first_op, *st)) {
         // It took none of its effects: the interpreter loop counts it and runs it.
         ++countdown;
         go_on = e->record;
@@ -249,7 +260,7 @@ bool run_entries(const line_loop& loop) {
     if (e->kind == entry_kind::call) {
       // A level beyond the last is the CALL's own report; it and its arguments' failures are
       // left to the interpreter loop, as a line's.
-      if (call_state.depth >= max_call_depth || !run_line_ops(ops + e->op_first, *st)) {
+      if (call_state.depth >= max_call_depth || !run_line_ops(e->first_op, *st)) {
         ++countdown;
         go_on = e->record;
         break;
@@ -266,7 +277,7 @@ bool run_entries(const line_loop& loop) {
       ++call_state.depth;
       std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
       frame.fill(0.0f);
-      const int32_t results = ops[e->op_last].end.results;
+      const int32_t results = e->last_op->end.results;
       for (int32_t i = 0; i < results; ++i) frame[static_cast<size_t>(i)] = done_stack->values[static_cast<size_t>(i + 1)];
       call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
       after_call = e + 1;
@@ -286,7 +297,7 @@ bool run_entries(const line_loop& loop) {
   call_state.pc = go_on;
   call_state.command_flags = program_image.codes[static_cast<size_t>(last->record)].flags;
   // The stack and the element as the last evaluation left them.
-  end_in_line_evaluation(line_ops_end(ops[done->op_last], *done_stack));
+  end_in_line_evaluation(line_ops_end(*done->last_op, *done_stack));
   return true;
 }
 
