@@ -223,6 +223,23 @@ TEST_F(line_loop_test, LoopsCallingNumericFunctionsRunAsOneStep) {
   EXPECT_EQ(as_loop, words());
 }
 
+// A loop run, then expressions planned for the first time outside it (their operations take room
+// where the loop's were), then the loop again: it runs its operations where they now are.
+TEST_F(line_loop_test, ALoopRunsAgainAfterOtherExpressionsTookRoom) {
+  start_headless();
+  load_program_image(
+      "[PROC]\n[INIT]\nCODES=12\nUPNCODES=5\nUPNTOKENS=100\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=4\n"
+      "STRINGSPACE=10\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:S/0\n&0003 I 0001:X/0\n"
+      "&0004 I 0001:Y/0\n[UPNCODES]\n&1 #1 _+ &1 __STO &2 &1 _+ &2 __STO &1 #50 _<\n#0 &1 __STO\n"
+      "&3 #1 _+ &3 __STO &4 &3 _+ &4 __STO #7 &3 _* &4 _+ &4 __STO &3 &4 _+ &3 __STO\n"
+      "&4 #2 _* &3 _- &4 __STO\n&4 &3 _+ &4 __STO &3 #9 _MOD &3 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
+      "CALL :0008\n%0003\n%0004\n%0005\nCALL :0008\nRETURN\nRETURN\n%0002\n%0001\nJNZ :0009\nRETURN\n");
+  interpreter(1);
+  EXPECT_EQ(get_int_variable("I"), 50);
+  EXPECT_EQ(get_int_variable("S"), 2 * (50 * 51 / 2));
+}
+
 // While the trace is on, every command of the loop is a command of its own, the CALL that begins
 // it too.
 TEST_F(line_loop_test, TracedLoopsShowEveryCommand) {
