@@ -6,7 +6,8 @@
 // KIND is one of
 //   loop    N iterations of "I = I + 1; if I < N goto" in one expression line (default 10000000)
 //   lines   the same with "I = I + 1" and "I < N" on expression lines of their own (default 10000000)
-//   calls   N CALLs of a subroutine that reads two arguments with ARG (default 3000000)
+//   calls   N CALLs of a subroutine that reads two arguments with ARG and takes MOD of their
+//           product (default 3000000)
 //   arrays  N passes of filling 1000 integer array elements and summing them (default 5000)
 //   texts   N rounds of STRING, TRIM, concatenation, UPCASE, INDEX, substring and LEN (default 200000)
 //   floats  N rounds of SIN, COS, SQRT, LOG and EXP (default 3000000)
@@ -52,15 +53,16 @@ constexpr bench_program programs[] = {
      "[UPNCODES]\n&1 #1 _+ &1 __STO\n&1 &2 _<\n[TEXTTOKENS]\n@0001 x|\n"
      "[CODES]\n%0001\n%0002\nJNZ :0001\nRETURN\n",
      "I"},
-    // S = S + ARG(1) - ARG(2) with the arguments I and I - 1: S counts the calls.
+    // R = R + MOD(ARG(1) * ARG(2), 10) with the arguments I and 3: a subroutine that calls a
+    // numeric function, as business programs do (3 * I stays exact in single precision).
     {"calls", 3000000L,
      "[PROC]\nCSET=W\n[INIT]\nCODES=   6\nUPNCODES=3\nUPNTOKENS=30\nTEXTTOKENS=1\n"
      "TEXTCHARACTERS=10\nVARIABLES=3\nSTRINGSPACE=10\nADRSPACE=3\n"
-     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:S/0\n"
-     "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n&1 &1 #1 _-\n&3 #1 _ARG _+ #2 _ARG _- &3 __STO\n"
+     "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:R/0\n"
+     "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n&1 #3\n&3 #1 _ARG #2 _ARG _* #10 _MOD _+ &3 __STO\n"
      "[TEXTTOKENS]\n@0001 x|\n"
      "[CODES]\nCALL :0005 %0002\n%0001\nJNZ :0001\nRETURN\n%0003\nRETURN\n",
-     "I S"},
+     "I R"},
     // Each pass: A(J) = J + I for J = 1..1000, then T = the sum of A(1..1000); the element
     // number comes from the stack ("&j %a"), in the stores and in the reads.
     {"arrays", 5000L,

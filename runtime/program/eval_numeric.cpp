@@ -7,6 +7,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/program/eval_library_internal.h"
+#include "runtime/program/numeric_functions.h"
 
 namespace {
 
@@ -27,18 +28,7 @@ int32_t seed_state(uint32_t m, uint32_t zero_state, uint32_t bound, uint32_t add
   return static_cast<int32_t>(m + addend);  // modulo 2^32
 }
 
-// Pi one unit in the last place below the float nearest to it (bits 40490FDA), as the angle
-// conversions have always used it.
-constexpr float pi_rad = 3.1415925f;
-
-float bool_value(bool b) { return b ? 1.0f : 0.0f; }
-
-// NINT as a float without the 32-bit limit: halves away from zero; NaN gives 0.
-float nint_float(float v) { return std::isnan(v) ? 0.0f : std::round(v); }
-
 }  // namespace
-
-static_assert(std::bit_cast<uint32_t>(pi_rad) == 0x40490FDAu);
 
 void seed_random(uint32_t first_word, uint32_t second_word) {
   random_state.s1 = seed_state(first_word, 2147483562u, 2147483563u, 172u);
@@ -66,54 +56,18 @@ float random_next() {
 }
 
 bool numeric_function_one(int32_t code, value_slot& top) {
-  const float v = top.value();
-  switch (code) {
-    case upn_chs: top.set_number(0.0f - v); return true;  // CHS
-    case upn_sin: top.set_number(std::sin(v)); return true;
-    case upn_cos: top.set_number(std::cos(v)); return true;
-    case upn_tan: top.set_number(std::tan(v)); return true;
-    case upn_cot: {  // COT
-      const float t = std::tan(v);
-      top.set_number(t == 0.0f ? 0.0f : 1.0f / t);
-      return true;
-    }
-    case upn_atan: top.set_number(std::atan(v)); return true;
-    case upn_sqrt: top.set_number(v > 0.0f ? std::sqrt(v) : 0.0f); return true;  // SQRT: 0 outside
-    case upn_acos:  // ACOS: arguments past +-1 (rounding) are taken as +-1; NaN gives 0
-      top.set_number(std::isnan(v) ? 0.0f : std::acos(std::fmax(-1.0f, std::fmin(1.0f, v))));
-      return true;
-    case upn_abs: top.set_number(std::fabs(v)); return true;  // ABS
-    case upn_nint: top.set_value(nint_float(v)); return true;  // NINT keeps the type word
-    case upn_not: top.set_number(bool_value(nint(v) == 0)); return true;  // NOT
-    case upn_log: top.set_number(std::log(v)); return true;
-    case upn_exp: top.set_number(std::exp(v)); return true;
-    case upn_rad: top.set_number(v / 180.0f * pi_rad); return true;  // RAD
-    case upn_deg: top.set_number(v * 180.0f / pi_rad); return true;  // DEG
-    default: return false;
-  }
+  if (!is_numeric_one(code)) return false;
+  const float r = numeric_one(code, top.value());
+  if (code == upn_nint)
+    top.set_value(r);  // NINT keeps the type word
+  else
+    top.set_number(r);
+  return true;
 }
 
 bool numeric_function_two(int32_t code, float a, float b, float& result) {
-  result = 0.0f;
-  switch (code) {
-    case upn_min: result = b < a ? b : a; return true;  // MIN
-    case upn_max: result = b > a ? b : a; return true;  // MAX
-    case upn_mod: {  // MOD; a zero divisor gives 0
-      if (b == 0.0f) return true;
-      const float r = a - b * std::trunc(a / b);
-      result = r < 0.0f ? r + b : r;
-      return true;
-    }
-    case upn_atan2: result = std::atan2(a, b); return true;
-    case upn_iand: result = static_cast<float>(nint(a) & nint(b)); return true;
-    case upn_ior: result = static_cast<float>(nint(a) | nint(b)); return true;
-    case upn_ixor: result = static_cast<float>(nint(a) ^ nint(b)); return true;
-    case upn_and: result = bool_value(a != 0.0f && b != 0.0f); return true;     // AND
-    case upn_or: result = bool_value(a != 0.0f || b != 0.0f); return true;     // OR
-    case upn_xor: result = bool_value((a != 0.0f) != (b != 0.0f)); return true; // XOR
-    case upn_eqv: result = bool_value((a != 0.0f) == (b != 0.0f)); return true; // EQV
-    default: return false;
-  }
+  result = is_numeric_two(code) ? numeric_two(code, a, b) : 0.0f;
+  return is_numeric_two(code);
 }
 
 bool eval_numeric_function(int32_t code) {

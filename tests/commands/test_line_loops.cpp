@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/code_steps.h"
 #include "runtime/program/expression/evaluator.h"
+#include "runtime/program/expression/line_loops.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/runtime_fixture.h"
 
@@ -93,7 +95,8 @@ TEST_F(line_loop_test, LoopsOfLinesLeaveWhatTheCommandsOneByOneLeave) {
 }
 
 // Programs made at random of the steps loops run in line (variables, constants, elements by a
-// variable or from the stack, operators, stores, ARG) and values at their edges (zero divisors,
+// variable or from the stack, operators, numeric functions, stores, ARG) and values at their edges
+// (zero divisors of "/" and MOD, SQRT and LOG of negative numbers, EXP beyond the integers,
 // integers beyond range, elements out of bounds, fractions): each runs twice, as a loop and
 // command by command, and leaves the same.
 TEST_F(line_loop_test, RandomLoopsLeaveWhatTheCommandsOneByOneLeave) {
@@ -104,12 +107,18 @@ TEST_F(line_loop_test, RandomLoopsLeaveWhatTheCommandsOneByOneLeave) {
     return std::string(choices.begin()[random() % choices.size()]);
   };
   const auto operand = [&]() -> std::string {
-    switch (random() % 5) {
+    switch (random() % 7) {
       case 0: return pick({"&1", "&3", "&4", "&5", "&6"});
       case 1: return pick({"#0", "#1", "#2", "#-3", "#0.5", "#2.5", "#1000000000", "#3000000000", "#7"});
       case 2: return pick({"&3", "&4", "&1"}) + " " + pick({"%7", "%8"});
       case 3: return pick({"#1", "#2", "#6", "#7", "#0", "#1.5"}) + " " + pick({"%7", "%8"});
-      default: return pick({"&3 #1 _+", "&5 &6 _*", "&4 #2 _/"});
+      case 4: return pick({"&3 #1 _+", "&5 &6 _*", "&4 #2 _/"});
+      case 5:
+        return pick({"&1", "&3", "&5", "#-3", "#0", "#2.5", "#30"}) + " " +
+               pick({"_SQRT", "_LOG", "_EXP", "_ABS", "_NINT", "_CHS", "_NOT", "_SIN", "_ACOS"});
+      default:
+        return pick({"&1", "&3", "&4", "#-7", "#7.5", "#3000000000"}) + " " + pick({"&3", "&4", "#0", "#-3", "#2"}) +
+               " " + pick({"_MOD", "_MIN", "_MAX", "_IAND", "_ATAN2", "_XOR"});
     }
   };
   const auto value = [&]() {
@@ -170,6 +179,65 @@ TEST_F(line_loop_test, RandomLoopsLeaveWhatTheCommandsOneByOneLeave) {
     set_command_handler(7, nullptr);
     ASSERT_EQ(as_loop, one_by_one) << text;
   }
+}
+
+// Each round: CALL of a subroutine with the arguments I and 3, whose line is
+// R = R + MOD(ARG(1) * ARG(2), 10), M = MOD(ARG(1), D) with D = 0, S = SQRT(-ARG(1)) + LOG(-ARG(1))
+// (NaN, or -inf where I is 0), K = NINT(ARG(1) / 4) + ABS(-ARG(2)) + MIN(ARG(1), 5) + MAX(ARG(1), 9);
+// then I = I + 1, I < N and JNZ back.  It runs as one step, and leaves what the commands one by
+// one leave.
+TEST_F(line_loop_test, LoopsCallingNumericFunctionsRunAsOneStep) {
+  start_headless();
+  constexpr const char* program =
+      "[PROC]\n[INIT]\nCODES=6\nUPNCODES=3\nUPNTOKENS=100\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=7\n"
+      "STRINGSPACE=10\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 I 0001:D/0\n"
+      "&0004 I 0001:R/0\n&0005 I 0001:M/0\n&0006 R 0001:S\n&0007 I 0001:K/0\n"
+      "[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n&1 #3\n"
+      "&4 #1 _ARG #2 _ARG _* #10 _MOD _+ &4 __STO #1 _ARG &3 _MOD &5 __STO "
+      "#0 #1 _ARG _- _SQRT #0 #1 _ARG _- _LOG _+ &6 __STO "
+      "#1 _ARG #4 _/ _NINT #0 #2 _ARG _- _ABS _+ #1 _ARG #5 _MIN _+ #1 _ARG #9 _MAX _+ &7 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\nCALL :0005 %0002\n%0001\nJNZ :0001\nRETURN\n%0003\nRETURN\n";
+  const auto words = [] { return std::vector<uint32_t>(ADRSPACE.words.begin(), ADRSPACE.words.end()); };
+  const auto load = [&] {
+    load_program_image(program);
+    set_int_variable("N", 12);
+  };
+  load();
+  interpreter(1);
+  const std::vector<uint32_t> as_loop = words();
+  set_command_handler(7, plain_jnz);
+  load();
+  interpreter(1);
+  set_command_handler(7, nullptr);
+  EXPECT_EQ(as_loop, words());
+  EXPECT_EQ(get_int_variable("R"), 0 + 3 + 6 + 9 + 2 + 5 + 8 + 1 + 4 + 7 + 0 + 3);
+  EXPECT_EQ(get_int_variable("M"), 0);
+  EXPECT_TRUE(std::isnan(get_real_variable("S")));
+  EXPECT_EQ(get_int_variable("K"), 3 + 3 + 5 + 11);  // the last round, I = 11
+  // The loop from its head, as the interpreter hands it over: it runs to its end in one step.
+  load();
+  call_state.depth = 1;
+  call_state.pc = 2;
+  ASSERT_TRUE(run_line_loop(1));
+  EXPECT_EQ(call_state.pc, 4);
+  EXPECT_EQ(as_loop, words());
+}
+
+// A loop run, then expressions planned for the first time outside it (their operations take room
+// where the loop's were), then the loop again: it runs its operations where they now are.
+TEST_F(line_loop_test, ALoopRunsAgainAfterOtherExpressionsTookRoom) {
+  start_headless();
+  load_program_image(
+      "[PROC]\n[INIT]\nCODES=12\nUPNCODES=5\nUPNTOKENS=100\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=4\n"
+      "STRINGSPACE=10\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:S/0\n&0003 I 0001:X/0\n"
+      "&0004 I 0001:Y/0\n[UPNCODES]\n&1 #1 _+ &1 __STO &2 &1 _+ &2 __STO &1 #50 _<\n#0 &1 __STO\n"
+      "&3 #1 _+ &3 __STO &4 &3 _+ &4 __STO #7 &3 _* &4 _+ &4 __STO &3 &4 _+ &3 __STO\n"
+      "&4 #2 _* &3 _- &4 __STO\n&4 &3 _+ &4 __STO &3 #9 _MOD &3 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n"
+      "CALL :0008\n%0003\n%0004\n%0005\nCALL :0008\nRETURN\nRETURN\n%0002\n%0001\nJNZ :0009\nRETURN\n");
+  interpreter(1);
+  EXPECT_EQ(get_int_variable("I"), 50);
+  EXPECT_EQ(get_int_variable("S"), 2 * (50 * 51 / 2));
 }
 
 // While the trace is on, every command of the loop is a command of its own, the CALL that begins

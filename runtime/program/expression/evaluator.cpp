@@ -1,12 +1,20 @@
 // The UPN evaluator: runs one compiled expression on the value stack.  Operand codes 1-7, the
 // operators 8-14 and the comparisons 83-92 live here; variable access and the reference codes
 // 93-96 in variables.cpp; the functions 15-82 in their own families.
+//
+// The way of one expression: evaluate_upn (at the end of this file) clears what the evaluation
+// before left and takes the plan that is ready under the stamp; evaluate_by_ops runs the plan's
+// operations (line_ops.h).  Else evaluate_on_plan -> run_plan, which has the plan's operands
+// resolved (plan_steps.cpp) and runs each step in line (step_in_line, a jump by skip_to_label)
+// or its codes on the general path (run_general -> run_codes -> run_code and the handlers at
+// the top of this file).  finish_evaluation then makes the reports, the trace and "%0".
 #include "runtime/program/expression/evaluator.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -433,54 +441,6 @@ bool run_codes(int32_t first, int32_t last) {
   return true;
 }
 
-// ---------------------------------------------------------------- resolved operands
-// Variable v as a step's operand: its words, or nothing (word nullptr) where the step must take
-// the general path.  `elements`: a "%" operand, whose elements 1..dimension must all lie in the
-// numeric space; else element 1 alone.
-resolved_operand resolve_operand(const number_stores& stores, int32_t v, bool elements) {
-  const variable_record* var = stores.variable(v);
-  if (var == nullptr || !is_plain_number(*var)) return {};
-  const int64_t count = elements ? var->dimension : 1;
-  if (count < 1 || !stores.valid_word(var->start) || int64_t{var->start} + count - 1 > stores.last_word) return {};
-  return {.word = &stores.words[static_cast<size_t>(var->start)],
-          .variable = v,
-          .type = var->type,
-          .start = var->start,
-          .dimension = elements ? var->dimension : 1};
-}
-
-}  // namespace
-
-void resolve_plan(upn_plan& plan) {
-  const number_stores stores = number_stores::current();
-  const uint32_t* const operands = upn_code.operand.data();
-  for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
-    upn_step& step = upn_plans.steps[static_cast<size_t>(s)];
-    const auto variable = [&](int32_t i) { return std::bit_cast<int32_t>(operands[step.at + i]); };
-    step.operands = {};
-    switch (step.kind) {
-      case step_variable:
-      case step_variable_store: step.operands[0] = resolve_operand(stores, variable(0), false); break;
-      case step_element:
-      case step_element_store: step.operands[0] = resolve_operand(stores, variable(0), true); break;
-      case step_variable_element:
-        step.operands[0] = resolve_operand(stores, variable(0), false);
-        step.operands[1] = resolve_operand(stores, variable(1), true);
-        break;
-      case step_variable_operator:
-        step.operands[0] = resolve_operand(stores, variable(0), false);
-        if (step.second_is_variable) step.operands[1] = resolve_operand(stores, variable(1), false);
-        if (step.stores) step.operands[2] = resolve_operand(stores, variable(3), false);
-        break;
-      default: break;
-    }
-  }
-  plan.resolved = upn_plans.generation;
-  make_line_ops(plan);
-}
-
-namespace {
-
 // The last-reference registers while a plan runs: kept here and written to the evaluator once,
 // when the plan ends or before code out of line runs (which reads and writes the evaluator's).
 struct reference_registers {
@@ -625,210 +585,240 @@ enum class plan_end : uint8_t {
   in_line,  // it went on to its end with every step in line: the results are numbers
 };
 
-// Runs an expression's plan, made from its codes when they were compiled: each step in line
-// where its checks pass, else its codes one by one on the general path.  Calls nothing on the
-// common steps, so the loop keeps its state in registers.
-plan_end run_plan(upn_plan& plan) {
-  evaluator_state& ev = evaluator;
-  const uint32_t generation = upn_plans.generation;
-  if (plan.resolved != generation) [[unlikely]] resolve_plan(plan);
-  value_slot* const slot0 = &ev.slot(0);  // slot0[k] is slot k
+// A plan's run: sp, the highest slot written and the last-reference registers live here while
+// its steps run in line, and go back to the evaluator however the run is left.
+struct plan_state {
+  int32_t sp = evaluator.sp;
+  int32_t high = value_stack_first - 1;
+  reference_registers reg;
+  bool held = true;      // false while code out of line works on the evaluator's own
+  bool in_line = true;   // every step so far ran in line
+  // Before code out of line runs.
+  void put_back() {
+    evaluator.sp = sp;
+    reg.put(evaluator);
+    raise_touched(high);
+    held = false;
+    in_line = false;
+  }
+  // After it.
+  void take_up() {
+    sp = evaluator.sp;
+    reg.take(evaluator);
+    held = true;
+  }
+  // A push made sp the highest slot written so far.
+  void pushed() { high = std::max(high, sp); }
+  ~plan_state() {
+    if (!held) {
+      touched_bottom = value_stack_first;
+      return;
+    }
+    evaluator.sp = sp;
+    reg.put(evaluator);
+    // Steps in line leave every slot they pop cleared: of an evaluation that ran in line
+    // throughout, only the results are left to clear, and nothing below slot 1.
+    raise_touched(in_line ? sp : high);
+    if (in_line) touched_bottom = 1;
+  }
+};
+
+// How a step of a plan went, in line.
+enum class step_way : uint8_t {
+  in_line,        // it ran in line
+  general,        // its codes take the general path
+  store_general,  // "&a x op &d __STO": the operator ran in line, the store takes the general path
+};
+
+// One step of a plan (not a jump) in line where its checks pass, on a stack in range
+// (0 <= sp <= 20).  Calls nothing on the common steps, so that the plan loop keeps its state in
+// registers.
+[[gnu::always_inline]] inline step_way step_in_line(const upn_step& step, const uint32_t* word, value_slot* slot0,
+                                                    plan_state& st) {
+  int32_t& sp = st.sp;
+  reference_registers& reg = st.reg;
+  switch (step.kind) {
+    case step_label:
+      return step_way::in_line;
+    case step_constant: {
+      value_slot& top = slot0[++sp];
+      top.bits = word[0];
+      top.type = -1;
+      st.pushed();
+      return step_way::in_line;
+    }
+    case step_constant_argument: {
+      // ARG needs the pushed slot in range; k = 1..10.
+      int32_t k = 0;
+      if (sp >= 20 || !whole_number(std::bit_cast<float>(word[0]), k) || k < 1 || k > 10) break;
+      slot0[++sp].set_number(call_argument(k));
+      reg.reference = -k;
+      reg.position = 1;
+      st.pushed();
+      return step_way::in_line;
+    }
+    case step_variable: {
+      const resolved_operand& a = step.operands[0];
+      if (a.word == nullptr) break;
+      read_element(a, 0, slot0[++sp], reg);
+      st.pushed();
+      return step_way::in_line;
+    }
+    case step_element: {
+      // Whole element numbers inside the dimension; the others, the dimension request and
+      // the reports take the full entry.
+      int32_t k = 0;
+      if (sp < 1 || !element_of(step.operands[0], slot0[sp].value(), k)) break;
+      read_element(step.operands[0], k, slot0[sp], reg);
+      return step_way::in_line;
+    }
+    case step_argument: {
+      int32_t k = 0;
+      if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) break;
+      slot0[sp].set_number(call_argument(k));
+      reg.reference = -k;
+      reg.position = 1;
+      return step_way::in_line;
+    }
+    case step_add:
+    case step_subtract:
+    case step_multiply:
+    case step_divide:
+    case step_equal:
+    case step_not_equal:
+    case step_less:
+    case step_greater:
+    case step_less_equal:
+    case step_greater_equal: {
+      float result = 0.0f;
+      if (sp < 2 || !numeric_result(step.kind, slot0[sp - 1].value(), slot0[sp].value(), result))
+        break;  // a zero divisor is reported on the general path
+      slot0[sp - 1].set_number(result);
+      slot0[sp].set_value(0.0f);
+      --sp;
+      reg.reference = 0;
+      return step_way::in_line;
+    }
+    case step_store:
+      if (sp < 2 || !store_plain_number(number_stores::current(), reg.reference, reg.element, slot0[sp - 1]))
+        break;
+      finish_store(slot0, sp, reg);
+      return step_way::in_line;
+    case step_variable_store:
+      if (!fused_store(step.operands[0], slot0, sp, st.high, reg)) break;
+      return step_way::in_line;
+    case step_element_store: {
+      // The element number on the top, the value below it.
+      int32_t k = 0;
+      if (sp < 2 || !element_of(step.operands[0], slot0[sp].value(), k) ||
+          !store_element(step.operands[0], k, slot0[sp - 1], reg))
+        break;
+      finish_store(slot0, sp, reg);
+      return step_way::in_line;
+    }
+    case step_variable_element: {
+      // "&j" needs sp <= 20 (checked by the caller), "%a" and "__STO" sp + 1 <= 20.
+      const resolved_operand& j = step.operands[0];
+      int32_t k = 0;
+      if (sp > 19 || j.word == nullptr ||
+          !element_of(step.operands[1], std::bit_cast<float>(number_word_bits(j.type, *j.word)), k))
+        break;
+      if (!step.stores) {
+        read_element(step.operands[1], k, slot0[++sp], reg);
+        st.pushed();
+        return step_way::in_line;
+      }
+      // The value below the element's number.
+      if (sp < 1 || !store_element(step.operands[1], k, slot0[sp], reg)) break;
+      ++sp;
+      st.pushed();
+      finish_store(slot0, sp, reg);
+      return step_way::in_line;
+    }
+    case step_function: {
+      // The function works on the slots given; one of two arguments clears the reference.
+      const int32_t after = run_function_step(step.op, slot0, sp);
+      if (after < 0) break;
+      if (after != sp) reg.reference = 0;
+      sp = after;
+      return step_way::in_line;
+    }
+    case step_text_function: {
+      // A text function works on the evaluator's own stack and registers.
+      st.put_back();
+      const int32_t after = run_function_step(step.op, slot0, sp);
+      st.take_up();
+      if (after < 0) break;
+      sp = after;
+      return step_way::in_line;
+    }
+    case step_variable_operator:
+      if (!fused_operator(step, word, slot0, sp, st.high, reg)) break;
+      // "&d __STO" after it: the stack is in range for both.
+      if (!step.stores || fused_store(step.operands[2], slot0, sp, st.high, reg)) return step_way::in_line;
+      return step_way::store_general;
+    default:
+      break;
+  }
+  return step_way::general;
+}
+
+// A plan's skip forward from the jump step *s to its label, where the jump is taken: on from the
+// label's step (s moved to the step before it), or the end of the run (the label is not in the
+// expression, or not at a step of its own).
+[[gnu::noinline]] std::optional<plan_end> skip_to_label(const upn_plan& plan, int32_t& s, int32_t label,
+                                                        plan_state& st) {
   const upn_step* const steps = upn_plans.steps.data();
   const int32_t* const codes = upn_code.code.data();
   const uint32_t* const operands = upn_code.operand.data();
-  // sp, the highest slot written and the last-reference registers live here and go back however
-  // the loop is left.
-  struct local_state {
-    int32_t sp = evaluator.sp;
-    int32_t high = value_stack_first - 1;
-    reference_registers reg;
-    bool held = true;      // false while code out of line works on the evaluator's own
-    bool in_line = true;   // every step so far ran in line
-    // Before code out of line runs.
-    void put_back() {
-      evaluator.sp = sp;
-      reg.put(evaluator);
-      raise_touched(high);
-      held = false;
-      in_line = false;
+  // Skip forward to the label's own code, then on from the step that begins there.
+  int32_t i = steps[s].at;
+  do {
+    if (++i > plan.last) {
+      evaluator.skip_label = label;  // not in this expression: the evaluation ends skipping
+      return plan_end::went_on;
     }
-    // After it.
-    void take_up() {
-      sp = evaluator.sp;
-      reg.take(evaluator);
-      held = true;
-    }
-    ~local_state() {
-      if (!held) {
-        touched_bottom = value_stack_first;
-        return;
-      }
-      evaluator.sp = sp;
-      reg.put(evaluator);
-      // Steps in line leave every slot they pop cleared: of an evaluation that ran in line
-      // throughout, only the results are left to clear, and nothing below slot 1.
-      raise_touched(in_line ? sp : high);
-      if (in_line) touched_bottom = 1;
-    }
-  } st;
-  st.reg.offset = ev.pointer_offset;
-  int32_t& sp = st.sp;
-  reference_registers& reg = st.reg;
+  } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
+  while (s + 1 < plan.step_end && steps[s + 1].at <= i) ++s;
+  if (steps[s].at == i) return std::nullopt;  // the label's step
+  st.put_back();  // (a label is a step of its own; were it not, the codes go on alone)
+  return run_codes(i + 1, plan.last) ? plan_end::went_on : plan_end::stopped;
+}
+
+// Runs an expression's plan, made from its codes when they were compiled (its operands resolved
+// under the current stamp first): each step in line where its checks pass, else its codes one
+// by one on the general path.
+plan_end run_plan(upn_plan& plan) {
+  const uint32_t generation = upn_plans.generation;
+  if (plan.resolved != generation) [[unlikely]] resolve_plan(plan);
+  value_slot* const slot0 = &evaluator.slot(0);  // slot0[k] is slot k
+  const upn_step* const steps = upn_plans.steps.data();
+  const int32_t* const codes = upn_code.code.data();
+  const uint32_t* const operands = upn_code.operand.data();
+  plan_state st;
+  st.reg.offset = evaluator.pointer_offset;
   for (int32_t s = plan.step_first; s < plan.step_end; ++s) {
     const upn_step& step = steps[s];
     const uint32_t* const word = operands + step.at;
-    if (static_cast<uint32_t>(sp) <= 20u) [[likely]] {
-      switch (step.kind) {
-        case step_label:
-          continue;
-        case step_constant: {
-          value_slot& top = slot0[++sp];
-          top.bits = word[0];
-          top.type = -1;
-          st.high = std::max(st.high, sp);
-          continue;
-        }
-        case step_constant_argument: {
-          // ARG needs the pushed slot in range; k = 1..10.
-          int32_t k = 0;
-          if (sp >= 20 || !whole_number(std::bit_cast<float>(word[0]), k) || k < 1 || k > 10) break;
-          slot0[++sp].set_number(call_argument(k));
-          reg.reference = -k;
-          reg.position = 1;
-          st.high = std::max(st.high, sp);
-          continue;
-        }
-        case step_variable: {
-          const resolved_operand& a = step.operands[0];
-          if (a.word == nullptr) break;
-          read_element(a, 0, slot0[++sp], reg);
-          st.high = std::max(st.high, sp);
-          continue;
-        }
-        case step_element: {
-          // Whole element numbers inside the dimension; the others, the dimension request and
-          // the reports take the full entry.
-          int32_t k = 0;
-          if (sp < 1 || !element_of(step.operands[0], slot0[sp].value(), k)) break;
-          read_element(step.operands[0], k, slot0[sp], reg);
-          continue;
-        }
-        case step_argument: {
-          int32_t k = 0;
-          if (sp < 1 || !whole_number(slot0[sp].value(), k) || k < 1 || k > 10) break;
-          slot0[sp].set_number(call_argument(k));
-          reg.reference = -k;
-          reg.position = 1;
-          continue;
-        }
-        case step_jump_true:
-        case step_jump_false: {
-          // Label 0 is no label: a jump to it never skips.
-          const int32_t label = std::bit_cast<int32_t>(word[0]);
-          if (label == 0 || (slot0[sp].value() != 0.0f) != (step.kind == step_jump_true)) continue;
-          // Skip forward to the label's own code, then on from the step that begins there.
-          int32_t i = step.at;
-          do {
-            if (++i > plan.last) {
-              ev.skip_label = label;  // not in this expression: the evaluation ends skipping
-              return plan_end::went_on;
-            }
-          } while (codes[i] != upn_jump || std::bit_cast<int32_t>(operands[i]) != label);
-          while (s + 1 < plan.step_end && steps[s + 1].at <= i) ++s;
-          if (steps[s].at == i) continue;  // the label's step
-          st.put_back();  // (a label is a step of its own; were it not, the codes go on alone)
-          return run_codes(i + 1, plan.last) ? plan_end::went_on : plan_end::stopped;
-        }
-        case step_add:
-        case step_subtract:
-        case step_multiply:
-        case step_divide:
-        case step_equal:
-        case step_not_equal:
-        case step_less:
-        case step_greater:
-        case step_less_equal:
-        case step_greater_equal: {
-          float result = 0.0f;
-          if (sp < 2 || !numeric_result(step.kind, slot0[sp - 1].value(), slot0[sp].value(), result))
-            break;  // a zero divisor is reported on the general path
-          slot0[sp - 1].set_number(result);
-          slot0[sp].set_value(0.0f);
-          --sp;
-          reg.reference = 0;
-          continue;
-        }
-        case step_store:
-          if (sp < 2 || !store_plain_number(number_stores::current(), reg.reference, reg.element, slot0[sp - 1]))
-            break;
-          finish_store(slot0, sp, reg);
-          continue;
-        case step_variable_store:
-          if (!fused_store(step.operands[0], slot0, sp, st.high, reg)) break;
-          continue;
-        case step_element_store: {
-          // The element number on the top, the value below it.
-          int32_t k = 0;
-          if (sp < 2 || !element_of(step.operands[0], slot0[sp].value(), k) ||
-              !store_element(step.operands[0], k, slot0[sp - 1], reg))
-            break;
-          finish_store(slot0, sp, reg);
-          continue;
-        }
-        case step_variable_element: {
-          // "&j" needs sp <= 20 (checked above), "%a" and "__STO" sp + 1 <= 20.
-          const resolved_operand& j = step.operands[0];
-          int32_t k = 0;
-          if (sp > 19 || j.word == nullptr ||
-              !element_of(step.operands[1], std::bit_cast<float>(number_word_bits(j.type, *j.word)), k))
-            break;
-          if (!step.stores) {
-            read_element(step.operands[1], k, slot0[++sp], reg);
-            st.high = std::max(st.high, sp);
-            continue;
-          }
-          // The value below the element's number.
-          if (sp < 1 || !store_element(step.operands[1], k, slot0[sp], reg)) break;
-          ++sp;
-          st.high = std::max(st.high, sp);
-          finish_store(slot0, sp, reg);
-          continue;
-        }
-        case step_function: {
-          // The function works on the slots given; one of two arguments clears the reference.
-          const int32_t after = run_function_step(step.op, slot0, sp);
-          if (after < 0) break;
-          if (after != sp) reg.reference = 0;
-          sp = after;
-          continue;
-        }
-        case step_text_function: {
-          // A text function works on the evaluator's own stack and registers.
-          st.put_back();
-          const int32_t after = run_function_step(step.op, slot0, sp);
-          st.take_up();
-          if (after < 0) break;
-          sp = after;
-          continue;
-        }
-        case step_variable_operator:
-          if (!fused_operator(step, word, slot0, sp, st.high, reg)) break;
-          // "&d __STO" after it: the stack is in range for both.
-          if (!step.stores || fused_store(step.operands[2], slot0, sp, st.high, reg)) continue;
-          // The store alone takes the general path.
-          st.put_back();
-          if (const general_run run = run_general(codes, operands, step.at + 3, step.at + 4, plan.last, generation);
-              run != general_run::went_on)
-            return run == general_run::finished ? plan_end::went_on : plan_end::stopped;
-          st.take_up();
-          continue;
-        default:
-          break;
+    step_way way = step_way::general;
+    if (static_cast<uint32_t>(st.sp) <= 20u) [[likely]] {
+      if (step.kind == step_jump_true || step.kind == step_jump_false) {
+        // Label 0 is no label: a jump to it never skips.
+        const int32_t label = std::bit_cast<int32_t>(word[0]);
+        if (label == 0 || (slot0[st.sp].value() != 0.0f) != (step.kind == step_jump_true)) continue;
+        if (const std::optional<plan_end> end = skip_to_label(plan, s, label, st); end.has_value()) return *end;
+        continue;
       }
+      way = step_in_line(step, word, slot0, st);
+      if (way == step_way::in_line) [[likely]]
+        continue;
     }
-    // The step's codes one by one on the general path, with their checks and reports.
+    // The step's codes (or the store after its operator) one by one on the general path, with
+    // their checks and reports.
     st.put_back();
-    if (const general_run run = run_general(codes, operands, step.at, step.at + step.codes - 1, plan.last, generation);
+    const int32_t from = way == step_way::store_general ? step.at + 3 : step.at;
+    const int32_t to = way == step_way::store_general ? step.at + 4 : step.at + step.codes - 1;
+    if (const general_run run = run_general(codes, operands, from, to, plan.last, generation);
         run != general_run::went_on)
       return run == general_run::finished ? plan_end::went_on : plan_end::stopped;
     st.take_up();

@@ -1,14 +1,16 @@
 // The expression machinery.  A run of one expression takes its stages in this order:
 //   plan        the compiler cuts each expression's codes into steps once (upn_plan.h; the
 //               numeric and text functions that run straight from a step: upn_function_steps.h);
-//   resolve     at run time a plan's operands are resolved under the current stamp (plan_steps.h);
+//   resolve     at run time a plan's operands are resolved under the current stamp (plan_steps.h,
+//               plan_steps.cpp);
 //   operations  a plan whose every step qualifies is also made into operations on the variables'
 //               words and runs without the plan loop (line_ops.h);
 //   loop        loops made only of expression lines, jumps and such CALLs, found when the program
 //               is loaded (code_steps.h), run their lines' operations round after round
 //               (line_loops.h).
-// What fails a stage falls back to the stage before it, down to the codes one by one on the
-// general path of evaluate_upn (this file), which makes every report.
+// What fails a stage falls back to the stage before it: the plan's steps (run_plan), and down to
+// the codes one by one on the general path of evaluate_upn (evaluator.cpp), which makes every
+// report.
 //
 // The UPN evaluator: the value stack, the evaluation of one compiled expression, and the
 // conventions every function handler follows on the stack.
@@ -54,6 +56,9 @@
 #include <climits>
 #include <cstdint>
 #include <string_view>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "runtime/program/call_state.h"
 #include "runtime/program/program.h"
@@ -287,12 +292,23 @@ inline void read_call_argument(value_slot& top, int32_t k) {
 // bits as they are, an integer truncated toward zero.  False for another type, and for a value
 // the conversion to an integer would clamp or that is NaN (the full routine handles those).
 inline bool number_store_bits(int32_t type, float value, uint32_t& bits) {
-  if (type == var_real)
-    bits = std::bit_cast<uint32_t>(value);
-  else if (type == var_integer && value >= -2147483648.0f && value < 2147483648.0f)
-    bits = std::bit_cast<uint32_t>(static_cast<int32_t>(value));
-  else
-    return false;
+  if (type == var_integer) [[likely]] {
+#if defined(__SSE__)
+    // The processor's truncation gives INT32_MIN for NaN and for every value outside the range:
+    // one conversion and one comparison for the common case.
+    const int32_t n = _mm_cvtt_ss2si(_mm_set_ss(value));
+    if (n == INT32_MIN) [[unlikely]] {
+      if (value != -2147483648.0f) return false;
+    }
+#else
+    if (!(value >= -2147483648.0f && value < 2147483648.0f)) return false;
+    const int32_t n = static_cast<int32_t>(value);
+#endif
+    bits = std::bit_cast<uint32_t>(n);
+    return true;
+  }
+  if (type != var_real) return false;
+  bits = std::bit_cast<uint32_t>(value);
   return true;
 }
 // `value` into word `word` of an integer or real variable of type `type`, as _STO writes it;

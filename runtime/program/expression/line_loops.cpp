@@ -30,12 +30,19 @@ enum class entry_kind : uint8_t {
 
 struct loop_entry {
   entry_kind kind = entry_kind::leave;
+  bool jump_after = false;  // line: the next entry is the jump on the record after it
+  bool has_result = false;  // line, call: it leaves P1 (else P1 is 0)
   int32_t record = 0;
   int32_t target = 0;    // jumps, leave: where the program goes on
-  int32_t next = -1;     // jumps: the entry of the target's record, -1 outside the loop; call: the subroutine's
+  int32_t next = -1;     // while it is made: jumps: the entry of the target; call: the subroutine's
   int32_t op_first = 0;  // line, call: the operations of its expression in upn_plans.ops, up to op_last
   int32_t op_last = 0;
-  bool jump_after = false;  // line: the next entry is the jump on the record after it
+  const line_op* first_op = nullptr;  // the same in the operations as the loop was made with them
+  const line_op* last_op = nullptr;
+  // Jumps: the entry after it where NINT(P1) is 0, and where it is not (a leave entry where the
+  // jump leaves the loop); call: the subroutine's first entry in `to_zero`.
+  const loop_entry* to_zero = nullptr;
+  const loop_entry* to_nonzero = nullptr;
 };
 
 // The fields of a record that its entry was made from.
@@ -51,6 +58,7 @@ loop_record record_at(int32_t at) {
 struct line_loop {
   uint32_t generation = 0;  // the stamp it was made under (0: never)
   const code_record* codes = nullptr;
+  const line_op* ops = nullptr;  // upn_plans.ops as it was made (their room can move under a stamp)
   int32_t end = 0;
   bool usable = false;
   std::vector<loop_record> records;  // the records it was made from, as they were
@@ -72,6 +80,7 @@ bool expression_entry(int32_t expression, int32_t results, loop_entry& entry) {
     return false;
   entry.op_first = plan->op_first;
   entry.op_last = plan->op_first + plan->op_count - 1;
+  entry.has_result = upn_plans.ops[static_cast<size_t>(entry.op_last)].end.results != 0;
   return true;
 }
 
@@ -93,6 +102,32 @@ bool record_entry(int32_t r, int32_t head, int32_t end, loop_entry& entry) {
                                              : entry_kind::jump_not_zero;
       entry.next = rec.target >= head && rec.target <= end ? rec.target - head : -1;
       return true;
+  }
+}
+
+// The ways on from each jump and CALL as entries: a jump out of the loop goes to a leave entry
+// of its own (added here), after which the entries do not move.
+void link_entries(std::vector<loop_entry>& entries) {
+  const size_t count = entries.size();
+  for (size_t i = 0; i < count; ++i) {
+    loop_entry& e = entries[i];
+    const bool jump = e.kind == entry_kind::jump || e.kind == entry_kind::jump_zero || e.kind == entry_kind::jump_not_zero;
+    if (jump && e.next < 0) {
+      e.next = static_cast<int32_t>(entries.size());
+      entries.push_back({.kind = entry_kind::leave, .target = e.target});
+    }
+  }
+  // (The entry after the loop's last record, a jump back, is the loop's leave entry.)
+  for (size_t i = 0; i < count; ++i) {
+    loop_entry& e = entries[i];
+    const loop_entry* target = e.next < 0 ? nullptr : &entries[static_cast<size_t>(e.next)];
+    switch (e.kind) {
+      case entry_kind::jump: e.to_zero = e.to_nonzero = target; break;
+      case entry_kind::jump_zero: e.to_zero = target; e.to_nonzero = &e + 1; break;
+      case entry_kind::jump_not_zero: e.to_zero = &e + 1; e.to_nonzero = target; break;
+      case entry_kind::call: e.to_zero = target; break;
+      default: break;
+    }
   }
 }
 
@@ -135,6 +170,15 @@ void make_loop(line_loop& loop, int32_t head, int32_t end) {
     loop.records.push_back(record_at(back));
     loop.entries[static_cast<size_t>(r - head)].next = first;
   }
+  link_entries(loop.entries);
+  // (Every plan the loop uses is resolved by now: the operations stay where they are until the
+  // room of another plan's is taken.)
+  loop.ops = upn_plans.ops.data();
+  for (loop_entry& e : loop.entries) {
+    if (e.kind != entry_kind::line && e.kind != entry_kind::call) continue;
+    e.first_op = loop.ops + e.op_first;
+    e.last_op = loop.ops + e.op_last;
+  }
   loop.usable = true;
 }
 
@@ -144,7 +188,8 @@ line_loop* ready_loop(int32_t head) {
   const int32_t end = code_steps.loop_end[static_cast<size_t>(head)];
   if (loops.size() <= static_cast<size_t>(head)) loops.resize(code_steps.loop_end.size());
   line_loop& loop = loops[static_cast<size_t>(head)];
-  bool same = loop.generation == upn_plans.generation && loop.codes == program_image.codes.data() && loop.end == end;
+  bool same = loop.generation == upn_plans.generation && loop.codes == program_image.codes.data() &&
+              loop.end == end && loop.ops == upn_plans.ops.data();
   // A loop that does not qualify under this stamp is not looked at again until the stamp moves
   // (its head is fetched every round).
   if (same && !loop.usable) return nullptr;
@@ -153,30 +198,30 @@ line_loop* ready_loop(int32_t head) {
   return loop.usable ? &loop : nullptr;
 }
 
-// The entry after jump entry `j` with P1 as it is: the target's where the jump is taken and its
-// target lies in the loop, the next entry where it is not taken; nullptr where it leaves the loop.
-inline const loop_entry* after_jump(const loop_entry* entries, const loop_entry* j, float p1) {
-  // NINT(P1) = 0 is |P1| < 0.5 or NaN.
-  if (j->kind != entry_kind::jump && !(std::fabs(p1) >= 0.5f) != (j->kind == entry_kind::jump_zero)) return j + 1;
-  return j->next < 0 ? nullptr : entries + j->next;
+// The entry after jump entry `j` with P1 as it is (NINT(P1) = 0 is |P1| < 0.5 or NaN).
+inline const loop_entry* after_jump(const loop_entry* j, float p1) {
+  return std::fabs(p1) >= 0.5f ? j->to_nonzero : j->to_zero;
 }
 
 // The loop's records from its first line on.
 bool run_entries(const line_loop& loop) {
-  const line_op* const ops = upn_plans.ops.data();
-  const loop_entry* const entries = loop.entries.data();
-  line_stack st;
+  // A line runs on one stack while the other keeps what the last evaluation left (a line leaves
+  // at most P1; the arguments of a CALL up to P10): a line that cannot run in line leaves it as
+  // it was.
+  std::array<line_stack, 2> stacks;
+  line_stack* st = &stacks[0];
+  line_stack* done_stack = &stacks[1];
   // The interpreter loop counted the head; its line counts it again here.
   int32_t countdown = qn_pump_countdown + 1;
-  // The last evaluation: its last operation, and the stack and element it left (a line leaves at
-  // most P1; the arguments of a CALL up to P10).
-  const line_op* done = nullptr;
-  line_stack done_stack;
-  float p1 = 0.0f;
+  const loop_entry* done = nullptr;        // the last line or CALL run
+  const loop_entry* last = nullptr;        // the last command run
   const loop_entry* after_call = nullptr;  // where the subroutine's RETURN goes on
-  int32_t last_record = 0;
+  const auto p1 = [&] { return done->has_result ? done_stack->values[1] : 0.0f; };
+  // %1 and %2 are blank since a CALL of this run blanked them: nothing in the loop writes them,
+  // and only the pump's look could run code that does.
+  bool texts_blank = false;
   int32_t go_on = 0;  // the record the program goes on at
-  for (const loop_entry* e = entries;;) {
+  for (const loop_entry* e = loop.entries.data();;) {
     if (e->kind == entry_kind::leave) {
       go_on = e->target;
       break;
@@ -190,70 +235,69 @@ bool run_entries(const line_loop& loop) {
         break;
       }
       countdown = qn_pump_countdown + 1;
+      texts_blank = false;
     }
     --countdown;
-    switch (e->kind) {
-      case entry_kind::call: {
-        // A level beyond the last is the CALL's own report; it and its arguments' failures are
-        // left to the interpreter loop.
-        if (call_state.depth >= max_call_depth || !run_line_ops(ops + e->op_first, st)) break;
-        done = ops + e->op_last;
-        done_stack = st;
-        p1 = done->end.results != 0 ? st.values[1] : 0.0f;
-        last_record = e->record;
-        // As the CALL does it: the texts %1 and %2 blank, the results P1..P10 the arguments of
-        // the new level (0 beyond the results), and the RETURN back to the record after it.
+    if (e->kind == entry_kind::line) [[likely]] {
+      if (!run_line_ops(e->first_op, *st)) {
+        // It took none of its effects: the interpreter loop counts it and runs it.
+        ++countdown;
+        go_on = e->record;
+        break;
+      }
+      std::swap(st, done_stack);
+      done = last = e;
+      // The jump after the line as part of its step, where the countdown has room for it.
+      if (!e->jump_after || countdown <= 1) {
+        ++e;
+        continue;
+      }
+      --countdown;
+      last = ++e;
+      e = after_jump(e, p1());
+      continue;
+    }
+    if (e->kind == entry_kind::call) {
+      // A level beyond the last is the CALL's own report; it and its arguments' failures are
+      // left to the interpreter loop, as a line's.
+      if (call_state.depth >= max_call_depth || !run_line_ops(e->first_op, *st)) {
+        ++countdown;
+        go_on = e->record;
+        break;
+      }
+      std::swap(st, done_stack);
+      done = last = e;
+      // As the CALL does it: the texts %1 and %2 blank, the results P1..P10 the arguments of
+      // the new level (0 beyond the results), and the RETURN back to the record after it.
+      if (!texts_blank) {
         set_percent1_text({});
         set_percent2_text({});
-        ++call_state.depth;
-        std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
-        for (int32_t i = 0; i < 10; ++i)
-          frame[static_cast<size_t>(i)] = i < done->end.results ? st.values[static_cast<size_t>(i + 1)] : 0.0f;
-        call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
-        after_call = e + 1;
-        e = entries + e->next;
-        continue;
+        texts_blank = true;
       }
-      case entry_kind::back:
-        last_record = e->record;
-        --call_state.depth;
-        e = after_call;
-        continue;
-      case entry_kind::line:
-        if (!run_line_ops(ops + e->op_first, st)) break;
-        done = ops + e->op_last;
-        done_stack.element = st.element;
-        p1 = done->end.results != 0 ? st.values[1] : 0.0f;
-        last_record = e->record;
-        ++e;
-        // The jump after the line as part of its step, where the countdown has room for it.
-        if (!e[-1].jump_after || countdown <= 1) continue;
-        --countdown;
-        [[fallthrough]];
-      default: {
-        last_record = e->record;
-        const loop_entry* jump = e;
-        e = after_jump(entries, jump, p1);
-        if (e == nullptr) {
-          go_on = jump->target;
-          goto leave;
-        }
-        continue;
-      }
+      ++call_state.depth;
+      std::array<float, 10>& frame = call_state.arg_frame[static_cast<size_t>(call_state.depth)];
+      frame.fill(0.0f);
+      const int32_t results = e->last_op->end.results;
+      for (int32_t i = 0; i < results; ++i) frame[static_cast<size_t>(i)] = done_stack->values[static_cast<size_t>(i + 1)];
+      call_state.saved_pc[static_cast<size_t>(call_state.depth)] = e->record + 1;
+      after_call = e + 1;
+      e = e->to_zero;
+      continue;
     }
-    // The line or CALL took none of its effects: the interpreter loop counts it and runs it.
-    ++countdown;
-    go_on = e->record;
-    break;
+    last = e;
+    if (e->kind == entry_kind::back) {
+      --call_state.depth;
+      e = after_call;
+    } else {
+      e = after_jump(e, p1());
+    }
   }
-leave:
   if (done == nullptr) return false;  // (the countdown is as it was)
   qn_pump_countdown = countdown;
   call_state.pc = go_on;
-  call_state.command_flags = program_image.codes[static_cast<size_t>(last_record)].flags;
+  call_state.command_flags = program_image.codes[static_cast<size_t>(last->record)].flags;
   // The stack and the element as the last evaluation left them.
-  if (done->end.results <= 1) done_stack.values[1] = p1;
-  end_in_line_evaluation(line_ops_end(*done, done_stack));
+  end_in_line_evaluation(line_ops_end(*done->last_op, *done_stack));
   return true;
 }
 

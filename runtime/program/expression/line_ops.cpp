@@ -117,23 +117,32 @@ struct line_maker {
         store_into(op.a, true);
         break;
       case step_variable_element:
-        op.a = step.operands[0];
-        op.b = step.operands[1];
-        if (!plain(op.a) || (step.stores ? !storable(op.b) : !plain(op.b)) || !fits(0, 1)) return false;
-        op.integer_index = op.a.type == var_integer && op.b.dimension <= 1 << 24;
+        op.index = step.operands[0];
+        op.array = step.operands[1];
+        if (!plain(op.index) || (step.stores ? !storable(op.array) : !plain(op.array)) || !fits(0, 1)) return false;
+        op.integer_index = op.index.type == var_integer && op.array.dimension <= 1 << 24;
         if (step.stores) {
           if (!fits(2, 0)) return false;
           op.kind = line_op_kind::variable_element_store;
-          store_into(op.b, true);
+          store_into(op.array, true);
         } else {
           op.kind = line_op_kind::variable_element;
-          read(op.b, true);
+          read(op.array, true);
         }
         break;
+      case step_function: {
+        // The numeric functions; one of two arguments clears the reference, one of one keeps it.
+        const bool one = is_numeric_one(step.op);
+        if (!(one ? fits(1, 1) : is_numeric_two(step.op) && fits(2, 1))) return false;
+        op.kind = line_op_kind::function;
+        op.constant = static_cast<uint32_t>(step.op);
+        if (!one) end.reference = 0;
+        break;
+      }
       case step_argument:
         // k comes from the stack: the registers name -k, known only when it runs.
       default:
-        return false;  // texts, functions, references, jumps inside the expression
+        return false;  // texts, text functions, references, jumps inside the expression
     }
     ops.push_back(op);
     return true;
@@ -149,22 +158,92 @@ bool can_fail(const line_op& op) {
     case line_op_kind::element:
     case line_op_kind::element_store:
     case line_op_kind::variable_element:
-    case line_op_kind::variable_element_store: return true;
+    case line_op_kind::variable_element_store:
+    case line_op_kind::operate_element_store:
+    case line_op_kind::element_operate:
+    case line_op_kind::element_operate_store:
+    case line_op_kind::binary_store: return true;
     default: return false;
   }
 }
 
 bool is_store(const line_op& op) {
-  return op.kind == line_op_kind::operate_store || op.kind == line_op_kind::store ||
-         op.kind == line_op_kind::element_store || op.kind == line_op_kind::variable_element_store;
+  switch (op.kind) {
+    case line_op_kind::operate_store:
+    case line_op_kind::store:
+    case line_op_kind::element_store:
+    case line_op_kind::variable_element_store:
+    case line_op_kind::operate_element_store:
+    case line_op_kind::element_operate_store:
+    case line_op_kind::binary_store: return true;
+    default: return false;
+  }
+}
+
+// Neighbours that one operation does: "&a x op" and "&j %b __STO"; "&a", "&j %b" and "op", with
+// "&d __STO" after them; an operator and the "&d __STO" after it.  The stack between them is the
+// operation's own, and what the line leaves is the last operation's: nothing else sees the
+// difference.
+std::vector<line_op> fused(const std::vector<line_op>& ops) {
+  std::vector<line_op> out;
+  const auto kind_at = [&](size_t i) { return i < ops.size() ? ops[i].kind : line_op_kind::constant; };
+  for (size_t i = 0; i < ops.size(); ++i) {
+    line_op op = ops[i];
+    if (op.kind == line_op_kind::operate && kind_at(i + 1) == line_op_kind::variable_element_store) {
+      const line_op& store = ops[++i];
+      op.kind = line_op_kind::operate_element_store;
+      op.index = store.index;
+      op.array = store.array;
+      op.integer_index = store.integer_index;
+    } else if (op.kind == line_op_kind::variable && kind_at(i + 1) == line_op_kind::variable_element &&
+               kind_at(i + 2) == line_op_kind::binary) {
+      const line_op& element = ops[i + 1];
+      op.kind = line_op_kind::element_operate;
+      op.index = element.index;
+      op.array = element.array;
+      op.integer_index = element.integer_index;
+      op.operation = ops[i + 2].operation;
+      i += 2;
+      if (kind_at(i + 1) == line_op_kind::store) {
+        op.kind = line_op_kind::element_operate_store;
+        op.d = ops[++i].a;
+      }
+    } else if (op.kind == line_op_kind::binary && kind_at(i + 1) == line_op_kind::store) {
+      op.kind = line_op_kind::binary_store;
+      op.d = ops[++i].a;
+    }
+    out.push_back(op);
+  }
+  return out;
+}
+
+// True where every variable operand of an operation with an operation (other than binary) is an
+// integer variable.
+bool integers_only(const line_op& op) {
+  const auto integer = [](const resolved_operand& o) { return o.type == var_integer; };
+  const bool second = !op.second_is_variable || integer(op.b);
+  switch (op.kind) {
+    case line_op_kind::operate: return integer(op.a) && second;
+    case line_op_kind::operate_store: return integer(op.a) && second && integer(op.d);
+    case line_op_kind::operate_element_store: return integer(op.a) && second && integer(op.array);
+    case line_op_kind::element_operate: return integer(op.a) && integer(op.array);
+    case line_op_kind::element_operate_store: return integer(op.a) && integer(op.array) && integer(op.d);
+    default: return false;
+  }
 }
 
 uint8_t dispatch_code(const line_op& op) {
-  const auto operation = static_cast<uint8_t>(op.operation - step_add);
+  const auto operation =
+      static_cast<uint8_t>(op.operation - step_add + (integers_only(op) ? line_operation_count : 0));
   switch (op.kind) {
     case line_op_kind::binary: return line_binary_code + operation;
+    case line_op_kind::binary_store: return line_binary_store_code + operation;
     case line_op_kind::operate: return line_operate_code + operation;
     case line_op_kind::operate_store: return line_operate_store_code + operation;
+    case line_op_kind::operate_element_store: return line_operate_element_store_code + operation;
+    case line_op_kind::element_operate: return line_element_operate_code + operation;
+    case line_op_kind::element_operate_store: return line_element_operate_store_code + operation;
+    case line_op_kind::function: return static_cast<uint8_t>(line_function_code + (op.constant - upn_chs));
     default: return static_cast<uint8_t>(op.kind);
   }
 }
@@ -178,6 +257,7 @@ bool make_ops(const upn_plan& plan, line_maker& line) {
   }
   // Registers that a read or store named (the offset then is 0).
   if (!line.named || line.ops.empty()) return false;
+  line.ops = fused(line.ops);
   bool later_can_fail = false;
   int32_t logged = 0;
   for (size_t i = line.ops.size(); i-- > 0;) {

@@ -1,7 +1,7 @@
 // An expression's plan as operations on the variables' words (line_op, upn_plan.h): made once
 // per stamp when the plan's operands are resolved, for plans whose every step is a number, a
-// variable, an element, an argument, a numeric operator or a store into an integer or real
-// variable.  They run on a stack of floats of their own and write every store at once; where one
+// variable, an element, an argument, a numeric operator, a numeric function of one or two
+// arguments or a store into an integer or real variable.  They run on a stack of floats of their own and write every store at once; where one
 // cannot be done in line (a zero divisor, an element out of range, a value an integer store
 // clamps) the stores already written are put back, so that the plan can run on its usual path
 // from its start, with its reports.  The evaluation then ends as the plan's steps in line end
@@ -13,33 +13,42 @@
 #include <cstdint>
 
 #include "runtime/program/expression/plan_steps.h"
+#include "runtime/program/numeric_functions.h"
 
 // Makes the plan's operations from its steps (their operands resolved under the current stamp),
 // or none (op_count 0) where a step does not qualify.
 void make_line_ops(upn_plan& plan);
 
-// The stack an expression's operations work on: values[1..sp], and the element the last "%"
-// operand named.
+// The stack an expression's operations work on (its results are values[1..]), and the element
+// the last "%" operand named.
 struct line_stack {
   std::array<float, 20> values;
-  int32_t sp = 0;
   int32_t element = 0;
 };
 
 namespace line_ops_detail {
-inline float number_at(const resolved_operand& o, int32_t k) {
+[[gnu::always_inline]] inline float number_at(const resolved_operand& o, int32_t k) {
   return std::bit_cast<float>(number_word_bits(o.type, o.word[k]));
 }
+// Element k of a resolved operand; with `ints`, of an integer variable.
+template <bool ints>
+[[gnu::always_inline]] inline float read(const resolved_operand& o, int32_t k) {
+  if constexpr (ints)
+    return static_cast<float>(std::bit_cast<int32_t>(o.word[k]));
+  else
+    return number_at(o, k);
+}
 // The second operand of "&a x op": "&b" or "#c".
-inline float second_operand(const line_op& op) {
-  return op.second_is_variable ? number_at(op.b, 0) : std::bit_cast<float>(op.constant);
+template <bool ints>
+[[gnu::always_inline]] inline float second_operand(const line_op& op) {
+  return op.second_is_variable ? read<ints>(op.b, 0) : std::bit_cast<float>(op.constant);
 }
 // The 0-based element of the array b that "&j %b" names; false where the element number is not
 // one of 1..dimension (or not whole).
-inline bool element_named_by(const line_op& op, int32_t& k) {
-  if (!op.integer_index) return element_of(op.b, number_at(op.a, 0), k);
-  const int32_t n = std::bit_cast<int32_t>(*op.a.word);
-  if (n < 1 || n > op.b.dimension) return false;
+[[gnu::always_inline]] inline bool element_named_by(const line_op& op, int32_t& k) {
+  if (!op.integer_index) return element_of(op.array, number_at(op.index, 0), k);
+  const int32_t n = std::bit_cast<int32_t>(*op.index.word);
+  if (n < 1 || n > op.array.dimension) return false;
   k = n - 1;
   return true;
 }
@@ -78,25 +87,69 @@ inline constexpr int32_t max_logged_stores = 16;
         stack[sp] = call_argument(n);
         break;
       }
-#define LINE_OPERATION(o)                                                                       \
-  case line_binary_code + (o - step_add):                                                       \
-    if (!numeric_result(o, stack[sp - 1], stack[sp], stack[sp - 1])) goto fail;                 \
-    --sp;                                                                                       \
-    break;                                                                                      \
-  case line_operate_code + (o - step_add):                                                      \
-    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), stack[sp + 1])) goto fail; \
+// The operations with variable operands twice: for operands of any type, and (at `ints`, the
+// operation's code moved on by line_operation_count) for integers alone, whose reads and stores
+// need not look at the type.
+#define LINE_OPERATION_TYPED(o, ints)                                                           \
+  case line_operate_code + (o - step_add) + (ints ? line_operation_count : 0):                  \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), stack[sp + 1]))     \
+      goto fail;                                                                                \
     ++sp;                                                                                       \
     break;                                                                                      \
-  case line_operate_store_code + (o - step_add): {                                              \
+  case line_operate_store_code + (o - step_add) + (ints ? line_operation_count : 0): {          \
     float r = 0.0f;                                                                             \
     uint32_t bits = 0;                                                                          \
-    if (!numeric_result(o, number_at(op->a, 0), second_operand(*op), r) ||                      \
-        !number_store_bits(op->d.type, r, bits))                                                \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), r) ||               \
+        !number_store_bits(ints ? var_integer : op->d.type, r, bits))                           \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->d.word);                                                             \
+    *op->d.word = bits;                                                                         \
+    break;                                                                                      \
+  }                                                                                             \
+  case line_operate_element_store_code + (o - step_add) + (ints ? line_operation_count : 0): {  \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!numeric_result(o, read<ints>(op->a, 0), second_operand<ints>(*op), r) ||               \
+        !element_named_by(*op, k) || !number_store_bits(ints ? var_integer : op->array.type, r, bits)) \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->array.word + k);                                                     \
+    op->array.word[k] = bits;                                                                   \
+    break;                                                                                      \
+  }                                                                                             \
+  case line_element_operate_code + (o - step_add) + (ints ? line_operation_count : 0):          \
+    if (!element_named_by(*op, k) ||                                                            \
+        !numeric_result(o, read<ints>(op->a, 0), read<ints>(op->array, k), stack[sp + 1]))      \
+      goto fail;                                                                                \
+    ++sp;                                                                                       \
+    break;                                                                                      \
+  case line_element_operate_store_code + (o - step_add) + (ints ? line_operation_count : 0): {  \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!element_named_by(*op, k) ||                                                            \
+        !numeric_result(o, read<ints>(op->a, 0), read<ints>(op->array, k), r) ||                \
+        !number_store_bits(ints ? var_integer : op->d.type, r, bits))                           \
       goto fail;                                                                                \
     if (op->logs) keep(op->d.word);                                                             \
     *op->d.word = bits;                                                                         \
     break;                                                                                      \
   }
+#define LINE_OPERATION(o)                                                                       \
+  case line_binary_code + (o - step_add):                                                       \
+    if (!numeric_result(o, stack[sp - 1], stack[sp], stack[sp - 1])) goto fail;                 \
+    --sp;                                                                                       \
+    break;                                                                                      \
+  case line_binary_store_code + (o - step_add): {                                               \
+    float r = 0.0f;                                                                             \
+    uint32_t bits = 0;                                                                          \
+    if (!numeric_result(o, stack[sp - 1], stack[sp], r) || !number_store_bits(op->d.type, r, bits)) \
+      goto fail;                                                                                \
+    if (op->logs) keep(op->d.word);                                                             \
+    *op->d.word = bits;                                                                         \
+    sp -= 2;                                                                                    \
+    break;                                                                                      \
+  }                                                                                             \
+  LINE_OPERATION_TYPED(o, false)                                                                \
+  LINE_OPERATION_TYPED(o, true)
       LINE_OPERATION(step_add)
       LINE_OPERATION(step_subtract)
       LINE_OPERATION(step_multiply)
@@ -108,6 +161,33 @@ inline constexpr int32_t max_logged_stores = 16;
       LINE_OPERATION(step_less_equal)
       LINE_OPERATION(step_greater_equal)
 #undef LINE_OPERATION
+#undef LINE_OPERATION_TYPED
+// Each numeric function a case of its own, its computation folded to that function's: no second
+// dispatch.  The codes between them that are not numeric functions of one or two arguments fail.
+#define LINE_FUNCTION(c)                                                  \
+  case line_function_code + ((c) - upn_chs):                              \
+    if constexpr (is_numeric_one(c)) {                                    \
+      stack[sp] = numeric_one(c, stack[sp]);                              \
+    } else if constexpr (is_numeric_two(c)) {                             \
+      stack[sp - 1] = numeric_two(c, stack[sp - 1], stack[sp]);           \
+      --sp;                                                               \
+    } else {                                                              \
+      goto fail;                                                          \
+    }                                                                     \
+    break;
+#define LINE_FUNCTIONS_4(c) LINE_FUNCTION(c) LINE_FUNCTION(c + 1) LINE_FUNCTION(c + 2) LINE_FUNCTION(c + 3)
+      static_assert(line_function_count == 33);
+      LINE_FUNCTIONS_4(upn_chs)
+      LINE_FUNCTIONS_4(upn_chs + 4)
+      LINE_FUNCTIONS_4(upn_chs + 8)
+      LINE_FUNCTIONS_4(upn_chs + 12)
+      LINE_FUNCTIONS_4(upn_chs + 16)
+      LINE_FUNCTIONS_4(upn_chs + 20)
+      LINE_FUNCTIONS_4(upn_chs + 24)
+      LINE_FUNCTIONS_4(upn_chs + 28)
+      LINE_FUNCTION(upn_chs + 32)
+#undef LINE_FUNCTIONS_4
+#undef LINE_FUNCTION
       case static_cast<uint8_t>(line_op_kind::store): {
         uint32_t bits = 0;
         if (!number_store_bits(op->a.type, stack[sp], bits)) goto fail;
@@ -130,23 +210,20 @@ inline constexpr int32_t max_logged_stores = 16;
       }
       case static_cast<uint8_t>(line_op_kind::variable_element):
         if (!element_named_by(*op, k)) goto fail;
-        stack[++sp] = number_at(op->b, k);
+        stack[++sp] = number_at(op->array, k);
         break;
       case static_cast<uint8_t>(line_op_kind::variable_element_store): {
         uint32_t bits = 0;
-        if (!element_named_by(*op, k) || !number_store_bits(op->b.type, stack[sp], bits)) goto fail;
-        if (op->logs) keep(op->b.word + k);
-        op->b.word[k] = bits;
+        if (!element_named_by(*op, k) || !number_store_bits(op->array.type, stack[sp], bits)) goto fail;
+        if (op->logs) keep(op->array.word + k);
+        op->array.word[k] = bits;
         --sp;
         break;
       }
       default:
         goto fail;
     }
-    if (op->ends_line) {
-      st.sp = sp;
-      return true;
-    }
+    if (op->ends_line) return true;
   }
 fail:
   while (logged > 0) {

@@ -11,7 +11,7 @@
 // The result of the numeric operator or comparison of a step (step_add .. step_greater_equal) on
 // x and y, as the codes one by one give it; false for a division by zero (reported on the general
 // path).
-inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
+[[gnu::always_inline]] inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
   const auto truth = [](bool b) { return b ? 1.0f : 0.0f; };
   switch (kind) {
     case step_add: result = x + y; return true;
@@ -34,7 +34,7 @@ inline bool numeric_result(uint8_t kind, float x, float y, float& result) {
 // The 0-based element of a resolved "%" operand that the element number `number` names: false
 // for numbers that are not whole or lie outside 1..dimension (the full entry reports those or
 // answers the dimension request).
-inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
+[[gnu::always_inline]] inline bool element_of(const resolved_operand& a, float number, int32_t& k) {
   int32_t n = 0;
   if (a.word == nullptr || !whole_number(number, n) || n < 1 || n > a.dimension) return false;
   k = n - 1;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "runtime/program/numeric_functions.h"
 #include "runtime/program/upn_store.h"
 
 struct value_slot;
@@ -20,14 +21,9 @@ enum class function_step_form : uint8_t {
 };
 
 constexpr function_step_form function_step_form_of(int32_t code) {
+  if (is_numeric_one(code)) return function_step_form::number_one;
+  if (is_numeric_two(code)) return function_step_form::number_two;
   switch (code) {
-    case upn_chs: case upn_sin: case upn_cos: case upn_tan: case upn_cot: case upn_atan: case upn_sqrt:
-    case upn_acos: case upn_abs: case upn_nint: case upn_not: case upn_log: case upn_exp: case upn_rad:
-    case upn_deg:
-      return function_step_form::number_one;
-    case upn_min: case upn_max: case upn_mod: case upn_atan2: case upn_iand: case upn_ior: case upn_ixor:
-    case upn_and: case upn_or: case upn_xor: case upn_eqv:
-      return function_step_form::number_two;
     case upn_upcase: case upn_compress: case upn_collapse: case upn_lowcase: case upn_all: case upn_len:
     case upn_asc: case upn_trim: case upn_rtrim:
       return function_step_form::text_one;

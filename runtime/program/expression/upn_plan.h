@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/program/upn_store.h"
+
 enum upn_step_kind : uint8_t {
   step_codes,              // codes with no step of their own: each on the general path
   step_label,              // "?:n"
@@ -89,14 +91,31 @@ enum class line_op_kind : uint8_t {
   element_store,           // "%a __STO": the top is the element number, the value below it
   variable_element,        // "&j %a"
   variable_element_store,  // "&j %a __STO": the value on the top
+  function,                // a numeric function of one or two arguments on the top (numeric_functions.h)
+  // Neighbours done as one, where an element takes part (the loops that fill and sum arrays):
+  operate_element_store,   // "&a x op" then "&j %b __STO": b(j) = a op x
+  element_operate,         // "&a", "&j %b", "op": a op b(j)
+  element_operate_store,   // the same, then "&d __STO": d = a op b(j)
+  binary_store,            // "op" then "&d __STO": d = the two values on the top, operated
 };
 
-// What the run switches on: the kind, and for the binary operators and the "&a x op" steps the
-// operation as well, so that one dispatch finds both.
+// What the run switches on: the kind, for the binary operators and the "&a x op" steps the
+// operation as well, and for the functions the function (its code from CHS on), so that one
+// dispatch finds both.
 inline constexpr int32_t line_operation_count = step_greater_equal - step_add + 1;
-inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::variable_element_store) + 1;
-inline constexpr uint8_t line_operate_code = line_binary_code + line_operation_count;
-inline constexpr uint8_t line_operate_store_code = line_operate_code + line_operation_count;
+inline constexpr int32_t line_function_count = upn_deg - upn_chs + 1;
+inline constexpr uint8_t line_binary_code = static_cast<uint8_t>(line_op_kind::binary_store) + 1;
+inline constexpr uint8_t line_binary_store_code = line_binary_code + line_operation_count;
+// (The kinds with variable operands take twice as many codes: the second half for operands that
+// are all integers.)
+inline constexpr uint8_t line_operate_code = line_binary_store_code + line_operation_count;
+inline constexpr uint8_t line_operate_store_code = line_operate_code + 2 * line_operation_count;
+inline constexpr uint8_t line_operate_element_store_code = line_operate_store_code + 2 * line_operation_count;
+inline constexpr uint8_t line_element_operate_code = line_operate_element_store_code + 2 * line_operation_count;
+inline constexpr uint8_t line_element_operate_store_code = line_element_operate_code + 2 * line_operation_count;
+inline constexpr uint8_t line_function_code = line_element_operate_store_code + 2 * line_operation_count;
+inline constexpr int32_t line_code_count = line_function_code + line_function_count;
+static_assert(line_code_count <= 256);
 
 // What an expression's operations leave: its results are the values on the stack; the registers
 // name `reference`, at `position`, or the element of the last "%" operand.
@@ -112,17 +131,17 @@ struct line_op_end {
 struct line_op {
   line_op_kind kind = line_op_kind::constant;
   uint8_t code = 0;                 // the kind, with the operation where it has one
-  uint8_t operation = step_add;     // binary, operate*: step_add .. step_greater_equal
+  uint8_t operation = step_add;     // binary, operate*, *operate*: step_add .. step_greater_equal
   bool second_is_variable = false;  // operate*: "&a &b op", else "&a #c op"
   bool logs = false;                // stores: the old word is kept, since a later step of the line can fail
   bool ends_line = false;           // the expression's last operation
-  // variable_element*: j is an integer and the array has at most 2^24 elements, so that the
+  // The ops with "&j %b": j is an integer and the array has at most 2^24 elements, so that the
   // element j names is j itself (every element number in range is exact as a float).
   bool integer_index = false;
-  uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k
-  // The operands in code order: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d;
-  // "&j %a": j in a, the array in b.
-  resolved_operand a, b, d;
+  uint32_t constant = 0;            // constant, operate* with "#c"; constant_argument: k; function: its code
+  // The operands: "&a", "%a", "&a __STO": a; "&a x op [&d __STO]": a, b, d; "&j %b": j in
+  // index, b in array.
+  resolved_operand a, b, d, index, array;
   // The last operation: what the expression leaves.
   line_op_end end;
 };
