@@ -195,9 +195,12 @@ void lst_mouse(int32_t n, int32_t label, bool& clicked) {
     }
     right_before = m.right != 0;
 
-    // d. Go on only while the left button is held (never in edit mode).
+    // d. Go on only while the left button is held (never in edit mode).  A pass that began
+    // without the left button (a move, a release, the right button) holds nothing to follow:
+    // it reads no further, so that a press coming right after the move reaches the mouse
+    // handler as a click of its own and is not taken here as a mere reading.
     run_flags.list_mouse_active = true;
-    if (!m.read() || m.left == 0 || l.edit_mode) break;
+    if (m.left == 0 || !m.read() || m.left == 0 || l.edit_mode) break;
 
     // e. Held above or below the list: scroll one row per reading.
     while (m.left != 0 && (m.y < l.y1 || m.y > l.y2)) {

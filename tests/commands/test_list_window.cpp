@@ -2,6 +2,8 @@
 // shows it with BUTTON and lets the user edit cells; the clicks and keys come as Qt input on the
 // window.  Each test checks what the program sees or writes: the file that its "Speichern"
 // button saves the list to, and the cursor that LSTMGR reads.
+#include <QCoreApplication>
+#include <QMouseEvent>
 #include <QTest>
 
 #include <cstdio>
@@ -126,6 +128,20 @@ class list_window : public events_fixture {
     if (!keys.isEmpty()) QTest::keyClicks(w, keys);
     QTest::keyClick(w, Qt::Key_Return);
   }
+  // A move to the point followed at once by a click there, as the window system hands over a
+  // quick user's (or xdotool's) input: all three events wait in the queue until the runtime
+  // takes them, so the click arrives while the move is still being handled.
+  static void move_and_click(QWidget* w, QPoint where) {
+    const QPointF at(where);
+    const QPointF global(w->mapToGlobal(at));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseMove, at, global, Qt::NoButton, Qt::NoButton,
+                                                   Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                   Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                   Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::processEvents();
+  }
   // Clicks "Speichern"; returns the lines of the file it saved.
   std::vector<std::string> save(QWidget* w) {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
@@ -214,6 +230,22 @@ TEST_F(list_window, AClickOnACellThatIsNoNumberNeverBringsAnotherRowsValue) {
   EXPECT_EQ(saved[0], "Apfel          7,50");
   EXPECT_EQ(saved[1], "Birne          0,00");
   EXPECT_EQ(saved[2].find("7,50"), std::string::npos) << saved[2];
+}
+
+TEST_F(list_window, AClickRightAfterAMoveOpensTheCell) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_lines("KUNDEN.TXT", {"Meier      Bonn", "Huber      Koeln", "Schulz     Ulm"});
+  run_editor("&0001 S 0001*010:NAME/\n", "KUNDEN.TXT", 40, true, {{10, 1, "Name"}});
+
+  move_and_click(w, on_line(2, 20));
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no input";
+  QTest::keyClicks(w, "XY");
+  QTest::keyClick(w, Qt::Key_Return);
+  const std::vector<std::string> saved = save(w);
+  ASSERT_EQ(saved.size(), 3u) << "the list was not saved";
+  EXPECT_NE(saved[1].find("XY"), std::string::npos) << saved[1];
+  EXPECT_EQ(saved[0], "Meier      Bonn");
 }
 
 TEST_F(list_window, ALoadFromAShorterFileBringsTheRedrawIntoTheNewRows) {
