@@ -51,6 +51,15 @@ void keep_view_in_rows(list_record& l) {
   if (l.saved_top > l.count) l.saved_top = last_page_top;
 }
 
+// The cursor that a file's header gives becomes the list's saved cursor too, on a first row
+// that shows it: the redraw from the saved cursor then shows the file's cursor.
+void keep_file_cursor(list_record& l) {
+  l.saved_cursor = l.cursor;
+  if (l.cursor >= 1 && l.page >= 1 && (l.cursor < l.top || l.cursor >= l.top + l.page))
+    l.top = lst_top_showing(l, l.cursor);
+  l.saved_top = l.top;
+}
+
 }  // namespace
 
 void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length, int32_t& status) {
@@ -68,6 +77,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
   io_status = unit_open(unit, file, {.status = "OLD", .action = "READ"});
   const bool opened = io_status == 0;
   int32_t rows = 1, cursor = 0;
+  bool cursor_from_file = false;
   if (header && opened) {
     std::string line;
     io_status = unit_read_line(unit, line);
@@ -76,6 +86,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
       rows = 1;
       cursor = 0;
     }
+    cursor_from_file = io_status == 0;
   }
   rows = std::max(rows, 1);
   lst_size_store(n, rows, row_length, status);
@@ -114,6 +125,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
   const int32_t closed = unit_close(unit);
   if (io_status == 0) io_status = closed;
   keep_view_in_rows(l);
+  if (cursor_from_file) keep_file_cursor(l);
 }
 
 void lst_save(int32_t n, std::string_view name, bool header, int32_t& status) {

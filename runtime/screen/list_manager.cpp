@@ -156,6 +156,10 @@ void lst_get_page(int32_t n, int32_t& lines) {
   if (select_list(n)) lines = list_of(n).page;
 }
 
+int32_t lst_top_showing(const list_record& l, int32_t r) {
+  return r == l.count ? std::max(r - l.page + 1, 1) : std::max(r - l.page + 2, 1);
+}
+
 void lst_set_cursor(int32_t n, int32_t r) {
   if (!select_list(n)) return;
   list_record& l = list_of(n);
@@ -164,8 +168,7 @@ void lst_set_cursor(int32_t n, int32_t r) {
     l.saved_cursor = -r;
   } else if (r >= 0 && r <= l.count) {
     l.cursor = r;
-    if (r < l.top || r >= l.top + l.page)
-      l.top = r == l.count ? std::max(r - l.page + 1, 1) : std::max(r - l.page + 2, 1);
+    if (r < l.top || r >= l.top + l.page) l.top = lst_top_showing(l, r);
     l.saved_cursor = r;
   }
 }

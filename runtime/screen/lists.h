@@ -95,6 +95,9 @@ void lst_get_count(int32_t n, int32_t& count);
 void lst_get_cursor(int32_t n, int32_t& row);
 void lst_get_page(int32_t n, int32_t& lines);
 void lst_set_cursor(int32_t n, int32_t r);
+// The first row that shows row r of list l when r is off its page: r on the last line when it
+// is the last row, else on the line before the last.
+int32_t lst_top_showing(const list_record& l, int32_t r);
 void lst_free(int32_t n);
 void lst_sort(int32_t n);
 inline void lst_compact(int32_t n) { lst_sort(n); }

@@ -291,4 +291,51 @@ TEST_F(list_window, ALoadFromAShorterFileBringsTheRedrawIntoTheNewRows) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_window, ARedrawAfterALoadShowsTheCursorTheFileGives) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_lines("ERST.TXT", {"Erst 1", "Erst 2", "Erst 3", "Erst 4", "Erst 5", "Erst 6"});
+  // A header: 5 rows, the cursor on row 4.
+  write_lines("STAND.TXT", {"5 4", "Stand 1", "Stand 2", "Stand 3", "Stand 4", "Stand 5"});
+  // List 1 from ERST.TXT on the screen with the cursor on row 1; the button "Laden" loads
+  // STAND.TXT with its header, redraws the list and reads its cursor into CUR.
+  program_text p;
+  p.variables = "&0001 I 0001:CUR/0\n";
+  p.code("/00000001 LSTMGR " + p.expr("#1 #1 #40"));
+  p.code("/00002000 LSTMGR " + p.token("ERST.TXT") + " " + p.expr("#1 #40 #0"));
+  p.code("/00004000 LSTMGR " + p.expr("#1 #1 #0"));
+  p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #300 #200"));
+  p.code("/00000010 LSTMGR " + p.expr("#1 #0 #0"));
+  const std::string button = "BUTTON " + p.token("Laden") + " " + p.expr("#20 #300 #120 #30");
+  const size_t button_code = p.codes.size();
+  p.code(button);
+  p.code("RETURN");
+  const std::string load = p.next_label();
+  p.code("/00002020 LSTMGR " + p.token("STAND.TXT") + " " + p.expr("#1 #40 #0"));
+  p.code("/00000010 LSTMGR " + p.expr("#1 #0 #0"));
+  p.code(p.expr("#1 _LSTMGR &1 __STO"));
+  p.code("RETURN");
+  p.codes[button_code] += " " + load;
+  load_program_image(p.text());
+  interpreter(1);
+
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 4);
+  // The bar stands on line 4 and on no other line: its line is mostly of the bar's colour.
+  int32_t handle = 0;
+  screen_bitmap(0, handle);
+  const QImage image = qnb::bitmap_image(handle)->copy();
+  const list_record& l = list_of(3);
+  for (int32_t line = 1; line <= 5; ++line) {
+    int32_t white = 0, all = 0;
+    for (int32_t y = l.y1 + (line - 1) * list_table.line_height; y < l.y1 + line * list_table.line_height - 3; ++y)
+      for (int32_t x = l.x1; x < l.x2; ++x, ++all) white += image.pixel(x, y) == qRgb(255, 255, 255) ? 1 : 0;
+    if (line == 4)
+      EXPECT_LT(white * 2, all) << "no bar on line 4";
+    else
+      EXPECT_GT(white * 2, all) << "a bar on line " << line;
+  }
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 }  // namespace
