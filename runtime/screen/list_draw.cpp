@@ -41,10 +41,7 @@ void draw_normal(list_record& l) {
   const int32_t cols = std::min(l.width, list_row_max);
   ups u;
   screen_nr(0, u, l.x1, l.y1, l.x2, l.y2);
-  if (l.hilite_drawn) {
-    lst_draw_bar(l, l.hilite_line);
-    l.hilite_drawn = false;
-  }
+  lst_remove_bar(l);
   std::string& now = list_table.row_buffer;
   std::string& before = list_table.compare_buffer;
   std::string fresh, old;
@@ -124,6 +121,12 @@ void lst_draw_bar(const list_record& l, int32_t line) {
   for (int32_t y = top; y <= top + list_table.line_height - 3; ++y)
     DRAW_LINE(*u, {.end_px = qn_point{l.x1 + l.hilite_right, y}, .start_px = qn_point{l.x1 + l.hilite_left, y}});
   SET_ROP(*u, 13);
+}
+
+void lst_remove_bar(list_record& l) {
+  if (!l.hilite_drawn) return;
+  lst_draw_bar(l, l.hilite_line);
+  l.hilite_drawn = false;
 }
 
 void lst_draw() {

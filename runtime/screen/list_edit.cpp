@@ -121,6 +121,18 @@ void paint_cell_area(bool show) {
   field_input_start(0, field);
 }
 
+// The bar leaves the screen before a cell's input field opens, while it is still known on which
+// line it stands: the field is then the list's only mark.  A bar left there (the one of the
+// cell stored before, or its lowest pixel rows below a field on its own line, the field being
+// set four pixels higher) would have nothing to remove it.
+void remove_bar_before_field(list_record& l) {
+  if (!l.hilite_drawn) return;
+  ups u;
+  screen_nr(0, u, l.x1, l.y1, l.x2, l.y2);
+  lst_remove_bar(l);
+  screen_stop_nr(0);
+}
+
 // Steps 2 to 5 of starting cell input on the cursor row of list n, column k.
 void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   list_record& l = list_of(n);
@@ -152,7 +164,7 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
     l.saved_top = l.top;
   }
   run_flags.list_cell_input = true;
-  l.hilite_drawn = false;
+  remove_bar_before_field(l);
   paint_cell_area(true);
   run_flags.list_mouse_active = false;
 }
@@ -163,10 +175,7 @@ void lst_cell_bar(list_record& l) {
   const int32_t k = std::clamp(l.tab_column, 1, 20);
   ups u;
   screen_nr(0, u, l.x1, l.y1, l.x2, l.y2);
-  if (l.hilite_drawn) {
-    lst_draw_bar(l, l.hilite_line);
-    l.hilite_drawn = false;
-  }
+  lst_remove_bar(l);
   l.hilite_left = l.tab_x[static_cast<size_t>(k)];
   l.hilite_right = l.tab_x[static_cast<size_t>(k) + 1] - 1;
   if (!run_flags.bar_suppress) {
@@ -179,6 +188,7 @@ void lst_cell_bar(list_record& l) {
 void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int32_t line) {
   if (!list_number_ok(n) || k < 1 || k > list_tab_max) return;
   list_record& l = list_of(n);
+  remove_bar_before_field(l);
   l.cursor = row;
   l.hilite_line = line;
   l.saved_cursor = row;
@@ -208,6 +218,7 @@ void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column) {
   if (column < 1 || column > std::min(l.tab_count, list_tab_max)) return;
   l.tab_column = column;
   if (row < l.top || row >= l.top + l.page) return;
+  remove_bar_before_field(l);
   l.hilite_line = row - l.top + 1;
   const int32_t label = l.tab_label[static_cast<size_t>(column)];
   trace_int2("lst_inp_act.", n, label);

@@ -160,10 +160,7 @@ void lst_mouse(int32_t n, int32_t label, bool& clicked) {
       if (line != l.hilite_line || bar_left != l.hilite_left) {
         ups u;
         screen_nr(0, u, l.x1, l.y1, l.x2, l.y2);
-        if (l.hilite_drawn) {
-          lst_draw_bar(l, l.hilite_line);
-          l.hilite_drawn = false;
-        }
+        lst_remove_bar(l);
         if (!(clicked && l.edit_mode) && line >= 1 && line <= l.page) {
           l.hilite_line = line;
           l.hilite_left = bar_left;

@@ -154,6 +154,9 @@ int32_t lst_line_top(const list_record& l, int32_t line);
 // Draws (or, drawn again, removes) the inverting bar on line `line` of list l; the caller
 // holds screen 0 open.
 void lst_draw_bar(const list_record& l, int32_t line);
+// Takes the bar off the screen when it is drawn there (drawing it again removes it); the caller
+// holds screen 0 open.
+void lst_remove_bar(list_record& l);
 
 // ---------------------------------------------------------------- mouse (list_mouse.cpp)
 // A press in the list area of list n: moves the cursor and bar, marks rows in mark mode,

@@ -338,4 +338,31 @@ TEST_F(list_window, ARedrawAfterALoadShowsTheCursorTheFileGives) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_window, AnOpenCellFieldIsTheListsOnlyMark) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  write_lines("KUNDEN.TXT", {"Meier      Bonn", "Huber      Koeln", "Schulz     Ulm"});
+  run_editor("&0001 S 0001*010:NAME/\n", "KUNDEN.TXT", 40, true, {{10, 1, "Name"}});
+  // Row 1's name is stored, which leaves the cell's bar on row 1; then row 3's name opens.
+  edit_cell(w, on_line(1, 20), "XY");
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, on_line(3, 20));
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no input";
+
+  // No pixel of the bar's colour shows in the list outside the open field.
+  int32_t handle = 0;
+  screen_bitmap(0, handle);
+  const QImage image = qnb::bitmap_image(handle)->copy();
+  const list_record& l = list_of(3);
+  const list_cell_area& field = list_table.cell_area;
+  const QRect inside(QPoint(field.x1, field.y1), QPoint(field.x2, field.y2));
+  std::map<int32_t, int32_t> bar_pixels;  // by line
+  for (int32_t y = l.y1; y < l.y1 + l.page * list_table.line_height; ++y)
+    for (int32_t x = l.x1; x < l.x2; ++x) {
+      const QRgb c = image.pixel(x, y);
+      if (!inside.contains(x, y) && qBlue(c) > 100 && qRed(c) < 60 && qGreen(c) < 60)
+        bar_pixels[(y - l.y1) / list_table.line_height + 1] += 1;
+    }
+  EXPECT_TRUE(bar_pixels.empty()) << "a bar on line " << bar_pixels.begin()->first;
+}
+
 }  // namespace
