@@ -21,11 +21,22 @@
 #include <numbers>
 #include <vector>
 
+// What drawing on a context keeps from one call to the next; GET_DRAWING_STATE and
+// SET_DRAWING_STATE carry it from one context to another.
+struct qn_drawing_state_data {
+  qnb::pen_desc pen;
+  qnb::brush_spec brush;
+  qnb::font_desc font;
+  int32_t rop = 13;
+  bool smooth_text = true;  // glyph edges antialiased; off: whole pixels of the text colour only
+  QPoint pos, text_pos;
+};
+
 namespace {
 
 enum class target_kind { window, paint, bitmap, dummy, printer };
 
-struct draw_context {
+struct draw_context : qn_drawing_state_data {
   bool active = false;
   int32_t generation = 0;
   target_kind kind = target_kind::bitmap;
@@ -34,12 +45,6 @@ struct draw_context {
   std::shared_ptr<QPainter> painter;  // a printer page: its painter, page size and resolution
   QSize page;
   double dpi = 96.0;
-  qnb::pen_desc pen;
-  qnb::brush_spec brush;
-  qnb::font_desc font;
-  int32_t rop = 13;
-  bool smooth_text = true;  // glyph edges antialiased; off: whole pixels of the text colour only
-  QPoint pos, text_pos;
 };
 
 struct drawing_state {
@@ -484,32 +489,17 @@ void END_DUMMY_USERPAINT(ups& u, int* status) {
   qnb::close_context(u);
 }
 
-struct qn_drawing_state_data {
-  qnb::pen_desc pen;
-  qnb::brush_spec brush;
-  qnb::font_desc font;
-  int32_t rop = 13;
-  bool smooth_text = true;
-  QPoint pos, text_pos;
-};
 
 qn_drawing_state GET_DRAWING_STATE(ups& u, int* status) {
   const draw_context* c = resolve(u, "GET_DRAWING_STATE", status);
   if (!c) return nullptr;
-  return std::make_shared<const qn_drawing_state_data>(
-      qn_drawing_state_data{c->pen, c->brush, c->font, c->rop, c->smooth_text, c->pos, c->text_pos});
+  return std::make_shared<const qn_drawing_state_data>(static_cast<const qn_drawing_state_data&>(*c));
 }
 
 void SET_DRAWING_STATE(ups& u, const qn_drawing_state& state, int* status) {
   draw_context* c = resolve(u, "SET_DRAWING_STATE", status);
   if (!c || !state) return;
-  c->pen = state->pen;
-  c->brush = state->brush;
-  c->font = state->font;
-  c->rop = state->rop;
-  c->smooth_text = state->smooth_text;
-  c->pos = state->pos;
-  c->text_pos = state->text_pos;
+  static_cast<qn_drawing_state_data&>(*c) = *state;
 }
 
 qn_rect GET_RECT(const get_rect_opts& o) {
