@@ -204,6 +204,29 @@ TEST_F(print_program, PdfFileThatCannotBeWrittenIsReportedToTheProgram) {
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
 }
 
+// WINKYR_PRINT_PDF is taken as the file system's bytes, also where they are not UTF-8 (a file,
+// a folder); a device that refuses the bytes is a failed write like every other.
+TEST_F(print_program, PdfNamedInBytesThatAreNotUtf8AndADeviceThatRefusesTheWrite) {
+  const std::string latin = (dir / "Gr\xfc\xdf" "e.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", latin.c_str(), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + latin + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\n\n\f");
+  const std::string folder = (dir / "caf\xe9").string();
+  ::setenv("WINKYR_PRINT_PDF", (folder + "/").c_str(), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_GT(std::filesystem::file_size(folder + "/Druckausgabe.pdf"), 0u);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    EXPECT_EQ(entry.path().string().find("\xef\xbf\xbd"), std::string::npos) << entry.path();  // U+FFFD
+  EXPECT_EQ(get_int_variable("ERR"), 0);
+
+  ::setenv("WINKYR_PRINT_PDF", "/dev/full", 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write /dev/full: " + std::string(std::strerror(ENOSPC))), 1);
+  EXPECT_EQ(get_int_variable("ERR"), ENOSPC);
+}
+
 // A plot on the printer whose PDF file cannot be written is reported as a form is (the error
 // log, IOERROR) and the program goes on; its drawing goes nowhere, without a box.
 TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
@@ -246,17 +269,28 @@ TEST_F(print_program, WorkFileCutByAFullDiskIsReportedAndNotPrinted) {
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
 }
 
-// An HTML export that "$CONT" left open stays as the HTML form left it; a printer form after it
-// prints and deletes only its own work file.
-TEST_F(print_program, HtmlExportLeftOpenIsNeitherPrintedNorDeletedByAPrinterForm) {
+// A document left open by "$CONT" goes on in its own work file while a form of the other kind
+// comes in between: a printed head, an HTML export, the printed foot; and an export's head, a
+// printed letter, the export's rest.  Each form goes where it belongs, every piece arrives.
+TEST_F(print_program, ContinuedFormKeepsItsWorkFileAcrossAFormOfTheOtherKind) {
+  std::ofstream(dir / "kopf.frm", std::ios::binary) << "Kopfzeile\n$CONT\n";
+  std::ofstream(dir / "fuss.frm", std::ios::binary) << "Fusszeile\n";
   std::ofstream(dir / "kopf.htm", std::ios::binary) << "<html>\n<p>Kopf</p>\n$CONT\n";
-  run_program("PRINT @0004\n/00000080 PRINT @0003\nPRINT @0001\n/00000800 PRINT @0002\n", "",
-              "@0003 kopf|\n@0004 .H|\n");
-  EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<html>", "<p>Kopf</p>"}));
+  std::ofstream(dir / "fuss.htm", std::ios::binary) << "<p>Fuss</p>\n</html>\n";
+  const std::string texts = "@0003 kopf|\n@0004 fuss|\n@0005 .H|\n@0006 .F|\n";
+  run_program("PRINT @0003\nPRINT @0005\n/00000080 PRINT @0004\nPRINT @0006\nPRINT @0004\n/00000800 PRINT @0002\n", "",
+              texts);
   std::string text;
-  EXPECT_EQ(run_reader(dir, "pdftotext -layout '" + pdf + "' -", text), 0) << text;
-  EXPECT_NE(text.find("Rechnung"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Kopf"), std::string::npos) << text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Kopfzeile\nFusszeile\n\n\f") << text;
+  EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<p>Fuss</p>", "</html>"}));
+
+  run_program("PRINT @0005\n/00000080 PRINT @0003\nPRINT @0006\nPRINT @0001\n/00000800 PRINT @0002\n"
+              "PRINT @0005\n/00000080 PRINT @0004\n",
+              "", texts);
+  EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<html>", "<p>Kopf</p>", "<p>Fuss</p>", "</html>"}));
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\n\n\f") << text;
   EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
 }
 

@@ -2,6 +2,10 @@
 // result into the work file "$$temp$$.wr1"; at the form's end the work file goes to the output
 // stage and is deleted.  A form ending in "$CONT" leaves the work file open, so that the next
 // form appends to the same document.
+//
+// A printed form and an HTML export (HTML mode, into the meta file) are two kinds of document,
+// each with a work file of its own: one kind left open by "$CONT" stays open while forms of the
+// other kind come and go, and its next form goes on in it.
 #include <algorithm>
 #include <set>
 #include <string>
@@ -17,16 +21,22 @@ constexpr size_t form_line_length = 196;
 constexpr size_t form_name_length = 64;
 constexpr size_t work_name_length = 80;
 
+// The work file of one kind of document.
+struct work_file_state {
+  bool open = false;  // a "$CONT" left it open for the next form of its kind
+  int32_t unit = 0;
+  std::string file;
+};
+
 struct print_job_state {
-  bool needs_opening = true;
   bool html = false;
   bool para_typ = false;
   bool html_meta = false;
   int32_t line_count = 0;
-  int32_t work_unit = 0;
+  work_file_state printed;  // "$$temp$$.wr1": printed, previewed, copied into the meta file
+  work_file_state exported;  // the meta file itself, written by an HTML form
   int32_t form_unit = 0;
   bool form_end_mark = false;  // the form's end mark (Ctrl-Z) has been read
-  std::string work_file;
   std::string form_name;
   std::vector<std::string> status_texts;  // those of the current work file only
   std::function<print_combo_entry(std::string_view)> combo_source;
@@ -35,6 +45,9 @@ struct print_job_state {
   std::set<std::string, std::less<>> missing_records;
 };
 print_job_state pj;
+
+// The work file of the current call's kind.
+work_file_state& work() { return pj.html_meta ? pj.exported : pj.printed; }
 
 std::string trimmed(std::string_view text) {
   const size_t end = text.find_last_not_of(' ');
@@ -104,8 +117,8 @@ bool read_form_line(std::string& raw) {
 
 void delete_work_file() {
   const int32_t unit = get_free_unit();
-  trace_str("open for SCRATCH", pj.work_file);
-  int32_t status = unit_open(unit, pj.work_file, {.status = "OLD"});
+  trace_str("open for SCRATCH", work().file);
+  int32_t status = unit_open(unit, work().file, {.status = "OLD"});
   if (status == 0) status = unit_close(unit, "DELETE");
   trace_int("open SCRATCH status", status);
 }
@@ -116,11 +129,12 @@ bool work_file_goes(int32_t mode) { return mode != print_mode_format_only && !pj
 
 // Closes the work file; its lines are written only now (they are buffered).  False when they did
 // not all get there: the failure is reported, and the cut file is not to be output.
-bool close_work_file() {
-  const int32_t status = unit_close(pj.work_unit);
-  pj.work_unit = 0;
+bool close_work_file(work_file_state& w) {
+  const int32_t status = unit_close(w.unit);
+  w.unit = 0;
+  w.open = false;
   if (status == 0) return true;
-  work_file_error(pj.work_file, status);
+  work_file_error(w.file, status);
   return false;
 }
 
@@ -130,12 +144,12 @@ bool format_and_write(std::string& line, bool flag, int32_t mode) {
   frm_format_line(line, flag);
   if (begins(line, "$SKIP")) return true;
   if (pj.html_meta) squeeze_html(line);
-  if (const int32_t status = unit_write_line(pj.work_unit, trimmed(line)); status != 0) {
-    work_file_error(pj.work_file, status);
-    unit_close(pj.work_unit);
-    pj.work_unit = 0;
+  if (const int32_t status = unit_write_line(work().unit, trimmed(line)); status != 0) {
+    work_file_error(work().file, status);
+    unit_close(work().unit);
+    work().unit = 0;
+    work().open = false;
     if (work_file_goes(mode)) delete_work_file();
-    pj.needs_opening = true;
     return false;
   }
   ++pj.line_count;
@@ -162,29 +176,27 @@ std::string print_work_file_name() {
 
 void u_gprint(std::string_view name, bool flag, int32_t mode) {
   trace_msg("u_gprint start");
-  std::string work = print_work_file_name();
+  std::string work_name = print_work_file_name();
   pj.html_meta = pj.html && mode == print_mode_meta;
-  if (pj.html_meta) work = fixed(text_variable("META_FILE"), work_name_length);
-  // Each call writes into its own work file: one that "$CONT" left open under another name (an
-  // HTML export before a printer form, or the reverse) is closed as it was left, and this call
-  // starts its own.
-  if (!pj.needs_opening && trimmed(work) != pj.work_file) {
-    close_work_file();
-    pj.needs_opening = true;
-  }
-  pj.work_file = trimmed(work);
+  if (pj.html_meta) work_name = fixed(text_variable("META_FILE"), work_name_length);
+  work_file_state& w = work();
+  // A printed document left open by "$CONT" goes on in its work file wherever record "#1" names
+  // it now.  An export left open under another name than the meta file's now is complete as it
+  // stands (it is the meta file itself): it is closed, and this form starts the new one.
+  if (w.open && pj.html_meta && trimmed(work_name) != w.file) close_work_file(w);
+  if (!w.open) w.file = trimmed(work_name);
 
   bool opened_now = false;
-  if (pj.needs_opening) {
+  if (!w.open) {
     const int32_t unit = get_free_unit();
-    trace_str("u_gprint 1 open", pj.work_file);
+    trace_str("u_gprint 1 open", w.file);
     const int32_t status =
-        pj.work_file.empty() ? unit_err_no_file : unit_open(unit, pj.work_file, {.status = "REPLACE", .action = "WRITE"});
+        w.file.empty() ? unit_err_no_file : unit_open(unit, w.file, {.status = "REPLACE", .action = "WRITE"});
     if (status != 0) {
-      work_file_error(pj.work_file, status);
+      work_file_error(w.file, status);
       return;
     }
-    pj.work_unit = unit;
+    w.unit = unit;
     opened_now = true;
     pj.status_texts.clear();  // a new job: the texts of earlier ones are not kept
     trace_msg("ok");
@@ -200,20 +212,20 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   if (mode == print_mode_one_line) {
     // The work file made by this call stays open for the lines that follow, so that they are
     // appended rather than starting a new file over it.
-    if (opened_now) pj.needs_opening = false;
+    if (opened_now) w.open = true;
     print_one_line(name, flag);
     return;
   }
 
-  pj.needs_opening = true;
+  w.open = false;
   pj.form_unit = get_free_unit();
   trace_str("u_gprint 2 open", pj.form_name);
   if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
     pj.form_name.resize(plain_length);
     if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
       warning_box("#29 keine Formatdatei", pj.form_name);
-      unit_close(pj.work_unit);
-      pj.work_unit = 0;
+      unit_close(w.unit);
+      w.unit = 0;
       return;
     }
   }
@@ -241,21 +253,20 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   if (is_exit_text(line)) print_set_exit_text(line.substr(6));
   unit_close(pj.form_unit);
   if (begins(line, "$CONT")) {
-    pj.needs_opening = false;
+    w.open = true;
     return;
   }
   print_output_text(" ");
-  const bool whole = close_work_file();
+  const bool whole = close_work_file(w);
   trace_int("gprint preview=", mode);
   if (work_file_goes(mode)) {
     if (whole) {
-      trace_str("call print", pj.work_file);
-      print_frm(pj.work_file, mode);
+      trace_str("call print", w.file);
+      print_frm(w.file, mode);
       trace_msg("back print_frm");
     }
     delete_work_file();
   }
-  pj.needs_opening = true;
   print_output_text(" ");
   trace_msg("finito print_frm");
 }
@@ -264,28 +275,32 @@ void set_print_html(bool flag) { pj.html = flag; }
 void set_para_typ_flag(bool flag) { pj.para_typ = flag; }
 int32_t get_print_line_count() { return pj.line_count; }
 
+// Finishes the document of the kind that MODE selects (an export in HTML mode with MODE 2, else
+// the printed one).
 void u_gprint_finish(int32_t mode) {
+  pj.html_meta = pj.html && mode == print_mode_meta;
+  work_file_state& w = work();
   print_output_text(" ");
-  const bool whole = close_work_file();
-  if (mode != print_mode_format_only) {
-    if (whole) print_frm(pj.work_file, mode);
+  const bool whole = close_work_file(w);
+  if (work_file_goes(mode)) {
+    if (whole) print_frm(w.file, mode);
     delete_work_file();
   }
-  pj.needs_opening = true;
   print_output_text(" ");
 }
 
 void u_gprint_reset() {
   print_frm_nop();
-  pj.needs_opening = true;
+  pj.printed.open = pj.exported.open = false;
 }
 
 print_job_view print_job_info() {
-  return {pj.needs_opening, pj.html, pj.para_typ, pj.html_meta, pj.line_count, pj.work_file, pj.status_texts};
+  return {!work().open, pj.html, pj.para_typ, pj.html_meta, pj.line_count, work().file, pj.status_texts};
 }
 
 void print_job_reset() {
-  if (pj.work_unit != 0) unit_close(pj.work_unit);
+  for (work_file_state* w : {&pj.printed, &pj.exported})
+    if (w->unit != 0) unit_close(w->unit);
   pj = print_job_state{};
 }
 
