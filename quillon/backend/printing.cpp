@@ -7,11 +7,10 @@
 // their pixels.  The context's origin is the top-left corner of the printable area.
 #include "quillon/backend/backend.h"
 #include "quillon/api/libraries.h"
-#include "quillon/api/numbered_names.h"
+#include "quillon/backend/print_file.h"
 #include "quillon/backend/print_module.h"
 
 #include <QDialog>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -23,8 +22,6 @@
 #include <QVBoxLayout>
 
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +34,9 @@ namespace {
 
 struct print_job {
   std::unique_ptr<qnb::module_printer> printer;
+  // The PDF file that the library chose (the environment's, or one named after the job); none
+  // where the printer or its dialog decides.
+  std::unique_ptr<qnb::pdf_target> pdf;
   std::shared_ptr<QPainter> painter;
   // After a cancel the context goes on drawing into this scrap picture, which nobody sees.
   QImage scrap;
@@ -164,48 +164,20 @@ int32_t answered(std::string_view dialog) {
   return st().answerer ? st().answerer(dialog) : -1;
 }
 
-// The job's name as a file name: blanks trimmed, no path separators, "Druckausgabe" when empty.
-QString file_stem(std::string_view job_name) {
-  QString stem = qnb::from_1252(job_name).trimmed();
-  stem.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
-  return stem.isEmpty() ? QStringLiteral("Druckausgabe") : stem;
-}
-
-// "<job>.pdf" in the folder, or "<job>-2.pdf", "<job>-3.pdf" ..., whichever nobody has yet,
-// claimed for this job (created empty at once, so that a run printing into the same folder at
-// the same time takes another).  Where none can be created, the first name tried: the job's
-// start then fails on it and says why.
-QString unused_pdf_name(const QString& folder, std::string_view job_name) {
-  const std::string stem = QFile::encodeName(file_stem(job_name)).toStdString();
-  const claimed_name claimed = claim_numbered_name(
-      {.folder = QFile::encodeName(folder).toStdString(), .prefix = stem + "-", .suffix = ".pdf", .first_name = stem + ".pdf"});
-  return QFile::decodeName(QByteArray::fromStdString(claimed.path));
-}
-
 // Where the output goes: a PDF file named by the environment, a PDF file named after the job
 // when asked for or when no printer is set up, else the printer (or file) that the user chooses
 // in the print dialog.  False when the user cancelled.
-bool choose_output(const qnb::print_module& api, qnb::module_printer& printer, std::string_view job_name,
-                   int32_t window, bool to_file) {
-  const char* pdf = std::getenv("WINKYR_PRINT_PDF");
-  if (pdf && *pdf) {
-    const QString target = QString::fromUtf8(pdf);
-    if (target.endsWith(QLatin1Char('/')) || QFileInfo(target).isDir()) {
-      QDir().mkpath(target);
-      printer.to_pdf(unused_pdf_name(target, job_name));
-    } else {
-      printer.to_pdf(target);
-    }
-    return true;
-  }
+bool choose_output(const qnb::print_module& api, print_job& job, std::string_view job_name, int32_t window,
+                   bool to_file) {
+  auto pdf = std::make_unique<qnb::pdf_target>();
   // Where nobody could answer the print dialog, the job goes to a file as in automatic mode.
-  if (to_file || qn_boxes_unseen() || !api.printers_set_up()) {
-    printer.to_pdf(unused_pdf_name(QStringLiteral("."), job_name));
+  if (pdf->choose(job_name, false) || pdf->choose(job_name, to_file || qn_boxes_unseen() || !api.printers_set_up())) {
+    job.pdf = std::move(pdf);
     return true;
   }
   const int32_t answer = answered("print");
   if (answer >= 0) return answer != 0;
-  return printer.print_dialog(qnb::window_widget(window));
+  return job.printer->print_dialog(qnb::window_widget(window));
 }
 
 // Why a PDF file could not be opened for writing: the system's error number of an open as the
@@ -220,32 +192,8 @@ int32_t open_failure_reason(const QString& file) {
   return EIO;  // it opens now, but the writer could not open it
 }
 
-// A finished PDF file ends with its end-of-file marker; one cut short (a full disk, the
-// process's file size limit) does not.  What is not a plain file (a device, a pipe) cannot be
-// read back and counts as written.
-bool pdf_complete(const QString& file) {
-  if (!QFileInfo(file).isFile()) return true;
-  QFile pdf(file);
-  constexpr qint64 tail = 6;
-  if (!pdf.open(QIODevice::ReadOnly) || pdf.size() < tail || !pdf.seek(pdf.size() - tail)) return false;
-  return pdf.read(tail) == QByteArrayLiteral("%%EOF\n");
-}
-
-// Why a PDF file came out incomplete, as far as can be told afterwards: the file size limit
-// reached, or no room left on its file system; otherwise an input/output error.
-int32_t incomplete_reason(const QString& file) {
-  const QByteArray path = QFile::encodeName(file);
-  rlimit limit{};
-  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-      static_cast<rlim_t>(std::max<qint64>(QFileInfo(file).size(), 0)) >= limit.rlim_cur)
-    return EFBIG;
-  struct statvfs room {};
-  if (statvfs(path.constData(), &room) == 0 && room.f_bavail == 0) return ENOSPC;
-  return EIO;
-}
-
-void note_file_failure(const QString& file, int32_t reason) {
-  st().last_file = qnb::to_1252(file);
+void note_file_failure(const std::string& file, int32_t reason) {
+  st().last_file = file;
   st().last_file_error = reason;
 }
 
@@ -296,7 +244,10 @@ void end_page(print_job& job) {
       job.aborted = true;
       job.printer->abort();
       job.painter->end();
-      if (job.printer->is_pdf()) QFile::remove(job.printer->file());
+      if (job.pdf)
+        job.pdf->discard();
+      else if (job.printer->is_pdf())
+        QFile::remove(job.printer->file());
       job.scrap = QImage(1, 1, QImage::Format_RGB32);
       job.scrap_painter = std::make_shared<QPainter>(&job.scrap);
     }
@@ -306,13 +257,18 @@ void end_page(print_job& job) {
   st().last_pages = job.pages;
 }
 
-void finish_job(int32_t number) {
+// Ends the job; its own PDF file, unless the job was cancelled, is delivered.  0 or the system's
+// reason why that file did not get written whole.
+int32_t finish_job(int32_t number) {
   auto it = st().jobs.find(number);
-  if (it == st().jobs.end()) return;
-  if (it->second.painter->isActive()) it->second.painter->end();
-  if (it->second.scrap_painter && it->second.scrap_painter->isActive()) it->second.scrap_painter->end();
-  if (it->second.spool) it->second.spool->hide();
+  if (it == st().jobs.end()) return 0;
+  print_job& job = it->second;
+  if (job.painter->isActive()) job.painter->end();
+  if (job.scrap_painter && job.scrap_painter->isActive()) job.scrap_painter->end();
+  if (job.spool) job.spool->hide();
+  const int32_t failed = job.pdf && !job.aborted ? job.pdf->deliver() : 0;
   st().jobs.erase(it);
+  return failed;
 }
 
 // A job still open when the process exits is ended before the exit takes Qt's globals away, so
@@ -344,16 +300,25 @@ bool START_PRINT(ups& u, const print_opts& o) {
   const bool landscape = o.landscape.value_or(st().landscape);
   job.printer->device().setPageLayout(layout_of(st().page, landscape));
   const bool to_file = (o.flags.value_or(0) & QN_PRINT_TO_FILE) != 0;
-  if (!choose_output(*api, *job.printer, name, o.window.value_or(0), to_file)) {
+  if (!choose_output(*api, job, name, o.window.value_or(0), to_file)) {
     u.stamp = 0;
     return false;
+  }
+  if (job.pdf) {
+    if (const int32_t failed = job.pdf->open(); failed != 0) {
+      u.stamp = 0;
+      note_file_failure(job.pdf->readable_name(), failed);
+      qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
+      return false;
+    }
+    job.printer->to_pdf(job.pdf->writer_file());
   }
   job.painter = std::make_shared<QPainter>();
   if (!job.painter->begin(&job.printer->device())) {
     u.stamp = 0;
     if (job.printer->is_pdf()) {
       const QString file = job.printer->file();
-      note_file_failure(file, open_failure_reason(file));
+      note_file_failure(job.pdf ? job.pdf->readable_name() : qnb::to_1252(file), open_failure_reason(file));
     }
     qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
     return false;
@@ -363,7 +328,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
   if (!qn_boxes_unseen()) job.spool = spool_dialog(name, job.cancelled);
   const int32_t number = qnb::new_handle();
   st().last_pages = 0;
-  st().last_file = job.printer->is_pdf() ? qnb::to_1252(job.printer->file()) : "";
+  st().last_file = job.pdf ? job.pdf->readable_name() : job.printer->is_pdf() ? qnb::to_1252(job.printer->file()) : "";
   print_job& kept = st().jobs.emplace(number, std::move(job)).first->second;
   open_page_context(u, number, kept);
   return true;
@@ -396,14 +361,16 @@ void END_PRINT(ups& u, int* status) {
   if (!job) return;
   end_page(*job);
   // The PDF writer writes the file as it goes and reports no failure: the finished file says
-  // whether it all got there.
-  const bool to_pdf = !job->aborted && job->printer->is_pdf();
-  const QString file = to_pdf ? job->printer->file() : QString();
+  // whether it all got there (a file of the print dialog's), or its delivery does.
+  const bool dialog_pdf = !job->aborted && !job->pdf && job->printer->is_pdf();
+  const QString file = job->printer->file();
+  const std::string name = job->pdf ? job->pdf->readable_name() : qnb::to_1252(file);
   const int32_t number = u.reserved[job_slot];
   qnb::close_context(u);
-  finish_job(number);
-  if (to_pdf && !pdf_complete(file)) {
-    note_file_failure(file, incomplete_reason(file));
+  int32_t failed = finish_job(number);
+  if (failed == 0 && dialog_pdf) failed = qnb::pdf_incomplete_reason(file);
+  if (failed != 0) {
+    note_file_failure(name, failed);
     qn_error("Unable to write the print file", qnb::QN_FAIL, status);
   }
 }

@@ -1,0 +1,159 @@
+// The PDF file of a print job that the library names itself: chosen by its bytes, written by the
+// PDF writer into a file of its own, delivered whole at the job's end.
+#include "quillon/backend/print_file.h"
+#include "quillon/api/numbered_names.h"
+#include "quillon/api/save_file.h"
+#include "quillon/backend/backend.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace qnb {
+namespace {
+
+int32_t errno_code() { return errno > 0 ? errno : EIO; }
+
+bool is_folder(const std::string& name) {
+  struct stat st;
+  return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Makes the folder and the folders above it that are missing; what cannot be made shows when
+// the job's file is opened in it.
+void make_folders(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
+    ::mkdir(folder.substr(0, slash).c_str(), 0777);
+  ::mkdir(folder.c_str(), 0777);
+}
+
+// The job's name as a file name: blanks trimmed, no path separators, "Druckausgabe" when empty.
+std::string file_stem(std::string_view job_name) {
+  QString stem = from_1252(job_name).trimmed();
+  stem.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QLatin1Char('\\'), QLatin1Char('_'));
+  return QFile::encodeName(stem.isEmpty() ? QStringLiteral("Druckausgabe") : stem).toStdString();
+}
+
+// "<job>.pdf" in the folder, or "<job>-2.pdf", "<job>-3.pdf" ..., whichever nobody has yet,
+// claimed for this job (created empty at once, so that a run printing into the same folder at
+// the same time takes another).  Where none can be created, the first name tried: the job's
+// start then fails on it and says why.
+std::string unused_pdf_name(const std::string& folder, std::string_view job_name) {
+  const std::string stem = file_stem(job_name);
+  return claim_numbered_name({.folder = folder, .prefix = stem + "-", .suffix = ".pdf", .first_name = stem + ".pdf"},
+                             true)
+      .path;
+}
+
+}  // namespace
+
+pdf_target::pdf_target() = default;
+pdf_target::~pdf_target() { discard(); }
+
+bool pdf_target::choose(std::string_view job_name, bool always) {
+  const char* named = std::getenv("WINKYR_PRINT_PDF");
+  if (named && *named) {
+    const std::string target = named;
+    if (target.back() == '/' || is_folder(target)) {
+      make_folders(target);
+      target_ = unused_pdf_name(target, job_name);
+    } else {
+      target_ = target;
+    }
+    return true;
+  }
+  if (!always) return false;
+  target_ = unused_pdf_name(".", job_name);
+  return true;
+}
+
+int32_t pdf_target::open() {
+  discard();
+  struct stat st;
+  if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    // A device or a pipe takes the bytes as they come; it is never replaced.
+    device_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (device_ < 0) return errno_code();
+  } else {
+    save_ = std::make_unique<save_file>();
+    if (const int32_t failed = save_->open(target_); failed != 0) return failed;
+  }
+  std::string writer = QFile::encodeName(QDir::tempPath()).toStdString() + "/winkyr-print-XXXXXX";
+  const int fd = ::mkstemp(writer.data());
+  if (fd < 0) return errno_code();
+  ::close(fd);
+  writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
+  return 0;
+}
+
+std::string pdf_target::readable_name() const {
+  // A name in UTF-8 is shown in the log's code page; one that is not (as a rule Latin-1 bytes,
+  // which are the log's own) is shown as it is.
+  const QString name = QString::fromUtf8(target_);
+  return name.toUtf8().toStdString() == target_ ? to_1252(name) : target_;
+}
+
+int32_t pdf_target::deliver() {
+  int32_t failed = pdf_incomplete_reason(writer_file_);
+  QFile document(writer_file_);
+  if (failed == 0 && !document.open(QIODevice::ReadOnly)) failed = EIO;
+  for (QByteArray chunk; failed == 0 && !(chunk = document.read(1 << 16)).isEmpty();) {
+    if (save_) {
+      save_->write(std::string_view(chunk.constData(), static_cast<size_t>(chunk.size())));
+      failed = save_->error();
+      continue;
+    }
+    for (const char* at = chunk.constData(); failed == 0 && at < chunk.constData() + chunk.size();) {
+      const ssize_t written = ::write(device_, at, static_cast<size_t>(chunk.constData() + chunk.size() - at));
+      if (written > 0)
+        at += written;
+      else if (written == 0 || errno != EINTR)
+        failed = errno_code();
+    }
+  }
+  if (failed == 0 && save_) failed = save_->commit();
+  if (device_ >= 0 && ::close(device_) != 0 && failed == 0) failed = errno_code();
+  device_ = -1;
+  discard();
+  return failed;
+}
+
+void pdf_target::discard() {
+  if (save_) save_->discard();
+  save_.reset();
+  if (device_ >= 0) ::close(device_);
+  device_ = -1;
+  if (!writer_file_.isEmpty()) QFile::remove(writer_file_);
+  writer_file_.clear();
+}
+
+int32_t pdf_incomplete_reason(const QString& file) {
+  if (!QFileInfo(file).isFile()) return 0;
+  QFile pdf(file);
+  constexpr qint64 tail = 6;
+  if (pdf.open(QIODevice::ReadOnly) && pdf.size() >= tail && pdf.seek(pdf.size() - tail) &&
+      pdf.read(tail) == QByteArrayLiteral("%%EOF\n"))
+    return 0;
+  // Cut short: the file size limit reached, or no room left on its file system; otherwise an
+  // input/output error.
+  const QByteArray path = QFile::encodeName(file);
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(std::max<qint64>(QFileInfo(file).size(), 0)) >= limit.rlim_cur)
+    return EFBIG;
+  struct statvfs room {};
+  if (statvfs(path.constData(), &room) == 0 && room.f_bavail == 0) return ENOSPC;
+  return EIO;
+}
+
+}  // namespace qnb
