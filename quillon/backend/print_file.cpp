@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 namespace qnb {
 namespace {
@@ -78,8 +79,8 @@ bool pdf_target::choose(std::string_view job_name, bool always) {
 }
 
 int32_t pdf_target::open() {
-  discard();
   struct stat st;
+  std::vector<std::string> writer_folders;
   if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     // A device or a pipe takes the bytes as they come; it is never replaced.
     device_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
@@ -87,13 +88,27 @@ int32_t pdf_target::open() {
   } else {
     save_ = std::make_unique<save_file>();
     if (const int32_t failed = save_->open(target_); failed != 0) return failed;
+    // The writer's file beside the target where the writer can name that folder, so that the
+    // target's own disk takes the document as it grows.
+    const size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target_.substr(0, std::max<size_t>(slash, 1));
+    if (QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(folder))).toStdString() == folder)
+      writer_folders.push_back(folder);
   }
-  std::string writer = QFile::encodeName(QDir::tempPath()).toStdString() + "/winkyr-print-XXXXXX";
-  const int fd = ::mkstemp(writer.data());
-  if (fd < 0) return errno_code();
-  ::close(fd);
-  writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
-  return 0;
+  writer_folders.push_back(QFile::encodeName(QDir::tempPath()).toStdString());
+  int32_t failed = 0;
+  for (const std::string& folder : writer_folders) {
+    std::string writer = folder + "/.winkyr-print-XXXXXX";
+    const int fd = ::mkstemp(writer.data());
+    if (fd < 0) {
+      failed = errno_code();
+      continue;
+    }
+    ::close(fd);
+    writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
+    return 0;
+  }
+  return failed;
 }
 
 std::string pdf_target::readable_name() const {
@@ -130,6 +145,7 @@ int32_t pdf_target::deliver() {
 
 void pdf_target::discard() {
   if (save_) save_->discard();
+  give_up_claim(target_);  // a numbered name claimed and never written is free again
   save_.reset();
   if (device_ >= 0) ::close(device_);
   device_ = -1;
