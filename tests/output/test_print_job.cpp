@@ -101,6 +101,19 @@ TEST_F(job_test, WorkFileDirectoryFromComboRecordOne) {
   EXPECT_EQ(asked.front(), "#1");
 }
 
+// A document left open by "$CONT" goes on in the work file it began in when record "#1" names
+// another folder before its next form: its first piece is not left behind.
+TEST_F(job_test, ContinuedFormStaysInItsWorkFileWhenRecordOneMoves) {
+  std::filesystem::create_directories("spool");
+  write_file("c.frm", {"first", "$CONT"});
+  write_file("d.frm", {"second"});
+  u_gprint("c", true, print_mode_format_only);
+  set_print_combo_source([](std::string_view) { return print_combo_entry{pad("spool/", 20), 1}; });
+  u_gprint("d", true, print_mode_format_only);
+  EXPECT_EQ(lines_of(work), (std::vector<std::string>{"first", "second"}));
+  EXPECT_FALSE(exists("spool/" + work));
+}
+
 TEST_F(job_test, MissingFormWarnsAndClosesWorkFile) {
   write_file("c.frm", {"kept line", "$CONT"});
   u_gprint("c", true, print_mode_format_only);
