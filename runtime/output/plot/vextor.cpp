@@ -126,10 +126,11 @@ void write_gif_file(const std::string& name) {
   vx.colour_count = 2;
   trace_int2("BMP2ARRAY...", w, h);
   int32_t k = 1;
+  uint32_t previous = 0xFFFFFF;  // the previous pixel's colour, which entry k shows
   for (size_t n = 0; n < colours.size(); ++n) {
     const uint32_t c = colours[n];
-    if (c == vx.colour_list[k - 1]) {
-      // the previous pixel's colour
+    if (c == previous) {
+      // the previous pixel's colour, also one that took the nearest entry
     } else if (c == 0xFFFFFF) {
       k = 1;
     } else if (c == 0) {
@@ -153,6 +154,7 @@ void write_gif_file(const std::string& name) {
       // once given, keeps its colour, so that nothing drawn earlier changes.
       k = found != 0 ? found : nearest_listed(c);
     }
+    previous = c;
     vx.pixel_array[n] = static_cast<uint8_t>(k - 1);
   }
   trace_int("n_cols=", vx.colour_count);
