@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QPainter;
 class QPainterPath;
@@ -86,6 +87,9 @@ struct pen_desc {
   int32_t style = 0;  // 0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot, 5 null
   int32_t width = 1;
 };
+// The dash pattern of a pen style (on, off, on, ... in pixels of a 96-dpi screen); empty for
+// a solid line.
+const std::vector<int>& dash_pattern(int32_t style);
 struct brush_spec {
   uint32_t colour = 0xFFFFFF;
   int32_t style = 0;  // 0 solid, 1 hollow, 2 hatched
@@ -139,13 +143,14 @@ inline uint32_t rop_combine(uint32_t pen, uint32_t dst, int32_t rop) {
 // page cannot be read back, so the raster operations that mix with what is already on the
 // page are done as the colour they give over white paper (exact on empty paper); the no-op
 // operation draws nothing.
-void page_line(QPainter& p, const pen_desc& pen, int32_t rop, QPoint a, QPoint b);
+// `dpi` is the page's resolution: a dashed pen's dashes are as long on paper as on the screen.
+void page_line(QPainter& p, const pen_desc& pen, int32_t rop, QPoint a, QPoint b, double dpi);
 // A rectangle (rounded when `corner` is not empty) or an ellipse in the box x1..x2-1, y1..y2-1.
 void page_shape(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QRect& box,
-                bool ellipse, QSize corner);
+                bool ellipse, QSize corner, double dpi);
 // A path (an arc, a chord) with the pen, and filled with the brush when `filled`.
 void page_path(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QPainterPath& path,
-               bool filled);
+               bool filled, double dpi);
 void page_pixel(QPainter& p, uint32_t colour, QPoint at);
 // The text with the top-left corner of its cell at `at`, turned by `angle` degrees.
 void page_text(QPainter& p, const QFont& font, float angle, const QString& text, QPoint at, uint32_t colour,

@@ -185,7 +185,10 @@ void apply_text_mask(QImage& img, const QImage& mask, const QRect& bounds, uint3
 
 // ---------------------------------------------------------------- pens and lines
 
-// Dash patterns of the cosmetic pen styles (on, off, on, ...), in pixels.
+}  // namespace
+
+namespace qnb {
+
 const std::vector<int>& dash_pattern(int32_t style) {
   static const std::vector<int> solid{}, dash{18, 6}, dot{3, 3}, dash_dot{9, 6, 3, 6},
       dash_dot_dot{9, 3, 3, 3, 3, 3};
@@ -197,6 +200,10 @@ const std::vector<int>& dash_pattern(int32_t style) {
     default: return solid;
   }
 }
+
+}  // namespace qnb
+
+namespace {
 
 QPen geometric_pen(const qnb::pen_desc& pen) {
   QPen p(Qt::black, std::max(pen.width, 1), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -215,7 +222,7 @@ bool thin(const qnb::pen_desc& pen) { return pen.width <= 1; }
 
 // The line from a to b without b itself, with the pen's dash pattern.
 void thin_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_t rop) {
-  const std::vector<int>& pattern = dash_pattern(pen.style);
+  const std::vector<int>& pattern = qnb::dash_pattern(pen.style);
   if (pattern.empty() && a.y() == b.y()) {
     // A solid row: the same pixels as the walk below, along one scan line fetched once.
     if (a.y() < 0 || a.y() >= img.height() || a.x() == b.x()) return;
@@ -392,7 +399,7 @@ void draw_arc_shape(ups& u, const shape_opts& o, qn_point start, qn_point end, b
   if (!r) return;
   const QPoint s = clamped(start.x, start.y), e = clamped(end.x, end.y);
   if (!img) {
-    qnb::page_path(*c->painter, c->pen, c->brush, c->rop, arc_path(figure_rect(*r, false), s, e, chord), chord);
+    qnb::page_path(*c->painter, c->pen, c->brush, c->rop, arc_path(figure_rect(*r, false), s, e, chord), chord, c->dpi);
     return;
   }
   draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
@@ -640,7 +647,7 @@ void DRAW_LINE(ups& u, const line_opts& o) {
     end = pixel_of(frame, *o.end);
   if (!end) return;
   if (!img)
-    qnb::page_line(*c->painter, c->pen, c->rop, c->pos, *end);
+    qnb::page_line(*c->painter, c->pen, c->rop, c->pos, *end, c->dpi);
   else if (pen_visible(c->pen))
     draw_segment(*img, *c, c->pos, *end);
   c->pos = *end;
@@ -655,7 +662,7 @@ void DRAW_RECTANGLE(ups& u, const shape_opts& o) {
   if (!r) return;
   if (!img) {
     const QSize corner = o.corner && o.corner->x > 0 && o.corner->y > 0 ? QSize(o.corner->x, o.corner->y) : QSize();
-    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, false, corner);
+    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, false, corner, c->dpi);
   } else if (o.corner && o.corner->x > 0 && o.corner->y > 0) {
     const qreal rx = o.corner->x / 2.0, ry = o.corner->y / 2.0;
     draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
@@ -679,7 +686,7 @@ void DRAW_ELLIPSE(ups& u, const shape_opts& o) {
   const std::optional<QRect> r = shape_rect(img ? img->size() : c->page, o);
   if (!r) return;
   if (!img) {
-    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, true, QSize());
+    qnb::page_shape(*c->painter, c->pen, c->brush, c->rop, *r, true, QSize(), c->dpi);
     return;
   }
   draw_shape(*img, *c, *r, [&](QPainter& p, const QRect& box, bool fill) {
@@ -706,7 +713,7 @@ void DRAW_POLYLINE(ups& u, const std::vector<qn_point>& points, int* status) {
     if (img)
       draw_segment(*img, *c, a, b);
     else
-      qnb::page_line(*c->painter, c->pen, c->rop, a, b);
+      qnb::page_line(*c->painter, c->pen, c->rop, a, b, c->dpi);
   }
   changed(*c);
 }

@@ -33,10 +33,19 @@ Qt::PenStyle qt_style(int32_t style) {
   }
 }
 
-// A pen of one pixel is the thinnest line the device draws; wider pens have round ends.
-QPen page_pen(const qnb::pen_desc& pen, const QColor& colour) {
+// A pen of one pixel is the thinnest line the device draws; wider pens have round ends.  The
+// dashes are the screen's, made as long on the page of `dpi` pixels per inch as they are on a
+// screen (the painter counts a pattern in pen widths, a one-pixel pen's in pixels).
+QPen page_pen(const qnb::pen_desc& pen, const QColor& colour, double dpi) {
   QPen p(colour, pen.width <= 1 ? 0 : pen.width, qt_style(pen.style), Qt::RoundCap, Qt::RoundJoin);
   if (pen.width <= 1) p.setCapStyle(Qt::FlatCap);
+  const std::vector<int>& dashes = qnb::dash_pattern(pen.style);
+  if (!dashes.empty()) {
+    const double unit = (dpi > 0 ? dpi : 96.0) / 96.0 / std::max(pen.width, 1);
+    QList<qreal> pattern;
+    for (int d : dashes) pattern.append(d * unit);
+    p.setDashPattern(pattern);
+  }
   return p;
 }
 
@@ -54,15 +63,15 @@ QBrush page_brush(const qnb::brush_spec& b, const QColor& colour) {
 
 namespace qnb {
 
-void page_line(QPainter& p, const pen_desc& pen, int32_t rop, QPoint a, QPoint b) {
+void page_line(QPainter& p, const pen_desc& pen, int32_t rop, QPoint a, QPoint b, double dpi) {
   QColor colour;
   if (pen.style == 5 || !paper_colour(pen.colour, rop, colour)) return;
-  p.setPen(page_pen(pen, colour));
+  p.setPen(page_pen(pen, colour, dpi));
   p.drawLine(a, b);
 }
 
 void page_shape(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QRect& box,
-                bool ellipse, QSize corner) {
+                bool ellipse, QSize corner, double dpi) {
   // The outline runs through the box's edge pixels, as on the screen.
   const QRectF outline(box.left(), box.top(), box.width() - 1, box.height() - 1);
   QPainterPath path;
@@ -72,16 +81,16 @@ void page_shape(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32
     path.addRoundedRect(outline, corner.width() / 2.0, corner.height() / 2.0);
   else
     path.addRect(outline);
-  page_path(p, pen, brush, rop, path, true);
+  page_path(p, pen, brush, rop, path, true, dpi);
 }
 
 void page_path(QPainter& p, const pen_desc& pen, const brush_spec& brush, int32_t rop, const QPainterPath& path,
-               bool filled) {
+               bool filled, double dpi) {
   QColor line, fill;
   const bool with_pen = pen.style != 5 && paper_colour(pen.colour, rop, line);
   const bool with_brush = filled && brush.style != 1 && paper_colour(brush.colour, rop, fill);
   if (!with_pen && !with_brush) return;
-  p.setPen(with_pen ? page_pen(pen, line) : QPen(Qt::NoPen));
+  p.setPen(with_pen ? page_pen(pen, line, dpi) : QPen(Qt::NoPen));
   p.setBrush(with_brush ? page_brush(brush, fill) : QBrush(Qt::NoBrush));
   p.drawPath(path);
 }

@@ -2,6 +2,8 @@
 // PostScript and HP-GL files, their output read back as its readers and viewers see it.
 #include "test_psplot_command_fixture.h"
 
+#include "plot_pictures.h"
+
 #include <QCoreApplication>
 #include <QImage>
 #include <QWidget>
@@ -10,6 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -125,6 +130,151 @@ TEST_F(plot_program, MoveBackToALabelsStartIsWrittenAfterTheLabel) {
       << file_text("label.eps");
   EXPECT_NE(file_text("label.plt").find("LBLabel\x03PU800,4000;PD800,1600;"), std::string::npos)
       << file_text("label.plt");
+}
+
+// Seventeen pens (17 distinct colours with the white paper) in rows from the top: in the GIF
+// every row keeps the colour that the BMP of the same plot shows, but the last, which finds no
+// room in the table and takes the nearest colour already there.
+TEST_F(plot_program, GifOfMorePensThanItsTableKeepsEveryColourDrawnBefore) {
+  std::vector<std::string> codes{"/00000001 PLOT %0001 @0001"}, texts{"", "LW=0.05"};
+  for (int pen = 0; pen <= 16; ++pen) {
+    const std::string y = std::to_string(27 - pen);
+    texts.push_back("LC=" + std::to_string(pen) + "|MOV 1," + y + "|DRW 10," + y);
+  }
+  for (size_t t = 2; t <= texts.size(); ++t) codes.push_back("/00000020 PLOT @" + std::string(t < 10 ? "000" : "00") + std::to_string(t));
+  codes.push_back("/00000002 PLOT");
+  for (const char* name : {"pens.gif", "pens.bmp"}) {
+    texts[0] = name;
+    run(codes, {"#49 #21 #29.7 #1"}, texts);
+  }
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  std::string output;
+  const plot_picture gif = read_plot_picture(dir, "pens.gif", 0, output);
+  ASSERT_GT(gif.width, 0) << output;
+  const plot_picture bmp = read_plot_picture(dir, "pens.bmp", 0, output);
+  ASSERT_EQ(bmp.width, gif.width) << output;
+  const int x = static_cast<int>(5.0f * plot_state.xfac);
+  auto row = [&](int pen) { return plot_state.page_height - 1 - static_cast<int>(static_cast<float>(27 - pen) * plot_state.yfac); };
+  for (int pen = 0; pen <= 15; ++pen) EXPECT_EQ(gif.at(x, row(pen)), bmp.at(x, row(pen))) << "pen " << pen;
+  // Pen 16 (a near-white cream) is the 17th colour: it is shown as the white of the paper.
+  EXPECT_NE(bmp.at(x, row(16)), 0xFFFFFFu);
+  EXPECT_EQ(gif.at(x, row(16)), 0xFFFFFFu);
+}
+
+// A dashed line on the printer page: dashes of about 5 mm, as on the screen, not dashes of a
+// few printer pixels that any viewer shows as one solid line.
+TEST_F(plot_program, DashedLineOnThePrinterHasDashesOfPaperLength) {
+  const std::string printed = (dir / "dashed.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", printed.c_str(), 1);
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#20 #21 #29.7 #1"},
+      {"", "LS=1|MOV 1,10|DRW 16,10"});
+  ::unsetenv("WINKYR_PRINT_PDF");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  std::string output;
+  const plot_picture page = read_plot_picture(dir, "dashed.pdf", 150, output);
+  ASSERT_GT(page.width, 0) << output;
+  // The line's row: the one with the most ink.
+  int line_row = 0, most = 0;
+  for (int y = 0; y < page.height; ++y) {
+    int n = 0;
+    for (int x = 0; x < page.width; ++x) n += page.ink(x, y, 200);
+    if (n > most) {
+      most = n;
+      line_row = y;
+    }
+  }
+  ASSERT_GT(most, 0);
+  std::vector<int> dashes;
+  int run_length = 0;
+  for (int x = 0; x < page.width; ++x) {
+    const bool ink = page.ink(x, line_row, 200) || page.ink(x, line_row + 1, 200);
+    if (ink) {
+      ++run_length;
+    } else if (run_length > 0) {
+      dashes.push_back(std::exchange(run_length, 0));
+    }
+  }
+  const float px_per_mm = 150.0f / 25.4f;
+  // 15 cm of dashes of about 4.8 mm with gaps of 1.6 mm: some 23 dashes.
+  EXPECT_GE(dashes.size(), 18u);
+  EXPECT_LE(dashes.size(), 30u);
+  ASSERT_GT(dashes.size(), 2u);
+  EXPECT_NEAR(static_cast<float>(dashes[1]) / px_per_mm, 4.8f, 1.0f);
+}
+
+// Reads the DXF's LINE and TEXT entities with ezdxf, one line each.
+std::string dxf_entities(const std::filesystem::path& dir, const std::string& file) {
+  std::ofstream(dir / "entities.py") << "import ezdxf, sys\n"
+                                        "doc = ezdxf.readfile(sys.argv[1])\n"
+                                        "for e in doc.modelspace():\n"
+                                        "    if e.dxftype() == 'LINE':\n"
+                                        "        print('LINE %g %g' % (e.dxf.start.x, e.dxf.start.y))\n"
+                                        "    elif e.dxftype() == 'TEXT':\n"
+                                        "        print('TEXT %g %g %d %s' % (e.dxf.insert.x, e.dxf.insert.y, len(e.dxf.text), e.dxf.text))\n";
+  std::string output;
+  if (run_reader(dir, "/usr/bin/python3 entities.py " + file, output) != 0) ADD_FAILURE() << output;
+  return output;
+}
+
+TEST_F(plot_program, DxfTextMovesWithThePlotOriginAsItsLineDoes) {
+  run({"/00000001 PLOT %0001 @0001", "/00000010 PLOT %0002", "/00000020 PLOT @0002", "/00000002 PLOT"},
+      {"#41 #21 #29.7 #1", "#5 #5 #-3"}, {"origin.dxf", "MOV 1,1|DRW 3,1|SZ=0.5|MOV 1,1|TXTHere"});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_EQ(dxf_entities(dir, "origin.dxf"), "LINE 6 6\nTEXT 6 6 4 Here\n");
+}
+
+TEST_F(plot_program, DxfTextOfMoreThanEightyCharactersIsWrittenWhole) {
+  std::string label;
+  for (int i = 0; label.size() < 124; ++i) label += static_cast<char>('A' + i % 26);
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#41 #21 #29.7 #1"},
+      {"long.dxf", "SZ=0.2|MOV 1,1|TXT" + label});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_EQ(dxf_entities(dir, "long.dxf"), "TEXT 1 1 124 " + label + "\n");
+}
+
+// A device-font text on the plot of the program's screen, 20 pixels high as the stroke font
+// would draw it: in a fresh run and after a picture plot whose page is far larger.
+TEST_F(plot_program, DeviceFontTextOnTheScreenPlotTakesTheScreensOwnScale) {
+  clear_screen();
+  run({"/00000008 PLOT", "/00000020 PLOT @0001", "/00000002 PLOT", "/00000001 PLOT %0001 @0002",
+       "/00000020 PLOT @0003", "/00000002 PLOT", "/00000008 PLOT", "/00000020 PLOT @0004", "/00000002 PLOT"},
+      {"#49 #21 #29.7 #1"},
+      {"MOV 100,200|SZ=20|TXT HHHH", "before.gif", "MOV 2,2|SZ=20|TXT HHHH", "MOV 300,200|SZ=20|TXT HHHH"});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  const plot_picture screen = picture_of(screen0());
+  for (const int x : {100, 300}) {
+    SCOPED_TRACE(x);
+    const ink_box text = ink_within(screen, x - 5, 150, x + 150, 260);
+    ASSERT_FALSE(text.empty());
+    // The capitals of a font of 20 pixels are some 14 pixels high, at the given point's height.
+    EXPECT_NEAR(text.height(), 14, 4);
+    EXPECT_NEAR(text.bottom, 200, 6);
+  }
+}
+
+// The stroke font on the screen plot: an upright L (its foot at the start point, its stem
+// above it), and a text at 30 degrees that climbs to the right.
+TEST_F(plot_program, StrokeFontOnTheScreenPlotStandsUprightAndClimbs) {
+  clear_screen();
+  run({"/00000008 PLOT", "/00000020 PLOT @0001", "/00000002 PLOT"}, {},
+      {"TXT$$$SS1|MOV 100,100|SZ=40|TXT L|AN=30|MOV 100,350|TXT LLLL"});
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  const plot_picture screen = picture_of(screen0());
+  const ink_box l = ink_within(screen, 80, 30, 160, 170);
+  ASSERT_FALSE(l.empty());
+  EXPECT_NEAR(l.bottom, 100, 2);
+  EXPECT_NEAR(l.top, 60, 3);
+  int foot = 0, head = 0;  // ink in the L's lowest and highest rows
+  for (int x = l.left; x <= l.right; ++x) {
+    foot += screen.ink(x, l.bottom) || screen.ink(x, l.bottom - 1);
+    head += screen.ink(x, l.top) || screen.ink(x, l.top + 1);
+  }
+  EXPECT_GT(foot, 2 * head);
+  const ink_box slope = ink_within(screen, 80, 200, 400, 500);
+  ASSERT_FALSE(slope.empty());
+  // From (100, 350) four letters of 40 pixels run 160 pixels along the text: 80 up to the right.
+  EXPECT_LT(slope.top, 350 - 60);
+  EXPECT_LE(slope.bottom, 352);
 }
 
 }  // namespace

@@ -268,19 +268,6 @@ TEST_F(plot_bitmap_colours, BlackAndWhiteOnlyGiveIndicesZeroAndOne) {
   for (uint8_t p : gr.pixels) EXPECT_LE(p, 1);
 }
 
-TEST_F(plot_bitmap_colours, SeventeenthColourReplacesTheSixteenth) {
-  std::vector<uint32_t> colours;
-  for (uint32_t i = 1; i <= 15; ++i) colours.push_back(0x000010u * i + 0x010000u);  // 15 new colours
-  const gif_read gr = plot_with(colours);
-  EXPECT_EQ(gr.pixels[0], 2);    // first new colour: list entry 3
-  EXPECT_EQ(gr.pixels[13], 15);  // the 14th new colour fills entry 16
-  EXPECT_EQ(gr.pixels[14], 15);  // the 15th new colour replaces it
-  // Both pixels now show the colour stored last in entry 16: red 0xF0, blue 1.
-  const size_t merged = gr.pixels[13];
-  EXPECT_EQ(gr.table[3 * merged], 0xF0);
-  EXPECT_EQ(gr.table[3 * merged + 2], 0x01);
-}
-
 TEST_F(plot_bitmap_colours, PixelLineEntryWarns) {
   COMPS("w.gif", 10.0f, 10.0f, 49, 1.0f);
   VEXTOR(5, 5, 1);

@@ -92,18 +92,9 @@ TEST_F(plot_text_test, ScreenTextMovesAboveTheStartPoint) {
   plot_state.paper_width_cm = plot_state.page_width_cm = 21.0f;
   plot_text(10, 50, 20, "Hi", 0, 0);
   EXPECT_EQ(plot_state.last_x, 10);
-  EXPECT_EQ(plot_state.last_y, 66);  // 0.8 x height across the text direction
+  EXPECT_EQ(plot_state.last_y, 34);  // 0.8 x height up across the text direction: y runs down
   EXPECT_FLOAT_EQ(plot_state.current_x, 10.0f + 2 * 20.0f);
   END_BITMAP_DRAW(u);
-}
-
-TEST_F(plot_text_test, DxfTextIgnoresTheOrigin) {
-  open("d", 41);
-  plot(2, 2, -3);
-  const size_t start = file_text("d.DXF").size();
-  plot_text(1, 1, 0.5f, "X", 0, 0);
-  EXPECT_NE(tail("d.DXF", start).find("10\r\n1\r\n20\r\n1\r\n40\r\n0.5\r\n1\r\nX\r\n"), std::string::npos);
-  plot(0, 0, 999);
 }
 
 TEST_F(plot_text_test, PostScriptFontLinesRotationAndEscapes) {

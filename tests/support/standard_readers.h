@@ -1,5 +1,5 @@
 // The standard readers that tests hand files to (poppler's pdf tools, qpdf, Ghostscript, hp2xx,
-// python3 with ezdxf), each with the Debian package that scripts/setup installs it from.  A
+// python3 with ezdxf, ImageMagick for GIF and BMP pictures), each with the Debian package that scripts/setup installs it from.  A
 // reader that is missing fails the test and names its package: such a test is never skipped.
 #pragma once
 
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-inline constexpr std::array<std::pair<std::string_view, std::string_view>, 9> standard_readers{{
+inline constexpr std::array<std::pair<std::string_view, std::string_view>, 10> standard_readers{{
     {"pdftoppm", "poppler-utils"},
     {"pdftotext", "poppler-utils"},
     {"pdfinfo", "poppler-utils"},
@@ -21,6 +21,7 @@ inline constexpr std::array<std::pair<std::string_view, std::string_view>, 9> st
     {"hp2xx", "hp2xx"},
     {"/usr/bin/python3", "python3-ezdxf"},
     {"python3", "python3-ezdxf"},
+    {"convert", "imagemagick"},
 }};
 
 // True when the reader is on the PATH; otherwise a failure that names the package to install.

@@ -95,6 +95,17 @@ void plot_set_context(const ups& u) {
   plot_state.offset_x = plot_state.offset_y = 0;
   plot_state.rotated = false;
   plot_state.context_reported = false;
+  // The text scale of this plot: a plot unit is one pixel of the context, so the paper is
+  // measured in those pixels and the page in the centimetres they take; a device-font text
+  // then gets the height in pixels that the stroke font draws.  The context is a new one, so
+  // the next text sets its font size whatever the last plot's text was.
+  constexpr int32_t reference_pixels = 1000;
+  plot_state.paper_width_cm = static_cast<float>(reference_pixels);
+  int status = 0;
+  float mm = X_PIXEL_TO_MILLIMETERS(reference_pixels, &plot_state.plot_ups, &status);
+  if (status != 0) mm = X_PIXEL_TO_MILLIMETERS(reference_pixels);  // no context: a screen's pixels
+  plot_state.page_width_cm = mm * 0.1f;
+  plot_text_state().last_text_height = 999.0f;
 }
 
 void plot_use_context(const ups& u) {

@@ -59,8 +59,8 @@ void dxf_text(float x, float y, float height, std::string_view text, float angle
   item(dxf_number(height));
   item("1");
   const size_t n = count <= 0 ? text.size() : std::min(text.size(), static_cast<size_t>(count));
-  // One line of the writer holds 80 characters; a longer text is cut there.
-  item(text.substr(0, std::min<size_t>(n, 80)));
+  // A group value may be as long as it needs: the whole text goes on its one line.
+  item(text.substr(0, n));
   if (angle != 0.0f) {
     item("50");
     item(dxf_number(angle));

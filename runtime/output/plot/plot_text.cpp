@@ -16,6 +16,11 @@ plot_text_state_t ts;
 
 bool screen_like(int32_t device) { return (device >= 0 && device <= 29) || device == 49; }
 
+// 1, or -1 on a plot whose y axis runs down (the plot on a caller's context, in its pixels):
+// there the steps across and up a text go the other way in y, so that a text stands upright
+// and an angle turns it counter-clockwise as seen, as on every other device.
+float y_sense() { return plot_state.yfac < 0.0f ? -1.0f : 1.0f; }
+
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -96,8 +101,8 @@ void text_command(std::string_view text) {
 // turned by the caller's angle (the plot primitive turns the strokes with the page).
 void stroke_text(float x, float y, float height, std::string_view text, float angle) {
   const float phi = angle / 180.0f * 3.1415925f;
-  const float c = std::cos(phi), s = std::sin(phi);
-  const float ax = c * height, ay = s * height;
+  const float c = std::cos(phi), s = std::sin(phi), sense = y_sense();
+  const float ax = c * height, ay = sense * s * height;
   const float ux = c * height / 125.0f, uy = s * height / 125.0f;
   const float vx = c * height / 100.0f, vy = s * height / 100.0f;
   float ox = x, oy = y;
@@ -115,7 +120,7 @@ void stroke_text(float x, float y, float height, std::string_view text, float an
       float px = ox, py = oy;
       for (size_t k = g + 1; k < g + entries; ++k) {
         px += static_cast<float>(f.dx[k]) * ux - static_cast<float>(f.dy[k]) * vy;
-        py += static_cast<float>(f.dx[k]) * uy + static_cast<float>(f.dy[k]) * vx;
+        py += sense * (static_cast<float>(f.dx[k]) * uy + static_cast<float>(f.dy[k]) * vx);
         plot(px, py, f.pen[k]);
       }
     }
@@ -148,10 +153,11 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   float yp = std::fabs(y - 999.0f) < 0.1f ? plot_state.current_y : y;
   ts.text_angle = plot_state.rotated ? angle + 270.0f : angle;
   const float theta = ts.text_angle / 180.0f * 3.1416f;
+  const float sin_up = y_sense() * std::sin(theta), cos_up = y_sense() * std::cos(theta);
   const int32_t device = plot_state.device;
   if (ts.text_align != 0.0f && device != 40) {
     xp -= ts.text_align * static_cast<float>(n) * height * std::cos(theta);
-    yp -= ts.text_align * static_cast<float>(n) * height * std::sin(theta);
+    yp -= ts.text_align * static_cast<float>(n) * height * sin_up;
   }
   if (plot_state.soft_font != 0) {
     stroke_text(xp, yp, height, text.substr(0, static_cast<size_t>(n)), angle);
@@ -160,7 +166,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   const bool positioned = x_given || y_given;
   if (positioned) {
     if (screen_like(device)) {
-      plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * std::cos(theta), 4);
+      plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * cos_up, 4);
     } else if (device == 43) {
       plot_end_path();
       plot(xp, yp, 4);
@@ -169,7 +175,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     }
   }
   plot_state.current_x += std::cos(theta) * static_cast<float>(n) * height;
-  plot_state.current_y += std::sin(theta) * static_cast<float>(n) * height;
+  plot_state.current_y += sin_up * static_cast<float>(n) * height;
   const std::string untranslated(text.substr(0, static_cast<size_t>(n)));
   plot_state.text_work = plotrans_apply(untranslated);
   if (screen_like(device)) {
@@ -186,7 +192,8 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     if (positioned) o.px = qn_point{plot_state.last_x, plot_state.last_y};
     if (ups* u = plot_context()) WRITE_TEXT(*u, untranslated, o);
   } else if (device == 41) {
-    dxf_text(xp, yp, height, untranslated, ts.text_angle,
+    // The plot origin moves a text as it moves every line point.
+    dxf_text(plot_state.origin_x + xp, plot_state.origin_y + yp, height, untranslated, ts.text_angle,
              static_cast<int32_t>(plot_state.text_work.size()));
   } else if (device == 30 || device == 31 || device == 32 || device == 40 || device == 43) {
     plot_file_text(plot_state.text_work, height);

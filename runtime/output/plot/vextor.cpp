@@ -95,6 +95,23 @@ void write_bmp(const std::string& name) {
   if (dib != 0) free_global_text(dib, &status);
 }
 
+// The list entry (1-based) whose colour lies nearest to c, by the squared distance of red,
+// green and blue.
+int32_t nearest_listed(uint32_t c) {
+  auto distance = [c](uint32_t e) {
+    int32_t sum = 0;
+    for (int shift : {0, 8, 16}) {
+      const int32_t d = static_cast<int32_t>((c >> shift) & 0xFF) - static_cast<int32_t>((e >> shift) & 0xFF);
+      sum += d * d;
+    }
+    return sum;
+  };
+  int32_t best = 1;
+  for (int32_t e = 2; e <= vx.colour_count; ++e)
+    if (distance(vx.colour_list[e - 1]) < distance(vx.colour_list[best - 1])) best = e;
+  return best;
+}
+
 void write_gif_file(const std::string& name) {
   const int32_t w = plot_state.page_width, h = plot_state.page_height;
   trace_msg("get_bitmap_palette...");
@@ -109,10 +126,11 @@ void write_gif_file(const std::string& name) {
   vx.colour_count = 2;
   trace_int2("BMP2ARRAY...", w, h);
   int32_t k = 1;
+  uint32_t previous = 0xFFFFFF;  // the previous pixel's colour, which entry k shows
   for (size_t n = 0; n < colours.size(); ++n) {
     const uint32_t c = colours[n];
-    if (c == vx.colour_list[k - 1]) {
-      // the previous pixel's colour
+    if (c == previous) {
+      // the previous pixel's colour, also one that took the nearest entry
     } else if (c == 0xFFFFFF) {
       k = 1;
     } else if (c == 0) {
@@ -125,16 +143,18 @@ void write_gif_file(const std::string& name) {
           break;
         }
       }
-      if (found == 0) {
-        vx.colour_count = std::min(vx.colour_count + 1, 16);
-        found = vx.colour_count;
+      if (found == 0 && vx.colour_count < 16) {
+        found = ++vx.colour_count;
         vx.colour_list[found - 1] = c;
         vx.red[found - 1] = static_cast<uint8_t>(c & 0xFF);
         vx.green[found - 1] = static_cast<uint8_t>((c >> 8) & 0xFF);
         vx.blue[found - 1] = static_cast<uint8_t>((c >> 16) & 0xFF);
       }
-      k = found;
+      // With the table full a further colour takes the nearest one already in it: an entry,
+      // once given, keeps its colour, so that nothing drawn earlier changes.
+      k = found != 0 ? found : nearest_listed(c);
     }
+    previous = c;
     vx.pixel_array[n] = static_cast<uint8_t>(k - 1);
   }
   trace_int("n_cols=", vx.colour_count);
