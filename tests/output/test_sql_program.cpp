@@ -1,12 +1,19 @@
 // Whole programs with SQL commands, loaded from PXB files and run by the interpreter against
 // the private test server: the program under tests/programs/sql writes what it selected with
 // FILE, and a failing statement in automatic mode ends the program without a box.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/output/sql/sql.h"
+#include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
 #include "support/runtime_fixture.h"
 #include "test_sql_fixture.h"
@@ -110,6 +117,33 @@ TEST_F(SqlProgramTest, SlotOutsideTheRangeIsReportedAndStatusOne) {
   EXPECT_EQ(boxes[0].text, "SQL-Handle range");
   EXPECT_EQ(get_int_variable("S"), 1);
   EXPECT_NE(file_text("PXBERROR.LOG").find("-KYR-ERROR     0:SQL-Handle range"), std::string::npos);
+}
+
+// SQLVAR of DECIMAL, DOUBLE and BIGINT columns stored into numbers gives the numbers the fetch by
+// name gives (not the length of the column's text); into a text, the text.
+TEST_F(SqlProgramTest, SqlVarOfDecimalDoubleAndBigintGivesTheNumber) {
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   5\nUPNCODES=2\nUPNTOKENS=40\nTEXTTOKENS=2\n"
+      "TEXTCHARACTERS=300\nVARIABLES=6\nSTRINGSPACE=20\nADRSPACE=8\n[VARIABLES]\n&0001 R 0001:A\n"
+      "&0002 R 0001:B\n&0003 I 0001:I/0\n&0004 I 0001:J/0\n&0005 R 0001:C\n&0006 S 0001*010:T/\n"
+      "[UPNCODES]\n#0\n#0 #1 _SQLVAR &1 __STO #0 #2 _SQLVAR &2 __STO #0 #1 _SQLVAR &3 __STO "
+      "#0 #2 _SQLVAR &4 __STO #0 #3 _SQLVAR &5 __STO #0 #1 _SQLVAR &6 __STO\n"
+      "[TEXTTOKENS]\n@0001 $CONNECT$|\n@0002 SELECT CAST(12.625 AS DECIMAL(10,3)) AS a, "
+      "CAST(2.5 AS DOUBLE) AS b, CAST(7000000000 AS SIGNED) AS c;|\n[CODES]\n"
+      "/00000001 SQL %0001 @0001\n/00001000 SQL %0001 @0002\n/00002000 SQL %0001\n%0002\nQUIT\n";
+  run_program("SQLVAR.PXB", program, true);
+  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(get_real_variable("A"), 12.625f);
+  EXPECT_EQ(get_real_variable("B"), 2.5f);
+  // A store into an integer truncates, as for every number (the length of the texts was 6 and 3).
+  EXPECT_EQ(get_int_variable("I"), 12);
+  EXPECT_EQ(get_int_variable("J"), 2);
+  EXPECT_EQ(get_real_variable("C"), 7e9f);
+  format_var_by_name("T", 1);
+  std::string text(10, '?');
+  get_input_text(text.data(), 10);
+  EXPECT_EQ(text, "12.625    ");
 }
 
 // The client library is opened at the first connect; a runtime without it still runs every

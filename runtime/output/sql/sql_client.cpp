@@ -158,17 +158,23 @@ const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
   if (f) {
     glue.field.name = f->name ? f->name : "";
     glue.field.length = clamp_count(f->length);
+    // Every numeric column is a number, so that SQLVAR gives its value as the fetch by name
+    // does (the driver hands every value over as text either way).
     switch (f->type) {
       case MYSQL_TYPE_TINY:
       case MYSQL_TYPE_SHORT:
       case MYSQL_TYPE_LONG:
+      case MYSQL_TYPE_INT24:
+      case MYSQL_TYPE_LONGLONG:
         glue.field.type = sqlc_type_integer;
         break;
       case MYSQL_TYPE_FLOAT:
+      case MYSQL_TYPE_DOUBLE:
       case MYSQL_TYPE_DECIMAL:
+      case MYSQL_TYPE_NEWDECIMAL:
         glue.field.type = sqlc_type_real;
         break;
-      default:  // double, 64- and 24-bit integers, new decimal, dates, texts, blobs
+      default:  // dates, times, texts, blobs, bits
         glue.field.type = sqlc_type_text;
         break;
     }

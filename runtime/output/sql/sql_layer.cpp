@@ -145,9 +145,8 @@ void statement_failed(int32_t slot, int32_t status, const std::string& statement
 
 // Stores one fetched column into the program variable of its name.  The column type decides
 // for a name that matches no variable (the setter reports it); otherwise the variable's own type
-// decides, so that a numeric variable takes the value of a column that the driver hands over as
-// text (DOUBLE, BIGINT, MEDIUMINT, DECIMAL, COUNT(*)) and an integer column never writes integer
-// bits into a real variable.
+// decides, so that a numeric variable takes the number a text column holds and an integer column
+// never writes integer bits into a real variable.
 void assign_column_by_name(int32_t slot, int32_t column, std::string_view text) {
   const int32_t type = sqlc_field_type(slot, column);
   const std::string name = column_name(slot, column);
