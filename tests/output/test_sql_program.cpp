@@ -185,4 +185,38 @@ TEST_F(SqlClientLibraryTest, MissingClientLibraryIsReportedAtTheConnectAndEndsTh
   EXPECT_FALSE(std::filesystem::exists(dir / "#1"));
 }
 
+// A server that takes the connection and never says a word: the connect gives up after the
+// client library's time-out with status 1, and the library's message stays with the slot.
+// (The listener's backlog completes the TCP connect; nothing ever accepts or answers it.)
+using SqlSilentServerTest = runtime_fixture;
+
+TEST_F(SqlSilentServerTest, ConnectToAServerThatNeverAnswersEndsWithStatusOne) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  const std::unique_ptr<const int, void (*)(const int*)> closer(&listener, [](const int* fd) { close(*fd); });
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=4\nTEXTTOKENS=1\n"
+      "TEXTCHARACTERS=100\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:S/7\n"
+      "[UPNCODES]\n_IOERROR &0001 __STO\n[TEXTTOKENS]\n@0001 u%db@127.0.0.1:" + port + "/pw|\n[CODES]\n"
+      "/00000001 SQL @0001\n%0001\nQUIT\n";
+  std::ofstream(dir / "SILENT.PXB", std::ios::binary) << program;
+  start_headless();
+  sql_reset();
+  load_program("SILENT.PXB");
+  interpreter(1);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(get_int_variable("S"), 1);
+  EXPECT_EQ(sqlc_slot_status(0), 1);
+  EXPECT_NE(sqlc_last_error(0).text.find("handshake"), std::string::npos) << sqlc_last_error(0).text;
+  sql_reset();
+}
+
 }  // namespace

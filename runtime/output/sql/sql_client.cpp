@@ -219,6 +219,12 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     }
     // The runtime's texts are code page 1252, which the server calls latin1.
     client.mysql_options(s.connection, MYSQL_SET_CHARSET_NAME, "latin1");
+    // A server that takes the connection and never answers must not hold the program (and its
+    // window) for good: the client library bounds the TCP connect and the whole handshake (the
+    // greeting and the authorization) by this time-out.  No read time-out is set: it would stay
+    // with the connection and cut statements that run long.
+    unsigned int connect_timeout = sqlc_connect_timeout_seconds;
+    client.mysql_options(s.connection, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout);
     if (p.tcp) {
       unsigned int protocol = MYSQL_PROTOCOL_TCP;
       client.mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);

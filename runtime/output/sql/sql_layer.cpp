@@ -315,6 +315,13 @@ int32_t sql_connect(std::string_view text) {
     layer.connected = true;
   } else {
     trace_int("KYR/SQL: connect error ", status);
+    // The client library's own words, from the slot that failed (the others were closed).
+    for (int32_t slot = 0; slot < sqlc_slot_count; ++slot)
+      if (sqlc_slot_status(slot) == status) {
+        const sqlc_error_info why = sqlc_last_error(slot);
+        trace_str("KYR/SQL: connect error " + std::to_string(why.number) + " ", why.text);
+        break;
+      }
   }
   return status;
 }
