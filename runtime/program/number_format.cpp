@@ -29,13 +29,14 @@ int32_t clamp_decimals(int32_t decimals) { return std::clamp(decimals, 0, 60); }
 
 }  // namespace
 
-void write_i_field(std::span<char> field, int32_t value, int32_t min_digits) {
-  char digits[16];
-  const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+namespace {
+
+// Writes a sign and `count` digits, with zeros before them up to `min_digits`, right-aligned
+// into the field; asterisks when they do not fit.
+void place_digits(std::span<char> field, bool negative, const char* digits, size_t count, int32_t min_digits) {
   const size_t wanted = static_cast<size_t>(std::clamp(min_digits, 0, 64));
   const size_t zeros = wanted > count ? wanted - count : 0;
-  const size_t body = (value < 0 ? 1 : 0) + zeros + count;
+  const size_t body = (negative ? 1 : 0) + zeros + count;
   const size_t width = field.size();
   if (body > width) {
     std::fill(field.begin(), field.end(), '*');
@@ -44,15 +45,52 @@ void write_i_field(std::span<char> field, int32_t value, int32_t min_digits) {
   char* out = field.data();
   std::fill_n(out, width - body, ' ');
   out += width - body;
-  if (value < 0) *out++ = '-';
+  if (negative) *out++ = '-';
   out = std::fill_n(out, zeros, '0');
   std::copy_n(digits, count, out);
+}
+
+}  // namespace
+
+void write_i_field(std::span<char> field, int32_t value, int32_t min_digits) {
+  char digits[16];
+  const uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, magnitude).ptr - digits);
+  place_digits(field, value < 0, digits, count, min_digits);
+}
+
+void write_whole_field(std::span<char> field, float value, int32_t min_digits) {
+  if (!std::isfinite(value)) {
+    std::fill(field.begin(), field.end(), '*');
+    return;
+  }
+  const float whole = std::round(value);  // halves away from zero
+  if (std::fabs(whole) < 2147483648.0f) {
+    write_i_field(field, static_cast<int32_t>(whole), min_digits);
+    return;
+  }
+  // Beyond 32 bits every float is a whole number; its exact digits (at most 39).
+  char digits[48];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, std::fabs(static_cast<double>(whole)),
+                                       std::chars_format::fixed, 0);
+  if (ec != std::errc()) {
+    std::fill(field.begin(), field.end(), '*');
+    return;
+  }
+  place_digits(field, whole < 0.0f, digits, static_cast<size_t>(end - digits), min_digits);
 }
 
 std::string write_i_field(int32_t value, int32_t width, int32_t min_digits) {
   if (width <= 0) return {};
   std::string field(static_cast<size_t>(width), ' ');
   write_i_field(std::span<char>(field), value, min_digits);
+  return field;
+}
+
+std::string write_whole_field(float value, int32_t width, int32_t min_digits) {
+  if (width <= 0) return {};
+  std::string field(static_cast<size_t>(width), ' ');
+  write_whole_field(std::span<char>(field), value, min_digits);
   return field;
 }
 
@@ -151,6 +189,14 @@ std::string write_e_field(float value, int32_t width, int32_t decimals) {
   return right_align(body, width);
 }
 
+std::string write_z_field(float value, int32_t width) {
+  const float whole = std::round(value);  // halves away from zero
+  // Outside the 32-bit word (or not finite): no pattern that is the number's own.
+  if (!(whole >= -2147483648.0f && whole < 4294967296.0f)) return stars(width);
+  const auto bits = whole < 0.0f ? static_cast<uint32_t>(static_cast<int32_t>(whole)) : static_cast<uint32_t>(whole);
+  return write_z_field(bits, width);
+}
+
 std::string write_z_field(uint32_t bits, int32_t width) {
   char buf[16];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, bits, 16);
@@ -207,9 +253,7 @@ std::string sixteen_places(float value, int32_t decimals, char sep) {
       if (magnitude >= threshold) --d;
   }
   if (d < 1) {
-    float r = std::round(value);  // halves away from zero
-    if (!(std::fabs(r) < 2147483647.0f)) return stars(16);
-    return write_i_field(static_cast<int32_t>(r), 16);
+    return write_whole_field(value, 16);
   }
   std::string s = write_f_field(value, 16, d);
   size_t point = static_cast<size_t>(16 - d) - 1;  // 0-based

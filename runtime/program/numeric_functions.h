@@ -2,12 +2,13 @@
 // precision: the library entry (eval_numeric.cpp) and the operations of an expression run in line
 // (expression/line_ops.h) both compute them here.  None of them reports: a zero divisor of MOD
 // gives 0, SQRT of 0 or less gives 0, and the others give what the single-precision function
-// gives (LOG of a negative number is NaN).
+// gives (LOG of a negative number and ACOS of 1.5 are NaN).
 #pragma once
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "runtime/program/program.h"
 #include "runtime/program/upn_store.h"
@@ -43,6 +44,15 @@ namespace numeric_functions_detail {
 inline float truth(bool b) { return b ? 1.0f : 0.0f; }
 // NINT as a float without the 32-bit limit: halves away from zero; NaN gives 0.
 inline float nint_float(float v) { return std::isnan(v) ? 0.0f : std::round(v); }
+// ACOS: NaN for an argument clearly outside -1..1 (as the single-precision function gives);
+// an overshoot of a few units in the last place, as a rounded cosine may have, is taken as
+// +-1; a NaN argument gives 0.
+inline float acos_float(float v) {
+  if (std::isnan(v)) return 0.0f;
+  constexpr float overshoot = 1.000001f;  // 8 units in the last place above 1
+  if (std::fabs(v) > overshoot) return std::numeric_limits<float>::quiet_NaN();
+  return std::acos(std::fmax(-1.0f, std::fmin(1.0f, v)));
+}
 }  // namespace numeric_functions_detail
 
 // Function `code` (is_numeric_one) of v.  (Inline: with a constant code only its own case is left.)
@@ -59,8 +69,7 @@ inline float nint_float(float v) { return std::isnan(v) ? 0.0f : std::round(v); 
     }
     case upn_atan: return std::atan(v);
     case upn_sqrt: return v > 0.0f ? std::sqrt(v) : 0.0f;  // 0 outside
-    // Arguments past +-1 (rounding) are taken as +-1; NaN gives 0.
-    case upn_acos: return std::isnan(v) ? 0.0f : std::acos(std::fmax(-1.0f, std::fmin(1.0f, v)));
+    case upn_acos: return acos_float(v);
     case upn_abs: return std::fabs(v);
     case upn_nint: return nint_float(v);
     case upn_not: return truth(nint(v) == 0);

@@ -100,4 +100,37 @@ TEST_F(exprlib_program, StringWritesIFields) {
   EXPECT_EQ(text("E"), padded("   98   99"));
 }
 
+// STRING with I and Z pictures of whole numbers beyond 32 bits: the number itself where it
+// fits, asterisks where it does not; a Z field shows the number's 32-bit word, asterisks for a
+// number outside it.
+TEST_F(exprlib_program, StringWritesWholeNumbersBeyond32Bits) {
+  start_headless();
+  load_program_image(
+      "[PROC]\nCSET=W\n[INIT]\nCODES=9\nUPNCODES=8\nUPNTOKENS=60\nTEXTTOKENS=6\nTEXTCHARACTERS=40\n"
+      "VARIABLES=8\nSTRINGSPACE=200\nADRSPACE=4\n[VARIABLES]\n&0001 S 0001*020:A/\n&0002 S 0001*020:B/\n"
+      "&0003 S 0001*020:C/\n&0004 S 0001*020:D/\n&0005 S 0001*020:E/\n&0006 S 0001*020:F/\n"
+      "&0007 S 0001*020:G/\n&0008 S 0001*020:H/\n"
+      "[UPNCODES]\n#3E9 @1 _STRING &1 __STO\n#3E9 @2 _STRING &2 __STO\n#3E9 @3 _STRING &3 __STO\n"
+      "#-3E9 @4 _STRING &4 __STO\n#1E20 @2 _STRING &5 __STO\n#3E9 @5 _STRING &6 __STO\n"
+      "#-1 @6 _STRING &7 __STO\n#1E10 @5 _STRING &8 __STO\n"
+      "[TEXTTOKENS]\n@0001 I|\n@0002 I10|\n@0003 I12|\n@0004 I11|\n@0005 Z|\n@0006 Z8|\n"
+      "[CODES]\n%0001\n%0002\n%0003\n%0004\n%0005\n%0006\n%0007\n%0008\nRETURN\n");
+  interpreter(1);
+  for (const box_seen& box : boxes) ADD_FAILURE() << "box: " << box.caption << ": " << box.text;
+  const auto text = [](std::string_view name) {
+    std::string out(20, '?');
+    format_var_by_name(name, 1);
+    get_input_text(out.data(), static_cast<int32_t>(out.size()));
+    return out.substr(0, out.find_last_not_of(' ') + 1);
+  };
+  EXPECT_EQ(text("A"), "3000000000");
+  EXPECT_EQ(text("B"), "3000000000");
+  EXPECT_EQ(text("C"), "  3000000000");
+  EXPECT_EQ(text("D"), "-3000000000");
+  EXPECT_EQ(text("E"), "**********");
+  EXPECT_EQ(text("F"), "B2D05E00");
+  EXPECT_EQ(text("G"), "FFFFFFFF");
+  EXPECT_EQ(text("H"), "********");
+}
+
 }  // namespace

@@ -223,6 +223,33 @@ TEST_F(line_loop_test, LoopsCallingNumericFunctionsRunAsOneStep) {
   EXPECT_EQ(as_loop, words());
 }
 
+// ACOS of 1.5 and of -2 is not a number, in a loop of lines run as one step and command by
+// command alike; an overshoot of a rounded cosine (1.0000001) is still taken as 1.
+TEST_F(line_loop_test, AcosOutsideItsDomainIsNotANumberInLoopsAndOneByOne) {
+  start_headless();
+  constexpr const char* program =
+      "[PROC]\n[INIT]\nCODES=4\nUPNCODES=2\nUPNTOKENS=40\nTEXTTOKENS=1\nTEXTCHARACTERS=10\nVARIABLES=5\n"
+      "STRINGSPACE=10\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 R 0001:P\n"
+      "&0004 R 0001:Q\n&0005 R 0001:C\n[UPNCODES]\n&1 #1 _+ &1 __STO &1 &2 _<\n"
+      "#1.5 _ACOS &3 __STO #-2 _ACOS &4 __STO #1.0000001 _ACOS &5 __STO\n"
+      "[TEXTTOKENS]\n@0001 x|\n[LABELS]\n[CODES]\n%0002\n%0001\nJNZ :0001\nRETURN\n";
+  for (const bool as_loop : {true, false}) {
+    SCOPED_TRACE(as_loop ? "as a loop" : "command by command");
+    if (!as_loop) set_command_handler(7, plain_jnz);
+    load_program_image(program);
+    set_int_variable("N", 3);
+    if (as_loop) {
+      EXPECT_EQ(code_steps.loop_end[1], 3);
+    }
+    interpreter(1);
+    set_command_handler(7, nullptr);
+    EXPECT_EQ(get_int_variable("I"), 3);
+    EXPECT_TRUE(std::isnan(get_real_variable("P"))) << get_real_variable("P");
+    EXPECT_TRUE(std::isnan(get_real_variable("Q"))) << get_real_variable("Q");
+    EXPECT_EQ(get_real_variable("C"), 0.0f);
+  }
+}
+
 // A loop run, then expressions planned for the first time outside it (their operations take room
 // where the loop's were), then the loop again: it runs its operations where they now are.
 TEST_F(line_loop_test, ALoopRunsAgainAfterOtherExpressionsTookRoom) {

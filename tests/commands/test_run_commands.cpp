@@ -140,6 +140,20 @@ TEST_F(run_commands, NumbersTooWideForTheirFormatShowAsterisks) {
   EXPECT_EQ(file_lines("NUM.OUT"), std::vector<std::string>{"[****][*][****][********][12,5]"});
 }
 
+TEST_F(run_commands, WholeRealsBeyond32BitsShowInTheirFormat) {
+  // In text markers (which drop the leading blanks): X 3E9 in F12.0 and Y 4E9 in F10.0 (both
+  // fit), W 3E9 in F9.0 (does not).
+  load_program_image(small_program(
+      "&0001 R 0001:X/3E9\n&0002 R 0001:Y/4E9\n&0003 R 0001:W/3E9\n", "#0 #0\n&1\n&2\n&3\n",
+      "@0001 #1|\n@0002 NUM.OUT|\n@0003 F12.0|\n@0004 F10.0|\n@0005 F9.0|\n"
+      "@0006 [\xFA" "0001][\xFA" "0002][\xFA" "0003]|\n",
+      "FORMAT @0003 %0001 &0002\nFORMAT @0004 %0001 &0003\nFORMAT @0005 %0001 &0004\n"
+      "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0006\n/00000002 FILE @0001\nRETURN\n"));
+  interpreter(1);
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(file_lines("NUM.OUT"), std::vector<std::string>{"[3000000000][4000000000][*********]"});
+}
+
 // ---------------------------------------------------------------- HELP
 
 TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {

@@ -1,12 +1,19 @@
 // Whole programs with SQL commands, loaded from PXB files and run by the interpreter against
 // the private test server: the program under tests/programs/sql writes what it selected with
 // FILE, and a failing statement in automatic mode ends the program without a box.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/output/sql/sql.h"
+#include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
 #include "support/runtime_fixture.h"
 #include "test_sql_fixture.h"
@@ -112,6 +119,33 @@ TEST_F(SqlProgramTest, SlotOutsideTheRangeIsReportedAndStatusOne) {
   EXPECT_NE(file_text("PXBERROR.LOG").find("-KYR-ERROR     0:SQL-Handle range"), std::string::npos);
 }
 
+// SQLVAR of DECIMAL, DOUBLE and BIGINT columns stored into numbers gives the numbers the fetch by
+// name gives (not the length of the column's text); into a text, the text.
+TEST_F(SqlProgramTest, SqlVarOfDecimalDoubleAndBigintGivesTheNumber) {
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   5\nUPNCODES=2\nUPNTOKENS=40\nTEXTTOKENS=2\n"
+      "TEXTCHARACTERS=300\nVARIABLES=6\nSTRINGSPACE=20\nADRSPACE=8\n[VARIABLES]\n&0001 R 0001:A\n"
+      "&0002 R 0001:B\n&0003 I 0001:I/0\n&0004 I 0001:J/0\n&0005 R 0001:C\n&0006 S 0001*010:T/\n"
+      "[UPNCODES]\n#0\n#0 #1 _SQLVAR &1 __STO #0 #2 _SQLVAR &2 __STO #0 #1 _SQLVAR &3 __STO "
+      "#0 #2 _SQLVAR &4 __STO #0 #3 _SQLVAR &5 __STO #0 #1 _SQLVAR &6 __STO\n"
+      "[TEXTTOKENS]\n@0001 $CONNECT$|\n@0002 SELECT CAST(12.625 AS DECIMAL(10,3)) AS a, "
+      "CAST(2.5 AS DOUBLE) AS b, CAST(7000000000 AS SIGNED) AS c;|\n[CODES]\n"
+      "/00000001 SQL %0001 @0001\n/00001000 SQL %0001 @0002\n/00002000 SQL %0001\n%0002\nQUIT\n";
+  run_program("SQLVAR.PXB", program, true);
+  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(get_real_variable("A"), 12.625f);
+  EXPECT_EQ(get_real_variable("B"), 2.5f);
+  // A store into an integer truncates, as for every number (the length of the texts was 6 and 3).
+  EXPECT_EQ(get_int_variable("I"), 12);
+  EXPECT_EQ(get_int_variable("J"), 2);
+  EXPECT_EQ(get_real_variable("C"), 7e9f);
+  format_var_by_name("T", 1);
+  std::string text(10, '?');
+  get_input_text(text.data(), 10);
+  EXPECT_EQ(text, "12.625    ");
+}
+
 // The client library is opened at the first connect; a runtime without it still runs every
 // program, and the one that connects is told why through the reporter and ended.
 class SqlClientLibraryTest : public runtime_fixture {
@@ -149,6 +183,40 @@ TEST_F(SqlClientLibraryTest, MissingClientLibraryIsReportedAtTheConnectAndEndsTh
   EXPECT_NE(log.back().find("libwinkyr-no-such-client.so.0: cannot open shared object file"), std::string::npos);
   // The program ended at the connect: the file command after it never ran.
   EXPECT_FALSE(std::filesystem::exists(dir / "#1"));
+}
+
+// A server that takes the connection and never says a word: the connect gives up after the
+// client library's time-out with status 1, and the library's message stays with the slot.
+// (The listener's backlog completes the TCP connect; nothing ever accepts or answers it.)
+using SqlSilentServerTest = runtime_fixture;
+
+TEST_F(SqlSilentServerTest, ConnectToAServerThatNeverAnswersEndsWithStatusOne) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  const std::unique_ptr<const int, void (*)(const int*)> closer(&listener, [](const int* fd) { close(*fd); });
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=4\nTEXTTOKENS=1\n"
+      "TEXTCHARACTERS=100\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:S/7\n"
+      "[UPNCODES]\n_IOERROR &0001 __STO\n[TEXTTOKENS]\n@0001 u%db@127.0.0.1:" + port + "/pw|\n[CODES]\n"
+      "/00000001 SQL @0001\n%0001\nQUIT\n";
+  std::ofstream(dir / "SILENT.PXB", std::ios::binary) << program;
+  start_headless();
+  sql_reset();
+  load_program("SILENT.PXB");
+  interpreter(1);
+  EXPECT_TRUE(boxes.empty());
+  EXPECT_EQ(get_int_variable("S"), 1);
+  EXPECT_EQ(sqlc_slot_status(0), 1);
+  EXPECT_NE(sqlc_last_error(0).text.find("handshake"), std::string::npos) << sqlc_last_error(0).text;
+  sql_reset();
 }
 
 }  // namespace

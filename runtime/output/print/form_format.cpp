@@ -94,10 +94,10 @@ bool parse_descriptor(std::string_view picture, edit_descriptor& d) {
 
 std::string write_descriptor(const edit_descriptor& d, float value) {
   switch (d.letter) {
-    case 'I': return write_i_field(nint(value), d.width, std::max(d.digits, 0));
+    case 'I': return write_whole_field(value, d.width, std::max(d.digits, 0));
     case 'F': return write_f_field(value, d.width, std::max(d.digits, 0));
     case 'E': return write_e_field(value, d.width, d.digits < 1 ? 6 : d.digits);
-    case 'Z': return write_z_field(static_cast<uint32_t>(nint(value)), d.width);
+    case 'Z': return write_z_field(value, d.width);
     default: return {};
   }
 }
@@ -117,7 +117,8 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
   switch (letter) {
     case 'I':
       if (pic == "(I)") {
-        work = trim_left(write_i_field(nint(value), 20));
+        // Wide enough for every float's whole number (the largest has 39 digits).
+        work = trim_left(write_whole_field(value, 40));
         return 0;
       }
       if (!plain_i_field(pic, d)) return 2;
@@ -197,10 +198,8 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
       return 0;
     case 'Z': {
       if (pic == "(Z)") {
-        std::string hex = trim_left(write_z_field(static_cast<uint32_t>(nint(value)), 20));
-        size_t first = hex.find_first_not_of('0');
-        // Leading zeros are dropped, but zero itself stays a digit.
-        work = first == std::string::npos ? std::string("0") : hex.substr(first);
+        // As many digits as the word needs (zero is "0"); 8 asterisks beyond the word.
+        work = trim_left(write_z_field(value, 8));
         return 0;
       }
       if (!parse_descriptor(pic, d) || d.letter != 'Z') return 2;
@@ -269,7 +268,7 @@ int32_t format_value_head(std::span<char> result, float value, std::string_view 
   if (form.i_field.letter == 'I' && static_cast<size_t>(form.i_field.width) <= result.size()) {
     // The field straight into the result, then blanks up to the work text's length.
     const auto width = static_cast<size_t>(form.i_field.width);
-    write_i_field(result.first(width), nint(value), std::max(form.i_field.digits, 0));
+    write_whole_field(result.first(width), value, std::max(form.i_field.digits, 0));
     written = std::min(std::max(width, work_length), result.size());
     std::fill(result.begin() + static_cast<std::ptrdiff_t>(width), result.begin() + static_cast<std::ptrdiff_t>(written), ' ');
     return 0;
@@ -289,7 +288,7 @@ int32_t format_value_head(std::span<char> result, float value, std::string_view 
   }
   report_error("FMT-Error:" + pic, 0);
   report_error("WORK_txt :" + padded(work, work_length), 0);
-  report_error("ERR:VALUE : " + std::to_string(status) + write_i_field(nint(value), 5) + ":" +
+  report_error("ERR:VALUE : " + std::to_string(status) + write_whole_field(value, 5) + ":" +
                    write_f_field(value, 6, 2),
                0);
   return status;

@@ -27,6 +27,9 @@ inline constexpr int32_t sqlc_type_integer = -1;
 inline constexpr int32_t sqlc_type_real = -2;
 inline constexpr int32_t sqlc_type_text = 3;
 
+// Seconds a connect may wait for the server: the TCP connect and the handshake each.
+inline constexpr unsigned int sqlc_connect_timeout_seconds = 10;
+
 struct sqlc_connect_params {
   std::string host;      // "localhost" connects through the local socket unless tcp is set
   std::string user;

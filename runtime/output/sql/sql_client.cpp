@@ -158,17 +158,23 @@ const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
   if (f) {
     glue.field.name = f->name ? f->name : "";
     glue.field.length = clamp_count(f->length);
+    // Every numeric column is a number, so that SQLVAR gives its value as the fetch by name
+    // does (the driver hands every value over as text either way).
     switch (f->type) {
       case MYSQL_TYPE_TINY:
       case MYSQL_TYPE_SHORT:
       case MYSQL_TYPE_LONG:
+      case MYSQL_TYPE_INT24:
+      case MYSQL_TYPE_LONGLONG:
         glue.field.type = sqlc_type_integer;
         break;
       case MYSQL_TYPE_FLOAT:
+      case MYSQL_TYPE_DOUBLE:
       case MYSQL_TYPE_DECIMAL:
+      case MYSQL_TYPE_NEWDECIMAL:
         glue.field.type = sqlc_type_real;
         break;
-      default:  // double, 64- and 24-bit integers, new decimal, dates, texts, blobs
+      default:  // dates, times, texts, blobs, bits
         glue.field.type = sqlc_type_text;
         break;
     }
@@ -213,6 +219,12 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     }
     // The runtime's texts are code page 1252, which the server calls latin1.
     client.mysql_options(s.connection, MYSQL_SET_CHARSET_NAME, "latin1");
+    // A server that takes the connection and never answers must not hold the program (and its
+    // window) for good: the client library bounds the TCP connect and the whole handshake (the
+    // greeting and the authorization) by this time-out.  No read time-out is set: it would stay
+    // with the connection and cut statements that run long.
+    unsigned int connect_timeout = sqlc_connect_timeout_seconds;
+    client.mysql_options(s.connection, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout);
     if (p.tcp) {
       unsigned int protocol = MYSQL_PROTOCOL_TCP;
       client.mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);

@@ -145,9 +145,8 @@ void statement_failed(int32_t slot, int32_t status, const std::string& statement
 
 // Stores one fetched column into the program variable of its name.  The column type decides
 // for a name that matches no variable (the setter reports it); otherwise the variable's own type
-// decides, so that a numeric variable takes the value of a column that the driver hands over as
-// text (DOUBLE, BIGINT, MEDIUMINT, DECIMAL, COUNT(*)) and an integer column never writes integer
-// bits into a real variable.
+// decides, so that a numeric variable takes the number a text column holds and an integer column
+// never writes integer bits into a real variable.
 void assign_column_by_name(int32_t slot, int32_t column, std::string_view text) {
   const int32_t type = sqlc_field_type(slot, column);
   const std::string name = column_name(slot, column);
@@ -316,6 +315,13 @@ int32_t sql_connect(std::string_view text) {
     layer.connected = true;
   } else {
     trace_int("KYR/SQL: connect error ", status);
+    // The client library's own words, from the slot that failed (the others were closed).
+    for (int32_t slot = 0; slot < sqlc_slot_count; ++slot)
+      if (sqlc_slot_status(slot) == status) {
+        const sqlc_error_info why = sqlc_last_error(slot);
+        trace_str("KYR/SQL: connect error " + std::to_string(why.number) + " ", why.text);
+        break;
+      }
   }
   return status;
 }
