@@ -6,6 +6,7 @@
 // One-pixel lines are rasterised here directly and, as there, leave out their end pixel.
 // A context on a printer page draws through the printer's painter instead (page_painting.cpp).
 #include "quillon/backend/backend.h"
+#include "quillon/api/coordinates.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -266,10 +267,11 @@ void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_
 
 // One line from a to b with the context's pen, without b itself.  Lines far longer than any
 // surface go through the clipping painter instead of being walked pixel by pixel; their end
-// pixel lies far outside anyway.
+// pixel lies far outside anyway.  A solid row is clipped to its scan line at any length.
 void draw_segment(QImage& img, const draw_context& c, QPoint a, QPoint b) {
   const int64_t span = std::max(std::llabs(int64_t(b.x()) - a.x()), std::llabs(int64_t(b.y()) - a.y()));
-  if (thin(c.pen) && span <= 65536)
+  const bool solid_row = a.y() == b.y() && dash_pattern(c.pen.style).empty();
+  if (thin(c.pen) && (span <= 65536 || solid_row))
     thin_line(img, a, b, c.pen, c.rop);
   else
     wide_line(img, a, b, c.pen, c.rop);
@@ -645,6 +647,18 @@ void DRAW_LINE(ups& u, const line_opts& o) {
     draw_segment(*img, *c, c->pos, *end);
   c->pos = *end;
   changed(*c);
+}
+
+qn_span qn_reachable_span(ups& u, int32_t from, int32_t to, bool columns, int* status) {
+  QImage* img = nullptr;
+  draw_context* c = resolve(u, "qn_reachable_span", status, &img);
+  if (!c) return {};
+  const QSize frame = img ? img->size() : c->page;
+  const int64_t extent = columns ? frame.width() : frame.height();
+  const int64_t pad = std::max(c->pen.width, 1) + 2;
+  const int64_t first = std::max<int64_t>(from, -pad), last = std::min<int64_t>(to, extent - 1 + pad);
+  if (first > last) return {};
+  return {int32_t(first), int32_t(last)};
 }
 
 void DRAW_RECTANGLE(ups& u, const shape_opts& o) {
