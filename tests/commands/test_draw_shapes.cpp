@@ -257,6 +257,11 @@ TEST_F(draw_shapes, OperandsAtTheEndsOfTheIntegerRangeGoOnWithoutOverflow) {
   EXPECT_TRUE(boxes.empty());
   // What lies on the screen of the last ones is there: the window fill covers it.
   EXPECT_EQ(pixel(639, screen0().height() - 1), colour(4));
+  // A line toward a point far beyond the screen keeps its direction on the screen.
+  clear_screen();
+  run({"LINE %0001"}, {"#0 #0 #134217728 #67108864"});
+  EXPECT_EQ(pixel(200, 100), colour(7));
+  EXPECT_EQ(pixel(400, 200), colour(7));
 }
 
 }  // namespace
