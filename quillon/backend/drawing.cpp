@@ -6,6 +6,7 @@
 // One-pixel lines are rasterised here directly and, as there, leave out their end pixel.
 // A context on a printer page draws through the printer's painter instead (page_painting.cpp).
 #include "quillon/backend/backend.h"
+#include "quillon/api/coordinates.h"
 
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -19,6 +20,8 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <optional>
+#include <utility>
 #include <vector>
 
 // What drawing on a context keeps from one call to the next; GET_DRAWING_STATE and
@@ -113,6 +116,34 @@ draw_context& open_context(ups& u, target_kind kind, int32_t window, int32_t bit
 constexpr int32_t coord_limit = 1 << 24;
 int clamp_coord(int64_t v) { return int(std::clamp<int64_t>(v, -coord_limit, coord_limit)); }
 QPoint clamped(int32_t x, int32_t y) { return {clamp_coord(x), clamp_coord(y)}; }
+
+// The segment from a to b with an end beyond the coordinate limit moved along the segment to the
+// limit, so that the part near the surface keeps its direction (clamping each coordinate alone
+// would turn it); nullopt for a segment that passes wholly outside the limit, of which no part
+// can reach a surface.
+std::optional<std::pair<QPoint, QPoint>> limited_segment(qn_point a, qn_point b) {
+  const double ax = a.x, ay = a.y, dx = double(b.x) - a.x, dy = double(b.y) - a.y;
+  double t0 = 0.0, t1 = 1.0;
+  auto keep = [&](double p, double q) {  // keeps the part of the segment where p * t <= q
+    if (p == 0.0) return q >= 0.0;
+    const double r = q / p;
+    if (p < 0.0) {
+      if (r > t1) return false;
+      t0 = std::max(t0, r);
+    } else {
+      if (r < t0) return false;
+      t1 = std::min(t1, r);
+    }
+    return true;
+  };
+  const double limit = coord_limit;
+  if (!keep(-dx, ax + limit) || !keep(dx, limit - ax) || !keep(-dy, ay + limit) || !keep(dy, limit - ay))
+    return std::nullopt;
+  auto at = [&](double t) {
+    return QPoint(clamp_coord(std::llround(ax + t * dx)), clamp_coord(std::llround(ay + t * dy)));
+  };
+  return std::pair{at(t0), at(t1)};
+}
 
 bool valid_colour(int64_t colour) { return colour >= 0 && colour <= 0x02FFFFFF; }
 
@@ -273,10 +304,11 @@ void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_
 
 // One line from a to b with the context's pen, without b itself.  Lines far longer than any
 // surface go through the clipping painter instead of being walked pixel by pixel; their end
-// pixel lies far outside anyway.
+// pixel lies far outside anyway.  A solid row is clipped to its scan line at any length.
 void draw_segment(QImage& img, const draw_context& c, QPoint a, QPoint b) {
   const int64_t span = std::max(std::llabs(int64_t(b.x()) - a.x()), std::llabs(int64_t(b.y()) - a.y()));
-  if (thin(c.pen) && span <= 65536)
+  const bool solid_row = a.y() == b.y() && dash_pattern(c.pen.style).empty();
+  if (thin(c.pen) && (span <= 65536 || solid_row))
     thin_line(img, a, b, c.pen, c.rop);
   else
     wide_line(img, a, b, c.pen, c.rop);
@@ -636,22 +668,43 @@ void DRAW_LINE(ups& u, const line_opts& o) {
   draw_context* c = resolve(u, "DRAW_LINE", o.status, &img);
   if (!c) return;
   const QSize frame = img ? img->size() : c->page;
+  auto point_of = [&](const qn_portion& p) {
+    const QPoint q = pixel_of(frame, p);
+    return qn_point{q.x(), q.y()};
+  };
+  // The ends as given: the segment between them is limited as a whole.
+  qn_point from{c->pos.x(), c->pos.y()};
   if (o.start_px)
-    c->pos = clamped(o.start_px->x, o.start_px->y);
+    from = *o.start_px;
   else if (o.start)
-    c->pos = pixel_of(frame, *o.start);
-  std::optional<QPoint> end;
+    from = point_of(*o.start);
+  std::optional<qn_point> to;
   if (o.end_px)
-    end = clamped(o.end_px->x, o.end_px->y);
+    to = *o.end_px;
   else if (o.end)
-    end = pixel_of(frame, *o.end);
-  if (!end) return;
-  if (!img)
-    qnb::page_line(*c->painter, c->pen, c->rop, c->pos, *end, c->dpi);
-  else if (pen_visible(c->pen))
-    draw_segment(*img, *c, c->pos, *end);
-  c->pos = *end;
+    to = point_of(*o.end);
+  c->pos = clamped(from.x, from.y);
+  if (!to) return;
+  if (const auto segment = limited_segment(from, *to)) {
+    if (!img)
+      qnb::page_line(*c->painter, c->pen, c->rop, segment->first, segment->second, c->dpi);
+    else if (pen_visible(c->pen))
+      draw_segment(*img, *c, segment->first, segment->second);
+  }
+  c->pos = clamped(to->x, to->y);
   changed(*c);
+}
+
+qn_span qn_reachable_span(ups& u, int32_t from, int32_t to, bool columns, int* status) {
+  QImage* img = nullptr;
+  draw_context* c = resolve(u, "qn_reachable_span", status, &img);
+  if (!c) return {};
+  const QSize frame = img ? img->size() : c->page;
+  const int64_t extent = columns ? frame.width() : frame.height();
+  const int64_t pad = std::max(c->pen.width, 1) + 2;
+  const int64_t first = std::max<int64_t>(from, -pad), last = std::min<int64_t>(to, extent - 1 + pad);
+  if (first > last) return {};
+  return {int32_t(first), int32_t(last)};
 }
 
 void DRAW_RECTANGLE(ups& u, const shape_opts& o) {
@@ -709,11 +762,12 @@ void DRAW_POLYLINE(ups& u, const std::vector<qn_point>& points, int* status) {
   if (!c || points.size() < 2) return;
   if (img && !pen_visible(c->pen)) return;
   for (size_t i = 1; i < points.size(); ++i) {
-    const QPoint a = clamped(points[i - 1].x, points[i - 1].y), b = clamped(points[i].x, points[i].y);
+    const auto segment = limited_segment(points[i - 1], points[i]);
+    if (!segment) continue;
     if (img)
-      draw_segment(*img, *c, a, b);
+      draw_segment(*img, *c, segment->first, segment->second);
     else
-      qnb::page_line(*c->painter, c->pen, c->rop, a, b, c->dpi);
+      qnb::page_line(*c->painter, c->pen, c->rop, segment->first, segment->second, c->dpi);
   }
   changed(*c);
 }

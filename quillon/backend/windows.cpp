@@ -5,6 +5,7 @@
 // the bar, as they do on the platform, so a program's row 0 is never hidden by the bar.
 #include "quillon/backend/backend.h"
 #include "quillon/backend/scroll_text.h"
+#include "quillon/api/coordinates.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -541,7 +542,7 @@ void qn_show_window(int32_t window, int32_t show_command) {
 }
 
 void qn_move_window(int32_t window, int32_t x, int32_t y) {
-  if (window_record* r = find_record(window)) r->widget->move(x, y);
+  if (window_record* r = find_record(window)) r->widget->move(px_clamp(x), px_clamp(y));
 }
 
 void qn_invalidate(int32_t window, const qn_rect* rect) {
@@ -550,8 +551,8 @@ void qn_invalidate(int32_t window, const qn_rect* rect) {
   r->needs_paint = true;
   if (r->widget->isVisible()) qnb::note_paint_pending();
   if (rect)
-    r->widget->update(QRect(QPoint(rect->left, rect->top), QPoint(rect->right - 1, rect->bottom - 1))
-                          .translated(0, r->menu_height));
+    r->widget->update(QRect(QPoint(px_clamp(rect->left), px_sum(rect->top, r->menu_height)),
+                            QPoint(px_diff(rect->right, 1), px_sum(rect->bottom, -1, r->menu_height))));
   else
     r->widget->update();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/draw_state.h"
@@ -85,7 +86,9 @@ void fill_window() {
   screen_nr(0, graphics.graphics_ups, r.left, r.top, r.right, r.bottom);
   int status = 0;
   SELECT_MY_PEN(graphics.graphics_ups, area_state.fill_colour, &status);
-  for (int32_t y = r.top; y <= r.bottom; ++y)
+  // Rows that the line cannot reach on screen 0 are left out, however far the rectangle reaches.
+  const qn_span rows = qn_reachable_span(graphics.graphics_ups, r.top, r.bottom);
+  for (int32_t y = rows.first; y <= rows.last; ++y)
     DRAW_LINE(graphics.graphics_ups, {.end_px = {{r.right, y}}, .start_px = {{r.left, y}}});
   screen_stop_nr(0);
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "quillon/api/quillon.h"
+#include "quillon/api/coordinates.h"
 #include "runtime/program/areas.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
@@ -95,7 +96,8 @@ void shade_area(const area_record& a) {
   screen_nr(0, u, x1, y1, x2, y2);
   SELECT_MY_PEN(u, 17);
   SET_ROP(u, 7);
-  for (int32_t y = y1; y <= y2; ++y) {
+  const qn_span rows = qn_reachable_span(u, y1, y2);
+  for (int32_t y = rows.first; y <= rows.last; ++y) {
     const int32_t r = y % 2 != 0 ? 1 : 0;
     DRAW_LINE(u, {.end_px = qn_point{x2 - r, y}, .start_px = qn_point{x1 + r, y}});
   }
@@ -151,19 +153,21 @@ void cmd_BUTTON(code_record& rec) {
   if (height == 0) height = t.last_height;
   if (width == -1) width = 0;
   if (height == -1) height = 0;
+  width = px_clamp(width);
+  height = px_clamp(height);
 
   if (options & 32) {
-    x = t.last_x + t.last_width + x;
-    y = t.last_y + y;
+    x = px_sum(t.last_x, t.last_width, x);
+    y = px_sum(t.last_y, y);
   } else if (options & 64) {
-    x = t.last_x - width + x;
-    y = t.last_y + y;
+    x = px_sum(t.last_x, -width, x);
+    y = px_sum(t.last_y, y);
   } else if (options & 128) {
-    x = t.last_x + x;
-    y = t.last_y + t.last_height + y;
+    x = px_sum(t.last_x, x);
+    y = px_sum(t.last_y, t.last_height, y);
   } else if (options & 256) {
-    x = t.last_x + x;
-    y = t.last_y - height + y;
+    x = px_sum(t.last_x, x);
+    y = px_sum(t.last_y, -height, y);
   } else {
     const qn_point p = flip_y(x, y);
     x = p.x;
@@ -190,8 +194,8 @@ void cmd_BUTTON(code_record& rec) {
   a.status_text = rec.token2;
   a.x1 = x;
   a.y1 = y;
-  a.x2 = x + width;
-  a.y2 = y + height;
+  a.x2 = px_sum(x, width);
+  a.y2 = px_sum(y, height);
   t.last_x = x;
   t.last_y = y;
   set_caption(a, get_text_token(rec.token1, 28));
@@ -303,15 +307,15 @@ void cmd_BTNMGR(code_record& rec) {
     const int32_t dx = nint(param_registers[2]), dy = nint(param_registers[3]);
     const int32_t w = nint(param_registers[4]), h = nint(param_registers[5]);
     area_record& a = area(n);
-    a.x1 += dx;
-    a.y1 += dy;
-    a.x2 += dx;
-    a.y2 += dy;
+    a.x1 = px_sum(a.x1, dx);
+    a.y1 = px_sum(a.y1, dy);
+    a.x2 = px_sum(a.x2, dx);
+    a.y2 = px_sum(a.y2, dy);
     if (a.type == area_list) return;
-    a.text_x += dx;
-    a.text_y += dy;
-    if (w > 0) a.x2 = a.x1 + w;
-    if (h > 0) a.y2 = a.y1 + h;
+    a.text_x = px_sum(a.text_x, dx);
+    a.text_y = px_sum(a.text_y, dy);
+    if (w > 0) a.x2 = px_sum(a.x1, w);
+    if (h > 0) a.y2 = px_sum(a.y1, h);
     return;
   }
   if (options & 65536) {

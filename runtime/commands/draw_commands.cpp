@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/draw_state.h"
@@ -38,7 +40,7 @@ uint32_t table_colour(int32_t number) {
 qn_point move_target(int32_t dx, int32_t dy) {
   if (has(8)) {
     const qn_point c = graphics.current_position;
-    return {c.x + dx, graphics.window_mode == 1 ? c.y - dy : c.y + dy};
+    return {px_sum(c.x, dx), graphics.window_mode == 1 ? px_diff(c.y, dy) : px_sum(c.y, dy)};
   }
   return flip_y(dx, dy);
 }
@@ -147,7 +149,7 @@ void cmd_ORIGIN(code_record& rec) {
   if (has(16)) {
     set_origin(p);
   } else {
-    set_origin({graphics.origin.x + p.x, graphics.origin.y + p.y});
+    set_origin(px_offset(graphics.origin, p.x, p.y));
   }
 }
 
@@ -178,10 +180,9 @@ void cmd_LINE(code_record& rec) {
   if (has(4096)) return;
   if (has(16384)) {
     if (has(8)) {
-      graphics.current_position.x += a;
-      graphics.current_position.y += b;
+      graphics.current_position = px_offset(graphics.current_position, a, b);
     } else {
-      graphics.current_position = has(16) ? qn_point{a, b} : flip_y(a, b);
+      graphics.current_position = has(16) ? px_point(a, b) : flip_y(a, b);
     }
     return;
   }
@@ -213,10 +214,10 @@ void cmd_LINE(code_record& rec) {
   qn_point from, to;
   if (has(8)) {
     from = graphics.current_position;
-    to = {from.x + a, from.y + b};
+    to = px_offset(from, a, b);
   } else if (has(16)) {
-    from = {a, b};
-    to = {c, d};
+    from = px_point(a, b);
+    to = px_point(c, d);
   } else {
     from = flip_y(a, b);
     to = flip_y(c, d);
@@ -240,9 +241,9 @@ void cmd_PIXEL(code_record& rec) {
   const uint32_t colour = has(4) ? static_cast<uint32_t>(k) : table_colour(k % 256);
   qn_point p;
   if (has(8)) {
-    p = {graphics.current_position.x + x, graphics.current_position.y + y};
+    p = px_offset(graphics.current_position, x, y);
   } else {
-    p = has(16) ? qn_point{x, y} : flip_y(x, y);
+    p = has(16) ? px_point(x, y) : flip_y(x, y);
   }
   ups& u = begin_drawing(graphics.current_colour, p, p, {p.x, p.y, p.x + 1, p.y + 1});
   SET_PIXEL(u, colour, p);
@@ -264,11 +265,8 @@ void cmd_CIRCLE(code_record& rec) {
   uint32_t fill = colour_table[pen % 256];
   if (static_cast<int32_t>(fill) < 0) fill = static_cast<uint32_t>(graphics.current_colour);
   const qn_point centre = flip_y(p_int(2), p_int(3));
-  qn_point first{centre.x - rx, centre.y - ry}, second{centre.x + rx, centre.y + ry};
-  if (graphics.window_mode == 1) {
-    first.y = centre.y + ry;
-    second.y = centre.y - ry;
-  }
+  qn_point first{px_diff(centre.x, rx), px_diff(centre.y, ry)}, second{px_sum(centre.x, rx), px_sum(centre.y, ry)};
+  if (graphics.window_mode == 1) std::swap(first.y, second.y);
   ups& u = begin_drawing(pen, first, second, ordered(first, second));
   if (has(1)) {
     NEW_BRUSH(u, {.colour = fill, .style = 0});
@@ -284,13 +282,15 @@ void cmd_BOX(code_record& rec) {
   const int32_t k = p_int(1), w = p_int(4), h = p_int(5);
   const int32_t pen = k >= 0 ? k : graphics.current_colour;
   const qn_point corner = flip_y(p_int(2), p_int(3));
-  const qn_point opposite{corner.x + w, graphics.window_mode == 1 ? corner.y - h : corner.y + h};
+  const qn_point opposite{px_sum(corner.x, w), graphics.window_mode == 1 ? px_diff(corner.y, h) : px_sum(corner.y, h)};
   const qn_rect box = ordered(corner, opposite);
   graphics.current_position = opposite;
   ups& u = begin_drawing(pen, corner, opposite, box);
   if (has(1)) {
-    // One line per row, each one pixel longer than the box because a line leaves out its end.
-    for (int32_t row = box.top; row <= box.bottom; ++row) {
+    // One line per row, each one pixel longer than the box because a line leaves out its end;
+    // rows that the line cannot reach on screen 0 are left out.
+    const qn_span rows = qn_reachable_span(u, box.top, box.bottom);
+    for (int32_t row = rows.first; row <= rows.last; ++row) {
       DRAW_LINE(u, {.end_px = qn_point{box.right + 1, row}, .start_px = qn_point{box.left, row}});
     }
   } else {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/screen/screen.h"
 
@@ -18,8 +19,8 @@ drawing_step_t step;
 }  // namespace
 
 qn_point flip_y(int32_t x, int32_t y) {
-  if (graphics.window_mode == 1) return {x + graphics.window_rect.left, graphics.window_rect.bottom - y};
-  return {x + graphics.origin.x, y + graphics.origin.y};
+  if (graphics.window_mode == 1) return {px_sum(x, graphics.window_rect.left), px_diff(graphics.window_rect.bottom, y)};
+  return px_offset(graphics.origin, x, y);
 }
 
 ups& begin_drawing(int32_t pen, qn_point a, qn_point b, qn_rect dirty) {

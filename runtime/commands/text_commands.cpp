@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/areas.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
@@ -107,8 +108,8 @@ void show_bitmap(code_record& rec) {
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
   const int32_t w = p_int(3), h = p_int(4);
   const qn_point p = flip_y(std::max(p_int(1), 0), std::max(p_int(2), 0));
-  int32_t x2 = w != 0 ? p.x + w : 0;
-  int32_t y2 = h != 0 ? p.y + h : 0;
+  int32_t x2 = w != 0 ? px_sum(p.x, w) : 0;
+  int32_t y2 = h != 0 ? px_sum(p.y, h) : 0;
   if (name.find(".BMP") == std::string::npos) {
     const size_t cut = name.find(' ');
     FILE_2_IMAGE(name.substr(0, cut) + ".IMG");
@@ -128,8 +129,8 @@ void show_bitmap(code_record& rec) {
       DELETE_OBJECT(bitmap, &status);
       return;
     }
-    x2 = p.x + width - 1;
-    y2 = p.y + height - 1;
+    x2 = px_sum(p.x, width, -1);
+    y2 = px_sum(p.y, height, -1);
   }
   ups u;
   screen_nr(0, u, -1, 0, 0, 0);
@@ -208,8 +209,8 @@ void cmd_TEXTB(code_record& rec) {
   area_record& box = area_table.last_button;
   box.x1 = p.x;
   box.y1 = p.y;
-  box.x2 = trunc_to_int(static_cast<float>(p.x) + param_registers[3]);
-  box.y2 = trunc_to_int(static_cast<float>(p.y) + param_registers[4]);
+  box.x2 = px_clamp(trunc_to_int(static_cast<float>(p.x) + param_registers[3]));
+  box.y2 = px_clamp(trunc_to_int(static_cast<float>(p.y) + param_registers[4]));
   box.kind = has(16) ? 1 : 0;
   box.selected = has(1024) ? logical_true : 0;
   box.caption.fill(' ');

@@ -3,6 +3,7 @@
 // size, minimise and restore, position).
 #include <algorithm>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/areas.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
@@ -29,9 +30,9 @@ void save_rectangle() {
   } else {
     int32_t x = p_int(1), y = p_int(2);
     const int32_t w = p_int(3), h = p_int(4);
-    if (x == -1) x = (graphics.window_rect.right - w) / 2;
-    if (y == -1) y = (graphics.window_rect.bottom - h) / 2;
-    r = h == 0 ? qn_rect{0, 0, 0, 0} : qn_rect{x, y, std::abs(x) + w, y + h};
+    if (x == -1) x = px_diff(graphics.window_rect.right, w) / 2;
+    if (y == -1) y = px_diff(graphics.window_rect.bottom, h) / 2;
+    r = h == 0 ? qn_rect{0, 0, 0, 0} : qn_rect{px_clamp(x), px_clamp(y), px_sum(std::abs(int64_t{x}), w), px_sum(y, h)};
   }
   if (has(65536)) {
     clipboard_copy(std::max(p_int(5), 1), r.left, r.top, r.right, r.bottom);
@@ -131,15 +132,15 @@ void cmd_WINMGR(code_record& rec) {
       look_do_paint();
     }
   } else if (has(1024)) {
-    const int32_t height = b + screen_metrics.menu_bar_height;
-    screen_metrics.width = a;
+    const int32_t width = px_clamp(a), height = px_sum(b, screen_metrics.menu_bar_height);
+    screen_metrics.width = width;
     screen_metrics.height = height;
-    graphics.window_rect.right = a;
-    graphics.window_rect.bottom = b;
+    graphics.window_rect.right = width;
+    graphics.window_rect.bottom = px_clamp(b);
     if (has(2048)) {
-      resize_screen(w, a, height);
+      resize_screen(w, width, height);
     } else {
-      size_main_window(w, a, height);
+      size_main_window(w, width, height);
     }
   } else if (has(128)) {
     show_main_window(w, -1);

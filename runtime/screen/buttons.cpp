@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/areas.h"
 #include "runtime/program/program.h"
 #include "runtime/program/program_image.h"
@@ -45,9 +46,11 @@ void vline(ups& u, int32_t colour, int32_t x, int32_t y1, int32_t y2) {
   NEW_PEN(u, {.colour = colour_table[colour]});
   DRAW_LINE(u, {.end_px = qn_point{x, y2 + 1}, .start_px = qn_point{x, y1}});
 }
+// Rows off the screen are left out, however far the area reaches.
 void fill(ups& u, int32_t colour, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
-  if (x2 < x1 || y2 < y1) return;
-  for (int32_t y = y1; y <= y2; ++y) hline(u, colour, x1, x2, y);
+  if (x2 < x1) return;
+  const qn_span rows = qn_reachable_span(u, y1, y2);
+  for (int32_t y = rows.first; y <= rows.last; ++y) hline(u, colour, x1, x2, y);
 }
 
 // A raised (or, pressed, sunken) bevel of two pixels inside the rectangle.
@@ -60,14 +63,23 @@ void bevel(ups& u, int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool sunken) 
   vline(u, dark, x2, y1, y2);
 }
 
+// The first of from, from + 2, from + 4, ... that lies in the reachable part of from..to, and
+// that part's end: the dots of a dotted line off the screen are not visited.
+qn_span dotted(ups& u, int32_t from, int32_t to, bool columns) {
+  qn_span s = qn_reachable_span(u, from, to, columns);
+  s.first += static_cast<int32_t>((int64_t{s.first} - from) % 2);
+  return s;
+}
+
 // The dotted focus rectangle: every other pixel of the inner outline.
 void focus_mark(ups& u, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   const uint32_t c = colour_table[outline_colour];
-  for (int32_t x = x1; x <= x2; x += 2) {
+  const qn_span columns = dotted(u, x1, x2, true), rows = dotted(u, y1, y2, false);
+  for (int32_t x = columns.first; x <= columns.last; x += 2) {
     SET_PIXEL(u, c, {x, y1});
     SET_PIXEL(u, c, {x, y2});
   }
-  for (int32_t y = y1; y <= y2; y += 2) {
+  for (int32_t y = rows.first; y <= rows.last; y += 2) {
     SET_PIXEL(u, c, {x1, y});
     SET_PIXEL(u, c, {x2, y});
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/program.h"
 #include "runtime/program/upper_services.h"
 #include "runtime/screen/screen.h"
@@ -81,27 +82,23 @@ uint32_t colour_of(int32_t number) {
   return colour_table[number];
 }
 
-int32_t clamp32(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 // The text's rectangle on screen 0, turned by the slot's angle in steps of 90 degrees.
 void mark_text(int32_t x, int32_t y, qn_point extent, float rotation, float angle) {
   const int64_t X = x, Y = y, w = extent.x, h = extent.y;
   if (rotation == 0.0f) {
-    screen_rect(0, x, y, clamp32(X + w), clamp32(Y + h));
+    screen_rect(0, x, y, px_clamp(X + w), px_clamp(Y + h));
   } else if (angle > 0.0f && angle < 90.5f) {
     // The right edge lies left of x, which screen_rect takes as the screen's right edge.
-    screen_rect(0, x, clamp32(Y - w), clamp32(X - h), clamp32(Y + h));
+    screen_rect(0, x, px_clamp(Y - w), px_clamp(X - h), px_clamp(Y + h));
   } else if (angle > 90.0f && angle < 180.5f) {
-    screen_rect(0, clamp32(X - w), clamp32(Y - w - h), clamp32(X + h), y);
+    screen_rect(0, px_clamp(X - w), px_clamp(Y - w - h), px_clamp(X + h), y);
   } else if (angle > 180.0f && angle < 270.5f) {
     // Turned toward 270 degrees the text runs down from y by up to its width.
-    screen_rect(0, clamp32(X - w - h), clamp32(Y - h), x, clamp32(Y + w));
+    screen_rect(0, px_clamp(X - w - h), px_clamp(Y - h), x, px_clamp(Y + w));
   } else {
     // Any other turn: the square that holds the text whatever its direction.
     const int64_t r = w + h;
-    screen_rect(0, clamp32(X - r), clamp32(Y - r), clamp32(X + r), clamp32(Y + r));
+    screen_rect(0, px_clamp(X - r), px_clamp(Y - r), px_clamp(X + r), px_clamp(Y + r));
   }
 }
 
@@ -176,7 +173,7 @@ void write_label_text(int32_t x, int32_t y, std::string_view text, int32_t lengt
   WRITE_TEXT(*u, shown,
              {.px = qn_point{x, y}, .colour = colour_of(colour), .background = -1, .font = font});
   const qn_point e = GET_TEXT_EXTENT(*u, shown, font);
-  screen_rect(0, x, y, clamp32(int64_t{x} + e.x - 1), clamp32(int64_t{y} + e.y - 1));
+  screen_rect(0, x, y, px_clamp(int64_t{x} + e.x - 1), px_clamp(int64_t{y} + e.y - 1));
   screen_stop_nr(0);
 }
 

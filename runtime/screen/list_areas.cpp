@@ -4,6 +4,7 @@
 // that the list routines use.
 #include <algorithm>
 
+#include "quillon/api/coordinates.h"
 #include "quillon/api/quillon.h"
 #include "runtime/program/areas.h"
 #include "runtime/program/program.h"
@@ -112,7 +113,8 @@ void lst_frame(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   line(x1, y2, x1, y1);
   line(x2 - m, y2, x2 - m, y1);
   SELECT_MY_PEN(u, 15, &status);
-  for (int32_t y = y1 + 1; y <= y2 - 1; ++y) line(x1 + 1, y, x2, y);
+  const qn_span rows = qn_reachable_span(u, y1 + 1, y2 - 1);  // rows off the screen are left out
+  for (int32_t y = rows.first; y <= rows.last; ++y) line(x1 + 1, y, x2, y);
   screen_stop_nr(0);
 }
 

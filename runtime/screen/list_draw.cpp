@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
@@ -147,7 +148,8 @@ void lst_draw_afresh() {
   screen_nr(0, u, l.x1 - 2, l.y1 - 5, l.x2 + 2, l.y2 - 1);
   int status = 0;
   SELECT_MY_PEN(u, 15, &status);  // the pen that filled the frame's inside
-  for (int32_t y = l.y1 - 5; y <= l.y2 - 1; ++y)
+  const qn_span rows = qn_reachable_span(u, l.y1 - 5, l.y2 - 1);  // rows off the screen are left out
+  for (int32_t y = rows.first; y <= rows.last; ++y)
     DRAW_LINE(u, {.end_px = qn_point{l.x2 + 3, y}, .start_px = qn_point{l.x1 - 2, y}});
   l.hilite_drawn = false;
   l.drawn_top = 0;  // every row is written whole

@@ -3,8 +3,8 @@
 #include "runtime/screen/mouse_wait.h"
 
 #include <algorithm>
-#include <limits>
 
+#include "quillon/api/coordinates.h"
 #include "quillon/api/quillon.h"
 #include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
@@ -23,11 +23,6 @@ struct mouse_wait_t {
   mouse_poll_fn poll;  // replaced by tests
 };
 mouse_wait_t mw;
-
-int32_t diff(int32_t a, int32_t b) {
-  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} - b, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
 
 struct area {
   int32_t x1, y1, x2, y2;
@@ -88,11 +83,11 @@ void wait_mouse_rect(int32_t& x, int32_t& y, int32_t& status, int32_t wait) {
   }
   if (quitting && wait != 0) run_flags.quit_seen = true;
   if (mw.window_coordinates) {
-    x = diff(x, a.x1);
-    y = diff(a.y2, y);
+    x = px_diff(x, a.x1);
+    y = px_diff(a.y2, y);
   } else {
-    x = diff(x, mw.origin_x);
-    y = diff(y, mw.origin_y);
+    x = px_diff(x, mw.origin_x);
+    y = px_diff(y, mw.origin_y);
   }
 }
 

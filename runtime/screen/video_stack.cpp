@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <limits>
 
+#include "quillon/api/coordinates.h"
 #include "runtime/program/program.h"
 #include "runtime/program/eval_library.h"
 #include "runtime/screen/bitmap_cache.h"
@@ -28,13 +29,6 @@ struct video_stack_t {
 video_stack_t vs;
 
 constexpr int32_t rop_xor = 7, rop_copy = 13;
-
-int32_t saturate(int64_t v) {
-  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
-                                                  std::numeric_limits<int32_t>::max()));
-}
-int32_t sum(int32_t a, int32_t b) { return saturate(int64_t{a} + b); }
-int32_t diff(int32_t a, int32_t b) { return saturate(int64_t{a} - b); }
 
 int32_t magnitude(int32_t v) { return v == std::numeric_limits<int32_t>::min() ? std::numeric_limits<int32_t>::max() : std::abs(v); }
 
@@ -62,9 +56,12 @@ int32_t screen0_bitmap() {
 
 // Saves rectangle r of screen 0 into a cached bitmap.  An empty rectangle (right or bottom
 // edge before the left or top) saves nothing and gives 0, instead of asking the library for
-// a bitmap of no size.
+// a bitmap of no size.  A rectangle reaching beyond the screen's right or bottom edge is saved
+// up to that edge, inclusive as the default edges are (the bitmap is drawn back at its corner).
 int32_t save_rect(const rect& r) {
-  const int64_t width = int64_t{r.x2} - r.x1 + 1, height = int64_t{r.y2} - r.y1 + 1;
+  const screen_view screen = screen_info(0);
+  const int64_t width = std::min(int64_t{r.x2}, int64_t{screen.width}) - r.x1 + 1;
+  const int64_t height = std::min(int64_t{r.y2}, int64_t{screen.height}) - r.y1 + 1;
   if (width <= 0 || height <= 0 || width > std::numeric_limits<int32_t>::max() ||
       height > std::numeric_limits<int32_t>::max())
     return 0;
@@ -101,7 +98,7 @@ void draw_frame(const video_stack_entry& e, int32_t colour_index) {
   ups u;
   screen_nr(0, u, e.x1, e.y1, e.x2, e.y2);
   SELECT_MY_PEN(u, colour_index_pen(colour_index));
-  const int32_t r = diff(e.x2, 1), b = diff(e.y2, 1);
+  const int32_t r = px_diff(e.x2, 1), b = px_diff(e.y2, 1);
   const qn_point corner[5] = {{e.x1, e.y1}, {r, e.y1}, {r, b}, {e.x1, b}, {e.x1, e.y1}};
   for (int i = 0; i < 4; ++i) DRAW_LINE(u, {.end_px = corner[i + 1], .start_px = corner[i]});
   screen_stop_nr(0);
@@ -135,7 +132,7 @@ void video_stack_push(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   give_back(e.bitmap);
   e = {.x1 = r.x1, .y1 = r.y1, .x2 = r.x2, .y2 = r.y2, .frame_state = 0, .bitmap = 0};
   e.bitmap = save_rect(r);
-  set_window(r.x1, r.y1, diff(r.x2, r.x1), diff(r.y2, r.y1));
+  set_window(r.x1, r.y1, px_diff(r.x2, r.x1), px_diff(r.y2, r.y1));
 }
 
 void video_stack_pop() {
@@ -161,7 +158,7 @@ void video_stack_drop() {
     return;
   }
   video_stack_entry& t = vs.entry[vs.depth];
-  set_window(sum(t.x1, vs.dx), sum(t.y1, vs.dy), diff(t.x2, t.x1), diff(t.y2, t.y1));
+  set_window(px_sum(t.x1, vs.dx), px_sum(t.y1, vs.dy), px_diff(t.x2, t.x1), px_diff(t.y2, t.y1));
   vs.dx = vs.dy = 0;
   // A frame hidden under the dropped window comes back.
   if (t.frame_state == -1) t.frame_state = 1;
@@ -208,7 +205,7 @@ void video_stack_restore() {
   video_stack_entry& e = vs.entry[vs.depth + 1];
   if (e.bitmap == 0) return;
   ups u;
-  screen_nr(0, u, sum(e.x1, vs.dx), sum(e.y1, vs.dy), sum(e.x2, vs.dx), sum(e.y2, vs.dy));
+  screen_nr(0, u, px_sum(e.x1, vs.dx), px_sum(e.y1, vs.dy), px_sum(e.x2, vs.dx), px_sum(e.y2, vs.dy));
   draw_at(u, e.bitmap, e.x1, e.y1);
   screen_stop_nr(0);
   give_back(e.bitmap);
@@ -235,8 +232,8 @@ void clipboard_draw(int32_t s) {
 void clipboard_paste(int32_t s, int32_t x, int32_t y) {
   if (bad_slot(s)) return;
   clipboard_slot& c = vs.slot[s];
-  c.x2 = sum(c.x2, diff(x, c.x1));
-  c.y2 = sum(c.y2, diff(y, c.y1));
+  c.x2 = px_sum(c.x2, px_diff(x, c.x1));
+  c.y2 = px_sum(c.y2, px_diff(y, c.y1));
   c.x1 = x;
   c.y1 = y;
   clipboard_draw(s);
@@ -245,14 +242,14 @@ void clipboard_paste(int32_t s, int32_t x, int32_t y) {
 void clipboard_move(int32_t s, int32_t x, int32_t y) {
   if (bad_slot(s)) return;
   clipboard_slot& c = vs.slot[s];
-  const int32_t dx = diff(x, c.x1), dy = diff(y, c.y1);
-  const int32_t strip_x = dx > 0 ? c.x1 : sum(c.x2, dx);
-  const int32_t strip_y = dy > 0 ? c.y1 : sum(c.y2, dy);
+  const int32_t dx = px_diff(x, c.x1), dy = px_diff(y, c.y1);
+  const int32_t strip_x = dx > 0 ? c.x1 : px_sum(c.x2, dx);
+  const int32_t strip_y = dy > 0 ? c.y1 : px_sum(c.y2, dy);
   // The strips of screen 0 that the image uncovers as it moves.
   if (dx != 0)
-    vs.strip[0] = save_rect({strip_x, c.y1, sum(strip_x, magnitude(dx)), c.y2});
+    vs.strip[0] = save_rect({strip_x, c.y1, px_sum(strip_x, magnitude(dx)), c.y2});
   if (dy != 0)
-    vs.strip[1] = save_rect({c.x1, strip_y, c.x2, sum(strip_y, magnitude(dy))});
+    vs.strip[1] = save_rect({c.x1, strip_y, c.x2, px_sum(strip_y, magnitude(dy))});
   int status = 0;
   ups u;
   START_DIRECT_DRAW(qn_main_window(), u, &status);
@@ -264,8 +261,8 @@ void clipboard_move(int32_t s, int32_t x, int32_t y) {
   }
   c.x1 = x;
   c.y1 = y;
-  c.x2 = sum(c.x2, dx);
-  c.y2 = sum(c.y2, dy);
+  c.x2 = px_sum(c.x2, dx);
+  c.y2 = px_sum(c.y2, dy);
   give_back(vs.strip[0]);
   give_back(vs.strip[1]);
 }

@@ -180,4 +180,88 @@ TEST_F(draw_shapes, PlotPrimitivesGoToTheOpenWorkstationUntilItIsClosed) {
   EXPECT_NE(text.find("LINE"), std::string::npos);
 }
 
+// Programs that fill boxes, button faces and the window far beyond the screen draw the part on
+// the screen and go on; rows off the screen are not visited, so each ends at once (a program
+// that walked two thousand million rows would not end within the test's time limit).
+TEST_F(draw_shapes, FillsReachingFarBeyondTheScreenDrawTheirVisiblePartAndGoOn) {
+  const int32_t bottom = screen0().height() - 1;
+  run({"/00000001 BOX %0001"}, {"#0 #10 #10 #20 #2000000000"});
+  EXPECT_EQ(pixel(10, 10), colour(0));
+  EXPECT_EQ(pixel(30, bottom), colour(0));
+  EXPECT_EQ(pixel(31, bottom), 0xFFFFFFu);
+  EXPECT_EQ(pixel(10, 9), 0xFFFFFFu);
+  clear_screen();
+  run({"TEXTB %0001 @0001"}, {"#40 #20 #60 #2147483647"}, {"Text"});
+  EXPECT_EQ(pixel(70, bottom), colour(7));  // the face reaches the bottom
+  EXPECT_EQ(pixel(70, 19), 0xFFFFFFu);
+  clear_screen();
+  run({"/00000400 WINMGR %0001", "/00000004 AREA %0002", "/00010000 AREA %0002"}, {"#0 #640 #2000000000", "#4"});
+  EXPECT_EQ(pixel(0, 0), colour(4));
+  EXPECT_EQ(pixel(639, bottom), colour(4));
+  EXPECT_TRUE(boxes.empty());
+}
+
+// One-command programs with operands at the ends of the integer range: each runs to its end
+// without an overflow of a coordinate, and what lies on the screen is drawn there.
+TEST_F(draw_shapes, OperandsAtTheEndsOfTheIntegerRangeGoOnWithoutOverflow) {
+  struct program {
+    std::vector<std::string> codes, upn, tokens;
+  };
+  // A constant has ten characters: the most negative integer is reached by a larger magnitude.
+  const std::string max = "#2147483647", min = "#-2.2E9";
+  const std::vector<program> programs = {
+      {{"BOX %0001"}, {"#0 " + max + " #10 #5 #5"}},
+      {{"/00000001 BOX %0001"}, {"#0 " + max + " " + max + " " + max + " " + max}},
+      {{"/00000001 BOX %0001"}, {"#0 " + min + " " + min + " " + min + " " + min}},
+      {{"CIRCLE %0001"}, {"#0 #320 #240 " + max + " #0"}},
+      {{"/00000001 CIRCLE %0001"}, {"#0 " + max + " " + min + " " + max + " " + max}},
+      {{"MOVE %0001", "/00000008 MOVE %0001"}, {max + " " + max}},
+      {{"MOVE %0001", "/00000008 DRAW %0002"}, {max + " " + min, max + " " + max}},
+      {{"MOVE %0001", "/00000008 LINE %0002"}, {min + " " + max, min + " " + max + " #0 #0"}},
+      {{"MOVE %0001", "/00004008 LINE %0002"}, {max + " " + max, max + " " + max + " #0 #0"}},
+      {{"MOVE %0001", "/00000008 PIXEL %0002"}, {max + " " + min, max + " " + min + " #1"}},
+      {{"LINE %0001"}, {min + " #10 " + max + " #10"}},
+      {{"PIXEL %0001"}, {max + " " + max + " #1"}},
+      {{"/00000010 PIXEL %0001"}, {max + " " + max + " #1"}},
+      {{"/00000010 LINE %0001"}, {min + " " + min + " " + max + " " + max}},
+      {{"DRAW %0001"}, {max + " " + max}},
+      {{"ORIGIN %0001", "ORIGIN %0001", "LINE %0002"}, {max + " " + max, "#1 #1 #5 #5"}},
+      {{"ORIGIN %0001", "ORIGIN %0001", "BOX %0002"}, {min + " " + min, "#0 #-100 #-100 #5 #5"}},
+      {{"/00000008 WINDOW %0001", "LINE %0002", "/00000001 BOX %0003"},
+       {"#0", min + " " + min + " " + max + " " + max, "#0 " + max + " " + min + " #5 " + max}},
+      {{"BUTTON %0001 @0001"}, {max + " #10 #100 #20"}, {"A"}},
+      {{"BUTTON %0001 @0001", "/00000020 BUTTON %0002 @0001"}, {"#10 #10 #100 #20", max + " #0 #0 #0"}, {"B"}},
+      {{"/00004000 BUTTON %0001 @0001", "/00000080 BUTTON %0002 @0001"},
+       {"#10 " + max + " #100 " + max, "#0 " + max + " #0 #0"}, {"C"}},
+      {{"/00000040 BUTTON %0001 @0001"}, {min + " #10 " + max + " #20"}, {"D"}},
+      {{"/00000001 BUTTON %0001 @0001"}, {max + " " + max + " " + max + " " + max}, {"E"}},
+      {{"BUTTON %0001 @0001", "/00000008 BTNMGR %0002", "/000000C0 BTNMGR %0003"},
+       {"#10 #10 #100 #20", "#1 " + min + " " + min + " " + max + " " + max, "#1"}, {"F"}},
+      {{"TEXTB %0001 @0001"}, {max + " " + max + " " + max + " " + max}, {"G"}},
+      {{"TEXTB %0001 @0001"}, {min + " " + min + " " + min + " " + min}, {"H"}},
+      {{"TEXT %0001 @0001"}, {"#0 " + max + " " + max}, {"I"}},
+      {{"/00000100 SHOW %0001 @0001"}, {max + " " + max}, {"#1"}},
+      {{"/00000080 SHOW %0001 @0001"}, {max + " " + max + " #5 #5"}, {"NONE.BMP"}},
+      {{"/00000080 WINDOW %0001", "/00000100 WINDOW %0002"}, {min + " #10 " + max + " #20", "#1"}},
+      {{"/00000080 WINDOW %0001", "/00000100 WINDOW %0002"}, {"#-1 #-1 " + min + " " + min, "#1"}},
+      {{"/00000400 WINMGR %0001", "/00000004 AREA %0002", "/00010000 AREA %0002"}, {"#0 #640 " + max, "#4"}},
+  };
+  for (size_t i = 0; i < programs.size(); ++i) {
+    SCOPED_TRACE("program " + std::to_string(i + 1) + ": " + programs[i].codes.back());
+    draw_state_reset();
+    clear_screen();
+    run(programs[i].codes, programs[i].upn, programs[i].tokens);
+    EXPECT_EQ(call_state.depth, 0);
+    EXPECT_TRUE(boxes.empty());
+  }
+  EXPECT_TRUE(boxes.empty());
+  // What lies on the screen of the last ones is there: the window fill covers it.
+  EXPECT_EQ(pixel(639, screen0().height() - 1), colour(4));
+  // A line toward a point far beyond the screen keeps its direction on the screen.
+  clear_screen();
+  run({"LINE %0001"}, {"#0 #0 #134217728 #67108864"});
+  EXPECT_EQ(pixel(200, 100), colour(7));
+  EXPECT_EQ(pixel(400, 200), colour(7));
+}
+
 }  // namespace
