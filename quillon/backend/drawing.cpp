@@ -307,7 +307,7 @@ void wide_line(QImage& img, QPoint a, QPoint b, const qnb::pen_desc& pen, int32_
 // pixel lies far outside anyway.  A solid row is clipped to its scan line at any length.
 void draw_segment(QImage& img, const draw_context& c, QPoint a, QPoint b) {
   const int64_t span = std::max(std::llabs(int64_t(b.x()) - a.x()), std::llabs(int64_t(b.y()) - a.y()));
-  const bool solid_row = a.y() == b.y() && dash_pattern(c.pen.style).empty();
+  const bool solid_row = a.y() == b.y() && qnb::dash_pattern(c.pen.style).empty();
   if (thin(c.pen) && (span <= 65536 || solid_row))
     thin_line(img, a, b, c.pen, c.rop);
   else
