@@ -1,6 +1,7 @@
 // EVENT (opcode 2): the labels of the program's timers (one-shot 0x2002, periodic 0x6002) and
 // of the window-restore event (0x2001), the application hook u_app, and the end of the program.
 // The dispatcher runs the stored labels when the timers fire.
+#include "runtime/program/open_things.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/evaluator.h"
@@ -40,6 +41,7 @@ void numbered_form(const code_record& rec) {
     return;
   }
   report_error("EVENT n.u.", n);
+  end_open_things(run_transition::abandoned_event);  // what the program holds open stays its own
   abandon_run();
 }
 
