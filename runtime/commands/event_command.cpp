@@ -1,12 +1,12 @@
 // EVENT (opcode 2): the labels of the program's timers (one-shot 0x2002, periodic 0x6002) and
 // of the window-restore event (0x2001), the application hook u_app, and the end of the program.
 // The dispatcher runs the stored labels when the timers fire.
-#include "runtime/program/open_things.h"
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/program/open_things.h"
 
 event_labels_t event_labels;
 
