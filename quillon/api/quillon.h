@@ -54,6 +54,13 @@ void qn_set_exit_hook(std::function<void(int code)> hook);
 // Steps that run when the library ends the program, before its window goes and before the exit
 // (or the exit hook): the runtime completes there the files the program left open.
 void qn_set_end_steps(void (*steps)());
+// SIGTERM, SIGHUP and SIGINT no longer end the process at once: each is handed to `handler`
+// with its number at the next turn of the message loop or of the pump (the handler itself only
+// notes it), so that the runtime ends the run in order.
+void qn_on_termination_signals(void (*handler)(int signal));
+// Steps that run at each turn of the pump that looks at the window system (at most every few
+// milliseconds while commands run): the runtime hands buffered file lines to their files there.
+void qn_set_turn_steps(void (*steps)());
 // Failed allocation: status 8, or "Insufficient Memory; Application terminating" and the end.
 void qn_out_of_memory(int* status);
 // Clears every table and flag of the library (windows, objects, timers, hooks); for tests.

@@ -79,6 +79,7 @@ void note_modifiers(Qt::KeyboardModifiers modifiers);  // the state that the las
 std::string typed_characters(int qt_key, Qt::KeyboardModifiers modifiers, const QString& text);
 void keys_reset();
 void loop_reset();
+void signals_reset();  // the termination signals back to their default action
 void timers_reset();
 
 // ---------------------------------------------------------------- objects

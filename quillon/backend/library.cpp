@@ -118,6 +118,7 @@ void qn_reset() {
   qnb::objects_reset();
   qnb::keys_reset();
   qnb::loop_reset();
+  qnb::signals_reset();
   qnb::boxes_reset();
   qnb::help_reset();
   qnb::clipboard_reset();

@@ -45,6 +45,7 @@ void shut_gate(int32_t calls) { qn_pump_countdown = qn_attention_held ? 0 : call
 
 struct loop_state {
   std::function<void(int32_t, int32_t)> control;
+  void (*turn_steps)() = nullptr;
   int32_t event_window = 0;
   int posted = 0;  // command events queued and not yet delivered
   bool paint_pending = false;
@@ -85,6 +86,7 @@ void note_paint_pending() {
 
 void loop_reset() {
   st().control = nullptr;
+  st().turn_steps = nullptr;
   st().event_window = 0;
   st().quitting = false;
   st().quit_code = 0;
@@ -201,6 +203,7 @@ int32_t qn_pump() {
     s.last_pump = now;
   }
   s.paint_pending = false;
+  if (s.turn_steps != nullptr) s.turn_steps();
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   qn_clear_vector_state();
   if (s.quitting) return 0;
@@ -223,5 +226,7 @@ void qn_set_control(std::function<void(int32_t command, int32_t param)> qn_contr
 }
 
 int32_t qn_event_window() { return st().event_window; }
+
+void qn_set_turn_steps(void (*steps)()) { st().turn_steps = steps; }
 
 bool QUILLON_KNOWS_COMMAND(int32_t command) { return (command & 0x4000) != 0; }

@@ -6,6 +6,7 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/program/open_things.h"
 
 event_labels_t event_labels;
 
@@ -40,6 +41,7 @@ void numbered_form(const code_record& rec) {
     return;
   }
   report_error("EVENT n.u.", n);
+  end_open_things(run_transition::abandoned_event);  // what the program holds open stays its own
   abandon_run();
 }
 

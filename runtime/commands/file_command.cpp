@@ -378,6 +378,19 @@ void file_command_reset() {
   file_command_state = file_command_state_t{};
 }
 
+void file_units_end(run_transition why) {
+  if (why != run_transition::run_chain && !ends_the_run(why)) return;
+  // Every slot's buffered lines go to its file; a failed write of them is reported like every
+  // failed write (once per slot): the error log names the file and the reason.  The slots stay:
+  // a chained program goes on with them, and after an end nothing writes any more (the process's
+  // exit closes the files).
+  for (file_slot_t& slot : file_command_state.slots) {
+    if (slot.unit <= 0 || slot.window) continue;
+    if (const int32_t failed = unit_flush(slot.unit); failed != 0) note_write(slot, failed);
+  }
+  flush_file_writers();  // the runtime's other writers (units outside the slots, a plot file)
+}
+
 void cmd_FILE(code_record& rec) {
   const std::string t1 = get_text_token(rec.token1);
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <cstdint>
 
+#include "runtime/program/open_things.h"
+
 struct file_slot_t {
   int32_t unit = 0;
   int32_t record_length = 0;
@@ -21,3 +23,9 @@ extern file_command_state_t file_command_state;
 
 // Closes the units of every slot and frees the slots; for tests and program ends.
 void file_command_reset();
+// The FILE units' row of what a run holds open (open_things.h): at a RUN chain and at every end
+// of the run every slot's buffered lines go to its file, a failed write of them reported like
+// every failed write; the slots stay open (for the chained program; after an end the process's
+// exit closes them).  A FILE open on an open slot is refused by the command itself ("FILE
+// OPEN"), and an abandoned event leaves the slots as they are.
+void file_units_end(run_transition why);

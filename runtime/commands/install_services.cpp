@@ -4,10 +4,13 @@
 #include "runtime/commands/debugger.h"
 #include "runtime/commands/draw_state.h"
 #include "runtime/commands/events.h"
+#include "runtime/commands/file_command.h"
 #include "runtime/commands/menus.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/print/print.h"
+#include "runtime/output/sql/sql.h"
+#include "runtime/program/open_things.h"
 #include "runtime/program/upn_store.h"
 #include "runtime/program/upper_services.h"
 #include "runtime/screen/field_output.h"
@@ -47,11 +50,11 @@ void format_element_into(int32_t variable, int32_t element, char* text, int32_t 
   get_input_text(text, length);
 }
 
-// The printer job first: its end reports a failure without ending the program, while the end of
-// a plot file may (its template missing).
-void finish_open_output() {
-  print_finish_job();
-  plot_finish_file();
+// The printer job's row of what a run holds open (open_things.h): every end of the run ends a
+// job left open, its pages printed; a RUN chain and an abandoned event leave it to the program
+// that goes on, and the print engine itself decides what a job opened over an open one does.
+void print_job_end(run_transition why) {
+  if (ends_the_run(why)) print_finish_job();
 }
 
 const bool installed = [] {
@@ -63,7 +66,10 @@ const bool installed = [] {
   upper_services.format_element_into = format_element_into;
   upper_services.run_label = run_label;
   upper_services.mouse_event = mouse_event;
-  upper_services.finish_open_output = finish_open_output;
+  set_open_kind_end(open_kind::print_job, print_job_end);
+  set_open_kind_end(open_kind::plot, plot_end_open);
+  set_open_kind_end(open_kind::sql_connection, sql_end_open);
+  set_open_kind_end(open_kind::file_unit, file_units_end);
   return true;
 }();
 

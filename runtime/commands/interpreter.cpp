@@ -9,6 +9,7 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/expression/code_steps.h"
 #include "runtime/program/expression/line_loops.h"
+#include "runtime/program/file_units.h"
 
 #include <algorithm>
 #include <string>
@@ -284,6 +285,8 @@ void run(int32_t label, bool same_level) {
     run_flags.busy = false;
     if (!outermost) throw;  // on to the boundary that started the interrupted run
   }
+  // Back to the event loop: the lines the run wrote are in their files before it waits.
+  if (outermost) flush_unit_lines();
 }
 }  // namespace
 

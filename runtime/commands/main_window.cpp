@@ -1,6 +1,8 @@
 // The main window of the runtime: the standard colours and pens, screen 0, the window with its
 // four callbacks and the mouse capture; the close query with its question; the loading box.
 #include "runtime/commands/runtime.h"
+#include "runtime/program/file_units.h"
+#include "runtime/program/open_things.h"
 #include "runtime/screen/icon_library.h"
 #include "runtime/screen/screen.h"
 
@@ -33,7 +35,10 @@ void set_colours_and_pens() {
 
 int32_t create_main_window() {
   qn_set_option_word(1);
-  qn_set_end_steps(finish_output);  // a library end leaves no plot file without its end
+  // A library end leaves nothing open (no plot file without its end, no line unwritten).
+  qn_set_end_steps([] { end_open_things(run_transition::error_end); });
+  // The lines a program writes reach their files at each turn of the pump.
+  qn_set_turn_steps(flush_unit_lines);
   quillon_init();
   qn_set_control([](int32_t command, int32_t param) { qn_control(command, param); });
   set_colours_and_pens();
@@ -107,6 +112,9 @@ int32_t query_close(int32_t code) {
   if (run_flags.ask_on_close &&
       MESSAGE_BOX("Wirklich beenden?", {.caption = "WinKYR", .style = MB_YESNO | MB_ICONQUESTION}) != IDYES)
     return 0;
+  // The window closes: what the program holds open ends first.  Without the question (QUIT, an
+  // error end, a signal) the run's own end has come this way already and finds nothing left.
+  end_open_things(run_flags.ask_on_close ? run_transition::window_closed : run_transition::quit);
   exit_application();
   debug_close();
   if (main_window() != 0) POST_COMMAND(0x4001, main_window());

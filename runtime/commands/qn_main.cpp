@@ -1,6 +1,7 @@
 // qn_main: the life of the runtime from the main window to the end of the message loop.
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/program/open_things.h"
 #include "runtime/screen/screen.h"
 
 namespace {
@@ -49,10 +50,17 @@ void start_program(std::string_view argument) {
   dump_log("call look_do_paint...");
   look_do_paint();
 }
+
+// A termination signal, handed over by the event loop: the run ends as the window closed with
+// Yes ends it.
+void on_termination_signal(int signal) {
+  run_guarded([signal] { end_run_by_signal(signal); });
+}
 }  // namespace
 
 int qn_main(std::string_view argument) {
   create_main_window();
+  qn_on_termination_signals(on_termination_signal);
   run_guarded([&] { start_program(argument); });
   // A program that ended during the start (a loader error, an error in the first run) has
   // closed its window already; nothing of it may run any more, so the loop is not entered.
@@ -61,6 +69,6 @@ int qn_main(std::string_view argument) {
     quillon_loop();
   }
   dump_log("KYRMAIN: end qn_main");
-  finish_output();
+  end_open_things(run_transition::quit);  // nothing is left where the window's close came first
   return run_exit_status();
 }

@@ -14,6 +14,7 @@
 #include "runtime/commands/events.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/open_things.h"
 #include "runtime/program/number_text.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
@@ -87,7 +88,7 @@ void cmd_RUN(code_record& rec) {
     if (flag_mask_test(0x80)) show_loading();
     video_stack_clear();
     init_common();
-    flush_file_writers();
+    end_open_things(run_transition::run_chain);  // the chained program reads what this one wrote
     call_state.chain_flag = true;
     chain_program(line);
     return;

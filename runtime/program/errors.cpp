@@ -2,6 +2,7 @@
 // the decision whether the program goes on.
 #include "runtime/program/program.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/open_things.h"
 #include "runtime/program/upper_services.h"
 
 #include <cerrno>
@@ -14,6 +15,7 @@ namespace {
 struct error_state_t {
   bool failed = false;       // an error ends (or has ended) the run
   bool load_failed = false;  // ... while the program was being loaded
+  int signal = 0;            // the termination signal that ended the run (0: none)
 };
 error_state_t error_state;
 
@@ -46,13 +48,14 @@ void close_query() {
   if (upper_services.query_close != nullptr) upper_services.query_close(-9999);
 }
 
-// Ends the program: what it wrote is completed, the close runs without the question, the main
-// window gets the exit command synchronously, and the run unwinds to the entry that started it.
-[[noreturn]] void end_program(int32_t code) {
+// Ends the program: what it holds open is ended (its files complete), the close runs without the
+// question, the main window gets the exit command synchronously, and the run unwinds to the
+// entry that started it.
+[[noreturn]] void end_program(int32_t code, run_transition why = run_transition::error_end) {
   error_state.failed = true;
   if (!program_ended) {
     program_ended = true;
-    finish_output();
+    end_open_things(why);
     close_query();
     if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
   }
@@ -77,6 +80,7 @@ std::string error_header(int32_t code) {
 
 
 int run_exit_status() {
+  if (error_state.signal != 0) return exit_signal_base + error_state.signal;
   if (error_state.load_failed) return exit_not_loaded;
   return error_state.failed ? exit_error_end : 0;
 }
@@ -140,11 +144,9 @@ void report_open_failure(std::string_view file, int32_t code) {
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
 
-void finish_output() {
-  // A report while the plot's end is written (its template missing) has ended the program
-  // already; the file is then closed as far as it got.
-  if (upper_services.finish_open_output != nullptr) run_guarded(upper_services.finish_open_output);
-  flush_file_writers();
+void end_run_by_signal(int signal) {
+  if (error_state.signal == 0) error_state.signal = signal;
+  end_program(silent_end_code, run_transition::signal);
 }
 
 void errors_reset() {

@@ -41,6 +41,7 @@ int32_t flush_writes(unit_record& u);
 struct unit_table_t {
   std::unordered_map<int32_t, unit_record> units;
   int32_t next_unit = 200;  // where get_free_unit starts its search
+  bool lines_waiting = false;  // some unit may hold buffered lines (cleared by a flush of all)
   // A process that ends without closing its units still leaves their lines in the files.
   ~unit_table_t() {
     for (auto& [number, u] : units) flush_writes(u);
@@ -249,6 +250,7 @@ int32_t unit_write_line(int32_t unit, std::string_view line) {
   if (u->write_error != 0) return u->write_error;
   u->wbuf.append(line);
   u->wbuf += '\n';
+  unit_table.lines_waiting = true;
   return u->wbuf.size() >= write_buffer_limit ? flush_writes(*u) : 0;
 }
 
@@ -304,6 +306,19 @@ int32_t unit_write_record(int32_t unit, int32_t record, std::string_view data) {
     done += static_cast<size_t>(n);
   }
   return 0;
+}
+
+int32_t unit_flush(int32_t unit) {
+  unit_record* u = find_unit(unit);
+  if (!u) return 0;
+  const int32_t status = flush_writes(*u);
+  return status != 0 ? status : u->write_error;
+}
+
+void flush_unit_lines() {
+  if (!unit_table.lines_waiting) return;
+  unit_table.lines_waiting = false;
+  for (auto& [number, u] : unit_table.units) flush_writes(u);
 }
 
 void flush_file_writers(std::string_view name) {

@@ -49,6 +49,15 @@ int32_t unit_rewind(int32_t unit);
 // Sequential writes are buffered: reads, rewinds and the close of the unit flush first, and a
 // close after a failed write returns that failure.
 //
+// Hands the unit's buffered lines to its file: 0, or the failure of this or an earlier write
+// (kept for the close as well).
+int32_t unit_flush(int32_t unit);
+// Every unit's buffered lines to its file, at once where none are waiting: the interpreter calls
+// it at each turn of the event loop, so that the lines a program wrote reach the disk soon after
+// each write, where another program may read them.  A failure is kept for the unit's next write
+// and its close.
+void flush_unit_lines();
+//
 // Makes everything that the runtime's buffered writers (file units, the plot file) hold for
 // the named file readable there; an empty name means every file (before a chain, a started
 // process and the program's end).  Every open of a unit calls it for its file.

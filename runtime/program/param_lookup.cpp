@@ -1,5 +1,6 @@
 // Parameter lookup in command-line style texts.
 #include "runtime/program/param_lookup.h"
+#include "runtime/program/open_things.h"
 #include "runtime/program/program.h"
 
 #include <cstdio>
@@ -41,7 +42,7 @@ std::string process_arguments() {
 }
 
 [[noreturn]] void stop_run(const std::string& message) {
-  finish_output();  // what the program wrote stays readable
+  end_open_things(run_transition::error_end);  // what the program wrote stays readable
   std::fputs((message + "\n").c_str(), stdout);
   std::fflush(stdout);
   std::exit(1);

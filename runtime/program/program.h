@@ -62,17 +62,18 @@ void set_no_box_flag(bool flag);
 std::string error_header(int32_t code);
 // Clears the error reporter's state (the ended flag); for tests.
 void errors_reset();
-// Completes what an ending program leaves open, so that every file it wrote can be read: the
-// open plot file gets its end (through the floors above) and the file units' buffers are
-// written out.  The error reporter runs it when it ends the program, qn_main at its end; a
-// second run finds nothing left to do.
-void finish_output();
+// Ends the run on a termination signal (SIGTERM, SIGHUP, SIGINT) as the window closed with Yes
+// ends it: everything it holds open is ended (open_things.h), the window closes, the run unwinds;
+// the exit status becomes 128 + the signal's number.  Called from the event loop, never from
+// the signal handler.
+[[noreturn]] void end_run_by_signal(int signal);
 
 // ---------------------------------------------------------------- exit status
 // Exit statuses of a run: 0 for a normal end (QUIT, the window closed); the library's own
 // statuses are in quillon.h.
 inline constexpr int exit_error_end = 1;   // the error reporter ended the run
 inline constexpr int exit_not_loaded = 2;  // the program (or one chained to) could not be loaded
+inline constexpr int exit_signal_base = 128;  // plus the number of the signal that ended the run
 // The status the run has earned so far.
 int run_exit_status();
 // The program's end came while it was being loaded.

@@ -29,10 +29,6 @@ struct upper_services_t {
   void (*format_element_into)(int32_t variable, int32_t element, char* text, int32_t length) = nullptr;
   // Runs a label one call level deeper, as every event does (the combo box's selection label).
   void (*run_label)(int32_t label) = nullptr;
-  // Ends what the program left open on the output devices (a plot on a file device or on the
-  // printer, a printer job) as their own ends would, so that the files and the pages are complete
-  // when the program ends before it did.
-  void (*finish_open_output)() = nullptr;
   // The runtime's mouse handler, for windows besides the main window (the plot output window).
   void (*mouse_event)(int32_t& event, qn_point& point, qn_rect& drag, int32_t& window, qn_point& second,
                       int32_t& keystate) = nullptr;

@@ -15,11 +15,13 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "output/test_plot_fixture.h"
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
+#include "support/file_size_limit.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -288,6 +290,83 @@ TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
   EXPECT_EQ(pdfs, 2 * jobs);
   EXPECT_EQ(plots, 2 * jobs);
   EXPECT_EQ(empty, 0);
+}
+
+// A program that runs the `before` codes, writes `lines` lines of 100 bytes into out.txt through
+// FILE slot 1 (without closing it) and then goes on with the `after` codes.  Its own UPN codes
+// and texts come from %0004 and @0005 on; the loop after the lines starts at record
+// `before` + 5, and %0003 is the constant 1.
+std::string writing_program(int lines, const std::string& upn, const std::string& texts,
+                            const std::vector<std::string>& before, const std::string& after) {
+  std::string codes;
+  for (const std::string& code : before) codes += code + "\n";
+  const std::string write_at = std::to_string(before.size() + 2);
+  return "[PROC]\n[INIT]\nCODES=20\nUPNCODES=20\nUPNTOKENS=60\nTEXTTOKENS=10\nTEXTCHARACTERS=400\n"
+         "VARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+         "&1 #1 _+ &1 __STO &1 #" + std::to_string(lines) + " _<\n#1\n" + upn +
+         "[TEXTTOKENS]\n@0001 #1|\n@0002 out.txt|\n@0003 " + std::string(99, 'x') + "|\n@0004 NEXT.PXB|\n" + texts +
+         "[LABELS]\n[CODES]\n" + codes + "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n%0002\nJNZ :" +
+         std::string(4 - write_at.size(), '0') + write_at + "\n" + after;
+}
+
+// The lines a program left in its FILE unit cannot all be written (a full disk, here the size
+// limit): at QUIT, at an error end and at a RUN chain the failure is reported like every failed
+// write, the WARNUNG line naming the file and the reason in the error log and on standard error.
+TEST_F(process_test, FailedFlushOfLinesLeftInAFileUnitIsReportedAtEveryEndOfTheRun) {
+  const std::pair<std::string, std::string> ends[] = {
+      {"", "QUIT\nQUIT\n"}, {"#1 #0 _/ &1 __STO\n", "%0004\nQUIT\n"}, {"", "/00000001 RUN @0004\nQUIT\n"}};
+  write_program(dir / "run" / "NEXT.PXB", "", "", "QUIT\nQUIT\n");
+  for (const auto& [upn, rest] : ends) {
+    SCOPED_TRACE(rest);
+    fs::remove(dir / "run" / "PXBERROR.LOG");
+    fs::remove(dir / "run" / "out.txt");
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << writing_program(400, upn, "", {}, rest);
+    run_result r;
+    {
+      const file_size_limit full(24576);
+      r = run({"PROG.PXB"});
+    }
+    EXPECT_EQ(fs::file_size(dir / "run" / "out.txt"), 24576u);
+    std::ifstream in(dir / "run" / "PXBERROR.LOG", std::ios::binary);
+    const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << log;
+    EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << r.errors;
+  }
+}
+
+// SIGTERM, SIGHUP and SIGINT while the program works on in a loop of commands, with a printer
+// job and a PDF plot open and 100 lines written: the lines are in the file while it runs, and
+// the signal ends the run in order (the FILE unit closed, the page printed, the plot complete)
+// with 128 + the signal's number.
+TEST_F(process_test, TerminationSignalEndsTheRunInOrderWithItsStatusAndEveryLineWritten) {
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "#43 #21 #29.7 #1\n", "@0005 brief|\n@0006 plot.pdf|\n@0007 MOV 1,1|DRW 5,5|\n",
+                         {"PRINT @0005", "/00000001 PLOT %0004 @0006", "/00000020 PLOT @0007"},
+                         "%0003\nJNZ :0008\nQUIT\n");
+  const std::string pdf = (dir / "run" / "out.pdf").string();
+  for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    for (const char* name : {"out.txt", "out.pdf", "plot.pdf"}) fs::remove(dir / "run" / name);
+    const started s = start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}});
+    const auto lines_on_disk = [&] {
+      std::ifstream in(dir / "run" / "out.txt", std::ios::binary);
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      return std::count(text.begin(), text.end(), '\n');
+    };
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (lines_on_disk() < 100 && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(lines_on_disk(), 100);  // on disk while the program still runs
+    kill(s.child, signal_number);
+    EXPECT_EQ(finish(s).status, 128 + signal_number);
+    EXPECT_EQ(lines_on_disk(), 100);
+    std::string out;
+    EXPECT_EQ(run_reader(dir, "pdfinfo '" + pdf + "'", out), 0) << out;
+    const size_t pages = out.find("Pages:");
+    EXPECT_EQ(pages == std::string::npos ? -1 : std::atoi(out.c_str() + pages + 6), 1) << out;
+    EXPECT_EQ(run_reader(dir, "qpdf --check '" + (dir / "run" / "plot.pdf").string() + "'", out), 0) << out;
+  }
 }
 
 }  // namespace

@@ -277,4 +277,39 @@ TEST_F(plot_program, StrokeFontOnTheScreenPlotStandsUprightAndClimbs) {
   EXPECT_LE(slope.bottom, 352);
 }
 
+// Each plot left open when the next one opens, through every kind of device: each is ended by
+// the next open as its own end would end it, every file complete for its reader, the numbered
+// pictures both written (no claimed name left empty), the printer job printed.
+TEST_F(plot_program, PlotLeftOpenIsEndedWholeByTheNextOpenOnAnyDevice) {
+  std::filesystem::create_directories(dir / "pics");
+  const std::string printed = (dir / "printed.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", printed.c_str(), 1);
+  const std::vector<std::pair<int, int>> opens = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {5, 5}, {1, 7}, {6, 8}, {7, 8}};
+  std::vector<std::string> codes;
+  for (const auto& [device, name] : opens) {
+    codes.push_back("/00000001 PLOT %000" + std::to_string(device) + " @000" + std::to_string(name));
+    codes.push_back("/00000020 PLOT @0006");
+  }
+  codes.push_back("/00000002 PLOT");
+  run(codes,
+      {"#43 #21 #29.7 #1", "#30 #21 #29.7 #1", "#40 #21 #29.7 #1", "#41 #21 #29.7 #1", "#49 #21 #29.7 #1",
+       "#20 #21 #29.7 #1", "#10 #21 #29.7 #1"},
+      {"a.pdf", "b.plt", "c.eps", "d.dxf", "pics\\", "MOV 1,1|DRW 5,5|MOV 2,2|DRW 9,3", "e.pdf", ""});
+  ::unsetenv("WINKYR_PRINT_PDF");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  EXPECT_FALSE(program_has_ended());
+  std::string out;
+  for (const char* pdf : {"a.pdf", "e.pdf", "printed.pdf"})
+    EXPECT_EQ(run_reader(dir, std::string("qpdf --check ") + pdf, out), 0) << pdf << ": " << out;
+  EXPECT_TRUE(file_text("b.plt").ends_with("PU;PA0,0;SP0;")) << file_text("b.plt");
+  EXPECT_NE(file_text("c.eps").find("showpage"), std::string::npos);
+  EXPECT_EQ(run_reader(dir, "gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=nullpage c.eps", out), 0) << out;
+  EXPECT_EQ(run_reader(dir, "/usr/bin/python3 -c 'import ezdxf; ezdxf.readfile(\"d.dxf\")'", out), 0) << out;
+  for (const char* gif : {"pics/PLTF0001.GIF", "pics/PLTF0002.GIF"}) {
+    const QImage picture((dir / gif).string().c_str());
+    EXPECT_FALSE(picture.isNull()) << gif << " " << std::filesystem::file_size(dir / gif) << " bytes";
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "pics"), std::filesystem::directory_iterator()), 2);
+}
+
 }  // namespace

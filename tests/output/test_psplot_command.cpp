@@ -1,6 +1,7 @@
 // PLOT's script options: a script text, a script file on a free unit, and points in the
 // script's frame, all reaching the plot file of the open workstation.
 #include "test_psplot_command_fixture.h"
+#include "runtime/program/open_things.h"
 
 #include <QTimer>
 
@@ -131,7 +132,7 @@ class psplot_error_end : public psplot_command {
     qn_set_boxes_unseen(false);
     EXPECT_TRUE(program_has_ended());
     const std::string written = file_text(name);
-    finish_output();
+    end_open_things(run_transition::quit);
     EXPECT_EQ(file_text(name), written);
     EXPECT_EQ(written.find("never"), std::string::npos);
     return written;

@@ -84,7 +84,7 @@ void writer(std::string_view text, int32_t n, bool cr, bool lf) {
 // ---------------------------------------------------------------- small entries
 
 void plot_set_context(const ups& u) {
-  if (!plot_state.plot_ended) plot(0.0f, 0.0f, 999);
+  end_open_thing(open_kind::plot, run_transition::next_open);
   plot_state.step_state = nullptr;
   plot_state.plot_ups = u;
   plot_state.device = 0;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "quillon/api/quillon.h"
+#include "runtime/program/open_things.h"
 
 // ---------------------------------------------------------------- device layer
 // Opens the plot workstation on the device given by the code (above 28 the extension of the
@@ -73,11 +74,14 @@ void plot_end_path();
 void plot_reset_path();
 void plot_reset_point();
 void plot_get_point(int32_t& x, int32_t& y);
-// Ends a plot still open on a file device (plotters, PostScript, DXF, PDF, the bitmap written
-// as GIF or BMP) or on the printer as pen code 999 would, and closes a plot file left open, so
-// that a program that ends before its plot did leaves a complete file and its printed pages.
-// Plots on the screen stay.
-void plot_finish_file();
+// The plot's row of what a run holds open (open_things.h).  At the next open of a plot (COMPS on
+// any device, the screen plot) the plot still open is ended as pen code 999 ends it: its file is
+// complete and kept, its printer job printed, its picture written.  At every end of the run a
+// plot still open on a file device (plotters, PostScript, DXF, PDF, the bitmap written as GIF
+// or BMP) or on the printer is ended the same way and a plot file left open is closed; plots on
+// the screen stay (their window goes with the program).  A RUN chain and an abandoned event
+// leave the plot open: the program goes on with it.
+void plot_end_open(run_transition why);
 
 // ---------------------------------------------------------------- pens
 void newpen(int32_t code);

@@ -298,11 +298,18 @@ void plot_get_point(int32_t& x, int32_t& y) {
   y = plot_state.last_y;
 }
 
-void plot_finish_file() {
+void plot_end_open(run_transition why) {
   const int32_t device = plot_state.device;
-  if (!plot_state.plot_ended && ((device >= 20 && device <= 28) || (device >= 30 && device <= 49))) {
-    trace_int("PLOT: offene Plotdatei beendet", device);
+  if (why == run_transition::next_open) {
+    if (!plot_state.plot_ended) trace_int("PLOT: offener Plot beendet", device);
     end_of_plot();
+  } else if (ends_the_run(why)) {
+    if (!plot_state.plot_ended && ((device >= 20 && device <= 28) || (device >= 30 && device <= 49))) {
+      trace_int("PLOT: offene Plotdatei beendet", device);
+      end_of_plot();
+    }
+  } else {
+    return;
   }
   plot_file_close();
 }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "quillon/api/numbered_names.h"
 #include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
@@ -172,15 +174,18 @@ bool ends_in(const std::string& name, std::string_view ext) {
 
 void end_of_plot() {
   if (plot_state.ltyp != 9) return;
+  const std::string name(trim_blanks_right(get_plot_file()));
   if (vx.allocated) {
     std::copy(std::begin(standard_red), std::end(standard_red), vx.red);
     std::copy(std::begin(standard_green), std::end(standard_green), vx.green);
     std::copy(std::begin(standard_blue), std::end(standard_blue), vx.blue);
-    const std::string name(trim_blanks_right(get_plot_file()));
     trace_str("WRITE_GIF", name);
     if (ends_in(name, ".BMP") || ends_in(name, ".bmp")) write_bmp(name);
     else write_gif_file(name);
   }
+  // A numbered name claimed for the picture never stays as an empty file: where no picture
+  // could be written into it, the claim is given up (a written picture has ended it).
+  give_up_claim(host_path(name));
   trace_msg("delete_object...");
   // The bitmap goes even when no file could be written, so that nothing is left behind.
   if (plot_state.bitmap > 0) DELETE_OBJECT(plot_state.bitmap, nullptr);

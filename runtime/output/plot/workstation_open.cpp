@@ -251,8 +251,7 @@ bool open_printer_device() {
   if (!p.plot_ended && p.printing) {
     NEXT_PRINT_PAGE(p.plot_ups);
   } else {
-    // A window or bitmap plot left open gives up its context to the job.
-    if (!p.plot_ended) end_window_recording();
+    // (A window or bitmap plot left open has been ended by COMPS.)
     if (!print_start_job(p.plot_ups, "Ausgabe ", p.landscape)) return false;
     p.printing = true;
   }
@@ -284,6 +283,11 @@ bool open_printer_device() {
 void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_cm,
            int32_t device_code, float scale) {
   plot_state_t& p = plot_state;
+  // A plot still open ends here, as its own end would end it, before anything of the new one is
+  // set: its file complete and kept, its picture written.  Only a printer plot opened on the
+  // printer again goes on in the same job, on a new page.
+  const bool next_page = !p.plot_ended && p.printing && device_code >= 20 && device_code <= 28;
+  if (!next_page) end_open_thing(open_kind::plot, run_transition::next_open);
   p.program_dir.clear();  // found again behind the executable at every open
   p.device = device_code;
   if (names_a_file(p.requested_file) && device_code > 28)

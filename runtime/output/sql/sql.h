@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/program/open_things.h"
+
 // ================================================================ client glue (sql_client.cpp)
 // Four connection slots 0..3, each with its own connection, stored result and current row.
 // A slot number outside 0..3 acts on slot 0; column numbers count from 1.  Failures are only
@@ -107,6 +109,10 @@ inline constexpr int32_t sql_status_no_result = 30;
 int32_t sql_connect(std::string_view text);
 // Close all slots; status 0, or 1 when a slot was not connected.
 int32_t sql_disconnect();
+// The connection's row of what a run holds open (open_things.h): at the next connect and at
+// every end of the run an open connection is closed, and the server rolls back the transaction
+// it left open; a RUN chain and an abandoned event keep it for the program that goes on.
+void sql_end_open(run_transition why);
 // Append a piece of statement text; once the text ends with ";" it is rewritten and run on
 // the slot.  Returns 0 or the failed statement's status (the program is ended then).
 int32_t sql_exec(int32_t slot, std::string_view text);

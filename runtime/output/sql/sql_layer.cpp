@@ -4,6 +4,7 @@
 // fetches result rows into the program variables named like the columns.
 #include "runtime/output/sql/sql.h"
 
+#include "runtime/program/open_things.h"
 #include "runtime/program/program.h"
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program_image.h"
@@ -276,10 +277,7 @@ int32_t sql_connect(std::string_view text) {
   layer.database = parts.database;
   layer.port = parts.port;
 
-  if (layer.connected) {
-    sqlc_close();
-    layer.connected = false;
-  }
+  end_open_thing(open_kind::sql_connection, run_transition::next_open);
 
   sqlc_connect_params params;
   params.host = parts.host;
@@ -324,6 +322,12 @@ int32_t sql_connect(std::string_view text) {
       }
   }
   return status;
+}
+
+void sql_end_open(run_transition why) {
+  if (!layer.connected || !(why == run_transition::next_open || ends_the_run(why))) return;
+  sqlc_close();  // the server rolls back a transaction the program left open
+  layer.connected = false;
 }
 
 int32_t sql_disconnect() {
