@@ -7,8 +7,12 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "commands/test_debugger_fixture.h"
 #include "quillon/api/save_file.h"
+#include "runtime/commands/interpreter.h"
+#include "runtime/program/pxb_reader.h"
 #include "support/file_size_limit.h"
 #include "test_list_fixture.h"
 
@@ -18,6 +22,14 @@ namespace {
 void write_file(const std::string& name, const std::string& text) {
   std::ofstream out(name, std::ios::binary);
   out << text;
+}
+
+// A program of LSTMGR commands on list 1 (row length 20), then RETURN; the file names are its
+// tokens @0001 on.
+std::string list_program(const std::vector<std::string>& names, const std::string& codes) {
+  std::string tokens;
+  for (size_t i = 0; i < names.size(); ++i) tokens += "@000" + std::to_string(i + 1) + " " + names[i] + "|\n";
+  return small_program("&0001 I 0001:I/0\n", "#1 #20 #0\n", tokens, codes + "RETURN\n");
 }
 }  // namespace
 
@@ -219,4 +231,18 @@ TEST_F(list_files_test, SaveKilledBeforeItsFileIsCompleteLeavesTheOldFileWhole) 
   ASSERT_TRUE(WIFSIGNALED(wait_status));
   EXPECT_EQ(WTERMSIG(wait_status), SIGKILL);
   EXPECT_EQ(file_text("keep.txt"), "old list\n");
+}
+
+// A list holding FIRST's four rows, then a load of a file whose header promises four rows and
+// that holds one: the rows no line supplies are blank, so the save writes no row of FIRST into
+// SECOND's place.
+TEST_F(list_files_test, ProgramLoadOfAFileShortOfItsHeaderKeepsNoRowOfTheListBefore) {
+  write_file("FIRST.TXT", "4 1\nfirst 1\nfirst 2\nfirst 3\nfirst 4\n");
+  write_file("SECOND.TXT", "4 1\nsecond 1\n");
+  load_program_image(list_program({"FIRST.TXT", "SECOND.TXT"}, "/00002020 LSTMGR @0001 %0001\n"
+                                                                "/00002020 LSTMGR @0002 %0001\n"
+                                                                "/00001020 LSTMGR @0002 %0001\n"));
+  interpreter(1);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_text("SECOND.TXT"), "4 1\nsecond 1\n \n \n \n");
 }
