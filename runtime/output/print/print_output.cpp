@@ -215,6 +215,8 @@ void print_meta_copy() {
     // the copy's outcome for IOERROR and the error log.
     const int32_t closed = replace ? whole.commit() : unit_close(out);
     if (closed != 0) report_write_failure(po.meta_name, closed);
+  } else if (!po.meta_name.empty()) {
+    report_write_failure(po.meta_name, opened);  // a missing folder, a file the user may not write
   }
   unit_close(in);
 }
