@@ -20,7 +20,8 @@ class save_file {
   ~save_file();  // an uncommitted save is discarded
 
   // 0 or the error code; a save still open is discarded.  The file keeps the old file's mode,
-  // or gets `new_mode` less the umask when there was none.
+  // or gets `new_mode` less the umask when there was none.  An existing file that the user may
+  // not write is refused (EACCES, or EROFS), as an open for writing would refuse it.
   int32_t open(const std::string& target, uint32_t new_mode = 0666);
   bool is_open() const { return fd_ >= 0; }
   void write(std::string_view bytes);

@@ -52,7 +52,11 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   target_ = final_target(target);
   if (target_.empty()) return fail(ENOENT);
   struct stat st;
-  if (::stat(target_.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return fail(EISDIR);
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
+  // The rename would pass over the old file's own permissions: an existing file that the user
+  // may not write is refused (and stays as it is), as writing into it would be.
+  if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno_code());
   const size_t slash = target_.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);

@@ -54,7 +54,7 @@ void retry_later(int32_t timer) {
 }
 
 void start_help() {
-  const auto trimmed = [](const std::array<char, 64>& text) {
+  const auto trimmed = [](const auto& text) {
     std::string s(text.data(), text.size());
     s.erase(s.find_last_not_of(' ') + 1);
     return s;

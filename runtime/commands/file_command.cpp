@@ -5,6 +5,7 @@
 #include "runtime/commands/file_command.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -102,7 +103,9 @@ void open_slot(code_record& rec, file_slot_t& slot) {
   const char* action = flag_mask_test(opt_read) ? "READ" : "READWRITE";
 
   evaluate_upn(rec.expression, 4);
-  const std::string name = get_text_token(rec.token2, 64);
+  // The whole name: a name cut to fewer characters would open (and empty) another file.
+  const std::string name = get_text_token(rec.token2);
+  const bool name_cut = text_token_was_cut();
   const int32_t record_length = nint(param_registers[1]);
   const char* access = "SEQUENTIAL";
   if (flag_mask_test(opt_append)) access = "APPEND";
@@ -116,6 +119,11 @@ void open_slot(code_record& rec, file_slot_t& slot) {
   if (slot.unit > 0) {
     io_status = 32000;
     report_error("FILE OPEN", 0);
+    return;
+  }
+  if (name_cut) {  // longer than a text holds: refused rather than cut
+    io_status = ENAMETOOLONG;
+    report_open_failure(name, io_status);
     return;
   }
   const int32_t unit = get_free_unit();
@@ -393,6 +401,12 @@ void file_units_end(run_transition why) {
 
 void cmd_FILE(code_record& rec) {
   const std::string t1 = get_text_token(rec.token1);
+  if (text_token_was_cut() && (flag_mask_test(opt_paste) || flag_mask_test(opt_write | opt_format2))) {
+    // A file name longer than a text holds is refused rather than cut to another file's name.
+    io_status = ENAMETOOLONG;
+    report_open_failure(t1, io_status);
+    return;
+  }
 
   if (flag_mask_test(opt_paste)) {
     paste_clipboard(t1);

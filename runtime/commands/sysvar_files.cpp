@@ -26,11 +26,6 @@ std::string lower(std::string text) {
   return text;
 }
 
-std::string padded_pattern(std::string_view text) {
-  std::string p(text.substr(0, std::min<size_t>(text.size(), 128)));
-  p.resize(128, ' ');
-  return p;
-}
 
 sysvar_result number(int64_t v) { return sysvar_result::of(static_cast<float>(v)); }
 
@@ -42,13 +37,13 @@ sysvar_result file_search(const sysvar_arg& arg) {
     s.search_position = 0;
     return sysvar_result::of(0.0f);
   }
-  const std::string pattern = padded_pattern(arg.text);
+  // The whole pattern, and every name found whole: a name cut would name another file.
+  const std::string pattern = file_name_field(arg.text, 128);
   if (pattern != s.search_pattern) {
     s.search_names.clear();
     s.search_records.clear();
     s.search_pattern = pattern;
     GET_DIRECTORY_LIST(trim_blanks(pattern), s.search_names, &s.search_records, &io_status);
-    for (std::string& n : s.search_names) n.resize(std::min<size_t>(n.size(), 128));
     s.search_position = 0;
     s.search_count = static_cast<int32_t>(s.search_names.size());
   }

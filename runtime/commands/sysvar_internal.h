@@ -38,7 +38,7 @@ struct sysvar_result {
 // State of the file services kept between calls.
 struct sysvar_state_t {
   std::string search_pattern = std::string(128, ' ');  // blank: no search
-  std::vector<std::string> search_names;                // 128 characters each
+  std::vector<std::string> search_names;                // whole, as the directory holds them
   std::vector<qn_directory_record> search_records;
   int32_t search_count = 0;
   int32_t search_position = 0;  // the match last handed out, 0 before the first

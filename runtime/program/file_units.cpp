@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <unordered_map>
@@ -22,6 +23,7 @@ struct unit_record {
   bool formatted = true;
   bool can_read = true, can_write = true;
   bool append = false;
+  bool end_checked = false;  // APPEND: the file's last line was looked at before the first write
   int32_t recl = 0;
   // Read-ahead of a sequential unit: bytes [rpos, rbuf.size()) are read from the file but not
   // yet handed out, so the logical position lies that far before the descriptor's.
@@ -102,6 +104,26 @@ int32_t flush_writes(unit_record& u) {
 std::vector<void (*)(const std::string&)>& extra_flushes() {
   static std::vector<void (*)(const std::string&)> list;
   return list;
+}
+
+// The line end that the line before byte `end` of the file lacks, in the file's own style
+// ("\r\n" when its line end before is CR LF, else "\n"); empty at the start of the file and
+// after a line end.  A line written there without it would be glued onto that last line.
+std::string missing_line_end(const unit_record& u, off_t end) {
+  if (!u.regular || end <= 0) return {};
+  // A unit opened for writing only cannot read: the file is read through a descriptor of its own.
+  const int fd = u.can_read ? u.fd : ::open(u.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  std::string tail(static_cast<size_t>(std::min<off_t>(end, 4096)), '\0');
+  ssize_t n;
+  do n = ::pread(fd, tail.data(), tail.size(), end - static_cast<off_t>(tail.size()));
+  while (n < 0 && errno == EINTR);
+  if (fd != u.fd) ::close(fd);
+  if (n != static_cast<ssize_t>(tail.size())) return {};
+  if (tail.back() == '\n') return {};
+  if (tail.back() == '\r') return "\n";
+  const size_t lf = tail.rfind('\n');
+  return lf != std::string::npos && lf > 0 && tail[lf - 1] == '\r' ? "\r\n" : "\n";
 }
 
 int32_t open_scratch(unit_record& u) {
@@ -239,6 +261,9 @@ int32_t unit_write_line(int32_t unit, std::string_view line) {
   if (!u->can_write) return unit_err_no_write;
   drop_read_ahead(*u);
   u->at_end = false;
+  // The first line written after a positioning follows a whole line: one read without its
+  // line end (the file's last) gets its line end first.
+  std::string line_end_first;
   if (!u->append && !u->cut_done && u->regular) {
     off_t here = ::lseek(u->fd, 0, SEEK_CUR);
     if (here >= 0 && ::ftruncate(u->fd, here) != 0) {
@@ -246,8 +271,16 @@ int32_t unit_write_line(int32_t unit, std::string_view line) {
       return u->write_error;
     }
     u->cut_done = true;
+    if (u->write_error == 0 && u->wbuf.empty()) line_end_first = missing_line_end(*u, here);
+  }
+  if (u->append && !u->end_checked) {
+    u->end_checked = true;
+    struct stat st{};
+    if (u->write_error == 0 && u->wbuf.empty() && ::fstat(u->fd, &st) == 0)
+      line_end_first = missing_line_end(*u, st.st_size);
   }
   if (u->write_error != 0) return u->write_error;
+  u->wbuf += line_end_first;
   u->wbuf.append(line);
   u->wbuf += '\n';
   unit_table.lines_waiting = true;

@@ -28,7 +28,7 @@ void put_padded(std::array<char, N>& field, std::string_view text) {
 void build_help_page() {
   std::string exe;
   GET_EXE_NAME(exe);
-  exe = std::string(blank_trimmed(exe.substr(0, std::min<size_t>(exe.size(), 64))));
+  exe = std::string(blank_trimmed(exe));
   const size_t slash = exe.find_last_of("\\/");
   if (slash != std::string::npos) exe = exe.substr(slash + 1);
   // On Linux the executable usually has no ending: the page gets ".html" all the same.

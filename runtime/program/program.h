@@ -197,6 +197,13 @@ inline std::string_view blank_trimmed(std::string_view text) {
   const size_t end = text.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
 }
+// A file name as a blank-padded field of at least `width` characters.  A longer name is kept
+// whole, never cut: a cut name would open (or replace) another file.
+inline std::string file_name_field(std::string_view name, size_t width) {
+  std::string field(name);
+  if (field.size() < width) field.resize(width, ' ');
+  return field;
+}
 
 // ---------------------------------------------------------------- case and code page
 void upcase_string(char* text, int32_t length);
@@ -221,6 +228,8 @@ void set_number_variable(std::string_view reference, double value);
 void set_string_variable(std::string_view reference, std::string_view text);
 // Type of the named variable (1 integer, 3 real, 4 text, 5 date text, 7 pointer), 0 when none.
 int32_t variable_type_by_name(std::string_view name);
+// The text of the named text variable, blank-padded to 132 characters and whole when longer;
+// "NAME[a:b]" takes characters a to b (at most 132).
 void parse_substring_format(std::string& out, std::string_view reference);
 void split_argument(std::string& text);
 

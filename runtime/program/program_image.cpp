@@ -10,8 +10,8 @@
 
 program_image_t program_image;
 load_state_t load_state;
-std::array<char, 64> help_page = [] {
-  std::array<char, 64> page{};
+std::array<char, 256> help_page = [] {
+  std::array<char, 256> page{};
   page.fill(' ');
   return page;
 }();

@@ -161,7 +161,7 @@ extern load_state_t load_state;
 
 // The program's help page, "help\htdocs\" and the executable's base name with ".html",
 // blank-padded; built by the loader, changed by the HELP command.
-extern std::array<char, 64> help_page;
+extern std::array<char, 256> help_page;  // a file name: as long as a text token
 
 // Frees every store of the program image and zeroes the loader state (tests, chaining).
 void reset_program_image();

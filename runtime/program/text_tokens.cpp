@@ -128,6 +128,7 @@ void expand_markers(std::string& t) {
       if (lead != std::string::npos) value = std::string(blank_trimmed(std::string_view(f).substr(lead)));
     }
     t = t.substr(0, i) + value + t.substr(i + m.length);
+    if (blank_trimmed(t).size() > static_cast<size_t>(work_length)) text_tokens.last_cut = true;
     t.resize(work_length, ' ');
     text_tokens.last_length = std::clamp<int32_t>(
         text_tokens.last_length - static_cast<int32_t>(m.length) + static_cast<int32_t>(value.size()), 0,
@@ -235,6 +236,7 @@ std::string_view plain_text_token(int32_t n) {
   if (kind == 0) kind = bytes[0] == '%' || std::memchr(bytes, text_marker, length) != nullptr ? 2 : 1;
   if (kind != 1) return {};
   text_tokens.last_length = end - start + 1;
+  text_tokens.last_cut = end - start + 1 > work_length;
   return std::string_view(bytes, length);
 }
 
@@ -253,6 +255,7 @@ bool copy_plain_token(int32_t n, std::span<char> buffer) {
 }  // namespace
 
 void get_text_token(int32_t n, std::span<char> buffer) {
+  text_tokens.last_cut = false;
   if (copy_plain_token(n, buffer)) return;
   std::string t(work_length, ' ');
   if (n != 0) {
@@ -264,6 +267,7 @@ void get_text_token(int32_t n, std::span<char> buffer) {
       const int32_t start = text_tokens.starts[static_cast<size_t>(n)];
       const int32_t end = text_tokens.ends[static_cast<size_t>(n)];
       const int32_t length = std::min(end - start + 1, work_length);
+      if (end - start + 1 > work_length) text_tokens.last_cut = true;
       t.replace(0, static_cast<size_t>(length), text_tokens.bytes.data() + start, static_cast<size_t>(length));
       text_tokens.last_length = end - start + 1;
       expand_markers(t);

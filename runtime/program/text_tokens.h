@@ -21,6 +21,7 @@ struct text_token_state_t {
   int32_t next_token = 1;
   int32_t token_count = 0;      // the "TEXTTOKENS" value; valid numbers are 1..token_count
   int32_t last_length = 0;      // length of the text the last fetch produced
+  bool last_cut = false;        // the last fetch's text was longer than the 256-character work text
   std::string percent_slots[3]{std::string(80, ' '), std::string(80, ' '), std::string(80, ' ')};
 };
 extern text_token_state_t text_tokens;
@@ -112,6 +113,9 @@ void get_text_token(int32_t n, std::span<char> buffer);
 // The same into a string of the given length (256 unless told).
 std::string get_text_token(int32_t n, int32_t length = 256);
 int32_t get_text_token_length();
+// True when the text of the last fetch did not fit the 256-character work text and was cut: a
+// file name taken from it would name another file.
+inline bool text_token_was_cut() { return text_tokens.last_cut; }
 void set_text_token_length(int32_t length);
 // %0, %1 and %2 take the first 80 characters of the text, blank-padded.  Every text result sets
 // %0, so the common case (a slot of 80 characters and a text from elsewhere) is done in line: 80

@@ -221,12 +221,15 @@ void parse_substring_format(std::string& out, std::string_view reference) {
   }
   const variable_record* var = record(v);
   if (v < 1 || var == nullptr || !is_text_type(var->type)) return;
-  const int32_t length = std::min(var->text_end - var->text_start + 1, 132);
+  const int32_t length = var->text_end - var->text_start + 1;
   const std::string_view text = STRING_BUFFER.view(var->text_start, std::max(length, 0));
   if (a > 0 && b >= a) {
     for (int32_t i = a; i <= b && i - a < 132; ++i)
       out[static_cast<size_t>(i - a)] = i <= static_cast<int32_t>(text.size()) ? text[static_cast<size_t>(i - 1)] : ' ';
   } else {
+    // The whole text, also past 132 characters: a file name (META_FILE) cut there would name
+    // another file.
+    if (text.size() > out.size()) out.resize(text.size(), ' ');
     out.replace(0, text.size(), text);
   }
 }

@@ -105,6 +105,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
   l.cursor = std::min(cursor, rows);
   if (l.cursor < 1) l.cursor = 0;
 
+  int32_t supplied = 0;  // the rows that lines of the file filled
   if (io_status == 0) {
     std::string line;
     for (int32_t i = 1;; ++i) {
@@ -120,8 +121,13 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
       buffer.assign(list_row_max, ' ');
       buffer.replace(0, std::min(line.size(), buffer.size()), line, 0, buffer.size());
       xmm_put(h, buffer.data(), i);
+      supplied = i;
     }
   }
+  // A header that promises more rows than the file has: the rows no line supplies are blank,
+  // not rows of the list held before (which a later save would write into this file).
+  buffer.assign(list_row_max, ' ');
+  for (int32_t r = supplied + 1; r < l.count; ++r) xmm_put(h, buffer.data(), r);
   const int32_t closed = unit_close(unit);
   if (io_status == 0) io_status = closed;
   keep_view_in_rows(l);

@@ -4,8 +4,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "runtime/commands/file_command.h"
+#include "commands/test_debugger_fixture.h"
+#include "runtime/program/pxb_reader.h"
 
 class file_command : public evaluator_test {
  protected:
@@ -302,4 +305,58 @@ TEST_F(file_command, CloseKeepsAnEarlierWriteFailureAndLogsItOnce) {
   ASSERT_NE(at, std::string::npos) << log;
   EXPECT_NE(log.find(entry, at + 1), std::string::npos) << "one line per slot";
   EXPECT_EQ(log.find(entry, log.find(entry, at + 1) + 1), std::string::npos) << log;
+}
+
+// ---------------------------------------------------------------- as programs write them
+namespace {
+// A program of FILE commands on slot 1 (T1 "#1", expression "#0"), then RETURN; the texts are
+// its tokens @0002 on.
+std::string file_program(const std::vector<std::string>& texts, const std::string& codes) {
+  std::string tokens = "@0001 #1|\n";
+  for (size_t i = 0; i < texts.size(); ++i) tokens += "@000" + std::to_string(i + 2) + " " + texts[i] + "|\n";
+  return small_program("&0001 I 0001:I/0\n", "#0\n", tokens, codes + "RETURN\n");
+}
+}  // namespace
+
+// A relative name of 70 characters (folders on Linux are often longer than 64) is opened
+// whole: the file named by its first 64 characters stays as it was.
+TEST_F(file_command, ProgramOpensALongNameWholeNotTheFileOfItsFirst64Characters) {
+  const std::string name = "Kunden/Mueller GmbH/Rechnungen 2026/rechnung-0001-entwurf-fassung2.txt";
+  ASSERT_EQ(name.size(), 70u);
+  std::filesystem::create_directories("Kunden/Mueller GmbH/Rechnungen 2026");
+  write_file(name.substr(0, 64).c_str(), "fassun: kept\n");
+  load_program_image(file_program({name, "neue Zeile"}, "/00000001 FILE @0001 @0002 %0001\n"
+                                                       "/00001000 FILE @0001 @0003\n/00000002 FILE @0001\n"));
+  interpreter(1);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_text(name.c_str()), "neue Zeile\n");
+  EXPECT_EQ(file_text(name.substr(0, 64).c_str()), "fassun: kept\n");
+
+  // A name that its variables make longer than a text holds is refused, not cut.
+  const std::string folder(150, 'f');
+  std::filesystem::create_directories(folder);
+  load_program_image(small_program("&0001 I 0001:I/0\n&0002 S 0001*150:T/" + folder + "\n", "#0\n",
+                                   "@0001 #1|\n@0002 \xFA" "0002/\xFA" "0002.txt|\n",
+                                   "/00000001 FILE @0001 @0002 %0001\nRETURN\n"));
+  interpreter(1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  EXPECT_NE(file_text("PXBERROR.LOG").find("-WARNUNG:cannot open " + folder + "/"), std::string::npos);
+}
+
+// Appending to a file whose last line has no line end puts one in first, in the file's own
+// style; the runtime's reader counted that last line as a line, and the new one follows it.
+TEST_F(file_command, ProgramAppendsAfterALastLineWithoutItsLineEnd) {
+  write_file("LF.TXT", "first\nlast without end");
+  write_file("CRLF.TXT", "first\r\nlast without end");
+  write_file("DONE.TXT", "first\nlast\n");
+  const std::string append = "/00000101 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n/00000002 FILE @0001\n";
+  for (const char* file : {"LF.TXT", "CRLF.TXT", "DONE.TXT"}) {
+    load_program_image(file_program({file, "appended line"}, append));
+    interpreter(1);
+    EXPECT_EQ(io_status, 0) << file;
+  }
+  EXPECT_EQ(file_text("LF.TXT"), "first\nlast without end\nappended line\n");
+  EXPECT_EQ(file_text("CRLF.TXT"), "first\r\nlast without end\r\nappended line\n");
+  EXPECT_EQ(file_text("DONE.TXT"), "first\nlast\nappended line\n");
 }

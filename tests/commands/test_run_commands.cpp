@@ -165,7 +165,7 @@ TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {
   EXPECT_EQ(r.command, HELP_KEY);
   EXPECT_EQ(page(), old_page);  // nothing stored
   run("", "@0001 manual.hlp Index|\n@0002  |\n", "HELP @0001\nHELP @0002\n");
-  EXPECT_EQ(page(), padded("manual.hlp", 64));
+  EXPECT_EQ(page(), padded("manual.hlp", help_page.size()));
   EXPECT_EQ(topic(), padded("Index", 64));
   r = last_win_help();
   EXPECT_EQ(r.requests, 2);  // only the blank text showed something
@@ -176,7 +176,7 @@ TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {
 
 TEST_F(run_commands, HelpAsteriskChangesOnlyTheTopic) {
   run("", "@0001 buch.hlp Start|\n@0002 * Kapitel2|\n", "HELP @0001\nHELP @0002\n");
-  EXPECT_EQ(page(), padded("buch.hlp", 64));
+  EXPECT_EQ(page(), padded("buch.hlp", help_page.size()));
   EXPECT_EQ(topic(), padded("Kapitel2", 64));
   EXPECT_EQ(last_win_help().requests, 0);
 }

@@ -37,7 +37,7 @@ TEST_F(loader_test, HelpPageIsNamedAfterTheExecutable) {
   // The test program, like the runtime on Linux, has no ending: the page gets ".html" all the same.
   ASSERT_EQ(base.find('.'), std::string::npos) << base;
   const std::string page(help_page.data(), help_page.size());
-  EXPECT_EQ(page, padded("help\\htdocs\\" + base + ".html", 64));
+  EXPECT_EQ(page, padded("help\\htdocs\\" + base + ".html", help_page.size()));
 }
 
 TEST_F(loader_test, MissingProgramEndsTheLoadAfterTheBox) {

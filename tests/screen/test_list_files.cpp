@@ -1,4 +1,6 @@
 // Saving and loading list files, with and without the header line.
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,8 +9,12 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "commands/test_debugger_fixture.h"
 #include "quillon/api/save_file.h"
+#include "runtime/commands/interpreter.h"
+#include "runtime/program/pxb_reader.h"
 #include "support/file_size_limit.h"
 #include "test_list_fixture.h"
 
@@ -18,6 +24,14 @@ namespace {
 void write_file(const std::string& name, const std::string& text) {
   std::ofstream out(name, std::ios::binary);
   out << text;
+}
+
+// A program of LSTMGR commands on list 1 (row length 20), then RETURN; the file names are its
+// tokens @0001 on.
+std::string list_program(const std::vector<std::string>& names, const std::string& codes) {
+  std::string tokens;
+  for (size_t i = 0; i < names.size(); ++i) tokens += "@000" + std::to_string(i + 1) + " " + names[i] + "|\n";
+  return small_program("&0001 I 0001:I/0\n", "#1 #20 #0\n", tokens, codes + "RETURN\n");
 }
 }  // namespace
 
@@ -219,4 +233,50 @@ TEST_F(list_files_test, SaveKilledBeforeItsFileIsCompleteLeavesTheOldFileWhole) 
   ASSERT_TRUE(WIFSIGNALED(wait_status));
   EXPECT_EQ(WTERMSIG(wait_status), SIGKILL);
   EXPECT_EQ(file_text("keep.txt"), "old list\n");
+}
+
+// A list holding FIRST's four rows, then a load of a file whose header promises four rows and
+// that holds one: the rows no line supplies are blank, so the save writes no row of FIRST into
+// SECOND's place.
+TEST_F(list_files_test, ProgramLoadOfAFileShortOfItsHeaderKeepsNoRowOfTheListBefore) {
+  write_file("FIRST.TXT", "4 1\nfirst 1\nfirst 2\nfirst 3\nfirst 4\n");
+  write_file("SECOND.TXT", "4 1\nsecond 1\n");
+  load_program_image(list_program({"FIRST.TXT", "SECOND.TXT"}, "/00002020 LSTMGR @0001 %0001\n"
+                                                                "/00002020 LSTMGR @0002 %0001\n"
+                                                                "/00001020 LSTMGR @0002 %0001\n"));
+  interpreter(1);
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_text("SECOND.TXT"), "4 1\nsecond 1\n \n \n \n");
+}
+
+// A save over an existing file the user may not write (mode 0444, in a folder the user may
+// write) is refused: IOERROR, the WARNUNG line, and the file as it was; the save's rename would
+// have passed over the file's permissions.  Root may write any file, so under root the program
+// runs with the rights of an unprivileged user.
+TEST_F(list_files_test, ProgramSaveOverAFileTheUserMayNotWriteIsRefused) {
+  write_file("NEW.TXT", "1 1\nnew row\n");
+  write_file("LOCKED.LST", "2 1\nold\nrows\n");
+  ASSERT_EQ(chmod("LOCKED.LST", 0444), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  if (geteuid() != 0 && access("LOCKED.LST", W_OK) == 0) GTEST_SKIP() << "this user may write every file";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t nobody = 65534;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(99);
+    load_program_image(list_program({"NEW.TXT", "LOCKED.LST"}, "/00002020 LSTMGR @0001 %0001\n"
+                                                                "/00001020 LSTMGR @0002 %0001\n"));
+    interpreter(1);
+    _exit(io_status & 0xFF);
+  }
+  int wait_status = 0;
+  ASSERT_EQ(waitpid(child, &wait_status, 0), child);
+  ASSERT_TRUE(WIFEXITED(wait_status));
+  EXPECT_EQ(WEXITSTATUS(wait_status), EACCES);
+  EXPECT_EQ(file_text("LOCKED.LST"), "2 1\nold\nrows\n");
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-WARNUNG:cannot write LOCKED.LST: " + std::string(std::strerror(EACCES))), std::string::npos)
+      << log;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().find(".LOCKED.LST"), std::string::npos) << entry.path();
 }

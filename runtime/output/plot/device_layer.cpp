@@ -20,12 +20,6 @@ namespace {
 
 std::string program_dir_override;
 
-std::string fit80(std::string_view name) {
-  std::string s(name.substr(0, std::min<size_t>(name.size(), 80)));
-  s.resize(80, ' ');
-  return s;
-}
-
 // The open plot file; plot_state.plot_handle is 1 while it is open.
 struct plot_file_t {
   save_file out;
@@ -140,9 +134,9 @@ ups* plot_context() {
 int32_t get_plot_window() { return plot_state.output_window; }
 int32_t get_plot_device() { return plot_state.device; }
 
-void set_plot_file(std::string_view name) { plot_state.requested_file = fit80(name); }
+void set_plot_file(std::string_view name) { plot_state.requested_file = file_name_field(name, 80); }
 
-std::string get_plot_file() { return fit80(plot_state.effective_file); }
+std::string get_plot_file() { return file_name_field(plot_state.effective_file, 80); }
 
 void plot_mark_closed() { plot_state.ended_marker = true; }
 bool get_plot_ended() { return plot_state.plot_ended; }

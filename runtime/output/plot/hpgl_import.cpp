@@ -257,9 +257,10 @@ std::vector<std::string> hpgl_output_records(const hpgl_result& result) {
 
 void hpgl_import(int32_t& status) {
   format_var_by_name("fs_select", 1);
-  char name_buffer[128];
-  get_input_text(name_buffer, 128);
-  const std::string file_name(trim_blanks_right(std::string_view(name_buffer, 128)));
+  // The whole formatted text: a name cut would read another file.
+  std::string name_buffer(formatted_output_length, ' ');
+  get_input_text(name_buffer.data(), formatted_output_length);
+  const std::string file_name(trim_blanks_right(name_buffer));
   const float faktor = get_real_variable("faktor");
   const int32_t pen = get_int_variable("pen");
 

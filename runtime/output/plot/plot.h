@@ -36,7 +36,7 @@ void plot_leave_context();
 int32_t get_plot_window();   // the output window "Ausgabe", 0 when none was made
 int32_t get_plot_device();   // the device code of the last open
 void set_plot_file(std::string_view name);  // the file name of the next open
-std::string get_plot_file();                 // the effective file name, 80 characters
+std::string get_plot_file();                 // the effective file name, padded to 80, never cut
 void plot_mark_closed();
 bool get_plot_ended();
 void soft_font_off();

@@ -19,12 +19,6 @@
 
 namespace {
 
-std::string fit80(std::string_view s) {
-  std::string r(s.substr(0, std::min<size_t>(s.size(), 80)));
-  r.resize(80, ' ');
-  return r;
-}
-
 bool names_a_file(const std::string& requested) {
   const std::string_view t = trim_blanks_right(requested);
   return !t.empty() && t != "*";
@@ -80,10 +74,10 @@ bool open_plot_file(std::string_view name_arg) {
   p.hardware_chars = false;
   // A file left open by a plot that was never ended is closed, not leaked.
   plot_file_close();
-  p.effective_file = fit80(name_arg);
+  p.effective_file = file_name_field(name_arg, 80);
   p.default_ext = p.device == 40 ? ".EPS" : p.device == 41 ? ".DXF" : p.device == 43 ? ".PDF"
                   : p.device == 49 ? ".GIF" : ".PLT";
-  if (trim_blanks_right(p.effective_file).empty()) p.effective_file = fit80(".\\");
+  if (trim_blanks_right(p.effective_file).empty()) p.effective_file = file_name_field(".\\", 80);
   if (names_a_file(p.requested_file)) p.effective_file = p.requested_file;
   std::string name(trim_blanks_right(p.effective_file));
   const char last = name.empty() ? ' ' : name.back();
@@ -96,7 +90,7 @@ bool open_plot_file(std::string_view name_arg) {
   if (dot == std::string::npos || dot + 1 >= name.size() || name[dot + 1] == '.' ||
       is_separator(name[dot + 1]))
     name += p.default_ext;
-  p.effective_file = fit80(name);
+  p.effective_file = file_name_field(name, 80);
   if (p.device == 49) return true;  // the bitmap device writes its file at the end
   const bool opened = plot_file_open(name);
   trace_str_int("c_sopen ", name, p.plot_handle);

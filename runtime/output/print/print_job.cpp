@@ -18,7 +18,6 @@
 namespace {
 
 constexpr size_t form_line_length = 196;
-constexpr size_t form_name_length = 64;
 constexpr size_t work_name_length = 80;
 
 // The work file of one kind of document.
@@ -171,14 +170,14 @@ void print_one_line(std::string_view name, bool flag) {
 std::string print_work_file_name() {
   const std::string directory = print_combo_lookup("#1").text;
   const size_t blank = directory.find(' ');
-  return fixed(directory.substr(0, blank) + "$$temp$$.wr1", work_name_length);
+  return file_name_field(directory.substr(0, blank) + "$$temp$$.wr1", work_name_length);
 }
 
 void u_gprint(std::string_view name, bool flag, int32_t mode) {
   trace_msg("u_gprint start");
   std::string work_name = print_work_file_name();
   pj.html_meta = pj.html && mode == print_mode_meta;
-  if (pj.html_meta) work_name = fixed(text_variable("META_FILE"), work_name_length);
+  if (pj.html_meta) work_name = file_name_field(text_variable("META_FILE"), work_name_length);
   work_file_state& w = work();
   // A printed document left open by "$CONT" goes on in its work file wherever record "#1" names
   // it now.  An export left open under another name than the meta file's now is complete as it
@@ -204,9 +203,10 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   }
 
   std::string form = trimmed(name) + (pj.html_meta ? ".htm" : ".frm");
-  const size_t plain_length = std::min(form.size(), form_name_length);
+  // Form names are kept whole: a cut name would read another form.
+  const size_t plain_length = form.size();
   if (pj.para_typ) form += "_" + trimmed(text_variable("PARA_TYP"));
-  pj.form_name = form.substr(0, std::min(form.size(), form_name_length));
+  pj.form_name = form;
   pj.line_count = 0;
 
   if (mode == print_mode_one_line) {

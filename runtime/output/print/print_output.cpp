@@ -172,7 +172,7 @@ void print_preview() {
 void print_meta_copy() {
   std::string meta;
   parse_substring_format(meta, "META_FILE");
-  po.meta_name = trimmed(cut(meta, 128));
+  po.meta_name = trimmed(meta);  // whole: a cut name would replace another file
   const int32_t in = get_free_unit();
   trace_str("u_gprint 4 open", po.file_name);
   if (unit_open(in, trimmed(po.file_name), {.status = "OLD", .action = "READ"}) != 0) return;
@@ -215,6 +215,8 @@ void print_meta_copy() {
     // the copy's outcome for IOERROR and the error log.
     const int32_t closed = replace ? whole.commit() : unit_close(out);
     if (closed != 0) report_write_failure(po.meta_name, closed);
+  } else if (!po.meta_name.empty()) {
+    report_write_failure(po.meta_name, opened);  // a missing folder, a file the user may not write
   }
   unit_close(in);
 }
@@ -233,7 +235,7 @@ void print_frm(std::string_view file, int32_t mode) {
     trace_msg("end print job");
     return;
   }
-  po.file_name = cut(file, 80);
+  po.file_name = std::string(file);
   if (mode == print_mode_preview)
     print_preview();
   else if (mode == print_mode_meta)
@@ -277,7 +279,7 @@ void print_end_job(ups& context) {
   END_PRINT(context, &status);
   if (status != 0) report_print_file_failure();
 }
-void print_set_meta_name(std::string_view name) { po.meta_name = trimmed(cut(name, 128)); }
+void print_set_meta_name(std::string_view name) { po.meta_name = trimmed(name); }
 void print_switch_a() {
   po.switch_a = true;
   po.switch_b = false;
