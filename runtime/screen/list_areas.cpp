@@ -304,7 +304,10 @@ void update_slider(int32_t n) {
   const list_record& l = list_of(n);
   const int32_t s = l.slider_area;
   if (!area_in_table(s) || area(s).list != n || area(s).type != area_slider || area(s).columns != 0) {
-    report_error("update_slider : no slider-button", 0);
+    // The list as the program numbers it (the combo's drop-down is list record 1).
+    const std::string list = n >= 3 ? "list " + std::to_string(n - 2) : "list record " + std::to_string(n);
+    report_error("update_slider : no slider-button: " + list + ", slider area " + std::to_string(s) +
+                     (area_in_table(s) ? "" : " (no such area)"), 0);
     return;
   }
   area_record& thumb = area(s);
