@@ -131,7 +131,8 @@ TEST_F(field_window, TextCursorAndClickFollowTheLettersDrawn) {
     start_up_font() { fixed_font = SELECT_FONT({.face = "Courier", .points = 10.0f}); }
     ~start_up_font() { fixed_font = 0; }
   } font;
-  load_pxb({"/00000008 BUTTON %0001 @0001", "RETURN"}, {"#20 #20 #300 #20", "&1"}, {"F"}, {"&0001 S 0001*030:NAME"});
+  load_pxb({"/00000008 BUTTON %0001 @0001 &0002", "RETURN"}, {"#20 #20 #300 #20", "&1"}, {"F"},
+           {"&0001 S 0001*030:NAME"});
   interpreter(1);
   look_do_paint();
   const area_record a = area(1);
