@@ -48,6 +48,9 @@ int32_t qn_option_word();
 // Reports a failure: into *status when given, otherwise by the option word (log line or
 // the "Error diagnosed by Quillon" Yes/No box; No ends the program with code 4).
 void qn_error(std::string_view message, int32_t code, int* status);
+// The message of the last failure that went into a caller's status instead of being reported,
+// for a caller that reports it in its own way.
+std::string qn_last_error();
 // Called when the library ends the program (box answered No, main window gone on error).
 // Without a hook the process exits with the code.
 void qn_set_exit_hook(std::function<void(int code)> hook);

@@ -18,6 +18,7 @@ struct library_state {
   int32_t option_word = 1;
   std::function<void(int)> exit_hook;
   void (*end_steps)() = nullptr;
+  std::string last_error;  // the message of the last failure that went into a caller's status
 };
 library_state& lib() {
   static library_state s;
@@ -69,9 +70,12 @@ int32_t qn_option_word() { return lib().option_word; }
 void qn_set_exit_hook(std::function<void(int code)> hook) { lib().exit_hook = std::move(hook); }
 void qn_set_end_steps(void (*steps)()) { lib().end_steps = steps; }
 
+std::string qn_last_error() { return lib().last_error; }
+
 void qn_error(std::string_view message, int32_t code, int* status) {
   if (status) {
     *status = code;
+    lib().last_error = message;
     return;
   }
   const int32_t word = lib().option_word;
@@ -126,4 +130,5 @@ void qn_reset() {
   lib().option_word = 1;
   lib().exit_hook = nullptr;
   lib().end_steps = nullptr;
+  lib().last_error.clear();
 }

@@ -302,7 +302,7 @@ int32_t LOAD_BITMAP(std::string_view file, int* status) {
   const std::string path = qnb::resolve_file_name(name);
   QFile f(QString::fromStdString(path));
   if (!f.open(QIODevice::ReadOnly)) {
-    qn_error("Unable to open bitmap file: " + name, qnb::QN_FAIL, status);
+    qn_error("Unable to open bitmap file: " + name + ": " + f.errorString().toStdString(), qnb::QN_FAIL, status);
     return 0;
   }
   const QByteArray head = f.peek(2);
@@ -323,8 +323,13 @@ int32_t LOAD_BITMAP(std::string_view file, int* status) {
                qnb::QN_FAIL, status);
       return 0;
     }
-    if (!reader.read(&img) || int64_t(img.width()) * img.height() > qnb::max_bitmap_pixels) {
-      qn_error("Unable to read bitmap file: " + name, qnb::QN_FAIL, status);
+    if (!reader.read(&img)) {
+      qn_error("Unable to read bitmap file: " + name + ": " + reader.errorString().toStdString(), qnb::QN_FAIL, status);
+      return 0;
+    }
+    if (int64_t(img.width()) * img.height() > qnb::max_bitmap_pixels) {
+      qn_error("Unable to read bitmap file " + name + ": " + qnb::too_many_pixels(img.width(), img.height()),
+               qnb::QN_FAIL, status);
       return 0;
     }
     img = img.convertToFormat(QImage::Format_RGB32);

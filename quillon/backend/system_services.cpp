@@ -370,11 +370,21 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
   // without the desktop's opener (xdg-open) has none, and the start fails rather than leave it
   // to a guessed browser that may not be there either.
   if (first.compare("explorer", Qt::CaseInsensitive) == 0 && QStandardPaths::findExecutable(first).isEmpty()) {
+    if (words.isEmpty()) {
+      qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
+      return;
+    }
+    // The message names what is missing here: the document, by its path on this machine, or
+    // the opener.
     const std::string document = qnb::resolve_file_name(qnb::to_1252(words.join(' ')));
     const QFileInfo info(QString::fromStdString(document));
-    if (words.isEmpty() || !info.exists() || QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() ||
-        !QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
-      qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
+    const std::string shown = qnb::to_1252(info.absoluteFilePath());
+    if (!info.exists())
+      qn_error("Unable to open " + shown + ": No such file or directory", qnb::QN_FAIL, status);
+    else if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty())
+      qn_error("Unable to open " + shown + ": no xdg-open on the search path to open it with", qnb::QN_FAIL, status);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
+      qn_error("Unable to open " + shown + ": xdg-open did not take it", qnb::QN_FAIL, status);
     return;
   }
   const QString program = QString::fromStdString(qnb::resolve_file_name(qnb::to_1252(first)));

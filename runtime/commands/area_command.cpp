@@ -71,7 +71,10 @@ void show_bitmap(code_record& rec) {
   entry = LOAD_BITMAP(blank_trimmed(name), &status);
   area_state.own_bitmap[w] = entry != 0;
   if (entry == 0 || status != 0) {
+    // A picture that is missing or unreadable draws nothing; the library's message names the
+    // file and the reason, and the program goes on.
     trace_str("AREA/bitmap?", blank_trimmed(name));
+    warning_log(qn_last_error());
     return;
   }
   // Without a position of its own the bitmap covers the whole of screen 0.

@@ -66,10 +66,11 @@ void start_help() {
     trace_str("HELP TOPIC", page + " : " + topic);
     command = "explorer " + page;
   }
-  // A viewer that cannot be started is logged; the program goes on.
+  // A viewer that cannot be started is logged with the library's reason (the missing page or
+  // the missing opener); the program goes on.
   int status = 0;
   SPAWN_PROCESS(command, false, 1, &status);
-  if (status != 0) warning_log("Unable to spawn process: " + command);
+  if (status != 0) warning_log(qn_last_error());
 }
 
 void copy_event_window() {

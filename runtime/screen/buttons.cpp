@@ -100,12 +100,11 @@ std::string shown_text(std::string_view caption) {
 
 bool is_icon(std::string_view text) { return text.size() >= 2 && text[0] == '#' && text[1] >= '0' && text[1] <= '9'; }
 
-// The text centred in the rectangle; with `from_left` it begins at x1 and is centred in height only.
-void centred_text(ups& u, std::string_view text, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t colour,
-                  bool from_left = false) {
+// The text centred in the rectangle.
+void centred_text(ups& u, std::string_view text, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t colour) {
   if (text.empty()) return;
-  const qn_point extent = GET_TEXT_EXTENT(u, text, standard_font != 0 ? std::optional<int32_t>(standard_font) : std::nullopt);
-  const int32_t x = from_left ? x1 : x1 + std::max((x2 - x1 + 1 - extent.x) / 2, 0);
+  const qn_point extent = GET_TEXT_EXTENT(u, text, font_handle(standard_font));
+  const int32_t x = x1 + std::max((x2 - x1 + 1 - extent.x) / 2, 0);
   const int32_t y = y1 + std::max((y2 - y1 + 1 - extent.y) / 2, 0);
   write_label_text(x, y, text, static_cast<int32_t>(text.size()), colour);
 }
@@ -269,8 +268,11 @@ void paint_button(int32_t face, area_record& a) {
       std::string text = combo_text_of(a);
       if (a.columns > 0 && std::cmp_greater(text.size(), a.columns)) text.resize(static_cast<size_t>(a.columns));
       const int32_t colour = logical(a.enabled) ? outline_colour : disabled_text;
-      // From its text x, centred in the part's height, so that the font's descenders stay inside.
-      centred_text(u, text, a.text_x, a.y1, a.x2, a.y2, colour, true);
+      // In the input-field font from its text x, centred in the part's height, so that the
+      // font's descenders stay inside.
+      const int32_t height = GET_TEXT_EXTENT(u, "X", font_handle(fixed_font)).y;
+      write_field_text(a.text_x, a.y1 + std::max((a.y2 - a.y1 + 1 - height) / 2, 0), text,
+                       static_cast<int32_t>(text.size()), colour);
     }
     if (face == 8) focus_mark(u, a.x1 + 2, a.y1 + 2, a.x2 - 2, a.y2 - 2);
   } else {

@@ -19,7 +19,6 @@
 #include "runtime/screen/screen.h"
 
 namespace {
-constexpr int32_t char_width = 8;  // the fixed font's advance
 constexpr int32_t key_end = 35, key_home = 36, key_left = 37, key_right = 39, key_insert = 45, key_delete = 46;
 constexpr float blink_seconds = 0.5f;
 constexpr int32_t ctrl_c = 3, ctrl_v = 22;
@@ -50,10 +49,14 @@ void draw_field(bool with_cursor) {
   NEW_PEN(u, {.colour = colour_table[15]});
   for (int32_t y = a.y1 + 2; y <= a.y2 - 2; ++y)
     DRAW_LINE(u, {.end_px = qn_point{a.x2 - 1, y}, .start_px = qn_point{a.x1 + 2, y}});
+  // The letters that fit inside the box, one fixed-font cell each, as the cursor counts them.
+  const int32_t advance = fixed_font_advance();
   const std::string& t = state.view.text;
-  write_label_text(a.x1 + 3, a.y1 + 2, t, static_cast<int32_t>(t.size()), 0);
+  const int64_t fits = std::max<int64_t>(int64_t{a.x2} - a.x1 - 4, 0) / advance;
+  write_field_text(a.x1 + 3, a.y1 + 2, t, static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(t.size()), fits)), 0);
   if (with_cursor) {
-    const int32_t x = std::min(a.x1 + 3 + state.view.cursor * char_width, a.x2 - 2);
+    const int64_t at = int64_t{a.x1} + 3 + int64_t{state.view.cursor} * advance;
+    const int32_t x = static_cast<int32_t>(std::min<int64_t>(at, a.x2 - 2));
     NEW_PEN(u, {.colour = colour_table[0]});
     DRAW_LINE(u, {.end_px = qn_point{x, a.y2 - 1}, .start_px = qn_point{x, a.y1 + 2}});
   }
@@ -133,7 +136,7 @@ void field_input_start(int32_t number, const area_record& a) {
     state.view.text = combo_text_of(a);  // the text part of a combo edits its entry's text
     state.view.max_length = combo_text_length;
   } else {
-    state.view.max_length = std::max((a.x2 - a.x1 - 6) / char_width, 1);
+    state.view.max_length = std::max((a.x2 - a.x1 - 6) / fixed_font_advance(), 1);
   }
   state.view.cursor = static_cast<int32_t>(state.view.text.size());
   run_flags.field_input = true;
@@ -243,8 +246,10 @@ bool field_rect_contains(int32_t x, int32_t y) {
 
 void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons) {
   if (!run_flags.field_input || (buttons & 1) == 0 || !field_rect_contains(x, y)) return;
-  const int32_t column = (x - state.field.x1 - 3 + char_width / 2) / char_width;
-  state.view.cursor = std::clamp(column, 0, static_cast<int32_t>(state.view.text.size()));
+  // The nearest gap between two of the letters as draw_field places them.
+  const int32_t advance = fixed_font_advance();
+  const int64_t column = (int64_t{x} - state.field.x1 - 3 + advance / 2) / advance;
+  state.view.cursor = static_cast<int32_t>(std::clamp<int64_t>(column, 0, static_cast<int64_t>(state.view.text.size())));
   draw_field(true);
 }
 

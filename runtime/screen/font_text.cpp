@@ -161,20 +161,56 @@ void write_font_text(int32_t x, int32_t y, std::string_view text, int32_t length
   screen_stop_nr(0);
 }
 
-void write_label_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour) {
+std::optional<int32_t> font_handle(int32_t handle) {
+  return handle != 0 ? std::optional<int32_t>(handle) : std::nullopt;
+}
+
+namespace {
+// Writes a text on screen 0 in the font of `handle` and marks its rectangle.  With an advance
+// above 0 each character goes into a cell of its own, so that the n-th character always begins
+// n advances from x, whatever the font's own spacing and rounding would make of the whole text.
+void write_screen_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour,
+                       int32_t handle, int32_t advance) {
   if (length <= 0) return;
   const std::string_view shown = text_part(text, length);
   ups step;
   screen_nr(0, step, x, y, x, y);
   ups* u = screen_step_context(0);
   if (u == nullptr) return;
-  const std::optional<int32_t> font =
-      standard_font != 0 ? std::optional<int32_t>(standard_font) : std::nullopt;
-  WRITE_TEXT(*u, shown,
-             {.px = qn_point{x, y}, .colour = colour_of(colour), .background = -1, .font = font});
-  const qn_point e = GET_TEXT_EXTENT(*u, shown, font);
+  const std::optional<int32_t> font = font_handle(handle);
+  const text_opts how{.px = qn_point{x, y}, .colour = colour_of(colour), .background = -1, .font = font};
+  qn_point e = GET_TEXT_EXTENT(*u, shown, font);
+  if (advance <= 0) {
+    WRITE_TEXT(*u, shown, how);
+  } else {
+    int64_t at = x;
+    for (const char& ch : shown) {
+      text_opts cell = how;
+      cell.px = qn_point{px_clamp(at), y};
+      if (ch != ' ') WRITE_TEXT(*u, std::string_view(&ch, 1), cell);
+      at += advance;
+    }
+    e.x = px_clamp(at - x);
+  }
   screen_rect(0, x, y, px_clamp(int64_t{x} + e.x - 1), px_clamp(int64_t{y} + e.y - 1));
   screen_stop_nr(0);
+}
+}  // namespace
+
+void write_label_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour) {
+  write_screen_text(x, y, text, length, colour, standard_font, 0);
+}
+
+int32_t fixed_font_advance() {
+  // Before the start-up has made the font: the 8 pixels of its characters.
+  if (fixed_font == 0) return 8;
+  int status = 0;
+  const text_metrics m = GET_TEXT_METRICS(nullptr, fixed_font, &status);
+  return status == 0 && m.average_width > 0 ? m.average_width : 8;
+}
+
+void write_field_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour) {
+  write_screen_text(x, y, text, length, colour, fixed_font, fixed_font_advance());
 }
 
 void forget_text_font() { ft.remembered.size = -12345; }

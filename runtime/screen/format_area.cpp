@@ -13,8 +13,7 @@
 int32_t format_own_colours = 0;
 
 namespace {
-constexpr int32_t char_width = 8;    // the fixed font's advance
-constexpr int32_t line_height = 16;  // and its line
+constexpr int32_t line_height = 16;  // the fixed font's line
 constexpr int32_t inner_colour = 15, focus_colour = 7, lit_colour = 15, shade_colour = 8, text_colour = 0;
 
 void line(ups& u, int32_t colour, qn_point from, qn_point to) {
@@ -30,7 +29,7 @@ void format_area_output(area_record& a) {
   const int32_t columns = std::clamp(static_cast<int32_t>(text.size()), 1, formatted_output_length);
   // The box grows with the text: right and bottom edge go back into the area so that the mouse
   // finds the field where it is drawn.
-  a.x2 = a.x1 + columns * char_width + 6;
+  a.x2 = a.x1 + columns * fixed_font_advance() + 6;
   a.y2 = a.y1 + line_height + 4;
   var.out_x = a.x1;
   var.out_y = a.y1;
@@ -45,6 +44,6 @@ void format_area_output(area_record& a) {
   line(u, shade_colour, {a.x1, a.y1}, {a.x1, a.y2 + 1});
   line(u, lit_colour, {a.x1, a.y2}, {a.x2 + 1, a.y2});
   line(u, lit_colour, {a.x2, a.y1}, {a.x2, a.y2 + 1});
-  write_label_text(a.x1 + 3, a.y1 + 2, text, columns, text_colour);
+  write_field_text(a.x1 + 3, a.y1 + 2, text, columns, text_colour);
   screen_stop_nr(0);
 }

@@ -25,9 +25,10 @@ void paint_slider_part(int32_t n) {
   if (n >= 1 && n <= max_areas) paint_button(1, area(n));
 }
 
-std::optional<int32_t> list_font() { return fixed_font != 0 ? std::optional<int32_t>(fixed_font) : std::nullopt; }
+std::optional<int32_t> list_font() { return font_handle(fixed_font); }
 
-// Line height, character width and slider width from the list font, measured on screen 0.
+// Line height and slider width from the list font, measured on screen 0; the character width
+// is the fixed font's advance, the measure of input fields too.
 void measure_list_font(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   ups u;
   screen_nr(0, u, x1, y1, x2, y2);
@@ -36,7 +37,7 @@ void measure_list_font(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   screen_stop_nr(0);
   if (status == 0 && m.height > 0) {
     list_table.line_height = m.height + 3;
-    list_table.char_width = std::max(m.average_width, 1);
+    list_table.char_width = fixed_font_advance();
   }
   list_table.slider_width = get_system_metrics(2);
 }
@@ -305,7 +306,10 @@ void update_slider(int32_t n) {
   const list_record& l = list_of(n);
   const int32_t s = l.slider_area;
   if (!area_in_table(s) || area(s).list != n || area(s).type != area_slider || area(s).columns != 0) {
-    report_error("update_slider : no slider-button", 0);
+    // The list as the program numbers it (the combo's drop-down is list record 1).
+    const std::string list = n >= 3 ? "list " + std::to_string(n - 2) : "list record " + std::to_string(n);
+    report_error("update_slider : no slider-button: " + list + ", slider area " + std::to_string(s) +
+                     (area_in_table(s) ? "" : " (no such area)"), 0);
     return;
   }
   area_record& thumb = area(s);

@@ -88,6 +88,12 @@ extern int32_t fixed_font;     // "Courier" 10: input fields and lists
 void write_font_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour);
 // The same in standard_font, without font slots.
 void write_label_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour);
+// The text of an input field in fixed_font, character n at x + n * fixed_font_advance(): the one
+// measure by which the field's painter, its text cursor and a click into it place characters.
+void write_field_text(int32_t x, int32_t y, std::string_view text, int32_t length, int32_t colour);
+int32_t fixed_font_advance();
+// A font handle for the library's calls: none (the context's own font) for handle 0.
+std::optional<int32_t> font_handle(int32_t handle);
 // Forgets the font last selected for texts (a new drawing context holds none of it).
 void forget_text_font();
 // Number of fonts write_font_text has selected since the last reset (shows the font cache).

@@ -181,6 +181,22 @@ TEST_F(process_test, BeepWritesNothingToStandardError) {
   EXPECT_EQ(r.errors, "");
 }
 
+TEST_F(process_test, BackgroundPictureMissingOrUnreadableIsNamedWithItsReason) {
+  std::string noise(400, '\0');
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) % 251);
+  std::ofstream(dir / "run" / "RAUSCH.BMP", std::ios::binary) << noise;
+  write_program(dir / "run" / "PROG.PXB", "#0 #0\n", "@0001 BILD.BMP|\n@0002 RAUSCH.BMP|\n",
+                "/00000080 AREA %0002 @0001\n/00000080 AREA %0002 @0002\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0);
+  std::ifstream in(dir / "run" / "PXBERROR.LOG");
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find("-WARNUNG:Unable to open bitmap file: BILD.BMP: No such file or directory\n"), std::string::npos)
+      << log;
+  EXPECT_NE(log.find("-WARNUNG:Unable to read bitmap file: RAUSCH.BMP: "), std::string::npos) << log;
+  EXPECT_EQ(r.errors, log);
+}
+
 TEST_F(process_test, MissingProgramAndChainToAMissingProgramExitAsNotLoaded) {
   const run_result missing = run({"NOPE.PXB"});
   EXPECT_EQ(missing.status, exit_not_loaded);

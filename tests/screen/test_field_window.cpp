@@ -120,6 +120,53 @@ TEST_F(field_window, CtrlCAndCtrlVUseTheDesktopClipboard) {
   EXPECT_EQ(value(), 123);
 }
 
+// A text field's letters, its text cursor and a click into it use one measure: after ten narrow
+// letters the cursor stands right after the last one drawn, and a click just right of the drawn
+// text puts the cursor at the text's end.
+TEST_F(field_window, TextCursorAndClickFollowTheLettersDrawn) {
+  QWidget* w = window();
+  ASSERT_NE(w, nullptr);
+  // The input-field font that the start-up makes.
+  struct start_up_font {
+    start_up_font() { fixed_font = SELECT_FONT({.face = "Courier", .points = 10.0f}); }
+    ~start_up_font() { fixed_font = 0; }
+  } font;
+  load_pxb({"/00000008 BUTTON %0001 @0001 &0002", "RETURN"}, {"#20 #20 #300 #20", "&1"}, {"F"},
+           {"&0001 S 0001*030:NAME"});
+  interpreter(1);
+  look_do_paint();
+  const area_record a = area(1);
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, in_field());
+  ASSERT_TRUE(run_flags.field_input);
+  QTest::keyClicks(w, "iiiiiiiiii");
+  QTest::keyClick(w, Qt::Key_End);  // the field is drawn afresh with its cursor
+  const QImage image = picture();
+  const auto dark = [&](int32_t x, int32_t y) { return qGray(image.pixel(x, y)) < 128; };
+  // The cursor: the column that is dark over the field's whole inside height.
+  int32_t cursor = -1;
+  for (int32_t x = a.x1 + 3; x <= a.x2 - 2 && cursor < 0; ++x) {
+    bool full = true;
+    for (int32_t y = a.y1 + 3; y <= a.y2 - 3 && full; ++y) full = dark(x, y);
+    if (full) cursor = x;
+  }
+  ASSERT_GT(cursor, 0) << "no text cursor drawn";
+  // The letters' right end: the last dark column left of the cursor.
+  int32_t end = -1;
+  for (int32_t x = a.x1 + 3; x < cursor; ++x)
+    for (int32_t y = a.y1 + 3; y <= a.y2 - 3; ++y)
+      if (dark(x, y)) end = x;
+  ASSERT_GT(end, 0) << "no letters drawn";
+  for (int32_t x = cursor + 1; x <= a.x2 - 3; ++x)
+    for (int32_t y = a.y1 + 3; y <= a.y2 - 3; ++y) ASSERT_FALSE(dark(x, y)) << "letters right of the cursor at x=" << x;
+  EXPECT_LE(cursor - end, 6) << "the letters end at x=" << end << ", the cursor stands at x=" << cursor;
+
+  QTest::keyClick(w, Qt::Key_Home);
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(end + 2, (a.y1 + a.y2) / 2));
+  QTest::keyClicks(w, "X");
+  EXPECT_EQ(field_input_state().text, "iiiiiiiiiiX");
+  EXPECT_TRUE(boxes.empty());
+}
+
 // ---------------------------------------------------------------- list cells
 
 class list_cell_window : public field_window {

@@ -264,7 +264,10 @@ TEST_F(list_areas_test, UpdateSliderFollowsTheTopRow) {
   // A list whose slider area is not its thumb is reported.
   l.slider_area = 2;
   update_slider(3);
-  EXPECT_EQ(last_box(), "update_slider : no slider-button");
+  EXPECT_EQ(last_box(), "update_slider : no slider-button: list 1, slider area 2");
+  l.slider_area = 9;
+  update_slider(3);
+  EXPECT_EQ(last_box(), "update_slider : no slider-button: list 1, slider area 9 (no such area)");
 }
 
 TEST_F(list_areas_test, ComboDropDownIsKeptAboveTheBottomLimit) {
