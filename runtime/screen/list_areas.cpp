@@ -317,6 +317,13 @@ void update_slider(int32_t n) {
   }
 }
 
+void lst_area_deleted(int32_t n) {
+  for (int32_t k = 1; k <= list_count; ++k) {
+    int32_t& s = list_of(k).slider_area;
+    if (s > 0) s = area_renumbered(s, n, 0);
+  }
+}
+
 void slider_track(int32_t s) {
   if (!area_in_table(s)) return;
   area_record& thumb = area(s);
