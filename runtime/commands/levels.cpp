@@ -13,6 +13,7 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
 
@@ -109,6 +110,7 @@ int32_t pop_level() {
   area_pop();
   level_areas_left();
   area_table.count = std::clamp(area_table.state.saved_count, 0, max_areas);
+  lst_sliders_restored();
   if (area_table.state.focus > 0) screen_link::paint_button(8, area_table.state.focus);
   return out;
 }

@@ -298,11 +298,30 @@ void lst_combo_setup(area_record& combo, int32_t bottom, int32_t entries, int32_
   lst_draw();
 }
 
+namespace {
+// True when area s of the table is the thumb of list n's slider.
+bool is_thumb_of(int32_t s, int32_t n) {
+  return area_in_table(s) && area(s).list == n && area(s).type == area_slider && area(s).columns == 0;
+}
+}  // namespace
+
+void lst_sliders_restored() {
+  for (int32_t n = 1; n <= list_count; ++n) {
+    list_record& l = list_of(n);
+    if (is_thumb_of(l.slider_area, n)) continue;
+    for (int32_t s = 1; s <= area_table.count; ++s)
+      if (is_thumb_of(s, n)) {
+        l.slider_area = s;
+        break;
+      }
+  }
+}
+
 void update_slider(int32_t n) {
   if (!list_number_ok(n)) return;
   const list_record& l = list_of(n);
   const int32_t s = l.slider_area;
-  if (!area_in_table(s) || area(s).list != n || area(s).type != area_slider || area(s).columns != 0) {
+  if (!is_thumb_of(s, n)) {
     report_error("update_slider : no slider-button", 0);
     return;
   }

@@ -134,8 +134,11 @@ void remove_bar_before_field(list_record& l) {
   screen_stop_nr(0);
 }
 
-// Steps 2 to 5 of starting cell input on the cursor row of list n, column k.
+// Steps 2 to 5 of starting cell input on the cursor row of list n, column k.  While an input
+// field is open (a program's label started a cell edit from a timer) the open field keeps its
+// cell: its text must reach the cell it was opened on.
 void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
+  if (run_flags.field_input) return;
   list_record& l = list_of(n);
   const auto ku = static_cast<size_t>(k);
   const int32_t line = l.cursor - l.top + 1;

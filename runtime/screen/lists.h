@@ -222,3 +222,7 @@ void update_slider(int32_t n);
 // Area n left the area table and the later areas moved down by one: each list's slider area
 // follows its thumb; a list whose thumb was area n has no slider any more (0).
 void lst_area_deleted(int32_t n);
+// The area table of a level below came back (a level pop): a list whose slider area does not
+// name its thumb there takes the thumb that the restored table holds for it, if any (the level
+// above may have shown the list with a slider of its own).
+void lst_sliders_restored();
