@@ -132,12 +132,6 @@ void set_slider_from_variable(int32_t n) {
   slider_track(t);
 }
 
-// The number an area has after area `deleted` left the table: one less above it, `none` for the
-// deleted area itself.
-int32_t renumbered(int32_t number, int32_t deleted, int32_t none) {
-  if (number == deleted) return none;
-  return number > deleted ? number - 1 : number;
-}
 }  // namespace
 
 void cmd_BUTTON(code_record& rec) {
@@ -325,14 +319,13 @@ void cmd_BTNMGR(code_record& rec) {
       call_state.command_error = no_such_area_error;
       return;
     }
-    for (int32_t i = n; i < t.count; ++i) area(i) = area(i + 1);
-    t.count -= 1;
-    // The areas after n moved down by one: the words that name an area follow their area, so
-    // that the frame the user sees and the area that Return or the mouse release runs stay one.
-    t.state.focus = renumbered(t.state.focus, n, 0);
-    t.current = renumbered(t.current, n, 0);
-    t.status_area = renumbered(t.status_area, n, -1);
-    mouse_track.pressed_area = renumbered(mouse_track.pressed_area, n, -1);
+    // The areas after n move down by one: every word that names an area follows its area, so
+    // that the frame the user sees, the area that Return or the mouse release runs, an open
+    // input field and a list's slider stay with what they were on; a word naming n lets go.
+    area_delete(n);
+    mouse_track.pressed_area = area_renumbered(mouse_track.pressed_area, n, -1);
+    field_input_area_deleted(n);
+    lst_area_deleted(n);
     return;
   }
   call_state.command_error = unknown_option_error;

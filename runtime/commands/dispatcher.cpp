@@ -199,6 +199,8 @@ void ctrl_hot_key(int32_t key) {
   const int32_t current = area_table.current;
   if (area_in_table(current) && logical(area(current).selected)) screen_link::press_button(1, current);
   area_table.current = 0;
+  // Only an enabled area answers its hot letter: a disabled one keeps the letter on its caption
+  // but, like every key and click, never runs.
   const int32_t n = area_with_hot_key(key);
   if (n == 0) {
     trace_int("HOTKEY not found:", key);
@@ -293,7 +295,8 @@ int32_t key_up(int32_t key) {
   read_modifiers();
   if (key == vk_shift || key == vk_ctrl || run_flags.busy || run_flags.list_input) return -1;
   const int32_t n = area_table.current;
-  if (key == vk_space && !run_flags.single_step_on && area_in_table(n)) {
+  // An area disabled between the key's press and its release is not run either.
+  if (key == vk_space && !run_flags.single_step_on && area_in_table(n) && logical(area(n).enabled)) {
     const area_record& a = area(n);
     const bool list = a.type == area_list;
     if ((list && list_in_tab_mode(n)) || (!list && a.type == area_combo)) return -1;

@@ -13,6 +13,8 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/commands/events.h"
 #include "runtime/commands/interpreter.h"
+#include "runtime/screen/lists.h"
+#include "runtime/screen/screen.h"
 #include "runtime/screen/video_stack.h"
 
 namespace {
@@ -29,6 +31,16 @@ level_stack_t levels;
 
 size_t slot(int32_t level) {
   return level >= 0 && level < static_cast<int32_t>(level_slots) ? static_cast<size_t>(level) : 0;
+}
+
+// The areas of the level leave the table (a push or a pop): the words outside the state block
+// that name one of them let go, so that no key, click or open field reaches the area with the
+// same number on the other level.  An open input field on such an area ends with nothing stored.
+void level_areas_left() {
+  area_table.current = 0;
+  area_table.status_area = -1;
+  mouse_track.pressed_area = -1;
+  field_input_area_deleted(0);
 }
 
 }  // namespace
@@ -59,6 +71,7 @@ void push_level(int32_t opened_by) {
   st.saved_count = area_table.count;
   if (st.focus > 0) screen_link::paint_button(1, st.focus);
   if (levels.pointer > 0) area_push();
+  level_areas_left();
   ++levels.pointer;
   const size_t l = slot(levels.pointer);
   levels.release_count[l] = 0;
@@ -95,7 +108,9 @@ int32_t pop_level() {
     }
   }
   area_pop();
+  level_areas_left();
   area_table.count = std::clamp(area_table.state.saved_count, 0, max_areas);
+  lst_sliders_restored();
   if (area_table.state.focus > 0) screen_link::paint_button(8, area_table.state.focus);
   return out;
 }

@@ -57,7 +57,10 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
     screen_link::field_mouse_cursor(x, y, buttons);
     return;
   }
-  const int32_t hit = area_hit(x, y);
+  // Ending an open field, a list's or a slider's mouse loop and a drop-down may run labels (a
+  // timer's among them) that delete areas: the area under the mouse is held by its number.
+  int32_t hit = area_hit(x, y);
+  area_hold hold_hit(hit);
 
   if (run_flags.field_input) {
     if (hit != 0 && hit == screen_link::field_area()) {
@@ -107,40 +110,43 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
   }
 
   if (hit > 0) {
-    area_record& a = area(hit);
+    const area_record& a = area(hit);  // read before anything below pumps messages
+    const int32_t type = a.type, kind = a.kind;
     const int32_t before = previous & both_buttons, now = buttons & both_buttons;
-    if (a.type == area_tracking) {
+    if (type == area_tracking) {
       area_table.current = hit;
       mouse_track.track_x = x;
       mouse_track.track_y = y;
       mouse_track.track_buttons = buttons;
-    } else if (a.type == area_list && !run_flags.list_row_edit) {
+    } else if (type == area_list && !run_flags.list_row_edit) {
       if (now == left_button) {
         release_focus(hit);
         area_table.state.focus = hit;
       }
-      if (screen_link::lst_mouse(a.list, a.label)) area_table.current = hit;
+      if (screen_link::lst_mouse(a.list, a.label) && hit > 0) area_table.current = hit;
     } else if (before == 0 && now == left_button) {
       release_focus(hit);
       area_table.state.focus = hit;
-      screen_link::press_button(8, hit);
-      if (a.type == area_combo) {
+      screen_link::press_button(8, hit);  // a slider's thumb is dragged here
+      if (hit == 0) {
+        // the area was deleted meanwhile: nothing of it runs
+      } else if (type == area_combo) {
         if (!screen_link::combo_locked()) screen_link::combo_select(hit);
-      } else if (a.kind == area_kind_latching) {
+      } else if (kind == area_kind_latching) {
         area_table.current = hit;  // runs on the press
       } else {
         pressed = hit;  // runs on the release
       }
     } else if (before == left_button && now != left_button) {
-      if (a.kind != area_kind_latching && logical(a.selected)) {
+      if (kind != area_kind_latching && logical(a.selected)) {
         release_focus(hit);
         area_table.state.focus = hit;
-        if (a.type == area_combo) {
+        if (type == area_combo) {
           screen_link::combo_select(hit);
           return;
         }
         screen_link::press_button(8, hit);
-        if (now == 0) area_table.current = hit;
+        if (now == 0 && hit > 0) area_table.current = hit;
       }
       pressed = -1;
     }

@@ -19,7 +19,22 @@ struct area_stack_t {
 };
 area_stack_t area_stack;
 
+area_hold* innermost_hold = nullptr;  // holds live on the stack, each pointing to the one before
+
 }  // namespace
+
+area_hold::area_hold(int32_t& word, int32_t none) : word_(&word), none_(none), outer_(innermost_hold) {
+  innermost_hold = this;
+}
+
+void area_hold::let_all_go() {
+  for (area_hold* h = innermost_hold; h != nullptr; h = h->outer_) *h->word_ = h->none_;
+}
+
+area_hold::~area_hold() {
+  // Holds end in the reverse order of their making (they are locals of nested routines).
+  innermost_hold = outer_;
+}
 
 area_record& area(int32_t n) {
   // Out-of-range numbers land on the unused entry 0 instead of outside the table.
@@ -35,6 +50,7 @@ void area_push() {
   auto& level = area_stack.level[static_cast<size_t>(area_stack.counter)];
   level.entry = area_table.entry;  // all 60 entries, stale ones included
   level.state = area_table.state;
+  area_hold::let_all_go();
 }
 
 void area_pop() {
@@ -43,6 +59,7 @@ void area_pop() {
   area_table.entry = level.entry;
   area_table.state = level.state;
   --area_stack.counter;
+  area_hold::let_all_go();
 }
 
 int32_t area_stack_counter() { return area_stack.counter; }
@@ -58,8 +75,10 @@ int32_t area_hit(int32_t x, int32_t y) {
 
 int32_t area_with_hot_key(int32_t key) {
   const int32_t count = std::min(area_table.count, max_areas);
-  for (int32_t i = 1; i <= count; ++i)
-    if (area_table.entry[static_cast<size_t>(i)].hot_key == key) return i;
+  for (int32_t i = 1; i <= count; ++i) {
+    const area_record& a = area_table.entry[static_cast<size_t>(i)];
+    if (a.hot_key == key && logical(a.enabled)) return i;
+  }
   return 0;
 }
 
@@ -73,6 +92,29 @@ int32_t caption_hot_key(std::string_view caption) {
 }
 
 int32_t area_count() { return area_table.count; }
+
+int32_t area_renumbered(int32_t number, int32_t deleted, int32_t none) {
+  if (number == deleted) return none;
+  return number > deleted ? number - 1 : number;
+}
+
+bool area_delete(int32_t n) {
+  if (!area_in_table(n)) return false;
+  area_table_t& t = area_table;
+  for (int32_t i = n; i < t.count; ++i) area(i) = area(i + 1);
+  t.count -= 1;
+  t.state.focus = area_renumbered(t.state.focus, n, 0);
+  t.current = area_renumbered(t.current, n, 0);
+  t.status_area = area_renumbered(t.status_area, n, -1);
+  // The three areas of a slider name their track: they follow it, or lose it with it.
+  for (int32_t i = 1; i <= t.count; ++i) {
+    int32_t& track = area(i).slider_track;
+    if (track > 0) track = area_renumbered(track, n, 0);
+  }
+  for (area_hold* h = innermost_hold; h != nullptr; h = h->outer_)
+    if (*h->word_ > 0) *h->word_ = area_renumbered(*h->word_, n, h->none_);
+  return true;
+}
 
 void areas_reset() {
   area_table = area_table_t{};

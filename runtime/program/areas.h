@@ -91,20 +91,54 @@ area_record& area(int32_t n);
 bool area_in_table(int32_t n);
 
 // Saves all 60 entries and the state block on the area stack (at 20 levels the top level is
-// overwritten), and restores them.  A pop with an empty stack changes nothing.
+// overwritten), and restores them.  A pop with an empty stack changes nothing.  Either way the
+// areas of the level leave the table: every held word (area_hold) lets go of its area.
 void area_push();
 void area_pop();
 int32_t area_stack_counter();
 
 // The first enabled area 1..count that contains (x, y), edges included; 0 when none.
 int32_t area_hit(int32_t x, int32_t y);
-// The first area 1..count whose hot-key code is `key` (enabled or not); 0 when none.
+// The first enabled area 1..count whose hot-key code is `key`; 0 when none.  A disabled area
+// keeps its hot letter on its caption, but no key runs it.
 int32_t area_with_hot_key(int32_t key);
 // The hot-key code a caption gives: the character after the first "&", upper-cased when it is
 // above 0x60; 0 without "&".
 int32_t caption_hot_key(std::string_view caption);
 
 int32_t area_count();  // the count, as WIN(-1) reads it
+
+// Deletes area n (1..count): the later areas move down by one place.  Every word of the table
+// that names an area follows its area (the focus, the current and the status area, each
+// record's slider track) and so does every held word (area_hold); a word naming area n itself
+// lets go of it.  False when n is no area of the table.  The holders above this floor (the open
+// input field, the lists' sliders, the mouse handler's pressed area) follow through their own
+// routines, which the deleting command calls with the same n.
+bool area_delete(int32_t n);
+// The number that an area numbered `number` has after area `deleted` left the table: one less
+// above it, `none` for the deleted area itself, the same below it (and for `none` words).
+int32_t area_renumbered(int32_t number, int32_t deleted, int32_t none);
+
+// An area number that a routine holds while it pumps messages (a drop-down, a drag, a list's
+// mouse loop): a timer's label may delete areas or change the level meanwhile.  While the hold
+// lives the word follows its area through every delete, and becomes `none` when its area is
+// deleted or its level's table leaves (area_push, area_pop).
+class area_hold {
+ public:
+  explicit area_hold(int32_t& word, int32_t none = 0);
+  ~area_hold();
+  area_hold(const area_hold&) = delete;
+  area_hold& operator=(const area_hold&) = delete;
+
+ private:
+  int32_t* word_;
+  int32_t none_;
+  area_hold* outer_;  // the hold made before this one, still alive
+  static void let_all_go();  // the level's table leaves: every held word becomes its `none`
+  friend bool area_delete(int32_t n);
+  friend void area_push();
+  friend void area_pop();
+};
 
 // Empty table and stack, the start values of every word; for tests and the loader.
 void areas_reset();

@@ -215,6 +215,7 @@ void slider_drag(int32_t t) {
   }
   const bool was_active = run_flags.list_mouse_active;
   run_flags.list_mouse_active = true;
+  area_hold hold(t);  // a timer's label may delete areas while the thumb is dragged
   while (left != 0 && !run_flags.focus_lost && !program_has_ended() && get_mouse_state(x, y, left, right) &&
          is_slider_track(t)) {
     const int32_t now = along_track(area(t), x, y);

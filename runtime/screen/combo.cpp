@@ -407,15 +407,24 @@ void combo_select(int32_t n) {
   if (n < 1 || n > max_areas) return;
   const area_record a = area(n);
   if (!open_key(caption_of(a))) return;
+  // The drop-down pumps messages: a timer's label may read another record of the library
+  // (which becomes the current one) or delete areas meanwhile.  It works on its own copy of the
+  // record, and the area is held by its number, which follows a delete.
+  const combo_record shown = state.record;
+  area_hold hold(n);
   // While the drop-down is open the keys go to the combo, not to the program.
   combo_keys_set(-1);
   run_flags.combo_open = true;
-  const int32_t k = state.chooser ? state.chooser(state.record) : drop_down(state.record, a);
+  const int32_t k = state.chooser ? state.chooser(shown) : drop_down(shown, a);
   run_flags.combo_open = false;
   combo_keys_set(0);
+  // A combo deleted while it was open takes the pick with it; otherwise the pick goes into the
+  // combo's own record, read again by its key.
+  if (n == 0 || !open_key(caption_of(a))) return;
   if (k < 1 || k > state.record.count || state.record.entry[k - 1].text.starts_with('@')) return;
   make_current(k);
-  if (a.label > 0 && upper_services.run_label != nullptr) upper_services.run_label(a.label);
+  const int32_t label = area(n).label;
+  if (label > 0 && upper_services.run_label != nullptr) upper_services.run_label(label);
 }
 
 bool combo_locked() { return state.lock; }

@@ -264,3 +264,17 @@ void draw_text_cursor() {
 }
 
 void field_input_reset() { state = field_input_state_t{}; }
+
+void field_input_area_deleted(int32_t n) {
+  int32_t& number = state.view.area;
+  if (number < 1) return;  // a list cell's field, or none: it names no area of the table
+  if (n > 0 && number != n) {
+    number = area_renumbered(number, n, 0);
+    return;
+  }
+  if (run_flags.field_input) {
+    DESTROY_TIMER(timer_blink);
+    run_flags.field_input = false;
+  }
+  state = field_input_state_t{};
+}

@@ -301,11 +301,30 @@ void lst_combo_setup(area_record& combo, int32_t bottom, int32_t entries, int32_
   lst_draw();
 }
 
+namespace {
+// True when area s of the table is the thumb of list n's slider.
+bool is_thumb_of(int32_t s, int32_t n) {
+  return area_in_table(s) && area(s).list == n && area(s).type == area_slider && area(s).columns == 0;
+}
+}  // namespace
+
+void lst_sliders_restored() {
+  for (int32_t n = 1; n <= list_count; ++n) {
+    list_record& l = list_of(n);
+    if (is_thumb_of(l.slider_area, n)) continue;
+    for (int32_t s = 1; s <= area_table.count; ++s)
+      if (is_thumb_of(s, n)) {
+        l.slider_area = s;
+        break;
+      }
+  }
+}
+
 void update_slider(int32_t n) {
   if (!list_number_ok(n)) return;
   const list_record& l = list_of(n);
   const int32_t s = l.slider_area;
-  if (!area_in_table(s) || area(s).list != n || area(s).type != area_slider || area(s).columns != 0) {
+  if (!is_thumb_of(s, n)) {
     // The list as the program numbers it (the combo's drop-down is list record 1).
     const std::string list = n >= 3 ? "list " + std::to_string(n - 2) : "list record " + std::to_string(n);
     report_error("update_slider : no slider-button: " + list + ", slider area " + std::to_string(s) +
@@ -320,6 +339,13 @@ void update_slider(int32_t n) {
   if (position != thumb.text_x) {
     thumb.text_x = position;
     paint_slider_part(s);
+  }
+}
+
+void lst_area_deleted(int32_t n) {
+  for (int32_t k = 1; k <= list_count; ++k) {
+    int32_t& s = list_of(k).slider_area;
+    if (s > 0) s = area_renumbered(s, n, 0);
   }
 }
 

@@ -109,6 +109,7 @@ void paint_cell_area(bool show) {
   const bool was_shown = c.shown;
   list_table.cell_area.shown = show;
   if (!show) {
+    list_table.current = c.list;  // the list the field lies on is drawn afresh
     if (was_shown && screen_info(0).bitmap != 0) lst_draw_afresh();
     return;
   }
@@ -133,8 +134,11 @@ void remove_bar_before_field(list_record& l) {
   screen_stop_nr(0);
 }
 
-// Steps 2 to 5 of starting cell input on the cursor row of list n, column k.
+// Steps 2 to 5 of starting cell input on the cursor row of list n, column k.  While an input
+// field is open (a program's label started a cell edit from a timer) the open field keeps its
+// cell: its text must reach the cell it was opened on.
 void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
+  if (run_flags.field_input) return;
   list_record& l = list_of(n);
   const auto ku = static_cast<size_t>(k);
   const int32_t line = l.cursor - l.top + 1;
@@ -145,6 +149,8 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   a.x2 = l.x1 + l.tab_x[ku + 1] - 1;
   a.y2 = l.y1 - 4 + line * list_table.line_height;
   a.list = n;
+  a.row = l.cursor;
+  a.column = k;
   a.label = label;
   a.variable = l.tab_var[ku];
 
@@ -232,24 +238,27 @@ void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column) {
 }
 
 void lst_edit_store() {
-  const int32_t n = list_table.current;
+  // The cell's own list, row and column: a timer's label that read or loaded another list while
+  // the input was open made that list the current one, and may have moved this list's cursor.
+  const list_cell_area& c = list_table.cell_area;
+  const int32_t n = c.list;
   if (!list_number_ok(n)) return;
   list_record& l = list_of(n);
   if (!l.edit_mode) return;
   l.hilite_drawn = false;
 
-  const int32_t k = std::clamp(l.tab_column, 1, 20);
-  std::string row = lst_get_row(n, l.cursor, work_row_length);
+  const int32_t k = std::clamp(c.column, 1, 20);
+  std::string row = lst_get_row(n, c.row, work_row_length);
   int32_t start = 1, length = 0;
   cell_span(l, k, start, length);
   if (length > 0) {
-    std::string cell = field_output_text(l.tab_var[static_cast<size_t>(k)]);
+    std::string cell = field_output_text(c.variable);
     cell.resize(static_cast<size_t>(length), ' ');
     row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), cell);
   }
   list_table.work_row = row;
-  // A cursor on the row after the last appends it; one outside the list is reported.
-  lst_put_row(n, l.cursor, row);
+  // A row after the last appends it; one outside the list is reported.
+  lst_put_row(n, c.row, row);
   // The input field goes once the row holds the new text, so that the row is drawn with it.
   paint_cell_area(false);
 
@@ -266,7 +275,7 @@ void lst_edit_store() {
 }
 
 void lst_edit_abandon() {
-  const int32_t n = list_table.current;
+  const int32_t n = list_table.cell_area.list;
   run_flags.list_cell_input = false;
   run_flags.list_mouse_active = false;
   if (!list_number_ok(n)) return;

@@ -51,7 +51,9 @@ struct list_cell_area {
   int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   int32_t type = 11000;
   int32_t kind = 2;
-  int32_t list = 0;
+  int32_t list = 0;      // the list, row and tab column of the cell: the typed text goes there
+  int32_t row = 0;       // when the input ends, whichever list a timer's label worked on meanwhile
+  int32_t column = 0;
   int32_t label = 0;     // run when the input ends
   int32_t variable = 0;  // receives the cell
   int32_t option_a = 0, option_b = -1;
@@ -175,6 +177,8 @@ int32_t lst_line_under(const list_record& l, int32_t y);
 // ---------------------------------------------------------------- cell editing (list_edit.cpp)
 void lst_edit_select(int32_t n, int32_t label, bool flag);
 void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column);
+// Stores the field's text into the cell whose input was started (its list, row and column as
+// the input began, not the current list, which a timer's label may have moved).
 void lst_edit_store();
 // Abandons the input of a list cell (Esc, right button): the input field is painted away, the
 // row keeps what it held, and the bar's line is the cursor's with no column drawn yet.
@@ -215,3 +219,10 @@ bool get_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 void last_mouse_state(int32_t& x, int32_t& y, int32_t& left, int32_t& right);
 // Keeps the slider thumb of list n in step with its top row.
 void update_slider(int32_t n);
+// Area n left the area table and the later areas moved down by one: each list's slider area
+// follows its thumb; a list whose thumb was area n has no slider any more (0).
+void lst_area_deleted(int32_t n);
+// The area table of a level below came back (a level pop): a list whose slider area does not
+// name its thumb there takes the thumb that the restored table holds for it, if any (the level
+// above may have shown the list with a slider of its own).
+void lst_sliders_restored();

@@ -264,6 +264,12 @@ void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons);
 void draw_text_cursor();
 bool field_rect_contains(int32_t x, int32_t y);
 void field_input_reset();  // for tests
+// Area n left the area table (BTNMGR delete) and the later areas moved down by one: the open
+// field follows its area; a field on area n itself is closed with nothing stored, since the
+// area it would store into and repaint is gone.  n = 0: every area of the level left the table
+// (a level push or pop), and a field on any of them is closed so.  A list cell's field names
+// no area and stays.
+void field_input_area_deleted(int32_t n);
 
 // ---------------------------------------------------------------- format areas (format_area.cpp)
 // The colour switch of formatted output: 1 draws the box in the area's own frame colours.

@@ -69,7 +69,40 @@ class combo_window : public events_fixture {
     const std::string_view t = STRING_BUFFER.view(var.text_start, var.start);
     return std::string(t.substr(0, t.find_last_not_of(' ') + 1));
   }
-  static int32_t runs() { return ADRSPACE.get_int(variable_table.records[2].start); }
+  // Records #01 (Eins, Zwei) and #02 (Rot, Gelb current, Blau) of combo.lib; returns the file.
+  std::string write_two_records() const {
+    combo_record first;
+    first.count = 2;
+    first.current = 1;
+    first.entry[0] = {11, "Eins"};
+    first.entry[1] = {12, "Zwei"};
+    combo_record second;
+    second.count = 3;
+    second.current = 2;
+    second.entry[0] = {21, "Rot"};
+    second.entry[1] = {22, "Gelb"};
+    second.entry[2] = {23, "Blau"};
+    EXPECT_TRUE(combo_write_record(1, first));
+    EXPECT_TRUE(combo_write_record(2, second));
+    return file_text("combo.lib");
+  }
+  // The user types "Neu" into the text part of area 1 (combo #01); the one-shot timer ticks (as
+  // the library delivers its ticks); the field of combo #01 is closed; the user types X and
+  // clicks the background.
+  static void type_neu_tick_and_x(QWidget* w) {
+    ASSERT_GT(event_labels.one_shot, 0);
+    const area_record text_part = area(1);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier,
+                      QPoint((text_part.x1 + text_part.x2) / 2, (text_part.y1 + text_part.y2) / 2));
+    ASSERT_TRUE(run_flags.field_input);
+    for (int i = 0; i < 4; ++i) QTest::keyClick(w, Qt::Key_Backspace);
+    QTest::keyClicks(w, "Neu");
+    qn_control(timer_one_shot, 0);
+    EXPECT_FALSE(run_flags.field_input) << "the field of combo #01 is still open";
+    QTest::keyClicks(w, "X");
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(500, 400));
+  }
+  static int32_t runs(size_t variable = 2) { return ADRSPACE.get_int(variable_table.records[variable].start); }
 
   // The middle of line `line` of the open drop-down.
   static QPoint line_point(int32_t line) {
@@ -258,6 +291,47 @@ TEST_F(combo_window, TheTextPartShowsTheEntryAndStoresWhatTheUserTypes) {
   EXPECT_EQ(text_t(), "Eintrag 3");
   EXPECT_EQ(current_in_file(), 3);
   EXPECT_EQ(combo_text_of(area(1)), "Eintrag 3");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(combo_window, AnOpenComboTextWhoseAreasATimersLabelDeletesStoresNothing) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  const std::string library = write_two_records();
+  // Two combos with text parts, records #01 (areas 1 and 2) and #02 (areas 3 and 4), whose
+  // label counts its runs in RUNS; a one-shot timer whose label deletes combo #01's two areas.
+  load_program_image(small_program(
+      "&0001 I 0001:RUNS/0\n",
+      "#100 #50 #200 #20\n#100 #100 #200 #20\n&1 #1 _+ &1 __STO\n#1\n#10\n",
+      "@0001 #01|\n@0002 #02|\n",
+      "/00000800 BUTTON :0006 @0001 %0001\n/00000800 BUTTON :0006 @0002 %0002\n/00000004 EVENT :0008 &0005\n"
+      "RETURN\nRETURN\n%0003\nRETURN\n/00010000 BTNMGR %0004\n/00010000 BTNMGR %0004\nRETURN\n"));
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 4);
+  type_neu_tick_and_x(w);
+  ASSERT_EQ(area_table.count, 2);
+  EXPECT_EQ(runs(1), 0) << "a combo's label ran";
+  EXPECT_EQ(file_text("combo.lib"), library);
+  EXPECT_EQ(combo_text_of(area(1)), "Gelb");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(combo_window, AnOpenComboTextLeftBehindByATimersNewLevelStoresNothing) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  const std::string library = write_two_records();
+  // Combo #01 with a text part (areas 1 and 2); a one-shot timer whose label opens a level and
+  // makes combo #02 there (areas 1 and 2 of the new level).
+  load_program_image(small_program(
+      "&0001 I 0001:RUNS/0\n", "#100 #50 #200 #20\n&1 #1 _+ &1 __STO\n#10\n", "@0001 #01|\n@0002 #02|\n",
+      "/00000800 BUTTON :0004 @0001 %0001\n/00000004 EVENT :0006 &0003\nRETURN\n%0002\nRETURN\n"
+      "/00000004 SUBMEN\n/00000800 BUTTON :0004 @0002 %0001\nRETURN\n"));
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 2);
+  type_neu_tick_and_x(w);
+  ASSERT_EQ(level_pointer(), 2);
+  EXPECT_EQ(runs(1), 0) << "a combo's label ran";
+  EXPECT_EQ(file_text("combo.lib"), library);
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 

@@ -40,7 +40,6 @@ TEST_F(dispatcher_keys, CtrlHotKeyFindsTheAreaByItsCaptionKey) {
   const int32_t b = add_area(60, 0, 50, 20, label(2), area_button, area_kind_latching);
   area(a).hot_key = 'S';
   area(b).hot_key = 'O';
-  area(b).enabled = 0;  // hot keys do not look at the enabled flag
   modifiers(true);
   key_down('O');
   EXPECT_EQ(ran(), std::vector<int32_t>{2});

@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -143,9 +145,9 @@ class list_window : public events_fixture {
     QCoreApplication::processEvents();
   }
   // Clicks "Speichern"; returns the lines of the file it saved.
-  std::vector<std::string> save(QWidget* w) {
+  std::vector<std::string> save(QWidget* w, const std::string& file = "AUS.TXT") {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
-    return file_lines("AUS.TXT");
+    return file_lines(file);
   }
 };
 
@@ -363,6 +365,92 @@ TEST_F(list_window, AnOpenCellFieldIsTheListsOnlyMark) {
         bar_pixels[(y - l.y1) / list_table.line_height + 1] += 1;
     }
   EXPECT_TRUE(bar_pixels.empty()) << "a bar on line " << bar_pixels.begin()->first;
+}
+
+TEST_F(list_window, ATimersLabelOnAnotherListLeavesTheTypedCellInItsOwnList) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  const std::vector<std::string> first = {"  1001 Alpha", "  1002 Beta", "  1003 Gamma"};
+  const std::vector<std::string> second = {"  2001 Rot", "  2002 Gelb", "  2003 Blau"};
+  write_lines("LISTE1.TXT", first);
+  write_lines("LISTE2.TXT", second);
+  // List 1 in edit mode (Nr, Name) on the screen, list 2 with three rows; the periodic timer's
+  // label reads row 1 of list 2 and loads list 2 again; "Speichern" saves both lists.
+  program_text p;
+  p.variables = "&0001 I 0001:NR/0\n&0002 S 0001*010:NAME/\n&0003 S 0001*040:ZEILE/\n";
+  for (const char* list : {"1", "2"}) {
+    p.code("/00000001 LSTMGR " + p.expr(std::string("#") + list + " #3 #40"));
+    p.code("/00002000 LSTMGR " + p.token(std::string("LISTE") + list + ".TXT") + " " + p.expr(std::string("#") + list + " #40 #0"));
+  }
+  p.code("/00004000 LSTMGR " + p.expr("#1 #1 #0"));
+  p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #600 #200"));
+  p.code("/00000004 LSTMGR " + p.token("Nr") + " " + p.expr("#1 #1 #6") + " " + p.second("&1"));
+  p.code("/00000004 LSTMGR " + p.token("Name") + " " + p.expr("#1 #2 #10") + " " + p.second("&2"));
+  const size_t button_code = p.codes.size();
+  p.code("BUTTON " + p.token("Speichern") + " " + p.expr("#20 #300 #120 #30"));
+  const size_t event_code = p.codes.size();
+  p.code("/00000044 EVENT");
+  p.code("RETURN");
+  p.codes[button_code] += " " + p.next_label();
+  p.code("/00001000 LSTMGR " + p.token("AUS1.TXT") + " " + p.expr("#1 #0 #0"));
+  p.code("/00001000 LSTMGR " + p.token("AUS2.TXT") + " " + p.expr("#2 #0 #0"));
+  p.code("RETURN");
+  p.codes[event_code] += " " + p.next_label() + " " + p.second("#10");
+  p.code(p.expr("#2 #1 _LSTEL &3 __STO"));
+  p.code("/00002000 LSTMGR " + p.token("LISTE2.TXT") + " " + p.expr("#2 #40 #0"));
+  p.code("RETURN");
+  load_program_image(p.text());
+  interpreter(1);
+  ASSERT_EQ(list_of(3).count, 3);
+  ASSERT_GT(event_labels.periodic, 0);
+
+  // The user opens the Name cell of row 2, presses End, types X and Return; the timer ticks
+  // while the cell is open (as the library delivers its ticks to the dispatcher).
+  const auto tick = [] { qn_control(timer_periodic, 0); };
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, on_line(2, column_x(2) + 10));
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no input";
+  tick();
+  QTest::keyClick(w, Qt::Key_End);
+  QTest::keyClicks(w, "X");
+  tick();
+  QTest::keyClick(w, Qt::Key_Return);
+  QTest::keyClick(w, Qt::Key_Escape);  // Return opened the next cell: it is left as it was
+  const std::vector<std::string> saved = save(w, "AUS1.TXT");
+  EXPECT_EQ(saved, (std::vector<std::string>{first[0], "  1002 BetaX", first[2]}));
+  EXPECT_EQ(file_lines("AUS2.TXT"), second);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AListsSliderFollowsItsAreasWhenAnEarlierAreaIsDeleted) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // A button, then list 1 with 100 rows and its slider (areas 2 to 5), then the button deleted;
+  // then the cursor on row 80 and the list redrawn.
+  program_text p;
+  p.variables = "&0001 I 0001:DUMMY/0\n";
+  p.code("BUTTON " + p.token("Weiter") + " " + p.expr("#20 #300 #120 #30"));
+  p.code("/00000001 LSTMGR " + p.expr("#1 #100 #40"));
+  p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #300 #200"));
+  p.code("/00010000 BTNMGR " + p.expr("#1"));
+  p.code("/00004000 LSTMGR " + p.expr("#1 #80 #0"));
+  p.code("/00000010 LSTMGR " + p.expr("#1 #0 #0"));
+  p.code("RETURN");
+  load_program_image(p.text());
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 4);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  const list_record& l = list_of(3);
+  ASSERT_EQ(l.slider_area, 3);
+  const int32_t thumb = area(3).text_x;
+  EXPECT_GT(thumb, 0) << "the thumb did not follow the top row";
+
+  // The user clicks the slider's lower arrow: the list scrolls and the thumb follows.
+  const int32_t top = l.top;
+  const area_record& arrow = area(4);
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint((arrow.x1 + arrow.x2) / 2, (arrow.y1 + arrow.y2) / 2));
+  EXPECT_GT(l.top, top);
+  EXPECT_EQ(area(3).slider_percent, std::clamp(static_cast<int32_t>(std::lround(l.top * 100.0 / l.count)), 0, 100));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
 }  // namespace

@@ -159,6 +159,22 @@ TEST_F(window_keys, TabAndReturnPassDisabledButtonsBy) {
   EXPECT_EQ(ran(), std::vector<int32_t>{2}) << "a key ran the disabled button";
 }
 
+TEST_F(window_keys, CtrlAndTheHotLetterOfADisabledButtonRunNothing) {
+  // "&Loeschen" (area 1) is disabled with BTNMGR 128; "&Weiter" is not.
+  run_program({"BUTTON :0005 @0001 %0001", "BUTTON :0007 @0002 %0002", "/00000080 BTNMGR %0003", "RETURN",
+               "PIXEL :0001", "RETURN", "PIXEL :0002", "RETURN"},
+              {"#10 #10 #80 #20", "#100 #10 #80 #20", "#1"}, {"&Loeschen", "&Weiter"});
+  ASSERT_FALSE(logical(area(1).enabled));
+  ASSERT_EQ(area(1).hot_key, 'L');
+  QTest::keyClick(main, Qt::Key_L, Qt::ControlModifier);
+  const area_record& disabled = area(1);
+  QTest::mouseClick(main, Qt::LeftButton, Qt::NoModifier,
+                    QPoint((disabled.x1 + disabled.x2) / 2, (disabled.y1 + disabled.y2) / 2));
+  EXPECT_TRUE(ran().empty()) << "a key or a click ran the disabled button";
+  QTest::keyClick(main, Qt::Key_W, Qt::ControlModifier);
+  EXPECT_EQ(ran(), std::vector<int32_t>{2});
+}
+
 TEST_F(window_keys, ARunEndedByAnUnsupportedEventLeavesNoLevelBehind) {
   // F3: label 4 calls label 7, whose EVENT -1 ends the run after OK; what follows it in both
   // labels must never run.  F4: label 11 records 4.

@@ -65,12 +65,15 @@ TEST_F(areas, EntriesAboveTheCountAreIgnored) {
   EXPECT_FALSE(area_in_table(1));
 }
 
-TEST_F(areas, HotKeyLookupIgnoresTheEnabledFlag) {
-  add(0, 0, 10, 10);
+TEST_F(areas, HotKeyLookupPassesDisabledAreasBy) {
+  const int32_t a = add(0, 0, 10, 10);
   const int32_t b = add(20, 0, 30, 10);
+  area(a).hot_key = 'O';
+  area(a).enabled = 0;
   area(b).hot_key = 'O';
-  area(b).enabled = 0;
   EXPECT_EQ(area_with_hot_key('O'), b);
+  area(b).enabled = 0;
+  EXPECT_EQ(area_with_hot_key('O'), 0);
   EXPECT_EQ(area_with_hot_key('P'), 0);
 }
 

@@ -123,21 +123,23 @@ TEST_F(list_edit_test, ProgramStartedEditFillsTheVariableAndTheInputArea) {
 TEST_F(list_edit_test, CellTextsGoIntoVariablesByType) {
   edit_list();
   list_record& l = list_of(4);
-  l.tab_column = 2;
-  lst_edit_select(4, 9, true);
+  // Each cell's input is ended before the next one opens: one input field at a time.
+  const auto next_cell = [&l](int32_t column) {
+    run_flags.field_input = false;
+    l.tab_column = column;
+    lst_edit_select(4, 9, true);
+  };
+  next_cell(2);
   EXPECT_FLOAT_EQ(real_value(), 3.5f);  // decimal comma read as a point
-  l.tab_column = 3;
-  lst_edit_select(4, 9, true);
+  next_cell(3);
   EXPECT_EQ(text_value(), "hello   ");
   // Not a number: 0 from the keyboard.
   l.cursor = 3;
-  l.tab_column = 1;
   ADRSPACE.set_int(1, 55);
-  lst_edit_select(4, 9, true);
+  next_cell(1);
   EXPECT_EQ(int_value(), 0);
-  l.tab_column = 2;
   ADRSPACE.set_real(2, 9.0f);
-  lst_edit_select(4, 9, true);
+  next_cell(2);
   EXPECT_FLOAT_EQ(real_value(), 0.0f);
   EXPECT_TRUE(boxes.empty());
 }
@@ -223,11 +225,13 @@ TEST_F(list_edit_test, StoringWritesTheFormattedVariableIntoTheCell) {
 
 TEST_F(list_edit_test, StoringOutsideTheListIsReported) {
   edit_list();
-  lst_edit_select_mouse(4, 1, 1);
-  list_of(4).cursor = 9;
+  lst_edit_select_mouse(4, 3, 1);
+  // The list lost two rows while the cell of row 3 was open: row 3 lies outside it now.
+  lst_erase(4, 3);
+  lst_erase(4, 2);
   lst_edit_store();
   EXPECT_EQ(boxes.back().text.substr(0, 21), "lstmgr/output falsch:");
-  EXPECT_EQ(list_of(4).count, 3);
+  EXPECT_EQ(list_of(4).count, 1);
 }
 
 TEST_F(list_edit_test, LeftAndRightStepThroughCellsAndRows) {
