@@ -191,6 +191,9 @@ TEST_F(SqlClientLibraryTest, MissingClientLibraryIsReportedAtTheConnectAndEndsTh
 using SqlSilentServerTest = runtime_fixture;
 
 TEST_F(SqlSilentServerTest, ConnectToAServerThatNeverAnswersEndsWithStatusOne) {
+  // The client library reads the socket's name from the environment once, at its first connect:
+  // the settings go there first, so that the other tests' "localhost" finds the private server.
+  read_test_db_settings();
   const int listener = socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_GE(listener, 0);
   const std::unique_ptr<const int, void (*)(const int*)> closer(&listener, [](const int* fd) { close(*fd); });
