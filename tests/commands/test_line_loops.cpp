@@ -215,12 +215,22 @@ TEST_F(line_loop_test, LoopsCallingNumericFunctionsRunAsOneStep) {
   EXPECT_TRUE(std::isnan(get_real_variable("S")));
   EXPECT_EQ(get_int_variable("K"), 3 + 3 + 5 + 11);  // the last round, I = 11
   // The loop from its head, as the interpreter hands it over: it runs to its end in one step.
-  load();
-  call_state.depth = 1;
-  call_state.pc = 2;
-  ASSERT_TRUE(run_line_loop(1));
+  // In the sanitizer build its records run so slowly that the pump's 2 ms interval passes inside
+  // it, and the loop then hands the rest back to the interpreter loop, as it should: there the
+  // whole run above is the check.
+  // A run that the process's own scheduling held up past that interval is tried again.
+#if !defined(__SANITIZE_ADDRESS__)
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    load();
+    call_state.depth = 1;
+    call_state.pc = 2;
+    qn_pump();  // the pump's interval starts afresh, so the loop's looks find nothing due
+    ASSERT_TRUE(run_line_loop(1));
+    if (call_state.pc == 4) break;
+  }
   EXPECT_EQ(call_state.pc, 4);
   EXPECT_EQ(as_loop, words());
+#endif
 }
 
 // ACOS of 1.5 and of -2 is not a number, in a loop of lines run as one step and command by
