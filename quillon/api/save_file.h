@@ -35,6 +35,9 @@ class save_file {
   void discard();                 // closes and removes the aside file
   int32_t error() const { return error_; }
   const std::string& target() const { return target_; }
+  // The aside file itself, for a writer that writes it by its name (a library that opens files
+  // only by name); the bytes it writes there are committed with it.
+  const std::string& aside() const { return aside_; }
 
   // Called after everything was written and synced, just before the rename; for tests that
   // stop a save there.

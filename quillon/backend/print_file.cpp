@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <vector>
 
 namespace qnb {
 namespace {
@@ -80,7 +79,6 @@ bool pdf_target::choose(std::string_view job_name, bool always) {
 
 int32_t pdf_target::open() {
   struct stat st;
-  std::vector<std::string> writer_folders;
   if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     // A device or a pipe takes the bytes as they come; it is never replaced.
     device_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
@@ -88,27 +86,21 @@ int32_t pdf_target::open() {
   } else {
     save_ = std::make_unique<save_file>();
     if (const int32_t failed = save_->open(target_); failed != 0) return failed;
-    // The writer's file beside the target where the writer can name that folder, so that the
-    // target's own disk takes the document as it grows.
-    const size_t slash = target_.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target_.substr(0, std::max<size_t>(slash, 1));
-    if (QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(folder))).toStdString() == folder)
-      writer_folders.push_back(folder);
-  }
-  writer_folders.push_back(QFile::encodeName(QDir::tempPath()).toStdString());
-  int32_t failed = 0;
-  for (const std::string& folder : writer_folders) {
-    std::string writer = folder + "/.winkyr-print-XXXXXX";
-    const int fd = ::mkstemp(writer.data());
-    if (fd < 0) {
-      failed = errno_code();
-      continue;
+    // Where the writer can name the save's aside file, it writes the document there itself and
+    // the commit puts it in place; else it writes a file of its own, copied into the save.
+    const QString aside = QFile::decodeName(QByteArray::fromStdString(save_->aside()));
+    if (QFile::encodeName(aside).toStdString() == save_->aside()) {
+      writer_file_ = aside;
+      writes_aside_ = true;
+      return 0;
     }
-    ::close(fd);
-    writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
-    return 0;
   }
-  return failed;
+  std::string writer = QFile::encodeName(QDir::tempPath()).toStdString() + "/.winkyr-print-XXXXXX";
+  const int fd = ::mkstemp(writer.data());
+  if (fd < 0) return errno_code();
+  ::close(fd);
+  writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
+  return 0;
 }
 
 std::string pdf_target::readable_name() const {
@@ -122,7 +114,8 @@ int32_t pdf_target::deliver() {
   int32_t failed = pdf_incomplete_reason(writer_file_);
   QFile document(writer_file_);
   if (failed == 0 && !document.open(QIODevice::ReadOnly)) failed = EIO;
-  for (QByteArray chunk; failed == 0 && !(chunk = document.read(1 << 16)).isEmpty();) {
+  if (writes_aside_) document.close();  // the document is in the save's own file already
+  for (QByteArray chunk; failed == 0 && !writes_aside_ && !(chunk = document.read(1 << 16)).isEmpty();) {
     if (save_) {
       save_->write(std::string_view(chunk.constData(), static_cast<size_t>(chunk.size())));
       failed = save_->error();
@@ -149,8 +142,9 @@ void pdf_target::discard() {
   save_.reset();
   if (device_ >= 0) ::close(device_);
   device_ = -1;
-  if (!writer_file_.isEmpty()) QFile::remove(writer_file_);
+  if (!writer_file_.isEmpty() && !writes_aside_) QFile::remove(writer_file_);
   writer_file_.clear();
+  writes_aside_ = false;
 }
 
 int32_t pdf_incomplete_reason(const QString& file) {

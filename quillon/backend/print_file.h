@@ -1,10 +1,10 @@
 // The PDF file of a print job that the library names itself (the environment's WINKYR_PRINT_PDF,
 // or a numbered file named after the job).  The PDF writer names its file by a Qt text, which
-// cannot hold every name the file system can (bytes that are not UTF-8); so it writes into a
-// file of its own (beside the target where it can name that folder, else in the temporary
-// folder), and at the job's end the finished document is delivered to the target named by its
-// bytes: a plain file is replaced whole (written aside and renamed, so a failed job leaves the
-// old file as it was), a device or pipe is written through.
+// cannot hold every name the file system can (bytes that are not UTF-8).  A plain file is
+// replaced whole (written aside and renamed, so a failed job leaves the old file as it was): the
+// writer writes the aside file itself where it can name it, else a file of its own in the
+// temporary folder that is copied into the aside file at the job's end.  A device or pipe gets
+// the finished document written through from the writer's file.
 // Every failure, also of a device that refuses the bytes, comes back as the system's error code.
 #pragma once
 
@@ -48,6 +48,7 @@ class pdf_target {
   QString writer_file_;
   std::unique_ptr<save_file> save_;
   int device_ = -1;
+  bool writes_aside_ = false;  // the writer's file is the save's aside file
 };
 
 // Why a PDF file came out incomplete, or 0 when it ends with its end-of-file marker.  What is not
