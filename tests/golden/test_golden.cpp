@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -112,7 +113,10 @@ class golden_run : public ::testing::TestWithParam<std::string> {
   }
   void TearDown() override {
     std::error_code ec;
-    if (!HasFailure()) fs::remove_all(dir, ec);
+    if (HasFailure())  // kept for a look at what the run wrote
+      std::cerr << "the run's folder is kept: " << run_dir << "\n";
+    else
+      fs::remove_all(dir, ec);
   }
 
   // Runs the program; its exit status and standard error are the first view.
