@@ -16,13 +16,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/standard_readers.h"
+#include "output/test_plot_fixture.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -55,11 +54,9 @@ std::vector<std::string> program_names() {
 
 std::string shell_quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
-// Runs a reader's command line; its standard output in `out`, false (with a failure) when it fails.
-bool run_reader(const std::string& command, const fs::path& out_file, std::string& out) {
-  if (!require_readers_of(command)) return false;
-  const int rc = std::system((command + " > " + shell_quoted(out_file) + " 2>&1").c_str());
-  out = read_bytes(out_file);
+// Runs a reader's command line; what it wrote in `out`, false (with a failure) when it fails.
+bool read_with(const fs::path& dir, const std::string& command, std::string& out) {
+  const int rc = run_reader(dir, command, out);
   if (rc != 0) ADD_FAILURE() << command << " failed:\n" << out;
   return rc == 0;
 }
@@ -162,13 +159,13 @@ class golden_run : public ::testing::TestWithParam<std::string> {
     std::string out;
     if (ext == ".pdf" && bytes.find("/Producer (WinKYR)") == std::string::npos) {
       // A printed document: its text as pdftotext reads it, and each page as a small picture.
-      if (run_reader("pdftotext -layout " + shell_quoted(file) + " -", dir / "reader.out", out))
+      if (read_with(dir, "pdftotext -layout " + shell_quoted(file) + " -", out))
         views.push_back({relative + ".txt", out});
       const fs::path pages = dir / "pages";
       fs::remove_all(pages);
       fs::create_directories(pages);
-      if (!run_reader("pdftoppm -gray -r " + std::to_string(page_dpi) + " " + shell_quoted(file) + " " + shell_quoted(pages / "page"),
-                      dir / "reader.out", out))
+      if (!read_with(dir, "pdftoppm -gray -r " + std::to_string(page_dpi) + " " + shell_quoted(file) + " " + shell_quoted(pages / "page"),
+                     out))
         return;
       std::vector<fs::path> pictures;
       for (const auto& entry : fs::directory_iterator(pages)) pictures.push_back(entry.path());
@@ -178,7 +175,7 @@ class golden_run : public ::testing::TestWithParam<std::string> {
     } else if (ext == ".gif" || ext == ".bmp") {
       // A picture's pixels as ImageMagick decodes them.
       const fs::path ppm = dir / "picture.ppm";
-      if (run_reader("convert " + shell_quoted(file) + " " + shell_quoted(ppm), dir / "reader.out", out))
+      if (read_with(dir, "convert " + shell_quoted(file) + " " + shell_quoted(ppm), out))
         views.push_back({relative + ".png", png_of(QImage(QString::fromStdString(ppm.string())))});
     } else {
       views.push_back({relative, normalised(relative, bytes, run_dir)});
