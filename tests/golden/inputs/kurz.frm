@@ -1,0 +1,1 @@
+KURZ nach LANG: }MENGE### {DATUM#####
