@@ -70,11 +70,12 @@ bool eval_convert_function(int32_t code) {
       number_to_text(top);
       // The picture's field is blank past its mark: only its characters can change.
       upcase_string(top.text.data(), top.blank_start());
+      // An integer variable's value reaches the picture exactly (not as the float it reads as).
       // The formatted text, as wide as its picture asks (up to the whole field), over the
       // value's field, which is blank past its mark: blanks from there to where the old text
       // ended.
       size_t written = 0;
-      format_value_head(std::span<char>(first.text), first.value(),
+      format_value_head(std::span<char>(first.text), first.exact_value(),
                         std::string_view(top.text.data(), top.text.size()), written);
       const auto formatted_length = static_cast<int32_t>(written);
       first.blank_after(formatted_length);

@@ -59,25 +59,25 @@ void write_i_field(std::span<char> field, int32_t value, int32_t min_digits) {
   place_digits(field, value < 0, digits, count, min_digits);
 }
 
-void write_whole_field(std::span<char> field, float value, int32_t min_digits) {
+void write_whole_field(std::span<char> field, double value, int32_t min_digits) {
   if (!std::isfinite(value)) {
     std::fill(field.begin(), field.end(), '*');
     return;
   }
-  const float whole = std::round(value);  // halves away from zero
-  if (std::fabs(whole) < 2147483648.0f) {
+  const double whole = std::round(value);  // halves away from zero
+  if (std::fabs(whole) < 2147483648.0) {
     write_i_field(field, static_cast<int32_t>(whole), min_digits);
     return;
   }
-  // Beyond 32 bits every float is a whole number; its exact digits (at most 39).
-  char digits[48];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, std::fabs(static_cast<double>(whole)),
-                                       std::chars_format::fixed, 0);
+  // Beyond 32 bits the number is whole (a float there has no fraction); its exact digits (at
+  // most 39 for a float).
+  char digits[320];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, std::fabs(whole), std::chars_format::fixed, 0);
   if (ec != std::errc()) {
     std::fill(field.begin(), field.end(), '*');
     return;
   }
-  place_digits(field, whole < 0.0f, digits, static_cast<size_t>(end - digits), min_digits);
+  place_digits(field, whole < 0.0, digits, static_cast<size_t>(end - digits), min_digits);
 }
 
 std::string write_i_field(int32_t value, int32_t width, int32_t min_digits) {
@@ -87,7 +87,7 @@ std::string write_i_field(int32_t value, int32_t width, int32_t min_digits) {
   return field;
 }
 
-std::string write_whole_field(float value, int32_t width, int32_t min_digits) {
+std::string write_whole_field(double value, int32_t width, int32_t min_digits) {
   if (width <= 0) return {};
   std::string field(static_cast<size_t>(width), ' ');
   write_whole_field(std::span<char>(field), value, min_digits);
@@ -146,7 +146,7 @@ void round_digits(decimal_digits& x, int32_t keep) {
 
 }  // namespace
 
-std::string write_f_field(float value, int32_t width, int32_t decimals) {
+std::string write_f_field(double value, int32_t width, int32_t decimals) {
   if (!std::isfinite(value)) return stars(width);
   decimals = clamp_decimals(decimals);
   decimal_digits x = exact_decimal(value);
@@ -163,7 +163,7 @@ std::string write_f_field(float value, int32_t width, int32_t decimals) {
   return right_align(body, width);
 }
 
-std::string write_e_field(float value, int32_t width, int32_t decimals) {
+std::string write_e_field(double value, int32_t width, int32_t decimals) {
   if (!std::isfinite(value)) return stars(width);
   decimals = std::clamp(decimals, 1, 60);
   std::string mantissa;  // the digits after "0."
@@ -189,11 +189,11 @@ std::string write_e_field(float value, int32_t width, int32_t decimals) {
   return right_align(body, width);
 }
 
-std::string write_z_field(float value, int32_t width) {
-  const float whole = std::round(value);  // halves away from zero
+std::string write_z_field(double value, int32_t width) {
+  const double whole = std::round(value);  // halves away from zero
   // Outside the 32-bit word (or not finite): no pattern that is the number's own.
-  if (!(whole >= -2147483648.0f && whole < 4294967296.0f)) return stars(width);
-  const auto bits = whole < 0.0f ? static_cast<uint32_t>(static_cast<int32_t>(whole)) : static_cast<uint32_t>(whole);
+  if (!(whole >= -2147483648.0 && whole < 4294967296.0)) return stars(width);
+  const auto bits = whole < 0.0 ? static_cast<uint32_t>(static_cast<int32_t>(whole)) : static_cast<uint32_t>(whole);
   return write_z_field(bits, width);
 }
 

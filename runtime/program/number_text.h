@@ -16,16 +16,18 @@
 std::string write_i_field(int32_t value, int32_t width, int32_t min_digits = 0);
 // The same into a field of its own width, without a string.
 void write_i_field(std::span<char> field, int32_t value, int32_t min_digits = 0);
+// The writers below take the value as a double, which holds every float and every 32-bit
+// integer exactly, so that an integer's own digits reach them.
 // The nearest whole number of a real (halves away from zero), with every digit it has, however
 // far beyond 32 bits; asterisks when it does not fit or the value is not finite.
-std::string write_whole_field(float value, int32_t width, int32_t min_digits = 0);
-void write_whole_field(std::span<char> field, float value, int32_t min_digits = 0);
-std::string write_f_field(float value, int32_t width, int32_t decimals);
-std::string write_e_field(float value, int32_t width, int32_t decimals);
+std::string write_whole_field(double value, int32_t width, int32_t min_digits = 0);
+void write_whole_field(std::span<char> field, double value, int32_t min_digits = 0);
+std::string write_f_field(double value, int32_t width, int32_t decimals);
+std::string write_e_field(double value, int32_t width, int32_t decimals);
 std::string write_z_field(uint32_t bits, int32_t width);
-// The 32-bit word of a real's nearest whole number in hexadecimal: two's complement for
+// The 32-bit word of a number's nearest whole number in hexadecimal: two's complement for
 // negative numbers down to -2^31, unsigned up to 2^32 - 1; asterisks beyond (or not finite).
-std::string write_z_field(float value, int32_t width);
+std::string write_z_field(double value, int32_t width);
 
 // ---------------------------------------------------------------- fixed-width number input
 // Reads a real from a fixed field: blanks are ignored (an all-blank field is 0), an optional

@@ -56,12 +56,13 @@ int32_t screen0_bitmap() {
 
 // Saves rectangle r of screen 0 into a cached bitmap.  An empty rectangle (right or bottom
 // edge before the left or top) saves nothing and gives 0, instead of asking the library for
-// a bitmap of no size.  A rectangle reaching beyond the screen's right or bottom edge is saved
-// up to that edge, inclusive as the default edges are (the bitmap is drawn back at its corner).
+// a bitmap of no size.  A rectangle reaching beyond the screen's right or bottom edge (the
+// default edges among them) is saved up to the screen's last column and row: the bitmap holds
+// only the screen's own pixels, and is drawn back at its corner.
 int32_t save_rect(const rect& r) {
   const screen_view screen = screen_info(0);
-  const int64_t width = std::min(int64_t{r.x2}, int64_t{screen.width}) - r.x1 + 1;
-  const int64_t height = std::min(int64_t{r.y2}, int64_t{screen.height}) - r.y1 + 1;
+  const int64_t width = std::min(int64_t{r.x2}, int64_t{screen.width} - 1) - r.x1 + 1;
+  const int64_t height = std::min(int64_t{r.y2}, int64_t{screen.height} - 1) - r.y1 + 1;
   if (width <= 0 || height <= 0 || width > std::numeric_limits<int32_t>::max() ||
       height > std::numeric_limits<int32_t>::max())
     return 0;

@@ -123,6 +123,32 @@ TEST_F(file_windows, ScreenRectangleIsSavedAsBmpAndDrawnBack) {
   EXPECT_EQ(pixel(10, 12), colour(4));  // the screen is as it was
 }
 
+// A rectangle reaching past the screen is saved up to the screen's last column and row: the
+// file holds the screen's own pixels and no black edge beyond it.  The whole screen asked for
+// by its size is the same picture.
+TEST_F(file_windows, RectangleBeyondTheScreenSavesThePartOnTheScreen) {
+  const int32_t w = screen0().width(), h = screen0().height();
+  ups& u = graphics.graphics_ups;
+  screen_nr(0, u, 0, 0, w, h);
+  SELECT_MY_PEN(u, 4);
+  DRAW_LINE(u, {.end_px = {{w - 1, h - 1}}, .start_px = {{w - 1, 0}}});
+  screen_stop_nr(0);
+  ASSERT_EQ(pixel(w - 1, 0), colour(4));
+  file(0x1000 | 0x80, "beyond.bmp", " ", "#0 #0 #" + std::to_string(w + 160) + " #" + std::to_string(h + 120));
+  EXPECT_EQ(io_status, 0);
+  QImage saved;
+  ASSERT_TRUE(saved.load("BEYOND.BMP", "BMP"));
+  EXPECT_EQ(saved.size(), QSize(w, h));
+  EXPECT_EQ(saved.pixel(w - 1, 0) & 0xFFFFFFu, colour(4));
+  EXPECT_EQ(saved.pixel(w - 2, h - 1) & 0xFFFFFFu, 0xFFFFFFu);
+  file(0x1000 | 0x80, "whole.bmp", " ", "#0 #0 #" + std::to_string(w) + " #" + std::to_string(h));
+  EXPECT_EQ(io_status, 0);
+  QImage whole;
+  ASSERT_TRUE(whole.load("WHOLE.BMP", "BMP"));
+  EXPECT_EQ(whole, saved);
+  EXPECT_EQ(depth(), 0);
+}
+
 TEST_F(file_windows, OtherImageNamesOnlyReportAndBlankNamesDoNothing) {
   file(0x1000 | 0x80, "bild.gif", " ", "#0 #0 #10 #10");
   ASSERT_EQ(boxes.size(), 1u);

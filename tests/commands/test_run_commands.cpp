@@ -154,6 +154,20 @@ TEST_F(run_commands, WholeRealsBeyond32BitsShowInTheirFormat) {
   EXPECT_EQ(file_lines("NUM.OUT"), std::vector<std::string>{"[3000000000][4000000000][*********]"});
 }
 
+// A real field writes at most 16 characters, whatever its width: 9E15 (the float 8999999815811072)
+// shows in F20.0, 1E16 (17 digits) gives the field's asterisks, as 2^55 does.
+TEST_F(run_commands, RealFieldsHoldSixteenCharactersAtMost) {
+  load_program_image(small_program(
+      "&0001 R 0001:X/9E15\n&0002 R 0001:Y/1E16\n&0003 R 0001:Z/3.6029E16\n", "#0 #0\n&1\n&2\n&3\n",
+      "@0001 #1|\n@0002 NUM.OUT|\n@0003 F20.0|\n@0004 [\xFA" "0001][\xFA" "0002][\xFA" "0003]|\n",
+      "FORMAT @0003 %0001 &0002\nFORMAT @0003 %0001 &0003\nFORMAT @0003 %0001 &0004\n"
+      "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0004\n/00000002 FILE @0001\nRETURN\n"));
+  interpreter(1);
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+  EXPECT_EQ(file_lines("NUM.OUT"),
+            std::vector<std::string>{"[8999999815811072][" + std::string(20, '*') + "][" + std::string(20, '*') + "]"});
+}
+
 // ---------------------------------------------------------------- HELP
 
 TEST_F(run_commands, HelpWithFileAndKeyShowsAtOnceOrStores) {

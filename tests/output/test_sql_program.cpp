@@ -146,6 +146,54 @@ TEST_F(SqlProgramTest, SqlVarOfDecimalDoubleAndBigintGivesTheNumber) {
   EXPECT_EQ(text, "12.625    ");
 }
 
+// SQLVAR of a YEAR column gives its number, as the fetch by name does, and SQLINFO calls it an
+// integer column; so do TINYINT and SMALLINT, FLOAT is a real column, and the date and time
+// kinds stay texts.
+TEST_F(SqlProgramTest, SqlVarOfYearAndSmallNumbersGivesTheNumber) {
+  const std::string program =
+      "[PROC]\nCSET=W\n[INIT]\nCODES=   9\nUPNCODES=3\nUPNTOKENS=120\nTEXTTOKENS=6\n"
+      "TEXTCHARACTERS=600\nVARIABLES=13\nSTRINGSPACE=80\nADRSPACE=12\n[VARIABLES]\n&0001 I 0001:A/0\n"
+      "&0002 I 0001:B/0\n&0003 I 0001:C/0\n&0004 I 0001:D/0\n&0005 I 0001:E/0\n&0006 I 0001:F/0\n"
+      "&0007 R 0001:G\n&0008 S 0001*020:H/\n&0009 I 0001:J/0\n&0010 S 0001*020:K/\n"
+      "&0011 S 0001*020:L/\n&0012 I 0001:M/0\n&0013 I 0001:N/0\n"
+      "[UPNCODES]\n#0\n#0 #1 _SQLVAR &1 __STO @6 #0 #1 _SQLINFO &2 __STO #0 #2 _SQLVAR &3 __STO "
+      "@6 #0 #2 _SQLINFO &4 __STO #0 #3 _SQLVAR &5 __STO #0 #4 _SQLVAR &6 __STO #0 #5 _SQLVAR &7 __STO "
+      "\n#0 #6 _SQLVAR &8 __STO @6 #0 #6 _SQLINFO &9 __STO #0 #7 _SQLVAR &10 __STO #0 #8 _SQLVAR &11 __STO "
+      "@6 #0 #5 _SQLINFO &12 __STO @6 #0 #3 _SQLINFO &13 __STO\n"
+      "[TEXTTOKENS]\n@0001 $CONNECT$|\n"
+      "@0002 CREATE TEMPORARY TABLE kyr_kinds (y YEAR, b BIT(8), t TINYINT, s SMALLINT, f FLOAT, "
+      "d DATE, tm TIME, dt DATETIME);|\n"
+      "@0003 INSERT INTO kyr_kinds VALUES (2026, b'101', -5, 300, 2.5, '2026-12-08', '12:34:56', "
+      "'2026-12-08 12:34:56');|\n"
+      "@0004 SELECT y, b, t, s, f, d, tm, dt FROM kyr_kinds;|\n@0005 #1|\n@0006 type|\n[CODES]\n"
+      "/00000001 SQL %0001 @0001\n/00001000 SQL %0001 @0002\n/00001000 SQL %0001 @0003\n"
+      "/00001000 SQL %0001 @0004\n/00002000 SQL %0001\n%0002\n%0003\nQUIT\n";
+  run_program("SQLKINDS.PXB", program, true);
+  for (const box_seen& b : boxes) ADD_FAILURE() << "box: " << b.text;
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(get_int_variable("A"), 2026);
+  EXPECT_EQ(get_int_variable("B"), sqlc_type_integer);
+  // BIT stays a text column: its value is the column's bytes (b'101' is the one byte 5), whose
+  // length a number takes.
+  EXPECT_EQ(get_int_variable("C"), 1);
+  EXPECT_EQ(get_int_variable("D"), sqlc_type_text);
+  EXPECT_EQ(get_int_variable("E"), -5);
+  EXPECT_EQ(get_int_variable("F"), 300);
+  EXPECT_EQ(get_real_variable("G"), 2.5f);
+  EXPECT_EQ(get_int_variable("J"), sqlc_type_text);
+  EXPECT_EQ(get_int_variable("M"), sqlc_type_real);
+  EXPECT_EQ(get_int_variable("N"), sqlc_type_integer);
+  const auto text = [](std::string_view name) {
+    std::string out(20, '?');
+    format_var_by_name(name, 1);
+    get_input_text(out.data(), 20);
+    return out.substr(0, out.find_last_not_of(' ') + 1);
+  };
+  EXPECT_EQ(text("H"), "2026-12-08");
+  EXPECT_EQ(text("K"), "12:34:56");
+  EXPECT_EQ(text("L"), "2026-12-08 12:34:56");
+}
+
 // The client library is opened at the first connect; a runtime without it still runs every
 // program, and the one that connects is told why through the reporter and ended.
 class SqlClientLibraryTest : public runtime_fixture {

@@ -31,8 +31,9 @@ TEST_F(video_stack, PushAppliesTheDefaultEdges) {
   EXPECT_EQ(e.y2, 480);
   EXPECT_EQ(e.frame_state, 0);
   ASSERT_NE(e.bitmap, 0);
-  EXPECT_EQ(qn_bitmap_size(e.bitmap).x, 631);
-  EXPECT_EQ(qn_bitmap_size(e.bitmap).y, 461);
+  // The default edges lie one past the screen's last column and row: the saved pixels end there.
+  EXPECT_EQ(qn_bitmap_size(e.bitmap).x, 630);
+  EXPECT_EQ(qn_bitmap_size(e.bitmap).y, 460);
   expect_window(10, 20, 630, 460);
   EXPECT_EQ(depth(), 1);
   // A push only saves: nothing is drawn or marked for repaint.

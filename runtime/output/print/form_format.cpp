@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -92,7 +93,7 @@ bool parse_descriptor(std::string_view picture, edit_descriptor& d) {
   return true;
 }
 
-std::string write_descriptor(const edit_descriptor& d, float value) {
+std::string write_descriptor(const edit_descriptor& d, double value) {
   switch (d.letter) {
     case 'I': return write_whole_field(value, d.width, std::max(d.digits, 0));
     case 'F': return write_f_field(value, d.width, std::max(d.digits, 0));
@@ -109,7 +110,7 @@ bool plain_i_field(const std::string& pic, edit_descriptor& d) {
 }
 
 // Picture formatting into the 30-character work text; returns the status (0 = success).
-int32_t format_into_work(std::string& work, float value, const std::string& pic) {
+int32_t format_into_work(std::string& work, double value, const std::string& pic) {
   const char letter = pic.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(pic[1]))) : ' ';
   const char third = pic.size() > 2 ? pic[2] : ' ';
   const bool digit_follows = third >= '0' && third <= '9';
@@ -178,23 +179,39 @@ int32_t format_into_work(std::string& work, float value, const std::string& pic)
       }
       size_t close = when_false.find(')');
       if (close != std::string::npos) when_false.resize(close);
-      work = value != 0.0f ? when_true : when_false;
+      work = value != 0.0 ? when_true : when_false;
       return 0;
     }
     case 'D': {
-      int32_t day = nint(value);
-      if (day < 1) {
+      // A day number with no date of four-digit year (beyond 31.12.9999, or no number at all)
+      // fills the whole field with asterisks: no part of another date is shown.
+      const std::string no_date(third == '8' ? 8 : 10, '*');
+      if (!std::isfinite(value)) {
+        work = no_date;
+        return 0;
+      }
+      const double whole = std::round(value);  // halves away from zero
+      if (whole < 1.0) {
         work = "00.00.0000";
         return 0;
       }
+      if (whole > 2147483647.0) {
+        work = no_date;
+        return 0;
+      }
+      int32_t day = static_cast<int32_t>(whole);
       int32_t month = 0, year = 0;
       day_to_date(day, month, year);
+      if (year > 9999) {
+        work = no_date;
+        return 0;
+      }
       work = write_i_field(day, 2) + "." + write_i_field(month, 2, 2) + ".";
       work += third == '8' ? write_i_field(year % 100, 2, 2) : write_i_field(year, 4, 4);
       return 0;
     }
     case 'Q':
-      work = fmt_comma9o(value);
+      work = fmt_comma9o(static_cast<float>(value));
       return 0;
     case 'Z': {
       if (pic == "(Z)") {
@@ -263,7 +280,7 @@ const picture_form& form_of(std::string_view picture) {
 
 }  // namespace
 
-int32_t format_value_head(std::span<char> result, float value, std::string_view picture, size_t& written) {
+int32_t format_value_head(std::span<char> result, double value, std::string_view picture, size_t& written) {
   const picture_form& form = form_of(picture);
   if (form.i_field.letter == 'I' && static_cast<size_t>(form.i_field.width) <= result.size()) {
     // The field straight into the result, then blanks up to the work text's length.
@@ -294,14 +311,14 @@ int32_t format_value_head(std::span<char> result, float value, std::string_view 
   return status;
 }
 
-int32_t format_value(std::span<char> result, float value, std::string_view picture) {
+int32_t format_value(std::span<char> result, double value, std::string_view picture) {
   // Blank first: a failure's reports may end the program before the call returns.
   std::fill(result.begin(), result.end(), ' ');
   size_t written = 0;
   return format_value_head(result, value, picture, written);
 }
 
-int32_t format_value(std::string& result, float value, std::string_view picture) {
+int32_t format_value(std::string& result, double value, std::string_view picture) {
   if (result.empty()) result.assign(work_length, ' ');
   return format_value(std::span<char>(result), value, picture);
 }

@@ -16,15 +16,17 @@
 
 // ---------------------------------------------------------------- form lines and pictures
 // Formats `value` by a short picture such as "I5", "F8,2", "F", "LJA:NEIN", "D", "Q", "Z".
+// The value is a double so that an integer's exact value (STRING of an integer variable)
+// reaches the pictures as well as every float.
 // `result` keeps its length (30 when it comes in empty) and is blank on failure. Returns the
 // status: 0 on success. Failures are reported (code 0) and leave a blank result; a field wider
 // than the result (such as "I40" into 30 characters) is such a failure, never a cut number.
-int32_t format_value(std::string& result, float value, std::string_view picture);
+int32_t format_value(std::string& result, double value, std::string_view picture);
 // The same into a field of characters: the formatted text (its whole width), then blanks.
-int32_t format_value(std::span<char> result, float value, std::string_view picture);
+int32_t format_value(std::span<char> result, double value, std::string_view picture);
 // The same, touching only the field's first `written` characters: the formatted text, then
 // blanks up to 30 characters (or the field's end); the rest of the field is left as it was.
-int32_t format_value_head(std::span<char> result, float value, std::string_view picture, size_t& written);
+int32_t format_value_head(std::span<char> result, double value, std::string_view picture, size_t& written);
 
 struct form_def {
   std::string name = std::string(12, ' ');  // letter, "=", picture (10 characters)

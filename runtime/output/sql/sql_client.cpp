@@ -166,6 +166,7 @@ const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
       case MYSQL_TYPE_LONG:
       case MYSQL_TYPE_INT24:
       case MYSQL_TYPE_LONGLONG:
+      case MYSQL_TYPE_YEAR:  // handed over as its four digits
         glue.field.type = sqlc_type_integer;
         break;
       case MYSQL_TYPE_FLOAT:

@@ -127,7 +127,7 @@ int32_t slots_needed(int32_t code) {
 // ---------------------------------------------------------------- operand codes
 void push_constant(uint32_t bits) {
   value_slot& s = evaluator.slot(++evaluator.sp);
-  s.bits = bits;
+  s.set_bits(bits);
   s.type = -1;
 }
 
@@ -259,7 +259,7 @@ void trace_results(int32_t count) {
 void value_slot::clear() {
   blank_after(1);
   text[0] = '@';
-  bits = 0;
+  set_bits(0);
   type = -1;
 }
 
@@ -642,7 +642,7 @@ enum class step_way : uint8_t {
       return step_way::in_line;
     case step_constant: {
       value_slot& top = slot0[++sp];
-      top.bits = word[0];
+      top.set_bits(word[0]);
       top.type = -1;
       st.pushed();
       return step_way::in_line;

@@ -22,7 +22,8 @@
 //           travel through it unchanged (`bits`), texts carry their length as a float here;
 //   type  - -1 for a number, otherwise the text length 0..256;
 //   text  - 512 bytes (code page 1252), blank-padded;
-//   blank_from - where the field is known to hold only blanks to its end (see value_slot).
+//   blank_from - where the field is known to hold only blanks to its end (see value_slot);
+//   exact_whole, whole - an integer variable's exact value while the slot holds it as read.
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
 //
@@ -75,9 +76,28 @@ struct value_slot {
   // only its characters; a handler that writes the field its own way need not, since the
   // library entry forgets the mark of every slot such a handler can reach.
   int32_t blank_from = 512;
+  // An integer variable's element read into the slot keeps its exact value here, which the
+  // float in `bits` loses above 2^24 (2147483647 reads as 2^31): STRING formats it by
+  // `whole_value()`.  Every other write of the number drops it.
+  bool exact_whole = false;
+  int32_t whole = 0;
 
   float value() const { return std::bit_cast<float>(bits); }
-  void set_value(float v) { bits = std::bit_cast<uint32_t>(v); }
+  void set_value(float v) {
+    bits = std::bit_cast<uint32_t>(v);
+    exact_whole = false;
+  }
+  void set_bits(uint32_t b) {
+    bits = b;
+    exact_whole = false;
+  }
+  // The number as exactly as the slot knows it: an integer variable's own value while the slot
+  // still holds the float it was read as, else the float.
+  double exact_value() const {
+    return exact_whole && type < 0 && bits == std::bit_cast<uint32_t>(static_cast<float>(whole))
+               ? static_cast<double>(whole)
+               : static_cast<double>(value());
+  }
   void set_number(float v) {
     set_value(v);
     type = -1;
@@ -105,7 +125,7 @@ struct value_slot {
   void clear();
   // A popped slot: value 0.0 and number; the text field is left as it is.
   void clear_number() {
-    bits = 0;
+    set_bits(0);
     type = -1;
   }
 };
@@ -249,6 +269,8 @@ inline uint32_t number_word_bits(int32_t type, uint32_t word) {
 }
 inline void load_number_word(value_slot& slot, int32_t type, uint32_t word) {
   slot.bits = number_word_bits(type, word);
+  slot.exact_whole = type == var_integer;
+  slot.whole = std::bit_cast<int32_t>(word);
   slot.type = -1;
 }
 // Element k (0-based) of a numeric variable into `slot`, with the bookkeeping of a read.  Code 4
