@@ -2,6 +2,9 @@
 // both orientations, their output read back by the standard readers.
 #include "test_psplot_command_fixture.h"
 
+#include "plot_pictures.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -124,6 +127,48 @@ TEST_F(plot_texts, NegativeScaleTurnsTheTextsWithThePlotByHalfAndMirrorsNone) {
   }
   EXPECT_EQ(unturned, 0u) << "first: " << first;
   EXPECT_EQ(dxf_entities(dir, "s-1.dxf"), dxf_entities(dir, "s1.dxf"));
+}
+
+// A picture of a negative paper size, both ways, is the picture turned by half: its axes both
+// run the other way, and the plot's origin at the far corner brings the page into view.  The
+// texts turn with it, the stroke font's and the device font's (which keeps its size), and the
+// text at the current point goes on behind the one before.
+TEST_F(plot_texts, PictureOfNegativePaperIsThePictureTurnedByHalfItsTextsToo) {
+  const std::string script =
+      "LW=0|MOV 1,1|DRW 19,1|TXT$$$SS1|SZ=2|MOV 3,3|TXT F|TX+ L|AN=30|MOV 3,10|TXT F|TX+ L|"
+      "TXT$$$SS0|AN=0|MOV 11,3|TXT F|AN=30|MOV 11,10|TXT F";
+  plot_one("#49 #20 #20 #1", "upright.gif", script);
+  plot_one("#49 #-20 #-20 #1", "turned.gif", script, "#-20 #-20 #-3");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  std::string output;
+  const plot_picture upright = read_plot_picture(dir, "upright.gif", 0, output);
+  plot_picture turned = read_plot_picture(dir, "turned.gif", 0, output);
+  ASSERT_GT(upright.width, 100) << output;
+  ASSERT_EQ(turned.width, upright.width);
+  ASSERT_EQ(turned.height, upright.height);
+  std::reverse(turned.pixels.begin(), turned.pixels.end());  // turned back by half
+  const float per_cm = static_cast<float>(upright.width - 1) / 20.0f;
+  // The ink of each text, in a region of the page given in cm, the same in both pictures
+  // within the rounding of a pixel or two (a device font's shapes a little more).
+  struct region {
+    const char* name;
+    float x1, y1, x2, y2;
+    int slack;
+  };
+  for (const region& r : {region{"stroke 0", 2.5f, 2.5f, 8, 6, 2}, region{"stroke 30", 2.5f, 9.5f, 10, 16, 2},
+                          region{"device 0", 10.5f, 2.5f, 14, 6, 3}, region{"device 30", 10.5f, 9.5f, 15, 14, 3}}) {
+    SCOPED_TRACE(r.name);
+    auto px = [&](float cm) { return static_cast<int>(cm * per_cm); };
+    auto py = [&](float cm) { return upright.height - 1 - static_cast<int>(cm * per_cm); };
+    const ink_box a = ink_within(upright, px(r.x1), py(r.y2), px(r.x2), py(r.y1));
+    const ink_box b = ink_within(turned, px(r.x1), py(r.y2), px(r.x2), py(r.y1));
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty()) << "no text";
+    EXPECT_NEAR(b.left, a.left, r.slack);
+    EXPECT_NEAR(b.right, a.right, r.slack);
+    EXPECT_NEAR(b.top, a.top, r.slack);
+    EXPECT_NEAR(b.bottom, a.bottom, r.slack);
+  }
 }
 
 // A stroke-font text at the current point goes on from where the text before it left the pen,
