@@ -172,15 +172,24 @@ TEST_F(plot_texts, PictureOfNegativePaperIsThePictureTurnedByHalfItsTextsToo) {
 }
 
 // A stroke-font text at the current point goes on from where the text before it left the pen,
-// with the plot origin counted once, on every file device: " AA" at (6, 6) and " BB" behind it
-// reach from y = 6 to 7.5 cm (A's last stroke ends half a height up).
+// with the plot origin counted once, on every file device and the picture: " AA" at (6, 6) and
+// " BB" behind it reach from y = 6 to 7.5 cm (A's last stroke ends half a height up).
 TEST_F(plot_texts, StrokeTextAtTheCurrentPointTakesTheOriginOnce) {
   const std::string script = "LW=0|TXT$$$SS1|MOV 1,1|SZ=1|TXT AA|TX+ BB";
   plot_one("#41 #21 #29.7 #1", "stroke.dxf", script, "#5 #5 #-3");
   plot_one("#40 #21 #29.7 #1", "stroke.eps", script, "#5 #5 #-3");
   plot_one("#43 #21 #29.7 #1", "stroke.pdf", script, "#5 #5 #-3");
   plot_one("#30 #21 #29.7 #1", "stroke.plt", script, "#5 #5 #-3");
+  plot_one("#49 #21 #29.7 #1", "stroke.gif", script, "#5 #5 #-3");
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+  // The picture's rows from the bottom, (height - 1) / 29.7 to the centimetre.
+  std::string output;
+  const plot_picture picture = read_plot_picture(dir, "stroke.gif", 0, output);
+  const ink_box ink = ink_within(picture, 0, 0, picture.width - 1, picture.height - 1);
+  ASSERT_FALSE(ink.empty()) << output;
+  const float rows_per_cm = static_cast<float>(picture.height - 1) / 29.7f;
+  EXPECT_NEAR(static_cast<float>(picture.height - 1 - ink.bottom) / rows_per_cm, 6.0f, 0.1f);
+  EXPECT_NEAR(static_cast<float>(picture.height - 1 - ink.top) / rows_per_cm, 7.5f, 0.1f);
   const auto [low, high] = y_span(dxf_entities(dir, "stroke.dxf"), "LINE");
   EXPECT_NEAR(low, 6.0f, 0.01f);
   EXPECT_NEAR(high, 7.5f, 0.01f);
