@@ -446,8 +446,14 @@ struct print_opts {
 };
 // Starts the document and its first page on `u`; false when it failed or was cancelled.
 bool START_PRINT(ups& u, const print_opts& o = {});
-// Ends the current page and starts the next; `u` is opened anew on the empty page.
+// Ends the current page and starts the next; `u` is opened anew on the empty page.  The next
+// page has the page setup's paper and margins, turned as the current page is or as asked.
+struct next_page_opts {
+  std::optional<bool> landscape;
+  int* status = nullptr;
+};
 void NEXT_PRINT_PAGE(ups& u, int* status = nullptr);
+void NEXT_PRINT_PAGE(ups& u, const next_page_opts& o);
 // Ends the last page and the document and closes `u`.
 void END_PRINT(ups& u, int* status = nullptr);
 // Page setup in hundredths of a millimetre; a paper size of 0 in SET_PAGE_DATA keeps the paper.

@@ -334,15 +334,20 @@ bool START_PRINT(ups& u, const print_opts& o) {
   return true;
 }
 
-void NEXT_PRINT_PAGE(ups& u, int* status) {
+void NEXT_PRINT_PAGE(ups& u, int* status) { NEXT_PRINT_PAGE(u, {.status = status}); }
+
+void NEXT_PRINT_PAGE(ups& u, const next_page_opts& o) {
+  int* status = o.status;
   qnb::clear_status(status);
   print_job* job = job_of(u, "NEXT_PRINT_PAGE", status);
   if (!job) return;
   end_page(*job);
   if (!job->aborted) {
-    // A page setup changed since the job started applies from this page on.
+    // A page setup changed since the job started applies from this page on, and so does the
+    // orientation asked for (a landscape page after portrait ones).
     QPagedPaintDevice& device = job->printer->device();
-    const QPageLayout next = layout_of(st().page, device.pageLayout().orientation() == QPageLayout::Landscape);
+    const bool landscape = o.landscape.value_or(device.pageLayout().orientation() == QPageLayout::Landscape);
+    const QPageLayout next = layout_of(st().page, landscape);
     if (!next.isEquivalentTo(device.pageLayout())) device.setPageLayout(next);
     if (!device.newPage()) {
       qn_error("Unable to start a new page", qnb::QN_FAIL, status);

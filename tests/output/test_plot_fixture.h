@@ -31,6 +31,20 @@ inline int run_reader(const std::filesystem::path& dir, const std::string& comma
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
+// A DXF's LINE and TEXT entities as ezdxf reads them, one line each: "LINE x1 y1 x2 y2" and
+// "TEXT x y rotation text".
+inline std::string dxf_entities(const std::filesystem::path& dir, const std::string& file) {
+  std::ofstream(dir / "entities.py") << "import ezdxf, sys\n"
+                                        "for e in ezdxf.readfile(sys.argv[1]).modelspace():\n"
+                                        "    if e.dxftype() == 'LINE':\n"
+                                        "        print('LINE %g %g %g %g' % (e.dxf.start.x, e.dxf.start.y, e.dxf.end.x, e.dxf.end.y))\n"
+                                        "    elif e.dxftype() == 'TEXT':\n"
+                                        "        print('TEXT %g %g %g %s' % (e.dxf.insert.x, e.dxf.insert.y, e.dxf.rotation, e.dxf.text))\n";
+  std::string output;
+  if (run_reader(dir, "/usr/bin/python3 entities.py " + file, output) != 0) ADD_FAILURE() << output;
+  return output;
+}
+
 class plot_test : public runtime_fixture {
  protected:
   void SetUp() override {

@@ -266,6 +266,23 @@ void plot_move_draw(int32_t x, int32_t y, int32_t draw) {
   else if (device == 43) pdf_move_draw(x, y, draw);
 }
 
+plot_axes_t plot_axes() {
+  if (plot_state.device == 41) return {};
+  return {plot_state.xfac < 0.0f, plot_state.yfac < 0.0f};
+}
+
+void plot_current_point(float& x, float& y) {
+  // The page point of `plot` (origin added, then turned) taken back.
+  float px = plot_state.current_x, py = plot_state.current_y;
+  if (plot_state.rotated) {
+    const float turned_y = py;
+    py = px;
+    px = plot_state.paper_width_cm - turned_y;
+  }
+  x = px - plot_state.origin_x;
+  y = py - plot_state.origin_y;
+}
+
 void plot_put_pdf_point() {
   if (plot_state.device != 43) return;
   write_text(pdf_coord(plot_state.last_x, plot_state.offset_x) + " " +

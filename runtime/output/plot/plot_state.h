@@ -70,6 +70,19 @@ extern plot_state_t plot_state;
 // plot file's device, which has no drawing surface, it is left out with a trace line.
 ups* plot_context();
 
+// Where the plot's axes run on the page, for what a device draws itself (its own text): an
+// axis is reversed when its device units grow the other way than its centimetres (a negative
+// scale, a negative paper size, a caller's context in its pixels, whose y runs down).  A DXF
+// plot is written in centimetres as they are, with no axis reversed.
+struct plot_axes_t {
+  bool x_reversed = false, y_reversed = false;
+  bool mirrored() const { return x_reversed != y_reversed; }  // one axis alone: a reflection
+};
+plot_axes_t plot_axes();
+// The current point in the units of `plot` (relative to the origin, before the page's turn),
+// from where the last move, draw or text left it on the page.
+void plot_current_point(float& x, float& y);
+
 // Resets of the other state blocks, called by plot_reset.
 void plot_primitive_reset();
 void plot_pens_reset();

@@ -16,10 +16,33 @@ plot_text_state_t ts;
 
 bool screen_like(int32_t device) { return (device >= 0 && device <= 29) || device == 49; }
 
-// 1, or -1 on a plot whose y axis runs down (the plot on a caller's context, in its pixels):
-// there the steps across and up a text go the other way in y, so that a text stands upright
-// and an angle turns it counter-clockwise as seen, as on every other device.
-float y_sense() { return plot_state.yfac < 0.0f ? -1.0f : 1.0f; }
+// 1, or -1 on a plot that mirrors the page (one axis alone reversed: the plot on a caller's
+// context in its pixels, whose y runs down; a negative paper size): there the steps along and
+// across a text go the other way in y, so that the text reads as written, not mirror-written,
+// and on a plot whose y alone runs down it stands upright and an angle turns it counter-clockwise
+// as seen.  Both axes reversed (a negative scale) is a half turn, no mirror: a text turns with
+// the plot like its lines.
+float y_sense() { return plot_axes().mirrored() ? -1.0f : 1.0f; }
+
+// The angle of a text on the device's page, for what the devices write or draw themselves: the
+// angle on the plot's page (turned with a turned page) and a half turn more where the plot's x
+// axis runs the other way.  A text at angle a then runs along the page as its glyph steps do:
+// with both axes reversed the half turn of the plot, with x alone the half turn that follows
+// from the reversed x and the text's reversed y steps.
+float device_angle(float page_angle) {
+  if (!plot_axes().x_reversed) return page_angle;
+  const float turned = page_angle + 180.0f;
+  return turned >= 360.0f ? turned - 360.0f : turned;
+}
+
+// The start of a text: the point given, or the current point's coordinate in the units of
+// `plot` for a coordinate of 999 (the current point already holds the origin and the page's turn).
+void text_start(float x, float y, float& xp, float& yp) {
+  float cx = 0, cy = 0;
+  plot_current_point(cx, cy);
+  xp = std::fabs(x - 999.0f) < 0.1f ? cx : x;
+  yp = std::fabs(y - 999.0f) < 0.1f ? cy : y;
+}
 
 std::string upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -132,8 +155,8 @@ void stroke_text(float x, float y, float height, std::string_view text, float an
 }  // namespace
 
 void plot_stroke_text(float x, float y, float height, std::string_view text, float angle, int32_t count) {
-  const float xp = std::fabs(x - 999.0f) < 0.1f ? plot_state.current_x : x;
-  const float yp = std::fabs(y - 999.0f) < 0.1f ? plot_state.current_y : y;
+  float xp = 0, yp = 0;
+  text_start(x, y, xp, yp);
   const size_t n = count <= 0 ? text.size() : std::min(text.size(), static_cast<size_t>(count));
   stroke_text(xp, yp, height, text.substr(0, n), angle);
 }
@@ -149,10 +172,11 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   }
   const bool x_given = std::fabs(x - 999.0f) > 0.1f;
   const bool y_given = std::fabs(y - 999.0f) > 0.1f;
-  float xp = std::fabs(x - 999.0f) < 0.1f ? plot_state.current_x : x;
-  float yp = std::fabs(y - 999.0f) < 0.1f ? plot_state.current_y : y;
-  ts.text_angle = plot_state.rotated ? angle + 270.0f : angle;
-  const float theta = ts.text_angle / 180.0f * 3.1416f;
+  float xp = 0, yp = 0;
+  text_start(x, y, xp, yp);
+  const float page_angle = plot_state.rotated ? angle + 270.0f : angle;
+  ts.text_angle = device_angle(page_angle);
+  const float theta = page_angle / 180.0f * 3.1416f;
   const float sin_up = y_sense() * std::sin(theta), cos_up = y_sense() * std::cos(theta);
   const int32_t device = plot_state.device;
   if (ts.text_align != 0.0f && device != 40) {
@@ -164,12 +188,14 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     return;
   }
   const bool positioned = x_given || y_given;
-  if (positioned) {
+  // A PDF text is a block of its own that starts where it is put: at the current point too,
+  // where the text before it ended, as PostScript and the plotters go on after their last text.
+  if (device == 43) {
+    plot_end_path();
+    plot(xp, yp, 4);
+  } else if (positioned) {
     if (screen_like(device)) {
       plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * cos_up, 4);
-    } else if (device == 43) {
-      plot_end_path();
-      plot(xp, yp, 4);
     } else {
       plot(xp, yp, 3);
     }
@@ -180,8 +206,11 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   plot_state.text_work = plotrans_apply(untranslated);
   if (screen_like(device)) {
     if (height != ts.last_text_height) {
+      // The paper's width however its axis runs: a negative paper size reverses the axis, it
+      // does not turn the font's size negative (no font at all).
+      const float paper_width = std::fabs(plot_state.paper_width_cm);
       const float size = std::trunc(height * 72.0f / 2.54f * plot_state.page_width_cm /
-                                    (plot_state.paper_width_cm != 0 ? plot_state.paper_width_cm : 21.0f));
+                                    (paper_width != 0 ? paper_width : 21.0f));
       ts.last_text_height = height;
       int status = 0;
       NEW_FONT(plot_state.plot_ups, {.points = size, .status = &status});

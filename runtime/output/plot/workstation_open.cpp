@@ -243,7 +243,8 @@ bool open_printer_device() {
   plot_state_t& p = plot_state;
   p.landscape = p.paper_height_cm < p.paper_width_cm;
   if (!p.plot_ended && p.printing) {
-    NEXT_PRINT_PAGE(p.plot_ups);
+    // The job goes on with a page of this plot's orientation (and so its size).
+    NEXT_PRINT_PAGE(p.plot_ups, {.landscape = p.landscape});
   } else {
     // (A window or bitmap plot left open has been ended by COMPS.)
     if (!print_start_job(p.plot_ups, "Ausgabe ", p.landscape)) return false;
