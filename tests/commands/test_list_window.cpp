@@ -541,6 +541,22 @@ TEST_F(list_window, AnOpenCellLeftBehindByATimersNewLevelStoresAndDrawsNothing) 
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_window, AnOpenCellLeftBehindByATimersRunChainStoresNothing) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The timer's label chains to a program of one variable that only returns.
+  program_text chained;
+  chained.variables = "&0001 I 0001:ANDERS/0\n";
+  chained.code("RETURN");
+  write_lines("KETTE.PXB", {chained.text()});
+  run_with_open_cell(three_rows, 3,
+                     [](program_text& p) { p.code("/00000001 RUN " + p.token("KETTE.PXB")); });
+  tick_then_type_x(w);
+  EXPECT_FALSE(run_flags.field_input);
+  EXPECT_EQ(lst_get_row(3, 3, 12), "  1003 Gamma");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 TEST_F(list_window, AListsSliderFollowsItsAreasWhenAnEarlierAreaIsDeleted) {
   QWidget* w = main_widget();
   ASSERT_NE(w, nullptr);
