@@ -242,9 +242,13 @@ void lst_edit_store() {
   // the input was open made that list the current one, and may have moved this list's cursor.
   const list_cell_area& c = list_table.cell_area;
   const int32_t n = c.list;
-  if (!list_number_ok(n)) return;
+  // A list that left edit mode while the cell was open (a timer's label) takes no cell: the
+  // cell closes with nothing stored, and no flag of it stays set behind the next field.
+  if (!list_number_ok(n) || !list_of(n).edit_mode) {
+    lst_cell_close();
+    return;
+  }
   list_record& l = list_of(n);
-  if (!l.edit_mode) return;
   l.hilite_drawn = false;
 
   const int32_t k = std::clamp(c.column, 1, 20);
