@@ -557,6 +557,37 @@ TEST_F(list_window, AnOpenCellLeftBehindByATimersRunChainStoresNothing) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_window, ACellWhoseListLeftEditModeLeavesNoTraceForTheNextField) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The timer's label takes list 1 out of edit mode, covers it with a cyan box and makes a
+  // format field of NAME below it.
+  run_with_open_cell(three_rows, 3, [](program_text& p) {
+    p.code("/00000004 LSTMGR " + p.token("-") + " " + p.expr("#1 #0 #0") + " " + p.second("&2"));
+    p.code("/00000001 BOX " + p.expr("#3 #10 #10 #620 #220"));
+    p.code("/00000008 BUTTON " + p.expr("#20 #250 #200 #20") + " " + p.token("N") + " " + p.second("&2"));
+  });
+  tick_then_type_x(w);
+  const list_record& l = list_of(3);
+  const QPoint middle((l.x1 + l.x2) / 2, (l.y1 + l.y2) / 2);
+  const auto list_pixel = [&] {
+    int32_t handle = 0;
+    screen_bitmap(0, handle);
+    return qnb::bitmap_image(handle)->pixel(middle);
+  };
+  const QRgb covered = list_pixel();
+  // The user types a name into the new field and drops it with Esc: the field goes, and the
+  // list under the box is not drawn again.
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 260));
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no field";
+  QTest::keyClicks(w, "Hans");
+  QTest::keyClick(w, Qt::Key_Escape);
+  EXPECT_FALSE(run_flags.field_input);
+  EXPECT_EQ(list_pixel(), covered) << "the list was drawn over the box";
+  EXPECT_EQ(lst_get_row(3, 3, 12), "  1003 Gamma");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 TEST_F(list_window, AListsSliderFollowsItsAreasWhenAnEarlierAreaIsDeleted) {
   QWidget* w = main_widget();
   ASSERT_NE(w, nullptr);
