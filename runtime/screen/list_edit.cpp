@@ -261,12 +261,13 @@ void lst_edit_store() {
     row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), cell);
   }
   list_table.work_row = row;
+  // The cell lets go of its row before the row is stored: its own append is no row move.
+  run_flags.list_cell_input = false;
   // A row after the last appends it; one outside the list is reported.
   lst_put_row(n, c.row, row);
   // The input field goes once the row holds the new text, so that the row is drawn with it.
   paint_cell_area(false);
 
-  run_flags.list_cell_input = false;
   run_flags.list_mouse_active = false;
   l.saved_top = l.top;
   l.saved_cursor = l.cursor;
@@ -292,6 +293,8 @@ void lst_edit_store() {
 //   mark filter of its list          as the erases it makes; a mark column added or taken
 //                                    off shifts every row: closed
 //   put of a row (also its own)      the cell stays: its text goes into the row as it then is
+//   append of a row at the cell's    the cell's row + 1: a new row typed after the last stays
+//   new row after the last           a row of its own
 //   the drop-down's list 1           never holds a cell (its list is no edit list)
 //   level push or pop, RUN chain     closed, nothing stored (lst_cell_close from the levels)
 // "Closed" draws nothing: the input field's box stays on the screen until the list (or the

@@ -84,7 +84,10 @@ void lst_put_row(int32_t n, int32_t r, const char* text, int32_t length) {
     return;
   }
   // The count grows only when the row was really stored (a free store stores nothing).
-  if (xmm_put(store_handle(n), list_table.row_buffer.data(), r) && r == l.count + 1) l.count = r;
+  if (xmm_put(store_handle(n), list_table.row_buffer.data(), r) && r == l.count + 1) {
+    l.count = r;
+    lst_rows_moved(n, [r](int32_t row) { return row >= r ? row + 1 : row; });
+  }
 }
 
 void lst_put_row(int32_t n, int32_t r, std::string_view text) {

@@ -497,6 +497,18 @@ TEST_F(list_window, AnOpenCellFollowsItsRowWhenATimerInsertsARowBeforeIt) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_window, AnOpenCellOnTheNewRowStaysANewRowWhenATimerAppendsOne) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  run_with_open_cell(three_rows, 4, [](program_text& p) {
+    p.code("/00000008 LSTMGR " + p.token("  1004 Delta") + " " + p.expr("#1 #4 #0"));
+  });
+  tick_then_type_x(w);
+  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  1001 Alpha", "  1002 Beta", "  1003 Gamma",
+                                                            "  1004 Delta", "       X"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothing) {
   QWidget* w = main_widget();
   ASSERT_NE(w, nullptr);
