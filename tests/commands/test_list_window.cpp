@@ -193,6 +193,17 @@ class list_window : public events_fixture {
     QTest::keyClick(w, Qt::Key_Return);
     if (run_flags.field_input) QTest::keyClick(w, Qt::Key_Escape);
   }
+  // The program of run_with_open_cell run up to its RETURN; then its timer ticks while the user
+  // types X into the open cell (tick_then_type_x), and "Speichern" saves the list.  Returns the
+  // lines of AUS1.TXT.
+  template <typename Timer>
+  std::vector<std::string> saved_after_timer(const std::vector<std::string>& rows, int32_t row, Timer timer) {
+    QWidget* w = main_widget();
+    if (w == nullptr) return {"no main window"};
+    run_with_open_cell(rows, row, timer);
+    tick_then_type_x(w);
+    return save(w, "AUS1.TXT");
+  }
   // Clicks "Speichern"; returns the lines of the file it saved.
   std::vector<std::string> save(QWidget* w, const std::string& file = "AUS.TXT") {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
@@ -468,56 +479,42 @@ TEST_F(list_window, ATimersLabelOnAnotherListLeavesTheTypedCellInItsOwnList) {
 const std::vector<std::string> three_rows = {"  1001 Alpha", "  1002 Beta", "  1003 Gamma"};
 
 TEST_F(list_window, AnOpenCellFollowsItsRowWhenATimerErasesAnEarlierRow) {
-  QWidget* w = main_widget();
-  ASSERT_NE(w, nullptr);
-  run_with_open_cell(three_rows, 3, [](program_text& p) { p.code("/00010000 LSTMGR " + p.expr("#1 #1 #0")); });
-  tick_then_type_x(w);
-  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  1002 Beta", "  1003 GammaX"}));
+  const auto erase_row_1 = [](program_text& p) { p.code("/00010000 LSTMGR " + p.expr("#1 #1 #0")); };
+  EXPECT_EQ(saved_after_timer(three_rows, 3, erase_row_1), (std::vector<std::string>{"  1002 Beta", "  1003 GammaX"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
 TEST_F(list_window, AnOpenCellFollowsItsRecordWhenATimerSortsTheList) {
-  QWidget* w = main_widget();
-  ASSERT_NE(w, nullptr);
-  run_with_open_cell({"  3001 Gamma", "  1001 Alpha", "  2001 Beta"}, 1,
-                     [](program_text& p) { p.code("/00000200 LSTMGR " + p.expr("#1 #0 #0")); });
-  tick_then_type_x(w);
-  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  1001 Alpha", "  2001 Beta", "  3001 GammaX"}));
+  const auto sort = [](program_text& p) { p.code("/00000200 LSTMGR " + p.expr("#1 #0 #0")); };
+  EXPECT_EQ(saved_after_timer({"  3001 Gamma", "  1001 Alpha", "  2001 Beta"}, 1, sort),
+            (std::vector<std::string>{"  1001 Alpha", "  2001 Beta", "  3001 GammaX"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
 TEST_F(list_window, AnOpenCellFollowsItsRowWhenATimerInsertsARowBeforeIt) {
-  QWidget* w = main_widget();
-  ASSERT_NE(w, nullptr);
-  run_with_open_cell(three_rows, 2, [](program_text& p) {
+  const auto insert_at_1 = [](program_text& p) {
     p.code("/00008000 LSTMGR " + p.token("  1000 Neu") + " " + p.expr("#1 #1 #0"));
-  });
-  tick_then_type_x(w);
-  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  1000 Neu", "  1001 Alpha", "  1002 BetaX", "  1003 Gamma"}));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 2, insert_at_1),
+            (std::vector<std::string>{"  1000 Neu", "  1001 Alpha", "  1002 BetaX", "  1003 Gamma"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
 TEST_F(list_window, AnOpenCellOnTheNewRowStaysANewRowWhenATimerAppendsOne) {
-  QWidget* w = main_widget();
-  ASSERT_NE(w, nullptr);
-  run_with_open_cell(three_rows, 4, [](program_text& p) {
+  const auto append = [](program_text& p) {
     p.code("/00000008 LSTMGR " + p.token("  1004 Delta") + " " + p.expr("#1 #4 #0"));
-  });
-  tick_then_type_x(w);
-  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  1001 Alpha", "  1002 Beta", "  1003 Gamma",
-                                                            "  1004 Delta", "       X"}));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 4, append),
+            (std::vector<std::string>{"  1001 Alpha", "  1002 Beta", "  1003 Gamma", "  1004 Delta", "       X"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
 TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothing) {
-  QWidget* w = main_widget();
-  ASSERT_NE(w, nullptr);
   write_lines("KURZ.TXT", {"  4001 Delta"});
-  run_with_open_cell(three_rows, 3, [](program_text& p) {
+  const auto load_short_list = [](program_text& p) {
     p.code("/00002000 LSTMGR " + p.token("KURZ.TXT") + " " + p.expr("#1 #40 #0"));
-  });
-  tick_then_type_x(w);
-  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  4001 Delta"}));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 3, load_short_list), (std::vector<std::string>{"  4001 Delta"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
