@@ -35,17 +35,26 @@ size_t slot(int32_t level) {
 
 // The areas of the level leave the table (a push or a pop): the words outside the state block
 // that name one of them let go, so that no key, click or open field reaches the area with the
-// same number on the other level.  An open input field on such an area ends with nothing stored.
+// same number on the other level.  An open input field on such an area, and an open list cell,
+// end with nothing stored: the cell's list belongs to the level that was left, and storing it
+// later would draw that list over the level shown.
 void level_areas_left() {
   area_table.current = 0;
   area_table.status_area = -1;
   mouse_track.pressed_area = -1;
+  lst_cell_close();
   field_input_area_deleted(0);
 }
 
 }  // namespace
 
-void reset_level_stack() { levels = level_stack_t{}; }
+// The run starts at level 1 anew (a program's start, a RUN chain): a cell or field left open
+// by the program before is closed with nothing stored, its variable being that program's.
+void reset_level_stack() {
+  levels = level_stack_t{};
+  lst_cell_close();
+  field_input_area_deleted(0);
+}
 
 int32_t level_pointer() { return levels.pointer; }
 

@@ -272,6 +272,10 @@ void field_input_area_deleted(int32_t n) {
     number = area_renumbered(number, n, 0);
     return;
   }
+  field_input_close();
+}
+
+void field_input_close() {
   if (run_flags.field_input) {
     DESTROY_TIMER(timer_blink);
     run_flags.field_input = false;

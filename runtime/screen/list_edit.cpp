@@ -242,9 +242,13 @@ void lst_edit_store() {
   // the input was open made that list the current one, and may have moved this list's cursor.
   const list_cell_area& c = list_table.cell_area;
   const int32_t n = c.list;
-  if (!list_number_ok(n)) return;
+  // A list that left edit mode while the cell was open (a timer's label) takes no cell: the
+  // cell closes with nothing stored, and no flag of it stays set behind the next field.
+  if (!list_number_ok(n) || !list_of(n).edit_mode) {
+    lst_cell_close();
+    return;
+  }
   list_record& l = list_of(n);
-  if (!l.edit_mode) return;
   l.hilite_drawn = false;
 
   const int32_t k = std::clamp(c.column, 1, 20);
@@ -257,12 +261,13 @@ void lst_edit_store() {
     row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), cell);
   }
   list_table.work_row = row;
+  // The cell lets go of its row before the row is stored: its own append is no row move.
+  run_flags.list_cell_input = false;
   // A row after the last appends it; one outside the list is reported.
   lst_put_row(n, c.row, row);
   // The input field goes once the row holds the new text, so that the row is drawn with it.
   paint_cell_area(false);
 
-  run_flags.list_cell_input = false;
   run_flags.list_mouse_active = false;
   l.saved_top = l.top;
   l.saved_cursor = l.cursor;
@@ -272,6 +277,54 @@ void lst_edit_store() {
     lst_cell_bar(l);
   }
   if (l.tab_column >= 1 && l.cursor >= 1) lst_status_text(n);
+}
+
+// The open cell is the one holder of a row of a list: list_table.cell_area names its list, row
+// and column from the start of its input to its store or abandonment, across turns of the event
+// loop in which a timer's label may change the list.  Every operation that moves, removes or
+// replaces rows of a list tells it here (lst_rows_moved), with this rule:
+//   erase of an earlier row          the cell's row - 1
+//   erase of the cell's row          closed, nothing stored
+//   insert before or at its row      the cell's row + 1
+//   sort                             the row where its record now stands
+//   load, allocate, free             closed, nothing stored (every record gone)
+//   count set below its row          closed, nothing stored
+//   mark copy into its list          closed (an allocation of the target)
+//   mark filter of its list          as the erases it makes; a mark column added or taken
+//                                    off shifts every row: closed
+//   put of a row (also its own)      the cell stays: its text goes into the row as it then is
+//   append of a row at the cell's    the cell's row + 1: a new row typed after the last stays
+//   new row after the last           a row of its own
+//   the drop-down's list 1           never holds a cell (its list is no edit list)
+//   level push or pop, RUN chain     closed, nothing stored (lst_cell_close from the levels)
+// "Closed" draws nothing: the input field's box stays on the screen until the list (or the
+// new level) is drawn, no key reaches it, and Return no longer stores anything.  A followed
+// cell takes the list's cursor along, so that the bar after the store stands on its row.
+void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where) {
+  list_cell_area& c = list_table.cell_area;
+  if (!run_flags.list_cell_input || c.list != n || !list_number_ok(n)) return;
+  const int32_t row = where(c.row);
+  if (row < 1) {
+    trace_int2("lst_cell gone", n, c.row);
+    lst_cell_close();
+    return;
+  }
+  if (row == c.row) return;
+  trace_int3("lst_cell moved", n, c.row, row);
+  c.row = row;
+  list_of(n).cursor = row;
+}
+
+void lst_rows_gone(int32_t n) {
+  lst_rows_moved(n, [](int32_t) { return 0; });
+}
+
+void lst_cell_close() {
+  if (!run_flags.list_cell_input) return;
+  run_flags.list_cell_input = false;
+  run_flags.list_mouse_active = false;
+  list_table.cell_area = list_cell_area{};
+  field_input_close();
 }
 
 void lst_edit_abandon() {

@@ -2,6 +2,7 @@
 // rows through these, so the row-number checks and the NUL rule live here only.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "runtime/program/program.h"
 #include "runtime/screen/lists.h"
@@ -83,7 +84,10 @@ void lst_put_row(int32_t n, int32_t r, const char* text, int32_t length) {
     return;
   }
   // The count grows only when the row was really stored (a free store stores nothing).
-  if (xmm_put(store_handle(n), list_table.row_buffer.data(), r) && r == l.count + 1) l.count = r;
+  if (xmm_put(store_handle(n), list_table.row_buffer.data(), r) && r == l.count + 1) {
+    l.count = r;
+    lst_rows_moved(n, [r](int32_t row) { return row >= r ? row + 1 : row; });
+  }
 }
 
 void lst_put_row(int32_t n, int32_t r, std::string_view text) {
@@ -115,6 +119,7 @@ void lst_insert(int32_t n, int32_t r, const char* text, int32_t length) {
   l.count += 1;
   fill_row_buffer(l, text, length);
   xmm_put(h, list_table.row_buffer.data(), r);
+  lst_rows_moved(n, [r](int32_t row) { return row >= r ? row + 1 : row; });
 }
 
 void lst_insert(int32_t n, int32_t r, std::string_view text) {
@@ -142,6 +147,7 @@ void lst_erase(int32_t n, int32_t r) {
   l.cursor = std::min(l.cursor, l.count);
   l.top = std::min(l.top, l.count);
   l.saved_cursor = std::min(l.saved_cursor, l.count);
+  lst_rows_moved(n, [r](int32_t row) { return row == r ? 0 : row > r ? row - 1 : row; });
 }
 
 void lst_get_count(int32_t n, int32_t& count) {
@@ -175,6 +181,7 @@ void lst_set_cursor(int32_t n, int32_t r) {
 
 void lst_free(int32_t n) {
   if (!select_list(n)) return;
+  lst_rows_gone(n);
   xmm_deallocate(store_handle(n));
   list_of(n).count = 0;
 }
@@ -182,7 +189,12 @@ void lst_free(int32_t n) {
 void lst_sort(int32_t n) {
   if (!select_list(n)) return;
   const list_record& l = list_of(n);
-  if (l.count > 1) xmm_sort(store_handle(n), l.count);
+  if (l.count < 2) return;
+  std::vector<int32_t> places;
+  xmm_sort(store_handle(n), l.count, &places);
+  lst_rows_moved(n, [&places](int32_t row) {
+    return row >= 1 && row <= static_cast<int32_t>(places.size()) ? places[static_cast<size_t>(row - 1)] : row;
+  });
 }
 
 void lst_tab(int32_t n, int32_t k, int32_t width, int32_t variable, std::string_view title) {
@@ -238,6 +250,7 @@ void lst_size_store(int32_t n, int32_t rows, int32_t row_length, int32_t& status
 void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status) {
   const int32_t k = n == INT32_MIN ? 0 : (n < 0 ? -n : n);
   if (!select_list(k)) return;
+  lst_rows_gone(k);
   list_record& l = list_of(k);
   l.nul_cut = n >= 1;
   l.count = 0;
@@ -275,6 +288,9 @@ void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status) 
     }
   }
   if ((options & 0x40) == 0) return;
+  // A mark column added or taken off shifts the characters of every row it rewrites (and the
+  // filter erases the rest): no row keeps its columns.
+  if ((options & (0x80 | 0x100 | 0x10000)) != 0) lst_rows_gone(t);
   for (int32_t r = list_of(t).count; r >= 1; --r) {
     lst_get_row(t, r, text.data(), length);
     if ((options & (0x80 | 0x100)) != 0) {
@@ -300,7 +316,9 @@ void lst_set_count(int32_t n, int32_t count) {
   // The count never passes the rows the store holds, so no row beyond it is ever read.
   int32_t length = 0, records = 0;
   xmm_info(store_handle(n), length, records);
-  list_of(n).count = std::clamp(count, 0, records);
+  const int32_t kept = std::clamp(count, 0, records);
+  list_of(n).count = kept;
+  lst_rows_moved(n, [kept](int32_t row) { return row <= kept + 1 ? row : 0; });
 }
 
 void lst_set_edit_rows(int32_t n, int32_t rows) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -188,6 +189,16 @@ void left_right_list(int32_t n, int32_t d);
 void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int32_t line);
 // Redraws the bar over the current tab column of list l (the old bar removed first).
 void lst_cell_bar(list_record& l);
+// Every change that moves, removes or replaces rows of list n calls this once, with where the
+// rows went: row r now stands at where(r), 0 where its record is gone.  An open cell of list n
+// follows its row (and the list's cursor with it), or closes with nothing stored where its
+// record is gone.
+void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where);
+// Every row of list n is gone: the list is loaded, allocated or freed anew.
+void lst_rows_gone(int32_t n);
+// Closes an open cell with nothing stored and nothing drawn (its level left, its program
+// chained); nothing happens when no cell is open.
+void lst_cell_close();
 
 // ---------------------------------------------------------------- areas and sliders (list_areas.cpp)
 struct area_record;

@@ -151,7 +151,7 @@ void xmm_info(int32_t h, int32_t& length, int32_t& records) {
   records = xmm.store[h].records;
 }
 
-void xmm_sort(int32_t h, int32_t n) {
+void xmm_sort(int32_t h, int32_t n, std::vector<int32_t>* places) {
   record_store* s = usable_store(h);
   if (s == nullptr) return;
   const int32_t m = std::min(n, s->records);
@@ -181,6 +181,10 @@ void xmm_sort(int32_t h, int32_t n) {
   char* out = sorted.data();
   for (const sort_key& k : order) out = std::copy_n(record_at(*s, k.record), len, out);
   std::copy(sorted.begin(), sorted.end(), s->array.begin());
+  if (places != nullptr) {
+    places->assign(static_cast<size_t>(m), 0);
+    for (size_t k = 0; k < order.size(); ++k) (*places)[static_cast<size_t>(order[k].record - 1)] = static_cast<int32_t>(k + 1);
+  }
 }
 
 void xmm_stop() {

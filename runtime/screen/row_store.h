@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr int32_t xmm_handle_count = 20;
 inline constexpr int32_t xmm_growth_step = 20;  // records added by one growth of a store
@@ -26,7 +27,8 @@ bool xmm_put(int32_t h, const char* text, int32_t r);
 // Record length and capacity of h; both 0 for a handle outside 1..20 or a free one.
 void xmm_info(int32_t h, int32_t& length, int32_t& records);
 // Sorts the first min(n, records) records ascending by unsigned byte value (not stable).
-void xmm_sort(int32_t h, int32_t n);
+// places, when given, gets for each record r (index r - 1) the record number it now has.
+void xmm_sort(int32_t h, int32_t n, std::vector<int32_t>* places = nullptr);
 // Frees every handle.
 void xmm_stop();
 // Every handle free; for tests.

@@ -268,8 +268,11 @@ void field_input_reset();  // for tests
 // field follows its area; a field on area n itself is closed with nothing stored, since the
 // area it would store into and repaint is gone.  n = 0: every area of the level left the table
 // (a level push or pop), and a field on any of them is closed so.  A list cell's field names
-// no area and stays.
+// no area and stays (the list manager closes it, lst_cell_close).
 void field_input_area_deleted(int32_t n);
+// Closes the open field with nothing stored and nothing drawn: its blink timer stops and no key
+// reaches it any more.
+void field_input_close();
 
 // ---------------------------------------------------------------- format areas (format_area.cpp)
 // The colour switch of formatted output: 1 draws the box in the area's own frame colours.

@@ -144,6 +144,66 @@ class list_window : public events_fixture {
                                                    Qt::NoButton, Qt::NoModifier));
     QCoreApplication::processEvents();
   }
+  // The part shared by the timer programs: list 1, its rows loaded, with the cursor on row 1 on
+  // the screen in edit mode with the columns Nr (6 characters, variable 1) and Name (10,
+  // variable 2), and a button "Speichern".  Returns the index of the button's code record, to
+  // which the caller adds the label.
+  static size_t nr_name_list(program_text& p) {
+    p.code("/00004000 LSTMGR " + p.expr("#1 #1 #0"));
+    p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #600 #200"));
+    p.code("/00000004 LSTMGR " + p.token("Nr") + " " + p.expr("#1 #1 #6") + " " + p.second("&1"));
+    p.code("/00000004 LSTMGR " + p.token("Name") + " " + p.expr("#1 #2 #10") + " " + p.second("&2"));
+    const size_t button_code = p.codes.size();
+    p.code("BUTTON " + p.token("Speichern") + " " + p.expr("#20 #300 #120 #30"));
+    return button_code;
+  }
+  // List 1 in edit mode (Nr 6 and Name 10 characters wide) from LISTE1.TXT, which holds `rows`,
+  // on the screen, with a button "Speichern" that saves it to AUS1.TXT; the program opens the
+  // Name cell of row `row` itself (LSTMGR 0x9) and sets a one-shot timer whose label is made of
+  // the code lines that `timer` adds to the program.  The program runs up to its RETURN.
+  template <typename Timer>
+  void run_with_open_cell(const std::vector<std::string>& rows, int32_t row, Timer timer) {
+    write_lines("LISTE1.TXT", rows);
+    program_text p;
+    p.variables = "&0001 I 0001:NR/0\n&0002 S 0001*010:NAME/\n";
+    p.code("/00000001 LSTMGR " + p.expr("#1 #3 #40"));
+    p.code("/00002000 LSTMGR " + p.token("LISTE1.TXT") + " " + p.expr("#1 #40 #0"));
+    const size_t button_code = nr_name_list(p);
+    p.code("/00000009 LSTMGR " + p.expr("#1 #" + std::to_string(row) + " #2"));
+    const size_t event_code = p.codes.size();
+    p.code("/00000004 EVENT");
+    p.code("RETURN");
+    p.codes[button_code] += " " + p.next_label();
+    p.code("/00001000 LSTMGR " + p.token("AUS1.TXT") + " " + p.expr("#1 #0 #0"));
+    p.code("RETURN");
+    p.codes[event_code] += " " + p.next_label() + " " + p.second("#10");
+    timer(p);
+    p.code("RETURN");
+    load_program_image(p.text());
+    interpreter(1);
+  }
+  // The one-shot timer ticks (as the library delivers its ticks) while the cell is open; then the
+  // user presses End, types X and presses Return (and Esc, where Return opened another cell).
+  static void tick_then_type_x(QWidget* w) {
+    ASSERT_GT(event_labels.one_shot, 0);
+    ASSERT_TRUE(run_flags.field_input) << "the program opened no cell";
+    qn_control(timer_one_shot, 0);
+    QTest::keyClick(w, Qt::Key_End);
+    QTest::keyClicks(w, "X");
+    QTest::keyClick(w, Qt::Key_Return);
+    if (run_flags.field_input) QTest::keyClick(w, Qt::Key_Escape);
+  }
+  // The program of run_with_open_cell run up to its RETURN; then its timer ticks while the user
+  // types X into the open cell (tick_then_type_x), and "Speichern" saves the list.  Returns the
+  // lines of AUS1.TXT.
+  template <typename Timer>
+  std::vector<std::string> saved_after_timer(const std::vector<std::string>& rows, int32_t row, Timer timer) {
+    QWidget* w = main_widget();
+    if (w == nullptr) return {"no main window"};
+    run_with_open_cell(rows, row, timer);
+    tick_then_type_x(w);
+    return save(w, "AUS1.TXT");
+  }
   // Clicks "Speichern"; returns the lines of the file it saved.
   std::vector<std::string> save(QWidget* w, const std::string& file = "AUS.TXT") {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
@@ -382,12 +442,7 @@ TEST_F(list_window, ATimersLabelOnAnotherListLeavesTheTypedCellInItsOwnList) {
     p.code("/00000001 LSTMGR " + p.expr(std::string("#") + list + " #3 #40"));
     p.code("/00002000 LSTMGR " + p.token(std::string("LISTE") + list + ".TXT") + " " + p.expr(std::string("#") + list + " #40 #0"));
   }
-  p.code("/00004000 LSTMGR " + p.expr("#1 #1 #0"));
-  p.code("/00001000 BUTTON " + p.token("1") + " " + p.expr("#20 #20 #600 #200"));
-  p.code("/00000004 LSTMGR " + p.token("Nr") + " " + p.expr("#1 #1 #6") + " " + p.second("&1"));
-  p.code("/00000004 LSTMGR " + p.token("Name") + " " + p.expr("#1 #2 #10") + " " + p.second("&2"));
-  const size_t button_code = p.codes.size();
-  p.code("BUTTON " + p.token("Speichern") + " " + p.expr("#20 #300 #120 #30"));
+  const size_t button_code = nr_name_list(p);
   const size_t event_code = p.codes.size();
   p.code("/00000044 EVENT");
   p.code("RETURN");
@@ -418,6 +473,127 @@ TEST_F(list_window, ATimersLabelOnAnotherListLeavesTheTypedCellInItsOwnList) {
   const std::vector<std::string> saved = save(w, "AUS1.TXT");
   EXPECT_EQ(saved, (std::vector<std::string>{first[0], "  1002 BetaX", first[2]}));
   EXPECT_EQ(file_lines("AUS2.TXT"), second);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+const std::vector<std::string> three_rows = {"  1001 Alpha", "  1002 Beta", "  1003 Gamma"};
+
+TEST_F(list_window, AnOpenCellFollowsItsRowWhenATimerErasesAnEarlierRow) {
+  const auto erase_row_1 = [](program_text& p) { p.code("/00010000 LSTMGR " + p.expr("#1 #1 #0")); };
+  EXPECT_EQ(saved_after_timer(three_rows, 3, erase_row_1), (std::vector<std::string>{"  1002 Beta", "  1003 GammaX"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellFollowsItsRecordWhenATimerSortsTheList) {
+  const auto sort = [](program_text& p) { p.code("/00000200 LSTMGR " + p.expr("#1 #0 #0")); };
+  EXPECT_EQ(saved_after_timer({"  3001 Gamma", "  1001 Alpha", "  2001 Beta"}, 1, sort),
+            (std::vector<std::string>{"  1001 Alpha", "  2001 Beta", "  3001 GammaX"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellFollowsItsRowWhenATimerInsertsARowBeforeIt) {
+  const auto insert_at_1 = [](program_text& p) {
+    p.code("/00008000 LSTMGR " + p.token("  1000 Neu") + " " + p.expr("#1 #1 #0"));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 2, insert_at_1),
+            (std::vector<std::string>{"  1000 Neu", "  1001 Alpha", "  1002 BetaX", "  1003 Gamma"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellOnTheNewRowStaysANewRowWhenATimerAppendsOne) {
+  const auto append = [](program_text& p) {
+    p.code("/00000008 LSTMGR " + p.token("  1004 Delta") + " " + p.expr("#1 #4 #0"));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 4, append),
+            (std::vector<std::string>{"  1001 Alpha", "  1002 Beta", "  1003 Gamma", "  1004 Delta", "       X"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothing) {
+  write_lines("KURZ.TXT", {"  4001 Delta"});
+  const auto load_short_list = [](program_text& p) {
+    p.code("/00002000 LSTMGR " + p.token("KURZ.TXT") + " " + p.expr("#1 #40 #0"));
+  };
+  EXPECT_EQ(saved_after_timer(three_rows, 3, load_short_list), (std::vector<std::string>{"  4001 Delta"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellLeftBehindByATimersNewLevelStoresAndDrawsNothing) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The timer's label opens a level and covers the list with a cyan box.
+  run_with_open_cell(three_rows, 3, [](program_text& p) {
+    p.code("/00000004 SUBMEN");
+    p.code("/00000001 BOX " + p.expr("#3 #10 #10 #620 #220"));
+  });
+  const list_record& l = list_of(3);
+  const QRect list_rect(QPoint(l.x1, l.y1), QPoint(l.x2, l.y2));
+  const auto list_image = [&] {
+    int32_t handle = 0;
+    screen_bitmap(0, handle);
+    return qnb::bitmap_image(handle)->copy(list_rect);
+  };
+  ASSERT_GT(event_labels.one_shot, 0);
+  qn_control(timer_one_shot, 0);
+  ASSERT_EQ(level_pointer(), 2);
+  EXPECT_FALSE(run_flags.field_input) << "the cell of the level below is still open";
+  const QImage covered = list_image();
+  const uint32_t cyan = colour_table[3];  // 0x00BBGGRR
+  ASSERT_EQ(covered.pixel(covered.width() / 2, covered.height() / 2),
+            qRgb(cyan & 0xFF, (cyan >> 8) & 0xFF, (cyan >> 16) & 0xFF))
+      << "the box does not cover the list";
+  QTest::keyClick(w, Qt::Key_End);
+  QTest::keyClicks(w, "X");
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_TRUE(list_image() == covered) << "the list was drawn over the new level";
+  EXPECT_EQ(lst_get_row(3, 3, 12), "  1003 Gamma");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellLeftBehindByATimersRunChainStoresNothing) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The timer's label chains to a program of one variable that only returns.
+  program_text chained;
+  chained.variables = "&0001 I 0001:ANDERS/0\n";
+  chained.code("RETURN");
+  write_lines("KETTE.PXB", {chained.text()});
+  run_with_open_cell(three_rows, 3,
+                     [](program_text& p) { p.code("/00000001 RUN " + p.token("KETTE.PXB")); });
+  tick_then_type_x(w);
+  EXPECT_FALSE(run_flags.field_input);
+  EXPECT_EQ(lst_get_row(3, 3, 12), "  1003 Gamma");
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, ACellWhoseListLeftEditModeLeavesNoTraceForTheNextField) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The timer's label takes list 1 out of edit mode, covers it with a cyan box and makes a
+  // format field of NAME below it.
+  run_with_open_cell(three_rows, 3, [](program_text& p) {
+    p.code("/00000004 LSTMGR " + p.token("-") + " " + p.expr("#1 #0 #0") + " " + p.second("&2"));
+    p.code("/00000001 BOX " + p.expr("#3 #10 #10 #620 #220"));
+    p.code("/00000008 BUTTON " + p.expr("#20 #250 #200 #20") + " " + p.token("N") + " " + p.second("&2"));
+  });
+  tick_then_type_x(w);
+  const list_record& l = list_of(3);
+  const QPoint middle((l.x1 + l.x2) / 2, (l.y1 + l.y2) / 2);
+  const auto list_pixel = [&] {
+    int32_t handle = 0;
+    screen_bitmap(0, handle);
+    return qnb::bitmap_image(handle)->pixel(middle);
+  };
+  const QRgb covered = list_pixel();
+  // The user types a name into the new field and drops it with Esc: the field goes, and the
+  // list under the box is not drawn again.
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 260));
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no field";
+  QTest::keyClicks(w, "Hans");
+  QTest::keyClick(w, Qt::Key_Escape);
+  EXPECT_FALSE(run_flags.field_input);
+  EXPECT_EQ(list_pixel(), covered) << "the list was drawn over the box";
+  EXPECT_EQ(lst_get_row(3, 3, 12), "  1003 Gamma");
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
