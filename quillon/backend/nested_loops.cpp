@@ -47,6 +47,14 @@ std::vector<QWidget*> running_widgets() {
   return out;
 }
 
+// True where `w` is `window` or one of its children at any depth, its own windows (boxes and
+// dialogs made with it as their parent) included.
+bool inside(const QWidget* w, const QWidget* window) {
+  for (; w != nullptr; w = w->parentWidget())
+    if (w == window) return true;
+  return false;
+}
+
 }  // namespace
 
 namespace qnb {
@@ -76,7 +84,7 @@ bool hold_in_nested_loop(QWidget* widget) {
 void release_nested_widgets(QWidget* window) {
   bool held = false;
   for (QWidget* w : running_widgets())
-    if (w == window || window->isAncestorOf(w)) {
+    if (inside(w, window)) {
       held = true;
       if (w != window) w->setParent(nullptr);  // no longer a child that goes with the window
     }
