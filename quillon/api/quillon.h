@@ -70,6 +70,8 @@ void qn_set_turn_steps(void (*steps)());
 // an end of the run that came while one was up is carried out (it may unwind from there).
 void qn_set_wait_steps(void (*before)(), void (*after)());
 int32_t qn_nested_loops();  // the nested loops now running
+// The steps before a wait, for a wait of the runtime's own (a pause, a statement on a server).
+void qn_before_waiting();
 // Closes every box, dialog and menu that runs a nested loop; each returns as cancelled (a box:
 // Cancel where it has one, else No, else OK), and none opened before they are all left waits.
 void qn_leave_nested_loops();

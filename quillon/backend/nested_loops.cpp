@@ -60,7 +60,7 @@ bool inside(const QWidget* w, const QWidget* window) {
 namespace qnb {
 
 void nested_loop_enter() {
-  if (void (*before)() = st().before) before();
+  qn_before_waiting();
   ++st().depth;
   st().widgets.emplace_back();
 }
@@ -105,6 +105,10 @@ void qn_set_wait_steps(void (*before)(), void (*after)()) {
 }
 
 int32_t qn_nested_loops() { return st().depth; }
+
+void qn_before_waiting() {
+  if (void (*before)() = st().before) before();
+}
 
 void qn_leave_nested_loops() {
   if (st().depth > 0) st().leaving = true;

@@ -466,4 +466,18 @@ TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
   }
 }
 
+// Lines written just before a MOUSE pause of a minute are on disk while it lasts: a process
+// killed outright meanwhile (as by a power loss) has them all.
+TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "#60000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
+  const started s = start({"PROG.PXB"});
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (size_on_disk(dir / "run" / "out.txt") < 10000u && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(s.child, SIGKILL);
+  finish(s);
+  EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);
+}
+
 }  // namespace
