@@ -407,6 +407,13 @@ uintmax_t size_on_disk(const fs::path& file) {
   return ec ? 0 : size;
 }
 
+// Waits (up to a minute, a safety net) until out.txt in `run` holds the 100 lines of 100 bytes.
+void wait_for_lines(const fs::path& run) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (size_on_disk(run / "out.txt") < 10000u && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
 // A program as above (a printer job open, 100 lines written through FILE slot 1) that then waits
 // in a box on a real display.
 std::string waiting_program(const std::string& box) {
@@ -456,10 +463,7 @@ TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
         start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}, {"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
     const uint32_t main = display.wait_for_window("WinKYR");
     ASSERT_NE(main, 0u);
-    // The first run has written its lines and returned to the event loop.
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (size_on_disk(dir / "run" / "out.txt") < 10000u && std::chrono::steady_clock::now() < give_up)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    wait_for_lines(dir / "run");  // the first run has written them and returned to the event loop
     display.close_window(main);
     EXPECT_NE(display.wait_for_window("WinKYR", {main}), 0u);  // the question
     ends_in_order_on(s, signal_number, pdf);
@@ -472,9 +476,7 @@ TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
   std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
       << writing_program(100, "#60000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
   const started s = start({"PROG.PXB"});
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (size_on_disk(dir / "run" / "out.txt") < 10000u && std::chrono::steady_clock::now() < give_up)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  wait_for_lines(dir / "run");
   kill(s.child, SIGKILL);
   finish(s);
   EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);
