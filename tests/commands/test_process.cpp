@@ -470,11 +470,11 @@ TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
   }
 }
 
-// Lines written just before a MOUSE pause of a minute are on disk while it lasts: a process
+// Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process
 // killed outright meanwhile (as by a power loss) has them all.
 TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
   std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
-      << writing_program(100, "#60000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
+      << writing_program(100, "#600000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
   const started s = start({"PROG.PXB"});
   wait_for_lines(dir / "run");
   kill(s.child, SIGKILL);
