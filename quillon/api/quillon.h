@@ -64,6 +64,17 @@ void qn_on_termination_signals(void (*handler)(int signal));
 // Steps that run at each turn of the pump that looks at the window system (at most every few
 // milliseconds while commands run): the runtime hands buffered file lines to their files there.
 void qn_set_turn_steps(void (*steps)());
+// Every box, dialog and pop-up menu waits in a loop of events of its own (a nested loop).
+// `before` runs on entering each (the runtime's buffered lines reach their files before the run
+// waits there); `after` runs when the outermost one has returned and its window is gone, where
+// an end of the run that came while one was up is carried out (it may unwind from there).
+void qn_set_wait_steps(void (*before)(), void (*after)());
+int32_t qn_nested_loops();  // the nested loops now running
+// The steps before a wait, for a wait of the runtime's own (a pause, a statement on a server).
+void qn_before_waiting();
+// Closes every box, dialog and menu that runs a nested loop; each returns as cancelled (a box:
+// Cancel where it has one, else No, else OK), and none opened before they are all left waits.
+void qn_leave_nested_loops();
 // Failed allocation: status 8, or "Insufficient Memory; Application terminating" and the end.
 void qn_out_of_memory(int* status);
 // Clears every table and flag of the library (windows, objects, timers, hooks); for tests.

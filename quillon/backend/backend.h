@@ -158,6 +158,34 @@ void page_text(QPainter& p, const QFont& font, float angle, const QString& text,
                int64_t background, int32_t rop);
 void page_bitmap(QPainter& p, const QImage& image, const QRect& target);
 
+// ---------------------------------------------------------------- nested loops
+// A box, dialog or pop-up menu whose exec runs a loop of its own: `body` makes the widget, holds
+// it with hold_in_nested_loop (false: the loops are being left, so it must not wait but answer
+// as cancelled) and runs its exec; the widget is gone when body returns.  The runtime's steps
+// before a wait run first, its steps after a wait once the outermost loop has returned (they may
+// end the run there, unwinding through the caller).
+void nested_loop_enter();
+void nested_loop_exit();
+void nested_loop_left();
+bool hold_in_nested_loop(QWidget* widget);
+template <class F>
+auto run_nested(F&& body) {
+  nested_loop_enter();
+  struct scope {
+    ~scope() { nested_loop_exit(); }
+  };
+  auto result = [&] {
+    scope in_loop;
+    return body();
+  }();
+  nested_loop_left();
+  return result;
+}
+// Before `window`'s widget is deleted: a nested loop's widget inside it is taken out of it (so
+// it does not go with it under its own exec) and every nested loop is left.
+void release_nested_widgets(QWidget* window);
+void nested_loops_reset();
+
 // ---------------------------------------------------------------- boxes
 int32_t show_box(std::string_view text, std::string_view caption, int32_t style, int32_t window);
 void boxes_reset();

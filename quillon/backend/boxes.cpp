@@ -45,35 +45,37 @@ int32_t show_box(std::string_view text, std::string_view caption, int32_t style,
   }
   if (st().answerer) return st().answerer(text, caption, style);
   ensure_app();
-  QMessageBox box(window_widget(window ? window : qn_main_window()));
-  box.setWindowTitle(readable_from_1252(caption));
-  box.setText(readable_from_1252(text));
-  switch (style & 0xF0) {
-    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
-    default: break;
-  }
-  QMessageBox::StandardButtons buttons;
-  switch (style & 0xF) {
-    case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
-    case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
-    case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
-    default: buttons = QMessageBox::Ok; break;
-  }
-  box.setStandardButtons(buttons);
-  box.exec();
-  switch (box.standardButton(box.clickedButton())) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    case QMessageBox::Cancel: return IDCANCEL;
-    default:
-      // Closed without a button: Cancel where there is one, else the only way out.
-      if (buttons & QMessageBox::Cancel) return IDCANCEL;
-      return (buttons & QMessageBox::No) ? IDNO : IDOK;
-  }
+  return run_nested([&] {
+    QMessageBox box(window_widget(window ? window : qn_main_window()));
+    box.setWindowTitle(readable_from_1252(caption));
+    box.setText(readable_from_1252(text));
+    switch (style & 0xF0) {
+      case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+      case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+      case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+      case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+      default: break;
+    }
+    QMessageBox::StandardButtons buttons;
+    switch (style & 0xF) {
+      case MB_OKCANCEL: buttons = QMessageBox::Ok | QMessageBox::Cancel; break;
+      case MB_YESNOCANCEL: buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+      case MB_YESNO: buttons = QMessageBox::Yes | QMessageBox::No; break;
+      default: buttons = QMessageBox::Ok; break;
+    }
+    box.setStandardButtons(buttons);
+    if (hold_in_nested_loop(&box)) box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+      case QMessageBox::Ok: return IDOK;
+      case QMessageBox::Yes: return IDYES;
+      case QMessageBox::No: return IDNO;
+      case QMessageBox::Cancel: return IDCANCEL;
+      default:
+        // Closed without a button: Cancel where there is one, else the only way out.
+        if (buttons & QMessageBox::Cancel) return IDCANCEL;
+        return (buttons & QMessageBox::No) ? IDNO : IDOK;
+    }
+  });
 }
 
 void boxes_reset() { st() = box_state{}; }

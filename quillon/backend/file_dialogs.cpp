@@ -43,16 +43,18 @@ bool qn_file_dialog(const file_dialog_opts& o, std::string& chosen) {
   }
   if (st().answerer) return st().answerer(o, chosen);
   qnb::ensure_app();
-  // The desktop's own file dialog where it has one.
-  QFileDialog dialog(qnb::window_widget(qn_main_window()), qnb::from_1252(trimmed(o.title)));
-  dialog.setNameFilter(qt_filter(o.filter));
-  dialog.setFileMode(o.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  if (!o.create_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty()) return false;
-  chosen = qnb::to_1252(files.first());
-  return true;
+  return qnb::run_nested([&] {
+    // The desktop's own file dialog where it has one.
+    QFileDialog dialog(qnb::window_widget(qn_main_window()), qnb::from_1252(trimmed(o.title)));
+    dialog.setNameFilter(qt_filter(o.filter));
+    dialog.setFileMode(o.must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!o.create_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!qnb::hold_in_nested_loop(&dialog) || dialog.exec() != QDialog::Accepted) return false;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return false;
+    chosen = qnb::to_1252(files.first());
+    return true;
+  });
 }
 
 void qn_set_file_dialog_answerer(std::function<bool(const file_dialog_opts& o, std::string& chosen)> answerer) {

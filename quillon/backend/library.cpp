@@ -124,6 +124,7 @@ void qn_reset() {
   qnb::loop_reset();
   qnb::signals_reset();
   qnb::boxes_reset();
+  qnb::nested_loops_reset();
   qnb::help_reset();
   qnb::clipboard_reset();
   qn_menus_reset();

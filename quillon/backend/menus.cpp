@@ -201,14 +201,17 @@ int32_t POP_UP_MENU(const std::vector<menu_item>& items, qn_point px, int* statu
   }
   if (qn_boxes_unseen()) return 0;  // nobody could pick an item
   qnb::ensure_app();
-  QMenu menu;
-  add_items(&menu, items, 0, 0, nullptr);
-  if (menu.actions().isEmpty()) {
-    qn_error("Unable to process popup menu", qnb::QN_FAIL, status);
-    return 0;
-  }
-  QAction* picked = menu.exec(QPoint(px.x, px.y));
-  return picked && picked->data().isValid() ? picked->data().toInt() : 0;
+  bool empty = false;
+  const int32_t id = qnb::run_nested([&] {
+    QMenu menu;
+    add_items(&menu, items, 0, 0, nullptr);
+    empty = menu.actions().isEmpty();
+    if (empty || !qnb::hold_in_nested_loop(&menu)) return 0;
+    QAction* picked = menu.exec(QPoint(px.x, px.y));
+    return picked && picked->data().isValid() ? picked->data().toInt() : 0;
+  });
+  if (empty) qn_error("Unable to process popup menu", qnb::QN_FAIL, status);
+  return id;
 }
 
 void qn_set_menu_answerer(std::function<int32_t(const std::vector<menu_item>&, qn_point)> answerer) {

@@ -177,7 +177,7 @@ bool choose_output(const qnb::print_module& api, print_job& job, std::string_vie
   }
   const int32_t answer = answered("print");
   if (answer >= 0) return answer != 0;
-  return job.printer->print_dialog(qnb::window_widget(window));
+  return qnb::run_nested([&] { return job.printer->print_dialog(qnb::window_widget(window)); });
 }
 
 // Why a PDF file could not be opened for writing: the system's error number of an open as the
@@ -412,7 +412,7 @@ int32_t page_setup_dialog(int32_t& flags, int32_t window, bool landscape, int* s
   const qnb::print_module* api = print_api_or_report(status);
   if (!api) return 0;
   QPageLayout layout = layout_of(st().page, landscape || st().landscape);
-  if (!api->page_setup_dialog(layout, qnb::window_widget(window))) return 0;
+  if (!qnb::run_nested([&] { return api->page_setup_dialog(layout, qnb::window_widget(window)); })) return 0;
   const QSizeF paper = layout.pageSize().size(QPageSize::Millimeter);
   st().page = page_data_of(layout);
   st().page.paper_width = int32_t(paper.width() * 100.0 + 0.5);

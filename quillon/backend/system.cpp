@@ -65,6 +65,7 @@ void GET_EXE_NAME(std::string& path, int* status) {
 void SLEEP_SECONDS(float seconds) {
   if (!(seconds > 0)) return;  // also NaN
   const double s = std::min(double(seconds), 86400.0);
+  qn_before_waiting();
   std::this_thread::sleep_for(std::chrono::duration<double>(s));
 }
 

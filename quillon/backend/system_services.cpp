@@ -394,6 +394,7 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
       qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
     return;
   }
+  qn_before_waiting();  // the command may take its time
   QProcess process;
   process.setWorkingDirectory(dir);
   process.setProcessChannelMode(QProcess::ForwardedChannels);

@@ -275,8 +275,10 @@ bool qn_window::event(QEvent* e) {
   return QWidget::event(e);
 }
 
-// A widget whose own handler is on the stack is deleted once that handler has returned.
+// A widget whose own handler is on the stack is deleted once that handler has returned; a box or
+// dialog inside it that still waits in its exec is taken out of it first and made to return.
 void dispose(qn_window* w) {
+  qnb::release_nested_widgets(w);
   w->hide();
   if (w->busy())
     w->deleteLater();

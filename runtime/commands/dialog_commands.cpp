@@ -103,6 +103,7 @@ void cmd_MOUSE(code_record& rec) {
   if (flag_mask_test(512) || flag_mask_test(32768)) {
     int32_t wait = 0;
     if (flag_mask_test(512)) {
+      qn_before_waiting();  // a pause, or the wait for a click
       look_do_paint();
       const int32_t n = operand(rec);
       if (n > 0) std::this_thread::sleep_for(std::chrono::milliseconds(n));

@@ -37,8 +37,10 @@ int32_t create_main_window() {
   qn_set_option_word(1);
   // A library end leaves nothing open (no plot file without its end, no line unwritten).
   qn_set_end_steps([] { end_open_things(run_transition::error_end); });
-  // The lines a program writes reach their files at each turn of the pump.
+  // The lines a program writes reach their files at each turn of the pump and before the run
+  // waits in a box or dialog; an end that came while one was up runs when it has returned.
   qn_set_turn_steps(flush_unit_lines);
+  qn_set_wait_steps(flush_unit_lines, end_after_waiting);
   quillon_init();
   qn_set_control([](int32_t command, int32_t param) { qn_control(command, param); });
   set_colours_and_pens();

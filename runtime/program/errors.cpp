@@ -10,12 +10,17 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <optional>
+#include <utility>
 
 namespace {
 struct error_state_t {
   bool failed = false;       // an error ends (or has ended) the run
   bool load_failed = false;  // ... while the program was being loaded
   int signal = 0;            // the termination signal that ended the run (0: none)
+  // An end that came while a box or dialog waited in its nested loop: carried out once every
+  // nested loop has been left.
+  std::optional<run_transition> pending_end;
 };
 error_state_t error_state;
 
@@ -48,16 +53,27 @@ void close_query() {
   if (upper_services.query_close != nullptr) upper_services.query_close(-9999);
 }
 
-// Ends the program: what it holds open is ended (its files complete), the close runs without the
-// question, the main window gets the exit command synchronously, and the run unwinds to the
-// entry that started it.
+// What the program holds open is ended (its files complete), the close runs without the
+// question and the main window gets the exit command synchronously.
+void end_from_the_outer_level(run_transition why) {
+  end_open_things(why);
+  close_query();
+  if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
+}
+
+// Ends the program and unwinds the run to the entry that started it.  Inside a box or dialog
+// (a nested loop, whose window belongs to the main window) nothing is ended there: every nested
+// loop is left first, and the end runs when the outermost one has returned (end_after_waiting).
 [[noreturn]] void end_program(int32_t code, run_transition why = run_transition::error_end) {
   error_state.failed = true;
   if (!program_ended) {
     program_ended = true;
-    end_open_things(why);
-    close_query();
-    if (int32_t window = main_window(); window != 0) SEND_COMMAND(0x4001, window);
+    if (qn_nested_loops() > 0) {
+      error_state.pending_end = why;
+      qn_leave_nested_loops();
+    } else {
+      end_from_the_outer_level(why);
+    }
   }
   throw program_end{code};
 }
@@ -143,6 +159,13 @@ void report_open_failure(std::string_view file, int32_t code) {
 }
 
 void set_no_box_flag(bool flag) { run_flags.no_box = flag; }
+
+void end_after_waiting() {
+  if (!error_state.pending_end || qn_nested_loops() > 0) return;
+  const run_transition why = *std::exchange(error_state.pending_end, std::nullopt);
+  end_from_the_outer_level(why);
+  throw program_end{silent_end_code};
+}
 
 void end_run_by_signal(int signal) {
   if (error_state.signal == 0) error_state.signal = signal;

@@ -67,6 +67,10 @@ void errors_reset();
 // the exit status becomes 128 + the signal's number.  Called from the event loop, never from
 // the signal handler.
 [[noreturn]] void end_run_by_signal(int signal);
+// The steps after the run waited in a box or dialog (the library calls them once the outermost
+// nested loop has returned): an end that came while it waited is carried out now, and the run
+// unwinds from here.
+void end_after_waiting();
 
 // ---------------------------------------------------------------- exit status
 // Exit statuses of a run: 0 for a normal end (QUIT, the window closed); the library's own

@@ -35,11 +35,12 @@ area work_area() {
 }
 
 // The list manager's mouse poll (one pump of the message queue); false once the application
-// is quitting, when the poll leaves its outputs as they were.
+// is quitting or the program has ended (an end waiting for a box around this wait to return),
+// when the poll leaves its outputs as they were.
 bool poll_mouse(int32_t& x, int32_t& y, int32_t& left, int32_t& right) {
   if (mw.poll) return mw.poll(x, y, left, right);
   get_mouse_state(x, y, left, right);
-  return !qn_quitting();
+  return !qn_quitting() && !program_has_ended();
 }
 
 // A button is down as the last event left it: a click that began before the wait, whose release

@@ -22,6 +22,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
+#include "support/x_display.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -123,6 +124,20 @@ class process_test : public ::testing::Test {
     waitpid(s.child, &status, 0);
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     return result;
+  }
+
+  // Sends the signal to a run of waiting_program (below): it ends with 128 + the signal's number,
+  // its 100 lines in out.txt and its printer job's page in `pdf`.
+  void ends_in_order_on(const started& s, int signal_number, const std::string& pdf) {
+    kill(s.child, signal_number);
+    const run_result r = finish(s);
+    EXPECT_EQ(r.status, 128 + signal_number) << r.errors;
+    std::error_code ec;
+    EXPECT_EQ(fs::file_size(dir / "run" / "out.txt", ec), 10000u);
+    std::string out;
+    EXPECT_EQ(run_reader(dir, "pdfinfo '" + pdf + "'", out), 0) << out;
+    const size_t pages = out.find("Pages:");
+    EXPECT_EQ(pages == std::string::npos ? -1 : std::atoi(out.c_str() + pages + 6), 1) << out;
   }
 
   fs::path dir;
@@ -383,6 +398,88 @@ TEST_F(process_test, TerminationSignalEndsTheRunInOrderWithItsStatusAndEveryLine
     EXPECT_EQ(pages == std::string::npos ? -1 : std::atoi(out.c_str() + pages + 6), 1) << out;
     EXPECT_EQ(run_reader(dir, "qpdf --check '" + (dir / "run" / "plot.pdf").string() + "'", out), 0) << out;
   }
+}
+
+// The size of a file, 0 where there is none.
+uintmax_t size_on_disk(const fs::path& file) {
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(file, ec);
+  return ec ? 0 : size;
+}
+
+// Waits (up to a minute, a safety net) until out.txt in `run` holds the 100 lines of 100 bytes.
+void wait_for_lines(const fs::path& run) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (size_on_disk(run / "out.txt") < 10000u && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// A program as above (a printer job open, 100 lines written through FILE slot 1) that then waits
+// in a box on a real display.
+std::string waiting_program(const std::string& box) {
+  return writing_program(100, "", "@0005 brief|\n@0006 Weiter?|\n@0007 Frage|\n@0008 Kunde laden|\n@0009 *.txt|\n",
+                         {"PRINT @0005"}, box + "QUIT\n");
+}
+
+// SIGTERM, SIGHUP and SIGINT while the run waits in a box shown on a display (a QUERY box, the
+// error box of a second FILE open on an open slot, the file selection box): the lines written
+// just before are on disk while the box waits, and the signal leaves the box and ends the run in
+// order (the page printed) with 128 + the signal's number.
+TEST_F(process_test, SignalWhileABoxWaitsEndsTheRunInOrderWithEveryLineOnDisk) {
+  const x_display display;
+  ASSERT_FALSE(display.name().empty()) << "no virtual X server (Xvfb)";
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  const std::pair<std::string, std::string> boxes[] = {{"QUERY @0006 @0007\n", "Frage"},
+                                                       {"/00000001 FILE @0001 @0002 %0001\n", "KYR-ERROR     0"},
+                                                       {"SELECT @0008 @0009\n", "Kunde laden"}};
+  const std::string pdf = (dir / "run" / "out.pdf").string();
+  for (const auto& [box, title] : boxes) {
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << waiting_program(box);
+    for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) {
+      SCOPED_TRACE(title + " " + std::to_string(signal_number));
+      for (const char* name : {"out.txt", "out.pdf"}) fs::remove(dir / "run" / name);
+      const started s =
+          start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}, {"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+      EXPECT_NE(display.wait_for_window(title), 0u);
+      EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);  // on disk while the box waits
+      ends_in_order_on(s, signal_number, pdf);
+    }
+  }
+}
+
+// SIGINT and SIGTERM while "Wirklich beenden?" waits for its answer (the user closed the window
+// of a program that waits in the event loop): the run ends at once with 128 + the signal's
+// number, the lines on disk and the page printed.
+TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
+  const x_display display;
+  ASSERT_FALSE(display.name().empty()) << "no virtual X server (Xvfb)";
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << waiting_program("RETURN\n");
+  const std::string pdf = (dir / "run" / "out.pdf").string();
+  for (const int signal_number : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal_number);
+    for (const char* name : {"out.txt", "out.pdf"}) fs::remove(dir / "run" / name);
+    const started s =
+        start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}, {"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+    const uint32_t main = display.wait_for_window("WinKYR");
+    ASSERT_NE(main, 0u);
+    wait_for_lines(dir / "run");  // the first run has written them and returned to the event loop
+    display.close_window(main);
+    EXPECT_NE(display.wait_for_window("WinKYR", {main}), 0u);  // the question
+    ends_in_order_on(s, signal_number, pdf);
+  }
+}
+
+// Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process
+// killed outright meanwhile (as by a power loss) has them all.
+TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "#600000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
+  const started s = start({"PROG.PXB"});
+  wait_for_lines(dir / "run");
+  kill(s.child, SIGKILL);
+  finish(s);
+  EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);
 }
 
 }  // namespace

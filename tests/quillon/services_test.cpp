@@ -135,6 +135,34 @@ TEST_F(services_test, real_message_box_is_answered_by_its_button) {
   EXPECT_EQ(MESSAGE_BOX("Frage", {.caption = "Test", .style = MB_OKCANCEL}), IDCANCEL);
 }
 
+// The main window goes (the library's exit command, as every end of a run sends it) while a box
+// that belongs to it waits in its exec: the box is taken out of the window and returns as
+// cancelled instead of being deleted with it under its own loop; the runtime's steps run before
+// the box waits and once it has gone.
+TEST_F(services_test, window_that_goes_while_its_box_waits_lets_the_box_return_first) {
+  qn_set_box_answerer(nullptr);
+  qnb::ensure_app();
+  const int32_t window = CREATE_MAIN_WINDOW({});
+  ASSERT_NE(window, 0);
+  static int before = 0, after = 0;
+  static bool box_left_after = false;
+  before = after = 0;
+  qn_set_wait_steps([] { ++before; }, [] {
+    ++after;
+    box_left_after = QApplication::activeModalWidget() == nullptr;
+  });
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [window] {
+    if (QApplication::activeModalWidget() && qn_main_window() == window) SEND_COMMAND(0x4001, window);
+  });
+  closer.start(20);
+  EXPECT_EQ(MESSAGE_BOX("Frage", {.caption = "Test", .style = MB_OKCANCEL, .window = window}), IDCANCEL);
+  EXPECT_EQ(qn_main_window(), 0);
+  EXPECT_EQ(before, 1);
+  EXPECT_EQ(after, 1);
+  EXPECT_TRUE(box_left_after);
+}
+
 // The lock lives in the runtime directory; a private one keeps parallel test processes of this
 // same executable apart.
 TEST_F(services_test, instance_lock_sees_another_holder) {

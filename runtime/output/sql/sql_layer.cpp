@@ -258,6 +258,7 @@ int32_t sql_connect(std::string_view text) {
   }
   layer.result_ready.fill(false);
   trace_msg("KYR/SQL: connect");
+  qn_before_waiting();  // the server may keep the run waiting
 
   const sql_connection_parts parts = sql_split_connection_text(trim_trailing(text), layer.dialect);
   // The password is never written to a trace or a log.
@@ -382,6 +383,7 @@ int32_t sql_exec(int32_t slot, std::string_view text) {
   sql_exchange_statement_word(statement, layer.dialect);
   const std::string word = upper(std::string_view(statement).substr(0, 20));
 
+  qn_before_waiting();  // a statement may keep the run waiting
   int32_t status = sqlc_query(slot, statement);
   layer.last_status[static_cast<size_t>(slot)] = status;
   if (status != 0) {
