@@ -557,6 +557,9 @@ TEST_F(process_test, SignalInheritedAsIgnoredStaysIgnored) {
     while (file_text("out.txt").size() < 100 * 100 && std::chrono::steady_clock::now() < give_up)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     kill(s.child, signal_number);
+    // Sent together, SIGTERM's handler would run first; a run that the first signal ends
+    // has ended by the time the second comes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     kill(s.child, SIGTERM);
     EXPECT_EQ(finish(s).status, 128 + SIGTERM);
   }
