@@ -441,7 +441,14 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
   const QString program = QString::fromStdString(qnb::resolve_file_name(qnb::to_1252(first)));
   const QString dir = QDir::currentPath();
   if (!wait) {
-    if (!QProcess::startDetached(program, words, dir))
+    // The started program inherits the signals' actions as they are at its start.
+    const auto set_write_signals = [](void (*action)(int)) {
+      for (const int signal : qnb::signals_ignored_for_the_runtime()) ::signal(signal, action);
+    };
+    set_write_signals(SIG_DFL);
+    const bool started = QProcess::startDetached(program, words, dir);
+    set_write_signals(SIG_IGN);
+    if (!started)
       qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
     return;
   }
