@@ -61,6 +61,19 @@ void qn_set_end_steps(void (*steps)());
 // with its number at the next turn of the message loop or of the pump (the handler itself only
 // notes it), so that the runtime ends the run in order.
 void qn_on_termination_signals(void (*handler)(int signal));
+// How a wait of a blocking call ended.
+enum class qn_wait_end { ready, timeout, signal };
+// Waits until `fd` is ready for `events` (poll's bits; fd -1 waits for nothing), `timeout_ms`
+// has passed (-1: no limit) or a termination signal has come.  The signal stays for the
+// runtime to take with qn_take_termination_signal; it ends the wait also where it came before.
+qn_wait_end qn_wait_ready(int fd, short events, int timeout_ms);
+// The termination signal that has come and not yet been handed over (its number), taken out of
+// the event loop's way; 0 when none has come.
+int qn_take_termination_signal();
+// Runs the command line (code page 1252) with the system's command processor in the current
+// folder and waits until it has ended; false when no process could be started.  A termination
+// signal ends the wait (the command goes on by itself, as the signal's sender left it).
+bool qn_run_command_line(std::string_view line);
 // Steps that run at each turn of the pump that looks at the window system (at most every few
 // milliseconds while commands run): the runtime hands buffered file lines to their files there.
 void qn_set_turn_steps(void (*steps)());

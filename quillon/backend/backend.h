@@ -80,6 +80,10 @@ std::string typed_characters(int qt_key, Qt::KeyboardModifiers modifiers, const 
 void keys_reset();
 void loop_reset();
 void signals_reset();  // the termination signals back to their default action
+// The signals that the process start set to be ignored for the runtime (a write past the file
+// size limit, or into a pipe without a reader, then fails and is reported): a process the
+// runtime starts gets their default action back.
+const std::vector<int>& signals_ignored_for_the_runtime();
 void timers_reset();
 
 // ---------------------------------------------------------------- objects

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -23,6 +24,36 @@ namespace qnb {
 namespace {
 
 int32_t errno_code() { return errno > 0 ? errno : EIO; }
+
+// Opens a device or pipe for writing.  A pipe that nobody reads yet is waited for (looked at
+// again every 50 ms), and written without blocking (write_device), so that a termination signal
+// ends both waits (EINTR) where a plain open or write would wait for ever.
+int open_device(const std::string& name, bool pipe) {
+  if (!pipe) return ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
+  for (;;) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 || errno != ENXIO) return fd;  // ENXIO: no reader yet
+    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) {
+      errno = EINTR;
+      return -1;
+    }
+  }
+}
+
+// Writes the bytes whole to the device; 0 or the system's error code.
+int32_t write_device(int device, const char* at, const char* end) {
+  while (at < end) {
+    const ssize_t written = ::write(device, at, static_cast<size_t>(end - at));
+    if (written > 0) {
+      at += written;
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (qn_wait_ready(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
+    } else if (written == 0 || errno != EINTR) {
+      return errno_code();
+    }
+  }
+  return 0;
+}
 
 bool is_folder(const std::string& name) {
   struct stat st;
@@ -81,7 +112,7 @@ int32_t pdf_target::open() {
   struct stat st;
   if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
     // A device or a pipe takes the bytes as they come; it is never replaced.
-    device_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    device_ = open_device(target_, S_ISFIFO(st.st_mode));
     if (device_ < 0) return errno_code();
   } else {
     save_ = std::make_unique<save_file>();
@@ -121,13 +152,7 @@ int32_t pdf_target::deliver() {
       failed = save_->error();
       continue;
     }
-    for (const char* at = chunk.constData(); failed == 0 && at < chunk.constData() + chunk.size();) {
-      const ssize_t written = ::write(device_, at, static_cast<size_t>(chunk.constData() + chunk.size() - at));
-      if (written > 0)
-        at += written;
-      else if (written == 0 || errno != EINTR)
-        failed = errno_code();
-    }
+    failed = write_device(device_, chunk.constData(), chunk.constData() + chunk.size());
   }
   if (failed == 0 && save_) failed = save_->commit();
   if (device_ >= 0 && ::close(device_) != 0 && failed == 0) failed = errno_code();

@@ -4,6 +4,8 @@
 
 #include <QGuiApplication>
 
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,9 +37,26 @@ void qt_message(QtMsgType type, const QMessageLogContext&, const QString& messag
   }
 }
 
+std::vector<int> ignored_signals;
+
+// A write past the file size limit (SIGXFSZ) or into a pipe whose reader has gone (SIGPIPE)
+// would end the process with its lines unwritten; ignored, the write fails (EFBIG, EPIPE) and
+// is reported like a full disk, and the program goes on.
+void ignore_write_signals() {
+  for (const int signal : {SIGXFSZ, SIGPIPE}) {
+    struct sigaction action {}, old {};
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    if (sigaction(signal, &action, &old) == 0 && old.sa_handler != SIG_IGN) ignored_signals.push_back(signal);
+  }
+}
+
 }  // namespace
 
+const std::vector<int>& qnb::signals_ignored_for_the_runtime() { return ignored_signals; }
+
 void qn_start_process() {
+  if (ignored_signals.empty()) ignore_write_signals();
   qInstallMessageHandler(qt_message);
   opening_display = true;
   qnb::ensure_app();

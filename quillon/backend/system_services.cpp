@@ -7,6 +7,7 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QUrl>
@@ -15,6 +16,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -354,6 +360,52 @@ void GET_VOLUME_INFORMATION(std::string_view root, const volume_opts& o) {
 }
 
 // ---------------------------------------------------------------- processes
+namespace {
+
+// Waits until the child has ended (and takes its status), or until a termination signal comes:
+// the child then goes on by itself, as the signal's sender left it.
+void wait_for_child(pid_t child) {
+  // The descriptor of the child becomes readable when it ends; without one (an old kernel) the
+  // wait looks again every 50 milliseconds.
+  const int handle = static_cast<int>(::syscall(SYS_pidfd_open, child, 0));
+  for (;;) {
+    int status = 0;
+    const pid_t ended = ::waitpid(child, &status, WNOHANG);
+    if (ended == child || (ended < 0 && errno != EINTR)) break;
+    if (qn_wait_ready(handle, POLLIN, handle >= 0 ? -1 : 50) == qn_wait_end::signal) break;
+  }
+  if (handle >= 0) ::close(handle);
+}
+
+// Starts the program with its words (a name without "/" is looked for on the search path) in
+// the current folder, with the runtime's standard channels, and waits for its end; false when
+// it could not be started.
+bool start_and_wait(const std::vector<std::string>& words) {
+  qn_before_waiting();  // the command may take its time
+  std::vector<char*> argv;
+  for (const std::string& word : words) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (const int signal : qnb::signals_ignored_for_the_runtime()) sigaddset(&defaults, signal);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  pid_t child = -1;
+  const int failed = ::posix_spawnp(&child, argv[0], nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (failed != 0) return false;
+  wait_for_child(child);
+  return true;
+}
+
+}  // namespace
+
+bool qn_run_command_line(std::string_view line) {
+  return start_and_wait({"/bin/sh", "-c", qnb::from_1252(line).toUtf8().toStdString()});
+}
+
 void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* status) {
   qnb::clear_status(status);
   (void)show;  // the window state of a started program is up to the desktop here
@@ -390,18 +442,18 @@ void SPAWN_PROCESS(std::string_view command_line, bool wait, int32_t show, int* 
   const QString program = QString::fromStdString(qnb::resolve_file_name(qnb::to_1252(first)));
   const QString dir = QDir::currentPath();
   if (!wait) {
-    if (!QProcess::startDetached(program, words, dir))
+    // The started program inherits the signals' actions as they are at its start.
+    const auto set_write_signals = [](void (*action)(int)) {
+      for (const int signal : qnb::signals_ignored_for_the_runtime()) ::signal(signal, action);
+    };
+    set_write_signals(SIG_DFL);
+    const bool started = QProcess::startDetached(program, words, dir);
+    set_write_signals(SIG_IGN);
+    if (!started)
       qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
     return;
   }
-  qn_before_waiting();  // the command may take its time
-  QProcess process;
-  process.setWorkingDirectory(dir);
-  process.setProcessChannelMode(QProcess::ForwardedChannels);
-  process.start(program, words);
-  if (!process.waitForStarted(-1)) {
-    qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
-    return;
-  }
-  process.waitForFinished(-1);
+  std::vector<std::string> argv{QFile::encodeName(program).toStdString()};
+  for (const QString& word : words) argv.push_back(word.toLocal8Bit().toStdString());
+  if (!start_and_wait(argv)) qn_error("Unable to spawn process: " + line, qnb::QN_FAIL, status);
 }

@@ -1,15 +1,21 @@
 // Termination signals (SIGTERM, SIGHUP, SIGINT) into the event loop: the handler only writes the
 // signal's number into a pipe (write is async-signal-safe); a socket notifier on the pipe's
-// other end hands it to the runtime's routine at the next turn of the loop or of the pump.
+// other end hands it to the runtime's routine at the next turn of the loop or of the pump.  A
+// call that blocks (a command the run waits for, a pause, a server, a pipe) waits on the pipe as
+// well, so that the signal ends the wait and the runtime takes it at once.  A second signal ends
+// the process on the spot: the orderly end that the first began may itself hang on a stalled
+// server or pipe.  A signal that the process inherited as ignored stays ignored.
 #include "quillon/backend/backend.h"
 
 #include <QSocketNotifier>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 
 namespace {
 
@@ -19,13 +25,18 @@ struct signal_watch {
   int pipe_fds[2] = {-1, -1};
   QSocketNotifier* notifier = nullptr;
   void (*handler)(int signal) = nullptr;
+  bool installed[std::size(watched_signals)] = {};  // false where the signal stays ignored
 };
 signal_watch watch;
 
-// The one volatile the handler reads: the pipe's write end.
+// What the handler reads and writes: the pipe's write end and the signals seen so far.
 volatile sig_atomic_t write_end = -1;
+volatile sig_atomic_t signals_seen = 0;
 
 extern "C" void on_signal(int signal) {
+  const int seen = signals_seen;
+  signals_seen = seen + 1;
+  if (seen > 0) _exit(128 + signal);
   const int saved = errno;
   const unsigned char number = static_cast<unsigned char>(signal);
   if (write_end >= 0) (void)!::write(write_end, &number, 1);
@@ -52,17 +63,47 @@ void qn_on_termination_signals(void (*handler)(int signal)) {
   action.sa_handler = on_signal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int signal : watched_signals) sigaction(signal, &action, nullptr);
+  for (size_t i = 0; i < std::size(watched_signals); ++i) {
+    // Ignored when the process started (SIGHUP under nohup, SIGINT of a background job): the
+    // one who started it wants it so.
+    struct sigaction inherited {};
+    if (sigaction(watched_signals[i], nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
+    watch.installed[i] = sigaction(watched_signals[i], &action, nullptr) == 0;
+  }
+}
+
+qn_wait_end qn_wait_ready(int fd, short events, int timeout_ms) {
+  using clock = std::chrono::steady_clock;
+  const auto until = clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+  for (;;) {
+    pollfd watched[2] = {{fd, events, 0}, {watch.pipe_fds[0], POLLIN, 0}};
+    int left = -1;
+    if (timeout_ms >= 0)
+      left = static_cast<int>(std::max<int64_t>(
+          0, std::chrono::duration_cast<std::chrono::milliseconds>(until - clock::now()).count()));
+    const int n = ::poll(watched, 2, left);
+    if (n < 0 && errno != EINTR) return qn_wait_end::ready;  // nothing to wait on: the caller finds out why
+    if (watched[1].revents != 0) return qn_wait_end::signal;
+    if (n > 0 && watched[0].revents != 0) return qn_wait_end::ready;
+    if (n == 0 && timeout_ms >= 0) return qn_wait_end::timeout;
+  }
+}
+
+int qn_take_termination_signal() {
+  unsigned char number = 0;
+  return watch.pipe_fds[0] >= 0 && ::read(watch.pipe_fds[0], &number, 1) == 1 ? number : 0;
 }
 
 namespace qnb {
 
 void signals_reset() {
+  signals_seen = 0;
   if (watch.notifier == nullptr) return;
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
-  for (int signal : watched_signals) sigaction(signal, &action, nullptr);
+  for (size_t i = 0; i < std::size(watched_signals); ++i)
+    if (watch.installed[i]) sigaction(watched_signals[i], &action, nullptr);
   write_end = -1;
   delete watch.notifier;
   ::close(watch.pipe_fds[0]);

@@ -2,9 +2,7 @@
 // where the program's expressions read it: QUERY (message box, automatic mode), SELECT (file
 // selection box, plot file name), COMBO (combo library records) and MOUSE (click or sample).
 // Also the file selection box u_fsbox over the library's file dialog.
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "quillon/api/quillon.h"
 #include "runtime/commands/commands.h"
@@ -106,8 +104,9 @@ void cmd_MOUSE(code_record& rec) {
       qn_before_waiting();  // a pause, or the wait for a click
       look_do_paint();
       const int32_t n = operand(rec);
-      if (n > 0) std::this_thread::sleep_for(std::chrono::milliseconds(n));
-      else wait = 1;
+      // The pause ends early for a termination signal, which then ends the run.
+      if (n > 0 && qn_wait_ready(-1, 0, n) == qn_wait_end::signal) end_run_if_signalled();
+      if (n <= 0) wait = 1;
     }
     int32_t x = 0, y = 0, buttons = 0;
     wait_mouse_rect(x, y, buttons, wait);

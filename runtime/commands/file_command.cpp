@@ -391,10 +391,14 @@ void file_units_end(run_transition why) {
   // Every slot's buffered lines go to its file; a failed write of them is reported like every
   // failed write (once per slot): the error log names the file and the reason.  The slots stay:
   // a chained program goes on with them, and after an end nothing writes any more (the process's
-  // exit closes the files).
+  // exit closes the files).  A run that ends with lines it could not write does not end as a
+  // success.
   for (file_slot_t& slot : file_command_state.slots) {
     if (slot.unit <= 0 || slot.window) continue;
-    if (const int32_t failed = unit_flush(slot.unit); failed != 0) note_write(slot, failed);
+    if (const int32_t failed = unit_flush(slot.unit); failed != 0) {
+      note_write(slot, failed);
+      if (ends_the_run(why)) note_lines_lost();
+    }
   }
   flush_file_writers();  // the runtime's other writers (units outside the slots, a plot file)
 }

@@ -2,7 +2,6 @@
 // help viewer, the program's help page and topic), SOUND (a system sound), FORMAT (output
 // format and value range of a variable) and OUTPUT (redraw the format area of a variable).
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include "quillon/api/quillon.h"
@@ -96,13 +95,15 @@ void cmd_RUN(code_record& rec) {
   if (flag_mask_test(0x400)) {
     // The command processor's result is not the program's business.
     flush_file_writers();  // the command may read what this program wrote
-    if (!line.empty()) (void)std::system(cp1252_to_utf8(line).c_str());
+    if (!line.empty()) (void)qn_run_command_line(line);
+    end_run_if_signalled();  // a signal during the wait ends the run before the next line
     return;
   }
   trace_str("SPAWN", line);
   flush_file_writers();
   int status = 0;
   SPAWN_PROCESS(line, flag_mask_test(0x200), 1, &status);
+  end_run_if_signalled();
   io_status = status;
 }
 

@@ -51,4 +51,6 @@ void cmd_SQL(code_record& rec) {
   } else {
     io_status = sql_exec(slot, text);
   }
+  // A termination signal broke off the wait for the server: the run ends before the next line.
+  end_run_if_signalled();
 }

@@ -21,6 +21,7 @@ struct error_state_t {
   // An end that came while a box or dialog waited in its nested loop: carried out once every
   // nested loop has been left.
   std::optional<run_transition> pending_end;
+  bool lines_lost = false;   // lines the program wrote could not all be written at its end
 };
 error_state_t error_state;
 
@@ -98,12 +99,15 @@ std::string error_header(int32_t code) {
 int run_exit_status() {
   if (error_state.signal != 0) return exit_signal_base + error_state.signal;
   if (error_state.load_failed) return exit_not_loaded;
-  return error_state.failed ? exit_error_end : 0;
+  return error_state.failed || error_state.lines_lost ? exit_error_end : 0;
 }
+
+void note_lines_lost() { error_state.lines_lost = true; }
 
 void note_load_failure() { error_state.load_failed = true; }
 
 void report_error(std::string_view message, int32_t code) {
+  end_run_if_signalled();  // a failure that the signal broke off is no failure of the program
   if (program_ended || code == silent_end_code) end_program(code);
   const std::string header = error_header(code);
   const std::string_view caption = blank_trimmed(header);
@@ -122,6 +126,7 @@ void report_error(std::string_view message, int32_t code) {
 }
 
 void fatal_error(std::string_view text) {
+  end_run_if_signalled();
   text = blank_trimmed(text);
   append_log_line(date_stamp() + "-ABBRUCH:" + std::string(text));
   if (run_flags.auto_mode || qn_boxes_unseen()) {
@@ -170,6 +175,10 @@ void end_after_waiting() {
 void end_run_by_signal(int signal) {
   if (error_state.signal == 0) error_state.signal = signal;
   end_program(silent_end_code, run_transition::signal);
+}
+
+void end_run_if_signalled() {
+  if (const int signal = qn_take_termination_signal(); signal != 0) end_run_by_signal(signal);
 }
 
 void errors_reset() {

@@ -71,6 +71,11 @@ void errors_reset();
 // nested loop has returned): an end that came while it waited is carried out now, and the run
 // unwinds from here.
 void end_after_waiting();
+// After a call that blocks (a command the run waits for, a pause, a server, a pipe), whose wait
+// a termination signal ends: the run ends by that signal, as above, and the line after the
+// call never runs.  Nothing happens where no signal has come.  The error reporter looks first
+// as well, so that a failure the signal broke off is not reported as the program's.
+void end_run_if_signalled();
 
 // ---------------------------------------------------------------- exit status
 // Exit statuses of a run: 0 for a normal end (QUIT, the window closed); the library's own
@@ -78,8 +83,10 @@ void end_after_waiting();
 inline constexpr int exit_error_end = 1;   // the error reporter ended the run
 inline constexpr int exit_not_loaded = 2;  // the program (or one chained to) could not be loaded
 inline constexpr int exit_signal_base = 128;  // plus the number of the signal that ended the run
-// The status the run has earned so far.
+// The status the run has earned so far: a run whose lines could not all be written at its end
+// ends with exit_error_end where it would have ended with 0.
 int run_exit_status();
+void note_lines_lost();
 // The program's end came while it was being loaded.
 void note_load_failure();
 

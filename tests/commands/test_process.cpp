@@ -2,9 +2,15 @@
 // error, runs on the offscreen platform that never wait, names with blanks, the lock file.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "output/test_plot_fixture.h"
+#include "output/test_sql_fixture.h"
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
@@ -83,6 +90,15 @@ class process_test : public ::testing::Test {
       dup2(null, 0);
       dup2(null, 1);
       if (chdir(cwd.c_str()) != 0) _exit(127);
+      for (const int signal_number : child_ignores) ::signal(signal_number, SIG_IGN);
+      if (child_file_limit != 0) {
+        // A file size limit as the shell's "ulimit -f" sets it, with the signal's default action.
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = child_file_limit;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ::signal(SIGXFSZ, SIG_DFL);
+      }
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
@@ -96,12 +112,12 @@ class process_test : public ::testing::Test {
     return {child, pipe_fds[0]};
   }
 
-  // A run that has not ended after two minutes is killed: a safety net, the tests expect none
-  // to wait.
-  run_result finish(const started& s) {
+  // A run that has not ended after two minutes (or `limit`) is killed: a safety net, the tests
+  // expect none to wait.
+  run_result finish(const started& s, std::chrono::seconds limit = std::chrono::minutes(2)) {
     run_result result;
     if (s.child < 0) return result;
-    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    const auto give_up = std::chrono::steady_clock::now() + limit;
     bool killed = false;
     for (;;) {
       pollfd p{s.errors, POLLIN, 0};
@@ -140,7 +156,23 @@ class process_test : public ::testing::Test {
     EXPECT_EQ(pages == std::string::npos ? -1 : std::atoi(out.c_str() + pages + 6), 1) << out;
   }
 
+  // Waits (at most a minute) until the file exists in dir/run.
+  bool wait_for_file(const std::string& name) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(dir / "run" / name))
+      if (std::chrono::steady_clock::now() > give_up) return false;
+      else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return true;
+  }
+
+  std::string file_text(const std::string& name) {
+    std::ifstream in(dir / "run" / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
   fs::path dir;
+  std::vector<int> child_ignores;  // signals the started runs inherit as ignored
+  uint64_t child_file_limit = 0;   // their file size limit in bytes (0: as the test's own)
 };
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
@@ -342,7 +374,8 @@ std::string writing_program(int lines, const std::string& upn, const std::string
 
 // The lines a program left in its FILE unit cannot all be written (a full disk, here the size
 // limit): at QUIT, at an error end and at a RUN chain the failure is reported like every failed
-// write, the WARNUNG line naming the file and the reason in the error log and on standard error.
+// write, the WARNUNG line naming the file and the reason in the error log and on standard error,
+// and the run, having lost lines, exits with 1 (the same run with room for its lines exits 0).
 TEST_F(process_test, FailedFlushOfLinesLeftInAFileUnitIsReportedAtEveryEndOfTheRun) {
   const std::pair<std::string, std::string> ends[] = {
       {"", "QUIT\nQUIT\n"}, {"#1 #0 _/ &1 __STO\n", "%0004\nQUIT\n"}, {"", "/00000001 RUN @0004\nQUIT\n"}};
@@ -362,6 +395,13 @@ TEST_F(process_test, FailedFlushOfLinesLeftInAFileUnitIsReportedAtEveryEndOfTheR
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(log.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << log;
     EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << r.errors;
+    EXPECT_EQ(r.status, exit_error_end);
+    if (upn.empty()) {
+      fs::remove(dir / "run" / "out.txt");
+      const run_result written = run({"PROG.PXB"});
+      EXPECT_EQ(written.status, 0) << written.errors;
+      EXPECT_EQ(fs::file_size(dir / "run" / "out.txt"), 40000u);
+    }
   }
 }
 
@@ -480,6 +520,170 @@ TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
   kill(s.child, SIGKILL);
   finish(s);
   EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);
+}
+
+// SIGTERM while the run waits in a call that blocks: a shell command (RUN 0x400), a program it
+// started and waits for (RUN 0x200), a MOUSE pause, a SQL statement inside a transaction, a
+// connect to a server that never answers, a print job whose PDF goes into a pipe that nobody
+// reads.  The signal ends the wait and the run in order: the line written before is in its file,
+// the transaction is rolled back (its lock is free again), the line after the call never runs,
+// no failure of the call is reported, and the status is 128 + the signal's number.  The calls would each wait
+// for minutes; the run is given half a minute.
+TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNextLine) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  // The private server, through the runtime's own client glue in this process.
+  const auto on_server = [&](const std::vector<std::string>& statements) {
+    sqlc_connect_params params{.host = "127.0.0.1", .user = db.user, .password = db.password, .database = db.database};
+    params.port = static_cast<uint32_t>(std::stoul(db.port));
+    params.tcp = true;
+    int32_t status = sqlc_connect(params);
+    for (const std::string& statement : statements)
+      if (status == 0) status = sqlc_query(0, statement);
+    sqlc_close();
+    return status;
+  };
+  const std::string table = "blocked_" + std::to_string(getpid());
+  ASSERT_EQ(on_server({"DROP TABLE IF EXISTS " + table, "CREATE TABLE " + table + " (n INT PRIMARY KEY) ENGINE=InnoDB"}), 0);
+
+  // A server that takes the connection and never says a word.
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(listener, 8), 0);
+  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  const std::string silent_port = std::to_string(ntohs(address.sin_port));
+
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  ASSERT_EQ(mkfifo((dir / "run" / "drucker").c_str(), 0600), 0);
+  const std::string server = db.user + "%" + db.database + "@127.0.0.1:" + db.port + "/" + db.password;
+  // The sleeping commands note their number, so that the test ends them afterwards.
+  const std::string sleeper = "echo $$ > sleeper.pid; exec sleep 300 2>/dev/null";
+  struct blocking_case {
+    std::string name, setup, call, text;
+    std::map<std::string, std::string> env;
+  };
+  const blocking_case cases[] = {
+      {"shell command", "", "/00000400 RUN @0006", sleeper, {}},
+      {"started program", "", "/00000200 RUN @0006", "sh -c \"" + sleeper + "\"", {}},
+      {"MOUSE pause", "", "/00000200 MOUSE %0002", "", {}},
+      {"SQL statement in a transaction",
+       "/00000001 SQL @0007\nSQL @0008\nSQL @0009\n", "SQL @0006", "SELECT SLEEP(300);", {}},
+      {"connect to a silent server", "", "/00000001 SQL @0006", "u%db@127.0.0.1:" + silent_port + "/pw", {}},
+      {"print job into a pipe without a reader", "", "PRINT @0006", "brief",
+       {{"WINKYR_PRINT_PDF", (dir / "run" / "drucker").string()}}},
+  };
+  for (const blocking_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"out.txt", "ready", "after", "sleeper.pid"}) fs::remove(dir / "run" / name);
+    const std::string setup_codes = c.setup + "/00000001 FILE @0001 @0002 %0001\n/00000400 RUN @0004\n";
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=10\nTEXTCHARACTERS=600\n"
+           "VARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n#300000\n"
+           "[TEXTTOKENS]\n@0001 #1|\n@0002 out.txt|\n@0003 vor dem Warten|\n@0004 touch ready|\n@0005 touch after|\n"
+           "@0006 " << c.text << "|\n@0007 " << server << "|\n@0008 START TRANSACTION;|\n@0009 INSERT INTO "
+        << table << " VALUES (7);|\n[LABELS]\n[CODES]\n"
+        << setup_codes << "/00001000 FILE @0001 @0003\n" << c.call << "\n/00000400 RUN @0005\nQUIT\nQUIT\n";
+    const started s = start({"PROG.PXB"}, c.env);
+    EXPECT_TRUE(wait_for_file("ready"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // on into the call
+    kill(s.child, SIGTERM);
+    const run_result r = finish(s, std::chrono::seconds(30));
+    EXPECT_EQ(r.status, 128 + SIGTERM);
+    for (const char* report : {"-KYR-ERROR", "-ABBRUCH:", "-WARNUNG:cannot", "SQL", "SLEEP"})
+      EXPECT_EQ(r.errors.find(report), std::string::npos) << r.errors;
+    EXPECT_EQ(file_text("out.txt"), "vor dem Warten\n");
+    EXPECT_FALSE(fs::exists(dir / "run" / "after"));
+    if (const std::string pid = file_text("sleeper.pid"); !pid.empty()) kill(std::stoi(pid), SIGKILL);
+  }
+  close(listener);
+  // The program's transaction is gone with its lock: the same key goes in (waiting for the lock
+  // as long as the server would need to notice a client that went away).
+  EXPECT_EQ(on_server({"SET SESSION innodb_lock_wait_timeout = 20", "INSERT INTO " + table + " VALUES (7)"}), 0);
+  on_server({"DROP TABLE " + table});
+}
+
+// A second signal ends the process at once, also while the end that the first began hangs: here
+// the print job's PDF goes into a pipe whose reader takes nothing (its buffer holds less than the
+// document), so the first SIGTERM's end waits in the write; SIGINT then ends the process with
+// 128 + its number.
+TEST_F(process_test, SecondSignalEndsTheProcessWhileTheFirstOnesEndHangs) {
+  std::ofstream form(dir / "run" / "brief.frm", std::ios::binary);
+  for (int line = 1; line <= 40; ++line) form << "Rechnung Zeile " << line << "\n";
+  form.close();
+  const fs::path pipe = dir / "run" / "drucker";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(fcntl(reader, F_SETPIPE_SZ, 4096), 4096);
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "", "@0005 brief|\n", {"PRINT @0005"}, "%0003\nJNZ :0006\nQUIT\n");
+  const started s = start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pipe.string()}});
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (file_text("out.txt").size() < 100 * 100 && std::chrono::steady_clock::now() < give_up)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(s.child, SIGTERM);
+  // The first end has filled the pipe and waits for the reader.
+  int queued = 0;
+  while (std::chrono::steady_clock::now() < give_up && (ioctl(reader, FIONREAD, &queued) != 0 || queued < 4096))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(queued, 4096);
+  kill(s.child, SIGINT);
+  EXPECT_EQ(finish(s, std::chrono::seconds(30)).status, 128 + SIGINT);
+  close(reader);
+}
+
+// A signal that the run inherits as ignored (SIGHUP under nohup, SIGINT of a shell script's
+// background job) stays ignored: the run goes on through it and ends by the next SIGTERM.
+TEST_F(process_test, SignalInheritedAsIgnoredStaysIgnored) {
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "", "", {}, "%0003\nJNZ :0005\nQUIT\n");
+  for (const int signal_number : {SIGHUP, SIGINT}) {
+    SCOPED_TRACE(signal_number);
+    fs::remove(dir / "run" / "out.txt");
+    child_ignores = {signal_number};
+    const started s = start({"PROG.PXB"});
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (file_text("out.txt").size() < 100 * 100 && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(s.child, signal_number);
+    // Sent together, SIGTERM's handler would run first; a run that the first signal ends
+    // has ended by the time the second comes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    kill(s.child, SIGTERM);
+    EXPECT_EQ(finish(s).status, 128 + SIGTERM);
+  }
+}
+
+// Under a file size limit ("ulimit -f"), with SIGXFSZ at its default action, every writer that
+// passes it (the lines of a FILE unit, a PDF plot, a print job's PDF, a saved screen picture)
+// fails with a WARNUNG naming the file and "File too large" (the error 27 that IOERROR gives),
+// and the program goes on to its end; it lost lines, so it exits with 1.
+TEST_F(process_test, FileSizeLimitFailsEachWriteWithAWarningAndTheProgramGoesOn) {
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  const std::string codes =
+      "/00000001 PLOT %0004 @0005\n/00000020 PLOT @0006\n/00000002 PLOT\nPRINT @0007\n/00000800 PRINT @0007\n"
+      "/00001080 FILE @0008 @0008 %0005\n/00000400 RUN @0009\nQUIT\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(100, "#43 #21 #29.7 #1\n#0 #0 #300 #200\n",
+                         "@0005 plot.pdf|\n@0006 MOV 1,1|DRW 5,5|TXT hallo|\n@0007 brief|\n@0008 bild.bmp|\n"
+                         "@0009 touch done|\n",
+                         {}, codes);
+  child_file_limit = 1024;
+  const std::string pdf = (dir / "run" / "out.pdf").string();
+  const run_result r = finish(start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf}}));
+  EXPECT_EQ(r.status, exit_error_end);
+  EXPECT_TRUE(fs::exists(dir / "run" / "done"));
+  const std::string log = file_text("PXBERROR.LOG");
+  for (const std::string& file : {std::string("out.txt"), std::string("plot.pdf"), pdf, std::string("BILD.BMP")})
+    EXPECT_NE(log.find("-WARNUNG:cannot write " + file + ": File too large\n"), std::string::npos) << file << "\n" << log;
 }
 
 }  // namespace

@@ -252,8 +252,10 @@ void print_finish_job() {
 
 namespace {
 // A job's PDF file that could not be written goes to IOERROR and the error log like every
-// failed write; a job the user cancelled is no failure.
+// failed write; a job the user cancelled is no failure.  A write that a termination signal broke
+// off (a pipe that nobody reads) is none either: the signal ends the run.
 void report_print_file_failure() {
+  end_run_if_signalled();
   if (const int32_t reason = qn_print_output_error(); reason != 0) report_write_failure(qn_print_output_file(), reason);
 }
 }  // namespace

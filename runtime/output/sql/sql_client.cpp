@@ -6,9 +6,14 @@
 #include <mysql.h>
 
 #include "quillon/api/libraries.h"
+#include "quillon/api/quillon.h"
+
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -105,6 +110,21 @@ struct glue_state {
   uint64_t last_result_id = 0;  // never reused, so a stale id can never match a new result
 };
 glue_state glue;
+
+// Every wait of the client library for the server (the connect, the handshake, a statement
+// and its result) waits here, where a termination signal ends it too: the socket is shut down,
+// so that the library gives the call up as a lost connection (and closes it) and the server,
+// its client gone, rolls back what the connection left open.  Answers as poll does.
+extern "C" int wait_for_server(my_socket socket, my_bool reading, int timeout_ms) {
+  switch (qn_wait_ready(socket, reading ? POLLIN : POLLOUT, timeout_ms)) {
+    case qn_wait_end::ready: return 1;
+    case qn_wait_end::timeout: errno = ETIMEDOUT; return 0;
+    case qn_wait_end::signal: break;
+  }
+  ::shutdown(socket, SHUT_RDWR);
+  errno = EINTR;
+  return -1;
+}
 
 glue_slot& slot_at(int32_t slot) {
   return glue.slots[static_cast<size_t>(slot >= 0 && slot < sqlc_slot_count ? slot : 0)];
@@ -226,6 +246,7 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     // with the connection and cut statements that run long.
     unsigned int connect_timeout = sqlc_connect_timeout_seconds;
     client.mysql_options(s.connection, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout);
+    client.mysql_options(s.connection, MARIADB_OPT_IO_WAIT, reinterpret_cast<const void*>(&wait_for_server));
     if (p.tcp) {
       unsigned int protocol = MYSQL_PROTOCOL_TCP;
       client.mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);

@@ -121,6 +121,7 @@ void trace_statement(std::string_view statement) {
 // A failed statement: the statement and the server's error number go to the error log as
 // warnings, then the fatal-error routine ends the program with the server's message.
 void statement_failed(int32_t slot, int32_t status, const std::string& statement) {
+  end_run_if_signalled();  // a statement that a termination signal broke off failed for no fault of its own
   trace_int("KYR/SQL: error=", status);
   warning_log(statement);
   if (layer.dialect != 'M') {
