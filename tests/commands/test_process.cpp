@@ -308,6 +308,45 @@ TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
   EXPECT_EQ(empty, 0);
 }
 
+// Two programs started in one working folder at once, each printing its own form in many jobs
+// of one page into one PDF folder: every PDF holds the page of the job that made it (the forms'
+// work files of the two runs never meet), and each run's pages are all there.
+TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
+  constexpr int jobs = 40;
+  fs::create_directories(dir / "out");
+  for (const char* run_name : {"A", "B"}) {
+    std::ofstream(dir / "run" / (std::string(run_name) + ".frm"), std::ios::binary)
+        << "Rechnung " << run_name << "\n" << std::string(60, 'x') << "\n";
+    std::ofstream(dir / "run" / (std::string(run_name) + ".PXB"), std::ios::binary)
+        << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=4\n"
+           "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+           "[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n&1 #1 _+ &1 __STO &1 #"
+        << jobs << " _<\n[TEXTTOKENS]\n@0001 " << run_name
+        << "|\n@0002  |\n[LABELS]\n[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n%0002\nJNZ :0001\nQUIT\nQUIT\n";
+  }
+  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"}};
+  const started a = start({"A.PXB"}, env), b = start({"B.PXB"}, env);
+  const run_result ra = finish(a), rb = finish(b);
+  EXPECT_EQ(ra.status, 0) << ra.errors;
+  EXPECT_EQ(rb.status, 0) << rb.errors;
+  std::map<std::string, int> pages;  // "A", "B" or "" (a page without either text) -> PDFs
+  int pdfs = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "out")) {
+    ++pdfs;
+    std::string text;
+    ASSERT_EQ(run_reader(dir, "pdftotext '" + entry.path().string() + "' -", text), 0) << text;
+    const bool of_a = text.find("Rechnung A") != std::string::npos, of_b = text.find("Rechnung B") != std::string::npos;
+    ++pages[of_a && !of_b ? "A" : of_b && !of_a ? "B" : ""];
+  }
+  EXPECT_EQ(pdfs, 2 * jobs);
+  EXPECT_EQ(pages["A"], jobs);
+  EXPECT_EQ(pages["B"], jobs);
+  EXPECT_EQ(pages[""], 0);
+  // No work file is left behind in the working folder.
+  for (const auto& entry : fs::directory_iterator(dir / "run"))
+    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+}
+
 // A program that runs the `before` codes, writes `lines` lines of 100 bytes into out.txt through
 // FILE slot 1 (without closing it) and then goes on with the `after` codes.  Its own UPN codes
 // and texts come from %0004 and @0005 on; the loop after the lines starts at record
