@@ -10,6 +10,13 @@
 // only when everything was written and flushed to the disk.  A failed, abandoned or killed
 // save leaves the old file as it was.  Paths are host paths (UTF-8, "/").
 //
+// The file beside the target is named "." + the target's name + ".XXXXXX", the target's name cut
+// where the folder would not take so long a name.  Where the folder refuses a new file (or the
+// rename over this one) but the target is a plain file that the user may write, the bytes go into
+// a file in the temporary folder instead and `commit` copies them into the target itself (room
+// taken first, written, cut to length, synced, its length checked): the target stays the same
+// file, with its owner, mode and hard links; only a failure during that copy can leave it cut.
+//
 // The first failure is kept (the platform's error code) and every later step returns it;
 // writes after a failure do nothing.
 class save_file {
@@ -38,6 +45,8 @@ class save_file {
   // The aside file itself, for a writer that writes it by its name (a library that opens files
   // only by name); the bytes it writes there are committed with it.
   const std::string& aside() const { return aside_; }
+  // True where the content is copied into the target at the commit (see above).
+  bool copies_in() const { return copies_in_; }
 
   // Called after everything was written and synced, just before the rename; for tests that
   // stop a save there.
@@ -50,4 +59,5 @@ class save_file {
   int fd_ = -1;
   int32_t error_ = 0;
   bool published_ = false;
+  bool copies_in_ = false;  // the aside file is in the temporary folder, copied into the target
 };

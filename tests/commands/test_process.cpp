@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,6 +84,7 @@ class process_test : public ::testing::Test {
       dup2(null, 0);
       dup2(null, 1);
       if (chdir(cwd.c_str()) != 0) _exit(127);
+      if (run_as != 0 && (setgroups(0, nullptr) != 0 || setgid(run_as) != 0 || setuid(run_as) != 0)) _exit(126);
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
@@ -126,6 +129,7 @@ class process_test : public ::testing::Test {
   }
 
   fs::path dir;
+  uid_t run_as = 0;  // the user (and group) the executable runs as; 0: the test's own
 };
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
@@ -345,6 +349,39 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   // No work file is left behind in the working folder.
   for (const auto& entry : fs::directory_iterator(dir / "run"))
     EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+}
+
+// A print job into a PDF file that the user may write, in a folder the user may not (root's,
+// 0755): the file gets the document, written into it, so that it stays the same file (its
+// owner, the hard link to it); nothing is left in the temporary folder.
+TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  constexpr uid_t nobody = 65534;
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  write_program(dir / "run" / "PROG.PXB", "", "@0001 brief|\n@0002  |\n", "PRINT @0001\n/00000800 PRINT @0002\nQUIT\n");
+  fs::create_directories(dir / "ausgabe");
+  fs::create_directories(dir / "tmp");
+  std::ofstream(dir / "ausgabe" / "druck.pdf", std::ios::binary) << "alt\n";
+  fs::create_hard_link(dir / "ausgabe" / "druck.pdf", dir / "ausgabe" / "kopie.pdf");
+  ASSERT_EQ(chown((dir / "ausgabe" / "druck.pdf").c_str(), nobody, nobody), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "tmp").c_str(), 0777), 0);
+  fs::create_directories(dir / "xdg");
+  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
+  run_as = nobody;
+  const run_result r = run({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", (dir / "ausgabe" / "druck.pdf").string()},
+                                          {"TMPDIR", (dir / "tmp").string()}});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors.find("cannot write"), std::string::npos) << r.errors;
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + (dir / "ausgabe" / "kopie.pdf").string() + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\n\n\f");
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "ausgabe" / "druck.pdf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_nlink, 2u);
+  EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
 // A program that runs the `before` codes, writes `lines` lines of 100 bytes into out.txt through
