@@ -7,8 +7,10 @@
 
 // A file written as a whole: the bytes go, buffered, into a new file beside the target (same
 // folder, so the rename stays on one file system), and `commit` renames it over the old file
-// only when everything was written and flushed to the disk.  A failed, abandoned or killed
-// save leaves the old file as it was.  Paths are host paths (UTF-8, "/").
+// only when everything was written and flushed to the disk (synced first where the rename
+// replaces a file that holds something; a new name, or a claim's empty file, has nothing to
+// lose and is not waited for).  A failed, abandoned or killed save leaves the old file as it
+// was.  Paths are host paths (UTF-8, "/").
 //
 // The file beside the target is named "." + the target's name + ".XXXXXX", the target's name cut
 // where the folder would not take so long a name.  Where the folder refuses a new file (or the
@@ -38,7 +40,7 @@ class save_file {
   // Makes the bytes written so far visible at the target's name for a reader while the save
   // goes on: flushed and renamed over the old file now; later writes go to the same file.
   int32_t publish();
-  int32_t commit();               // flush, sync, close and rename; 0 or the first error
+  int32_t commit();               // flush, sync (see above), close and rename; 0 or the first error
   void discard();                 // closes and removes the aside file
   int32_t error() const { return error_; }
   const std::string& target() const { return target_; }

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string_view>
 
 namespace {
@@ -29,13 +30,18 @@ std::string final_target(const std::string& target) {
   return ::realpath(target.c_str(), resolved) ? std::string(resolved) : target;
 }
 
-// The mode the new file gets: the old file's, or what a newly created file would get.
-mode_t file_mode(const std::string& target, mode_t new_mode) {
-  struct stat st;
-  if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return new_mode & ~mask;
+// Creates the file of the name whose last six characters are replaced by random letters and
+// digits, exclusively, with the mode (less the umask) and closed on exec, as mkstemp does with
+// the mode 0600.  The descriptor, or -1 with errno.
+int create_unique(std::string& path, mode_t mode) {
+  static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (size_t i = path.size() - 6; i < path.size(); ++i) path[i] = letters[random() % letters.size()];
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
 }
 
 // The first `length` bytes of the name, less a character of more than one byte that the cut
@@ -51,12 +57,12 @@ std::string cut_name(const std::string& name, size_t length) {
 // "/"), exclusively.  Where that is longer than the folder takes a name (NAME_MAX as a rule,
 // less on some file systems), the target's name in it is cut to fit: every name that the folder
 // takes can be saved.  The descriptor, or -1 with errno.
-int make_aside(const std::string& dir, const std::string& base, std::string& aside) {
+int make_aside(const std::string& dir, const std::string& base, std::string& aside, mode_t mode) {
   constexpr std::string_view random_part = ".XXXXXX";
   const auto make = [&](size_t name_max) {
     const size_t room = name_max > 1 + random_part.size() ? name_max - 1 - random_part.size() : 0;
     aside = dir + "." + cut_name(base, room) + std::string(random_part);
-    return ::mkstemp(aside.data());
+    return create_unique(aside, mode);
   };
   if (1 + base.size() + random_part.size() <= NAME_MAX) {
     const int fd = make(NAME_MAX);
@@ -72,12 +78,18 @@ int make_aside(const std::string& dir, const std::string& base, std::string& asi
 int make_aside_in_temporary_folder(std::string& aside) {
   const char* folder = std::getenv("TMPDIR");
   aside = std::string(folder && *folder ? folder : "/tmp") + "/.winkyr-save-XXXXXX";
-  return ::mkstemp(aside.data());
+  return create_unique(aside, 0600);
 }
 
 // True for the refusals of a folder that the user may not write, where a file in it that the user
 // may write can still be written in place.
 bool folder_refused(int32_t code) { return code == EACCES || code == EPERM; }
+
+// True where the file exists and is not empty.
+bool holds_content(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
 
 // An existing plain file the user may write.
 bool writable_file(const std::string& path) {
@@ -161,7 +173,9 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   const size_t slash = target_.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  int fd = make_aside(dir, base, aside_);
+  // The new file gets the old file's mode, or what a newly created file would get.
+  const mode_t mode = exists ? st.st_mode & 07777 : static_cast<mode_t>(new_mode) & 07777;
+  int fd = make_aside(dir, base, aside_, mode);
   if (fd < 0 && exists && S_ISREG(st.st_mode) && folder_refused(errno)) {
     // A folder the user may not write, with a file in it that the user may: the content is made
     // whole in the temporary folder and copied into the file at the commit.
@@ -175,8 +189,9 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
     aside_.clear();
     return fail(code);
   }
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  if (!copies_in_) ::fchmod(fd, file_mode(target_, static_cast<mode_t>(new_mode)));
+  // The umask may have taken bits of the old file's mode away.
+  struct stat made;
+  if (exists && !copies_in_ && ::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
   fd_ = fd;
   buffer_.reserve(buffer_limit);
   return 0;
@@ -237,8 +252,10 @@ int32_t save_file::publish() {
 
 int32_t save_file::commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : fail(EBADF);
-  // A file copied into its target is synced there; the file renamed into place is synced first.
-  if (flush() == 0 && !copies_in_ && ::fsync(fd_) != 0) fail(errno_code());
+  // The rename must not reach the disk before the bytes it puts in place where it replaces a file
+  // that holds something: the file is synced first.  A new name, or the empty file of a claim,
+  // has nothing to lose and is not waited for.  A file copied into its target is synced there.
+  if (flush() == 0 && !copies_in_ && !published_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
   if (error_ != 0) {
     discard();
     return error_;
