@@ -255,7 +255,12 @@ int32_t save_file::commit() {
   // The rename must not reach the disk before the bytes it puts in place where it replaces a file
   // that holds something: the file is synced first.  A new name, or the empty file of a claim,
   // has nothing to lose and is not waited for.  A file copied into its target is synced there.
-  if (flush() == 0 && !copies_in_ && !published_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
+  if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
+  // Closed before the rename: some file systems report a failed write only at the close.
+  if (!copies_in_) {
+    if (::close(fd_) != 0) fail(errno_code());
+    fd_ = -1;
+  }
   if (error_ != 0) {
     discard();
     return error_;
@@ -264,14 +269,18 @@ int32_t save_file::commit() {
   int32_t failed = copies_in_ || published_ ? 0 : move_into_place(aside_, target_);
   // A folder where the user may make files but not replace this one (a sticky folder, the file
   // another user's that this user may write): the content goes into the file itself.
-  if (folder_refused(failed) && writable_file(target_)) copies_in_ = true;
-  if (copies_in_) {
+  if (folder_refused(failed) && writable_file(target_)) {
+    copies_in_ = true;
+    fd_ = ::open(aside_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) failed = errno_code();
+  }
+  if (copies_in_ && fd_ >= 0) {
     failed = copy_into(fd_, target_, true);
+    if (::close(fd_) != 0 && failed == 0) failed = errno_code();
+    fd_ = -1;
     ::unlink(aside_.c_str());
     aside_.clear();  // the target was written in place: what failed is not undone by a discard
   }
-  if (::close(fd_) != 0 && failed == 0) failed = errno_code();
-  fd_ = -1;
   if (failed != 0) {
     fail(failed);
     discard();

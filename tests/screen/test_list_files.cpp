@@ -306,6 +306,7 @@ TEST_F(list_files_test, ProgramSavesUnderEveryNameTheFolderTakes) {
 // file gets the list, written into it, so that it stays the same file (a hard link to it shows
 // the list too); nothing is left in the temporary folder.  Under the file size limit the copy
 // is refused before any old byte is overwritten: IOERROR, the WARNUNG line, the old file whole.
+// The same for root's file that anybody may write in a sticky folder.
 TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite) {
   std::string rows = "300 1\n";
   for (int r = 1; r <= 300; ++r) rows += "row " + std::to_string(r) + " of the new list\n";
@@ -321,13 +322,18 @@ TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite)
   ASSERT_EQ(chmod("ausgabe", 0755), 0);
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
   ASSERT_EQ(chown("ausgabe/LIST.LST", nobody, nobody), 0);
-  const auto save_as_nobody = [&](const std::string& list, uint64_t limit) {
+  // A sticky folder (as /tmp): the user may make files there, but not rename over root's file.
+  std::filesystem::create_directories("sticky");
+  write_file("sticky/LIST.LST", "old\n");
+  ASSERT_EQ(chmod("sticky/LIST.LST", 0666), 0);
+  ASSERT_EQ(chmod("sticky", 01777), 0);
+  const auto save_as_nobody = [&](const std::string& list, uint64_t limit, const std::string& target = "ausgabe/LIST.LST") {
     const pid_t child = fork();
     if (child == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(99);
       ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
       const file_size_limit full(limit);
-      load_program_image(list_program({list, "ausgabe/LIST.LST"}, "/00002020 LSTMGR @0001 %0001\n"
+      load_program_image(list_program({list, target}, "/00002020 LSTMGR @0001 %0001\n"
                                                                    "/00001020 LSTMGR @0002 %0001\n"));
       interpreter(1);
       _exit(io_status & 0xFF);
@@ -349,5 +355,12 @@ TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite)
   ASSERT_EQ(stat("ausgabe/LIST.LST", &st), 0);
   EXPECT_EQ(st.st_nlink, 2u);
   EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_EQ(save_as_nobody("SHORT.TXT", uint64_t(1) << 30, "sticky/LIST.LST"), 0);
+  EXPECT_EQ(file_text("sticky/LIST.LST"), "1 1\nnew row\n");
+  ASSERT_EQ(stat("sticky/LIST.LST", &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
   EXPECT_TRUE(std::filesystem::is_empty("tmp"));
+  int in_sticky = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("sticky")) ++in_sticky;
+  EXPECT_EQ(in_sticky, 1);  // nothing left beside it
 }
