@@ -18,12 +18,7 @@ source "$root/bench/quiet.sh"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 lines="${1:-500000}"
 runs=5
-if [ -f "$build/CMakeCache.txt" ]; then
-  quiet cmake -S "$root" -B "$build" -DWINKYR_BENCH=ON
-else
-  quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINKYR_BENCH=ON
-fi
-quiet cmake --build "$build" --target winkyr
+bench_build winkyr
 winkyr="$build/winkyr"
 other="${WINKYR_LINES_PROGRAM:-}"
 
@@ -33,35 +28,14 @@ cd "$work"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$work}"
 text="$(printf 'x%.0s' $(seq 99))"
-cat >LINES.PXB <<PXB
-[PROC]
-[INIT]
-CODES=10
-UPNCODES=4
-UPNTOKENS=20
-TEXTTOKENS=4
-TEXTCHARACTERS=200
-VARIABLES=2
-STRINGSPACE=100
-ADRSPACE=10
-[VARIABLES]
-&0001 I 0001:I/0
-[UPNCODES]
-#0
-&1 #1 _+ &1 __STO &1 #$lines _<
-[TEXTTOKENS]
-@0001 #1|
+loop_program "$lines" "@0001 #1|
 @0002 out.txt|
-@0003 $text|
-[LABELS]
-[CODES]
-/00000001 FILE @0001 @0002 %0001
+@0003 $text|" "/00000001 FILE @0001 @0002 %0001
 /00001000 FILE @0001 @0003
 %0002
 JNZ :0002
 QUIT
-QUIT
-PXB
+QUIT" >LINES.PXB
 for twin in buffered per_line; do
   flush=""
   [ "$twin" = per_line ] && flush="f:flush()"

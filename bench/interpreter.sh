@@ -28,14 +28,7 @@ source "$root/bench/quiet.sh"
 build="${WINKYR_BUILD_DIR:-$root/build-bench}"
 runs=5
 
-# A build directory of its own is made a release build with debug information (for profiles); one
-# given by WINKYR_BUILD_DIR keeps its build type.
-if [ -f "$build/CMakeCache.txt" ]; then
-  quiet cmake -S "$root" -B "$build" -DWINKYR_BENCH=ON
-else
-  quiet cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWINKYR_BENCH=ON
-fi
-quiet cmake --build "$build" --target bench_interpreter
+bench_build bench_interpreter
 # WINKYR_BENCH_PROGRAM times another build of bench_interpreter (an older one, for a before/after).
 bench="${WINKYR_BENCH_PROGRAM:-$build/bench/bench_interpreter}"
 export QT_QPA_PLATFORM=offscreen

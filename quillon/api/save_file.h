@@ -7,8 +7,17 @@
 
 // A file written as a whole: the bytes go, buffered, into a new file beside the target (same
 // folder, so the rename stays on one file system), and `commit` renames it over the old file
-// only when everything was written and flushed to the disk.  A failed, abandoned or killed
-// save leaves the old file as it was.  Paths are host paths (UTF-8, "/").
+// only when everything was written and flushed to the disk (synced first where the rename
+// replaces a file that holds something; a new name, or a claim's empty file, has nothing to
+// lose and is not waited for).  A failed, abandoned or killed save leaves the old file as it
+// was.  Paths are host paths (UTF-8, "/").
+//
+// The file beside the target is named "." + the target's name + ".XXXXXX", the target's name cut
+// where the folder would not take so long a name.  Where the folder refuses a new file (or the
+// rename over this one) but the target is a plain file that the user may write, the bytes go into
+// a file in the temporary folder instead and `commit` copies them into the target itself (room
+// taken first, written, cut to length, synced, its length checked): the target stays the same
+// file, with its owner, mode and hard links; only a failure during that copy can leave it cut.
 //
 // The first failure is kept (the platform's error code) and every later step returns it;
 // writes after a failure do nothing.
@@ -31,13 +40,15 @@ class save_file {
   // Makes the bytes written so far visible at the target's name for a reader while the save
   // goes on: flushed and renamed over the old file now; later writes go to the same file.
   int32_t publish();
-  int32_t commit();               // flush, sync, close and rename; 0 or the first error
+  int32_t commit();               // flush, sync (see above), close and rename; 0 or the first error
   void discard();                 // closes and removes the aside file
   int32_t error() const { return error_; }
   const std::string& target() const { return target_; }
   // The aside file itself, for a writer that writes it by its name (a library that opens files
   // only by name); the bytes it writes there are committed with it.
   const std::string& aside() const { return aside_; }
+  // True where the content is copied into the target at the commit (see above).
+  bool copies_in() const { return copies_in_; }
 
   // Called after everything was written and synced, just before the rename; for tests that
   // stop a save there.
@@ -50,4 +61,5 @@ class save_file {
   int fd_ = -1;
   int32_t error_ = 0;
   bool published_ = false;
+  bool copies_in_ = false;  // the aside file is in the temporary folder, copied into the target
 };

@@ -60,11 +60,15 @@ bool is_folder(const std::string& name) {
   return ::stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Makes the folder and the folders above it that are missing; what cannot be made shows when
-// the job's file is opened in it.
-void make_folders(const std::string& folder) {
-  for (size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1))
-    ::mkdir(folder.substr(0, slash).c_str(), 0777);
+// Makes the missing folder and the missing folders above it, from the deepest one that exists
+// down (no call for a folder that is there); what cannot be made shows when the job's file is
+// opened in it.
+void make_folders(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (::mkdir(folder.c_str(), 0777) == 0 || errno != ENOENT) return;
+  const size_t slash = folder.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  make_folders(folder.substr(0, slash));
   ::mkdir(folder.c_str(), 0777);
 }
 
@@ -95,8 +99,9 @@ bool pdf_target::choose(std::string_view job_name, bool always) {
   const char* named = std::getenv("WINKYR_PRINT_PDF");
   if (named && *named) {
     const std::string target = named;
-    if (target.back() == '/' || is_folder(target)) {
-      make_folders(target);
+    const bool folder = is_folder(target);
+    if (folder || target.back() == '/') {
+      if (!folder) make_folders(target);
       target_ = unused_pdf_name(target, job_name);
     } else {
       target_ = target;

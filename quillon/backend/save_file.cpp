@@ -1,16 +1,21 @@
 // Whole-file saves: a buffered writer into a file beside the target, renamed over the old file
-// when everything is on the disk.
+// when everything is on the disk; where no file can be made beside a file that the user may
+// write, a file in the temporary folder, copied into the target at the end.
 #include "quillon/api/save_file.h"
 #include "quillon/api/numbered_names.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <string_view>
 
 namespace {
 constexpr size_t buffer_limit = size_t(1) << 16;
@@ -25,13 +30,120 @@ std::string final_target(const std::string& target) {
   return ::realpath(target.c_str(), resolved) ? std::string(resolved) : target;
 }
 
-// The mode the new file gets: the old file's, or what a newly created file would get.
-mode_t file_mode(const std::string& target, mode_t new_mode) {
+// Creates the file of the name whose last six characters are replaced by random letters and
+// digits, exclusively, with the mode (less the umask) and closed on exec, as mkstemp does with
+// the mode 0600.  The descriptor, or -1 with errno.
+int create_unique(std::string& path, mode_t mode) {
+  static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937_64 random{std::random_device{}()};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (size_t i = path.size() - 6; i < path.size(); ++i) path[i] = letters[random() % letters.size()];
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// The first `length` bytes of the name, less a character of more than one byte that the cut
+// would split (a name in UTF-8 stays UTF-8).
+std::string cut_name(const std::string& name, size_t length) {
+  if (name.size() <= length) return name;
+  size_t start = length;  // where the character the cut falls into begins
+  while (start > 0 && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80) --start;
+  return name.substr(0, start);
+}
+
+// Makes the aside file "." + the target's name + ".XXXXXX" in the folder `dir` ("" or ending in
+// "/"), exclusively.  Where that is longer than the folder takes a name (NAME_MAX as a rule,
+// less on some file systems), the target's name in it is cut to fit: every name that the folder
+// takes can be saved.  The descriptor, or -1 with errno.
+int make_aside(const std::string& dir, const std::string& base, std::string& aside, mode_t mode) {
+  constexpr std::string_view random_part = ".XXXXXX";
+  const auto make = [&](size_t name_max) {
+    const size_t room = name_max > 1 + random_part.size() ? name_max - 1 - random_part.size() : 0;
+    aside = dir + "." + cut_name(base, room) + std::string(random_part);
+    return create_unique(aside, mode);
+  };
+  if (1 + base.size() + random_part.size() <= NAME_MAX) {
+    const int fd = make(NAME_MAX);
+    if (fd >= 0 || errno != ENAMETOOLONG) return fd;
+  }
+  // The folder's own limit: a file system may take fewer bytes than NAME_MAX.
+  const long folder_max = ::pathconf(dir.empty() ? "." : dir.c_str(), _PC_NAME_MAX);
+  return make(folder_max > 0 ? static_cast<size_t>(folder_max) : NAME_MAX);
+}
+
+// The aside file in the temporary folder ($TMPDIR, else /tmp), for a target in a folder where
+// none can be made.  The descriptor, or -1 with errno.
+int make_aside_in_temporary_folder(std::string& aside) {
+  const char* folder = std::getenv("TMPDIR");
+  aside = std::string(folder && *folder ? folder : "/tmp") + "/.winkyr-save-XXXXXX";
+  return create_unique(aside, 0600);
+}
+
+// True for the refusals of a folder that the user may not write, where a file in it that the user
+// may write can still be written in place.
+bool folder_refused(int32_t code) { return code == EACCES || code == EPERM; }
+
+// True where the file exists and is not empty.
+bool holds_content(const std::string& path) {
   struct stat st;
-  if (::stat(target.c_str(), &st) == 0) return st.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return new_mode & ~mask;
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// An existing plain file the user may write.
+bool writable_file(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Writes the whole content of `from` into the file `target` itself, so that it stays the same
+// file (its owner, its mode and every hard link to it): room for the new content is taken first
+// where the file system can (a full disk, like the size limit, shows before any old byte is
+// overwritten), then the bytes are written from the start, the file is cut to their length,
+// synced (with `sync`), and its length checked.  0 or the system's error code.
+int32_t copy_into(int from, const std::string& target, bool sync) {
+  struct stat source;
+  if (::fstat(from, &source) != 0) return errno_code();
+  const off_t length = source.st_size;
+  // Not blocking: a pipe put in the file's place meanwhile refuses the open instead of waiting.
+  const int to = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (to < 0) return errno_code();
+  int32_t failed = 0;
+  struct stat now;
+  if (::fstat(to, &now) != 0)
+    failed = errno_code();
+  else if (!S_ISREG(now.st_mode))
+    failed = EINVAL;
+  rlimit size_limit{};
+  if (failed == 0 && ::getrlimit(RLIMIT_FSIZE, &size_limit) == 0 && size_limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<rlim_t>(length) > size_limit.rlim_cur)
+    failed = EFBIG;  // the process's file size limit would cut the file
+  if (failed == 0 && length > now.st_size && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, length) != 0 &&
+      (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+    failed = errno;  // any other refusal (a file system without it) leaves the room to the writes
+  char buffer[1 << 16];
+  for (off_t at = 0; failed == 0 && at < length;) {
+    const ssize_t n = ::pread(from, buffer, static_cast<size_t>(std::min<off_t>(length - at, sizeof buffer)), at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = n == 0 ? EIO : errno_code();  // the source shorter than it was
+      break;
+    }
+    for (ssize_t done = 0; failed == 0 && done < n;) {
+      const ssize_t w = ::pwrite(to, buffer + done, static_cast<size_t>(n - done), at + done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) failed = w == 0 ? ENOSPC : errno_code();
+      else done += w;
+    }
+    at += n;
+  }
+  if (failed == 0 && ::ftruncate(to, length) != 0) failed = errno_code();
+  if (failed == 0 && sync && ::fsync(to) != 0) failed = errno_code();
+  if (failed == 0 && (::fstat(to, &now) != 0 || now.st_size != length)) failed = EIO;
+  if (::close(to) != 0 && failed == 0) failed = errno_code();
+  return failed;
 }
 }  // namespace
 
@@ -49,6 +161,7 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   error_ = 0;
   published_ = false;
   buffer_.clear();
+  copies_in_ = false;
   target_ = final_target(target);
   if (target_.empty()) return fail(ENOENT);
   struct stat st;
@@ -60,14 +173,25 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   const size_t slash = target_.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  aside_ = dir + "." + base + ".XXXXXX";
-  const int fd = ::mkstemp(aside_.data());
-  if (fd < 0) {
-    aside_.clear();
-    return fail(errno_code());
+  // The new file gets the old file's mode, or what a newly created file would get.
+  const mode_t mode = exists ? st.st_mode & 07777 : static_cast<mode_t>(new_mode) & 07777;
+  int fd = make_aside(dir, base, aside_, mode);
+  if (fd < 0 && exists && S_ISREG(st.st_mode) && folder_refused(errno)) {
+    // A folder the user may not write, with a file in it that the user may: the content is made
+    // whole in the temporary folder and copied into the file at the commit.
+    const int32_t beside = errno;
+    fd = make_aside_in_temporary_folder(aside_);
+    copies_in_ = fd >= 0;
+    if (fd < 0) errno = beside;
   }
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  ::fchmod(fd, file_mode(target_, static_cast<mode_t>(new_mode)));
+  if (fd < 0) {
+    const int32_t code = errno_code();
+    aside_.clear();
+    return fail(code);
+  }
+  // The umask may have taken bits of the old file's mode away.
+  struct stat made;
+  if (exists && !copies_in_ && ::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
   fd_ = fd;
   buffer_.reserve(buffer_limit);
   return 0;
@@ -115,6 +239,10 @@ int32_t save_file::seek(int64_t offset) {
 
 int32_t save_file::publish() {
   if (flush() != 0) return error_;
+  if (copies_in_) {
+    if (const int32_t failed = copy_into(fd_, target_, false); failed != 0) return fail(failed);
+    return 0;
+  }
   if (published_) return 0;
   if (const int32_t failed = move_into_place(aside_, target_); failed != 0) return fail(failed);
   published_ = true;
@@ -124,15 +252,36 @@ int32_t save_file::publish() {
 
 int32_t save_file::commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : fail(EBADF);
-  if (flush() == 0 && ::fsync(fd_) != 0) fail(errno_code());
-  if (::close(fd_) != 0) fail(errno_code());
-  fd_ = -1;
+  // The rename must not reach the disk before the bytes it puts in place where it replaces a file
+  // that holds something: the file is synced first.  A new name, or the empty file of a claim,
+  // has nothing to lose and is not waited for.  A file copied into its target is synced there.
+  if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
+  // Closed before the rename: some file systems report a failed write only at the close.
+  if (!copies_in_) {
+    if (::close(fd_) != 0) fail(errno_code());
+    fd_ = -1;
+  }
   if (error_ != 0) {
     discard();
     return error_;
   }
   if (before_rename) before_rename();
-  if (const int32_t failed = published_ ? 0 : move_into_place(aside_, target_); failed != 0) {
+  int32_t failed = copies_in_ || published_ ? 0 : move_into_place(aside_, target_);
+  // A folder where the user may make files but not replace this one (a sticky folder, the file
+  // another user's that this user may write): the content goes into the file itself.
+  if (folder_refused(failed) && writable_file(target_)) {
+    copies_in_ = true;
+    fd_ = ::open(aside_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) failed = errno_code();
+  }
+  if (copies_in_ && fd_ >= 0) {
+    failed = copy_into(fd_, target_, true);
+    if (::close(fd_) != 0 && failed == 0) failed = errno_code();
+    fd_ = -1;
+    ::unlink(aside_.c_str());
+    aside_.clear();  // the target was written in place: what failed is not undone by a discard
+  }
+  if (failed != 0) {
     fail(failed);
     discard();
     return error_;

@@ -51,10 +51,13 @@ void format_element_into(int32_t variable, int32_t element, char* text, int32_t 
 }
 
 // The printer job's row of what a run holds open (open_things.h): every end of the run ends a
-// job left open, its pages printed; a RUN chain and an abandoned event leave it to the program
-// that goes on, and the print engine itself decides what a job opened over an open one does.
+// job left open, its pages printed, and keeps a printed document left open by "$CONT" as written
+// in the work file; a RUN chain and an abandoned event leave both to the program that goes on,
+// and the print engine itself decides what a job opened over an open one does.
 void print_job_end(run_transition why) {
-  if (ends_the_run(why)) print_finish_job();
+  if (!ends_the_run(why)) return;
+  print_finish_job();
+  print_work_files_end();
 }
 
 const bool installed = [] {

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -90,6 +91,9 @@ class process_test : public ::testing::Test {
       dup2(null, 0);
       dup2(null, 1);
       if (chdir(cwd.c_str()) != 0) _exit(127);
+      // The run starts with the termination signals' default actions whatever the test runner
+      // left ignored (a background job's SIGINT, nohup's SIGHUP), then with the test's own.
+      for (const int signal_number : {SIGTERM, SIGHUP, SIGINT}) ::signal(signal_number, SIG_DFL);
       for (const int signal_number : child_ignores) ::signal(signal_number, SIG_IGN);
       if (child_file_limit != 0) {
         // A file size limit as the shell's "ulimit -f" sets it, with the signal's default action.
@@ -99,6 +103,7 @@ class process_test : public ::testing::Test {
         setrlimit(RLIMIT_FSIZE, &limit);
         ::signal(SIGXFSZ, SIG_DFL);
       }
+      if (run_as != 0 && (setgroups(0, nullptr) != 0 || setgid(run_as) != 0 || setuid(run_as) != 0)) _exit(126);
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
@@ -173,6 +178,7 @@ class process_test : public ::testing::Test {
   fs::path dir;
   std::vector<int> child_ignores;  // signals the started runs inherit as ignored
   uint64_t child_file_limit = 0;   // their file size limit in bytes (0: as the test's own)
+  uid_t run_as = 0;  // the user (and group) the executable runs as; 0: the test's own
 };
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
@@ -353,6 +359,78 @@ TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
   EXPECT_EQ(pdfs, 2 * jobs);
   EXPECT_EQ(plots, 2 * jobs);
   EXPECT_EQ(empty, 0);
+}
+
+// Two programs started in one working folder at once, each printing its own form in many jobs
+// of one page into one PDF folder: every PDF holds the page of the job that made it (the forms'
+// work files of the two runs never meet), and each run's pages are all there.
+TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
+  constexpr int jobs = 40;
+  fs::create_directories(dir / "out");
+  for (const char* run_name : {"A", "B"}) {
+    std::ofstream(dir / "run" / (std::string(run_name) + ".frm"), std::ios::binary)
+        << "Rechnung " << run_name << "\n" << std::string(60, 'x') << "\n";
+    std::ofstream(dir / "run" / (std::string(run_name) + ".PXB"), std::ios::binary)
+        << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=4\n"
+           "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+           "[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n&1 #1 _+ &1 __STO &1 #"
+        << jobs << " _<\n[TEXTTOKENS]\n@0001 " << run_name
+        << "|\n@0002  |\n[LABELS]\n[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n%0002\nJNZ :0001\nQUIT\nQUIT\n";
+  }
+  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"}};
+  const started a = start({"A.PXB"}, env), b = start({"B.PXB"}, env);
+  const run_result ra = finish(a), rb = finish(b);
+  EXPECT_EQ(ra.status, 0) << ra.errors;
+  EXPECT_EQ(rb.status, 0) << rb.errors;
+  std::map<std::string, int> pages;  // "A", "B" or "" (a page without either text) -> PDFs
+  int pdfs = 0;
+  for (const auto& entry : fs::directory_iterator(dir / "out")) {
+    ++pdfs;
+    std::string text;
+    ASSERT_EQ(run_reader(dir, "pdftotext '" + entry.path().string() + "' -", text), 0) << text;
+    const bool of_a = text.find("Rechnung A") != std::string::npos, of_b = text.find("Rechnung B") != std::string::npos;
+    ++pages[of_a && !of_b ? "A" : of_b && !of_a ? "B" : ""];
+  }
+  EXPECT_EQ(pdfs, 2 * jobs);
+  EXPECT_EQ(pages["A"], jobs);
+  EXPECT_EQ(pages["B"], jobs);
+  EXPECT_EQ(pages[""], 0);
+  // No work file is left behind in the working folder.
+  for (const auto& entry : fs::directory_iterator(dir / "run"))
+    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+}
+
+// A print job into a PDF file that the user may write, in a folder the user may not (root's,
+// 0755): the file gets the document, written into it, so that it stays the same file (its
+// owner, the hard link to it); nothing is left in the temporary folder.
+TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  constexpr uid_t nobody = 65534;
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  write_program(dir / "run" / "PROG.PXB", "", "@0001 brief|\n@0002  |\n", "PRINT @0001\n/00000800 PRINT @0002\nQUIT\n");
+  fs::create_directories(dir / "ausgabe");
+  fs::create_directories(dir / "tmp");
+  std::ofstream(dir / "ausgabe" / "druck.pdf", std::ios::binary) << "alt\n";
+  fs::create_hard_link(dir / "ausgabe" / "druck.pdf", dir / "ausgabe" / "kopie.pdf");
+  ASSERT_EQ(chown((dir / "ausgabe" / "druck.pdf").c_str(), nobody, nobody), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "tmp").c_str(), 0777), 0);
+  fs::create_directories(dir / "xdg");
+  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
+  run_as = nobody;
+  const run_result r = run({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", (dir / "ausgabe" / "druck.pdf").string()},
+                                          {"TMPDIR", (dir / "tmp").string()}});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors.find("cannot write"), std::string::npos) << r.errors;
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + (dir / "ausgabe" / "kopie.pdf").string() + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\n\n\f");
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "ausgabe" / "druck.pdf").c_str(), &st), 0);
+  EXPECT_EQ(st.st_nlink, 2u);
+  EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
 // A program that runs the `before` codes, writes `lines` lines of 100 bytes into out.txt through

@@ -61,6 +61,19 @@ TEST_F(plot_program, PrinterPlotTakesThePageMarginsOnceAndTextsAsOnThePdfDevice)
   EXPECT_NEAR(printed_height / device_height, 1.0f, 0.1f) << printed_height << " " << device_height;
 }
 
+// A PDF plot under a name of 249 bytes (what a text token holds; the folder takes 255): the plot's
+// file is written whole, though "." + the name + six random characters would be too long a name.
+TEST_F(plot_program, PdfPlotUnderANameAsLongAsATextHolds) {
+  const std::string name = std::string(245, 'p') + ".pdf";
+  run({"/00000001 PLOT %0001 @0001", "/00000020 PLOT @0002", "/00000002 PLOT"}, {"#43 #21 #29.7 #1"},
+      {name, frame_and_label});
+  EXPECT_TRUE(boxes.empty());
+  std::string out;
+  EXPECT_EQ(run_reader(dir, "qpdf --check " + name, out), 0) << out;
+  EXPECT_EQ(run_reader(dir, "pdftotext " + name + " -", out), 0) << out;
+  EXPECT_NE(out.find("Label"), std::string::npos) << out;
+}
+
 TEST_F(plot_program, PlotOnTheScreenKeepsPenBrushAndPointFromOnePlotCommandToTheNext) {
   clear_screen();
   colour_table[4] = 0x000000FFu;  // red

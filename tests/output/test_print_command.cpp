@@ -227,6 +227,23 @@ TEST_F(print_program, PdfNamedInBytesThatAreNotUtf8AndADeviceThatRefusesTheWrite
   EXPECT_EQ(get_int_variable("ERR"), ENOSPC);
 }
 
+// A print job's PDF named by WINKYR_PRINT_PDF with a name as long as the folder takes (255
+// bytes, "\xc3\xbc" two bytes each) is written whole, though "." + the name + six random
+// characters is longer than a name may be.
+TEST_F(print_program, PdfUnderANameAsLongAsTheFolderTakes) {
+  std::string name;
+  for (int i = 0; i < 125; ++i) name += "\xc3\xbc";
+  name += "a.pdf";
+  ASSERT_EQ(name.size(), 255u);
+  ::setenv("WINKYR_PRINT_PDF", (dir / name).c_str(), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_EQ(get_int_variable("ERR"), 0);
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext '" + (dir / name).string() + "' -", text), 0) << text;
+  EXPECT_EQ(text, "Rechnung\n\n\f");
+  EXPECT_EQ(log_lines_with("cannot write"), 0);
+}
+
 // A plot on the printer whose PDF file cannot be written is reported as a form is (the error
 // log, IOERROR) and the program goes on; its drawing goes nowhere, without a box.
 TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
@@ -257,10 +274,13 @@ TEST_F(print_program, WorkFileCutByAFullDiskIsReportedAndNotPrinted) {
     const file_size_limit full(4096);
     run_program("PRINT @0003\n%0002\n/00000800 PRINT @0002\n", "", "@0003 lang|\n");
   }
-  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write $$temp$$.wr1: " + too_large), 1);
+  // The run's own work file beside "$$temp$$.wr1" is named, and is gone.
+  EXPECT_EQ(log_lines_with("-WARNUNG:cannot write $$temp$$-"), 1);
+  EXPECT_EQ(log_lines_with(".wr1: " + too_large), 1);
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
   EXPECT_FALSE(std::filesystem::exists(pdf));
-  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
   {
     const file_size_limit full(4096);
     run_program("PRINT @0004\n/00000080 PRINT @0003\n%0002\n", "", "@0003 lang|\n@0004 .H|\n");

@@ -280,3 +280,87 @@ TEST_F(list_files_test, ProgramSaveOverAFileTheUserMayNotWriteIsRefused) {
   for (const auto& entry : std::filesystem::directory_iterator(dir))
     EXPECT_EQ(entry.path().filename().string().find(".LOCKED.LST"), std::string::npos) << entry.path();
 }
+
+// Names of 248 to 255 bytes (a text variable of 200 letters and the rest of the token), as long
+// as the folder takes: the save's file beside the list, its name cut to fit the folder's limit,
+// never keeps a name that the folder takes from being saved.
+TEST_F(list_files_test, ProgramSavesUnderEveryNameTheFolderTakes) {
+  write_file("NEW.TXT", "1 1\nnew row\n");
+  const std::string head(200, 'n');
+  for (const size_t length : {248u, 250u, 255u}) {
+    SCOPED_TRACE(length);
+    const std::string tail = std::string(length - head.size() - 4, 'x') + ".LST";
+    load_program_image(small_program("&0001 I 0001:I/0\n&0002 S 0001*200:T/" + head + "\n", "#1 #20 #0\n",
+                                     "@0001 NEW.TXT|\n@0002 \xFA" "0002" + tail + "|\n",
+                                     "/00002020 LSTMGR @0001 %0001\n/00001020 LSTMGR @0002 %0001\nRETURN\n"));
+    interpreter(1);
+    EXPECT_EQ(io_status, 0);
+    EXPECT_EQ(file_text(head + tail), "1 1\nnew row\n");
+  }
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(".")) ++files;
+  EXPECT_EQ(files, 4);  // NEW.TXT and the three lists, nothing aside
+}
+
+// A save over a file that the user may write in a folder the user may not (root's, 0755): the
+// file gets the list, written into it, so that it stays the same file (a hard link to it shows
+// the list too); nothing is left in the temporary folder.  Under the file size limit the copy
+// is refused before any old byte is overwritten: IOERROR, the WARNUNG line, the old file whole.
+// The same for root's file that anybody may write in a sticky folder.
+TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite) {
+  std::string rows = "300 1\n";
+  for (int r = 1; r <= 300; ++r) rows += "row " + std::to_string(r) + " of the new list\n";
+  write_file("NEW.TXT", rows);
+  write_file("SHORT.TXT", "1 1\nnew row\n");
+  std::filesystem::create_directories("ausgabe");
+  std::filesystem::create_directories("tmp");
+  write_file("ausgabe/LIST.LST", "2 1\nold\nrows\n");
+  ASSERT_EQ(link("ausgabe/LIST.LST", "ausgabe/LINK.LST"), 0);
+  constexpr uid_t nobody = 65534;
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  ASSERT_EQ(chmod("tmp", 0777), 0);
+  ASSERT_EQ(chmod("ausgabe", 0755), 0);
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  ASSERT_EQ(chown("ausgabe/LIST.LST", nobody, nobody), 0);
+  // A sticky folder (as /tmp): the user may make files there, but not rename over root's file.
+  std::filesystem::create_directories("sticky");
+  write_file("sticky/LIST.LST", "old\n");
+  ASSERT_EQ(chmod("sticky/LIST.LST", 0666), 0);
+  ASSERT_EQ(chmod("sticky", 01777), 0);
+  const auto save_as_nobody = [&](const std::string& list, uint64_t limit, const std::string& target = "ausgabe/LIST.LST") {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(99);
+      ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+      const file_size_limit full(limit);
+      load_program_image(list_program({list, target}, "/00002020 LSTMGR @0001 %0001\n"
+                                                                   "/00001020 LSTMGR @0002 %0001\n"));
+      interpreter(1);
+      _exit(io_status & 0xFF);
+    }
+    int wait_status = 0;
+    if (child < 0 || waitpid(child, &wait_status, 0) != child || !WIFEXITED(wait_status)) return -1;
+    return WEXITSTATUS(wait_status);
+  };
+  EXPECT_EQ(save_as_nobody("NEW.TXT", 4096), EFBIG);
+  EXPECT_EQ(file_text("ausgabe/LIST.LST"), "2 1\nold\nrows\n");
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-WARNUNG:cannot write ausgabe/LIST.LST: " + std::string(std::strerror(EFBIG))), std::string::npos)
+      << log;
+
+  EXPECT_EQ(save_as_nobody("SHORT.TXT", uint64_t(1) << 30), 0);
+  EXPECT_EQ(file_text("ausgabe/LIST.LST"), "1 1\nnew row\n");
+  EXPECT_EQ(file_text("ausgabe/LINK.LST"), "1 1\nnew row\n");
+  struct stat st {};
+  ASSERT_EQ(stat("ausgabe/LIST.LST", &st), 0);
+  EXPECT_EQ(st.st_nlink, 2u);
+  EXPECT_EQ(st.st_uid, nobody);
+  EXPECT_EQ(save_as_nobody("SHORT.TXT", uint64_t(1) << 30, "sticky/LIST.LST"), 0);
+  EXPECT_EQ(file_text("sticky/LIST.LST"), "1 1\nnew row\n");
+  ASSERT_EQ(stat("sticky/LIST.LST", &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  EXPECT_TRUE(std::filesystem::is_empty("tmp"));
+  int in_sticky = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("sticky")) ++in_sticky;
+  EXPECT_EQ(in_sticky, 1);  // nothing left beside it
+}

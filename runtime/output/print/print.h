@@ -101,6 +101,9 @@ void set_print_html(bool flag);
 void set_para_typ_flag(bool flag);
 int32_t get_print_line_count();
 void u_gprint_finish(int32_t mode);  // finishes a job that "$CONT" left open
+// A run ends with a printed document still open ("$CONT"): its work file is closed as written
+// and kept under the work file's name; nothing is printed from it.
+void print_work_files_end();
 void u_gprint_reset();
 // The name of the work file as the next job would take it.
 std::string print_work_file_name();

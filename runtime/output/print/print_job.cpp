@@ -1,16 +1,26 @@
 // Form print job driver: reads a form file, fills the fields of every line and writes the
-// result into the work file "$$temp$$.wr1"; at the form's end the work file goes to the output
-// stage and is deleted.  A form ending in "$CONT" leaves the work file open, so that the next
-// form appends to the same document.
+// result into the work file; at the form's end the work file goes to the output stage and is
+// deleted.  A form ending in "$CONT" leaves the work file open, so that the next form appends to
+// the same document.
+//
+// The work file's name is "$$temp$$.wr1" in the folder of combo record "#1".  While a document
+// is written, its run writes it into a file of its own beside that name, "$$temp$$-XXXXXX.wr1"
+// (six random letters and digits, created exclusively), so that two runs printing from one
+// folder at the same time never write into, print or delete each other's work file.  A work
+// file that is kept (MODE 3, a form not found, a cut file not printed, a run that ends with a
+// document open) takes the name "$$temp$$.wr1" when it is closed, where it has always been.
 //
 // A printed form and an HTML export (HTML mode, into the meta file) are two kinds of document,
 // each with a work file of its own: one kind left open by "$CONT" stays open while forms of the
 // other kind come and go, and its next form goes on in it.
 #include <algorithm>
+#include <cerrno>
+#include <random>
 #include <set>
 #include <string>
 
 #include "runtime/program/program.h"
+#include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/screen.h"
@@ -19,12 +29,14 @@ namespace {
 
 constexpr size_t form_line_length = 196;
 constexpr size_t work_name_length = 80;
+constexpr std::string_view work_stem = "$$temp$$", work_extension = ".wr1";
 
 // The work file of one kind of document.
 struct work_file_state {
   bool open = false;  // a "$CONT" left it open for the next form of its kind
   int32_t unit = 0;
   std::string file;
+  std::string kept;  // the name the file takes when it is kept ("" : its own, the meta file)
 };
 
 struct print_job_state {
@@ -32,7 +44,7 @@ struct print_job_state {
   bool para_typ = false;
   bool html_meta = false;
   int32_t line_count = 0;
-  work_file_state printed;  // "$$temp$$.wr1": printed, previewed, copied into the meta file
+  work_file_state printed;  // this run's "$$temp$$-XXXXXX.wr1": printed, previewed, copied into the meta file
   work_file_state exported;  // the meta file itself, written by an HTML form
   int32_t form_unit = 0;
   bool form_end_mark = false;  // the form's end mark (Ctrl-Z) has been read
@@ -114,6 +126,39 @@ bool read_form_line(std::string& raw) {
   return true;
 }
 
+// Creates the work file of a printed document under this run's own name beside `fixed` (the
+// name "$$temp$$.wr1" in its folder), opened on a free unit: 0 or the failure.
+int32_t open_own_work_file(work_file_state& w, const std::string& fixed) {
+  static constexpr std::string_view letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  const std::string folder = fixed.substr(0, fixed.size() - work_stem.size() - work_extension.size());
+  const int32_t unit = get_free_unit();
+  int32_t status = unit_err_exists;
+  for (int attempt = 0; attempt < 100 && status == unit_err_exists; ++attempt) {
+    std::string own = folder + std::string(work_stem) + "-";
+    for (int i = 0; i < 6; ++i) own += letters[random() % letters.size()];
+    w.file = own + std::string(work_extension);
+    trace_str("u_gprint 1 open", w.file);
+    status = unit_open(unit, w.file, {.status = "NEW", .action = "WRITE"});
+  }
+  if (status == 0) {
+    w.unit = unit;
+    w.kept = fixed;
+  }
+  return status;
+}
+
+// A closed work file that stays on disk takes its kept name; a failure to move it there is
+// reported as a failed write of that name.
+void keep_work_file(work_file_state& w) {
+  if (w.kept.empty() || w.kept == w.file) return;
+  if (c_rename(w.file, w.kept) != 0) {
+    report_write_failure(w.kept, errno != 0 ? errno : EIO);
+    return;
+  }
+  w.file = w.kept;
+}
+
 void delete_work_file() {
   const int32_t unit = get_free_unit();
   trace_str("open for SCRATCH", work().file);
@@ -148,7 +193,10 @@ bool format_and_write(std::string& line, bool flag, int32_t mode) {
     unit_close(work().unit);
     work().unit = 0;
     work().open = false;
-    if (work_file_goes(mode)) delete_work_file();
+    if (work_file_goes(mode))
+      delete_work_file();
+    else
+      keep_work_file(work());
     return false;
   }
   ++pj.line_count;
@@ -183,19 +231,24 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   // it now.  An export left open under another name than the meta file's now is complete as it
   // stands (it is the meta file itself): it is closed, and this form starts the new one.
   if (w.open && pj.html_meta && trimmed(work_name) != w.file) close_work_file(w);
-  if (!w.open) w.file = trimmed(work_name);
 
   bool opened_now = false;
   if (!w.open) {
-    const int32_t unit = get_free_unit();
-    trace_str("u_gprint 1 open", w.file);
-    const int32_t status =
-        w.file.empty() ? unit_err_no_file : unit_open(unit, w.file, {.status = "REPLACE", .action = "WRITE"});
+    int32_t status = 0;
+    if (pj.html_meta) {
+      w.file = trimmed(work_name);
+      w.kept.clear();
+      const int32_t unit = get_free_unit();
+      trace_str("u_gprint 1 open", w.file);
+      status = w.file.empty() ? unit_err_no_file : unit_open(unit, w.file, {.status = "REPLACE", .action = "WRITE"});
+      if (status == 0) w.unit = unit;
+    } else {
+      status = open_own_work_file(w, trimmed(work_name));
+    }
     if (status != 0) {
       work_file_error(w.file, status);
       return;
     }
-    w.unit = unit;
     opened_now = true;
     pj.status_texts.clear();  // a new job: the texts of earlier ones are not kept
     trace_msg("ok");
@@ -226,6 +279,7 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
       warning_box("#29 keine Formatdatei", pj.form_name);
       unit_close(w.unit);
       w.unit = 0;
+      keep_work_file(w);
       return;
     }
   }
@@ -266,6 +320,8 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
       trace_msg("back print_frm");
     }
     delete_work_file();
+  } else {
+    keep_work_file(w);
   }
   print_output_text(" ");
   trace_msg("finito print_frm");
@@ -285,8 +341,19 @@ void u_gprint_finish(int32_t mode) {
   if (work_file_goes(mode)) {
     if (whole) print_frm(w.file, mode);
     delete_work_file();
+  } else {
+    keep_work_file(w);
   }
   print_output_text(" ");
+}
+
+void print_work_files_end() {
+  work_file_state& w = pj.printed;
+  if (w.unit == 0) return;
+  if (const int32_t status = unit_close(w.unit); status != 0) report_write_failure(w.file, status);
+  w.unit = 0;
+  w.open = false;
+  keep_work_file(w);
 }
 
 void u_gprint_reset() {
