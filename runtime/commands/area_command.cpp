@@ -26,7 +26,6 @@ constexpr int32_t opt_title = 1;
 constexpr int32_t opt_icon = 256;
 constexpr int32_t opt_bitmap = 128;
 constexpr int32_t opt_fill = 65536;
-constexpr size_t bitmap_name_size = 20;
 
 
 // A valid index into the handle tables for the current window.
@@ -51,7 +50,9 @@ void set_title(code_record& rec) {
 }
 
 void set_icon(code_record& rec) {
-  const std::string name = get_text_token(rec.token1);
+  const program_text taken = token_text(rec.token1);
+  if (!whole_or_refused(taken)) return;  // the window keeps its icon
+  const std::string& name = taken.text;
   const size_t w = window_slot();
   int32_t& entry = handle_tables.icons[w];
   if (entry != 0 && area_state.own_icon[w]) DELETE_OBJECT(entry);
@@ -62,7 +63,10 @@ void set_icon(code_record& rec) {
 
 void show_bitmap(code_record& rec) {
   evaluate_upn(rec.expression, 2);  // P1 and P2 have no effect
-  std::string name = get_text_token(rec.token1, static_cast<int32_t>(bitmap_name_size));
+  // The whole name (not its first 20 characters, which would load another picture).
+  const program_text taken = token_text(rec.token1);
+  if (!whole_or_refused(taken)) return;  // the window keeps its picture
+  std::string name = taken.text;
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
   const size_t w = window_slot();
   int32_t& entry = handle_tables.bitmaps[w];

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/program/names.h"
+
 struct text_token_state_t {
   std::vector<char> bytes;      // 1..byte capacity (index 0 unused)
   std::vector<int32_t> starts;  // 1..token count
@@ -113,8 +115,10 @@ void get_text_token(int32_t n, std::span<char> buffer);
 // The same into a string of the given length (256 unless told).
 std::string get_text_token(int32_t n, int32_t length = 256);
 int32_t get_text_token_length();
-// True when the text of the last fetch did not fit the 256-character work text and was cut: a
-// file name taken from it would name another file.
+// The same with the mark whether the token's text was longer than the 256-character work text
+// and was cut: what every command that takes a name fetches (names.h).
+program_text token_text(int32_t n, int32_t length = 256);
+// Whether the text of the last fetch was cut (the evaluator carries it on with the text).
 inline bool text_token_was_cut() { return text_tokens.last_cut; }
 void set_text_token_length(int32_t length);
 // %0, %1 and %2 take the first 80 characters of the text, blank-padded.  Every text result sets

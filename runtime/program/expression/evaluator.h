@@ -22,7 +22,8 @@
 //           travel through it unchanged (`bits`), texts carry their length as a float here;
 //   type  - -1 for a number, otherwise the text length 0..256;
 //   text  - 512 bytes (code page 1252), blank-padded;
-//   blank_from - where the field is known to hold only blanks to its end (see value_slot).
+//   blank_from - where the field is known to hold only blanks to its end (see value_slot);
+//   cut   - the text was cut to fit (see value_slot).
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
 //
@@ -75,6 +76,12 @@ struct value_slot {
   // only its characters; a handler that writes the field its own way need not, since the
   // library entry forgets the mark of every slot such a handler can reach.
   int32_t blank_from = 512;
+  // The text is only the first characters of a longer one that did not fit: a token or a
+  // concatenation past 256 characters, a variable past the field, a system text past 256.  It
+  // goes on with the text through every function that keeps the text (TRIM, UPCASE, ...) and
+  // into a concatenation; a name taken from such a text is refused (names.h).  Meaningful for
+  // texts only: every step that makes a new text sets it.
+  bool cut = false;
 
   float value() const { return std::bit_cast<float>(bits); }
   void set_value(float v) { bits = std::bit_cast<uint32_t>(v); }
@@ -125,6 +132,10 @@ struct evaluator_state {
   int32_t substring_a = 0, substring_b = 0;
   // Label the evaluation is skipping forward to (0 = none).
   int32_t skip_label = 0;
+
+  // A library function of the floors above (or a clock function) made its text result from a
+  // text too long for it: the result is marked cut (eval_library.cpp).
+  bool result_cut = false;
 
   // Variable access (see variables.cpp).
   int32_t last_reference = 0;     // variable number, -k after ARG(k), 0 after any other code
