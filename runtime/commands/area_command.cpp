@@ -26,6 +26,7 @@ constexpr int32_t opt_title = 1;
 constexpr int32_t opt_icon = 256;
 constexpr int32_t opt_bitmap = 128;
 constexpr int32_t opt_fill = 65536;
+constexpr size_t bitmap_name_size = 20;
 
 
 // A valid index into the handle tables for the current window.
@@ -63,10 +64,10 @@ void set_icon(code_record& rec) {
 
 void show_bitmap(code_record& rec) {
   evaluate_upn(rec.expression, 2);  // P1 and P2 have no effect
-  // The whole name (not its first 20 characters, which would load another picture).
   const program_text taken = token_text(rec.token1);
   if (!whole_or_refused(taken)) return;  // the window keeps its picture
-  std::string name = taken.text;
+  // The picture's name is the token's first 20 characters (what follows them is not part of it).
+  std::string name = taken.text.substr(0, bitmap_name_size);
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
   const size_t w = window_slot();
   int32_t& entry = handle_tables.bitmaps[w];
