@@ -298,6 +298,7 @@ void get_text_token(int32_t n, std::span<char> buffer) {
   // characters without the trailing blanks (not the token's own two).
   if (const int32_t slot = percent_slot(t); slot >= 0) {
     t = text_tokens.percent_slots[slot];
+    text_tokens.last_cut = text_tokens.percent_cut[slot];
     text_tokens.last_length = static_cast<int32_t>(blank_trimmed(t).size());
   }
   const size_t copy = std::min(buffer.size(), t.size());
@@ -322,10 +323,12 @@ void set_text_token_length(int32_t length) { text_tokens.last_length = length; }
 // Written in place: the slot keeps its buffer (once it has its 80 characters), so setting it
 // does not allocate.  The text may be (part of) the slot itself.
 void set_percent_text(int32_t k, std::string_view text) {
+  const bool cut = past_percent_slot(text);
   std::array<char, slot_length> line;
   line.fill(' ');
   copy_characters(line.data(), text.data(), std::min(text.size(), static_cast<size_t>(slot_length)));
   text_tokens.percent_slots[k].assign(line.data(), line.size());
+  text_tokens.percent_cut[k] = cut;
 }
 
 void free_text_tokens() {

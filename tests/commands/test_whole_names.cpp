@@ -46,11 +46,11 @@ const std::string upn =
 // Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
 // 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
 // over the long name; 10 and 11 are the test's (a SYSVAR service and its argument), 12
-// "SRC.TXT ".
+// "SRC.TXT ", 13 "%1".
 std::string tokens(const std::string& service, const std::string& argument) {
   return "@0001 \xFA" "0001\xFA" "0002|\n@0002 \xFA" "0005|\n@0003 #1|\n@0004 a line|\n@0005 FORM|\n@0006 .H|\n"
          "@0007 rm -f \xFA" "0001\xFA" "0002|\n@0008 \xFA" "0001\xFA" "0004|\n@0009 touch \xFA" "0001\xFA" "0002|\n"
-         "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n";
+         "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n@0013 %1|\n";
 }
 
 std::string program(const std::string& codes, const std::string& service = "exist", const std::string& argument = "x") {
@@ -209,6 +209,13 @@ TEST_F(whole_names, EveryNameTakingCommandRefusesACutName) {
     EXPECT_EQ(file_text(victim), "kept\n") << c.what;
   }
   EXPECT_EQ(std::string(help_page.data(), help_page.size()).find(folder), std::string::npos);
+  // A name handed to a subroutine as %1 keeps its first 80 characters there: refused as well.
+  const std::string first_80(80, 'f');
+  write(first_80, "kept\n");
+  run("CALL :0003 %0001 @0001\nRETURN\n/00000101 FILE @0003 @0013 %0001\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(first_80), 1u);
+  EXPECT_EQ(file_text(first_80), "kept\n");
   // SYSVAR's other name services, and the environment a name would be read from later.
   for (const char* service : {"mkdir", "rmdir", "c_sopen", "c_sopen_or", "fcount", "fsearch", "setpath", "setenv"}) {
     run("%0006\n", service);

@@ -144,6 +144,7 @@ void push_text_token(int32_t token) {
   s.type = length;
   s.cut = text_token_was_cut();
   set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
+  if (s.cut) mark_percent_cut(0);
   finish_text_result(s, apply_pending_substring(s));
 }
 
@@ -879,7 +880,8 @@ void finish_evaluation(int32_t count) {
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();
   if (top.type >= 1) {
-    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
+    set_percent0_text(top.text_view());
+    if (top.cut) mark_percent_cut(0);
     set_text_token_length(top.type);
   }
 }
