@@ -37,11 +37,12 @@ const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*0
 
 // Expressions: 1 "#0", 2 C := A // B, 3 META_FILE := A // B, 4 LSTMGR's list 1, 5 a PDF plot,
 // 6 the SYSVAR service of token 10 on A // B, 7 the same on TRIM(A) // B, 8 on C, 9 copy of
-// "SRC.TXT " // A // B, 10 the service of token 10 on token 11.
+// "SRC.TXT " // A // B, 10 the service of token 10 on token 11, 11 the service of token 10 on
+// the text of the service of token 11.
 const std::string upn =
     "#0\n&1 &2 _// &5 __STO\n&1 &2 _// &6 __STO\n#1 #0 #0\n#43 #0 #0 #0\n@0010 &1 &2 _// _SYSVAR &3 __STO\n"
     "@0010 &1 _TRIM &2 _// _SYSVAR &3 __STO\n@0010 &5 _SYSVAR &3 __STO\n@0010 @0012 &1 _// &2 _// _SYSVAR &3 __STO\n"
-    "@0010 @0011 _SYSVAR &3 __STO\n";
+    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n";
 
 // Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
 // 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
@@ -114,6 +115,24 @@ TEST_F(whole_names, SysvarFileServicesRefuseANameCutByAConcatenation) {
   EXPECT_EQ(result(), 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "SRC.TXT"));
   for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+}
+
+// A text of the system longer than a result holds (here the current folder) is cut there and
+// marked so: SYSVAR's delete of it is refused, the file of its first 256 characters stays.
+TEST_F(whole_names, SysvarRefusesASystemTextCutToAResult) {
+  const std::filesystem::path deep = dir / folder / std::string(120, 'g');
+  std::filesystem::create_directories(deep);
+  const std::string first = deep.string().substr(0, 256);
+  ASSERT_GT(deep.string().size(), 256u);
+  std::ofstream(first) << "kept\n";
+  load_program_image(program("%0011\n", "delete", "path"));
+  std::filesystem::current_path(deep);
+  interpreter(1);
+  std::filesystem::current_path(dir);
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  std::ifstream in(first);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept\n");
 }
 
 // PLOT's open (option 1), the name for the next open (128) and a plot script file (64) with a
