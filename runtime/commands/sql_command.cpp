@@ -25,9 +25,9 @@ void cmd_SQL(code_record& rec) {
   evaluate_upn(rec.expression, 1);
   const int32_t slot = nint(param_registers[1]);
   // A fetch, run once for every row, names no text token: token 0 is the empty text, so it is
-  // not expanded into a blank buffer each time.
-  // The statement or connection text is a command line: a cut one would run another statement
-  // (a condition cut short) or reach another server, so it is refused like a cut file name.
+  // not expanded into a blank buffer each time.  The statement or connection text is a command
+  // line: a cut one would run another statement (a condition cut short) or reach another
+  // server, so it is refused like a cut file name.
   std::string text;
   if (rec.token1 != 0) {
     const std::optional<std::string> whole = whole_name(token_text(rec.token1));

@@ -45,7 +45,8 @@ int32_t marked_text_kept(int32_t start, int32_t length) {
 
 void note_text_store(int32_t start, int32_t length, int32_t kept) {
   if (kept < 0) {
-    if (!cut_texts.empty()) cut_texts.erase(start);
+    cut_texts.erase(start);
+    cut_texts_stored = !cut_texts.empty();
     return;
   }
   cut_texts[start] = cut_text_mark{length, kept, std::string(STRING_BUFFER.view(start, length))};

@@ -38,11 +38,11 @@ const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*0
 // Expressions: 1 "#0", 2 C := A // B, 3 META_FILE := A // B, 4 LSTMGR's list 1, 5 a PDF plot,
 // 6 the SYSVAR service of token 10 on A // B, 7 the same on TRIM(A) // B, 8 on C, 9 copy of
 // "SRC.TXT " // A // B, 10 the service of token 10 on token 11, 11 the service of token 10 on
-// the text of the service of token 11.
+// the text of the service of token 11, 12 on (A // B)[1:256].
 const std::string upn =
     "#0\n&1 &2 _// &5 __STO\n&1 &2 _// &6 __STO\n#1 #0 #0\n#43 #0 #0 #0\n@0010 &1 &2 _// _SYSVAR &3 __STO\n"
     "@0010 &1 _TRIM &2 _// _SYSVAR &3 __STO\n@0010 &5 _SYSVAR &3 __STO\n@0010 @0012 &1 _// &2 _// _SYSVAR &3 __STO\n"
-    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n";
+    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n@0010 &1 &2 #1 #256 _: _// _SYSVAR &3 __STO\n";
 
 // Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
 // 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
@@ -105,6 +105,9 @@ TEST_F(whole_names, SysvarFileServicesRefuseANameCutByAConcatenation) {
   EXPECT_EQ(result(), -1);
   EXPECT_EQ(file_text(victim), "kept\n");
   EXPECT_EQ(file_text(copy_victim), "kept too\n");
+  // The first 256 characters asked for by a substring are a whole name.
+  run("%0012\n", "exist");
+  EXPECT_EQ(result(), 1);
   // A variable holding the cut text is refused as well; a whole name is served.
   run("%0002\n%0008\n", "delete");
   EXPECT_EQ(result(), -1);
