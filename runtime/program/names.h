@@ -1,7 +1,8 @@
 // Names a program hands to the system: file names, program names and shell commands.  A text
 // holds at most 256 characters; one that was longer (a token whose variables make it longer, a
-// concatenation past 256 characters, a system text too long for a result) keeps only its first
-// characters and carries the mark that it was cut.  A cut text never names a file, a program or
+// concatenation past 256 characters, a system text too long for a result, a text past the 80
+// characters of %0, %1 or %2) keeps only its first characters and carries the mark that it was
+// cut.  A cut text never names a file, a program or
 // a command: it would name another one.  Every command and function that takes a name takes it
 // through the one route here, which refuses a cut text.
 #pragma once
@@ -44,5 +45,5 @@ void note_text_store(int32_t start, int32_t length, int32_t kept);
 // Forgets every mark (a program loaded).
 void forget_cut_texts();
 // The named text variable ("NAME" or "NAME[a:b]") as the file name the output services take
-// from it (META_FILE, PARA_TYP, fs_select): its whole text and whether it holds a cut one.
+// from it (META_FILE, fs_select): its whole text and whether it holds a cut one.
 program_text name_variable(std::string_view reference);
