@@ -125,7 +125,8 @@ program_text token_text(int32_t n, int32_t length = 256);
 inline bool text_token_was_cut() { return text_tokens.last_cut; }
 void set_text_token_length(int32_t length);
 // %0, %1 and %2 take the first 80 characters of the text, blank-padded; a text longer than that
-// leaves the slot marked cut.  Every text result sets %0, so the common case (a slot of 80
+// leaves the slot marked cut (the evaluator hands %0 only its first 80 characters, and marks it
+// where its text was cut itself).  Every text result sets %0, so the common case (a slot of 80
 // characters and a text from elsewhere) is done in line: 80 blanks in a few fixed-size stores,
 // then the text's own characters over them.
 void set_percent_text(int32_t k, std::string_view text);  // any case

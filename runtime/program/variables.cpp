@@ -83,7 +83,7 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
   slot.blank_after(result);
   slot.type = result;
   slot.set_value(static_cast<float>(result));
-  set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(result)));
+  set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
   if (slot.cut) mark_percent_cut(0);
 }
 
@@ -203,7 +203,7 @@ void store_variable(const number_stores& stores, int32_t v, int32_t k, value_slo
       evaluator.stored_substring_a = 0;
       evaluator.stored_substring_b = 0;
       // The first 80 characters of the field (the field is blank past its mark).
-      set_percent0_text(std::string_view(value.text.data(), static_cast<size_t>(value.blank_start())));
+      set_percent0_text(std::string_view(value.text.data(), static_cast<size_t>(std::min(value.blank_start(), 80))));
       if (value.cut) mark_percent_cut(0);
       return;
     }

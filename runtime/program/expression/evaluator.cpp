@@ -880,7 +880,7 @@ void finish_evaluation(int32_t count) {
   if (run_flags.single_step_on && !evaluator.stored) trace_results(count);
   const value_slot& top = evaluator.top();
   if (top.type >= 1) {
-    set_percent0_text(top.text_view());
+    set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
     if (top.cut) mark_percent_cut(0);
     set_text_token_length(top.type);
   }
