@@ -15,6 +15,7 @@
 #include "runtime/commands/interpreter.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/output/plot/plot.h"
+#include "runtime/output/print/print.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/pxb_reader.h"
 #include "test_debugger_fixture.h"
@@ -141,6 +142,7 @@ TEST_F(whole_names, SysvarRefusesASystemTextCutToAResult) {
 // PLOT's open (option 1), the name for the next open (128) and a plot script file (64) with a
 // name over 256 characters: refused, no file written, the PDF of the first 256 characters kept.
 TEST_F(whole_names, PlotRefusesAFileNameOverAWholeText) {
+  plot_reset();  // no plot name or open plot of an earlier test
   plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");  // the PDF frame's templates
   write(victim + ".PDF", "kept\n");
   write(victim, "");
@@ -222,6 +224,9 @@ TEST_F(whole_names, EveryNameTakingCommandRefusesACutName) {
       {"SQL statement", "%0002\n/00001000 SQL @0002 %0001\n"},
   };
   start_headless();
+  print_job_reset();  // no job, HTML switch or meta name of an earlier test
+  print_output_reset();
+  plot_reset();
   size_t refused = 0;
   for (const name_case& c : cases) {
     write(victim, "kept\n");
