@@ -51,7 +51,9 @@ void set_title(code_record& rec) {
 }
 
 void set_icon(code_record& rec) {
-  const std::string name = get_text_token(rec.token1);
+  const program_text taken = token_text(rec.token1);
+  if (!whole_or_refused(taken)) return;  // the window keeps its icon
+  const std::string& name = taken.text;
   const size_t w = window_slot();
   int32_t& entry = handle_tables.icons[w];
   if (entry != 0 && area_state.own_icon[w]) DELETE_OBJECT(entry);
@@ -62,7 +64,10 @@ void set_icon(code_record& rec) {
 
 void show_bitmap(code_record& rec) {
   evaluate_upn(rec.expression, 2);  // P1 and P2 have no effect
-  std::string name = get_text_token(rec.token1, static_cast<int32_t>(bitmap_name_size));
+  const program_text taken = token_text(rec.token1);
+  if (!whole_or_refused(taken)) return;  // the window keeps its picture
+  // The picture's name is the token's first 20 characters (what follows them is not part of it).
+  std::string name = taken.text.substr(0, bitmap_name_size);
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
   const size_t w = window_slot();
   int32_t& entry = handle_tables.bitmaps[w];

@@ -33,14 +33,20 @@ void cmd_CALL(code_record& rec) {
   if (rec.token1 > 0 || rec.token2 > 0) {
     std::array<char, 256> text;  // a token as get_text_token gives it
     const std::string_view view(text.data(), text.size());
+    // A slot keeps the mark of a text that was cut (or is longer than its 80 characters).
     if (rec.token1 > 0) {
       get_text_token(rec.token1, text);
       set_percent1_text(view);
       set_percent2_text(view);
+      if (text_token_was_cut()) {
+        mark_percent_cut(1);
+        mark_percent_cut(2);
+      }
     }
     if (rec.token2 > 0 && rec.token2 != rec.token1) {
       get_text_token(rec.token2, text);
       set_percent2_text(view);
+      if (text_token_was_cut()) mark_percent_cut(2);
     }
   }
 

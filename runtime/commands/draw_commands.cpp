@@ -3,6 +3,7 @@
 // flip_y; every drawing outside batch mode is one drawing step of the screen services.
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,12 +25,6 @@ namespace {
 int32_t p_int(int32_t i) { return nint(param_registers[i]); }
 
 bool has(int32_t option) { return flag_mask_test(option); }
-
-std::string trimmed(std::string text) {
-  const size_t end = text.find_last_not_of(' ');
-  text.resize(end == std::string::npos ? 0 : end + 1);
-  return text;
-}
 
 // Colour numbers may be negative after a mod; such a number names no table entry.
 uint32_t table_colour(int32_t number) {
@@ -305,7 +300,10 @@ void cmd_FLOOD(code_record& /*rec*/) { report_error("FLOOD n.u.", 0); }
 void cmd_PLOT(code_record& rec) {
   if (has(1)) {
     evaluate_upn(rec.expression, 4);
-    const std::string text = get_text_token(rec.token1);
+    // The plot file's name (a file device's), whole or refused: nothing is opened then.
+    const program_text taken = token_text(rec.token1);
+    if (!whole_or_refused(taken)) return;
+    const std::string& text = taken.text;
     const float width = param_registers[2] == 0.0f ? 20.0f : param_registers[2];
     const float height = param_registers[3] == 0.0f ? 30.0f : param_registers[3];
     const float scale = param_registers[4] == 0.0f ? 1.0f : param_registers[4];
@@ -320,11 +318,14 @@ void cmd_PLOT(code_record& rec) {
     return;
   }
   if (has(128)) {
-    set_plot_file(trimmed(get_text_token(rec.token1)));
+    // Refused, the name asked for before stays.
+    if (const std::optional<std::string> name = whole_name(token_text(rec.token1))) set_plot_file(*name);
     return;
   }
   if (has(64)) {
-    const std::string name = trimmed(get_text_token(rec.token1));
+    const std::optional<std::string> whole = whole_name(token_text(rec.token1));
+    if (!whole) return;
+    const std::string& name = *whole;
     const int32_t unit = get_free_unit();
     io_status = unit_open(unit, name, {.status = "OLD", .action = "READ"});
     if (io_status != 0) return;

@@ -5,7 +5,6 @@
 #include "runtime/commands/file_command.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -104,8 +103,8 @@ void open_slot(code_record& rec, file_slot_t& slot) {
 
   evaluate_upn(rec.expression, 4);
   // The whole name: a name cut to fewer characters would open (and empty) another file.
-  const std::string name = get_text_token(rec.token2);
-  const bool name_cut = text_token_was_cut();
+  const program_text taken = token_text(rec.token2);
+  const std::string& name = taken.text;
   const int32_t record_length = nint(param_registers[1]);
   const char* access = "SEQUENTIAL";
   if (flag_mask_test(opt_append)) access = "APPEND";
@@ -121,11 +120,7 @@ void open_slot(code_record& rec, file_slot_t& slot) {
     report_error("FILE OPEN", 0);
     return;
   }
-  if (name_cut) {  // longer than a text holds: refused rather than cut
-    io_status = ENAMETOOLONG;
-    report_open_failure(name, io_status);
-    return;
-  }
+  if (!whole_or_refused(taken)) return;
   const int32_t unit = get_free_unit();
   trace_str_int("file/open", blank_trimmed(name), unit);
   trace_int("RECL=  ", record_length);
@@ -404,13 +399,10 @@ void file_units_end(run_transition why) {
 }
 
 void cmd_FILE(code_record& rec) {
-  const std::string t1 = get_text_token(rec.token1);
-  if (text_token_was_cut() && (flag_mask_test(opt_paste) || flag_mask_test(opt_write | opt_format2))) {
-    // A file name longer than a text holds is refused rather than cut to another file's name.
-    io_status = ENAMETOOLONG;
-    report_open_failure(t1, io_status);
-    return;
-  }
+  const program_text taken = token_text(rec.token1);
+  const std::string& t1 = taken.text;
+  // T1 names the file of a paste and of a saved rectangle.
+  if ((flag_mask_test(opt_paste) || flag_mask_test(opt_write | opt_format2)) && !whole_or_refused(taken)) return;
 
   if (flag_mask_test(opt_paste)) {
     paste_clipboard(t1);

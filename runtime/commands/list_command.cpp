@@ -1,13 +1,11 @@
 // The LSTMGR command: the program's handle on lists 1..4 (the list manager's lists 3..6).
 // The option bits pick one operation; the first bit that matches in the fixed order wins.
 #include <algorithm>
-#include <cerrno>
 #include <string>
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/evaluator.h"
-#include "runtime/program/file_units.h"
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
 #include "runtime/program/text_tokens.h"
@@ -48,8 +46,8 @@ void cmd_LSTMGR(code_record& rec) {
   const int32_t list = nint(param_registers[1]);
   int32_t a = nint(param_registers[2]);
   const int32_t b = nint(param_registers[3]);
-  const std::string text = get_text_token(rec.token1, 256);
-  const bool text_cut = text_token_was_cut();
+  const program_text taken = token_text(rec.token1);
+  const std::string& text = taken.text;
   if (!program_list_ok(list)) {
     call_state.command_error = bad_list_error;
     return;
@@ -87,10 +85,8 @@ void cmd_LSTMGR(code_record& rec) {
     MARK_LIST(n, a);
   } else if (has(0x10)) {
     update_slider_redraw(n);
-  } else if ((has(0x1000) || has(0x2000)) && text_cut) {
-    // A file name longer than a text holds is refused rather than cut to another file's name.
-    io_status = ENAMETOOLONG;
-    report_open_failure(text, io_status);
+  } else if ((has(0x1000) || has(0x2000)) && !whole_or_refused(taken)) {
+    // The list file's name (save and load) is taken whole or refused.
   } else if (has(0x1000)) {
     lst_save(n, text, has(0x20), status);
     if (status != 0) call_state.command_error = status;

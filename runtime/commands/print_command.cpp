@@ -30,27 +30,40 @@ std::string trimmed(const std::string& text) {
   return end == std::string::npos ? std::string() : text.substr(0, end + 1);
 }
 
+// What a form name T1 beginning ".H" or ".h" (HTML forms on: 1), or ".F" or ".f" and two blanks
+// (off: 0) switches; -1 for a name of a form.
+int32_t html_switch(const std::string& t1) {
+  if (t1.starts_with(".H") || t1.starts_with(".h")) return 1;
+  if (t1.starts_with(".F") || t1.starts_with(".f  ")) return 0;
+  return -1;
+}
+
 void print_form(const code_record& rec) {
-  const std::string t1 = get_text_token(rec.token1);
-  const std::string t2 = get_text_token(rec.token2);
+  const program_text form = token_text(rec.token1);
+  const program_text meta = token_text(rec.token2);
+  const std::string& t1 = form.text;
+  const std::string& t2 = meta.text;
+  const bool direct = has_option(rec, option_direct_file);
+  // The form (or the finished file) and the meta file are names, whole or refused: a refused
+  // command prints nothing and keeps its settings.  The switches name nothing.
+  if ((direct || html_switch(t1) < 0) && !whole_or_refused(form)) return;
+  const bool meta_named = t2 != t1 && !trimmed(t2).empty();
+  if (meta_named && !whole_or_refused(meta)) return;
   int32_t mode = print_mode_printer;
   if (has_option(rec, option_preview)) mode = print_mode_preview;
   if (has_option(rec, option_meta)) mode = print_mode_meta;
   if (has_option(rec, option_switch_ab)) print_switch_ab();
   if (has_option(rec, option_switch_a)) print_switch_a();
-  if (t2 != t1 && !trimmed(t2).empty()) print_set_meta_name(t2);
-  if (has_option(rec, option_direct_file)) {
+  if (meta_named) print_set_meta_name(t2);
+  if (direct) {
     print_frm(t1, mode);
     if (mode == print_mode_printer) print_frm(t1, print_mode_end_job);
     return;
   }
-  if (t1.starts_with(".H") || t1.starts_with(".h")) {
-    set_print_html(true);
-  } else if (t1.starts_with(".F") || t1.starts_with(".f  ")) {
-    set_print_html(false);
-  } else {
+  if (const int32_t on = html_switch(t1); on >= 0)
+    set_print_html(on == 1);
+  else
     u_gprint(t1, true, mode);
-  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // help viewer, the program's help page and topic), SOUND (a system sound), FORMAT (output
 // format and value range of a variable) and OUTPUT (redraw the format area of a variable).
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "quillon/api/quillon.h"
@@ -81,8 +82,11 @@ std::string_view columns(const std::string& text, size_t from, size_t count) {
 }  // namespace
 
 void cmd_RUN(code_record& rec) {
-  const std::string text = get_text_token(rec.token1);
-  const std::string line = trim_right(text);
+  // The program name or the command line, whole: a cut one would start another program or run
+  // another command.  Refused, nothing is started and the running program stays.
+  const std::optional<std::string> whole = whole_name(token_text(rec.token1));
+  if (!whole) return;
+  const std::string& line = *whole;
   if (flag_mask_test(0x1)) {
     if (flag_mask_test(0x80)) show_loading();
     video_stack_clear();
@@ -118,8 +122,11 @@ void cmd_HELP(code_record& rec) {
     start_win_help(std::string_view(help_page.data(), help_page.size()), HELP_QUIT, "");
     return;
   }
-  const std::string t = get_text_token(rec.token1);
+  const program_text taken = token_text(rec.token1);
+  const std::string& t = taken.text;
   const size_t blank = t.find(' ');
+  // The page is the first word: a cut text whose first word runs to the cut names another page.
+  if (blank == std::string::npos && !whole_or_refused(taken)) return;
   if (blank == 0 || t.empty()) {
     show_help(std::string_view(help_page.data(), help_page.size()), std::string_view(topic.data(), topic.size()));
     return;

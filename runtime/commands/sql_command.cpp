@@ -1,5 +1,6 @@
 // The SQL command: connect, run statements, fetch rows and disconnect through the database
 // layer; the status of each operation is left in io_status for IOERROR.
+#include <optional>
 #include <string>
 
 #include "runtime/commands/commands.h"
@@ -24,11 +25,14 @@ void cmd_SQL(code_record& rec) {
   evaluate_upn(rec.expression, 1);
   const int32_t slot = nint(param_registers[1]);
   // A fetch, run once for every row, names no text token: token 0 is the empty text, so it is
-  // not expanded into a blank buffer each time.
+  // not expanded into a blank buffer each time.  The statement or connection text is a command
+  // line: a cut one would run another statement (a condition cut short) or reach another
+  // server, so it is refused like a cut file name.
   std::string text;
   if (rec.token1 != 0) {
-    text = get_text_token(rec.token1, 256);
-    text.resize(text.find_last_not_of(' ') == std::string::npos ? 0 : text.find_last_not_of(' ') + 1);
+    const std::optional<std::string> whole = whole_name(token_text(rec.token1));
+    if (!whole) return;
+    text = *whole;
   } else {
     set_text_token_length(0);
   }

@@ -16,6 +16,7 @@
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/program_image.h"
 #include "runtime/commands/sysvar_internal.h"
+#include "runtime/program/names.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ qn_point text_extent(const std::string& text) {
 int32_t sysvar_arg::whole() const { return nint(value); }
 
 std::string sysvar_arg::trimmed() const { return trim_blanks(text); }
+
+std::optional<std::string> sysvar_arg::name() const { return whole_name({text, cut}); }
 
 sysvar_result sysvar_result::of_trimmed_or_blank(std::string_view t) {
   std::string s = trim_blanks(t);
@@ -141,6 +144,7 @@ void eval_SYSVAR() {
   arg.value = arg_slot.value();
   arg.is_number = arg_slot.is_number();
   arg.text = arg.is_number ? number_as_character(arg.value) : std::string(arg_slot.text_view());
+  arg.cut = !arg.is_number && arg_slot.cut;
 
   sysvar_result result = sysvar_result::of(0.0f);
   const bool served = sysvar_program_state(name, arg, result) || sysvar_environment(name, arg, result) ||
@@ -162,5 +166,7 @@ void eval_SYSVAR() {
   slot.text.fill(' ');
   std::memcpy(slot.text.data(), result.text.data(), std::min(result.text.size(), slot.text.size()));
   note_text_written(evaluator.sp);
+  // A system text longer than a result holds (a current folder, an environment value) is cut.
+  evaluator.result_cut = result.length > max_text_result;
   text_exit(slot, std::min(result.length, max_text_result));
 }

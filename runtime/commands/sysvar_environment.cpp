@@ -3,6 +3,7 @@
 #include <string>
 
 #include "quillon/api/quillon.h"
+#include "runtime/commands/runtime.h"
 #include "runtime/commands/sysvar_internal.h"
 
 bool sysvar_environment(std::string_view name, const sysvar_arg& arg, sysvar_result& out) {
@@ -20,9 +21,10 @@ bool sysvar_environment(std::string_view name, const sysvar_arg& arg, sysvar_res
     GET_ENVIRONMENT_VARIABLE(key.substr(0, key.find(' ')), value);
     out = sysvar_result::of_trimmed_or_blank(value);
   } else if (name == "setenv") {
-    // NAME=value; without a name before the "=" nothing happens.  The status is dropped.
+    // NAME=value; without a name before the "=" nothing happens.  The status is dropped.  A cut
+    // text sets nothing: its value (often a file name the runtime reads later) would be another.
     const size_t equals = arg.text.find('=');
-    if (equals != std::string::npos && equals >= 1)
+    if (arg.name() && equals != std::string::npos && equals >= 1)
       SET_ENVIRONMENT_VARIABLE(arg.text.substr(0, equals), trim_blanks(arg.text.substr(equals + 1)),
                                &sysvar_state.scratch);
     out = sysvar_result::of(0.0f);
@@ -31,7 +33,10 @@ bool sysvar_environment(std::string_view name, const sysvar_arg& arg, sysvar_res
     GET_CURRENT_DIRECTORY(path);
     out = sysvar_result::of_trimmed_or_blank(path);
   } else if (name == "setpath") {
-    SET_CURRENT_DIRECTORY(arg.text_or_blank(), &sysvar_state.scratch);
+    if (!arg.name())
+      sysvar_state.scratch = io_status;  // refused: the status says why
+    else
+      SET_CURRENT_DIRECTORY(arg.text_or_blank(), &sysvar_state.scratch);
     out = sysvar_result::of(static_cast<float>(sysvar_state.scratch));
   } else if (name == "windir") {
     std::string path;

@@ -38,6 +38,7 @@ sysvar_result file_search(const sysvar_arg& arg) {
     return sysvar_result::of(0.0f);
   }
   // The whole pattern, and every name found whole: a name cut would name another file.
+  if (!arg.name()) return sysvar_result::of_text(" ", 1);
   const std::string pattern = file_name_field(arg.text, 128);
   if (pattern != s.search_pattern) {
     s.search_names.clear();
@@ -131,9 +132,10 @@ bool owned_handle(int32_t h) {
 }
 
 sysvar_result raw_open(const sysvar_arg& arg, bool read_only) {
-  const std::string name = arg.trimmed();
+  const std::optional<std::string> whole = arg.name();
+  const std::string name = whole.value_or(arg.trimmed());
   int32_t handle = -1;
-  if (name.size() <= glue_name_limit) handle = read_only ? c_sopen_or(name) : c_sopen(name);
+  if (whole && name.size() <= glue_name_limit) handle = read_only ? c_sopen_or(name) : c_sopen(name);
   if (handle >= 0) sysvar_state.raw_handles.push_back(handle);
   sysvar_state.scratch = handle;
   trace_int((read_only ? "c_sopen_o " : "c_sopen ") + name, handle);
@@ -172,10 +174,16 @@ void sysvar_reset() {
 }
 
 bool sysvar_files(std::string_view name, const sysvar_arg& arg, sysvar_result& out) {
+  // Every service that takes a file name takes it whole or refuses it (names.h): a refused name
+  // gives the service's answer for a failure, "exist" -1.
   if (name == "delete") {
-    out = number(delete_file(arg.text_or_blank()) != 0 ? 0 : -1);
+    out = number(arg.name() && delete_file(arg.text_or_blank()) != 0 ? 0 : -1);
   } else if (name == "copy") {
     // Source up to the first blank, destination everything after it.
+    if (!arg.name()) {
+      out = number(-1);
+      return true;
+    }
     const std::string text = arg.text_or_blank();
     const size_t blank = text.find(' ');
     const std::string source = text.substr(0, blank);
@@ -183,7 +191,7 @@ bool sysvar_files(std::string_view name, const sysvar_arg& arg, sysvar_result& o
     out = number(copy_file(source, destination) == 1 ? 0 : -1);
   } else if (name == "fcount") {
     std::vector<std::string> names;
-    GET_DIRECTORY_LIST(arg.trimmed(), names, nullptr, &io_status);
+    if (arg.name()) GET_DIRECTORY_LIST(arg.trimmed(), names, nullptr, &io_status);
     out = number(static_cast<int64_t>(names.size()));
   } else if (name == "fsearch") {
     out = file_search(arg);
@@ -192,10 +200,10 @@ bool sysvar_files(std::string_view name, const sysvar_arg& arg, sysvar_result& o
   } else if (name.compare(0, 5, "disk:") == 0) {
     out = volume_info(name, arg);
   } else if (name == "exist") {
-    out = number(file_exists(arg.trimmed()) ? 1 : 0);
+    out = number(!arg.name() ? -1 : file_exists(arg.trimmed()) ? 1 : 0);
   } else if (name == "mkdir" || name == "rmdir") {
     const std::string dir = arg.trimmed();
-    const bool fits = dir.size() <= glue_name_limit;
+    const bool fits = arg.name() && dir.size() <= glue_name_limit;
     const int32_t status = !fits ? -1 : name == "mkdir" ? c_mkdir(dir) : c_rmdir(dir);
     out = number(status == 0 ? 1 : 0);
   } else if (name == "c_sopen") {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,9 +16,12 @@ struct sysvar_arg {
   float value = 0.0f;
   bool is_number = true;
   std::string text;  // the slot's text as far as its length goes (after any number conversion)
+  bool cut = false;  // the text was cut to fit (a name taken from it is refused)
 
   int32_t whole() const;            // nearest integer
   std::string trimmed() const;      // text without trailing blanks
+  // The argument as a name (names.h): without trailing blanks, or nothing when it was cut.
+  std::optional<std::string> name() const;
   // For the services where 0 becomes a blank: a number whose nearest integer is 0 is " ".
   std::string text_or_blank() const { return is_number && whole() == 0 ? std::string(" ") : text; }
 };

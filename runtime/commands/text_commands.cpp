@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -94,7 +95,9 @@ int32_t read_bmp_size(const std::string& name, int32_t& width, int32_t& height) 
 }
 
 void show_file_window(const code_record& rec) {
-  const std::string file = trimmed(get_text_token(rec.token1));
+  const std::optional<std::string> whole = whole_name(token_text(rec.token1));
+  if (!whole) return;
+  const std::string& file = *whole;
   const std::string title =
       rec.token1 != rec.token2 ? trimmed(get_text_token(rec.token2)) : trimmed(main_window_title());
   const std::string path = host_path(file);
@@ -103,7 +106,9 @@ void show_file_window(const code_record& rec) {
 
 void show_bitmap(code_record& rec) {
   evaluate_upn(rec.expression, 4);
-  std::string name = get_text_token(rec.token1);
+  const program_text taken = token_text(rec.token1);
+  if (!whole_or_refused(taken)) return;
+  std::string name = taken.text;
   trace_str("SHOW/CLIP", trimmed(name));
   upcase_string(name.data(), static_cast<int32_t>(name.size()));
   const int32_t w = p_int(3), h = p_int(4);
@@ -167,7 +172,9 @@ void check_file(code_record& rec) {
     return;
   }
   evaluate_upn(rec.expression, 4);
-  const std::string name = trimmed(get_text_token(rec.token1));
+  const std::optional<std::string> whole = whole_name(token_text(rec.token1));
+  if (!whole) return;
+  const std::string& name = *whole;
   const int32_t unit = get_free_unit();
   io_status = unit_open(unit, name, {.status = "OLD", .form = "UNFORMATTED", .action = "READ"});
   if (io_status == 0) unit_close(unit);

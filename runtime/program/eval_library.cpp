@@ -16,11 +16,16 @@ namespace {
 // the one above them that a function without arguments pushes) forget it.
 bool run_unmarked_family(int32_t code) {
   const int32_t sp = evaluator.sp;
+  evaluator.result_cut = false;
   bool known = eval_datetime_function(code);
   for (auto family : upper_services.function_families) {
     if (known) break;
     known = family != nullptr && family(code);
   }
+  // Their text results are new texts, cut only where the function says so (a system text
+  // longer than a result holds).
+  if (known) evaluator.top().cut = evaluator.result_cut;
+  evaluator.result_cut = false;
   // STRING keeps the mark: it writes its text over its value's field and blanks to where the old
   // text ended, and changes only the characters of its picture.
   if (code == upn_string) return known;

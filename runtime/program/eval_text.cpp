@@ -1,6 +1,7 @@
 // Text functions on value-stack slots: case, blanks, searches, ALL, LEN, ASC, TRIM, RTRIM.
 // Positions are 1-based and 0 means "none"; a text's length is the slot's type word. Every
-// function stays inside the slot's 512-character text.
+// function stays inside the slot's 512-character text.  Those that change a text in place keep
+// its mark that it was cut (evaluator.h): TRIM of a cut name is still a cut name.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -129,6 +130,7 @@ bool eval_text_function(int32_t code) {
       number_to_text(top);
       std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
       top.forget_blanks();
+      top.cut = false;  // a new text
       text_exit(top, static_cast<int32_t>(top.text.size()));
       return true;
     case upn_len:  // LEN: trimmed length of the whole text field (a number is made a text first)

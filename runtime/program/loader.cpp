@@ -76,10 +76,13 @@ void chain_program(std::string_view name) {
   // go first, so that nothing of it is reachable from the new one.  The texts %0, %1 and %2 are
   // the run's, not the program's: the new program reads what the old one left in them.
   std::array<std::string, 3> percent_texts;
+  std::array<bool, 3> percent_cut{};
   std::copy(std::begin(text_tokens.percent_slots), std::end(text_tokens.percent_slots), percent_texts.begin());
+  std::copy(std::begin(text_tokens.percent_cut), std::end(text_tokens.percent_cut), percent_cut.begin());
   reset_program_image();
   load_from_file(name);
   std::copy(percent_texts.begin(), percent_texts.end(), std::begin(text_tokens.percent_slots));
+  std::copy(percent_cut.begin(), percent_cut.end(), std::begin(text_tokens.percent_cut));
   // The RUN command's run goes on with the new program: its chain_flag makes the interpreter
   // restart at code record 1 on call level 1.
   call_state.pc = 1;

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "runtime/program/program_image.h"
+
+#include "runtime/program/names.h"
 #include "runtime/program/expression/code_steps.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/expression/upn_plan.h"
@@ -81,6 +83,7 @@ void reset_program_image() {
   reset_text_tokens();
   // Nothing of a previous program stays readable in the string space either.
   STRING_BUFFER.blank();
+  forget_cut_texts();  // and no mark of a cut text its variables held
   load_state = load_state_t{};
   load_state.name.fill(' ');
 }

@@ -109,6 +109,15 @@ std::string formatted_element(int32_t variable, int32_t element) {
   return text;
 }
 
+// What element `element` (from 1) of text variable v holds of a cut text, -1 for a whole text
+// or another kind of variable.
+int32_t element_cut_text_kept(int32_t v, int32_t element) {
+  if (!cut_texts_stored || !variable_table.valid(v)) return -1;
+  const variable_record& var = variable_table.records[static_cast<size_t>(v)];
+  if (!var.is_text() || element < 1 || element > std::max(var.dimension, 1)) return -1;
+  return cut_text_kept(var.text_start + var.start * (element - 1), var.start);
+}
+
 // Replaces every variable marker of t by the variable's formatted value.
 void expand_markers(std::string& t) {
   size_t search_from = 0;
@@ -127,6 +136,11 @@ void expand_markers(std::string& t) {
       const size_t lead = f.find_first_not_of(' ');
       if (lead != std::string::npos) value = std::string(blank_trimmed(std::string_view(f).substr(lead)));
     }
+    // A variable that holds a cut text makes the token cut where its value is inserted whole or
+    // a range reaches past what it holds.
+    if (const int32_t kept = element_cut_text_kept(m.variable, m.element);
+        kept >= 0 && (!m.has_range || m.from < 1 || m.to < m.from || m.to > kept))
+      text_tokens.last_cut = true;
     t = t.substr(0, i) + value + t.substr(i + m.length);
     if (blank_trimmed(t).size() > static_cast<size_t>(work_length)) text_tokens.last_cut = true;
     t.resize(work_length, ' ');
@@ -167,6 +181,7 @@ void check_string_space(int32_t size) {
     return;
   }
   STRING_BUFFER.blank();
+  forget_cut_texts();  // the marks of the variables of the program before
 }
 
 void alloc_text_bytes(int32_t count) {
@@ -283,6 +298,7 @@ void get_text_token(int32_t n, std::span<char> buffer) {
   // characters without the trailing blanks (not the token's own two).
   if (const int32_t slot = percent_slot(t); slot >= 0) {
     t = text_tokens.percent_slots[slot];
+    text_tokens.last_cut = text_tokens.percent_cut[slot];
     text_tokens.last_length = static_cast<int32_t>(blank_trimmed(t).size());
   }
   const size_t copy = std::min(buffer.size(), t.size());
@@ -296,15 +312,23 @@ std::string get_text_token(int32_t n, int32_t length) {
   return text;
 }
 
+program_text token_text(int32_t n, int32_t length) {
+  program_text t{get_text_token(n, length), false};
+  t.cut = text_tokens.last_cut;
+  return t;
+}
+
 int32_t get_text_token_length() { return text_tokens.last_length; }
 void set_text_token_length(int32_t length) { text_tokens.last_length = length; }
 // Written in place: the slot keeps its buffer (once it has its 80 characters), so setting it
 // does not allocate.  The text may be (part of) the slot itself.
 void set_percent_text(int32_t k, std::string_view text) {
+  const bool cut = past_percent_slot(text);
   std::array<char, slot_length> line;
   line.fill(' ');
   copy_characters(line.data(), text.data(), std::min(text.size(), static_cast<size_t>(slot_length)));
   text_tokens.percent_slots[k].assign(line.data(), line.size());
+  text_tokens.percent_cut[k] = cut;
 }
 
 void free_text_tokens() {

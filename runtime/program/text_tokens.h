@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/program/names.h"
+
 struct text_token_state_t {
   std::vector<char> bytes;      // 1..byte capacity (index 0 unused)
   std::vector<int32_t> starts;  // 1..token count
@@ -23,6 +25,9 @@ struct text_token_state_t {
   int32_t last_length = 0;      // length of the text the last fetch produced
   bool last_cut = false;        // the last fetch's text was longer than the 256-character work text
   std::string percent_slots[3]{std::string(80, ' '), std::string(80, ' '), std::string(80, ' ')};
+  // The slot's text is the first 80 characters of a longer one, or of a cut one: a token "%n"
+  // then gives a cut text (names.h).
+  bool percent_cut[3]{};
 };
 extern text_token_state_t text_tokens;
 
@@ -113,19 +118,31 @@ void get_text_token(int32_t n, std::span<char> buffer);
 // The same into a string of the given length (256 unless told).
 std::string get_text_token(int32_t n, int32_t length = 256);
 int32_t get_text_token_length();
-// True when the text of the last fetch did not fit the 256-character work text and was cut: a
-// file name taken from it would name another file.
+// The same with the mark whether the token's text was longer than the 256-character work text
+// and was cut: what every command that takes a name fetches (names.h).
+program_text token_text(int32_t n, int32_t length = 256);
+// Whether the text of the last fetch was cut (the evaluator carries it on with the text).
 inline bool text_token_was_cut() { return text_tokens.last_cut; }
 void set_text_token_length(int32_t length);
-// %0, %1 and %2 take the first 80 characters of the text, blank-padded.  Every text result sets
-// %0, so the common case (a slot of 80 characters and a text from elsewhere) is done in line: 80
-// blanks in a few fixed-size stores, then the text's own characters over them.
+// %0, %1 and %2 take the first 80 characters of the text, blank-padded; a text longer than that
+// leaves the slot marked cut (the evaluator hands %0 only its first 80 characters, and marks it
+// where its text was cut itself).  Every text result sets %0, so the common case (a slot of 80
+// characters and a text from elsewhere) is done in line: 80 blanks in a few fixed-size stores,
+// then the text's own characters over them.
 void set_percent_text(int32_t k, std::string_view text);  // any case
+// The text has characters other than blanks past the slot's 80.
+inline bool past_percent_slot(std::string_view text) {
+  constexpr size_t slot_length = 80;
+  if (text.size() <= slot_length) return false;
+  const size_t last = text.find_last_not_of(' ');
+  return last != std::string_view::npos && last >= slot_length;
+}
 inline void set_percent_slot(int32_t k, std::string_view text) {
   constexpr size_t slot_length = 80;
   std::string& slot = text_tokens.percent_slots[k];
   char* out = slot.data();
   const size_t n = std::min(text.size(), slot_length);
+  text_tokens.percent_cut[k] = past_percent_slot(text);
   const auto at = reinterpret_cast<uintptr_t>(text.data());
   const auto slot_at = reinterpret_cast<uintptr_t>(out);
   if (slot.size() != slot_length || (at < slot_at + slot_length && slot_at < at + n)) {
@@ -138,6 +155,8 @@ inline void set_percent_slot(int32_t k, std::string_view text) {
 inline void set_percent0_text(std::string_view text) { set_percent_slot(0, text); }
 inline void set_percent1_text(std::string_view text) { set_percent_slot(1, text); }
 inline void set_percent2_text(std::string_view text) { set_percent_slot(2, text); }
+// After setting slot k from a text that was itself cut.
+inline void mark_percent_cut(int32_t k) { text_tokens.percent_cut[k] = true; }
 // Releases the token arrays (chaining).
 void free_text_tokens();
 // Releases everything and blanks the slots (tests, reload).

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/program/program.h"
+#include "runtime/program/names.h"
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/program_image.h"
 
@@ -186,7 +187,9 @@ int32_t variable_type_by_name(std::string_view name) {
   return v >= 1 && var != nullptr ? var->type : 0;
 }
 
-void parse_substring_format(std::string& out, std::string_view reference) {
+namespace {
+// parse_substring_format, and whether the text taken holds a cut one (names.h).
+bool substring_of_variable(std::string& out, std::string_view reference) {
   out.assign(132, ' ');
   std::string name(reference.substr(0, std::min<size_t>(reference.size(), 20)));
   name.resize(20, ' ');
@@ -199,39 +202,52 @@ void parse_substring_format(std::string& out, std::string_view reference) {
     const size_t close = field.find(']');
     if (close == std::string::npos || close < 3) {
       report_error("FMT-SUBSTR2 ? : ]", 32000);
-      return;
+      return false;
     }
     std::fill(field.begin() + static_cast<long>(close), field.end(), ' ');
     const size_t colon = field.find(':');
     if (colon == std::string::npos || colon < 1) {
       report_error("FMT-SUBSTR2 ? : :", 32000);
-      return;
+      return false;
     }
     field[colon] = ',';
     if (!read_two_integers(field, a, b)) {
       report_error("FMT-SUBSTR2 !", 32000);
-      return;
+      return false;
     }
   }
   int32_t v = 0, offset = 0;
   map_variable(name, v, offset);
   if (offset != 0) {
     report_error("ARRAY-n.supp.:" + std::string(blank_trimmed(reference)), 32000);
-    return;
+    return false;
   }
   const variable_record* var = record(v);
-  if (v < 1 || var == nullptr || !is_text_type(var->type)) return;
+  if (v < 1 || var == nullptr || !is_text_type(var->type)) return false;
   const int32_t length = var->text_end - var->text_start + 1;
   const std::string_view text = STRING_BUFFER.view(var->text_start, std::max(length, 0));
+  const int32_t kept = cut_text_kept(var->text_start, var->start);  // of element 1
   if (a > 0 && b >= a) {
     for (int32_t i = a; i <= b && i - a < 132; ++i)
       out[static_cast<size_t>(i - a)] = i <= static_cast<int32_t>(text.size()) ? text[static_cast<size_t>(i - 1)] : ' ';
-  } else {
-    // The whole text, also past 132 characters: a file name (META_FILE) cut there would name
-    // another file.
-    if (text.size() > out.size()) out.resize(text.size(), ' ');
-    out.replace(0, text.size(), text);
+    return kept >= 0 && std::min(b, a + 131) > kept;
   }
+  // The whole text, also past 132 characters: a file name (META_FILE) cut there would name
+  // another file.
+  if (text.size() > out.size()) out.resize(text.size(), ' ');
+  out.replace(0, text.size(), text);
+  return kept >= 0;
+}
+}  // namespace
+
+void parse_substring_format(std::string& out, std::string_view reference) {
+  (void)substring_of_variable(out, reference);
+}
+
+program_text name_variable(std::string_view reference) {
+  program_text t;
+  t.cut = substring_of_variable(t.text, reference);
+  return t;
 }
 
 void split_argument(std::string& text) {

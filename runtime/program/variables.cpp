@@ -9,6 +9,7 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/call_state.h"
 #include "runtime/program/program_image.h"
+#include "runtime/program/names.h"
 #include "runtime/program/text_tokens.h"
 
 // The call levels with their argument frames; the interpreter moves them, ARG reads them here.
@@ -67,15 +68,23 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
     evaluator.stored_substring_b = evaluator.substring_b;
     result = b >= a && a >= 1 ? b - a + 1 : 0;
     if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
+    // A part asked for past the 256 characters a substring keeps lost the rest, and so does
+    // one past what the element holds of a cut text.
+    const int32_t asked = std::min(evaluator.substring_b, length);
+    const int32_t kept = cut_text_kept(var.text_start + var.start * k, var.start);
+    slot.cut = asked > a + 255 || (kept >= 0 && asked > kept);
   } else {
     evaluator.stored_substring_a = 0;
     evaluator.stored_substring_b = 0;
     copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
+    // An element longer than the slot's field, or one that holds a cut text.
+    slot.cut = length > result || cut_text_kept(var.text_start + var.start * k, var.start) >= 0;
   }
   slot.blank_after(result);
   slot.type = result;
   slot.set_value(static_cast<float>(result));
   set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
+  if (slot.cut) mark_percent_cut(0);
 }
 
 bool is_text_variable(const variable_record& var) { return var.type == var_text || var.type == var_date; }
@@ -174,20 +183,28 @@ void store_variable(const number_stores& stores, int32_t v, int32_t k, value_slo
       const int32_t start = var.text_start + length * k;
       const std::string_view text = value.text_view();
       const int32_t a = evaluator.stored_substring_a, b = evaluator.stored_substring_b;
+      // A cut text stays cut in the element where the element would have held more of it.
+      int32_t kept = -1;
       if (a == 0 && b == 0) {
         STRING_BUFFER.write(start, length, text);
+        if (value.cut && length > value.type) kept = value.type;
         if (run_flags.single_step_on) trace_store_text(" = ", STRING_BUFFER.view(start, length));
       } else {
         const int32_t from = std::min(std::max(a, 1), length);
         const int32_t to = std::max(std::min(std::max(b, 1), length), from);
+        kept = cut_text_kept(start, length);
         if (from >= 1) STRING_BUFFER.write(start + from - 1, to - from + 1, text);
+        if (from >= 1 && value.cut && to - from + 1 > value.type)
+          kept = kept < 0 ? from - 1 + value.type : std::min(kept, from - 1 + value.type);
         if (run_flags.single_step_on)
           trace_store_text("s= ", STRING_BUFFER.view(start + from - 1, to - from + 1));
       }
+      if (kept >= 0 || cut_texts_stored) note_text_store(start, length, kept);
       evaluator.stored_substring_a = 0;
       evaluator.stored_substring_b = 0;
       // The first 80 characters of the field (the field is blank past its mark).
       set_percent0_text(std::string_view(value.text.data(), static_cast<size_t>(std::min(value.blank_start(), 80))));
+      if (value.cut) mark_percent_cut(0);
       return;
     }
     default:

@@ -12,6 +12,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/names.h"
 #include "runtime/output/plot/plot.h"
 #include "runtime/output/plot/plot_state.h"
 #include "runtime/screen/field_output.h"
@@ -256,6 +257,10 @@ std::vector<std::string> hpgl_output_records(const hpgl_result& result) {
 }
 
 void hpgl_import(int32_t& status) {
+  if (!whole_or_refused(name_variable("fs_select"))) {  // a cut name would read another file
+    status = io_status;
+    return;
+  }
   format_var_by_name("fs_select", 1);
   // The whole formatted text: a name cut would read another file.
   std::string name_buffer(formatted_output_length, ' ');

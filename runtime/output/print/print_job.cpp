@@ -22,6 +22,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/names.h"
 #include "runtime/output/print/print.h"
 #include "runtime/screen/screen.h"
 
@@ -225,7 +226,12 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   trace_msg("u_gprint start");
   std::string work_name = print_work_file_name();
   pj.html_meta = pj.html && mode == print_mode_meta;
-  if (pj.html_meta) work_name = file_name_field(text_variable("META_FILE"), work_name_length);
+  if (pj.html_meta) {
+    // The export goes into the meta file itself: its name whole or refused, nothing written.
+    const program_text meta = name_variable("META_FILE");
+    if (!whole_or_refused(meta)) return;
+    work_name = file_name_field(meta.text, work_name_length);
+  }
   work_file_state& w = work();
   // A printed document left open by "$CONT" goes on in its work file wherever record "#1" names
   // it now.  An export left open under another name than the meta file's now is complete as it

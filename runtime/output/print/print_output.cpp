@@ -3,6 +3,7 @@
 // files (each file starts a new page) until MODE 999 ends it, so that several prints make one
 // document.
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "quillon/api/quillon.h"
@@ -10,6 +11,7 @@
 #include "runtime/program/program.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
+#include "runtime/program/names.h"
 #include "runtime/output/print/print.h"
 
 namespace {
@@ -170,9 +172,10 @@ void print_preview() {
 
 // MODE 2: a copy into the meta file; the first copy replaces its content, later ones append.
 void print_meta_copy() {
-  std::string meta;
-  parse_substring_format(meta, "META_FILE");
-  po.meta_name = trimmed(meta);  // whole: a cut name would replace another file
+  // Whole, or refused with nothing written: a cut name would replace another file.
+  const std::optional<std::string> meta = whole_name(name_variable("META_FILE"));
+  if (!meta) return;
+  po.meta_name = *meta;
   const int32_t in = get_free_unit();
   trace_str("u_gprint 4 open", po.file_name);
   if (unit_open(in, trimmed(po.file_name), {.status = "OLD", .action = "READ"}) != 0) return;

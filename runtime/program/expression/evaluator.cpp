@@ -142,7 +142,9 @@ void push_text_token(int32_t token) {
   }
   const int32_t length = std::clamp(get_text_token_length(), 0, max_text_result);
   s.type = length;
+  s.cut = text_token_was_cut();
   set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
+  if (s.cut) mark_percent_cut(0);
   finish_text_result(s, apply_pending_substring(s));
 }
 
@@ -178,6 +180,8 @@ void concatenate() {
   number_to_text(a);
   number_to_text(b);
   int32_t length = a.type;
+  // A cut part makes the whole cut, and so does a sum past what a text holds.
+  a.cut = (length > 0 && a.cut) || (b.type > 0 && b.cut) || (length > 0 && b.type > 0 && length + b.type > max_text_result);
   if (length == 0) {
     // The second text's whole field (its blanks need no copy).
     const int32_t end = b.blank_start();
@@ -258,6 +262,7 @@ void trace_results(int32_t count) {
 // ---------------------------------------------------------------- value slots and helpers
 void value_slot::clear() {
   blank_after(1);
+  cut = false;
   text[0] = '@';
   set_bits(0);
   type = -1;
@@ -292,6 +297,7 @@ void number_slot_to_text(value_slot& slot) {
   slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
   slot.blank_from = 1;
   slot.type = 1;
+  slot.cut = false;
   slot.set_value(1.0f);
 }
 
@@ -307,6 +313,8 @@ int32_t apply_pending_substring(value_slot& slot) {
   std::memmove(slot.text.data(), slot.text.data() + (a - 1), static_cast<size_t>(kept));
   std::fill(slot.text.begin() + kept, slot.text.end(), ' ');
   slot.blank_from = kept;
+  // The characters up to 256 of a cut text are its own: only a part asked for beyond them is cut.
+  slot.cut = slot.cut && evaluator.substring_b > max_text_result;
   slot.type = b < a ? 0 : b - a + 1;
   return slot.type;
 }
@@ -873,6 +881,7 @@ void finish_evaluation(int32_t count) {
   const value_slot& top = evaluator.top();
   if (top.type >= 1) {
     set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
+    if (top.cut) mark_percent_cut(0);
     set_text_token_length(top.type);
   }
 }

@@ -24,6 +24,7 @@
 //   text  - 512 bytes (code page 1252), blank-padded;
 //   blank_from - where the field is known to hold only blanks to its end (see value_slot);
 //   exact_whole, whole - an integer variable's exact value while the slot holds it as read.
+//   cut   - the text was cut to fit (see value_slot).
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
 //
@@ -81,6 +82,12 @@ struct value_slot {
   // `whole_value()`.  Every other write of the number drops it.
   bool exact_whole = false;
   int32_t whole = 0;
+  // The text is only the first characters of a longer one that did not fit: a token or a
+  // concatenation past 256 characters, a variable past the field, a system text past 256.  It
+  // goes on with the text through every function that keeps the text (TRIM, UPCASE, ...) and
+  // into a concatenation; a name taken from such a text is refused (names.h).  Meaningful for
+  // texts only: every step that makes a new text sets it.
+  bool cut = false;
 
   float value() const { return std::bit_cast<float>(bits); }
   void set_value(float v) {
@@ -145,6 +152,10 @@ struct evaluator_state {
   int32_t substring_a = 0, substring_b = 0;
   // Label the evaluation is skipping forward to (0 = none).
   int32_t skip_label = 0;
+
+  // A library function of the floors above (or a clock function) made its text result from a
+  // text too long for it: the result is marked cut (eval_library.cpp).
+  bool result_cut = false;
 
   // Variable access (see variables.cpp).
   int32_t last_reference = 0;     // variable number, -k after ARG(k), 0 after any other code

@@ -1,0 +1,254 @@
+// Names a program hands to the system are taken whole or refused: a name that a concatenation,
+// a token's variables or a variable holding such a text make longer than the 256 characters a
+// text holds is refused by every command and function that takes a file name, a program name or
+// a shell command (IOERROR 36 and the WARNUNG line), and the file or program of its first 256
+// characters stays untouched.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "runtime/commands/interpreter.h"
+#include "runtime/commands/runtime.h"
+#include "runtime/output/plot/plot.h"
+#include "runtime/output/print/print.h"
+#include "runtime/program/program_image.h"
+#include "runtime/program/pxb_reader.h"
+#include "test_debugger_fixture.h"
+
+namespace {
+
+// The long name: A (200 characters) and B (61) make 261; its first 256 characters name the
+// victim, a file in a folder of 150 characters.
+const std::string folder(150, 'f');
+const std::string part_a = folder + "/" + std::string(49, 'k');
+const std::string part_b = std::string(56, 'k') + "extra";
+const std::string long_name = part_a + part_b;
+const std::string victim = long_name.substr(0, 256);
+
+// 1 A, 2 B, 3 integer R, 4 B2 (57 characters: A // B2 is 257), 5 C and 6 META_FILE (300
+// characters each, more than a text holds).
+const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*061:B/" + part_b +
+                              "\n&0003 I 0001:R/0\n&0004 S 0001*057:B2/" + std::string(57, 'k') +
+                              "\n&0005 S 0001*300:C/\n&0006 S 0001*300:META_FILE/\n";
+
+// Expressions: 1 "#0", 2 C := A // B, 3 META_FILE := A // B, 4 LSTMGR's list 1, 5 a PDF plot,
+// 6 the SYSVAR service of token 10 on A // B, 7 the same on TRIM(A) // B, 8 on C, 9 copy of
+// "SRC.TXT " // A // B, 10 the service of token 10 on token 11, 11 the service of token 10 on
+// the text of the service of token 11, 12 on (A // B)[1:256].
+const std::string upn =
+    "#0\n&1 &2 _// &5 __STO\n&1 &2 _// &6 __STO\n#1 #0 #0\n#43 #0 #0 #0\n@0010 &1 &2 _// _SYSVAR &3 __STO\n"
+    "@0010 &1 _TRIM &2 _// _SYSVAR &3 __STO\n@0010 &5 _SYSVAR &3 __STO\n@0010 @0012 &1 _// &2 _// _SYSVAR &3 __STO\n"
+    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n@0010 &1 &2 #1 #256 _: _// _SYSVAR &3 __STO\n";
+
+// Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
+// 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
+// over the long name; 10 and 11 are the test's (a SYSVAR service and its argument), 12
+// "SRC.TXT ", 13 "%1".
+std::string tokens(const std::string& service, const std::string& argument) {
+  return "@0001 \xFA" "0001\xFA" "0002|\n@0002 \xFA" "0005|\n@0003 #1|\n@0004 a line|\n@0005 FORM|\n@0006 .H|\n"
+         "@0007 rm -f \xFA" "0001\xFA" "0002|\n@0008 \xFA" "0001\xFA" "0004|\n@0009 touch \xFA" "0001\xFA" "0002|\n"
+         "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n@0013 %1|\n";
+}
+
+std::string program(const std::string& codes, const std::string& service = "exist", const std::string& argument = "x") {
+  return "[PROC]\nCSET=W\n[INIT]\nCODES=20\nUPNCODES=20\nUPNTOKENS=200\nTEXTTOKENS=20\nTEXTCHARACTERS=1000\n"
+         "VARIABLES=10\nSTRINGSPACE=2000\nADRSPACE=50\n[VARIABLES]\n" + variables + "[UPNCODES]\n" + upn +
+         "[TEXTTOKENS]\n" + tokens(service, argument) + "[CODES]\n" + codes + "RETURN\n";
+}
+
+class whole_names : public runtime_fixture {
+ protected:
+  void SetUp() override {
+    runtime_fixture::SetUp();
+    std::filesystem::create_directories(dir / folder);
+  }
+  void write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir / name, std::ios::binary) << text;
+  }
+  void run(const std::string& codes, const std::string& service = "exist", const std::string& argument = "x") {
+    io_status = 0;
+    load_program_image(program(codes, service, argument));
+    interpreter(1);
+  }
+  // The WARNUNG lines that refused the name of these first characters.
+  size_t refusals(const std::string& first) const {
+    const std::string log = file_text("PXBERROR.LOG");
+    const std::string line = "-WARNUNG:cannot open " + first + ": " + std::strerror(ENAMETOOLONG);
+    size_t n = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+    return n;
+  }
+  int32_t result() const { return get_int_variable("R"); }
+};
+
+// SYSVAR's delete, copy and exist with a name made of two variables, joined as they are and
+// after TRIM: refused, -1, and every file as it was.
+TEST_F(whole_names, SysvarFileServicesRefuseANameCutByAConcatenation) {
+  write(victim, "kept\n");
+  write("SRC.TXT", "source\n");
+  const std::string copy_victim = ("SRC.TXT " + long_name).substr(8, 248);
+  write(copy_victim, "kept too\n");
+  size_t refused = 0;
+  for (const char* codes : {"%0006\n", "%0007\n"}) {
+    for (const char* service : {"delete", "exist"}) {
+      run(codes, service);
+      EXPECT_EQ(result(), -1) << service << " " << codes;
+      EXPECT_EQ(io_status, ENAMETOOLONG) << service << " " << codes;
+      EXPECT_EQ(refusals(victim), ++refused) << service << " " << codes;
+    }
+  }
+  run("%0009\n", "copy");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(file_text(victim), "kept\n");
+  EXPECT_EQ(file_text(copy_victim), "kept too\n");
+  // The first 256 characters asked for by a substring are a whole name.
+  run("%0012\n", "exist");
+  EXPECT_EQ(result(), 1);
+  // A variable holding the cut text is refused as well; a whole name is served.
+  run("%0002\n%0008\n", "delete");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(file_text(victim), "kept\n");
+  run("%0010\n", "exist", "SRC.TXT");
+  EXPECT_EQ(result(), 1);
+  run("%0010\n", "delete", "SRC.TXT");
+  EXPECT_EQ(result(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "SRC.TXT"));
+  for (const box_seen& b : boxes) ADD_FAILURE() << b.text;
+}
+
+// A text of the system longer than a result holds (here the current folder) is cut there and
+// marked so: SYSVAR's delete of it is refused, the file of its first 256 characters stays.
+TEST_F(whole_names, SysvarRefusesASystemTextCutToAResult) {
+  const std::filesystem::path deep = dir / folder / std::string(120, 'g');
+  std::filesystem::create_directories(deep);
+  const std::string first = deep.string().substr(0, 256);
+  ASSERT_GT(deep.string().size(), 256u);
+  std::ofstream(first) << "kept\n";
+  load_program_image(program("%0011\n", "delete", "path"));
+  std::filesystem::current_path(deep);
+  interpreter(1);
+  std::filesystem::current_path(dir);
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  std::ifstream in(first);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "kept\n");
+}
+
+// PLOT's open (option 1), the name for the next open (128) and a plot script file (64) with a
+// name over 256 characters: refused, no file written, the PDF of the first 256 characters kept.
+TEST_F(whole_names, PlotRefusesAFileNameOverAWholeText) {
+  plot_reset();  // no plot name or open plot of an earlier test
+  plot_set_program_dir(std::string(WINKYR_SOURCE_DIR) + "/data/");  // the PDF frame's templates
+  write(victim + ".PDF", "kept\n");
+  write(victim, "");
+  run("/00000001 PLOT @0001 %0005\n/00000002 PLOT\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(victim), 1u);
+  run("/00000080 PLOT @0001\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(victim), 2u);
+  // The refused name is not the next open's: the open takes its own.
+  run("/00000080 PLOT @0001\n/00000001 PLOT @0005 %0005\n/00000002 PLOT\n");
+  EXPECT_TRUE(std::filesystem::exists(dir / "FORM.PDF"));
+  run("/00000040 PLOT @0001\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(victim), 4u);
+  EXPECT_EQ(file_text(victim + ".PDF"), "kept\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / (long_name + ".PDF")));
+}
+
+// RUN of a program name of 257 characters and, with 0x400 and 0x200, a command line over 256:
+// refused, nothing started, the program and file of the first 256 characters untouched, and the
+// running program goes on.
+TEST_F(whole_names, RunRefusesAProgramNameOrCommandLineOverAWholeText) {
+  start_headless();
+  // The program of the first 256 characters would write CHAIN.OUT.
+  std::ofstream(dir / victim, std::ios::binary)
+      << small_program("&0001 I 0001:J/0\n", "#0\n", "@0001 #1|\n@0002 CHAIN.OUT|\n@0003 chained|\n",
+                       "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n/00000002 FILE @0001\nRETURN\n");
+  run("/00000001 RUN @0008\n/00000801 FILE @0003 @0005 %0001\n/00001000 FILE @0003 @0004\n/00000002 FILE @0003\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "CHAIN.OUT"));
+  EXPECT_EQ(file_text("FORM"), "a line\n");  // the program went on
+  EXPECT_EQ(refusals(victim), 1u);
+  EXPECT_EQ(variable_type_by_name("META_FILE"), 4);
+
+  // "rm -f " and the long name, cut at 256, would remove the file of its first 250 characters.
+  const std::string removed = long_name.substr(0, 250);
+  write(removed, "kept\n");
+  run("/00000400 RUN @0007\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(file_text(removed), "kept\n");
+  EXPECT_EQ(refusals(("rm -f " + long_name).substr(0, 256)), 1u);
+  // "touch " and the long name would make the file of its first 250 characters.
+  std::filesystem::remove(dir / removed);
+  run("/00000200 RUN @0009\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_FALSE(std::filesystem::exists(dir / removed));
+}
+
+// Every other command and function that takes a name, with the name in a variable that holds
+// the cut text of A // B (stored there by the program) or straight from the two variables: each
+// refuses it, the file of the first 256 characters keeps its content.
+TEST_F(whole_names, EveryNameTakingCommandRefusesACutName) {
+  write("FORM.frm", "Formzeile\n");
+  write("FORM.htm", "<p>Formzeile</p>\n");
+  struct name_case {
+    const char* what;
+    std::string codes;
+  };
+  const std::vector<name_case> cases = {
+      {"FILE open", "%0002\n/00000801 FILE @0003 @0002 %0001\n"},
+      {"FILE paste", "%0002\n/00010000 FILE @0002\n"},
+      {"FILE rectangle", "%0002\n/00001080 FILE @0002 %0001\n"},
+      {"LSTMGR save", "%0002\n/00001000 LSTMGR @0002 %0004\n"},
+      {"LSTMGR load", "%0002\n/00002000 LSTMGR @0002 %0004\n"},
+      {"PRINT form", "%0002\nPRINT @0002\n"},
+      {"PRINT file", "%0002\n/00000040 PRINT @0002\n"},
+      {"PRINT meta name", "%0002\n/00000080 PRINT @0005 @0002\n"},
+      {"META_FILE copy", "%0003\n/00000080 PRINT @0005\n"},
+      {"META_FILE export", "%0003\nPRINT @0006\n/00000080 PRINT @0005\n"},
+      {"HELP page", "%0002\n/00000040 HELP @0002\n"},
+      {"HELP stored page", "HELP @0001\n"},
+      {"SHOW file window", "%0002\n/00000001 SHOW @0002\n"},
+      {"SHOW bitmap", "%0002\n/00000080 SHOW @0002 %0001\n"},
+      {"SHOW file check", "%0002\n/00000010 SHOW @0002 %0001\n"},
+      {"AREA picture", "/00000080 AREA @0001 %0001\n"},
+      {"AREA icon", "/00000100 AREA @0001\n"},
+      {"PLOT script", "%0002\n/00000040 PLOT @0002\n"},
+      {"RUN program", "%0002\n/00000001 RUN @0002\n"},
+      {"SQL statement", "%0002\n/00001000 SQL @0002 %0001\n"},
+  };
+  start_headless();
+  print_job_reset();  // no job, HTML switch or meta name of an earlier test
+  print_output_reset();
+  plot_reset();
+  size_t refused = 0;
+  for (const name_case& c : cases) {
+    write(victim, "kept\n");
+    run(c.codes);
+    EXPECT_EQ(io_status, ENAMETOOLONG) << c.what;
+    EXPECT_EQ(refusals(victim), ++refused) << c.what;
+    EXPECT_EQ(file_text(victim), "kept\n") << c.what;
+  }
+  EXPECT_EQ(std::string(help_page.data(), help_page.size()).find(folder), std::string::npos);
+  // A name handed to a subroutine as %1 keeps its first 80 characters there: refused as well.
+  const std::string first_80(80, 'f');
+  write(first_80, "kept\n");
+  run("CALL :0003 %0001 @0001\nRETURN\n/00000101 FILE @0003 @0013 %0001\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(first_80), 1u);
+  EXPECT_EQ(file_text(first_80), "kept\n");
+  // SYSVAR's other name services, and the environment a name would be read from later.
+  for (const char* service : {"mkdir", "rmdir", "c_sopen", "c_sopen_or", "fcount", "fsearch", "setpath", "setenv"}) {
+    run("%0006\n", service);
+    EXPECT_EQ(io_status, ENAMETOOLONG) << service;
+    EXPECT_EQ(refusals(victim), ++refused) << service;
+  }
+}
+
+}  // namespace
