@@ -100,6 +100,7 @@ bool tab_stop(int32_t n) {
 int32_t tab_keys(int32_t key) {
   bool ok = true;
   if (run_flags.combo_open) combo_key_catch(vk_enter);
+  const int32_t field_ended = run_flags.field_input ? screen_link::field_area() : 0;
   if (run_flags.field_input) ok = screen_link::field_accept(false);
   if (!ok) return -1;
   area_state_block& st = area_state();
@@ -139,9 +140,10 @@ int32_t tab_keys(int32_t key) {
     if (next == 0) next = count;
   }
   st.focus = next;
-  // Return ends the input: the next area shows the focus, but a format field there does not
-  // open its input (which would take every key, the hot keys among them, until Esc).
-  if (key == vk_enter) screen_link::show_focus(next);
+  // Return ends the input and, like Tab, opens the next field; only where the focus comes back
+  // to the field it ended (no other area takes the focus) does it just show the focus, so that
+  // the field is not reopened at once and the hot keys run again.
+  if (key == vk_enter && next == field_ended) screen_link::show_focus(next);
   else screen_link::paint_button(8, next);
   area_table.current = 0;
   return -1;

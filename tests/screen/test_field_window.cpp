@@ -99,6 +99,26 @@ TEST_F(field_window, AfterReturnInAFormatFieldTheHotKeysRunAgain) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// Return in a format field stores it and, like Tab, opens the next field, which takes the keys.
+TEST_F(field_window, ReturnInAFormatFieldOpensTheNextField) {
+  QWidget* w = window();
+  ASSERT_NE(w, nullptr);
+  load_pxb({"/00000008 BUTTON %0001 @0001 &0002", "/00000008 BUTTON %0003 @0001 &0002", "RETURN"},
+           {"#20 #20 #80 #20", "&1", "#20 #60 #80 #20"}, {"F"});
+  ADRSPACE.set_int(variable_table.records[1].start, 123);
+  interpreter(1);
+  look_do_paint();
+  QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, in_field());
+  ASSERT_TRUE(run_flags.field_input);
+  QTest::keyClicks(w, "4");
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_EQ(value(), 1234);
+  EXPECT_TRUE(run_flags.field_input);
+  EXPECT_EQ(field_input_state().area, 2);
+  EXPECT_EQ(area_table.state.focus, 2);
+  EXPECT_TRUE(boxes.empty());
+}
+
 TEST_F(field_window, CtrlCAndCtrlVUseTheDesktopClipboard) {
   QWidget* w = window();
   ASSERT_NE(w, nullptr);
