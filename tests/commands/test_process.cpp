@@ -30,6 +30,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
+#include "support/silent_server.h"
 #include "support/x_display.h"
 
 namespace {
@@ -628,16 +629,9 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
   ASSERT_EQ(on_server({"DROP TABLE IF EXISTS " + table, "CREATE TABLE " + table + " (n INT PRIMARY KEY) ENGINE=InnoDB"}), 0);
 
   // A server that takes the connection and never says a word.
-  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  ASSERT_GE(listener, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const std::string silent_port = std::to_string(ntohs(address.sin_port));
+  const silent_server silent;
+  ASSERT_FALSE(silent.port().empty());
+  const std::string& silent_port = silent.port();
 
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
   ASSERT_EQ(mkfifo((dir / "run" / "drucker").c_str(), 0600), 0);
@@ -681,7 +675,6 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
     EXPECT_FALSE(fs::exists(dir / "run" / "after"));
     if (const std::string pid = file_text("sleeper.pid"); !pid.empty()) kill(std::stoi(pid), SIGKILL);
   }
-  close(listener);
   // The program's transaction is gone with its lock: the same key goes in (waiting for the lock
   // as long as the server would need to notice a client that went away).
   EXPECT_EQ(on_server({"SET SESSION innodb_lock_wait_timeout = 20", "INSERT INTO " + table + " VALUES (7)"}), 0);

@@ -16,6 +16,7 @@
 #include "runtime/screen/field_output.h"
 #include "runtime/screen/screen.h"
 #include "support/runtime_fixture.h"
+#include "support/silent_server.h"
 #include "test_sql_fixture.h"
 
 namespace {
@@ -242,17 +243,9 @@ TEST_F(SqlSilentServerTest, ConnectToAServerThatNeverAnswersEndsWithStatusOne) {
   // The client library reads the socket's name from the environment once, at its first connect:
   // the settings go there first, so that the other tests' "localhost" finds the private server.
   read_test_db_settings();
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  const std::unique_ptr<const int, void (*)(const int*)> closer(&listener, [](const int* fd) { close(*fd); });
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(listen(listener, 8), 0);
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-  const std::string port = std::to_string(ntohs(address.sin_port));
+  const silent_server silent;
+  ASSERT_FALSE(silent.port().empty());
+  const std::string& port = silent.port();
   const std::string program =
       "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=4\nTEXTTOKENS=1\n"
       "TEXTCHARACTERS=100\nVARIABLES=1\nADRSPACE=1\n[VARIABLES]\n&0001 I 0001:S/7\n"
