@@ -2,8 +2,7 @@
 // holds at most 256 characters; one that was longer (a token whose variables make it longer, a
 // concatenation past 256 characters, a system text too long for a result, a text past the 80
 // characters of %0, %1 or %2) keeps only its first characters and carries the mark that it was
-// cut.  A cut text never names a file, a program or
-// a command: it would name another one.  Every command and function that takes a name takes it
+// cut.  A cut text never names a file, a program or a command: it would name another one.  Every command and function that takes a name takes it
 // through the one route here, which refuses a cut text.
 #pragma once
 

@@ -23,7 +23,7 @@
 //   type  - -1 for a number, otherwise the text length 0..256;
 //   text  - 512 bytes (code page 1252), blank-padded;
 //   blank_from - where the field is known to hold only blanks to its end (see value_slot);
-//   exact_whole, whole - an integer variable's exact value while the slot holds it as read.
+//   exact_whole, whole - an integer variable's exact value while the slot holds it as read;
 //   cut   - the text was cut to fit (see value_slot).
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
@@ -79,7 +79,7 @@ struct value_slot {
   int32_t blank_from = 512;
   // An integer variable's element read into the slot keeps its exact value here, which the
   // float in `bits` loses above 2^24 (2147483647 reads as 2^31): STRING formats it by
-  // `whole_value()`.  Every other write of the number drops it.
+  // `exact_value()`.  Every other write of the number drops it.
   bool exact_whole = false;
   int32_t whole = 0;
   // The text is only the first characters of a longer one that did not fit: a token or a
