@@ -34,6 +34,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
+#include "support/left_behind.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -368,7 +369,8 @@ TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
 
 // Two programs started in one working folder at once, each printing its own form in many jobs
 // of one page into one PDF folder: every PDF holds the page of the job that made it (the forms'
-// work files of the two runs never meet), and each run's pages are all there.
+// work files of the two runs never meet), each run's pages are all there, and neither leaves a
+// file behind.
 TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   constexpr int jobs = 40;
   fs::create_directories(dir / "out");
@@ -382,7 +384,9 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
         << jobs << " _<\n[TEXTTOKENS]\n@0001 " << run_name
         << "|\n@0002  |\n[LABELS]\n[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n%0002\nJNZ :0001\nQUIT\nQUIT\n";
   }
-  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"}};
+  fs::create_directories(dir / "tmp");
+  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"},
+                                               {"TMPDIR", (dir / "tmp").string()}};
   const started a = start({"A.PXB"}, env), b = start({"B.PXB"}, env);
   const run_result ra = finish(a), rb = finish(b);
   EXPECT_EQ(ra.status, 0) << ra.errors;
@@ -400,9 +404,9 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   EXPECT_EQ(pages["A"], jobs);
   EXPECT_EQ(pages["B"], jobs);
   EXPECT_EQ(pages[""], 0);
-  // No work file is left behind in the working folder.
-  for (const auto& entry : fs::directory_iterator(dir / "run"))
-    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+  // Nothing is left behind in the working folder (but the error log) or the temporary folder.
+  EXPECT_EQ(left_behind(dir / "run", {"A.frm", "B.frm", "A.PXB", "B.PXB", "PXBERROR.LOG"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(dir / "tmp"), std::vector<std::string>{});
 }
 
 // A print job into a PDF file that the user may write, in a folder the user may not (root's,
