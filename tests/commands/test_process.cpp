@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +21,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +34,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
+#include "support/left_behind.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -386,7 +391,8 @@ TEST_F(process_test, TwoRunsPrintingAndPlottingIntoOneFolderKeepEveryFile) {
 
 // Two programs started in one working folder at once, each printing its own form in many jobs
 // of one page into one PDF folder: every PDF holds the page of the job that made it (the forms'
-// work files of the two runs never meet), and each run's pages are all there.
+// work files of the two runs never meet), each run's pages are all there, and neither leaves a
+// file behind.
 TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   constexpr int jobs = 40;
   fs::create_directories(dir / "out");
@@ -400,7 +406,9 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
         << jobs << " _<\n[TEXTTOKENS]\n@0001 " << run_name
         << "|\n@0002  |\n[LABELS]\n[CODES]\nPRINT @0001\n/00000800 PRINT @0002\n%0002\nJNZ :0001\nQUIT\nQUIT\n";
   }
-  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"}};
+  fs::create_directories(dir / "tmp");
+  const std::map<std::string, std::string> env{{"WINKYR_PRINT_PDF", (dir / "out").string() + "/"},
+                                               {"TMPDIR", (dir / "tmp").string()}};
   const started a = start({"A.PXB"}, env), b = start({"B.PXB"}, env);
   const run_result ra = finish(a), rb = finish(b);
   EXPECT_EQ(ra.status, 0) << ra.errors;
@@ -418,9 +426,9 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   EXPECT_EQ(pages["A"], jobs);
   EXPECT_EQ(pages["B"], jobs);
   EXPECT_EQ(pages[""], 0);
-  // No work file is left behind in the working folder.
-  for (const auto& entry : fs::directory_iterator(dir / "run"))
-    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+  // Nothing is left behind in the working folder (but the error log) or the temporary folder.
+  EXPECT_EQ(left_behind(dir / "run", {"A.frm", "B.frm", "A.PXB", "B.PXB", "PXBERROR.LOG"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(dir / "tmp"), std::vector<std::string>{});
 }
 
 // A print job into a PDF file that the user may write, in a folder the user may not (root's,
@@ -611,16 +619,54 @@ TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
   }
 }
 
+// Whether the process has ended (a zombie that nobody has waited for yet counts as ended).
+bool has_ended(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t name_end = stat.rfind(')');
+  return name_end == std::string::npos || stat.compare(name_end, 3, ") Z") == 0;
+}
+
+// Waits until `seen` holds, while the process lives (and at most a minute, a safety net);
+// whether it came to hold.
+bool comes_true(pid_t pid, const std::function<bool()>& seen) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!seen())
+    if (has_ended(pid) || std::chrono::steady_clock::now() > give_up) return false;
+    else std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return true;
+}
+
+// The time-out in milliseconds (-1: none) of the poll that the process's main thread waits in
+// now, where it is the wait of a blocking call: a poll on two descriptors, what the call waits
+// for and the pipe of the termination signals.  Nothing while it waits elsewhere or runs.
+// Where poll is a ppoll, the time-out is only told apart as none (-1) or some (1).
+std::optional<int> blocking_wait_timeout(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/syscall");
+  long number = -1;
+  std::string fds, count, timeout;
+  if (!(in >> number >> fds >> count >> timeout) || std::stoull(count, nullptr, 16) != 2) return std::nullopt;
+#ifdef SYS_poll
+  if (number == SYS_poll) return static_cast<int>(static_cast<uint32_t>(std::stoull(timeout, nullptr, 16)));
+#endif
+  if (number == SYS_ppoll) return std::stoull(timeout, nullptr, 16) == 0 ? -1 : 1;
+  return std::nullopt;
+}
+
 // Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process
-// killed outright meanwhile (as by a power loss) has them all.
+// killed outright meanwhile (as by a power loss) has them all.  They are read while the run is
+// seen waiting in the pause, and the kill is what ends it.
 TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
   std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
       << writing_program(100, "#600000\n", "", {}, "/00000200 MOUSE %0004\nQUIT\n");
   const started s = start({"PROG.PXB"});
-  wait_for_lines(dir / "run");
-  kill(s.child, SIGKILL);
-  finish(s);
+  EXPECT_TRUE(comes_true(s.child, [&] {
+    const std::optional<int> timeout = blocking_wait_timeout(s.child);
+    return timeout && *timeout > 0;  // the pause: a wait with a time-out
+  }));
   EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 10000u);
+  kill(s.child, SIGKILL);
+  EXPECT_EQ(finish(s).status, -1);  // ended by the kill, not by itself
 }
 
 // SIGTERM while the run waits in a call that blocks: a shell command (RUN 0x400), a program it
@@ -629,7 +675,10 @@ TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
 // reads.  The signal ends the wait and the run in order: the line written before is in its file,
 // the transaction is rolled back (its lock is free again), the line after the call never runs,
 // no failure of the call is reported, and the status is 128 + the signal's number.  The calls would each wait
-// for minutes; the run is given half a minute.
+// for minutes; the run is given half a minute.  The signal is sent once the run is seen in the
+// call's wait (its main thread in a poll on the call's descriptor and the signals' pipe) and the
+// call is seen under way (the command sleeping, the line before on disk, the statement in the
+// server's process list, the connection made).
 TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNextLine) {
   const test_db_settings db = read_test_db_settings();
   if (!db.present) {
@@ -637,15 +686,25 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
     FAIL() << no_db_failure_message;
   }
   // The private server, through the runtime's own client glue in this process.
-  const auto on_server = [&](const std::vector<std::string>& statements) {
+  const auto connect_to_server = [&] {
     sqlc_connect_params params{.host = "127.0.0.1", .user = db.user, .password = db.password, .database = db.database};
     params.port = static_cast<uint32_t>(std::stoul(db.port));
     params.tcp = true;
-    int32_t status = sqlc_connect(params);
+    return sqlc_connect(params);
+  };
+  const auto on_server = [&](const std::vector<std::string>& statements) {
+    int32_t status = connect_to_server();
     for (const std::string& statement : statements)
       if (status == 0) status = sqlc_query(0, statement);
     sqlc_close();
     return status;
+  };
+  // The rows that a query finds on the server, -1 where it fails.
+  const auto rows_on_server = [&](const std::string& query) {
+    int32_t rows = -1;
+    if (connect_to_server() == 0 && sqlc_query(0, query) == 0 && sqlc_store_result(0) == 0) rows = sqlc_info(0).rows;
+    sqlc_close();
+    return rows;
   };
   const std::string table = "blocked_" + std::to_string(getpid());
   ASSERT_EQ(on_server({"DROP TABLE IF EXISTS " + table, "CREATE TABLE " + table + " (n INT PRIMARY KEY) ENGINE=InnoDB"}), 0);
@@ -658,21 +717,47 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
   ASSERT_EQ(mkfifo((dir / "run" / "drucker").c_str(), 0600), 0);
   const std::string server = db.user + "%" + db.database + "@127.0.0.1:" + db.port + "/" + db.password;
-  // The sleeping commands note their number, so that the test ends them afterwards.
+  // The sleeping commands note their number, so that the test sees them sleep and ends them
+  // afterwards.
   const std::string sleeper = "echo $$ > sleeper.pid; exec sleep 300 2>/dev/null";
+  const auto sleeper_sleeps = [&] {
+    const std::string pid = file_text("sleeper.pid");
+    std::ifstream comm("/proc/" + (pid.empty() ? std::string("0") : pid.substr(0, pid.find('\n'))) + "/comm");
+    std::string name;
+    return std::getline(comm, name) && name == "sleep";
+  };
+  // The program's connection to the silent server is made (its backlog holds it).
+  const auto connected_to_silent = [&] {
+    char port[8];
+    std::snprintf(port, sizeof port, ":%04X", std::stoi(silent_port));
+    std::ifstream tcp("/proc/net/tcp");
+    for (std::string line; std::getline(tcp, line);) {
+      std::istringstream fields(line);
+      std::string slot, local, remote, state;
+      if (fields >> slot >> local >> remote >> state && remote.ends_with(port) && state == "01") return true;
+    }
+    return false;
+  };
   struct blocking_case {
     std::string name, setup, call, text;
     std::map<std::string, std::string> env;
+    std::function<bool()> started;  // what shows that the call has begun
+    bool timed;  // the call's wait shows by its time-out (the pause; the pipe's open tried again)
   };
+  const auto line_before_on_disk = [&] { return file_text("out.txt") == "vor dem Warten\n"; };
   const blocking_case cases[] = {
-      {"shell command", "", "/00000400 RUN @0006", sleeper, {}},
-      {"started program", "", "/00000200 RUN @0006", "sh -c \"" + sleeper + "\"", {}},
-      {"MOUSE pause", "", "/00000200 MOUSE %0002", "", {}},
+      {"shell command", "", "/00000400 RUN @0006", sleeper, {}, sleeper_sleeps, false},
+      {"started program", "", "/00000200 RUN @0006", "sh -c \"" + sleeper + "\"", {}, sleeper_sleeps, false},
+      {"MOUSE pause", "", "/00000200 MOUSE %0002", "", {}, line_before_on_disk, true},
       {"SQL statement in a transaction",
-       "/00000001 SQL @0007\nSQL @0008\nSQL @0009\n", "SQL @0006", "SELECT SLEEP(300);", {}},
-      {"connect to a silent server", "", "/00000001 SQL @0006", "u%db@127.0.0.1:" + silent_port + "/pw", {}},
+       "/00000001 SQL @0007\nSQL @0008\nSQL @0009\n", "SQL @0006", "SELECT SLEEP(300);", {},
+       [&] { return rows_on_server("SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT SLEEP(300)%'") > 0; },
+       false},
+      {"connect to a silent server", "", "/00000001 SQL @0006", "u%db@127.0.0.1:" + silent_port + "/pw", {},
+       connected_to_silent, false},
+      // The pipe's open is tried again and again, with a short wait in between.
       {"print job into a pipe without a reader", "", "PRINT @0006", "brief",
-       {{"WINKYR_PRINT_PDF", (dir / "run" / "drucker").string()}}},
+       {{"WINKYR_PRINT_PDF", (dir / "run" / "drucker").string()}}, [] { return true; }, true},
   };
   for (const blocking_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -687,7 +772,12 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
         << setup_codes << "/00001000 FILE @0001 @0003\n" << c.call << "\n/00000400 RUN @0005\nQUIT\nQUIT\n";
     const started s = start({"PROG.PXB"}, c.env);
     EXPECT_TRUE(wait_for_file("ready"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // on into the call
+    // The signal comes while the run is seen waiting in the call.
+    EXPECT_TRUE(comes_true(s.child, [&] {
+      if (!c.started()) return false;
+      const std::optional<int> timeout = blocking_wait_timeout(s.child);
+      return timeout && (!c.timed || *timeout > 0);
+    }));
     kill(s.child, SIGTERM);
     const run_result r = finish(s, std::chrono::seconds(30));
     EXPECT_EQ(r.status, 128 + SIGTERM);

@@ -10,6 +10,7 @@
 #include "runtime/commands/interpreter.h"
 #include "runtime/output/plot/plot.h"
 #include "support/file_size_limit.h"
+#include "support/left_behind.h"
 #include "support/runtime_fixture.h"
 
 // Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
@@ -34,9 +35,11 @@ class print_command : public print_test {
 };
 
 TEST_F(print_command, HtmlModeSwitchesPrintNothing) {
+  const private_temporary_folder tmp(dir / "tmp");
   run(".htm", "", 0);
   EXPECT_TRUE(print_job_info().html);
-  EXPECT_FALSE(exists("$$temp$$.wr1"));
+  EXPECT_EQ(left_behind(dir, {"tmp/"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
   run(".F", "", 0);
   EXPECT_FALSE(print_job_info().html);
   run(".h", "", 0);
@@ -49,15 +52,19 @@ TEST_F(print_command, HtmlModeSwitchesPrintNothing) {
 }
 
 TEST_F(print_command, FormModesPreviewAndMetaFile) {
+  const private_temporary_folder tmp(dir / "tmp");
   write_file("brief.frm", {"Herr {NAME####"});
   run("brief", "", 0x8);
   ASSERT_NE(print_get_preview_window(), 0);
   EXPECT_EQ(preview_lines().front(), "      Herr Meier");
-  EXPECT_FALSE(exists("$$temp$$.wr1"));
+  EXPECT_EQ(left_behind(dir, {"brief.frm", "tmp/"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 
   // With both bits the meta file wins.
   run("brief", "", 0x8 | 0x80);
   EXPECT_EQ(lines_of("meta.txt"), (std::vector<std::string>{"      Herr Meier"}));
+  EXPECT_EQ(left_behind(dir, {"brief.frm", "meta.txt", "tmp/"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 }
 
 TEST_F(print_command, FormToPrinterStaysOpenUntilEndOption) {
@@ -270,17 +277,20 @@ TEST_F(print_program, WorkFileCutByAFullDiskIsReportedAndNotPrinted) {
   html.close();
   const std::string too_large = std::strerror(EFBIG);
   expected_boxes = {"Fehler:Schreiben Workfile"};
+  const private_temporary_folder tmp(dir / "tmp");
   {
     const file_size_limit full(4096);
     run_program("PRINT @0003\n%0002\n/00000800 PRINT @0002\n", "", "@0003 lang|\n");
   }
-  // The run's own work file beside "$$temp$$.wr1" is named, and is gone.
+  // The run's own work file beside "$$temp$$.wr1" is named, and is gone: nothing is left but
+  // the forms, the program and the error log.
   EXPECT_EQ(log_lines_with("-WARNUNG:cannot write $$temp$$-"), 1);
   EXPECT_EQ(log_lines_with(".wr1: " + too_large), 1);
   EXPECT_EQ(get_int_variable("ERR"), EFBIG);
   EXPECT_FALSE(std::filesystem::exists(pdf));
-  for (const auto& entry : std::filesystem::directory_iterator(dir))
-    EXPECT_NE(entry.path().extension(), ".wr1") << entry.path();
+  EXPECT_EQ(left_behind(dir, {"lang.frm", "lang.htm", "brief.frm", "PRINT.PXB", "PXBERROR.LOG", "tmp/"}),
+            std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
   {
     const file_size_limit full(4096);
     run_program("PRINT @0004\n/00000080 PRINT @0003\n%0002\n", "", "@0003 lang|\n@0004 .H|\n");
@@ -297,6 +307,7 @@ TEST_F(print_program, ContinuedFormKeepsItsWorkFileAcrossAFormOfTheOtherKind) {
   std::ofstream(dir / "fuss.frm", std::ios::binary) << "Fusszeile\n";
   std::ofstream(dir / "kopf.htm", std::ios::binary) << "<html>\n<p>Kopf</p>\n$CONT\n";
   std::ofstream(dir / "fuss.htm", std::ios::binary) << "<p>Fuss</p>\n</html>\n";
+  const private_temporary_folder tmp(dir / "tmp");
   const std::string texts = "@0003 kopf|\n@0004 fuss|\n@0005 .H|\n@0006 .F|\n";
   run_program("PRINT @0003\nPRINT @0005\n/00000080 PRINT @0004\nPRINT @0006\nPRINT @0004\n/00000800 PRINT @0002\n", "",
               texts);
@@ -311,7 +322,10 @@ TEST_F(print_program, ContinuedFormKeepsItsWorkFileAcrossAFormOfTheOtherKind) {
   EXPECT_EQ(file_lines("meta.txt"), (std::vector<std::string>{"<html>", "<p>Kopf</p>", "<p>Fuss</p>", "</html>"}));
   EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
   EXPECT_EQ(text, "Rechnung\n\n\f") << text;
-  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
+  EXPECT_EQ(left_behind(dir, {"kopf.frm", "fuss.frm", "kopf.htm", "fuss.htm", "brief.frm", "PRINT.PXB", "PXBERROR.LOG",
+                              "meta.txt", "out.pdf", "reader.out", "tmp/"}),
+            std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 }
 
 // A printer font size below 1 point takes the default of 10 points.
@@ -386,14 +400,17 @@ TEST_F(print_program, MissingComboRecordIsWarnedOncePerRun) {
 }
 
 TEST_F(print_program, PrinterPreviewAndMetaFileWithoutAComboLibrary) {
+  const private_temporary_folder tmp(dir / "tmp");
   run_program("PRINT @0001\n/00000800 PRINT @0002\n/00000008 PRINT @0001\n/00000080 PRINT @0001\n");
   EXPECT_NE(file_text("out.pdf").find("/Type /Page"), std::string::npos);
   const int32_t preview = print_get_preview_window();
   ASSERT_NE(preview, 0);
   EXPECT_EQ(qn_scroll_lines(preview).front(), "      Rechnung");
   EXPECT_EQ(file_lines("meta.txt"), std::vector<std::string>{"      Rechnung"});
-  EXPECT_FALSE(std::filesystem::exists(dir / "$$temp$$.wr1"));
   EXPECT_FALSE(std::filesystem::exists(dir / "combo.lib"));
+  EXPECT_EQ(left_behind(dir, {"brief.frm", "PRINT.PXB", "PXBERROR.LOG", "meta.txt", "out.pdf", "tmp/"}),
+            std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Form print jobs: form-file names, directives, "$CONT" jobs, the work file and its place, the
 // HTML squeeze into the meta file, missing forms and the single-line mode.
 #include "output/test_print_fixture.h"
+#include "support/left_behind.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ TEST_F(job_test, ContinuedFormsMakeOneWorkFile) {
 }
 
 TEST_F(job_test, ContinuedFormThenPreviewDeletesWorkFile) {
+  const private_temporary_folder tmp(dir / "tmp");
   write_file("c.frm", {"first", "$CONT"});
   write_file("d.frm", {"second"});
   u_gprint("c", true, print_mode_preview);
@@ -71,7 +73,8 @@ TEST_F(job_test, ContinuedFormThenPreviewDeletesWorkFile) {
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], "      first");
   EXPECT_EQ(lines[1], "      second");
-  EXPECT_FALSE(exists(work));
+  EXPECT_EQ(left_behind(dir, {"c.frm", "d.frm", "tmp/"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 }
 
 TEST_F(job_test, FormatOnlyKeepsWorkFileAndLayoutTestUsesDots) {
@@ -188,7 +191,10 @@ TEST_F(job_test, MissingComboLibraryIsOnlyLoggedAndThePrintGoesOn) {
   EXPECT_FALSE(exists("combo.lib"));
 }
 
+// A reset gives up the documents left open: the printed one's work file goes, an export keeps
+// its lines in the meta file; nothing else is left.
 TEST_F(job_test, FinishAndResetOfAContinuedJob) {
+  const private_temporary_folder tmp(dir / "tmp");
   write_file("c.frm", {"held", "$CONT"});
   u_gprint("c", true, print_mode_printer);
   u_gprint_reset();
@@ -198,7 +204,14 @@ TEST_F(job_test, FinishAndResetOfAContinuedJob) {
   u_gprint_finish(print_mode_preview);
   EXPECT_TRUE(print_job_info().needs_opening);
   EXPECT_EQ(preview_lines().front(), "      held");
-  EXPECT_FALSE(exists(work));
+  // An export left open keeps in the meta file what it wrote.
+  write_file("e.htm", {"<p>export</p>", "$CONT"});
+  set_print_html(true);
+  u_gprint("e", true, print_mode_meta);
+  u_gprint_reset();
+  EXPECT_EQ(lines_of("meta.txt"), std::vector<std::string>{"<p>export</p>"});
+  EXPECT_EQ(left_behind(dir, {"c.frm", "e.htm", "meta.txt", "tmp/"}), std::vector<std::string>{});
+  EXPECT_EQ(left_behind(tmp.path()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -104,6 +104,9 @@ void u_gprint_finish(int32_t mode);  // finishes a job that "$CONT" left open
 // A run ends with a printed document still open ("$CONT"): its work file is closed as written
 // and kept under the work file's name; nothing is printed from it.
 void print_work_files_end();
+// The documents left open are given up: a printed one's work file of this run goes with what it
+// holds (nothing prints it, and the next job writes a file of its own); an export keeps what it
+// wrote into the meta file.
 void u_gprint_reset();
 // The name of the work file as the next job would take it.
 std::string print_work_file_name();

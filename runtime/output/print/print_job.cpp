@@ -364,7 +364,11 @@ void print_work_files_end() {
 
 void u_gprint_reset() {
   print_frm_nop();
-  pj.printed.open = pj.exported.open = false;
+  for (work_file_state* w : {&pj.printed, &pj.exported}) {
+    if (w->unit != 0) unit_close(w->unit, w == &pj.printed ? "DELETE" : "KEEP");
+    w->unit = 0;
+    w->open = false;
+  }
 }
 
 print_job_view print_job_info() {
