@@ -217,9 +217,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   plot_state.text_work = plotrans_apply(untranslated);
   if (screen_like(device)) {
     if (height != ts.last_text_height) {
-      // The paper's width however its axis runs: a negative paper size reverses the axis, it
-      // does not turn the font's size negative (no font at all).
-      const float paper_width = std::fabs(plot_state.paper_width_cm);
+      const float paper_width = paper_width_magnitude();
       const float size = std::trunc(height * 72.0f / 2.54f * plot_state.page_width_cm /
                                     (paper_width != 0 ? paper_width : 21.0f));
       ts.last_text_height = height;
