@@ -56,13 +56,9 @@ void cmd_QUERY(code_record& rec) {
     text = blank == std::string::npos ? std::string() : text.substr(blank + 1);
   }
   const std::string caption = rec.token1 == rec.token2 ? main_window_title() : get_text_token(rec.token2);
-  const std::string shown_caption = trim_right(caption);
-  // Nobody could see the box: automatic mode's answer, nothing chosen.
-  if (qn_boxes_unseen()) {
-    qn_error_line(shown_caption + ": " + trim_right(text));
-    return;
-  }
-  const int32_t answer = MESSAGE_BOX(trim_right(text), {.caption = shown_caption, .style = query_style()});
+  // Where nobody could see the box, the library answers it (OK where it has only OK, else No,
+  // else Cancel) and writes the question to standard error.
+  const int32_t answer = MESSAGE_BOX(trim_right(text), {.caption = trim_right(caption), .style = query_style()});
   if (answer == IDOK || answer == IDYES) query_answer.yes = 1;
   else if (answer == IDCANCEL) query_answer.cancel = 1;
 }

@@ -205,6 +205,28 @@ TEST_F(process_test, ErrorOnOffscreenEndsTheRunWithItsLogLineOnStandardError) {
   EXPECT_EQ(r.errors, log + "\n");
 }
 
+// Nobody can see a question on offscreen: each kind takes the answer that lets a program go on
+// only where it has nothing else to offer. The program writes QUERY(1), QUERY(2) and QUERY(3)
+// after a Yes/No, a Yes/No/Cancel, an OK and an OK/Cancel question.
+TEST_F(process_test, QuestionsOnOffscreenAnswerOkNoOrCancel) {
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\nCSET=W\n[INIT]\nCODES=20\nUPNCODES=2\nUPNTOKENS=20\nTEXTTOKENS=4\nTEXTCHARACTERS=100\n"
+         "VARIABLES=3\nSTRINGSPACE=10\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:A\n&0002 I 0001:B\n&0003 I 0001:C\n"
+         "[UPNCODES]\n#0\n#1 _QUERY &1 __STO #2 _QUERY &2 __STO #3 _QUERY &3 __STO\n"
+         "[TEXTTOKENS]\n@0001 #1|\n@0002 out.txt|\n@0003 Weiter?|\n@0004 \xFA" "0001 \xFA" "0002 \xFA" "0003|\n"
+         "[LABELS]\n[CODES]\n/00000001 FILE @0001 @0002 %0001\n"
+         "QUERY @0003\n%0002\n/00001000 FILE @0001 @0004\n"
+         "/00000800 QUERY @0003\n%0002\n/00001000 FILE @0001 @0004\n"
+         "/00000001 QUERY @0003\n%0002\n/00001000 FILE @0001 @0004\n"
+         "/00000801 QUERY @0003\n%0002\n/00001000 FILE @0001 @0004\n"
+         "/00000002 FILE @0001\nQUIT\n";
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  // Yes/No: No; Yes/No/Cancel: No; OK: OK; OK/Cancel: Cancel (27 in QUERY(3)).
+  EXPECT_EQ(file_text("out.txt"), "0 1 0\n0 1 0\n1 0 0\n0 0 27\n");
+  EXPECT_EQ(r.errors, "WinKYR: Weiter?\nWinKYR: Weiter?\nWinKYR: Weiter?\nWinKYR: Weiter?\n");
+}
+
 TEST_F(process_test, OverflowMessagesReadAsUmlautsOnStandardErrorAndKeepTheirByteInTheLog) {
   // The list functions' messages carry the DOS byte 0x81 for the "u" with umlaut.
   const std::pair<std::string, std::string> cases[] = {{"#9 _LSTMGR &1 __STO\n", "LSTMGR \xC3\xBC" "berlauf"},

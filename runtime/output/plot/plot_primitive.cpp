@@ -181,6 +181,7 @@ void end_of_plot() {
       END_BITMAP_DRAW(plot_state.plot_ups);
       if (plot_state.output_window > 0 && is_valid_window(plot_state.output_window))
         qn_invalidate(plot_state.output_window);
+      save_window_picture();
     }
     plot_state.recording = false;
   } else if (device >= 20 && device <= 28) {

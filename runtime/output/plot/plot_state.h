@@ -99,6 +99,13 @@ void plot_sent_reset();  // sent point and pen of the primitive := -1 (every ope
 // move is sent, also when it goes back to the point the pen stood on before the label.
 void plot_label_moved_pen();
 
+// Writes the picture `bitmap` as a BMP file under the program's file name `name`; a file that
+// cannot be written is reported.
+void plot_write_bmp(int32_t bitmap, const std::string& name);
+// The output window's picture as its plot ends, written into the folder that the environment
+// variable WINKYR_PLOT_WINDOW names (nothing without it).
+void save_window_picture();
+
 // Pen selector byte of the byte-coded plotter protocol (shared with plot text).
 int32_t plot_pen_selector();
 // The width in millimetres of the last screen pen made, and the current line style; for tests.

@@ -85,9 +85,11 @@ std::vector<uint32_t> bitmap_colours(int32_t width, int32_t height) {
   return colours;
 }
 
-void write_bmp(const std::string& name) {
+}  // namespace
+
+void plot_write_bmp(int32_t bitmap, const std::string& name) {
   int status = 0;
-  const int32_t dib = BITMAP_TO_DIB(plot_state.bitmap, &status);
+  const int32_t dib = BITMAP_TO_DIB(bitmap, &status);
   if (dib == 0) {
     trace_msg("Unable to save bitmap " + name);
   } else if (!save_bitmap_file(dib, name, &status)) {
@@ -96,6 +98,8 @@ void write_bmp(const std::string& name) {
   }
   if (dib != 0) free_global_text(dib, &status);
 }
+
+namespace {
 
 // The list entry (1-based) whose colour lies nearest to c, by the squared distance of red,
 // green and blue.
@@ -180,7 +184,7 @@ void end_of_plot() {
     std::copy(std::begin(standard_green), std::end(standard_green), vx.green);
     std::copy(std::begin(standard_blue), std::end(standard_blue), vx.blue);
     trace_str("WRITE_GIF", name);
-    if (ends_in(name, ".BMP") || ends_in(name, ".bmp")) write_bmp(name);
+    if (ends_in(name, ".BMP") || ends_in(name, ".bmp")) plot_write_bmp(plot_state.bitmap, name);
     else write_gif_file(name);
   }
   // A numbered name claimed for the picture never stays as an empty file: where no picture

@@ -125,6 +125,24 @@ void end_window_recording() {
   if (p.output_window > 0 && is_valid_window(p.output_window)) CLOSE_WINDOW(p.output_window);
 }
 
+}  // namespace
+
+void save_window_picture() {
+  std::string folder;
+  GET_ENVIRONMENT_VARIABLE("WINKYR_PLOT_WINDOW", folder);
+  folder = std::string(trim_blanks_right(folder));
+  if (folder.empty() || plot_state.window_bitmap <= 0) return;
+  // "Ausgabe.bmp", then "Ausgabe-2.bmp" ..., as the print jobs' PDF files are named; a name is
+  // claimed at once, so that two runs saving into one folder each keep their pictures.
+  const claimed_name claimed = claim_numbered_name(
+      {.folder = host_path(folder), .prefix = "Ausgabe-", .suffix = ".bmp", .first_name = "Ausgabe.bmp"}, true);
+  const std::string name = folder + (is_separator(folder.back()) ? "" : "/") + claimed.path.substr(claimed.path.rfind('/') + 1);
+  plot_write_bmp(plot_state.window_bitmap, name);
+  give_up_claim(claimed.path);  // a claim that no picture filled is not left as an empty file
+}
+
+namespace {
+
 // Paints a fresh picture white, as paper.
 void clear_to_white(ups& u, int32_t width, int32_t height) {
   NEW_PEN(u, {.colour = 0xFFFFFFu});
