@@ -346,7 +346,10 @@ void save_screen_rectangle(code_record& rec, const std::string& t1) {
   io_status = 0;  // a save after a failed one reports its own outcome
   int32_t depth_before = 0, depth_after = 0;
   video_stack_depth(depth_before);
-  video_stack_push(x1, y1, x2, y2);
+  // Only the part on the screen is saved: a rectangle reaching past the screen's left or top
+  // edge starts at its first column or row (the video stack takes a left edge by its magnitude,
+  // and no pixels lie above the screen).
+  video_stack_push(std::max(x1, 0), std::max(y1, 0), x2, y2);
   video_stack_depth(depth_after);
   if (depth_after <= depth_before) {  // the stack is full: nothing was saved
     io_status = 1;

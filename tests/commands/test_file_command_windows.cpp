@@ -149,6 +149,35 @@ TEST_F(file_windows, RectangleBeyondTheScreenSavesThePartOnTheScreen) {
   EXPECT_EQ(depth(), 0);
 }
 
+// A rectangle reaching past the screen's left and top edges is saved from the screen's first
+// column and row: -10 -10 50 50 is the 40 x 40 pixels on the screen, the picture of 0 0 40 40.
+// One that ends before the screen's first column saves nothing.
+TEST_F(file_windows, RectangleBeforeTheScreensLeftAndTopEdgesSavesThePartOnTheScreen) {
+  ups& u = graphics.graphics_ups;
+  screen_nr(0, u, 0, 0, 640, 480);
+  SELECT_MY_PEN(u, 4);
+  DRAW_LINE(u, {.end_px = {{20, 5}}, .start_px = {{0, 5}}});
+  DRAW_LINE(u, {.end_px = {{39, 40}}, .start_px = {{39, 30}}});
+  screen_stop_nr(0);
+  file(0x1000 | 0x80, "before.bmp", " ", "#-10 #-10 #50 #50");
+  EXPECT_EQ(io_status, 0);
+  QImage saved;
+  ASSERT_TRUE(saved.load("BEFORE.BMP", "BMP"));
+  EXPECT_EQ(saved.size(), QSize(40, 40));
+  EXPECT_EQ(saved.pixel(0, 5) & 0xFFFFFFu, colour(4));
+  EXPECT_EQ(saved.pixel(39, 39) & 0xFFFFFFu, colour(4));
+  file(0x1000 | 0x80, "corner.bmp", " ", "#0 #0 #40 #40");
+  EXPECT_EQ(io_status, 0);
+  QImage corner;
+  ASSERT_TRUE(corner.load("CORNER.BMP", "BMP"));
+  EXPECT_EQ(corner, saved);
+  file(0x1000 | 0x80, "left.bmp", " ", "#-60 #0 #50 #50");
+  EXPECT_EQ(io_status, 1);
+  EXPECT_FALSE(std::filesystem::exists("LEFT.BMP"));
+  EXPECT_EQ(depth(), 0);
+  EXPECT_EQ(pixel(0, 5), colour(4));  // the screen is as it was
+}
+
 TEST_F(file_windows, OtherImageNamesOnlyReportAndBlankNamesDoNothing) {
   file(0x1000 | 0x80, "bild.gif", " ", "#0 #0 #10 #10");
   ASSERT_EQ(boxes.size(), 1u);

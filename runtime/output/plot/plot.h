@@ -95,7 +95,7 @@ void load_plotrans(int32_t unit);
 void plot_text_reset();
 // The two characters of the table entry of a byte (the second blank: one character).
 std::string_view plotrans_entry(uint8_t code);
-// The text with every character replaced by its entry, cut to 132 characters.
+// The text with every character replaced by its entry, whole however long.
 std::string plotrans_apply(std::string_view text);
 
 // ---------------------------------------------------------------- templates

@@ -23,7 +23,7 @@ struct corner {
 corner page_point(float x, float y) {
   const plot_state_t& p = plot_state;
   corner c{p.origin_x + x, p.origin_y + y};
-  if (p.rotated) c = corner{c.y, p.paper_width_cm - c.x};
+  if (p.rotated) c = corner{c.y, paper_width_magnitude() - c.x};
   return c;
 }
 

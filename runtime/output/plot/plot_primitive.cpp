@@ -222,7 +222,7 @@ void plot(float x, float y, int32_t ipen) {
   if (plot_state.rotated) {
     const float old_x = px;
     px = py;
-    py = plot_state.paper_width_cm - old_x;
+    py = paper_width_magnitude() - old_x;
   }
   if (ipen <= 4) {
     if (plot_state.device == 41) {
@@ -278,7 +278,7 @@ void plot_current_point(float& x, float& y) {
   if (plot_state.rotated) {
     const float turned_y = py;
     py = px;
-    px = plot_state.paper_width_cm - turned_y;
+    px = paper_width_magnitude() - turned_y;
   }
   x = px - plot_state.origin_x;
   y = py - plot_state.origin_y;

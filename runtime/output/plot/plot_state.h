@@ -65,6 +65,11 @@ struct plot_state_t {
 };
 extern plot_state_t plot_state;
 
+// The paper's width however its axis runs: a negative paper size reverses the axis on the
+// devices that take their scale from the paper; it neither turns nor narrows the page (a turned
+// page's y runs up from it, a device font's size is measured against it).
+inline float paper_width_magnitude() { return plot_state.paper_width_cm < 0 ? -plot_state.paper_width_cm : plot_state.paper_width_cm; }
+
 // The plot's drawing context when it is open, else nullptr: drawing with no plot open, or on
 // a caller's context that has been closed since, is reported once per plot and left out; on a
 // plot file's device, which has no drawing surface, it is left out with a trace line.

@@ -170,6 +170,13 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
     text_command(text);
     return;
   }
+  // A negative height (a frame of negative scale makes one) is the text turned by half, as the
+  // stroke font's glyphs turn with the sign of their steps: every device gets the height itself
+  // and the half turn, so that no device is asked for a font of negative size.
+  if (height < 0.0f) {
+    height = -height;
+    angle = angle >= 180.0f ? angle - 180.0f : angle + 180.0f;
+  }
   const bool x_given = std::fabs(x - 999.0f) > 0.1f;
   const bool y_given = std::fabs(y - 999.0f) > 0.1f;
   float xp = 0, yp = 0;
@@ -190,15 +197,19 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   const bool positioned = x_given || y_given;
   // A PDF text is a block of its own that starts where it is put: at the current point too,
   // where the text before it ended, as PostScript and the plotters go on after their last text.
+  // A text drawn on a context (screen, printer, picture) is put at its top-left corner, 0.8
+  // height above its start across its direction, where the current point stands after such a
+  // text: one at the current point goes on behind the text before, on its line.
   if (device == 43) {
     plot_end_path();
     plot(xp, yp, 4);
-  } else if (positioned) {
-    if (screen_like(device)) {
+  } else if (screen_like(device)) {
+    if (positioned)
       plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * cos_up, 4);
-    } else {
-      plot(xp, yp, 3);
-    }
+    else
+      plot(xp, yp, 4);
+  } else if (positioned) {
+    plot(xp, yp, 3);
   }
   plot_state.current_x += std::cos(theta) * static_cast<float>(n) * height;
   plot_state.current_y += sin_up * static_cast<float>(n) * height;
@@ -206,9 +217,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   plot_state.text_work = plotrans_apply(untranslated);
   if (screen_like(device)) {
     if (height != ts.last_text_height) {
-      // The paper's width however its axis runs: a negative paper size reverses the axis, it
-      // does not turn the font's size negative (no font at all).
-      const float paper_width = std::fabs(plot_state.paper_width_cm);
+      const float paper_width = paper_width_magnitude();
       const float size = std::trunc(height * 72.0f / 2.54f * plot_state.page_width_cm /
                                     (paper_width != 0 ? paper_width : 21.0f));
       ts.last_text_height = height;
@@ -217,8 +226,7 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
       trace_int("NEW_FONT", static_cast<int32_t>(size));
     }
     // Only the caller's own characters are written, whatever the translation added.
-    text_opts o{.background = -1, .rotation = ts.text_angle};
-    if (positioned) o.px = qn_point{plot_state.last_x, plot_state.last_y};
+    const text_opts o{.px = qn_point{plot_state.last_x, plot_state.last_y}, .background = -1, .rotation = ts.text_angle};
     if (ups* u = plot_context()) WRITE_TEXT(*u, untranslated, o);
   } else if (device == 41) {
     // The plot origin moves a text as it moves every line point.

@@ -52,7 +52,6 @@ std::string plotrans_apply(std::string_view text) {
     out += e[0];
     if (e[1] != ' ') out += e[1];
   }
-  if (out.size() > 132) out.resize(132);  // the text work area's length
   return out;
 }
 

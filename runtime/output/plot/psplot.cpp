@@ -17,8 +17,8 @@
 psplot_state_t psplot_state;
 
 std::string psplot_padded(std::string_view text) {
-  std::string out(text.substr(0, std::min<size_t>(text.size(), psplot_text_size)));
-  out.resize(psplot_text_size, ' ');
+  std::string out(text);
+  if (out.size() < static_cast<size_t>(psplot_text_size)) out.resize(static_cast<size_t>(psplot_text_size), ' ');
   return out;
 }
 
@@ -162,11 +162,12 @@ void carry_out_parameter(std::string& s, bool& done) {
   } else done = false;
 }
 
-// Reads lines from the unit until one equals the label line; false at the end of the file.
+// Reads lines from the unit until one equals the label line (trailing blanks aside); false at
+// the end of the file.
 bool find_label(int32_t unit, const std::string& label) {
   std::string line;
   while (unit_read_line(unit, line) == 0) {
-    if (psplot_padded(line) == label) return true;
+    if (right_trimmed(line) == label) return true;
   }
   return false;
 }
@@ -213,7 +214,7 @@ void carry_out(std::string s, int32_t unit) {
     s = psplot_padded(std::string_view(s).substr(3));
   }
   if (!starts(s, "TXT$$$") && !starts(s, "PAR")) {
-    frm_format_line(s, true);
+    frm_format_line(s, true, true);
     s = psplot_padded(s);
   }
   if (starts(s, "PS!") || starts(s, "PF!")) {
@@ -238,7 +239,7 @@ void carry_out(std::string s, int32_t unit) {
     const bool back = starts(s, "GOBA");
     split_argument(s);
     s = psplot_padded(s);
-    const std::string label = psplot_padded(":" + s);
+    const std::string label = right_trimmed(":" + s);
     if (back) unit_rewind(unit);
     if (!find_label(unit, label)) warning_box(s.substr(0, 12), "not found");
     return;
@@ -292,7 +293,7 @@ void PSPLOT(int32_t unit) {
       } else {
         // The statement keeps the characters before "|"; the script keeps what follows it.
         std::string rest = st.script.substr(p + 1);
-        st.statement.replace(p, std::string::npos, psplot_text_size - p, ' ');
+        st.statement = psplot_padded(std::string_view(st.script).substr(0, p));
         if (!rest.empty() && rest.front() == '|') {
           st.statement = psplot_padded(st.statement.substr(0, p) + rest);
           st.script.assign(psplot_text_size, ' ');

@@ -67,7 +67,8 @@ struct psplot_state_t {
 };
 extern psplot_state_t psplot_state;
 
-// The statement text padded or cut to 256 characters.
+// The statement text padded to 256 characters; a longer one (a script file's long line, a
+// statement that its fields made longer) is kept whole.
 std::string psplot_padded(std::string_view text);
 // List-directed read of up to n reals from the statement's characters 4-256: blanks and
 // commas separate; a missing or unreadable value leaves its field unchanged.  Returns how

@@ -77,9 +77,9 @@ void paragraph(std::string& s) {
   } else {
     work = psplot_padded(rest);
   }
-  frm_format_line(work, true);
+  frm_format_line(work, true, true);
   work = psplot_padded(work);
-  frm_format_line(work, true);
+  frm_format_line(work, true, true);
   work = psplot_padded(work);
   const std::string text = right_trimmed(work);
   if (text.empty()) {

@@ -19,6 +19,9 @@
 
 namespace {
 
+// A page is turned (landscape) where its paper is wider than high, however its axes run.
+bool paper_is_landscape() { return std::fabs(plot_state.paper_height_cm) < paper_width_magnitude(); }
+
 bool names_a_file(const std::string& requested) {
   const std::string_view t = trim_blanks_right(requested);
   return !t.empty() && t != "*";
@@ -259,7 +262,7 @@ void open_bitmap_device() {
 // when the user cancelled the print dialog or the job could not start (its PDF file is reported).
 bool open_printer_device() {
   plot_state_t& p = plot_state;
-  p.landscape = p.paper_height_cm < p.paper_width_cm;
+  p.landscape = paper_is_landscape();
   if (!p.plot_ended && p.printing) {
     // The job goes on with a page of this plot's orientation (and so its size).
     NEXT_PRINT_PAGE(p.plot_ups, {.landscape = p.landscape});
@@ -361,7 +364,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     p.page_height = 2960;
     p.offset_x = p.offset_y = 0;
     p.xfac = p.yfac = 100.0f;
-    p.rotated = p.paper_height_cm < p.paper_width_cm;
+    p.rotated = paper_is_landscape();
   } else if (d == 41) {
     p.device_fonts = true;
     p.soft_font = 0;
@@ -382,7 +385,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     p.device_fonts = true;
     p.soft_font = 0;
     plot_text_reset();
-    if (p.paper_width_cm > p.paper_height_cm) {
+    if (paper_is_landscape()) {
       write_plot_template(90);
       p.page_width = 2960;
       p.page_height = 2100;
@@ -411,7 +414,7 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   trace_int2("left/top    ", p.page_margins[0], p.page_margins[1]);
   trace_int2("right/bottom", p.page_margins[2], p.page_margins[3]);
   if (d >= 20 && d <= 28) {
-    trace_msg(p.paper_width_cm > p.paper_height_cm ? "plot-null versatz l/t 0.001*"
+    trace_msg(paper_is_landscape() ? "plot-null versatz l/t 0.001*"
                                                    : "plot-null versatz l/b 0.001*");
     plot(static_cast<float>(p.page_margins[0]) * 0.001f, static_cast<float>(p.page_margins[1]) * 0.001f, -3);
   } else if (d == 0) {

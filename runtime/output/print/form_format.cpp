@@ -23,7 +23,7 @@ namespace {
 constexpr std::string_view field_chars = "{}$\xB0|&^0123456789ABCDEF0123456789abcdef";
 constexpr std::string_view start_chars = field_chars.substr(0, 7);
 constexpr std::string_view separators = ".,;-=/\\";
-constexpr size_t field_text_length = 132;
+constexpr size_t field_text_length = 256;  // the formatted-output buffer, whole
 constexpr size_t work_length = 30;
 
 bool blank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
@@ -508,7 +508,7 @@ std::string placed_text(int kind, const std::string& text, size_t w) {
 
 }  // namespace
 
-void frm_format_line(std::string& line, bool flag) {
+void frm_format_line(std::string& line, bool flag, bool grows) {
   if (blank(line)) return;
   if (line.rfind("$FORM", 0) == 0) {
     define_format(line);
@@ -568,7 +568,7 @@ void frm_format_line(std::string& line, bool flag) {
       std::string t = trim_right(trim_left(text));
       size_t length = line.size();
       line.replace(i, w, t);
-      line = padded(line, length);
+      line.resize(grows ? std::max(length, last_nonblank(line)) : length, ' ');
       i += t.size();
       continue;
     }

@@ -43,8 +43,10 @@ extern form_def_table_t form_def_table;
 // Forgets every value-format definition (called before each form).
 void frm_reset_defs();
 // Expands the fields of one form line in place; `flag` false fills every field with dots
-// (layout test). The line keeps its length. "$FORM" lines become "$SKIP".
-void frm_format_line(std::string& line, bool flag);
+// (layout test). The line keeps its length, cutting what a variable-length field pushes past
+// its end; with `grows` (a plot-script statement) it grows instead to hold every character the
+// fields bring. "$FORM" lines become "$SKIP".
+void frm_format_line(std::string& line, bool flag, bool grows = false);
 void frm_set_index_value(int32_t k, float value);
 void frm_set_index_int(int32_t k, int32_t value);
 // Replaces every "&" and the two hex digits after it by the character they give.
