@@ -3,6 +3,7 @@
 // moves the cell cursor between columns and rows.
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 
 #include "runtime/program/areas.h"
 #include "runtime/program/program.h"
@@ -25,6 +26,15 @@ void cell_span(const list_record& l, int32_t k, int32_t& start, int32_t& length)
   start = std::clamp(l.tab_col[ku], 1, work_row_length + 1);
   const int32_t end = std::clamp(l.tab_col[ku + 1] - 1, start - 1, work_row_length);
   length = std::min(end - start + 1, cell_text_length);
+}
+
+// A row of list l with the characters of cell column k blanked: what identifies the record
+// that an open cell of that column belongs to.
+std::string record_outside_cell(const list_record& l, int32_t k, std::string row) {
+  int32_t start = 1, length = 0;
+  cell_span(l, k, start, length);
+  if (length > 0) row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), static_cast<size_t>(length), ' ');
+  return row;
 }
 
 // The first value of a text as a list-directed read takes it: the characters up to a blank,
@@ -155,6 +165,8 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   a.variable = l.tab_var[ku];
 
   list_table.work_row = lst_get_row(n, l.cursor, work_row_length);
+  a.record = record_outside_cell(l, k, list_table.work_row);
+  a.new_row = l.cursor > l.count;
   int32_t start = 1, length = 0;
   cell_span(l, k, start, length);
   list_table.cell_text.assign(cell_text_length, ' ');
@@ -173,6 +185,36 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   remove_bar_before_field(l);
   paint_cell_area(true);
   run_flags.list_mouse_active = false;
+}
+
+// The row of list l that holds the record of cell c after the list was rebuilt under it: the
+// row whose text outside the cell's column is the record's, the nearest one to the cell's old
+// row where several are (the earlier of two as near); the new row after the last for a cell
+// opened there; 0 where the record is gone.
+int32_t record_row(const list_record& l, const list_cell_area& c) {
+  if (c.new_row) return l.count + 1;
+  int32_t found = 0;
+  for (int32_t r = 1; r <= l.count; ++r) {
+    if (record_outside_cell(l, c.column, lst_get_row(c.list, r, work_row_length)) != c.record) continue;
+    if (found == 0 || std::abs(r - c.row) < std::abs(found - c.row)) found = r;
+  }
+  return found;
+}
+
+// Takes the cell of a rebuilt list to its record's row, and the list's cursor with it, on a
+// page that shows it; false where the record is gone.
+bool find_cell_record(list_record& l, list_cell_area& c) {
+  const int32_t row = record_row(l, c);
+  if (row < 1) return false;
+  trace_int3("lst_cell found", c.list, c.row, row);
+  c.row = row;
+  c.rebuilt = false;
+  l.cursor = row;
+  if (l.page >= 1 && (row < l.top || row >= l.top + l.page)) {
+    l.top = lst_top_showing(l, row);
+    update_slider(c.list);
+  }
+  return true;
 }
 
 }  // namespace
@@ -240,7 +282,7 @@ void lst_edit_select_mouse(int32_t n, int32_t row, int32_t column) {
 void lst_edit_store() {
   // The cell's own list, row and column: a timer's label that read or loaded another list while
   // the input was open made that list the current one, and may have moved this list's cursor.
-  const list_cell_area& c = list_table.cell_area;
+  list_cell_area& c = list_table.cell_area;
   const int32_t n = c.list;
   // A list that left edit mode while the cell was open (a timer's label) takes no cell: the
   // cell closes with nothing stored, and no flag of it stays set behind the next field.
@@ -249,6 +291,15 @@ void lst_edit_store() {
     return;
   }
   list_record& l = list_of(n);
+  // A list rebuilt under the cell: the text goes into its record's row wherever that now
+  // stands.  Where the record is gone nothing is stored: the user hears the refused key's beep,
+  // and the input field goes as after Esc.
+  if (c.rebuilt && !find_cell_record(l, c)) {
+    trace_int2("lst_cell record gone", n, c.row);
+    message_beep(0);
+    lst_edit_abandon();
+    return;
+  }
   l.hilite_drawn = false;
 
   const int32_t k = std::clamp(c.column, 1, 20);
@@ -287,11 +338,11 @@ void lst_edit_store() {
 //   erase of the cell's row          closed, nothing stored
 //   insert before or at its row      the cell's row + 1
 //   sort                             the row where its record now stands
-//   load, allocate, free             closed, nothing stored (every record gone)
-//   count set below its row          closed, nothing stored
-//   mark copy into its list          closed (an allocation of the target)
+//   load, allocate, free             rebuilt: the cell stays open with what is typed
+//   count set below its row          rebuilt
+//   mark copy into its list          rebuilt (an allocation of the target)
 //   mark filter of its list          as the erases it makes; a mark column added or taken
-//                                    off shifts every row: closed
+//                                    off shifts every row: rebuilt
 //   put of a row (also its own)      the cell stays: its text goes into the row as it then is
 //   append of a row at the cell's    the cell's row + 1: a new row typed after the last stays
 //   new row after the last           a row of its own
@@ -300,10 +351,22 @@ void lst_edit_store() {
 // "Closed" draws nothing: the input field's box stays on the screen until the list (or the
 // new level) is drawn, no key reaches it, and Return no longer stores anything.  A followed
 // cell takes the list's cursor along, so that the bar after the store stands on its row.
+// A rebuilt list holds new rows that the program fills in its own order (a timer that reloads
+// the list from a database): the cell follows no row move after it, and when its input ends
+// it finds its record again by the record's text, the row's text outside the cell's column as
+// the cell opened (the nearest to the cell's old row where several rows hold it; a cell opened
+// on the new row after the last stays the new row).  Found, the text is stored there and the
+// bar stands on it; not found (the record is gone), nothing is stored, the user hears the beep
+// of a refused key, and the trace says "lst_cell record gone".
 void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where) {
   list_cell_area& c = list_table.cell_area;
-  if (!run_flags.list_cell_input || c.list != n || !list_number_ok(n)) return;
+  if (!run_flags.list_cell_input || c.list != n || !list_number_ok(n) || c.rebuilt) return;
   const int32_t row = where(c.row);
+  if (row == list_rows_rebuilt) {
+    trace_int2("lst_cell rebuilt", n, c.row);
+    c.rebuilt = true;
+    return;
+  }
   if (row < 1) {
     trace_int2("lst_cell gone", n, c.row);
     lst_cell_close();
@@ -315,8 +378,8 @@ void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where) {
   list_of(n).cursor = row;
 }
 
-void lst_rows_gone(int32_t n) {
-  lst_rows_moved(n, [](int32_t) { return 0; });
+void lst_rows_rebuilt(int32_t n) {
+  lst_rows_moved(n, [](int32_t) { return list_rows_rebuilt; });
 }
 
 void lst_cell_close() {

@@ -68,7 +68,7 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
     return;
   }
   status = 0;
-  lst_rows_gone(n);
+  lst_rows_rebuilt(n);
   list_record& l = list_of(n);
   l.count = 0;
   const std::string_view file = trim(name);

@@ -181,7 +181,7 @@ void lst_set_cursor(int32_t n, int32_t r) {
 
 void lst_free(int32_t n) {
   if (!select_list(n)) return;
-  lst_rows_gone(n);
+  lst_rows_rebuilt(n);
   xmm_deallocate(store_handle(n));
   list_of(n).count = 0;
 }
@@ -250,7 +250,7 @@ void lst_size_store(int32_t n, int32_t rows, int32_t row_length, int32_t& status
 void allocate_xmm(int32_t n, int32_t rows, int32_t row_length, int32_t& status) {
   const int32_t k = n == INT32_MIN ? 0 : (n < 0 ? -n : n);
   if (!select_list(k)) return;
-  lst_rows_gone(k);
+  lst_rows_rebuilt(k);
   list_record& l = list_of(k);
   l.nul_cut = n >= 1;
   l.count = 0;
@@ -289,8 +289,8 @@ void lst_mark_operation(int32_t n, int32_t t, int32_t options, int32_t& status) 
   }
   if ((options & 0x40) == 0) return;
   // A mark column added or taken off shifts the characters of every row it rewrites (and the
-  // filter erases the rest): no row keeps its columns.
-  if ((options & (0x80 | 0x100 | 0x10000)) != 0) lst_rows_gone(t);
+  // filter erases the rest): no row keeps its columns, the list is rebuilt.
+  if ((options & (0x80 | 0x100 | 0x10000)) != 0) lst_rows_rebuilt(t);
   for (int32_t r = list_of(t).count; r >= 1; --r) {
     lst_get_row(t, r, text.data(), length);
     if ((options & (0x80 | 0x100)) != 0) {
@@ -318,7 +318,7 @@ void lst_set_count(int32_t n, int32_t count) {
   xmm_info(store_handle(n), length, records);
   const int32_t kept = std::clamp(count, 0, records);
   list_of(n).count = kept;
-  lst_rows_moved(n, [kept](int32_t row) { return row <= kept + 1 ? row : 0; });
+  lst_rows_moved(n, [kept](int32_t row) { return row <= kept + 1 ? row : list_rows_rebuilt; });
 }
 
 void lst_set_edit_rows(int32_t n, int32_t rows) {

@@ -59,6 +59,13 @@ struct list_cell_area {
   int32_t variable = 0;  // receives the cell
   int32_t option_a = 0, option_b = -1;
   bool shown = false;  // the input field is on the screen
+  // The cell's record: its row as the input opened, with the cell's own characters blanked.
+  // Where its list is built anew under the open cell (rebuilt), the input goes on, and its end
+  // finds the row that holds this record again (a cell opened on the new row after the last
+  // stays the new row).
+  std::string record;
+  bool new_row = false;
+  bool rebuilt = false;
 };
 
 // Module state of the list manager beside the six records.
@@ -190,12 +197,15 @@ void lst_edit_start_mouse(int32_t n, int32_t row, int32_t k, int32_t label, int3
 // Redraws the bar over the current tab column of list l (the old bar removed first).
 void lst_cell_bar(list_record& l);
 // Every change that moves, removes or replaces rows of list n calls this once, with where the
-// rows went: row r now stands at where(r), 0 where its record is gone.  An open cell of list n
-// follows its row (and the list's cursor with it), or closes with nothing stored where its
-// record is gone.
+// rows went: row r now stands at where(r), 0 where its record is gone, list_rows_rebuilt where
+// the list was built anew (its record may stand anywhere or nowhere).  An open cell of list n
+// follows its row (and the list's cursor with it), closes with nothing stored where its record
+// is gone, and finds its record again when its input ends where the list was rebuilt.
+inline constexpr int32_t list_rows_rebuilt = -1;
 void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where);
-// Every row of list n is gone: the list is loaded, allocated or freed anew.
-void lst_rows_gone(int32_t n);
+// Every row of list n is built anew: the list is loaded, allocated or freed, or a mark column
+// shifted every row.
+void lst_rows_rebuilt(int32_t n);
 // Closes an open cell with nothing stored and nothing drawn (its level left, its program
 // chained); nothing happens when no cell is open.
 void lst_cell_close();

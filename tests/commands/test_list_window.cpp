@@ -17,65 +17,12 @@
 
 #include "runtime/screen/lists.h"
 #include "runtime/screen/screen.h"
-#include "test_dispatcher_fixture.h"
+#include "list_program.h"
 
 namespace {
 
-// A PXB program written line by line: each expression, text token and code record is numbered
-// as it is added.
-struct program_text {
-  std::string variables;
-  std::vector<std::string> upn, tokens, codes;
-
-  static std::string ref(char marker, size_t k) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%c%04zu", marker, k);
-    return text;
-  }
-  std::string expr(const std::string& line) {
-    upn.push_back(line);
-    return ref('%', upn.size());
-  }
-  std::string second(const std::string& line) {
-    upn.push_back(line);
-    return ref('&', upn.size());
-  }
-  std::string token(const std::string& text) {
-    tokens.push_back(text);
-    return ref('@', tokens.size());
-  }
-  // The label of the next code record.
-  std::string next_label() const { return ref(':', codes.size() + 1); }
-  void code(const std::string& line) { codes.push_back(line); }
-
-  std::string text() const {
-    std::string t =
-        "[PROC]\nCSET=W\n[INIT]\nCODES=40\nUPNCODES=40\nUPNTOKENS=300\nTEXTTOKENS=20\nTEXTCHARACTERS=400\n"
-        "VARIABLES=10\nSTRINGSPACE=2000\nADRSPACE=50\n";
-    t += "[VARIABLES]\n" + variables + "[UPNCODES]\n";
-    for (const std::string& line : upn) t += line + "\n";
-    t += "[TEXTTOKENS]\n";
-    for (size_t k = 0; k < tokens.size(); ++k) t += ref('@', k + 1) + " " + tokens[k] + "|\n";
-    t += "[CODES]\n";
-    for (const std::string& line : codes) t += line + "\n";
-    return t;
-  }
-};
-
-class list_window : public events_fixture {
+class list_window : public list_program_test {
  protected:
-  void SetUp() override {
-    events_fixture::SetUp();
-    reset_lists();
-    field_input_reset();
-  }
-  void TearDown() override {
-    reset_lists();
-    field_input_reset();
-    areas_reset();
-    events_fixture::TearDown();
-  }
-
   // Writes the lines as a file of the working directory.
   void write_lines(const std::string& name, const std::vector<std::string>& lines) const {
     std::ofstream out(dir / name, std::ios::binary);
@@ -170,17 +117,7 @@ class list_window : public events_fixture {
     p.code("/00002000 LSTMGR " + p.token("LISTE1.TXT") + " " + p.expr("#1 #40 #0"));
     const size_t button_code = nr_name_list(p);
     p.code("/00000009 LSTMGR " + p.expr("#1 #" + std::to_string(row) + " #2"));
-    const size_t event_code = p.codes.size();
-    p.code("/00000004 EVENT");
-    p.code("RETURN");
-    p.codes[button_code] += " " + p.next_label();
-    p.code("/00001000 LSTMGR " + p.token("AUS1.TXT") + " " + p.expr("#1 #0 #0"));
-    p.code("RETURN");
-    p.codes[event_code] += " " + p.next_label() + " " + p.second("#10");
-    timer(p);
-    p.code("RETURN");
-    load_program_image(p.text());
-    interpreter(1);
+    run_with_timer(p, button_code, "AUS1.TXT", "/00000004 EVENT", "10", timer);
   }
   // The one-shot timer ticks (as the library delivers its ticks) while the cell is open; then the
   // user presses End, types X and presses Return (and Esc, where Return opened another cell).
@@ -203,6 +140,11 @@ class list_window : public events_fixture {
     run_with_open_cell(rows, row, timer);
     tick_then_type_x(w);
     return save(w, "AUS1.TXT");
+  }
+  // Colour k of the colour table as a pixel of the screen shows it.
+  static QRgb table_colour(int32_t k) {
+    const uint32_t c = colour_table[static_cast<size_t>(k)];  // 0x00BBGGRR
+    return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
   }
   // Clicks "Speichern"; returns the lines of the file it saved.
   std::vector<std::string> save(QWidget* w, const std::string& file = "AUS.TXT") {
@@ -509,12 +451,48 @@ TEST_F(list_window, AnOpenCellOnTheNewRowStaysANewRowWhenATimerAppendsOne) {
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
-TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothing) {
+const auto load_short_list = [](program_text& p) {
+  p.code("/00002000 LSTMGR " + p.token("KURZ.TXT") + " " + p.expr("#1 #40 #0"));
+};
+
+TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresIntoItsRecordsNewRow) {
+  write_lines("KURZ.TXT", {"  4001 Delta", "  1003 Gamma"});
+  EXPECT_EQ(saved_after_timer(three_rows, 3, load_short_list), (std::vector<std::string>{"  4001 Delta", "  1003 GammaX"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothingWhereItsRecordIsGone) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
   write_lines("KURZ.TXT", {"  4001 Delta"});
-  const auto load_short_list = [](program_text& p) {
-    p.code("/00002000 LSTMGR " + p.token("KURZ.TXT") + " " + p.expr("#1 #40 #0"));
+  run_with_open_cell(three_rows, 3, load_short_list);
+  const int32_t beeps = qn_last_sound().requests;
+  // The cell stays open across the load; its Return finds no row of its record and beeps.
+  tick_then_type_x(w);
+  EXPECT_EQ(qn_last_sound().requests, beeps + 1) << "no beep";
+  EXPECT_EQ(save(w, "AUS1.TXT"), (std::vector<std::string>{"  4001 Delta"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellWhoseListATimerCopiesAnotherListIntoStoresIntoTheNearestRowOfItsRecord) {
+  // The timer's label copies list 2, which holds the record twice, into list 1.
+  write_lines("LISTE2.TXT", {"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 Gamma"});
+  const auto copy_list_2 = [](program_text& p) {
+    p.code("/00000001 LSTMGR " + p.expr("#2 #3 #40"));
+    p.code("/00002000 LSTMGR " + p.token("LISTE2.TXT") + " " + p.expr("#2 #40 #0"));
+    p.code("/00000400 LSTMGR " + p.expr("#2 #1 #0"));
   };
-  EXPECT_EQ(saved_after_timer(three_rows, 3, load_short_list), (std::vector<std::string>{"  4001 Delta"}));
+  // The copy has as many rows as list 2's store has room for: the rows after its four are blank.
+  std::vector<std::string> saved = saved_after_timer(three_rows, 3, copy_list_2);
+  ASSERT_GE(saved.size(), 4u);
+  saved.resize(4);
+  EXPECT_EQ(saved, (std::vector<std::string>{"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 GammaX"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellOnTheNewRowStaysTheNewRowWhenATimerLoadsTheListAnew) {
+  write_lines("KURZ.TXT", {"  4001 Delta"});
+  EXPECT_EQ(saved_after_timer(three_rows, 4, load_short_list), (std::vector<std::string>{"  4001 Delta", "       X"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
@@ -538,9 +516,7 @@ TEST_F(list_window, AnOpenCellLeftBehindByATimersNewLevelStoresAndDrawsNothing) 
   ASSERT_EQ(level_pointer(), 2);
   EXPECT_FALSE(run_flags.field_input) << "the cell of the level below is still open";
   const QImage covered = list_image();
-  const uint32_t cyan = colour_table[3];  // 0x00BBGGRR
-  ASSERT_EQ(covered.pixel(covered.width() / 2, covered.height() / 2),
-            qRgb(cyan & 0xFF, (cyan >> 8) & 0xFF, (cyan >> 16) & 0xFF))
+  ASSERT_EQ(covered.pixel(covered.width() / 2, covered.height() / 2), table_colour(3))
       << "the box does not cover the list";
   QTest::keyClick(w, Qt::Key_End);
   QTest::keyClicks(w, "X");
@@ -585,6 +561,7 @@ TEST_F(list_window, ACellWhoseListLeftEditModeLeavesNoTraceForTheNextField) {
     return qnb::bitmap_image(handle)->pixel(middle);
   };
   const QRgb covered = list_pixel();
+  ASSERT_EQ(covered, table_colour(3)) << "the box does not cover the list";
   // The user types a name into the new field and drops it with Esc: the field goes, and the
   // list under the box is not drawn again.
   QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(100, 260));

@@ -227,14 +227,16 @@ TEST_F(list_edit_test, ACellWhoseRowIsErasedClosesAndStoresNothing) {
   edit_list();
   lst_edit_select_mouse(4, 3, 1);
   // The list lost the cell's row and the one before while the cell was open: it is closed, and
-  // a store that still comes writes no row and reports nothing.
+  // a store that still comes writes no row (the one left keeps its text) and reports nothing.
   lst_erase(4, 3);
   EXPECT_FALSE(run_flags.list_cell_input);
   EXPECT_FALSE(run_flags.field_input);
   lst_erase(4, 2);
+  ADRSPACE.set_int(1, 345);
   lst_edit_store();
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
   EXPECT_EQ(list_of(4).count, 1);
+  EXPECT_EQ(lst_get_row(4, 1, 21), padded("  12 3,5    hello", 21));
 }
 
 TEST_F(list_edit_test, LeftAndRightStepThroughCellsAndRows) {

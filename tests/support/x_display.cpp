@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +41,10 @@ x_display::x_display() {
   if (pipe(fds) != 0) return;
   const pid_t child = fork();
   if (child == 0) {
+    // The server ends with the test program, also where that is killed (a time-out, a broken
+    // pipe) before its display's end can stop the server.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() == 1) _exit(127);
     close(fds[0]);
     const int null = open("/dev/null", O_RDWR);
     dup2(null, 0);
