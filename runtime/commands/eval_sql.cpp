@@ -19,7 +19,7 @@ std::string_view trim_trailing(std::string_view s) {
 
 // Writes a text into a result slot, cut to what an evaluator text holds, blank-padded.
 int32_t put_text(value_slot& slot, std::string_view text) {
-  if (trim_trailing(text).size() > static_cast<size_t>(max_text_result)) evaluator.result_cut = true;
+  if (loses_characters(text, max_text_result)) evaluator.result_cut = true;
   text = text.substr(0, static_cast<size_t>(max_text_result));
   slot.text.fill(' ');
   std::copy(text.begin(), text.end(), slot.text.begin());

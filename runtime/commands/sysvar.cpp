@@ -144,7 +144,7 @@ void eval_SYSVAR() {
   arg.value = arg_slot.value();
   arg.is_number = arg_slot.is_number();
   arg.text = arg.is_number ? number_as_character(arg.value) : std::string(arg_slot.text_view());
-  arg.cut = !arg.is_number && arg_slot.cut;
+  arg.cut = !arg.is_number && arg_slot.cut();
 
   sysvar_result result = sysvar_result::of(0.0f);
   const bool served = sysvar_program_state(name, arg, result) || sysvar_environment(name, arg, result) ||
@@ -167,6 +167,7 @@ void eval_SYSVAR() {
   std::memcpy(slot.text.data(), result.text.data(), std::min(result.text.size(), slot.text.size()));
   note_text_written(evaluator.sp);
   // A system text longer than a result holds (a current folder, an environment value) is cut.
-  evaluator.result_cut = result.length > max_text_result;
+  const std::string_view text = std::string_view(result.text).substr(0, static_cast<size_t>(std::max(result.length, 0)));
+  evaluator.result_cut = loses_characters(text, max_text_result);
   text_exit(slot, std::min(result.length, max_text_result));
 }

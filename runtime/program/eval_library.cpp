@@ -24,7 +24,7 @@ bool run_unmarked_family(int32_t code) {
   }
   // Their text results are new texts, cut only where the function says so (a system text
   // longer than a result holds).
-  if (known) evaluator.top().cut = evaluator.result_cut;
+  if (known) evaluator.top().cut_kept = evaluator.result_cut ? std::max(evaluator.top().type, 0) : -1;
   evaluator.result_cut = false;
   // STRING keeps the mark: it writes its text over its value's field and blanks to where the old
   // text ended, and changes only the characters of its picture.

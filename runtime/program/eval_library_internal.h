@@ -9,10 +9,17 @@
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/upn_store.h"
 
+// The slot's text is `length` characters long: a cut text's own characters end there at the
+// latest (trailing blanks that a function took off were not where it ended).
+inline void set_text_length(value_slot& slot, int32_t length) {
+  slot.type = std::clamp<int32_t>(length, 0, static_cast<int32_t>(slot.text.size()));
+  if (slot.cut()) slot.cut_kept = std::min(slot.cut_kept, slot.type);
+}
+
 // The common text-result step: the slot's text of `length` characters takes a pending
 // substring, then its value becomes its length.
 inline void text_exit(value_slot& slot, int32_t length) {
-  slot.type = std::clamp<int32_t>(length, 0, static_cast<int32_t>(slot.text.size()));
+  set_text_length(slot, length);
   finish_text_result(slot, apply_pending_substring(slot));
 }
 

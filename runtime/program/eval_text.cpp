@@ -15,10 +15,13 @@ namespace {
 
 using text_array = decltype(value_slot::text);
 
-// Removes the character at 0-based `pos`; the rest moves left and a blank enters at the end.
-void remove_at(text_array& t, size_t pos) {
+// Removes the character at 0-based `pos` of the slot's text; the rest moves left and a blank
+// enters at the end.  A cut text's own characters end one earlier where it was one of them.
+void remove_at(value_slot& slot, size_t pos) {
+  text_array& t = slot.text;
   std::move(t.begin() + static_cast<std::ptrdiff_t>(pos) + 1, t.end(), t.begin() + static_cast<std::ptrdiff_t>(pos));
   t.back() = ' ';
+  if (static_cast<int32_t>(pos) < slot.cut_kept) --slot.cut_kept;
 }
 
 // Moves the text left so that it begins at its first non-blank character.  The field is blank
@@ -31,6 +34,7 @@ void remove_leading_blanks(value_slot& slot) {
   const auto moved = std::move(first, end, begin);
   std::fill(moved, end, ' ');
   slot.blank_from = static_cast<int32_t>(moved - begin);
+  if (slot.cut()) slot.cut_kept = std::max(slot.cut_kept - static_cast<int32_t>(first - begin), 0);
 }
 
 // UPCASE or LOWCASE of the first n characters: only "a".."z" or "A".."Z" change.  Eight
@@ -93,13 +97,13 @@ bool eval_text_function(int32_t code) {
       int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ') {
-          remove_at(top.text, static_cast<size_t>(i));
+          remove_at(top, static_cast<size_t>(i));
           --n;
         } else {
           ++i;
         }
       }
-      top.type = n;
+      set_text_length(top, n);
       return true;
     }
     case upn_collapse: {  // COLLAPSE, in place: no leading blanks, runs of blanks become one
@@ -108,13 +112,13 @@ bool eval_text_function(int32_t code) {
       int32_t n = trimmed_length(top, top.blank_start());
       for (int32_t i = 0; i + 1 < n;) {
         if (top.text[static_cast<size_t>(i)] == ' ' && top.text[static_cast<size_t>(i) + 1] == ' ') {
-          remove_at(top.text, static_cast<size_t>(i));
+          remove_at(top, static_cast<size_t>(i));
           --n;
         } else {
           ++i;
         }
       }
-      top.type = n;
+      set_text_length(top, n);
       return true;
     }
     case upn_index: case upn_endex: case upn_verify: case upn_everify: case upn_scan: case upn_escan: {
@@ -130,7 +134,7 @@ bool eval_text_function(int32_t code) {
       number_to_text(top);
       std::fill(top.text.begin() + 1, top.text.end(), top.text[0]);
       top.forget_blanks();
-      top.cut = false;  // a new text
+      top.cut_kept = -1;  // a new text
       text_exit(top, static_cast<int32_t>(top.text.size()));
       return true;
     case upn_len:  // LEN: trimmed length of the whole text field (a number is made a text first)

@@ -4,7 +4,6 @@
 
 #include "runtime/program/program_image.h"
 
-#include "runtime/program/names.h"
 #include "runtime/program/expression/code_steps.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/program/expression/upn_plan.h"
@@ -81,9 +80,9 @@ void reset_program_image() {
   find_code_steps();
   reset_upn_store();
   reset_text_tokens();
-  // Nothing of a previous program stays readable in the string space either.
+  // Nothing of a previous program stays readable in the string space either, nor a mark of a
+  // cut text its variables held.
   STRING_BUFFER.blank();
-  forget_cut_texts();  // and no mark of a cut text its variables held
   load_state = load_state_t{};
   load_state.name.fill(' ');
 }

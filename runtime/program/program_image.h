@@ -130,21 +130,43 @@ void free_run_time_array(int32_t v);
 
 // ---------------------------------------------------------------- string space
 // One fixed buffer of 20480 characters (code page 1252), 1-based; it exists for the whole
-// process.  Ranges are clamped to the buffer.
+// process.  Ranges are clamped to the buffer.  Beside each character the buffer keeps whether the
+// text written there was cut right after it (names.h).  Every write goes through `write`, which
+// decides the marks of the characters it writes from what it writes, so that a mark always
+// describes the characters that stand there.
 struct string_buffer_t {
   static constexpr int32_t size = 20480;
-  std::array<char, size> chars{};
 
   static bool valid(int32_t i) { return i >= 1 && i <= size; }
-  char at(int32_t i) const { return valid(i) ? chars[static_cast<size_t>(i - 1)] : ' '; }
-  void set(int32_t i, char c) {
-    if (valid(i)) chars[static_cast<size_t>(i - 1)] = c;
-  }
+  char at(int32_t i) const { return valid(i) ? chars_[static_cast<size_t>(i - 1)] : ' '; }
+  // Position 1's character; the buffer's characters follow it.
+  const char* data() const { return chars_.data(); }
   // The characters start..start+length-1, clamped to the buffer.
   std::string_view view(int32_t start, int32_t length) const;
   // Writes text into start..start+length-1, cut or blank-padded to length (clamped to the buffer).
-  void write(int32_t start, int32_t length, std::string_view text);
-  void blank() { chars.fill(' '); }
+  // `kept` -1: the text is whole.  Otherwise it is a cut one of which only the first `kept`
+  // characters are its own: where the range holds more than those, the last of them (the first
+  // character where none is) carries the mark.  Every other mark of the range goes with the
+  // characters it described.
+  void write(int32_t start, int32_t length, std::string_view text, int32_t kept = -1);
+  // The characters of start..start+length-1 before the first one that stands where a cut text
+  // lost its own, -1 where none does.  A mark on the range's last character leaves it whole:
+  // what was lost lies beyond it.  (In line: most programs never store a cut text.)
+  int32_t cut_kept(int32_t start, int32_t length) const { return cut_marks_ == 0 ? -1 : first_cut(start, length); }
+  // The same for a reader that takes only the first `held` of those characters: cut as well
+  // where it leaves characters other than blanks behind (at most `held`).
+  int32_t cut_kept(int32_t start, int32_t length, int32_t held) const {
+    return cut_marks_ == 0 && length <= held ? -1 : held_cut(start, length, held);
+  }
+  // Blanks every character (no marks).
+  void blank();
+
+ private:
+  int32_t first_cut(int32_t start, int32_t length) const;
+  int32_t held_cut(int32_t start, int32_t length, int32_t held) const;
+  std::array<char, size> chars_{};
+  std::array<bool, size> cut_after_{};  // the text written here was cut after this character
+  int32_t cut_marks_ = 0;               // the marks set
 };
 extern string_buffer_t STRING_BUFFER;
 

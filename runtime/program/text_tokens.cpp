@@ -22,10 +22,10 @@ text_token_state_t text_tokens;
 std::string_view string_buffer_t::view(int32_t start, int32_t length) const {
   const int64_t from = std::clamp<int64_t>(start, 1, int64_t{size} + 1);
   const int64_t to = std::clamp<int64_t>(int64_t{start} + std::max(length, 0) - 1, from - 1, size);
-  return std::string_view(chars.data() + (from - 1), static_cast<size_t>(to - from + 1));
+  return std::string_view(chars_.data() + (from - 1), static_cast<size_t>(to - from + 1));
 }
 
-void string_buffer_t::write(int32_t start, int32_t length, std::string_view text) {
+void string_buffer_t::write(int32_t start, int32_t length, std::string_view text, int32_t kept) {
   // Characters k = 0..length-1 go to position start + k; positions outside 1..size are skipped,
   // and the text is blank-padded to the length.
   const int64_t first = std::max<int64_t>(start, 1);
@@ -33,10 +33,47 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
   if (last < first) return;
   const size_t skip = static_cast<size_t>(first - start);  // characters that fall before position 1
   const size_t count = static_cast<size_t>(last - first + 1);
-  char* out = chars.data() + (first - 1);
+  char* out = chars_.data() + (first - 1);
   const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
   copy_characters(out, text.data() + skip, from_text);
   blank_characters(out + from_text, count - from_text);
+  bool* const marks = cut_after_.data() + (first - 1);
+  if (cut_marks_ > 0) {
+    cut_marks_ -= static_cast<int32_t>(std::count(marks, marks + count, true));
+    std::fill(marks, marks + count, false);
+  }
+  // A text cut with none of its own characters marks the first (which stands for them).
+  if (kept >= 0 && kept < length) {
+    const int64_t at = int64_t{start} + std::max(kept, 1) - 1;
+    if (at >= first && at <= last) {
+      cut_after_[static_cast<size_t>(at - 1)] = true;
+      ++cut_marks_;
+    }
+  }
+}
+
+int32_t string_buffer_t::first_cut(int32_t start, int32_t length) const {
+  const int64_t first = std::max<int64_t>(start, 1);
+  const int64_t last = std::min<int64_t>(int64_t{start} + std::max(length, 0) - 2, size);
+  if (last < first) return -1;
+  const bool* const marks = cut_after_.data() + (first - 1);
+  const bool* const found = std::find(marks, marks + (last - first + 1), true);
+  if (found == marks + (last - first + 1)) return -1;
+  return static_cast<int32_t>(first + (found - marks) - start + 1);
+}
+
+int32_t string_buffer_t::held_cut(int32_t start, int32_t length, int32_t held) const {
+  const int32_t kept = cut_kept(start, length);
+  if (kept >= 0 && kept <= held) return kept;
+  return kept > held || (length > held && loses_characters(view(start, length), static_cast<size_t>(std::max(held, 0))))
+             ? held
+             : -1;
+}
+
+void string_buffer_t::blank() {
+  chars_.fill(' ');
+  cut_after_.fill(false);
+  cut_marks_ = 0;
 }
 
 namespace {
@@ -109,13 +146,13 @@ std::string formatted_element(int32_t variable, int32_t element) {
   return text;
 }
 
-// What element `element` (from 1) of text variable v holds of a cut text, -1 for a whole text
-// or another kind of variable.
+// What the work text holds of element `element` (from 1) of text variable v where that is a cut
+// text or more than the work text takes, -1 for a whole text or another kind of variable.
 int32_t element_cut_text_kept(int32_t v, int32_t element) {
-  if (!cut_texts_stored || !variable_table.valid(v)) return -1;
+  if (!variable_table.valid(v)) return -1;
   const variable_record& var = variable_table.records[static_cast<size_t>(v)];
   if (!var.is_text() || element < 1 || element > std::max(var.dimension, 1)) return -1;
-  return cut_text_kept(var.text_start + var.start * (element - 1), var.start);
+  return STRING_BUFFER.cut_kept(var.text_start + var.start * (element - 1), var.start, work_length);
 }
 
 // Replaces every variable marker of t by the variable's formatted value.
@@ -142,7 +179,7 @@ void expand_markers(std::string& t) {
         kept >= 0 && (!m.has_range || m.from < 1 || m.to < m.from || m.to > kept))
       text_tokens.last_cut = true;
     t = t.substr(0, i) + value + t.substr(i + m.length);
-    if (blank_trimmed(t).size() > static_cast<size_t>(work_length)) text_tokens.last_cut = true;
+    if (loses_characters(t, work_length)) text_tokens.last_cut = true;
     t.resize(work_length, ' ');
     text_tokens.last_length = std::clamp<int32_t>(
         text_tokens.last_length - static_cast<int32_t>(m.length) + static_cast<int32_t>(value.size()), 0,
@@ -180,8 +217,7 @@ void check_string_space(int32_t size) {
     report_error("max STRING_BUFFER", 32000);
     return;
   }
-  STRING_BUFFER.blank();
-  forget_cut_texts();  // the marks of the variables of the program before
+  STRING_BUFFER.blank();  // with the marks of the cut texts the program before stored
 }
 
 void alloc_text_bytes(int32_t count) {

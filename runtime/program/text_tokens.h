@@ -131,12 +131,7 @@ void set_text_token_length(int32_t length);
 // then the text's own characters over them.
 void set_percent_text(int32_t k, std::string_view text);  // any case
 // The text has characters other than blanks past the slot's 80.
-inline bool past_percent_slot(std::string_view text) {
-  constexpr size_t slot_length = 80;
-  if (text.size() <= slot_length) return false;
-  const size_t last = text.find_last_not_of(' ');
-  return last != std::string_view::npos && last >= slot_length;
-}
+inline bool past_percent_slot(std::string_view text) { return loses_characters(text, 80); }
 inline void set_percent_slot(int32_t k, std::string_view text) {
   constexpr size_t slot_length = 80;
   std::string& slot = text_tokens.percent_slots[k];

@@ -226,17 +226,18 @@ bool substring_of_variable(std::string& out, std::string_view reference) {
   if (v < 1 || var == nullptr || !is_text_type(var->type)) return false;
   const int32_t length = var->text_end - var->text_start + 1;
   const std::string_view text = STRING_BUFFER.view(var->text_start, std::max(length, 0));
-  const int32_t kept = cut_text_kept(var->text_start, var->start);  // of element 1
   if (a > 0 && b >= a) {
     for (int32_t i = a; i <= b && i - a < 132; ++i)
       out[static_cast<size_t>(i - a)] = i <= static_cast<int32_t>(text.size()) ? text[static_cast<size_t>(i - 1)] : ' ';
-    return kept >= 0 && std::min(b, a + 131) > kept;
+    // The characters asked for of element 1, of which the text holds 132.
+    const int32_t asked = std::min(b, static_cast<int32_t>(text.size())) - a + 1;
+    return STRING_BUFFER.cut_kept(var->text_start + a - 1, asked, 132) >= 0;
   }
   // The whole text, also past 132 characters: a file name (META_FILE) cut there would name
   // another file.
   if (text.size() > out.size()) out.resize(text.size(), ' ');
   out.replace(0, text.size(), text);
-  return kept >= 0;
+  return STRING_BUFFER.cut_kept(var->text_start, static_cast<int32_t>(text.size())) >= 0;
 }
 }  // namespace
 

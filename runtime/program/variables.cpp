@@ -32,7 +32,7 @@ std::string_view text_element(const variable_record& var, int32_t k) {
   const int32_t length = var.start;
   const int32_t start = var.text_start + length * k;
   if (start >= 1 && length >= 0 && length <= string_buffer_t::size - start + 1) [[likely]]
-    return std::string_view(STRING_BUFFER.chars.data() + (start - 1), static_cast<size_t>(length));
+    return std::string_view(STRING_BUFFER.data() + (start - 1), static_cast<size_t>(length));
   return STRING_BUFFER.view(start, length);
 }
 
@@ -57,8 +57,12 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
   // The element as far as it lies in the string space (all of it in a sound image).
   const std::string_view text = text_element(var, k);
   const int32_t length = static_cast<int32_t>(text.size());
+  const int32_t start = var.text_start + var.start * k;
   // The characters go into the slot, then blanks to where the slot's old text ended.
   int32_t result = std::min(length, static_cast<int32_t>(slot.text.size()));
+  // The characters asked for (from their first, in the element): the slot holds the first
+  // `result` of them.
+  int32_t first = 1, asked = length;
   if (evaluator.substring_pending) {
     // Substring of a variable: a' = max(a,1) at most L; b' = min(b, a'+255) at most L.
     evaluator.substring_pending = false;
@@ -68,23 +72,22 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
     evaluator.stored_substring_b = evaluator.substring_b;
     result = b >= a && a >= 1 ? b - a + 1 : 0;
     if (result > 0) copy_characters(slot.text.data(), text.data() + (a - 1), static_cast<size_t>(result));
-    // A part asked for past the 256 characters a substring keeps lost the rest, and so does
-    // one past what the element holds of a cut text.
-    const int32_t asked = std::min(evaluator.substring_b, length);
-    const int32_t kept = cut_text_kept(var.text_start + var.start * k, var.start);
-    slot.cut = asked > a + 255 || (kept >= 0 && asked > kept);
+    first = std::max(a, 1);
+    asked = std::max(std::min(evaluator.substring_b, length) - first + 1, 0);
   } else {
     evaluator.stored_substring_a = 0;
     evaluator.stored_substring_b = 0;
     copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
-    // An element longer than the slot's field, or one that holds a cut text.
-    slot.cut = length > result || cut_text_kept(var.text_start + var.start * k, var.start) >= 0;
   }
+  // Cut where the characters asked for hold a cut text's lost part, or where the slot leaves
+  // characters other than blanks out of them (an element longer than its field, a part past the
+  // 256 characters a substring keeps).
+  slot.cut_kept = STRING_BUFFER.cut_kept(start + first - 1, asked, result);
   slot.blank_after(result);
   slot.type = result;
   slot.set_value(static_cast<float>(result));
   set_percent0_text(std::string_view(slot.text.data(), static_cast<size_t>(std::min(result, 80))));
-  if (slot.cut) mark_percent_cut(0);
+  if (slot.cut()) mark_percent_cut(0);
 }
 
 bool is_text_variable(const variable_record& var) { return var.type == var_text || var.type == var_date; }
@@ -183,28 +186,23 @@ void store_variable(const number_stores& stores, int32_t v, int32_t k, value_slo
       const int32_t start = var.text_start + length * k;
       const std::string_view text = value.text_view();
       const int32_t a = evaluator.stored_substring_a, b = evaluator.stored_substring_b;
-      // A cut text stays cut in the element where the element would have held more of it.
-      int32_t kept = -1;
+      // The characters written decide their marks (names.h): a cut text stays cut where the
+      // element would have held more of it, a whole one makes them whole.
       if (a == 0 && b == 0) {
-        STRING_BUFFER.write(start, length, text);
-        if (value.cut && length > value.type) kept = value.type;
+        STRING_BUFFER.write(start, length, text, value.cut_kept);
         if (run_flags.single_step_on) trace_store_text(" = ", STRING_BUFFER.view(start, length));
       } else {
         const int32_t from = std::min(std::max(a, 1), length);
         const int32_t to = std::max(std::min(std::max(b, 1), length), from);
-        kept = cut_text_kept(start, length);
-        if (from >= 1) STRING_BUFFER.write(start + from - 1, to - from + 1, text);
-        if (from >= 1 && value.cut && to - from + 1 > value.type)
-          kept = kept < 0 ? from - 1 + value.type : std::min(kept, from - 1 + value.type);
+        if (from >= 1) STRING_BUFFER.write(start + from - 1, to - from + 1, text, value.cut_kept);
         if (run_flags.single_step_on)
           trace_store_text("s= ", STRING_BUFFER.view(start + from - 1, to - from + 1));
       }
-      if (kept >= 0 || cut_texts_stored) note_text_store(start, length, kept);
       evaluator.stored_substring_a = 0;
       evaluator.stored_substring_b = 0;
       // The first 80 characters of the field (the field is blank past its mark).
       set_percent0_text(std::string_view(value.text.data(), static_cast<size_t>(std::min(value.blank_start(), 80))));
-      if (value.cut) mark_percent_cut(0);
+      if (value.cut()) mark_percent_cut(0);
       return;
     }
     default:

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -31,33 +32,48 @@ const std::string long_name = part_a + part_b;
 const std::string victim = long_name.substr(0, 256);
 
 // 1 A, 2 B, 3 integer R, 4 B2 (57 characters: A // B2 is 257), 5 C and 6 META_FILE (300
-// characters each, more than a text holds).
+// characters each, more than a text holds); names padded with blanks: 7 NAME (256 characters)
+// and 8 PF (40) holding "data.txt" and "d/", 9 BIG (600) and 12 HUGE (700) holding "data.txt"
+// and "gone.txt"; 10 ROW and 11 D of 300 characters.
 const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*061:B/" + part_b +
                               "\n&0003 I 0001:R/0\n&0004 S 0001*057:B2/" + std::string(57, 'k') +
-                              "\n&0005 S 0001*300:C/\n&0006 S 0001*300:META_FILE/\n";
+                              "\n&0005 S 0001*300:C/\n&0006 S 0001*300:META_FILE/\n"
+                              "&0007 S 0001*256:NAME/data.txt\n&0008 S 0001*040:PF/d/\n&0009 S 0001*600:BIG/data.txt\n"
+                              "&0010 S 0001*300:ROW/\n&0011 S 0001*300:D/\n&0012 S 0001*700:HUGE/gone.txt\n";
 
 // Expressions: 1 "#0", 2 C := A // B, 3 META_FILE := A // B, 4 LSTMGR's list 1, 5 a PDF plot,
 // 6 the SYSVAR service of token 10 on A // B, 7 the same on TRIM(A) // B, 8 on C, 9 copy of
 // "SRC.TXT " // A // B, 10 the service of token 10 on token 11, 11 the service of token 10 on
-// the text of the service of token 11, 12 on (A // B)[1:256].
+// the text of the service of token 11, 12 on (A // B)[1:256]; the service on 13 "d/" // NAME,
+// 14 TRIM(PF) // NAME, 15 BIG, 16 HUGE; 17 BIG[513:513] := "x", 18 C[1:300] := "d/data.txt",
+// 19 D := A // B, 20 D[1:256] := "d/data.txt", 21 the service on D, 22 C[1:10] := "d/data.txt",
+// 23 ROW := C, 24 the service on ROW, 25 ROW := C[1:256], 26 the service on token 19 // A // B,
+// 27 on NAME // "x".
 const std::string upn =
     "#0\n&1 &2 _// &5 __STO\n&1 &2 _// &6 __STO\n#1 #0 #0\n#43 #0 #0 #0\n@0010 &1 &2 _// _SYSVAR &3 __STO\n"
     "@0010 &1 _TRIM &2 _// _SYSVAR &3 __STO\n@0010 &5 _SYSVAR &3 __STO\n@0010 @0012 &1 _// &2 _// _SYSVAR &3 __STO\n"
-    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n@0010 &1 &2 #1 #256 _: _// _SYSVAR &3 __STO\n";
+    "@0010 @0011 _SYSVAR &3 __STO\n@0010 @0011 #0 _SYSVAR _SYSVAR &3 __STO\n@0010 &1 &2 #1 #256 _: _// _SYSVAR &3 __STO\n"
+    "@0010 @0014 &7 _// _SYSVAR &3 __STO\n@0010 &8 _TRIM &7 _// _SYSVAR &3 __STO\n@0010 &9 _SYSVAR &3 __STO\n"
+    "@0010 &12 _SYSVAR &3 __STO\n@0016 #513 #513 _: &9 __STO\n@0015 #1 #300 _: &5 __STO\n&1 &2 _// &11 __STO\n"
+    "@0015 #1 #256 _: &11 __STO\n@0010 &11 _SYSVAR &3 __STO\n@0015 #1 #10 _: &5 __STO\n&5 &10 __STO\n"
+    "@0010 &10 _SYSVAR &3 __STO\n#1 #256 _: &5 &10 __STO\n@0010 @0019 &1 _// &2 _// _SYSVAR &3 __STO\n"
+    "@0010 &7 @0016 _// _SYSVAR &3 __STO\n";
 
 // Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
 // 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
 // over the long name; 10 and 11 are the test's (a SYSVAR service and its argument), 12
-// "SRC.TXT ", 13 "%1".
+// "SRC.TXT ", 13 "%1", 14 "d/", 15 "d/data.txt", 16 "x", 17 the name in ROW, 18 in D, 19
+// "WINKYR_CUT_NAME=".
 std::string tokens(const std::string& service, const std::string& argument) {
   return "@0001 \xFA" "0001\xFA" "0002|\n@0002 \xFA" "0005|\n@0003 #1|\n@0004 a line|\n@0005 FORM|\n@0006 .H|\n"
          "@0007 rm -f \xFA" "0001\xFA" "0002|\n@0008 \xFA" "0001\xFA" "0004|\n@0009 touch \xFA" "0001\xFA" "0002|\n"
-         "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n@0013 %1|\n";
+         "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n@0013 %1|\n@0014 d/|\n@0015 d/data.txt|\n"
+         "@0016 x|\n@0017 \xFA" "0010|\n@0018 \xFA" "0011|\n@0019 WINKYR_CUT_NAME=|\n";
 }
 
 std::string program(const std::string& codes, const std::string& service = "exist", const std::string& argument = "x") {
-  return "[PROC]\nCSET=W\n[INIT]\nCODES=20\nUPNCODES=20\nUPNTOKENS=200\nTEXTTOKENS=20\nTEXTCHARACTERS=1000\n"
-         "VARIABLES=10\nSTRINGSPACE=2000\nADRSPACE=50\n[VARIABLES]\n" + variables + "[UPNCODES]\n" + upn +
+  return "[PROC]\nCSET=W\n[INIT]\nCODES=20\nUPNCODES=40\nUPNTOKENS=400\nTEXTTOKENS=30\nTEXTCHARACTERS=1000\n"
+         "VARIABLES=20\nSTRINGSPACE=4000\nADRSPACE=50\n[VARIABLES]\n" + variables + "[UPNCODES]\n" + upn +
          "[TEXTTOKENS]\n" + tokens(service, argument) + "[CODES]\n" + codes + "RETURN\n";
 }
 
@@ -243,12 +259,97 @@ TEST_F(whole_names, EveryNameTakingCommandRefusesACutName) {
   EXPECT_EQ(io_status, ENAMETOOLONG);
   EXPECT_EQ(refusals(first_80), 1u);
   EXPECT_EQ(file_text(first_80), "kept\n");
-  // SYSVAR's other name services, and the environment a name would be read from later.
-  for (const char* service : {"mkdir", "rmdir", "c_sopen", "c_sopen_or", "fcount", "fsearch", "setpath", "setenv"}) {
+  // SYSVAR's other name services, and the environment a name would be read from later: no folder
+  // entered (the one of the first 256 characters exists for setpath), no variable set.
+  std::filesystem::remove(dir / victim);
+  unsetenv("WINKYR_CUT_NAME");
+  for (const std::string service : {"mkdir", "rmdir", "c_sopen", "c_sopen_or", "fcount", "fsearch", "setpath"}) {
+    if (service == "setpath") std::filesystem::create_directory(dir / victim);
     run("%0006\n", service);
     EXPECT_EQ(io_status, ENAMETOOLONG) << service;
     EXPECT_EQ(refusals(victim), ++refused) << service;
   }
+  EXPECT_EQ(std::filesystem::current_path(), dir);
+  std::filesystem::current_path(dir);
+  run("%0026\n", "setenv");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(("WINKYR_CUT_NAME=" + long_name).substr(0, 256)), 1u);
+  EXPECT_EQ(std::getenv("WINKYR_CUT_NAME"), nullptr);
+  // NAME // "x" loses the "x" past the 256 characters: no folder of its first ones, "data.txt".
+  run("%0027\n", "mkdir");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals("data.txt"), 1u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "data.txt"));
+}
+
+// A folder joined with a name variable padded with blanks is a whole name: "d/" // NAME is 258
+// characters, of which only blanks fall past the 256 a text holds.  Served, as after TRIM of a
+// padded folder variable.
+TEST_F(whole_names, AFolderJoinedWithABlankPaddedNameIsWhole) {
+  std::filesystem::create_directory(dir / "d");
+  write("d/data.txt", "data\n");
+  for (const char* codes : {"%0013\n", "%0014\n"}) {
+    run(codes, "exist");
+    EXPECT_EQ(result(), 1) << codes;
+    EXPECT_EQ(io_status, 0) << codes;
+  }
+  run("%0013\n", "delete");
+  EXPECT_EQ(result(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "d/data.txt"));
+  EXPECT_EQ(refusals("d/data.txt"), 0u);
+}
+
+// A text variable longer than the 512 characters of an evaluator text, holding a short name and
+// blanks, is read whole; a character past the 512 is lost, and the name refused.
+TEST_F(whole_names, AShortNameInAVariableLongerThanATextResultIsWhole) {
+  write("data.txt", "data\n");
+  write("gone.txt", "gone\n");
+  run("%0015\n", "exist");
+  EXPECT_EQ(result(), 1);
+  run("%0016\n", "delete");
+  EXPECT_EQ(result(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "gone.txt"));
+  run("%0017\n%0015\n", "exist");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+}
+
+// A whole text stored over the whole field of a variable that held a cut text (through a range
+// of all 300 characters, or of the 256 that held the cut text) makes it whole: SYSVAR and FILE
+// take its name.  A store over a part of the cut text leaves the rest of it, still refused.
+TEST_F(whole_names, AWholeTextStoredOverTheCutTextMakesItWhole) {
+  std::filesystem::create_directory(dir / "d");
+  write("d/data.txt", "data\n");
+  run("%0002\n%0008\n", "exist");
+  EXPECT_EQ(result(), -1);
+  run("%0002\n%0018\n%0008\n", "exist");
+  EXPECT_EQ(result(), 1);
+  run("%0019\n%0020\n%0021\n", "exist");
+  EXPECT_EQ(result(), 1);
+  run("%0002\n%0022\n%0008\n", "exist");
+  EXPECT_EQ(result(), -1);
+  std::filesystem::remove(dir / "d/data.txt");
+  run("%0002\n%0018\n/00000801 FILE @0003 @0002 %0001\n/00001000 FILE @0003 @0004\n/00000002 FILE @0003\n");
+  EXPECT_EQ(io_status, 0);
+  EXPECT_EQ(file_text("d/data.txt"), "a line\n");
+}
+
+// A variable a cut text is copied into (ROW := C) holds it cut: SYSVAR and FILE refuse its name,
+// the file of the first 256 characters stays.  Those first 256 characters copied as a part are
+// a whole name.
+TEST_F(whole_names, ACopyOfACutTextCarriesItsMark) {
+  write(victim, "kept\n");
+  run("%0002\n%0023\n%0024\n", "exist");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  run("%0002\n%0023\n%0024\n", "delete");
+  EXPECT_EQ(result(), -1);
+  run("%0002\n%0023\n/00000001 FILE @0003 @0017 %0001\n");
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals(victim), 3u);
+  EXPECT_EQ(file_text(victim), "kept\n");
+  run("%0002\n%0025\n%0024\n", "exist");
+  EXPECT_EQ(result(), 1);
 }
 
 }  // namespace

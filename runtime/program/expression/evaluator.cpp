@@ -142,9 +142,9 @@ void push_text_token(int32_t token) {
   }
   const int32_t length = std::clamp(get_text_token_length(), 0, max_text_result);
   s.type = length;
-  s.cut = text_token_was_cut();
+  s.cut_kept = text_token_was_cut() ? length : -1;
   set_percent0_text(std::string_view(s.text.data(), static_cast<size_t>(length)));
-  if (s.cut) mark_percent_cut(0);
+  if (s.cut()) mark_percent_cut(0);
   finish_text_result(s, apply_pending_substring(s));
 }
 
@@ -180,8 +180,19 @@ void concatenate() {
   number_to_text(a);
   number_to_text(b);
   int32_t length = a.type;
-  // A cut part makes the whole cut, and so does a sum past what a text holds.
-  a.cut = (length > 0 && a.cut) || (b.type > 0 && b.cut) || (length > 0 && b.type > 0 && length + b.type > max_text_result);
+  // A cut part makes the whole cut where its own characters end (at the latest where the join
+  // ends), and so does a sum past what a text holds that loses characters other than blanks.
+  if (length > 0 && a.cut()) {
+    if (b.type > 0) a.cut_kept = std::min(a.cut_kept, max_text_result);
+  } else if (b.type > 0 && b.cut()) {
+    a.cut_kept = std::min(std::max(length, 0) + b.cut_kept, max_text_result);
+  } else if (length > 0 && b.type > 0 && length + b.type > max_text_result &&
+             (loses_characters(a.text_view(), max_text_result) ||
+              loses_characters(b.text_view(), static_cast<size_t>(std::max(max_text_result - length, 0))))) {
+    a.cut_kept = max_text_result;
+  } else {
+    a.cut_kept = -1;
+  }
   if (length == 0) {
     // The second text's whole field (its blanks need no copy).
     const int32_t end = b.blank_start();
@@ -262,7 +273,7 @@ void trace_results(int32_t count) {
 // ---------------------------------------------------------------- value slots and helpers
 void value_slot::clear() {
   blank_after(1);
-  cut = false;
+  cut_kept = -1;
   text[0] = '@';
   set_bits(0);
   type = -1;
@@ -297,7 +308,7 @@ void number_slot_to_text(value_slot& slot) {
   slot.text[0] = static_cast<char>(static_cast<unsigned char>(code));
   slot.blank_from = 1;
   slot.type = 1;
-  slot.cut = false;
+  slot.cut_kept = -1;
   slot.set_value(1.0f);
 }
 
@@ -310,11 +321,19 @@ int32_t apply_pending_substring(value_slot& slot) {
   // field is blanked whole: a handler may have written it without keeping the mark.
   const int32_t have = std::clamp(slot.type, 0, static_cast<int32_t>(slot.text.size()));
   const int32_t kept = b < a ? 0 : std::max(std::min(have, b) - a + 1, 0);
+  // The characters up to where a cut text was cut are its own: only a part asked for beyond them
+  // is cut.  A part asked for past the 256 characters kept is cut where it loses characters.
+  if (slot.cut() && evaluator.substring_b > slot.cut_kept)
+    slot.cut_kept = std::min(std::max(slot.cut_kept - a + 1, 0), kept);
+  else if (evaluator.substring_b > b && b >= a &&
+           loses_characters(std::string_view(slot.text.data(), static_cast<size_t>(std::min(have, evaluator.substring_b))),
+                            static_cast<size_t>(b)))
+    slot.cut_kept = kept;
+  else
+    slot.cut_kept = -1;
   std::memmove(slot.text.data(), slot.text.data() + (a - 1), static_cast<size_t>(kept));
   std::fill(slot.text.begin() + kept, slot.text.end(), ' ');
   slot.blank_from = kept;
-  // The characters up to 256 of a cut text are its own: only a part asked for beyond them is cut.
-  slot.cut = slot.cut && evaluator.substring_b > max_text_result;
   slot.type = b < a ? 0 : b - a + 1;
   return slot.type;
 }
@@ -881,7 +900,7 @@ void finish_evaluation(int32_t count) {
   const value_slot& top = evaluator.top();
   if (top.type >= 1) {
     set_percent0_text(std::string_view(top.text.data(), static_cast<size_t>(std::min(top.type, 80))));
-    if (top.cut) mark_percent_cut(0);
+    if (top.cut()) mark_percent_cut(0);
     set_text_token_length(top.type);
   }
 }

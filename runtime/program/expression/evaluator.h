@@ -24,7 +24,7 @@
 //   text  - 512 bytes (code page 1252), blank-padded;
 //   blank_from - where the field is known to hold only blanks to its end (see value_slot);
 //   exact_whole, whole - an integer variable's exact value while the slot holds it as read;
-//   cut   - the text was cut to fit (see value_slot).
+//   cut_kept - where the text was cut to fit, -1 for a whole one (see value_slot).
 // After `evaluate_upn(expr, count)` the results are in slots 1..count; their values are the
 // parameter registers P1..P10 (`param_registers[i]`), 0 beyond the results.
 //
@@ -82,12 +82,15 @@ struct value_slot {
   // `exact_value()`.  Every other write of the number drops it.
   bool exact_whole = false;
   int32_t whole = 0;
-  // The text is only the first characters of a longer one that did not fit: a token or a
-  // concatenation past 256 characters, a variable past the field, a system text past 256.  It
-  // goes on with the text through every function that keeps the text (TRIM, UPCASE, ...) and
-  // into a concatenation; a name taken from such a text is refused (names.h).  Meaningful for
-  // texts only: every step that makes a new text sets it.
-  bool cut = false;
+  // -1: the text is whole.  Otherwise it is cut (names.h): only its first `cut_kept` characters
+  // are its own, and characters other than blanks were lost after them (a token or a
+  // concatenation past 256 characters, a variable past the field, a system text past 256, an
+  // element that holds a cut text).  It goes on with the text through every function that keeps
+  // the text (TRIM, UPCASE, ...), into a concatenation and into a variable it is stored in; a
+  // name taken from such a text is refused.  Meaningful for texts only: every step that makes a
+  // new text sets it.
+  int32_t cut_kept = -1;
+  bool cut() const { return cut_kept >= 0; }
 
   float value() const { return std::bit_cast<float>(bits); }
   void set_value(float v) {
