@@ -30,6 +30,7 @@
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
+#include "support/other_user.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -108,10 +109,10 @@ class process_test : public ::testing::Test {
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(WINKYR_EXE)};
+      std::vector<char*> argv{const_cast<char*>(executable.c_str())};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
-      execv(WINKYR_EXE, argv.data());
+      execv(executable.c_str(), argv.data());
       _exit(127);
     }
     close(pipe_fds[1]);
@@ -180,6 +181,7 @@ class process_test : public ::testing::Test {
   std::vector<int> child_ignores;  // signals the started runs inherit as ignored
   uint64_t child_file_limit = 0;   // their file size limit in bytes (0: as the test's own)
   uid_t run_as = 0;  // the user (and group) the executable runs as; 0: the test's own
+  fs::path executable = WINKYR_EXE;  // the runtime that start() runs
 };
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
@@ -406,7 +408,15 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
 // owner, the hard link to it); nothing is left in the temporary folder.
 TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
-  constexpr uid_t nobody = 65534;
+  constexpr uid_t nobody = other_user;
+  // The user runs a copy of the runtime in the test's own folder: the build tree may lie where
+  // nobody else may enter.
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(unreachable_for_others(dir), "");
+  fs::create_directories(dir / "bin");
+  std::string problem;
+  executable = copy_runtime_into(dir / "bin", WINKYR_EXE, problem);
+  ASSERT_FALSE(executable.empty()) << problem;
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
   write_program(dir / "run" / "PROG.PXB", "", "@0001 brief|\n@0002  |\n", "PRINT @0001\n/00000800 PRINT @0002\nQUIT\n");
   fs::create_directories(dir / "ausgabe");
@@ -414,7 +424,6 @@ TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
   std::ofstream(dir / "ausgabe" / "druck.pdf", std::ios::binary) << "alt\n";
   fs::create_hard_link(dir / "ausgabe" / "druck.pdf", dir / "ausgabe" / "kopie.pdf");
   ASSERT_EQ(chown((dir / "ausgabe" / "druck.pdf").c_str(), nobody, nobody), 0);
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
   ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
   ASSERT_EQ(chmod((dir / "tmp").c_str(), 0777), 0);
   fs::create_directories(dir / "xdg");
