@@ -67,6 +67,11 @@ void errors_reset();
 // the exit status becomes 128 + the signal's number.  Called from the event loop, never from
 // the signal handler.
 [[noreturn]] void end_run_by_signal(int signal);
+// Ends the run as the program's QUIT (or EVENT 9999) asks, by the same road: everything it holds
+// open is ended, the window closes without the question, the run unwinds, and no label runs
+// after it; inside a box or dialog (the close question too) the end waits until it has returned.
+// The exit status stays that of a normal end.
+[[noreturn]] void end_run_by_quit();
 // The steps after the run waited in a box or dialog (the library calls them once the outermost
 // nested loop has returned): an end that came while it waited is carried out now, and the run
 // unwinds from here.

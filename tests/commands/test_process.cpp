@@ -598,6 +598,41 @@ TEST_F(process_test, SignalAtTheCloseQuestionEndsTheRunAtOnce) {
   }
 }
 
+// QUIT, and EVENT 9999, in a periodic timer's label that runs while "Wirklich beenden?" waits
+// (the user closed the window of a program that waits in the event loop; the label does its
+// work once the test has seen the question): the run ends at once with 0, the question goes
+// with the window, and no label runs after the end.  The same label run while the program
+// waits in the event loop alone ends the run alike.
+TEST_F(process_test, QuitInATimersLabelAtTheCloseQuestionEndsTheRun) {
+  const x_display display;
+  ASSERT_FALSE(display.name().empty()) << "no virtual X server (Xvfb)";
+  for (const char* quit : {"QUIT", "EVENT %0003"}) {
+    for (const bool at_question : {true, false}) {
+      SCOPED_TRACE(std::string(quit) + (at_question ? " at the question" : " in the event loop"));
+      for (const char* name : {"out.txt", "go"}) fs::remove(dir / "run" / name);
+      std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+          << "[PROC]\n[INIT]\nCODES=10\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=6\nTEXTCHARACTERS=100\n"
+             "VARIABLES=1\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n#0.2\n#9999\n"
+             "@0005 @0006 _SYSVAR\n[TEXTTOKENS]\n@0001 #1|\n@0002 out.txt|\n@0003 vor dem Warten|\n@0004 Zeitgeber|\n"
+             "@0005 exist|\n@0006 go|\n[LABELS]\n[CODES]\n"
+             "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n/00000044 EVENT :0005 &0002\nRETURN\n"
+             "%0004\nJZ :0010\n/00001000 FILE @0001 @0004\n" << quit << "\nRETURN\nRETURN\n";
+      const started s = start({"PROG.PXB"}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+      const uint32_t main = display.wait_for_window("WinKYR");
+      ASSERT_NE(main, 0u);
+      EXPECT_TRUE(wait_for_file("out.txt"));
+      if (at_question) {
+        display.close_window(main);
+        EXPECT_NE(display.wait_for_window("WinKYR", {main}), 0u);  // the question
+      }
+      std::ofstream(dir / "run" / "go") << "\n";
+      const run_result r = finish(s, std::chrono::seconds(30));
+      EXPECT_EQ(r.status, 0) << r.errors;
+      EXPECT_EQ(file_text("out.txt"), "vor dem Warten\nZeitgeber\n");
+    }
+  }
+}
+
 // Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process
 // killed outright meanwhile (as by a power loss) has them all.
 TEST_F(process_test, LinesWrittenBeforeAPauseAreOnDiskWhileItLasts) {
