@@ -21,7 +21,7 @@ struct error_state_t {
   // An end that came while a box or dialog waited in its nested loop: carried out once every
   // nested loop has been left.
   std::optional<run_transition> pending_end;
-  bool lines_lost = false;   // lines the program wrote could not all be written at its end
+  bool lines_lost = false;   // a line the program wrote did not reach its file
 };
 error_state_t error_state;
 

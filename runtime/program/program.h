@@ -88,8 +88,9 @@ void end_run_if_signalled();
 inline constexpr int exit_error_end = 1;   // the error reporter ended the run
 inline constexpr int exit_not_loaded = 2;  // the program (or one chained to) could not be loaded
 inline constexpr int exit_signal_base = 128;  // plus the number of the signal that ended the run
-// The status the run has earned so far: a run whose lines could not all be written at its end
-// ends with exit_error_end where it would have ended with 0.
+// The status the run has earned so far: a run of which a line of a FILE unit did not reach its
+// file (at a write, the unit's close or the run's end) ends with exit_error_end where it would
+// have ended with 0.
 int run_exit_status();
 void note_lines_lost();
 // The program's end came while it was being loaded.

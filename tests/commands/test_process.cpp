@@ -493,6 +493,85 @@ TEST_F(process_test, FailedFlushOfLinesLeftInAFileUnitIsReportedAtEveryEndOfTheR
   }
 }
 
+// Lines that did not reach their file end the run with 1 also where the program closed the unit
+// itself before its end (QUIT, or a chained program's QUIT): 400 lines of 100 bytes under a
+// file size limit of 24 KiB, the unit closed, the WARNUNG line naming the file.  The same run
+// with room for every line exits with 0.
+TEST_F(process_test, LinesLostBeforeAnExplicitCloseEndTheRunWithOne) {
+  write_program(dir / "run" / "NEXT.PXB", "", "", "QUIT\nQUIT\n");
+  for (const char* end : {"QUIT\n", "/00000001 RUN @0004\nQUIT\n"}) {
+    SCOPED_TRACE(end);
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+        << writing_program(400, "", "", {}, std::string("/00000002 FILE @0001\n") + end);
+    for (const uint64_t limit : {uint64_t(24576), uint64_t(0)}) {
+      fs::remove(dir / "run" / "out.txt");
+      child_file_limit = limit;
+      const run_result r = run({"PROG.PXB"});
+      if (limit != 0) {
+        EXPECT_EQ(r.status, exit_error_end) << r.errors;
+        EXPECT_EQ(file_text("out.txt").size(), 24576u);
+        EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << r.errors;
+      } else {
+        EXPECT_EQ(r.status, 0) << r.errors;
+        EXPECT_EQ(file_text("out.txt").size(), 40000u);
+      }
+    }
+  }
+}
+
+// Runs the shell command in dir/run beside the test; its process id, for waitpid.
+pid_t start_shell(const fs::path& run, const std::string& command) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(run.c_str()) != 0) _exit(127);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return child;
+}
+
+// A FILE unit opened for writing on a FIFO whose reader takes 5,000 bytes and goes: the 3,000
+// lines that follow fail with the WARNUNG naming the file and "Broken pipe", and the program
+// goes on (it closes the unit and writes done.txt); it lost lines, so it exits with 1.
+TEST_F(process_test, FileUnitIntoAFifoWhoseReaderGoesAwayFailsAndTheProgramGoesOn) {
+  ASSERT_EQ(mkfifo((dir / "run" / "out.txt").c_str(), 0600), 0);
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(3000, "", "@0005 done.txt|\n@0006 fertig|\n", {},
+                         "/00000002 FILE @0001\n/00000001 FILE @0001 @0005 %0001\n/00001000 FILE @0001 @0006\nQUIT\n");
+  const pid_t reader = start_shell(dir / "run", "head -c 5000 out.txt > gelesen");
+  ASSERT_GT(reader, 0);
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  int reader_status = 0;
+  waitpid(reader, &reader_status, 0);
+  EXPECT_EQ(r.status, exit_error_end) << r.errors;
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: Broken pipe\n"), std::string::npos) << r.errors;
+  EXPECT_EQ(file_text("done.txt"), "fertig\n");
+  EXPECT_EQ(file_text("gelesen").size(), 5000u);
+}
+
+// Near the rule above: a FIFO opened for reading still reads what its writer sends, and a unit
+// on a regular file opened without the read option still reads and writes (a line read, then
+// two written after it).
+TEST_F(process_test, FileUnitsOnAFifoForReadingAndOnAFileForBothKeepWorking) {
+  ASSERT_EQ(mkfifo((dir / "run" / "rohr").c_str(), 0600), 0);
+  std::ofstream(dir / "run" / "daten.txt", std::ios::binary) << "eins\nzwei\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=10\nUPNCODES=3\nUPNTOKENS=10\nTEXTTOKENS=4\nTEXTCHARACTERS=100\n"
+         "VARIABLES=2\nSTRINGSPACE=200\nADRSPACE=10\n[VARIABLES]\n&0001 S 0001*040:A/\n&0002 S 0001*040:B/\n"
+         "[UPNCODES]\n#0\n&1\n&2\n[TEXTTOKENS]\n@0001 #1|\n@0002 rohr|\n@0003 #2|\n@0004 daten.txt|\n"
+         "[LABELS]\n[CODES]\n/00002001 FILE @0001 @0002 %0001\n/00002000 FILE @0001 %0002\n/00000002 FILE @0001\n"
+         "/00000001 FILE @0003 @0004 %0001\n/00002000 FILE @0003 %0003\n/00001000 FILE @0003 @0003 %0002\n"
+         "/00001000 FILE @0003 @0003 %0003\n/00000002 FILE @0003\nQUIT\nQUIT\n";
+  const pid_t writer = start_shell(dir / "run", "printf 'aus dem Rohr\\n' > rohr");
+  ASSERT_GT(writer, 0);
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  int writer_status = 0;
+  waitpid(writer, &writer_status, 0);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  EXPECT_EQ(file_text("daten.txt"), "eins\naus dem Rohr\neins\n");
+}
+
 // SIGTERM, SIGHUP and SIGINT while the program works on in a loop of commands, with a printer
 // job and a PDF plot open and 100 lines written: the lines are in the file while it runs, and
 // the signal ends the run in order (the FILE unit closed, the page printed, the plot complete)
