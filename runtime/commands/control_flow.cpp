@@ -137,8 +137,4 @@ void cmd_ASSIGN(code_record& rec) {
   call_state.command_error = 1;
 }
 
-void cmd_QUIT(code_record&) {
-  query_close(-9999);
-  if (const int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
-  call_state.end_run = true;
-}
+void cmd_QUIT(code_record&) { end_run_by_quit(); }

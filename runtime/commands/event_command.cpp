@@ -18,12 +18,6 @@ constexpr int32_t opt_application = 0x1, opt_set = 0x4, opt_remove = 0x20, opt_p
                   opt_restore = 0x800;
 constexpr int32_t event_quit = 9999;
 
-void end_program_quietly() {
-  query_close(-9999);  // no "Wirklich beenden?"
-  if (const int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
-  call_state.end_run = true;
-}
-
 void application_form(const code_record& rec) {
   evaluate_upn(rec.expression, 4);
   int32_t a = nint(param_registers[1]);
@@ -36,10 +30,7 @@ void application_form(const code_record& rec) {
 void numbered_form(const code_record& rec) {
   evaluate_upn(rec.expression, 1);
   const int32_t n = nint(param_registers[1]);
-  if (n == event_quit) {
-    end_program_quietly();
-    return;
-  }
+  if (n == event_quit) end_run_by_quit();
   report_error("EVENT n.u.", n);
   end_open_things(run_transition::abandoned_event);  // what the program holds open stays its own
   abandon_run();

@@ -144,11 +144,14 @@ void open_slot(code_record& rec, file_slot_t& slot) {
   }
 }
 
-// The outcome of a write on a file slot: into io_status, and a failure of the system's (once
-// per slot) into the error log.
+// The outcome of a write on a file slot (a line, a record, the close, the lines still buffered
+// at the end): into io_status; a failure of the system's lost lines, so the run does not end as
+// a success, and goes (once per slot) into the error log.
 void note_write(file_slot_t& slot, int32_t status) {
   io_status = status;
-  if (status == 0 || status >= 1000 || slot.write_failed) return;
+  if (status == 0 || status >= 1000) return;
+  note_lines_lost();
+  if (slot.write_failed) return;
   slot.write_failed = true;
   report_write_failure(slot.name, status);
 }
@@ -389,14 +392,10 @@ void file_units_end(run_transition why) {
   // Every slot's buffered lines go to its file; a failed write of them is reported like every
   // failed write (once per slot): the error log names the file and the reason.  The slots stay:
   // a chained program goes on with them, and after an end nothing writes any more (the process's
-  // exit closes the files).  A run that ends with lines it could not write does not end as a
-  // success.
+  // exit closes the files).
   for (file_slot_t& slot : file_command_state.slots) {
     if (slot.unit <= 0 || slot.window) continue;
-    if (const int32_t failed = unit_flush(slot.unit); failed != 0) {
-      note_write(slot, failed);
-      if (ends_the_run(why)) note_lines_lost();
-    }
+    if (const int32_t failed = unit_flush(slot.unit); failed != 0) note_write(slot, failed);
   }
   flush_file_writers();  // the runtime's other writers (units outside the slots, a plot file)
 }

@@ -62,9 +62,10 @@ int qn_main(std::string_view argument) {
   create_main_window();
   qn_on_termination_signals(on_termination_signal);
   run_guarded([&] { start_program(argument); });
-  // A program that ended during the start (a loader error, an error in the first run) has
-  // closed its window already; nothing of it may run any more, so the loop is not entered.
-  if (!program_has_ended()) {
+  // A program that ended during the start by an error (a loader error, an error in the first
+  // run) has closed its window already, so the loop is not entered; after a QUIT the loop
+  // carries out the close it asked for.
+  if (!qn_quitting()) {
     dump_log("KYRMAIN/qn_main: call quillon_loop");
     quillon_loop();
   }

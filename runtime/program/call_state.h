@@ -18,6 +18,6 @@ struct call_state_t {
   int32_t command_flags = 0;  // option flag mask of the command being executed
   int32_t command_error = 0;  // set by a handler: its command is reported after it
   bool chain_flag = false;    // set by RUN with option 1: the loop restarts at record 1
-  bool end_run = false;       // set by a handler (QUIT, EVENT 9999) to leave the loop
+  bool end_run = false;       // set by a handler (SUBMEN, an abandoning EVENT) to leave the loop
 };
 extern call_state_t call_state;

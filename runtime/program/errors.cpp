@@ -21,7 +21,7 @@ struct error_state_t {
   // An end that came while a box or dialog waited in its nested loop: carried out once every
   // nested loop has been left.
   std::optional<run_transition> pending_end;
-  bool lines_lost = false;   // lines the program wrote could not all be written at its end
+  bool lines_lost = false;   // a line the program wrote did not reach its file
 };
 error_state_t error_state;
 
@@ -65,8 +65,9 @@ void end_from_the_outer_level(run_transition why) {
 // Ends the program and unwinds the run to the entry that started it.  Inside a box or dialog
 // (a nested loop, whose window belongs to the main window) nothing is ended there: every nested
 // loop is left first, and the end runs when the outermost one has returned (end_after_waiting).
+// Every end but the program's own QUIT is a failure.
 [[noreturn]] void end_program(int32_t code, run_transition why = run_transition::error_end) {
-  error_state.failed = true;
+  if (why != run_transition::quit) error_state.failed = true;
   if (!program_ended) {
     program_ended = true;
     if (qn_nested_loops() > 0) {
@@ -175,6 +176,19 @@ void end_after_waiting() {
 void end_run_by_signal(int signal) {
   if (error_state.signal == 0) error_state.signal = signal;
   end_program(silent_end_code, run_transition::signal);
+}
+
+void end_run_by_quit() {
+  if (!program_ended && qn_nested_loops() == 0) {
+    // Outside every box: the window's own close, without the question; the event loop carries
+    // it out (the close ends what the program holds open), and nothing of the program runs
+    // before it.
+    program_ended = true;
+    close_query();
+    if (int32_t window = main_window(); window != 0) POST_COMMAND(0x4001, window);
+    throw program_end{silent_end_code};
+  }
+  end_program(silent_end_code, run_transition::quit);
 }
 
 void end_run_if_signalled() {

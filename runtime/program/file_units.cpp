@@ -183,6 +183,16 @@ int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& o) 
   } else {
     u.path = host_path(name);
     if (u.path.empty()) return unit_err_no_file;
+    // A FIFO is never opened for both: a unit that held a reader of its own would never see its
+    // reader go away, and its writes would wait for good once the pipe is full.  Opened for
+    // writing only, a write after the reader has gone fails (EPIPE) as a full disk does.
+    if ((flags & O_ACCMODE) == O_RDWR) {
+      struct stat st{};
+      if (::stat(u.path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+        flags = (flags & ~O_ACCMODE) | O_WRONLY;
+        u.can_read = false;
+      }
+    }
     // Mode 0666: the umask decides what others may do; no execute bits on data files.
     int fd = ::open(u.path.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) {

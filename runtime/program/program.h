@@ -67,6 +67,11 @@ void errors_reset();
 // the exit status becomes 128 + the signal's number.  Called from the event loop, never from
 // the signal handler.
 [[noreturn]] void end_run_by_signal(int signal);
+// Ends the run as the program's QUIT (or EVENT 9999) asks, by the same road: everything it holds
+// open is ended, the window closes without the question, the run unwinds, and no label runs
+// after it; inside a box or dialog (the close question too) the end waits until it has returned.
+// The exit status stays that of a normal end.
+[[noreturn]] void end_run_by_quit();
 // The steps after the run waited in a box or dialog (the library calls them once the outermost
 // nested loop has returned): an end that came while it waited is carried out now, and the run
 // unwinds from here.
@@ -83,8 +88,9 @@ void end_run_if_signalled();
 inline constexpr int exit_error_end = 1;   // the error reporter ended the run
 inline constexpr int exit_not_loaded = 2;  // the program (or one chained to) could not be loaded
 inline constexpr int exit_signal_base = 128;  // plus the number of the signal that ended the run
-// The status the run has earned so far: a run whose lines could not all be written at its end
-// ends with exit_error_end where it would have ended with 0.
+// The status the run has earned so far: a run of which a line of a FILE unit did not reach its
+// file (at a write, the unit's close or the run's end) ends with exit_error_end where it would
+// have ended with 0.
 int run_exit_status();
 void note_lines_lost();
 // The program's end came while it was being loaded.

@@ -238,7 +238,7 @@ TEST_F(control_flow, AssignWithoutAVariableTouchesNoVariable) {
 TEST_F(control_flow, QuitEndsTheRunWithoutTheQuestion) {
   run_flags.ask_on_close = true;
   code_record rec = command(15);
-  cmd_QUIT(rec);
-  EXPECT_TRUE(call_state.end_run);
+  EXPECT_THROW(cmd_QUIT(rec), program_end);  // the run unwinds
+  EXPECT_TRUE(program_has_ended());           // and no label runs after it
   EXPECT_FALSE(run_flags.ask_on_close);
 }

@@ -35,6 +35,7 @@
 #include "runtime/commands/runtime.h"
 #include "support/file_size_limit.h"
 #include "support/left_behind.h"
+#include "support/other_user.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -113,10 +114,10 @@ class process_test : public ::testing::Test {
       for (const char* name : {"QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(name);
       for (const auto& [name, value] : env)
         if (!value.empty()) setenv(name.c_str(), value.c_str(), 1);
-      std::vector<char*> argv{const_cast<char*>(WINKYR_EXE)};
+      std::vector<char*> argv{const_cast<char*>(executable.c_str())};
       for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
-      execv(WINKYR_EXE, argv.data());
+      execv(executable.c_str(), argv.data());
       _exit(127);
     }
     close(pipe_fds[1]);
@@ -185,6 +186,7 @@ class process_test : public ::testing::Test {
   std::vector<int> child_ignores;  // signals the started runs inherit as ignored
   uint64_t child_file_limit = 0;   // their file size limit in bytes (0: as the test's own)
   uid_t run_as = 0;  // the user (and group) the executable runs as; 0: the test's own
+  fs::path executable = WINKYR_EXE;  // the runtime that start() runs
 };
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
@@ -436,7 +438,15 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
 // owner, the hard link to it); nothing is left in the temporary folder.
 TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
-  constexpr uid_t nobody = 65534;
+  constexpr uid_t nobody = other_user;
+  // The user runs a copy of the runtime in the test's own folder: the build tree may lie where
+  // nobody else may enter.
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(unreachable_for_others(dir), "");
+  fs::create_directories(dir / "bin");
+  std::string problem;
+  executable = copy_runtime_into(dir / "bin", WINKYR_EXE, problem);
+  ASSERT_FALSE(executable.empty()) << problem;
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
   write_program(dir / "run" / "PROG.PXB", "", "@0001 brief|\n@0002  |\n", "PRINT @0001\n/00000800 PRINT @0002\nQUIT\n");
   fs::create_directories(dir / "ausgabe");
@@ -444,7 +454,6 @@ TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
   std::ofstream(dir / "ausgabe" / "druck.pdf", std::ios::binary) << "alt\n";
   fs::create_hard_link(dir / "ausgabe" / "druck.pdf", dir / "ausgabe" / "kopie.pdf");
   ASSERT_EQ(chown((dir / "ausgabe" / "druck.pdf").c_str(), nobody, nobody), 0);
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
   ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
   ASSERT_EQ(chmod((dir / "tmp").c_str(), 0777), 0);
   fs::create_directories(dir / "xdg");
@@ -512,6 +521,85 @@ TEST_F(process_test, FailedFlushOfLinesLeftInAFileUnitIsReportedAtEveryEndOfTheR
       EXPECT_EQ(fs::file_size(dir / "run" / "out.txt"), 40000u);
     }
   }
+}
+
+// Lines that did not reach their file end the run with 1 also where the program closed the unit
+// itself before its end (QUIT, or a chained program's QUIT): 400 lines of 100 bytes under a
+// file size limit of 24 KiB, the unit closed, the WARNUNG line naming the file.  The same run
+// with room for every line exits with 0.
+TEST_F(process_test, LinesLostBeforeAnExplicitCloseEndTheRunWithOne) {
+  write_program(dir / "run" / "NEXT.PXB", "", "", "QUIT\nQUIT\n");
+  for (const char* end : {"QUIT\n", "/00000001 RUN @0004\nQUIT\n"}) {
+    SCOPED_TRACE(end);
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+        << writing_program(400, "", "", {}, std::string("/00000002 FILE @0001\n") + end);
+    for (const uint64_t limit : {uint64_t(24576), uint64_t(0)}) {
+      fs::remove(dir / "run" / "out.txt");
+      child_file_limit = limit;
+      const run_result r = run({"PROG.PXB"});
+      if (limit != 0) {
+        EXPECT_EQ(r.status, exit_error_end) << r.errors;
+        EXPECT_EQ(file_text("out.txt").size(), 24576u);
+        EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: File too large\n"), std::string::npos) << r.errors;
+      } else {
+        EXPECT_EQ(r.status, 0) << r.errors;
+        EXPECT_EQ(file_text("out.txt").size(), 40000u);
+      }
+    }
+  }
+}
+
+// Runs the shell command in dir/run beside the test; its process id, for waitpid.
+pid_t start_shell(const fs::path& run, const std::string& command) {
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(run.c_str()) != 0) _exit(127);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return child;
+}
+
+// A FILE unit opened for writing on a FIFO whose reader takes 5,000 bytes and goes: the 3,000
+// lines that follow fail with the WARNUNG naming the file and "Broken pipe", and the program
+// goes on (it closes the unit and writes done.txt); it lost lines, so it exits with 1.
+TEST_F(process_test, FileUnitIntoAFifoWhoseReaderGoesAwayFailsAndTheProgramGoesOn) {
+  ASSERT_EQ(mkfifo((dir / "run" / "out.txt").c_str(), 0600), 0);
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(3000, "", "@0005 done.txt|\n@0006 fertig|\n", {},
+                         "/00000002 FILE @0001\n/00000001 FILE @0001 @0005 %0001\n/00001000 FILE @0001 @0006\nQUIT\n");
+  const pid_t reader = start_shell(dir / "run", "head -c 5000 out.txt > gelesen");
+  ASSERT_GT(reader, 0);
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  int reader_status = 0;
+  waitpid(reader, &reader_status, 0);
+  EXPECT_EQ(r.status, exit_error_end) << r.errors;
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write out.txt: Broken pipe\n"), std::string::npos) << r.errors;
+  EXPECT_EQ(file_text("done.txt"), "fertig\n");
+  EXPECT_EQ(file_text("gelesen").size(), 5000u);
+}
+
+// Near the rule above: a FIFO opened for reading still reads what its writer sends, and a unit
+// on a regular file opened without the read option still reads and writes (a line read, then
+// two written after it).
+TEST_F(process_test, FileUnitsOnAFifoForReadingAndOnAFileForBothKeepWorking) {
+  ASSERT_EQ(mkfifo((dir / "run" / "rohr").c_str(), 0600), 0);
+  std::ofstream(dir / "run" / "daten.txt", std::ios::binary) << "eins\nzwei\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=10\nUPNCODES=3\nUPNTOKENS=10\nTEXTTOKENS=4\nTEXTCHARACTERS=100\n"
+         "VARIABLES=2\nSTRINGSPACE=200\nADRSPACE=10\n[VARIABLES]\n&0001 S 0001*040:A/\n&0002 S 0001*040:B/\n"
+         "[UPNCODES]\n#0\n&1\n&2\n[TEXTTOKENS]\n@0001 #1|\n@0002 rohr|\n@0003 #2|\n@0004 daten.txt|\n"
+         "[LABELS]\n[CODES]\n/00002001 FILE @0001 @0002 %0001\n/00002000 FILE @0001 %0002\n/00000002 FILE @0001\n"
+         "/00000001 FILE @0003 @0004 %0001\n/00002000 FILE @0003 %0003\n/00001000 FILE @0003 @0003 %0002\n"
+         "/00001000 FILE @0003 @0003 %0003\n/00000002 FILE @0003\nQUIT\nQUIT\n";
+  const pid_t writer = start_shell(dir / "run", "printf 'aus dem Rohr\\n' > rohr");
+  ASSERT_GT(writer, 0);
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  int writer_status = 0;
+  waitpid(writer, &writer_status, 0);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+  EXPECT_EQ(file_text("daten.txt"), "eins\naus dem Rohr\neins\n");
 }
 
 // SIGTERM, SIGHUP and SIGINT while the program works on in a loop of commands, with a printer
@@ -651,6 +739,41 @@ std::optional<int> blocking_wait_timeout(pid_t pid) {
 #endif
   if (number == SYS_ppoll) return std::stoull(timeout, nullptr, 16) == 0 ? -1 : 1;
   return std::nullopt;
+}
+
+// QUIT, and EVENT 9999, in a periodic timer's label that runs while "Wirklich beenden?" waits
+// (the user closed the window of a program that waits in the event loop; the label does its
+// work once the test has seen the question): the run ends at once with 0, the question goes
+// with the window, and no label runs after the end.  The same label run while the program
+// waits in the event loop alone ends the run alike.
+TEST_F(process_test, QuitInATimersLabelAtTheCloseQuestionEndsTheRun) {
+  const x_display display;
+  ASSERT_FALSE(display.name().empty()) << "no virtual X server (Xvfb)";
+  for (const char* quit : {"QUIT", "EVENT %0003"}) {
+    for (const bool at_question : {true, false}) {
+      SCOPED_TRACE(std::string(quit) + (at_question ? " at the question" : " in the event loop"));
+      for (const char* name : {"out.txt", "go"}) fs::remove(dir / "run" / name);
+      std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+          << "[PROC]\n[INIT]\nCODES=10\nUPNCODES=4\nUPNTOKENS=20\nTEXTTOKENS=6\nTEXTCHARACTERS=100\n"
+             "VARIABLES=1\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n#0.2\n#9999\n"
+             "@0005 @0006 _SYSVAR\n[TEXTTOKENS]\n@0001 #1|\n@0002 out.txt|\n@0003 vor dem Warten|\n@0004 Zeitgeber|\n"
+             "@0005 exist|\n@0006 go|\n[LABELS]\n[CODES]\n"
+             "/00000001 FILE @0001 @0002 %0001\n/00001000 FILE @0001 @0003\n/00000044 EVENT :0005 &0002\nRETURN\n"
+             "%0004\nJZ :0010\n/00001000 FILE @0001 @0004\n" << quit << "\nRETURN\nRETURN\n";
+      const started s = start({"PROG.PXB"}, {{"QT_QPA_PLATFORM", "xcb"}, {"DISPLAY", display.name()}});
+      const uint32_t main = display.wait_for_window("WinKYR");
+      ASSERT_NE(main, 0u);
+      EXPECT_TRUE(wait_for_file("out.txt"));
+      if (at_question) {
+        display.close_window(main);
+        EXPECT_NE(display.wait_for_window("WinKYR", {main}), 0u);  // the question
+      }
+      std::ofstream(dir / "run" / "go") << "\n";
+      const run_result r = finish(s, std::chrono::seconds(30));
+      EXPECT_EQ(r.status, 0) << r.errors;
+      EXPECT_EQ(file_text("out.txt"), "vor dem Warten\nZeitgeber\n");
+    }
+  }
 }
 
 // Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process

@@ -16,6 +16,7 @@
 #include "runtime/commands/interpreter.h"
 #include "runtime/program/pxb_reader.h"
 #include "support/file_size_limit.h"
+#include "support/other_user.h"
 #include "test_list_fixture.h"
 
 using list_files_test = list_test;
@@ -254,6 +255,7 @@ TEST_F(list_files_test, ProgramLoadOfAFileShortOfItsHeaderKeepsNoRowOfTheListBef
 // have passed over the file's permissions.  Root may write any file, so under root the program
 // runs with the rights of an unprivileged user.
 TEST_F(list_files_test, ProgramSaveOverAFileTheUserMayNotWriteIsRefused) {
+  ASSERT_EQ(work_where_others_may_enter(), "");  // the user must reach the folder
   write_file("NEW.TXT", "1 1\nnew row\n");
   write_file("LOCKED.LST", "2 1\nold\nrows\n");
   ASSERT_EQ(chmod("LOCKED.LST", 0444), 0);
@@ -262,7 +264,7 @@ TEST_F(list_files_test, ProgramSaveOverAFileTheUserMayNotWriteIsRefused) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    constexpr uid_t nobody = 65534;
+    constexpr uid_t nobody = other_user;
     if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(99);
     load_program_image(list_program({"NEW.TXT", "LOCKED.LST"}, "/00002020 LSTMGR @0001 %0001\n"
                                                                 "/00001020 LSTMGR @0002 %0001\n"));
@@ -308,6 +310,7 @@ TEST_F(list_files_test, ProgramSavesUnderEveryNameTheFolderTakes) {
 // is refused before any old byte is overwritten: IOERROR, the WARNUNG line, the old file whole.
 // The same for root's file that anybody may write in a sticky folder.
 TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite) {
+  ASSERT_EQ(work_where_others_may_enter(), "");  // the user must reach the folder and its "tmp"
   std::string rows = "300 1\n";
   for (int r = 1; r <= 300; ++r) rows += "row " + std::to_string(r) + " of the new list\n";
   write_file("NEW.TXT", rows);
@@ -316,7 +319,7 @@ TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite)
   std::filesystem::create_directories("tmp");
   write_file("ausgabe/LIST.LST", "2 1\nold\nrows\n");
   ASSERT_EQ(link("ausgabe/LIST.LST", "ausgabe/LINK.LST"), 0);
-  constexpr uid_t nobody = 65534;
+  constexpr uid_t nobody = other_user;
   ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
   ASSERT_EQ(chmod("tmp", 0777), 0);
   ASSERT_EQ(chmod("ausgabe", 0755), 0);

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "other_user.h"
 #include "quillon/api/quillon.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/commands/commands.h"
@@ -92,6 +93,17 @@ void runtime_fixture::TearDown() {
   std::filesystem::current_path(old_dir_);
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
+}
+
+std::string runtime_fixture::work_where_others_may_enter() {
+  std::string problem;
+  const std::filesystem::path shared = make_folder_others_may_enter("winkyr_core", problem);
+  if (shared.empty()) return problem;
+  std::filesystem::current_path(shared);
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  dir = shared;
+  return {};
 }
 
 int32_t runtime_fixture::start_headless() { return create_main_window(); }

@@ -37,6 +37,9 @@ class runtime_fixture : public ::testing::Test {
   std::vector<box_seen> boxes;
 
   std::filesystem::path dir;  // the working directory of the test
+  // Moves the working directory to a fresh one that other users may enter, for a test that runs
+  // part of itself as another user: "", or why none could be made.
+  std::string work_where_others_may_enter();
   // Contents of a file of the working directory ("" when missing), and its lines.
   std::string file_text(const std::string& name) const;
   std::vector<std::string> file_lines(const std::string& name) const;
