@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -143,6 +142,7 @@ void pdf_target::discard() {
 }
 
 int32_t pdf_incomplete_reason(const QString& file) {
+  if (!QFileInfo(file).isFile()) return 0;
   QFile pdf(file);
   constexpr qint64 tail = 6;
   if (pdf.open(QIODevice::ReadOnly) && pdf.size() >= tail && pdf.seek(pdf.size() - tail) &&

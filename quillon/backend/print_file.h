@@ -57,7 +57,8 @@ class pdf_target {
   bool writes_aside_ = false;  // the writer's file is the save's aside file
 };
 
-// Why a PDF file came out incomplete, or 0 when it ends with its end-of-file marker.
+// Why a PDF file came out incomplete, or 0 when it ends with its end-of-file marker.  What is not
+// a plain file (a device the print dialog named) cannot be read back and counts as complete.
 int32_t pdf_incomplete_reason(const QString& file);
 
 }  // namespace qnb
