@@ -35,6 +35,7 @@ class own_file {
   int slot_ = -1;
 };
 
-// Removes every file still noted (where its name still holds it).  Async-signal-safe: the
-// second signal's handler calls it before _exit; the process's exit calls it as a net.
+// Removes every file that this process noted and still notes (where its name still holds it).
+// Async-signal-safe: the second signal's handler calls it before _exit; the process's exit calls
+// it as a net.
 void remove_own_files();

@@ -23,6 +23,7 @@ enum : int { free_place = 0, busy = 1, noted_file = 2, removed = 3 };
 struct place {
   std::atomic<int> state{free_place};
   int folder = -1;  // the file's folder, opened as a path only
+  pid_t maker = 0;  // the process that noted it: a child made by fork inherits the note, not the file
   dev_t dev = 0;
   ino_t ino = 0;
   bool only_while_empty = false;
@@ -67,6 +68,7 @@ void own_file::note(const std::string& path, int fd, bool only_while_empty) {
       p.state.store(free_place);
       return;
     }
+    p.maker = ::getpid();
     p.dev = made.st_dev;
     p.ino = made.st_ino;
     p.only_while_empty = only_while_empty;
@@ -89,9 +91,14 @@ void own_file::forget() {
 
 void remove_own_files() {
   const int saved = errno;
+  const pid_t self = ::getpid();
   for (place& p : places) {
     int expected = noted_file;
     if (!p.state.compare_exchange_strong(expected, busy, std::memory_order_acquire)) continue;
+    if (p.maker != self) {  // the maker's, which goes on with it
+      p.state.store(noted_file, std::memory_order_release);
+      continue;
+    }
     struct stat now {};
     if (::fstatat(p.folder, p.name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == p.dev && now.st_ino == p.ino &&
         (!p.only_while_empty || now.st_size == 0))

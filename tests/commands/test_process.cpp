@@ -885,6 +885,7 @@ TEST_F(process_test, SavesOntoADeviceOrAPipeWriteIntoItAndNeverReplaceIt) {
 // write in a folder the user may not (root's, 0755), so that each writes the file in place: each
 // waits for the exclusive lock on the file (here held first by the test, and the file stays as it
 // was meanwhile), and the file ends as one list or the other, whole, the same file as before.
+// Two runs of root's then save the same lists into it by the rename.
 TEST_F(process_test, TwoRunsSavingOneFileInPlaceTakeItsLockInTurnAndLeaveOneListWhole) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
   constexpr uid_t nobody = 65534;
@@ -948,6 +949,16 @@ TEST_F(process_test, TwoRunsSavingOneFileInPlaceTakeItsLockInTurnAndLeaveOneList
   struct stat st {};
   ASSERT_EQ(stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_uid, nobody);  // the same file, written in place
+
+  // Root may write the folder: its two runs put their files in place by renaming them, one after
+  // the other, and the file is one list or the other, whole, as well.
+  fs::create_directories(dir / "xdg-root");
+  fs::permissions(dir / "xdg-root", fs::perms::owner_all, fs::perm_options::replace);
+  for (const char* name : {"A", "B"})
+    runs[name] = start({std::string(name) + ".PXB"}, {{"XDG_RUNTIME_DIR", (dir / "xdg-root").string()}});
+  for (auto& [name, s] : runs) EXPECT_EQ(finish(s).status, 0) << name;
+  const std::string saved_by_root = file_text("../ausgabe/liste.lst");
+  EXPECT_TRUE(saved_by_root == lists["A"] || saved_by_root == lists["B"]) << saved_by_root.size() << " bytes";
 }
 
 // A PDF plot open on an existing whole file while the program runs a shell command (RUN 0x400):
