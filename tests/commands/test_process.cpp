@@ -789,11 +789,12 @@ char process_state(pid_t pid) {
   return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
 }
 
-// A list save (LSTMGR), a SYSVAR copy and a PDF plot onto a device node (the null device, the
-// full device, made in the test's folder) and a named pipe that a reader reads: the device and
-// the pipe get the bytes, whole, and stay what they are; the full device refuses them (the
-// WARNUNG naming it and "No space left on device", IOERROR 28; the copy answers -1).  Nothing is
-// left beside them.  As root and as an unprivileged user (uid 65534).
+// A list save (LSTMGR) and a SYSVAR copy onto a device node (the null device, the full device,
+// made in the test's folder) and a named pipe that a reader reads, then a PDF plot into the pipe
+// (a plot file is written with a seek back): the device and the pipe get the bytes, whole, and
+// stay what they are; the full device refuses them (the WARNUNG naming it and "No space left on
+// device", IOERROR 28; the copy answers -1).  Nothing is left beside them.  As root and as an
+// unprivileged user (uid 65534).
 TEST_F(process_test, SavesOntoADeviceOrAPipeWriteIntoItAndNeverReplaceIt) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to make device nodes and to run as another user";
   const fs::path run_dir = dir / "run";
@@ -828,7 +829,7 @@ TEST_F(process_test, SavesOntoADeviceOrAPipeWriteIntoItAndNeverReplaceIt) {
     codes += "/00001020 LSTMGR " + token(at) + " %0002\n%0003\n/00001000 FILE @0001 " + token(at + 2) + "\n%000" +
              std::to_string(5 + i) + "\n/00001000 FILE @0001 " + token(at + 3) + "\n";
   }
-  codes += "/00000001 PLOT %0004 " + token(15) + "\n/00000020 PLOT @0005\n/00000002 PLOT\n%0003\n"
+  codes += "/00000001 PLOT %0004 " + token(7 + 4 * 2) + "\n/00000020 PLOT @0005\n/00000002 PLOT\n%0003\n"
            "/00001000 FILE @0001 @0006\nQUIT\nQUIT\n";
   std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(upn, texts, codes);
   const std::vector<std::string> files_before = names_in(run_dir);
