@@ -502,6 +502,8 @@ std::string qn_print_output_file();
 // Why the last job's PDF file (qn_print_output_file) could not be written: the system's error
 // number (errno) when START_PRINT could not open it or END_PRINT found it incomplete, else 0.
 int32_t qn_print_output_error();
+// The system's text for it, naming the temporary folder where the failure was that folder's.
+std::string qn_print_output_reason();
 // Why the last print job or page setup could not start because printing itself is not
 // available (its module cannot be loaded); "" when it could.
 std::string qn_print_problem();

@@ -1,6 +1,8 @@
 // Whole-file saves of the windowing library and the runtime.
 #pragma once
 
+#include "quillon/api/own_files.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,8 +18,18 @@
 // where the folder would not take so long a name.  Where the folder refuses a new file (or the
 // rename over this one) but the target is a plain file that the user may write, the bytes go into
 // a file in the temporary folder instead and `commit` copies them into the target itself (room
-// taken first, written, cut to length, synced, its length checked): the target stays the same
-// file, with its owner, mode and hard links; only a failure during that copy can leave it cut.
+// taken first, written, cut to length, synced, its length checked), under an exclusive lock on
+// the target (flock), so that two such saves of one file at once leave one or the other whole:
+// the target stays the same file, with its owner, mode and hard links; only a failure during
+// that copy can leave it cut.
+//
+// Only a plain file is ever replaced.  A device or a named pipe is written into: it is opened
+// when the save opens (a pipe that nobody reads yet is waited for), the content is made whole in
+// the temporary folder, and `commit` writes it through.  The waits for a reader, for room in a
+// pipe and for the lock end when a termination signal comes (EINTR).
+//
+// The aside file is noted as this process's own (own_files.h) while it stands, so that no end of
+// the process leaves it behind.
 //
 // The first failure is kept (the platform's error code) and every later step returns it;
 // writes after a failure do nothing.
@@ -31,6 +43,7 @@ class save_file {
   // 0 or the error code; a save still open is discarded.  The file keeps the old file's mode,
   // or gets `new_mode` less the umask when there was none.  An existing file that the user may
   // not write is refused (EACCES, or EROFS), as an open for writing would refuse it.
+  // A directory is refused (EISDIR).
   int32_t open(const std::string& target, uint32_t new_mode = 0666);
   bool is_open() const { return fd_ >= 0; }
   void write(std::string_view bytes);
@@ -38,17 +51,23 @@ class save_file {
   int32_t flush();                // the buffer to the file
   int32_t seek(int64_t offset);   // flush, then position at the byte offset
   // Makes the bytes written so far visible at the target's name for a reader while the save
-  // goes on: flushed and renamed over the old file now; later writes go to the same file.
+  // goes on: flushed and renamed over the old file now; later writes go to the same file.  A
+  // device or pipe gets nothing before the commit.
   int32_t publish();
   int32_t commit();               // flush, sync (see above), close and rename; 0 or the first error
   void discard();                 // closes and removes the aside file
   int32_t error() const { return error_; }
+  // The system's text for the failure, naming the temporary folder where the failure is that
+  // folder's (a missing one, say) and not the target's.
+  std::string reason() const;
   const std::string& target() const { return target_; }
   // The aside file itself, for a writer that writes it by its name (a library that opens files
   // only by name); the bytes it writes there are committed with it.
   const std::string& aside() const { return aside_; }
   // True where the content is copied into the target at the commit (see above).
   bool copies_in() const { return copies_in_; }
+  // True where the target is a device or a pipe, written into at the commit.
+  bool into_device() const { return device_ >= 0; }
 
   // Called after everything was written and synced, just before the rename; for tests that
   // stop a save there.
@@ -56,10 +75,14 @@ class save_file {
 
  private:
   int32_t fail(int32_t code);
+  int32_t fail_in_temporary_folder(int32_t code);
   std::string target_, aside_;
+  std::string temporary_folder_;  // the temporary folder, where the failure is its own
   std::string buffer_;
   int fd_ = -1;
   int32_t error_ = 0;
   bool published_ = false;
+  int device_ = -1;         // the device or pipe that the commit writes into
   bool copies_in_ = false;  // the aside file is in the temporary folder, copied into the target
+  own_file aside_note_;     // the aside file, while it stands
 };

@@ -1,6 +1,7 @@
 // Numbered file names claimed for this process: one look at the folder per run and series, then
 // each claim creates the next free name exclusively.
 #include "quillon/api/numbered_names.h"
+#include "quillon/api/own_files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <map>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -59,12 +61,14 @@ struct series_memory {
 
 // A claimed name awaiting a save's finished file.  Its empty file is kept open, so that its
 // inode number stays its own even when somebody removes the file: another file in its place
-// never passes for it.
+// never passes for it.  The empty file is noted as this process's own: an end that comes before
+// the save removes it.
 struct claim {
   std::string path;
   dev_t dev = 0;
   ino_t ino = 0;
   int fd = -1;
+  own_file note;
 };
 
 struct numbered_state {
@@ -124,7 +128,10 @@ int32_t create_exclusively(const std::string& path, claim& made) {
     if (fd < 0) return errno != 0 ? errno : EIO;
     struct stat st {};
     ::fstat(fd, &st);
-    made = {path, st.st_dev, st.st_ino, fd};
+    made.path = path;
+    made.dev = st.st_dev;
+    made.ino = st.st_ino;
+    made.fd = fd;
     return 0;
   }
 }
@@ -177,8 +184,9 @@ claimed_name claim_numbered_name(const numbered_series& s, bool for_save) {
         const auto stale = std::find_if(st().claims.begin(), st().claims.end(),
                                         [&](const claim& c) { return c.path == made.path; });
         if (stale != st().claims.end()) end_claim(stale);
-        st().claims.push_back(made);
-        return {made.path, n, 0};
+        made.note.note(made.path, made.fd, true);
+        st().claims.push_back(std::move(made));
+        return {path_of(s, n), n, 0};
       }
       if (failed != EEXIST) return {path_of(s, n), n, failed};
     }

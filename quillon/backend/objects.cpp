@@ -423,7 +423,7 @@ bool save_bitmap_file(int32_t dib, std::string_view file, int* status) {
     out.write({reinterpret_cast<const char*>(b.data()), b.size()});
   }
   if (const int32_t failed = out.commit(); failed != 0) {
-    qn_error("Unable to write bitmap file: " + name + ": " + std::strerror(failed), failed, status);
+    qn_error("Unable to write bitmap file: " + name + ": " + out.reason(), failed, status);
     return false;
   }
   return true;

@@ -10,7 +10,6 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -19,41 +18,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace qnb {
 namespace {
 
 int32_t errno_code() { return errno > 0 ? errno : EIO; }
-
-// Opens a device or pipe for writing.  A pipe that nobody reads yet is waited for (looked at
-// again every 50 ms), and written without blocking (write_device), so that a termination signal
-// ends both waits (EINTR) where a plain open or write would wait for ever.
-int open_device(const std::string& name, bool pipe) {
-  if (!pipe) return ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
-  for (;;) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0 || errno != ENXIO) return fd;  // ENXIO: no reader yet
-    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) {
-      errno = EINTR;
-      return -1;
-    }
-  }
-}
-
-// Writes the bytes whole to the device; 0 or the system's error code.
-int32_t write_device(int device, const char* at, const char* end) {
-  while (at < end) {
-    const ssize_t written = ::write(device, at, static_cast<size_t>(end - at));
-    if (written > 0) {
-      at += written;
-    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (qn_wait_ready(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
-    } else if (written == 0 || errno != EINTR) {
-      return errno_code();
-    }
-  }
-  return 0;
-}
 
 bool is_folder(const std::string& name) {
   struct stat st;
@@ -114,26 +84,25 @@ bool pdf_target::choose(std::string_view job_name, bool always) {
 }
 
 int32_t pdf_target::open() {
-  struct stat st;
-  if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    // A device or a pipe takes the bytes as they come; it is never replaced.
-    device_ = open_device(target_, S_ISFIFO(st.st_mode));
-    if (device_ < 0) return errno_code();
-  } else {
-    save_ = std::make_unique<save_file>();
-    if (const int32_t failed = save_->open(target_); failed != 0) return failed;
-    // Where the writer can name the save's aside file, it writes the document there itself and
-    // the commit puts it in place; else it writes a file of its own, copied into the save.
-    const QString aside = QFile::decodeName(QByteArray::fromStdString(save_->aside()));
-    if (QFile::encodeName(aside).toStdString() == save_->aside()) {
-      writer_file_ = aside;
-      writes_aside_ = true;
-      return 0;
-    }
+  // A plain file is replaced whole, a device or pipe written into (the save opens it now: a pipe
+  // waits here for its reader).
+  save_ = std::make_unique<save_file>();
+  if (const int32_t failed = save_->open(target_); failed != 0) {
+    reason_ = save_->reason();
+    return failed;
+  }
+  // Where the writer can name the save's aside file, it writes the document there itself and
+  // the commit puts it in place; else it writes a file of its own, copied into the save.
+  const QString aside = QFile::decodeName(QByteArray::fromStdString(save_->aside()));
+  if (QFile::encodeName(aside).toStdString() == save_->aside()) {
+    writer_file_ = aside;
+    writes_aside_ = true;
+    return 0;
   }
   std::string writer = QFile::encodeName(QDir::tempPath()).toStdString() + "/.winkyr-print-XXXXXX";
-  const int fd = ::mkstemp(writer.data());
+  const int fd = ::mkostemp(writer.data(), O_CLOEXEC);
   if (fd < 0) return errno_code();
+  writer_note_.note(writer, fd);
   ::close(fd);
   writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));
   return 0;
@@ -147,21 +116,17 @@ std::string pdf_target::readable_name() const {
 }
 
 int32_t pdf_target::deliver() {
-  int32_t failed = pdf_incomplete_reason(writer_file_);
-  QFile document(writer_file_);
-  if (failed == 0 && !document.open(QIODevice::ReadOnly)) failed = EIO;
-  if (writes_aside_) document.close();  // the document is in the save's own file already
-  for (QByteArray chunk; failed == 0 && !writes_aside_ && !(chunk = document.read(1 << 16)).isEmpty();) {
-    if (save_) {
+  int32_t failed = save_ ? pdf_incomplete_reason(writer_file_) : EBADF;
+  if (failed == 0 && !writes_aside_) {
+    QFile document(writer_file_);
+    if (!document.open(QIODevice::ReadOnly)) failed = EIO;
+    for (QByteArray chunk; failed == 0 && !(chunk = document.read(1 << 16)).isEmpty();) {
       save_->write(std::string_view(chunk.constData(), static_cast<size_t>(chunk.size())));
       failed = save_->error();
-      continue;
     }
-    failed = write_device(device_, chunk.constData(), chunk.constData() + chunk.size());
   }
-  if (failed == 0 && save_) failed = save_->commit();
-  if (device_ >= 0 && ::close(device_) != 0 && failed == 0) failed = errno_code();
-  device_ = -1;
+  if (failed == 0) failed = save_->commit();
+  if (failed != 0) reason_ = save_ && save_->error() == failed ? save_->reason() : std::strerror(failed);
   discard();
   return failed;
 }
@@ -170,9 +135,8 @@ void pdf_target::discard() {
   if (save_) save_->discard();
   give_up_claim(target_);  // a numbered name claimed and never written is free again
   save_.reset();
-  if (device_ >= 0) ::close(device_);
-  device_ = -1;
   if (!writer_file_.isEmpty() && !writes_aside_) QFile::remove(writer_file_);
+  writer_note_.forget();
   writer_file_.clear();
   writes_aside_ = false;
 }

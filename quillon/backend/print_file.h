@@ -1,12 +1,14 @@
 // The PDF file of a print job that the library names itself (the environment's WINKYR_PRINT_PDF,
-// or a numbered file named after the job).  The PDF writer names its file by a Qt text, which
-// cannot hold every name the file system can (bytes that are not UTF-8).  A plain file is
-// replaced whole (written aside and renamed, so a failed job leaves the old file as it was): the
-// writer writes the aside file itself where it can name it, else a file of its own in the
-// temporary folder that is copied into the aside file at the job's end.  A device or pipe gets
-// the finished document written through from the writer's file.
+// or a numbered file named after the job), written through a whole-file save (save_file.h): a
+// plain file is replaced whole (a failed job leaves the old file as it was), a device or pipe
+// gets the finished document written into it.  The PDF writer names its file by a Qt text, which
+// cannot hold every name the file system can (bytes that are not UTF-8): it writes the save's
+// aside file itself where it can name it, else a file of its own in the temporary folder (noted
+// as this process's own) that is copied into the save at the job's end.
 // Every failure, also of a device that refuses the bytes, comes back as the system's error code.
 #pragma once
+
+#include "quillon/api/own_files.h"
 
 #include <QString>
 
@@ -30,8 +32,8 @@ class pdf_target {
   // else a numbered file in the current folder.  False when the environment names none and
   // `always` is false (the printer or its dialog then decides).
   bool choose(std::string_view job_name, bool always);
-  // Opens the target for the job (the aside file beside a plain file, or the device) and makes
-  // the writer's own file; 0 or the system's error code.
+  // Opens the target for the job (the save; a pipe waits here for its reader) and makes the
+  // writer's file; 0 or the system's error code.
   int32_t open();
   // The writer's file.
   const QString& writer_file() const { return writer_file_; }
@@ -42,17 +44,21 @@ class pdf_target {
   int32_t deliver();
   // Gives the job up: the writer's file goes, the target stays as it was.
   void discard();
+  // The system's text for the failure of `open` or `deliver` (naming the temporary folder where
+  // the failure is that folder's).
+  const std::string& reason() const { return reason_; }
 
  private:
   std::string target_;  // the file system's bytes
   QString writer_file_;
   std::unique_ptr<save_file> save_;
-  int device_ = -1;
+  own_file writer_note_;       // the writer's own file in the temporary folder
+  std::string reason_;
   bool writes_aside_ = false;  // the writer's file is the save's aside file
 };
 
 // Why a PDF file came out incomplete, or 0 when it ends with its end-of-file marker.  What is not
-// a plain file cannot be read back and counts as complete.
+// a plain file (a device the print dialog named) cannot be read back and counts as complete.
 int32_t pdf_incomplete_reason(const QString& file);
 
 }  // namespace qnb

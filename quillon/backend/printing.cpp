@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -60,6 +61,7 @@ struct printing_state {
   int32_t last_pages = 0;
   std::string last_file;
   int32_t last_file_error = 0;  // errno why the last job's PDF file could not be written
+  std::string last_file_reason;  // the system's text for it, naming the temporary folder where it failed
   std::string problem;          // why the last job or page setup could not use the print module
 };
 printing_state& st() {
@@ -192,9 +194,10 @@ int32_t open_failure_reason(const QString& file) {
   return EIO;  // it opens now, but the writer could not open it
 }
 
-void note_file_failure(const std::string& file, int32_t reason) {
+void note_file_failure(const std::string& file, int32_t reason, const std::string& text = {}) {
   st().last_file = file;
   st().last_file_error = reason;
+  st().last_file_reason = text.empty() ? std::string(std::strerror(reason)) : text;
 }
 
 // The printable area of the job's current page in device pixels.
@@ -258,8 +261,8 @@ void end_page(print_job& job) {
 }
 
 // Ends the job; its own PDF file, unless the job was cancelled, is delivered.  0 or the system's
-// reason why that file did not get written whole.
-int32_t finish_job(int32_t number) {
+// reason why that file did not get written whole (its text in `reason`).
+int32_t finish_job(int32_t number, std::string* reason = nullptr) {
   auto it = st().jobs.find(number);
   if (it == st().jobs.end()) return 0;
   print_job& job = it->second;
@@ -267,6 +270,7 @@ int32_t finish_job(int32_t number) {
   if (job.scrap_painter && job.scrap_painter->isActive()) job.scrap_painter->end();
   if (job.spool) job.spool->hide();
   const int32_t failed = job.pdf && !job.aborted ? job.pdf->deliver() : 0;
+  if (failed != 0 && reason) *reason = job.pdf->reason();
   st().jobs.erase(it);
   return failed;
 }
@@ -285,6 +289,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
   qnb::ensure_app();
   st().last_file.clear();
   st().last_file_error = 0;
+  st().last_file_reason.clear();
   st().problem.clear();
   const qnb::print_module* api = print_api_or_report(o.status);
   if (!api) {
@@ -307,7 +312,7 @@ bool START_PRINT(ups& u, const print_opts& o) {
   if (job.pdf) {
     if (const int32_t failed = job.pdf->open(); failed != 0) {
       u.stamp = 0;
-      note_file_failure(job.pdf->readable_name(), failed);
+      note_file_failure(job.pdf->readable_name(), failed, job.pdf->reason());
       qn_error("Unable to start the print job", qnb::QN_FAIL, o.status);
       return false;
     }
@@ -372,10 +377,11 @@ void END_PRINT(ups& u, int* status) {
   const std::string name = job->pdf ? job->pdf->readable_name() : qnb::to_1252(file);
   const int32_t number = u.reserved[job_slot];
   qnb::close_context(u);
-  int32_t failed = finish_job(number);
+  std::string reason;
+  int32_t failed = finish_job(number, &reason);
   if (failed == 0 && dialog_pdf) failed = qnb::pdf_incomplete_reason(file);
   if (failed != 0) {
-    note_file_failure(name, failed);
+    note_file_failure(name, failed, reason);
     qn_error("Unable to write the print file", qnb::QN_FAIL, status);
   }
 }
@@ -429,6 +435,7 @@ void qn_set_print_dialog_answerer(std::function<int32_t(std::string_view dialog)
 int32_t qn_print_pages() { return st().last_pages; }
 std::string qn_print_output_file() { return st().last_file; }
 int32_t qn_print_output_error() { return st().last_file_error; }
+std::string qn_print_output_reason() { return st().last_file_reason; }
 std::string qn_print_problem() { return st().problem; }
 
 void qn_set_print_module_file(std::string_view file) {

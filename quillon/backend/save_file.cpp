@@ -1,10 +1,14 @@
 // Whole-file saves: a buffered writer into a file beside the target, renamed over the old file
 // when everything is on the disk; where no file can be made beside a file that the user may
-// write, a file in the temporary folder, copied into the target at the end.
+// write, a file in the temporary folder, copied into the target at the end under a lock; for a
+// device or a pipe, a file in the temporary folder, written into it at the end.
 #include "quillon/api/save_file.h"
 #include "quillon/api/numbered_names.h"
+#include "quillon/api/quillon.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +18,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <string_view>
+#include <utility>
 
 namespace {
 constexpr size_t buffer_limit = size_t(1) << 16;
@@ -73,12 +79,76 @@ int make_aside(const std::string& dir, const std::string& base, std::string& asi
   return make(folder_max > 0 ? static_cast<size_t>(folder_max) : NAME_MAX);
 }
 
-// The aside file in the temporary folder ($TMPDIR, else /tmp), for a target in a folder where
-// none can be made.  The descriptor, or -1 with errno.
-int make_aside_in_temporary_folder(std::string& aside) {
+// The temporary folder: $TMPDIR, else /tmp.
+std::string temporary_folder() {
   const char* folder = std::getenv("TMPDIR");
-  aside = std::string(folder && *folder ? folder : "/tmp") + "/.winkyr-save-XXXXXX";
+  return folder && *folder ? folder : "/tmp";
+}
+
+// The aside file in the temporary folder, for a target in a folder where none can be made, and
+// for a device or pipe.  The descriptor, or -1 with errno.
+int make_aside_in_temporary_folder(std::string& aside) {
+  aside = temporary_folder() + "/.winkyr-save-XXXXXX";
   return create_unique(aside, 0600);
+}
+
+// True for a device or a pipe: a node that is written into, never replaced.
+bool is_device(const struct stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode); }
+
+// Opens a device or pipe for writing.  A pipe that nobody reads yet is waited for (looked at
+// again every 50 ms), and written without blocking (write_device), so that a termination signal
+// ends both waits (EINTR) where a plain open or write would wait for ever.  The descriptor, or -1
+// with errno.
+int open_device(const std::string& name, bool pipe) {
+  if (!pipe) return ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  for (;;) {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0 || errno != ENXIO) return fd;  // ENXIO: no reader yet
+    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) {
+      errno = EINTR;
+      return -1;
+    }
+  }
+}
+
+// Writes the bytes whole to the device; 0 or the system's error code.
+int32_t write_device(int device, const char* at, const char* end) {
+  while (at < end) {
+    const ssize_t written = ::write(device, at, static_cast<size_t>(end - at));
+    if (written > 0) {
+      at += written;
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (qn_wait_ready(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
+    } else if (written == 0 || errno != EINTR) {
+      return errno_code();
+    }
+  }
+  return 0;
+}
+
+// Writes the whole content of `from` into the device or pipe; 0 or the system's error code.
+int32_t write_into_device(int from, int device) {
+  char buffer[1 << 16];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(from, buffer, sizeof buffer, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno_code();
+    if (n == 0) return 0;
+    if (const int32_t failed = write_device(device, buffer, buffer + n); failed != 0) return failed;
+    at += n;
+  }
+}
+
+// Takes the exclusive lock on the file, waiting for another holder to let it go (looked at again
+// every 50 ms, so that a termination signal ends the wait: EINTR).  A file system without locks
+// is written unlocked.  0 or the system's error code.
+int32_t lock_exclusively(int fd) {
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return 0;
+    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) return EINTR;
+  }
 }
 
 // True for the refusals of a folder that the user may not write, where a file in it that the user
@@ -99,10 +169,11 @@ bool writable_file(const std::string& path) {
 }
 
 // Writes the whole content of `from` into the file `target` itself, so that it stays the same
-// file (its owner, its mode and every hard link to it): room for the new content is taken first
-// where the file system can (a full disk, like the size limit, shows before any old byte is
-// overwritten), then the bytes are written from the start, the file is cut to their length,
-// synced (with `sync`), and its length checked.  0 or the system's error code.
+// file (its owner, its mode and every hard link to it), holding the exclusive lock on it
+// throughout: room for the new content is taken first where the file system can (a full disk,
+// like the size limit, shows before any old byte is overwritten), then the bytes are written
+// from the start, the file is cut to their length, synced (with `sync`), and its length checked.
+// 0 or the system's error code.
 int32_t copy_into(int from, const std::string& target, bool sync) {
   struct stat source;
   if (::fstat(from, &source) != 0) return errno_code();
@@ -116,6 +187,9 @@ int32_t copy_into(int from, const std::string& target, bool sync) {
     failed = errno_code();
   else if (!S_ISREG(now.st_mode))
     failed = EINVAL;
+  // Another save copying into it goes first, whole; its length is looked at after it.
+  else if ((failed = lock_exclusively(to)) == 0 && ::fstat(to, &now) != 0)
+    failed = errno_code();
   rlimit size_limit{};
   if (failed == 0 && ::getrlimit(RLIMIT_FSIZE, &size_limit) == 0 && size_limit.rlim_cur != RLIM_INFINITY &&
       static_cast<rlim_t>(length) > size_limit.rlim_cur)
@@ -156,9 +230,20 @@ int32_t save_file::fail(int32_t code) {
   return error_;
 }
 
+int32_t save_file::fail_in_temporary_folder(int32_t code) {
+  if (error_ == 0) temporary_folder_ = temporary_folder();
+  return fail(code);
+}
+
+std::string save_file::reason() const {
+  const std::string text = error_ > 0 ? std::strerror(error_) : "status " + std::to_string(error_);
+  return temporary_folder_.empty() ? text : "temporary folder " + temporary_folder_ + ": " + text;
+}
+
 int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   discard();
   error_ = 0;
+  temporary_folder_.clear();
   published_ = false;
   buffer_.clear();
   copies_in_ = false;
@@ -170,28 +255,44 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   // The rename would pass over the old file's own permissions: an existing file that the user
   // may not write is refused (and stays as it is), as writing into it would be.
   if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno_code());
-  const size_t slash = target_.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  // The new file gets the old file's mode, or what a newly created file would get.
-  const mode_t mode = exists ? st.st_mode & 07777 : static_cast<mode_t>(new_mode) & 07777;
-  int fd = make_aside(dir, base, aside_, mode);
-  if (fd < 0 && exists && S_ISREG(st.st_mode) && folder_refused(errno)) {
-    // A folder the user may not write, with a file in it that the user may: the content is made
-    // whole in the temporary folder and copied into the file at the commit.
-    const int32_t beside = errno;
+  int fd = -1;
+  if (exists && is_device(st)) {
+    // A device or a pipe is written into, never replaced: opened now (a pipe waits for its
+    // reader here), its content made whole in the temporary folder.
+    device_ = open_device(target_, S_ISFIFO(st.st_mode));
+    if (device_ < 0) return fail(errno_code());
     fd = make_aside_in_temporary_folder(aside_);
-    copies_in_ = fd >= 0;
-    if (fd < 0) errno = beside;
+    if (fd < 0) {
+      aside_.clear();
+      return fail_in_temporary_folder(errno_code());
+    }
+  } else {
+    const size_t slash = target_.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
+    // The new file gets the old file's mode, or what a newly created file would get.
+    const mode_t mode = exists ? st.st_mode & 07777 : static_cast<mode_t>(new_mode) & 07777;
+    fd = make_aside(dir, base, aside_, mode);
+    if (fd < 0 && exists && folder_refused(errno)) {
+      // A folder the user may not write, with a file in it that the user may: the content is
+      // made whole in the temporary folder and copied into the file at the commit.
+      fd = make_aside_in_temporary_folder(aside_);
+      if (fd < 0) {
+        aside_.clear();
+        return fail_in_temporary_folder(errno_code());
+      }
+      copies_in_ = true;
+    }
+    if (fd < 0) {
+      const int32_t code = errno_code();
+      aside_.clear();
+      return fail(code);
+    }
+    // The umask may have taken bits of the old file's mode away.
+    struct stat made;
+    if (exists && !copies_in_ && ::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
   }
-  if (fd < 0) {
-    const int32_t code = errno_code();
-    aside_.clear();
-    return fail(code);
-  }
-  // The umask may have taken bits of the old file's mode away.
-  struct stat made;
-  if (exists && !copies_in_ && ::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
+  aside_note_.note(aside_, fd);
   fd_ = fd;
   buffer_.reserve(buffer_limit);
   return 0;
@@ -239,6 +340,7 @@ int32_t save_file::seek(int64_t offset) {
 
 int32_t save_file::publish() {
   if (flush() != 0) return error_;
+  if (device_ >= 0) return 0;  // a device or pipe gets the content whole, at the commit
   if (copies_in_) {
     if (const int32_t failed = copy_into(fd_, target_, false); failed != 0) return fail(failed);
     return 0;
@@ -247,15 +349,37 @@ int32_t save_file::publish() {
   if (const int32_t failed = move_into_place(aside_, target_); failed != 0) return fail(failed);
   published_ = true;
   aside_.clear();
+  aside_note_.forget();
   return 0;
 }
 
 int32_t save_file::commit() {
   if (fd_ < 0) return error_ != 0 ? error_ : fail(EBADF);
+  if (device_ >= 0) {
+    // The content goes through into the device or pipe; the aside file goes.
+    if (flush() == 0)
+      if (const int32_t failed = write_into_device(fd_, device_); failed != 0) fail(failed);
+    if (::close(std::exchange(device_, -1)) != 0) fail(errno_code());
+    discard();
+    return error_;
+  }
   // The rename must not reach the disk before the bytes it puts in place where it replaces a file
   // that holds something: the file is synced first.  A new name, or the empty file of a claim,
   // has nothing to lose and is not waited for.  A file copied into its target is synced there.
   if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
+  // A device or pipe put in the target's place since the save opened is written into, never
+  // renamed over.
+  struct stat now;
+  const bool into_device = !copies_in_ && !published_ && ::stat(target_.c_str(), &now) == 0 && is_device(now);
+  if (error_ == 0 && into_device) {
+    device_ = open_device(target_, S_ISFIFO(now.st_mode));
+    if (device_ < 0) {
+      fail(errno_code());
+      discard();
+      return error_;
+    }
+    return commit();
+  }
   // Closed before the rename: some file systems report a failed write only at the close.
   if (!copies_in_) {
     if (::close(fd_) != 0) fail(errno_code());
@@ -287,16 +411,20 @@ int32_t save_file::commit() {
     return error_;
   }
   aside_.clear();
+  aside_note_.forget();  // renamed into place, or copied in and removed
   return 0;
 }
 
 void save_file::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  if (device_ >= 0) ::close(device_);
+  device_ = -1;
   if (!aside_.empty()) {
     ::unlink(aside_.c_str());
     if (!published_) give_up_claim(target_);  // a claimed name is left as free as it was
   }
+  aside_note_.forget();
   aside_.clear();
   buffer_.clear();
 }

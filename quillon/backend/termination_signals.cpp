@@ -4,8 +4,11 @@
 // call that blocks (a command the run waits for, a pause, a server, a pipe) waits on the pipe as
 // well, so that the signal ends the wait and the runtime takes it at once.  A second signal ends
 // the process on the spot: the orderly end that the first began may itself hang on a stalled
-// server or pipe.  A signal that the process inherited as ignored stays ignored.
+// server or pipe; it first removes the files that only this process made (own_files.h), which
+// no orderly end will come to remove.  A signal that the process inherited as ignored stays
+// ignored.
 #include "quillon/backend/backend.h"
+#include "quillon/api/own_files.h"
 
 #include <QSocketNotifier>
 
@@ -36,7 +39,10 @@ volatile sig_atomic_t signals_seen = 0;
 extern "C" void on_signal(int signal) {
   const int seen = signals_seen;
   signals_seen = seen + 1;
-  if (seen > 0) _exit(128 + signal);
+  if (seen > 0) {
+    remove_own_files();
+    _exit(128 + signal);
+  }
   const int saved = errno;
   const unsigned char number = static_cast<unsigned char>(signal);
   if (write_end >= 0) (void)!::write(write_end, &number, 1);

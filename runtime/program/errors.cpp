@@ -156,8 +156,15 @@ std::string failure_reason(int32_t code) {
 }  // namespace
 
 void report_write_failure(std::string_view file, int32_t code) {
+  report_write_failure(file, code, failure_reason(code));
+}
+
+void report_write_failure(std::string_view file, int32_t code, std::string_view reason) {
+  // A wait for a pipe's reader or a lock that a termination signal broke off is no failure of
+  // the program: the run ends by the signal.
+  if (code == EINTR) end_run_if_signalled();
   io_status = code;
-  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + failure_reason(code));
+  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + std::string(reason));
 }
 
 void report_open_failure(std::string_view file, int32_t code) {

@@ -60,7 +60,8 @@ void flush_unit_lines();
 //
 // Makes everything that the runtime's buffered writers (file units, the plot file) hold for
 // the named file readable there; an empty name means every file (before a chain, a started
-// process and the program's end).  Every open of a unit calls it for its file.
+// process and the program's end), where a writer that puts its file in place only whole (the
+// plot file) keeps it aside until its end.  Every open of a unit calls it for its file.
 void flush_file_writers(std::string_view name = {});
 // A buffered writer outside the units joins the flush: it gets the host path, or an empty
 // text for every file.
@@ -71,6 +72,9 @@ void add_file_writer(void (*flush)(const std::string& path));
 // to the error log; no box, the program goes on and decides.  Codes of the file units above
 // 1000 other than "exists" and "missing" are logged by number.
 void report_write_failure(std::string_view file, int32_t code);
+// The same with the system's text as the writer has it (a whole-file save's `reason`, which
+// names the temporary folder where the failure is that folder's and not the file's).
+void report_write_failure(std::string_view file, int32_t code, std::string_view reason);
 // A file that could not be opened: a line naming the file and the reason (the system's text,
 // also for the units' "exists" and "missing" codes) goes to the error log; the caller has put
 // the code in io_status.

@@ -4,6 +4,7 @@
 #include "quillon/api/save_file.h"
 #include "runtime/screen/icon_library.h"
 
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -194,8 +195,16 @@ void save_icon_lib(int32_t x, int32_t y, std::string_view reference) {
   trace_int("icon_nr=", n);
   // Only an existing library is written to; a missing one is left missing.  The library is
   // saved whole, aside, with the record put in place (a record beyond the end extends the file
-  // with zero bytes), so a failed save keeps the old library.
+  // with zero bytes), so a failed save keeps the old library.  A record has its place only in a
+  // plain file: a device or pipe under the name is neither read nor written (ESPIPE).
   const std::string path = host_path(name);
+  std::error_code ec;
+  const std::filesystem::file_status kind = std::filesystem::status(path, ec);
+  if (std::filesystem::exists(kind) && !std::filesystem::is_regular_file(kind)) {
+    report_write_failure(name, std::filesystem::is_directory(kind) ? EISDIR : ESPIPE);
+    lib.unit = -1;
+    return;
+  }
   std::ifstream in(path, std::ios::binary);
   if (in) {
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -207,7 +216,7 @@ void save_icon_lib(int32_t x, int32_t y, std::string_view reference) {
     if (out.open(path) == 0) out.write(bytes);
     if (const int32_t failed = out.commit(); failed != 0) {
       trace_str("save icon_file failed:", name);
-      report_write_failure(name, failed);
+      report_write_failure(name, failed, out.reason());
     }
   }
   lib.unit = -1;

@@ -157,5 +157,5 @@ void lst_save(int32_t n, std::string_view name, bool header, int32_t& status) {
     }
     io_status = out.commit();
   }
-  if (io_status != 0) report_write_failure(file, io_status);
+  if (io_status != 0) report_write_failure(file, io_status, out.reason());
 }

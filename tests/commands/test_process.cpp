@@ -9,7 +9,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -17,8 +19,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -191,8 +195,10 @@ class process_test : public ::testing::Test {
 
 TEST_F(process_test, NormalEndExitsZeroAndQtsStartUpNoiseStaysOffTheTerminal) {
   write_program(dir / "run" / "PROG.PXB", "", "", "QUIT\nQUIT\n");
-  // Without XDG_RUNTIME_DIR Qt has something to say about it; the user sees none of it.
-  const run_result r = run({"PROG.PXB"}, {{"XDG_RUNTIME_DIR", ""}});
+  // Without XDG_RUNTIME_DIR Qt has something to say about it; the user sees none of it.  The
+  // runtime folders that Qt and the runtime then make in the temporary folder go into the test's.
+  fs::create_directories(dir / "tmp");
+  const run_result r = run({"PROG.PXB"}, {{"XDG_RUNTIME_DIR", ""}, {"TMPDIR", (dir / "tmp").string()}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.errors, "");
 }
@@ -990,6 +996,295 @@ TEST_F(process_test, FileSizeLimitFailsEachWriteWithAWarningAndTheProgramGoesOn)
   const std::string log = file_text("PXBERROR.LOG");
   for (const std::string& file : {std::string("out.txt"), std::string("plot.pdf"), pdf, std::string("BILD.BMP")})
     EXPECT_NE(log.find("-WARNUNG:cannot write " + file + ": File too large\n"), std::string::npos) << file << "\n" << log;
+}
+
+// ---------------------------------------------------------------- saves onto what is no plain file
+
+// A program of its own layout: two integer variables E and K (&0001, &0002), the given UPN codes
+// from %0002 on, the given texts and codes.
+std::string saving_program(const std::string& upn, const std::string& texts, const std::string& codes) {
+  return "[PROC]\n[INIT]\nCODES=40\nUPNCODES=20\nUPNTOKENS=80\nTEXTTOKENS=30\nTEXTCHARACTERS=900\n"
+         "VARIABLES=3\nSTRINGSPACE=100\nADRSPACE=10\n[VARIABLES]\n&0001 I 0001:E/0\n&0002 I 0001:K/0\n"
+         "[UPNCODES]\n#0\n" + upn + "[TEXTTOKENS]\n" + texts + "[LABELS]\n[CODES]\n" + codes;
+}
+
+// The names in the folder, sorted.
+std::vector<std::string> names_in(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The process's state letter (R, S, D, Z, ...) from /proc; '?' when it is gone.
+char process_state(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t close = stat.rfind(')');
+  return close == std::string::npos || close + 2 >= stat.size() ? '?' : stat[close + 2];
+}
+
+// A list save (LSTMGR) and a SYSVAR copy onto a device node (the null device, the full device,
+// made in the test's folder) and a named pipe that a reader reads, then a PDF plot into the pipe
+// (a plot file is written with a seek back): the device and the pipe get the bytes, whole, and
+// stay what they are; the full device refuses them (the WARNUNG naming it and "No space left on
+// device", IOERROR 28; the copy answers -1).  Nothing is left beside them.  As root and as an
+// unprivileged user (uid 65534).
+TEST_F(process_test, SavesOntoADeviceOrAPipeWriteIntoItAndNeverReplaceIt) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make device nodes and to run as another user";
+  const fs::path run_dir = dir / "run";
+  if (mknod((run_dir / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
+      mknod((run_dir / "full").c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "device nodes cannot be made here: " << std::strerror(errno);
+  if (const int fd = open((run_dir / "null").c_str(), O_WRONLY | O_CLOEXEC); fd >= 0)
+    close(fd);
+  else
+    GTEST_SKIP() << "device nodes cannot be opened in " << run_dir << ": " << std::strerror(errno);
+  ASSERT_EQ(mkfifo((run_dir / "rohr.pdf").c_str(), 0666), 0);
+  ASSERT_EQ(chmod((run_dir / "null").c_str(), 0666), 0);
+  ASSERT_EQ(chmod((run_dir / "full").c_str(), 0666), 0);
+  ASSERT_EQ(chmod((run_dir / "rohr.pdf").c_str(), 0666), 0);
+  const std::string list = "3 1\neins\nzwei\ndrei\n", copied = "kopierte Zeile\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  std::ofstream(run_dir / "src.txt", std::ios::binary) << copied;
+  std::string texts = "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 copy|\n@0005 MOV 1,1|DRW 5,5|\n"
+                      "@0006 plot \xFA" "0001|\n";
+  std::string upn = "#1 #20 #0\n_IOERROR &1 __STO\n#43 #21 #29.7 #1\n";
+  std::string codes = "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n";
+  // Per target from text @0007 on: its name, the copy's argument, the lines that note IOERROR after
+  // the list save and the copy's answer; the copy's expression from %0005 on.
+  const auto token = [](int n) { return (n < 10 ? "@000" : "@00") + std::to_string(n); };
+  const std::string targets[] = {"null", "full", "rohr.pdf"};
+  for (int i = 0; i < 3; ++i) {
+    const std::string& t = targets[i];
+    const int at = 7 + 4 * i;
+    texts += token(at) + " " + t + "|\n" + token(at + 1) + " src.txt " + t + "|\n" + token(at + 2) + " list " + t +
+             " \xFA" "0001|\n" + token(at + 3) + " copy " + t + " \xFA" "0002|\n";
+    upn += "@0004 " + token(at + 1) + " _SYSVAR &2 __STO\n";
+    codes += "/00001020 LSTMGR " + token(at) + " %0002\n%0003\n/00001000 FILE @0001 " + token(at + 2) + "\n%000" +
+             std::to_string(5 + i) + "\n/00001000 FILE @0001 " + token(at + 3) + "\n";
+  }
+  codes += "/00000001 PLOT %0004 " + token(7 + 4 * 2) + "\n/00000020 PLOT @0005\n/00000002 PLOT\n%0003\n"
+           "/00001000 FILE @0001 @0006\nQUIT\nQUIT\n";
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(upn, texts, codes);
+  const std::vector<std::string> files_before = names_in(run_dir);
+
+  for (const uid_t user : {uid_t(0), uid_t(65534)}) {
+    SCOPED_TRACE(user);
+    for (const char* name : {"out.txt", "PXBERROR.LOG"}) fs::remove(run_dir / name);
+    if (user != 0) {
+      ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+      fs::create_directories(dir / "xdg");
+      for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), user, user), 0);
+    }
+    run_as = user;
+    // The pipe's reader, open all along: it reads until the run has ended.
+    const int pipe_end = open((run_dir / "rohr.pdf").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(pipe_end, 0);
+    std::string read_through;
+    std::atomic<bool> ended = false;
+    std::thread reader([&] {
+      for (;;) {
+        const bool last = ended;  // what is read after the end is what the pipe still holds
+        char buffer[4096];
+        for (ssize_t n; (n = read(pipe_end, buffer, sizeof buffer)) > 0;) read_through.append(buffer, size_t(n));
+        if (last) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+    const run_result r = run({"PROG.PXB"});
+    ended = true;
+    reader.join();
+    close(pipe_end);
+    run_as = 0;
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(file_text("out.txt"), "list null 0\ncopy null 0\nlist full 28\ncopy full -1\nlist rohr.pdf 0\n"
+                                    "copy rohr.pdf 0\nplot 0\n");
+    EXPECT_NE(r.errors.find("-WARNUNG:cannot write full: No space left on device\n"), std::string::npos) << r.errors;
+    // The list, the copy, then the plot, each whole.
+    EXPECT_TRUE(read_through.starts_with(list + copied + "%PDF") && read_through.ends_with("%%EOF\n")) << read_through;
+    struct stat st {};
+    ASSERT_EQ(lstat((run_dir / "null").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(lstat((run_dir / "full").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    ASSERT_EQ(lstat((run_dir / "rohr.pdf").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    std::vector<std::string> expected = files_before;
+    for (const char* made : {"PXBERROR.LOG", "out.txt"}) expected.push_back(made);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names_in(run_dir), expected);
+  }
+}
+
+// Two runs of an unprivileged user (uid 65534) save a list each into one file that the user may
+// write in a folder the user may not (root's, 0755), so that each writes the file in place: each
+// waits for the exclusive lock on the file (here held first by the test, and the file stays as it
+// was meanwhile), and the file ends as one list or the other, whole, the same file as before.
+// Two runs of root's then save the same lists into it by the rename.
+TEST_F(process_test, TwoRunsSavingOneFileInPlaceTakeItsLockInTurnAndLeaveOneListWhole) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  constexpr uid_t nobody = 65534;
+  constexpr int rows = 100000;
+  const fs::path target = dir / "ausgabe" / "liste.lst";
+  fs::create_directories(dir / "ausgabe");
+  std::ofstream(target, std::ios::binary) << "alt\n";
+  ASSERT_EQ(chown(target.c_str(), nobody, nobody), 0);
+  std::map<std::string, std::string> lists;
+  for (const char* name : {"A", "B"}) {
+    std::string text = std::to_string(rows) + " 1\n";
+    for (int r = 0; r < rows; ++r) text += std::string(15, name[0] == 'A' ? 'a' : 'b') + "\n";
+    lists[name] = text;
+    std::ofstream(dir / "run" / (std::string(name) + ".TXT"), std::ios::binary) << text;
+    std::ofstream(dir / "run" / (std::string(name) + ".PXB"), std::ios::binary)
+        << saving_program("#1 #20 #0\n", "@0001 " + std::string(name) + ".TXT|\n@0002 ..\\ausgabe\\liste.lst|\n",
+                          "/00002020 LSTMGR @0001 %0002\n/00001020 LSTMGR @0002 %0002\nQUIT\nQUIT\n");
+    fs::create_directories(dir / ("tmp" + std::string(name)));
+    ASSERT_EQ(chmod((dir / ("tmp" + std::string(name))).c_str(), 0777), 0);
+  }
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
+  fs::create_directories(dir / "xdg");
+  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
+
+  const int held = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  run_as = nobody;
+  std::map<std::string, started> runs;
+  for (const char* name : {"A", "B"})
+    runs[name] = start({std::string(name) + ".PXB"}, {{"TMPDIR", (dir / ("tmp" + std::string(name))).string()}});
+  run_as = 0;
+  // Each run has its list whole in its temporary folder and sleeps: it waits for the lock.  (A
+  // run that takes no lock has written the file and gone on or ended by then.)
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  for (const auto& [name, s] : runs) {
+    const fs::path tmp = dir / ("tmp" + name);
+    bool seen_whole = false;
+    while (std::chrono::steady_clock::now() < give_up) {
+      uintmax_t aside = 0;
+      for (const auto& entry : fs::directory_iterator(tmp)) aside = std::max(aside, size_on_disk(entry.path()));
+      const char state = process_state(s.child);
+      if (state == 'Z' || state == '?' || (seen_whole && aside == 0)) break;
+      seen_whole = aside == lists[name].size();
+      if (seen_whole && state == 'S') break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  const std::string while_held = file_text("../ausgabe/liste.lst");
+  EXPECT_TRUE(while_held == "alt\n") << "written while the lock is held: " << while_held.size() << " bytes";
+  close(held);
+  for (auto& [name, s] : runs) {
+    const run_result r = finish(s);
+    EXPECT_EQ(r.status, 0) << name << ": " << r.errors;
+    EXPECT_TRUE(fs::is_empty(dir / ("tmp" + name)));
+  }
+  const std::string saved = file_text("../ausgabe/liste.lst");
+  EXPECT_TRUE(saved == lists["A"] || saved == lists["B"])
+      << saved.size() << " bytes, " << std::count(saved.begin(), saved.end(), 'a') / 15 << " rows of a";
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, nobody);  // the same file, written in place
+
+  // Root may write the folder: its two runs put their files in place by renaming them, one after
+  // the other, and the file is one list or the other, whole, as well.
+  fs::create_directories(dir / "xdg-root");
+  fs::permissions(dir / "xdg-root", fs::perms::owner_all, fs::perm_options::replace);
+  for (const char* name : {"A", "B"})
+    runs[name] = start({std::string(name) + ".PXB"}, {{"XDG_RUNTIME_DIR", (dir / "xdg-root").string()}});
+  for (auto& [name, s] : runs) EXPECT_EQ(finish(s).status, 0) << name;
+  const std::string saved_by_root = file_text("../ausgabe/liste.lst");
+  EXPECT_TRUE(saved_by_root == lists["A"] || saved_by_root == lists["B"]) << saved_by_root.size() << " bytes";
+}
+
+// A PDF plot open on an existing whole file while the program runs a shell command (RUN 0x400):
+// the command finds the old file (the plot is not put in its place before its end), and the plot
+// ends complete.
+TEST_F(process_test, ShellCommandWhileAPlotIsOpenSeesTheOldFile) {
+  const std::string old_file = "%PDF-1.4\nder alte Plot\n%%EOF\n";
+  std::ofstream(dir / "run" / "plot.pdf", std::ios::binary) << old_file;
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << saving_program(
+      "#43 #21 #29.7 #1\n", "@0001 plot.pdf|\n@0002 MOV 1,1|DRW 5,5|TXT hallo|\n@0003 cp plot.pdf seen.pdf|\n",
+      "/00000001 PLOT %0002 @0001\n/00000020 PLOT @0002\n/00000400 RUN @0003\n/00000002 PLOT\nQUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("seen.pdf"), old_file);
+  std::string out;
+  EXPECT_EQ(run_reader(dir, "qpdf --check '" + (dir / "run" / "plot.pdf").string() + "'", out), 0) << out;
+}
+
+// A forced end (a second termination signal) while the run waits in a shell command with a PDF
+// plot and a print job open: the plot's file beside its name, the print job's claimed name and
+// its file beside it, and the print writer's file in the temporary folder (the job's folder has a
+// name that is not UTF-8, which the writer cannot name) are all removed; nothing of the run stays.
+TEST_F(process_test, SecondSignalRemovesWhatOnlyTheRunMade) {
+  std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  const fs::path pdf_folder = dir / "aus\xE4gabe";
+  fs::create_directories(pdf_folder);
+  fs::create_directories(dir / "tmp");
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << saving_program(
+      "#43 #21 #29.7 #1\n",
+      "@0001 plot.pdf|\n@0002 MOV 1,1|DRW 5,5|\n@0003 brief|\n"
+      "@0004 echo $$ > sleeper.pid; touch ready; exec sleep 300 2>/dev/null|\n",
+      "/00000001 PLOT %0002 @0001\n/00000020 PLOT @0002\nPRINT @0003\n/00000400 RUN @0004\nQUIT\nQUIT\n");
+  const started s = start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf_folder.string() + "/"}, {"TMPDIR", (dir / "tmp").string()}});
+  ASSERT_TRUE(wait_for_file("ready"));
+  const auto made_by_the_run = [&] {
+    std::vector<std::string> made;
+    for (const std::string& name : names_in(dir / "run"))
+      if (name.starts_with(".") || name.starts_with("plot")) made.push_back("run/" + name);
+    for (const std::string& name : names_in(pdf_folder)) made.push_back("pdf/" + name);
+    for (const std::string& name : names_in(dir / "tmp")) made.push_back("tmp/" + name);
+    return made;
+  };
+  // While the command runs: the plot beside its name, the claimed name and the document beside
+  // it, and the writer's file.
+  const std::vector<std::string> open_files = made_by_the_run();
+  EXPECT_EQ(open_files.size(), 4u);
+  for (const char* kind : {"run/.plot.pdf.", "pdf/.Druckausgabe.pdf.", "pdf/Druckausgabe.pdf", "tmp/.winkyr-print-"})
+    EXPECT_EQ(std::count_if(open_files.begin(), open_files.end(), [&](const std::string& f) { return f.starts_with(kind); }), 1)
+        << kind;
+  // Stopped, it gets both signals before it runs on: the second ends it on the spot.
+  kill(s.child, SIGSTOP);
+  kill(s.child, SIGTERM);
+  kill(s.child, SIGINT);
+  kill(s.child, SIGCONT);
+  const run_result r = finish(s);
+  EXPECT_TRUE(r.status == 128 + SIGTERM || r.status == 128 + SIGINT) << r.status;
+  if (const std::string pid = file_text("sleeper.pid"); !pid.empty()) kill(std::stoi(pid), SIGKILL);
+  EXPECT_EQ(made_by_the_run(), std::vector<std::string>{});
+}
+
+// An in-place save (a file the user may write in a folder the user may not) with TMPDIR naming a
+// folder that does not exist: refused, the WARNUNG naming the missing temporary folder and its
+// reason, IOERROR 2, the file as it was.
+TEST_F(process_test, InPlaceSaveWithAMissingTemporaryFolderNamesThatFolder) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  constexpr uid_t nobody = 65534;
+  const fs::path target = dir / "ausgabe" / "liste.lst";
+  fs::create_directories(dir / "ausgabe");
+  std::ofstream(target, std::ios::binary) << "alt\n";
+  ASSERT_EQ(chown(target.c_str(), nobody, nobody), 0);
+  std::ofstream(dir / "run" / "A.TXT", std::ios::binary) << "1 1\nneu\n";
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << saving_program("#1 #20 #0\n_IOERROR &1 __STO\n",
+                        "@0001 A.TXT|\n@0002 ..\\ausgabe\\liste.lst|\n@0003 #1|\n@0004 out.txt|\n@0005 \xFA" "0001|\n",
+                        "/00000001 FILE @0003 @0004 %0001\n/00002020 LSTMGR @0001 %0002\n"
+                        "/00001020 LSTMGR @0002 %0002\n%0003\n/00001000 FILE @0003 @0005\nQUIT\nQUIT\n");
+  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
+  fs::create_directories(dir / "xdg");
+  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
+  run_as = nobody;
+  const std::string missing = (dir / "fehlt").string();
+  const run_result r = run({"PROG.PXB"}, {{"TMPDIR", missing}});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write ..\\ausgabe\\liste.lst: temporary folder " + missing +
+                          ": No such file or directory\n"),
+            std::string::npos)
+      << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "2\n");
+  EXPECT_EQ(file_text("../ausgabe/liste.lst"), "alt\n");
 }
 
 }  // namespace

@@ -7,7 +7,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 
+#include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string>
 #include <sys/wait.h>
 
 #include <QApplication>
@@ -163,10 +166,26 @@ TEST_F(services_test, window_that_goes_while_its_box_waits_lets_the_box_return_f
   EXPECT_TRUE(box_left_after);
 }
 
+// The test's folder as the runtime directory while it lasts (only the user may enter it, as the
+// runtime and Qt want it); the one before afterwards, so that later tests do not fall back to the
+// temporary folder for one that is gone.
+struct runtime_directory {
+  explicit runtime_directory(const std::filesystem::path& folder) {
+    if (const char* old = std::getenv("XDG_RUNTIME_DIR")) before = old;
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+  }
+  ~runtime_directory() {
+    if (before) setenv("XDG_RUNTIME_DIR", before->c_str(), 1);
+    else unsetenv("XDG_RUNTIME_DIR");
+  }
+  std::optional<std::string> before;
+};
+
 // The lock lives in the runtime directory; a private one keeps parallel test processes of this
 // same executable apart.
 TEST_F(services_test, instance_lock_sees_another_holder) {
-  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  const runtime_directory own(dir_);
   const std::string path = qn_instance_lock_path();
   EXPECT_EQ(path.rfind(dir_.string(), 0), 0u);
   EXPECT_EQ(path.find('/', path.rfind("qn_")), std::string::npos);  // the key has no separators left
@@ -195,7 +214,7 @@ TEST_F(services_test, instance_lock_sees_another_holder) {
 }
 
 TEST_F(services_test, instance_lock_free_means_first_instance) {
-  setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+  const runtime_directory own(dir_);
   CREATE_MAIN_WINDOW({});  // runs quillon_init
   EXPECT_FALSE(quillon_already_running());
   // This process now holds the lock: another open file cannot take it.

@@ -38,7 +38,7 @@ void note_failure() {
     return;
   }
   plot_file.failure_reported = true;
-  report_write_failure(plot_file.name, plot_file.out.error());
+  report_write_failure(plot_file.name, plot_file.out.error(), plot_file.out.reason());
 }
 
 // The path with its folders' links resolved, to compare two names of one file.
@@ -48,10 +48,13 @@ std::string absolute_path(const std::string& path) {
   return ec ? path : p.string();
 }
 
-// A reader asks for the file (or for every file): the bytes so far go to its name.
+// A reader of this program asks for the file by its name: the bytes so far go to its name.  The
+// flush of every file before the run waits for a command or a chained program leaves the plot
+// aside: published before its end, it would stand there unfinished (a command, or a kill or a
+// power loss while the command runs, would find a file without its end in place of the old one).
 void flush_for_reader(const std::string& path) {
-  if (plot_state.plot_handle <= 0) return;
-  if (!path.empty() && absolute_path(path) != plot_file.absolute) return;
+  if (plot_state.plot_handle <= 0 || path.empty()) return;
+  if (absolute_path(path) != plot_file.absolute) return;
   plot_file.out.publish();
   note_failure();
 }

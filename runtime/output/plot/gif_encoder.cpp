@@ -162,7 +162,7 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
   gif = gif_state_t{};
   save_file out;
   if (const int32_t failed = out.open(host_path(file_name)); failed != 0) {
-    report_write_failure(file_name, failed);
+    report_write_failure(file_name, failed, out.reason());
     status = 1;
     return;
   }
@@ -227,7 +227,7 @@ void write_gif(std::string_view file_name, const uint8_t* pixels, int32_t width,
   gif_put_byte(0x3B);
   gif_out = nullptr;
   if (const int32_t failed = out.commit(); failed != 0) {
-    report_write_failure(file_name, failed);
+    report_write_failure(file_name, failed, out.reason());
     status = 1;
     return;
   }

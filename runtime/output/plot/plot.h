@@ -56,9 +56,10 @@ void plot_rectangle(float x, float y, float width, float height);
 int32_t plot_byte_count();  // bytes written through the writer
 
 // The plot file.  It is written buffered into a file beside its name and takes the name's
-// place when the plot ends, so a failed plot keeps the old file; a reader that asks for the
-// file while the plot goes on (through flush_file_writers) finds the bytes written so far at
-// its name.  A failed write goes to io_status and the error log, once per plot.
+// place when the plot ends, so a failed plot keeps the old file; a reader of the program that
+// opens the file by its name while the plot goes on (through flush_file_writers) finds the
+// bytes written so far at its name.  A command or program that the run starts meanwhile finds
+// the old file.  A failed write goes to io_status and the error log, once per plot.
 bool plot_file_open(std::string_view name);  // false: cannot be created (io_status holds why)
 void plot_file_seek(int64_t offset);          // the buffer first, then the position
 void plot_file_close();                       // complete: flushed, synced, in place

@@ -217,9 +217,12 @@ void print_meta_copy() {
     // A line that could not be written, or the last buffered ones failing at the close, is
     // the copy's outcome for IOERROR and the error log.
     const int32_t closed = replace ? whole.commit() : unit_close(out);
-    if (closed != 0) report_write_failure(po.meta_name, closed);
+    if (closed != 0 && replace) report_write_failure(po.meta_name, closed, whole.reason());
+    if (closed != 0 && !replace) report_write_failure(po.meta_name, closed);
   } else if (!po.meta_name.empty()) {
-    report_write_failure(po.meta_name, opened);  // a missing folder, a file the user may not write
+    // A missing folder, a file the user may not write.
+    if (replace) report_write_failure(po.meta_name, opened, whole.reason());
+    else report_write_failure(po.meta_name, opened);
   }
   unit_close(in);
 }
@@ -259,7 +262,8 @@ namespace {
 // off (a pipe that nobody reads) is none either: the signal ends the run.
 void report_print_file_failure() {
   end_run_if_signalled();
-  if (const int32_t reason = qn_print_output_error(); reason != 0) report_write_failure(qn_print_output_file(), reason);
+  if (const int32_t code = qn_print_output_error(); code != 0)
+    report_write_failure(qn_print_output_file(), code, qn_print_output_reason());
 }
 }  // namespace
 
