@@ -17,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 
@@ -32,14 +33,15 @@ struct signal_watch {
 };
 signal_watch watch;
 
-// What the handler reads and writes: the pipe's write end and the signals seen so far.
+// What the handler reads and writes: the pipe's write end and the signals seen so far.  Two
+// signals can be handled at once on two threads of the process: the count is taken atomically,
+// so that exactly one of them is the first.
 volatile sig_atomic_t write_end = -1;
-volatile sig_atomic_t signals_seen = 0;
+std::atomic<int> signals_seen{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler counts the signals");
 
 extern "C" void on_signal(int signal) {
-  const int seen = signals_seen;
-  signals_seen = seen + 1;
-  if (seen > 0) {
+  if (signals_seen.fetch_add(1) > 0) {
     remove_own_files();
     _exit(128 + signal);
   }
