@@ -92,6 +92,13 @@ int make_aside_in_temporary_folder(std::string& aside) {
   return create_unique(aside, 0600);
 }
 
+// A wait of the save for a reader, a lock or room in a pipe: the program's lines reach the disk
+// first, as before every wait of the run; a termination signal ends it.
+qn_wait_end wait_for(int fd, short events, int timeout_ms) {
+  qn_before_waiting();
+  return qn_wait_ready(fd, events, timeout_ms);
+}
+
 // True for a device or a pipe: a node that is written into, never replaced.
 bool is_device(const struct stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode); }
 
@@ -104,7 +111,7 @@ int open_device(const std::string& name, bool pipe) {
   for (;;) {
     const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd >= 0 || errno != ENXIO) return fd;  // ENXIO: no reader yet
-    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) {
+    if (wait_for(-1, 0, 50) == qn_wait_end::signal) {
       errno = EINTR;
       return -1;
     }
@@ -118,7 +125,7 @@ int32_t write_device(int device, const char* at, const char* end) {
     if (written > 0) {
       at += written;
     } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (qn_wait_ready(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
+      if (wait_for(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
     } else if (written == 0 || errno != EINTR) {
       return errno_code();
     }
@@ -147,7 +154,7 @@ int32_t lock_exclusively(int fd) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return 0;
-    if (qn_wait_ready(-1, 0, 50) == qn_wait_end::signal) return EINTR;
+    if (wait_for(-1, 0, 50) == qn_wait_end::signal) return EINTR;
   }
 }
 

@@ -901,9 +901,9 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
         << setup_codes << "/00001000 FILE @0001 @0003\n" << c.call << "\n/00000400 RUN @0005\nQUIT\nQUIT\n";
     const started s = start({"PROG.PXB"}, c.env);
     EXPECT_TRUE(wait_for_file("ready"));
-    // The signal comes while the run is seen waiting in the call.
+    // The signal comes while the run is seen waiting in the call, with the line before on disk.
     EXPECT_TRUE(comes_true(s.child, [&] {
-      if (!c.started()) return false;
+      if (!c.started() || !line_before_on_disk()) return false;
       const std::optional<int> timeout = blocking_wait_timeout(s.child);
       return timeout && (!c.timed || *timeout > 0);
     }));
