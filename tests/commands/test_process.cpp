@@ -1219,29 +1219,30 @@ TEST_F(process_test, ShellCommandWhileAPlotIsOpenSeesTheOldFile) {
 // name that is not UTF-8, which the writer cannot name) are all removed; nothing of the run stays.
 TEST_F(process_test, SecondSignalRemovesWhatOnlyTheRunMade) {
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
+  std::ofstream(dir / "run" / "kopf.frm", std::ios::binary) << "Kopfzeile\n$CONT\n";
   const fs::path pdf_folder = dir / "aus\xE4gabe";
   fs::create_directories(pdf_folder);
   fs::create_directories(dir / "tmp");
   std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << saving_program(
       "#43 #21 #29.7 #1\n",
       "@0001 plot.pdf|\n@0002 MOV 1,1|DRW 5,5|\n@0003 brief|\n"
-      "@0004 echo $$ > sleeper.pid; touch ready; exec sleep 300 2>/dev/null|\n",
-      "/00000001 PLOT %0002 @0001\n/00000020 PLOT @0002\nPRINT @0003\n/00000400 RUN @0004\nQUIT\nQUIT\n");
+      "@0004 echo $$ > sleeper.pid; touch ready; exec sleep 300 2>/dev/null|\n@0005 kopf|\n",
+      "/00000001 PLOT %0002 @0001\n/00000020 PLOT @0002\nPRINT @0003\nPRINT @0005\n/00000400 RUN @0004\nQUIT\nQUIT\n");
   const started s = start({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", pdf_folder.string() + "/"}, {"TMPDIR", (dir / "tmp").string()}});
   ASSERT_TRUE(wait_for_file("ready"));
   const auto made_by_the_run = [&] {
     std::vector<std::string> made;
     for (const std::string& name : names_in(dir / "run"))
-      if (name.starts_with(".") || name.starts_with("plot")) made.push_back("run/" + name);
+      if (name.starts_with(".") || name.starts_with("plot") || name.starts_with("$$temp$$")) made.push_back("run/" + name);
     for (const std::string& name : names_in(pdf_folder)) made.push_back("pdf/" + name);
     for (const std::string& name : names_in(dir / "tmp")) made.push_back("tmp/" + name);
     return made;
   };
   // While the command runs: the plot beside its name, the claimed name and the document beside
-  // it, and the writer's file.
+  // it, the writer's file, and the work file of a document that "$CONT" left open.
   const std::vector<std::string> open_files = made_by_the_run();
-  EXPECT_EQ(open_files.size(), 4u);
-  for (const char* kind : {"run/.plot.pdf.", "pdf/.Druckausgabe.pdf.", "pdf/Druckausgabe.pdf", "tmp/.winkyr-print-"})
+  EXPECT_EQ(open_files.size(), 5u);
+  for (const char* kind : {"run/.plot.pdf.", "pdf/.Druckausgabe.pdf.", "pdf/Druckausgabe.pdf", "tmp/.winkyr-print-", "run/$$temp$$-"})
     EXPECT_EQ(std::count_if(open_files.begin(), open_files.end(), [&](const std::string& f) { return f.starts_with(kind); }), 1)
         << kind;
   // Stopped, it gets both signals before it runs on: the second ends it on the spot.

@@ -9,16 +9,22 @@
 // folder at the same time never write into, print or delete each other's work file.  A work
 // file that is kept (MODE 3, a form not found, a cut file not printed, a run that ends with a
 // document open) takes the name "$$temp$$.wr1" when it is closed, where it has always been.
+// Until it is kept or deleted, it is noted as a file only this process made, so that an end of
+// the process that closes nothing (a second termination signal) does not leave it behind.
 //
 // A printed form and an HTML export (HTML mode, into the meta file) are two kinds of document,
 // each with a work file of its own: one kind left open by "$CONT" stays open while forms of the
 // other kind come and go, and its next form goes on in it.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <random>
 #include <set>
 #include <string>
 
+#include "quillon/api/own_files.h"
 #include "runtime/program/program.h"
 #include "runtime/program/file_glue.h"
 #include "runtime/program/file_units.h"
@@ -38,6 +44,7 @@ struct work_file_state {
   int32_t unit = 0;
   std::string file;
   std::string kept;  // the name the file takes when it is kept ("" : its own, the meta file)
+  own_file made;     // this run's own file, until it is kept or deleted
 };
 
 struct print_job_state {
@@ -145,6 +152,11 @@ int32_t open_own_work_file(work_file_state& w, const std::string& fixed) {
   if (status == 0) {
     w.unit = unit;
     w.kept = fixed;
+    const std::string path = host_path(w.file);
+    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+      w.made.note(path, fd);
+      ::close(fd);
+    }
   }
   return status;
 }
@@ -152,6 +164,7 @@ int32_t open_own_work_file(work_file_state& w, const std::string& fixed) {
 // A closed work file that stays on disk takes its kept name; a failure to move it there is
 // reported as a failed write of that name.
 void keep_work_file(work_file_state& w) {
+  w.made.forget();
   if (w.kept.empty() || w.kept == w.file) return;
   if (c_rename(w.file, w.kept) != 0) {
     report_write_failure(w.kept, errno != 0 ? errno : EIO);
@@ -166,6 +179,7 @@ void delete_work_file() {
   int32_t status = unit_open(unit, work().file, {.status = "OLD"});
   if (status == 0) status = unit_close(unit, "DELETE");
   trace_int("open SCRATCH status", status);
+  work().made.forget();
 }
 
 // The work file goes after its output (or instead of it), unless it is meant to stay: kept with
