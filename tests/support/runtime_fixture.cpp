@@ -62,6 +62,7 @@ void runtime_fixture::SetUp() {
   main_window_reset();
   set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
+  reset_level_stack();  // the run starts at level 1: a level an earlier test's SUBMEN opened is gone
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   mouse_wait_reset();  // MOUSE reads in program coordinates until a program switches to window mode
   io_status = 0;
