@@ -46,6 +46,7 @@ void runtime_fixture::SetUp() {
   qn_reset();
   reset_screens();
   reset_font_text();  // no font handle of an earlier start-up survives the library's reset
+  command_text_reset();  // the message fields where a program's MESS put them are gone with it
   screen_metrics = screen_metrics_t{};  // the menu bar of an earlier program no longer shortens WIN(-4)
   draw_state_reset();
   areas_reset();
