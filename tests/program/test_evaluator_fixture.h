@@ -37,6 +37,7 @@ class evaluator_test : public ::testing::Test {
     std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
     errors_reset();
+    trace_reset();  // no trace to "$PXBDUMP.TXT" that an earlier test switched on
     run_flags = run_flags_t{};
     run_flags.no_box = true;
     run_flags.auto_mode = true;

@@ -334,7 +334,9 @@ TEST_F(list_files_test, ProgramSaveIntoAWritableFileInAFolderTheUserMayNotWrite)
     const pid_t child = fork();
     if (child == 0) {
       if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0) _exit(99);
-      ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+      // Relative to the working folder, which the child is in already: the folders above it
+      // (a private temporary folder, 0700) need not let the other user through.
+      ::setenv("TMPDIR", "tmp", 1);
       const file_size_limit full(limit);
       load_program_image(list_program({list, target}, "/00002020 LSTMGR @0001 %0001\n"
                                                                    "/00001020 LSTMGR @0002 %0001\n"));

@@ -1,6 +1,7 @@
 // The list under the mouse: bar and cursor, clicks, scrolling while held, marks, and the
 // drop-down's following bar.
 #include <QTimer>
+#include <memory>
 #include <string>
 
 #include "test_list_fixture.h"
@@ -17,8 +18,18 @@ class list_mouse_test : public list_test {
     mouse_state = mouse_state_t{};
   }
   void TearDown() override {
+    timers_.reset();
     mouse_state = mouse_state_t{};
     list_test::TearDown();
+  }
+
+  // Owns the test's timers: one that has not fired when the test ends (a release armed for a
+  // reading that did not wait for it) dies with the test instead of letting go of a later
+  // test's button, moving its mouse or quitting its run.
+  std::unique_ptr<QObject> timers_ = std::make_unique<QObject>();
+  template <typename Action>
+  void after(int ms, Action action) {
+    QTimer::singleShot(ms, timers_.get(), action);
   }
 
   // List 3 with rows "1r1".."0rN" (odd rows marked) at (20, 40), 5 lines of 20 characters.
@@ -42,8 +53,8 @@ class list_mouse_test : public list_test {
   // The y of visible line `line`.
   static int32_t line_y(int32_t line) { return 40 + (line - 1) * 16 + 5; }
   // Releases every button after `ms` milliseconds of the routine's polling.
-  static void release_after(int ms) {
-    QTimer::singleShot(ms, [] { mouse_state.buttons = 0; });
+  void release_after(int ms) {
+    after(ms, [] { mouse_state.buttons = 0; });
   }
   static std::string marks(int32_t rows) {
     std::string m;
@@ -90,7 +101,7 @@ TEST_F(list_mouse_test, ClickReleasedInsideIsAClick) {
 TEST_F(list_mouse_test, ReleaseOutsideTheListIsNoClick) {
   show_list(8);
   mouse_state = {30, line_y(2), 1};
-  QTimer::singleShot(30, [] { mouse_state = {500, line_y(2), 0}; });
+  after(30, [] { mouse_state = {500, line_y(2), 0}; });
   bool clicked = true;
   lst_mouse(3, 77, clicked);
   EXPECT_FALSE(clicked);
@@ -99,7 +110,7 @@ TEST_F(list_mouse_test, ReleaseOutsideTheListIsNoClick) {
 TEST_F(list_mouse_test, HoldingBelowTheListScrollsToTheLastRow) {
   show_list(30);
   mouse_state = {30, line_y(2), 1};
-  QTimer::singleShot(10, [] { mouse_state.y = 400; });
+  after(10, [] { mouse_state.y = 400; });
   release_after(400);
   bool clicked = false;
   lst_mouse(3, 77, clicked);
@@ -111,7 +122,7 @@ TEST_F(list_mouse_test, HoldingBelowTheListScrollsToTheLastRow) {
 TEST_F(list_mouse_test, QuittingEndsAHeldButton) {
   show_list(30);
   mouse_state = {30, 400, 1};  // held below the list, never released
-  QTimer::singleShot(30, [] { qn_post_quit(0); });
+  after(30, [] { qn_post_quit(0); });
   bool clicked = true;
   lst_mouse(3, 77, clicked);
   EXPECT_TRUE(qn_quitting());

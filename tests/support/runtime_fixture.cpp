@@ -47,6 +47,7 @@ void runtime_fixture::SetUp() {
   qn_reset();
   reset_screens();
   reset_font_text();  // no font handle of an earlier start-up survives the library's reset
+  command_text_reset();  // the message fields where a program's MESS put them are gone with it
   screen_metrics = screen_metrics_t{};  // the menu bar of an earlier program no longer shortens WIN(-4)
   draw_state_reset();
   areas_reset();
@@ -63,6 +64,7 @@ void runtime_fixture::SetUp() {
   main_window_reset();
   set_auto_mode(false);  // also the warning box's own flag, which an earlier test may have left on
   run_flags = run_flags_t{};
+  reset_level_stack();  // the run starts at level 1: a level an earlier test's SUBMEN opened is gone
   mouse_reset();  // no button left held by an earlier test: a slider or list press would wait for its release
   mouse_wait_reset();  // MOUSE reads in program coordinates until a program switches to window mode
   io_status = 0;
