@@ -909,8 +909,9 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
       {"started program", "", "/00000200 RUN @0006", "sh -c \"" + sleeper + "\"", {}, sleeper_sleeps, false},
       {"MOUSE pause", "", "/00000200 MOUSE %0002", "", {}, line_before_on_disk, true},
       {"SQL statement in a transaction",
-       "/00000001 SQL @0007\nSQL @0008\nSQL @0009\n", "SQL @0006", "SELECT SLEEP(300);", {},
-       [&] { return rows_on_server("SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT SLEEP(300)%'") > 0; },
+       "/00000001 SQL @0007\nSQL @0008\nSQL @0009\n", "SQL @0006", "SELECT SLEEP(300), " + std::to_string(getpid()) + ";", {},
+       // The statement carries this test's number, so that another test process's is not taken for it.
+       [&] { return rows_on_server("SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE 'SELECT SLEEP(300), " + std::to_string(getpid()) + "%'") > 0; },
        false},
       {"connect to a silent server", "", "/00000001 SQL @0006", "u%db@127.0.0.1:" + silent_port + "/pw", {},
        connected_to_silent, false},
