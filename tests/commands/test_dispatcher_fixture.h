@@ -31,7 +31,6 @@ class events_fixture : public runtime_fixture {
     mouse_reset();
     reset_hotkeys();
     reset_event_labels();
-    reset_level_stack();  // no level that an earlier test's program opened is left pushed
     screen_link::reset();
     qnb::keys_reset();
     ran().clear();

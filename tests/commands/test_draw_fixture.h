@@ -22,7 +22,6 @@ class draw_fixture : public events_fixture {
     set_command_handler(marker_opcode, &cmd_PIXEL);  // the events fixture borrows PIXEL
     start_headless();
     draw_state_reset();
-    reset_level_stack();
   }
 
   // Runs a program of the given records and expressions from record 1 (a RETURN is appended).

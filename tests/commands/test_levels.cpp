@@ -11,7 +11,6 @@ class levels_test : public draw_fixture {
  protected:
   void SetUp() override {
     draw_fixture::SetUp();
-    reset_level_stack();
     run_flags.debug_allowed = true;
   }
   void push_to(int32_t level) {
