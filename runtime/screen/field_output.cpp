@@ -78,14 +78,17 @@ void format_var_element(int32_t variable, int32_t element) {
   set_buffer(format_element_text(var, element));
 }
 
-void format_var_by_name(std::string_view name, int32_t element) {
+bool format_var_by_name(std::string_view name, int32_t element) {
   int32_t variable = 0, offset = 0;
   map_variable(name, variable, offset);
   if (variable < 1) {
     set_buffer({});
-    return;
+    return false;
   }
   format_var_element(variable, element);
+  if (variable > variable_table.count || !variable_table.valid(variable)) return false;
+  const int32_t type = variable_table.records[static_cast<size_t>(variable)].type;
+  return type == var_integer || type == var_real || type == var_pointer;
 }
 
 void get_input_text(char* text, int32_t length) {

@@ -24,7 +24,8 @@ void get_input_text(char* text, int32_t length);
 
 // Formats element `element` of the variable named `name`; a name that is no variable is reported
 // by the name lookup, an element outside 1..dimension is reported and leaves a blank text.
-void format_var_by_name(std::string_view name, int32_t element);
+// Returns true when the text is a number (an element of an integer, real or pointer variable).
+bool format_var_by_name(std::string_view name, int32_t element);
 
 // The variable and element formatted last (0, 0 before the first).
 struct field_output_state_t {

@@ -97,6 +97,24 @@ TEST_F(form_format_test, RightJustifiedDropsDecimalsFirst) {
   EXPECT_EQ(format("[}TA."), "[234.");  // at most three characters go from the end
 }
 
+// A number is never cut into another number: what decimals cannot make fit is asterisks, in
+// every kind of field; the same characters in a text variable are cut to the field.
+TEST_F(form_format_test, ANumberTooWideIsAsterisksWhereATextIsCut) {
+  set_int(numeric_variable("K", var_integer), 12345);
+  set_real(numeric_variable("R", var_real), -1234.56f);
+  set_var_text("TA", "12345");
+  EXPECT_EQ(format("[}K##]"), "[****]");
+  EXPECT_EQ(format("[}TA#]"), "[1234]");
+  EXPECT_EQ(format("[{K##]"), "[****]");
+  EXPECT_EQ(format("[{TA#]"), "[1234]");
+  EXPECT_EQ(format("[^K##]"), "[****]");  // as delivered: the number reaches past the field
+  EXPECT_EQ(format("[^K###]"), "[12345]");
+  EXPECT_EQ(format("[}R####]"), "[ -1234]");
+  EXPECT_EQ(format("[$R####]"), "[-1234 ]");
+  EXPECT_EQ(format("[}R##]"), "[****]");  // not 1234
+  EXPECT_EQ(format("[^R#####]"), "[-1234,5]");  // its last decimal goes
+}
+
 TEST_F(form_format_test, CentredAndLetterSpaced) {
   set_var_text("TB", "ab");
   EXPECT_EQ(format("[$TB##]"), "[ ab  ]");

@@ -162,14 +162,18 @@ class print_program : public runtime_fixture {
   }
   // Loads and runs the program with these commands, which print the form "brief" (@0001) and
   // end the job (@0002); expression 2 keeps IOERROR in the integer variable ERR.  Expressions
-  // from 3 on and texts from @0003 on are the caller's.
-  void run_program(const std::string& codes, const std::string& upn = "", const std::string& texts = "") {
+  // from 3 on, texts from @0003 on and variables from &0003 on (`variables`, one a line) are the
+  // caller's.
+  void run_program(const std::string& codes, const std::string& upn = "", const std::string& texts = "",
+                   const std::string& variables = "") {
     std::ofstream(dir / "brief.frm", std::ios::binary) << "Rechnung\n";
     std::ofstream(dir / "PRINT.PXB", std::ios::binary)
         << "[PROC]\nCSET=W\n[INIT]\nCODES=10\nUPNCODES=10\nUPNTOKENS=20\nTEXTTOKENS=10\n"
-           "TEXTCHARACTERS=100\nVARIABLES=2\nSTRINGSPACE=100\nADRSPACE=10\n"
+           "TEXTCHARACTERS=100\nVARIABLES="
+        << 2 + std::count(variables.begin(), variables.end(), '\n')
+        << "\nSTRINGSPACE=100\nADRSPACE=20\n"
            "[VARIABLES]\n&0001 S 0001*020:META_FILE/meta.txt\n&0002 I 0001:ERR/0\n"
-           "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n"
+        << variables << "[UPNCODES]\n#0\n_IOERROR &0002 __STO\n"
         << upn << "[TEXTTOKENS]\n@0001 brief|\n@0002  |\n" << texts << "[CODES]\n" << codes << "RETURN\n";
     if (main_window() == 0) start_headless();
     try {
@@ -357,6 +361,26 @@ TEST_F(print_program, CtrlZEndsTheFormFile) {
   std::string text;
   EXPECT_EQ(run_reader(dir, "pdftotext '" + pdf + "' -", text), 0) << text;
   EXPECT_EQ(text, "Rechnung\nEnde\n\n\f") << text;
+}
+
+// A number that its form field cannot show whole fills the field with asterisks, never printing
+// as another number: not 12345 without its last digit, not -1234,56 without its minus sign, in
+// right-justified, left-justified, centred and letter-spaced fields alike.  Decimals still go
+// first where that makes a number fit, numbers that fit print exactly, and a text is cut to its
+// field as before.
+TEST_F(print_program, ANumberTooWideForItsFieldPrintsAsAsterisks) {
+  std::ofstream(dir / "numw.frm", std::ios::binary) << "A=}K##|\nB=}R##|\nE={K##|\nC=$K##|\nL=|K##|\n"
+                                                       "H=}K###|\nN=}N###|\nM=}N####|\nF=}R#####|\nG=}R####|\n"
+                                                       "P=}P###|\nT=}S##|\n";
+  run_program("PRINT @0003\n/00000800 PRINT @0002\n", "", "@0003 numw|\n",
+              "&0003 I 0001:K/12345\n&0004 R 0001:R/-1234.56\n&0005 I 0001:N/-1234\n&0006 R 0001:P/1234.56\n"
+              "&0007 S 0001*010:S/Rechnung12\n");
+  std::string text;
+  EXPECT_EQ(run_reader(dir, "pdftotext -layout '" + pdf + "' -", text), 0) << text;
+  EXPECT_EQ(text,
+            "A=****|\nB=****|\nE=****|\nC=****|\nL=****|\nH=12345|\nN=-1234|\nM= -1234|\nF=-1234,5|\n"
+            "G= -1234|\nP= 1234|\nT=hnun|\n\f")
+      << text;
 }
 
 // A program that prints all day keeps nothing of its earlier jobs: the print engine holds the

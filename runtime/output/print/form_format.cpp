@@ -380,9 +380,18 @@ void define_format(std::string& line) {
   trace_int("DEF FORMAT >" + def.name + "< / ", t.count);
 }
 
-// The text of a field named `name` (without its "#"s), from a definition or a variable.
+// A definition's picture that writes a number (not a date or one of two texts).
+bool number_picture(std::string_view picture) {
+  const std::string pic = read_picture(picture);
+  const char letter = pic.size() > 1 ? static_cast<char>(std::toupper(static_cast<unsigned char>(pic[1]))) : ' ';
+  return std::string_view("IFEZQ").find(letter) != std::string_view::npos;
+}
+
+// The text of a field named `name` (without its "#"s), from a definition or a variable; `number`
+// tells whether it is a number's (a part of it cut out by "[from:to]" is a text).
 // Returns false when the whole line is to be skipped.
-bool field_text(const std::string& field_name, std::string& text) {
+bool field_text(const std::string& field_name, std::string& text, bool& number) {
+  number = false;
   std::string name = field_name;
   int32_t from = 0, to = 0, element = 1;
   size_t bracket = name.find('[');
@@ -444,14 +453,19 @@ bool field_text(const std::string& field_name, std::string& text) {
         if (v == 0.0f) return false;
       } else {
         std::string result(field_text_length, ' ');
-        if (format_value(result, v, std::string_view(def.name).substr(2, 10)) == 0) text = result;
-        else found = false;
+        const std::string_view picture = std::string_view(def.name).substr(2, 10);
+        if (format_value(result, v, picture) == 0) {
+          text = result;
+          number = number_picture(picture);
+        } else {
+          found = false;
+        }
       }
       break;
     }
   }
   if (!found) {
-    format_var_by_name(name, element);
+    number = format_var_by_name(name, element);
     std::string buffer(field_text_length, ' ');
     get_input_text(buffer.data(), static_cast<int32_t>(field_text_length));
     text = buffer;
@@ -460,30 +474,67 @@ bool field_text(const std::string& field_name, std::string& text) {
     auto a = static_cast<size_t>(std::min<int32_t>(from, field_text_length));
     auto b = static_cast<size_t>(std::min<int32_t>(to, field_text_length));
     text = padded(text.substr(a - 1, b - a + 1), field_text_length);
+    number = false;
   }
   return true;
 }
 
-// The text that takes a field's w places (kinds 1, 2, 3, 5, 7).
-std::string placed_text(int kind, const std::string& text, size_t w) {
+// The right-justified rule: where the text (its last non-blank character at n) ends once
+// decimals have gone before leading digits: up to three characters go from the end while the text
+// is too long and the character w places before the end is no blank, then a comma left at the end.
+size_t right_justified_end(std::string_view text, size_t w) {
+  size_t n = last_nonblank(text);
+  for (int round = 0; round < 3 && n > w; ++round) {
+    if (text[n - w - 1] == ' ') break;
+    --n;
+  }
+  if (n > 0 && text[n - 1] == ',') --n;
+  return n;
+}
+
+// True when a number's text (no blanks around it) cut after its first n characters loses nothing
+// but its decimal separator and the digits after it.
+bool only_decimals_after(std::string_view number, size_t n) {
+  if (n >= number.size()) return true;
+  const size_t separator = number.find_first_of(".,");
+  if (separator == std::string_view::npos || n < separator) return false;
+  return std::all_of(number.begin() + static_cast<std::ptrdiff_t>(separator) + 1, number.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A number (no blanks around it) in `fit` places: whole when it fits, else shortened by the
+// right-justified rule when that drops only decimals; false when it cannot be shown, since a
+// number without a leading digit or its sign would be another number.
+bool number_to_fit(std::string_view number, size_t fit, std::string& out) {
+  size_t n = number.size();
+  if (n > fit) {
+    n = right_justified_end(number, fit);
+    if (n > fit || !only_decimals_after(number, n)) return false;
+  }
+  out.assign(number.substr(0, n));
+  return true;
+}
+
+// The text that takes a field's w places (kinds 1, 2, 3, 5, 7); `number` when it is a number's.
+// A number that its field cannot show fills the field with asterisks.
+std::string placed_text(int kind, const std::string& text, size_t w, bool number) {
   std::string out(w, ' ');
+  const std::string stars(w, '*');
+  std::string t = trim_right(trim_left(text));
+  // Letter-spaced fields show 20 characters at most, one in every other place.
+  const size_t fit = kind == 5 ? std::min<size_t>(20, (w + 1) / 2) : w;
+  if (number && kind != 7 && !number_to_fit(std::string(t), fit, t)) return stars;
   switch (kind) {
     case 1:
-      return padded(trim_left(text), w);
+      return padded(t, w);
     case 2: {
-      // Decimals are dropped before leading digits: up to three characters go from the end
-      // while the text is too long and the character w places before the end is no blank.
-      size_t n = last_nonblank(text);
-      for (int round = 0; round < 3 && n > w; ++round) {
-        if (text[n - w - 1] == ' ') break;
-        --n;
-      }
-      if (n > 0 && text[n - 1] == ',') --n;
+      if (number) return padded(std::string(w - std::min(w, t.size()), ' ') + t, w);
+      // Decimals are dropped before leading digits; what still does not fit loses its front.
+      const size_t n = right_justified_end(text, w);
       for (size_t k = 0; k < std::min(n, w); ++k) out[w - 1 - k] = text[n - 1 - k];
       return out;
     }
     case 3: {
-      std::string t = trim_right(trim_left(text));
       auto n = static_cast<int64_t>(t.size());
       int64_t start = (static_cast<int64_t>(w) - n) / 2 + 1;  // 1-based
       for (int64_t k = 0; k < n; ++k) {
@@ -493,16 +544,21 @@ std::string placed_text(int kind, const std::string& text, size_t w) {
       return out;
     }
     case 5: {
-      std::string t = padded(trim_left(text), 20);
       std::string spaced;
-      for (char c : t) {
+      for (char c : padded(t, 20)) {
         spaced += c;
         spaced += ' ';
       }
       return padded(spaced, w);
     }
-    default:
-      return padded(text, w);
+    default: {
+      // As delivered: a number keeps its place in the text, so its front must lie in the field.
+      const size_t front = text.find_first_not_of(' ');
+      if (!number || last_nonblank(text) <= w) return padded(text, w);
+      std::string cut;
+      if (front >= w || !number_to_fit(t, w - front, cut)) return stars;
+      return padded(text.substr(0, front) + cut, w);
+    }
   }
 }
 
@@ -556,7 +612,8 @@ void frm_format_line(std::string& line, bool flag, bool grows) {
       continue;
     }
     std::string text;
-    if (!field_text(name, text)) {
+    bool number = false;
+    if (!field_text(name, text, number)) {
       line = padded("$SKIP", line.size());
       return;
     }
@@ -572,7 +629,7 @@ void frm_format_line(std::string& line, bool flag, bool grows) {
       i += t.size();
       continue;
     }
-    std::string placed = blank(text) ? std::string(w, ' ') : placed_text(kind, text, w);
+    std::string placed = blank(text) ? std::string(w, ' ') : placed_text(kind, text, w, number);
     line.replace(i, w, placed);
     i += w;
   }
