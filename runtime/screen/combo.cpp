@@ -27,6 +27,7 @@ constexpr int32_t record_length = head_length + combo_entries * entry_length + 2
 
 struct combo_state_t {
   combo_record record;
+  std::string raw;     // its bytes as read, which a write changes only where a field changed
   int32_t number = 0;  // the current record's number, 0 = none read
   combo_chooser_fn chooser = nullptr;
   bool lock = false;
@@ -92,6 +93,28 @@ std::string encode(const combo_record& rec) {
   return raw;
 }
 
+// The record's bytes as read, with the fields whose value changed written anew: a field written
+// in another way that still reads as the same value ("12" left-aligned, "0012") keeps its bytes.
+std::string patched(std::string raw, const combo_record& rec) {
+  const std::string fresh = encode(rec);
+  const auto take = [&](size_t at, size_t length, bool same) {
+    if (!same) raw.replace(at, length, fresh, at, length);
+  };
+  const auto number_is = [&](size_t at, size_t length, int32_t value) {
+    int32_t read = 0;
+    return read_number(std::string_view(raw).substr(at, length), read) && read == value;
+  };
+  take(0, 4, number_is(0, 4, rec.current));
+  take(4, 4, number_is(4, 4, rec.count));
+  for (size_t i = 0; i < combo_entries; ++i) {
+    const size_t at = head_length + i * entry_length;
+    take(at, value_columns, number_is(at, value_columns, rec.entry[i].value));
+    take(at + value_columns, combo_text_length,
+         raw.compare(at + value_columns, combo_text_length, fresh, at + value_columns, combo_text_length) == 0);
+  }
+  return raw;
+}
+
 std::string key_text(int32_t n) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "#%02d", n);
@@ -99,7 +122,8 @@ std::string key_text(int32_t n) {
 }
 
 // Reads record n into the current record; reports a missing or broken record unless `report`
-// is false.
+// is false.  A record must end in CR LF: in a library whose lines end in LF alone the records
+// do not lie at their fixed places, and writing one back would change the next.
 bool read_record(int32_t n, bool report = true) {
   std::ifstream in(host_path(library_name), std::ios::binary);
   std::string raw(static_cast<size_t>(record_length), ' ');
@@ -107,19 +131,23 @@ bool read_record(int32_t n, bool report = true) {
     in.seekg(static_cast<std::streamoff>(n - 1) * record_length);
     in.read(raw.data(), record_length);
   }
-  if (!in || in.gcount() != record_length) {
+  const std::streamsize got = in ? in.gcount() : 0;
+  if (got == 0) {
     if (report) report_error("COMBO Satz fehlt: " + key_text(n), 0);
     return false;
   }
   combo_record rec;
-  if (!decode(raw, rec)) {
+  if (got != record_length || !raw.ends_with("\r\n") || !decode(raw, rec)) {
     if (report) report_error("COMBO Satz falsch: " + key_text(n), 0);
     return false;
   }
   state.record = std::move(rec);
+  state.raw = std::move(raw);
   state.number = n;
   return true;
 }
+
+bool write_raw(int32_t n, const std::string& raw);
 
 bool open_key(std::string_view key) {
   if (key.find('#') == std::string_view::npos) {
@@ -151,13 +179,17 @@ void show_text_parts(int32_t n, const area_record* over = nullptr) {
   }
 }
 
-void write_back() {
-  if (state.number < 1) return;
-  if (!combo_write_record(state.number, state.record)) {
+// Writes the current record back; false (and reported) when the library could not take it.
+bool write_back() {
+  if (state.number < 1) return false;
+  std::string raw = patched(state.raw, state.record);
+  if (!write_raw(state.number, raw)) {
     report_error("COMBO Schreibfehler: " + key_text(state.number), 0);
-    return;
+    return false;
   }
+  state.raw = std::move(raw);
   show_text_parts(state.number);
+  return true;
 }
 
 bool has_marker(const std::string& text) { return !text.empty() && (text[0] == '^' || text[0] == '@'); }
@@ -275,15 +307,14 @@ int32_t drop_down(const combo_record& rec, const area_record& a) {
   return picked >= 1 && picked <= rec.count ? picked : 0;
 }
 
-void make_current(int32_t k) {
-  if (state.record.current == k) return;
+// Makes entry k current; false when the change could not be saved.
+bool make_current(int32_t k) {
+  if (state.record.current == k) return true;
   state.record.current = k;
-  write_back();
+  return write_back();
 }
 
-}  // namespace
-
-bool combo_write_record(int32_t n, const combo_record& record) {
+bool write_raw(int32_t n, const std::string& raw) {
   if (n < 1) return false;
   const std::string path = host_path(library_name);
   std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
@@ -304,12 +335,15 @@ bool combo_write_record(int32_t n, const combo_record& record) {
     const std::string empty = encode(combo_record{});
     for (std::streamoff at = size - size % record_length; at < place; at += record_length) file.write(empty.data(), record_length);
   }
-  const std::string raw = encode(record);
   file.seekp(place);
   file.write(raw.data(), record_length);
   file.flush();
   return static_cast<bool>(file);
 }
+
+}  // namespace
+
+bool combo_write_record(int32_t n, const combo_record& record) { return write_raw(n, encode(record)); }
 
 namespace {
 
@@ -356,7 +390,10 @@ void combo_select_entry(int32_t k) {
 void combo_select_value(int32_t value) {
   if (state.number == 0) return;
   for (int32_t i = 0; i < state.record.count; ++i)
-    if (state.record.entry[i].value == value) return make_current(i + 1);
+    if (state.record.entry[i].value == value) {
+      make_current(i + 1);
+      return;
+    }
   report_error("COMBO Eintrag fehlt: " + key_text(state.number), 0);
 }
 
@@ -366,7 +403,10 @@ void combo_set_text(std::string_view text) {
   wanted.erase(wanted.find_last_not_of(' ') + 1);
   combo_record& r = state.record;
   for (int32_t i = 0; i < r.count; ++i)
-    if (shown_text(r.entry[i]) == wanted) return make_current(i + 1);
+    if (shown_text(r.entry[i]) == wanted) {
+      make_current(i + 1);
+      return;
+    }
   // No entry matches: the current entry takes the text, keeping its marker, unless it is fixed.
   if (r.current < 1 || r.current > r.count) return;
   combo_entry& e = r.entry[r.current - 1];
@@ -396,7 +436,8 @@ void combo_text_entered(int32_t n, std::string_view text) {
   if (!open_key(caption_of(a))) return;
   const std::string before = encode(state.record);
   combo_set_text(text);
-  const bool changed = encode(state.record) != before;
+  // A change the library did not take (reported by the write) runs no label.
+  const bool changed = encode(state.record) != before && patched(state.raw, state.record) == state.raw;
   paint_button(n == area_table.state.focus ? 8 : 1, a);
   if (changed && a.label > 0 && upper_services.run_label != nullptr) upper_services.run_label(a.label);
 }
@@ -422,7 +463,7 @@ void combo_select(int32_t n) {
   // combo's own record, read again by its key.
   if (n == 0 || !open_key(caption_of(a))) return;
   if (k < 1 || k > state.record.count || state.record.entry[k - 1].text.starts_with('@')) return;
-  make_current(k);
+  if (!make_current(k)) return;  // a pick the library did not take runs no label
   const int32_t label = area(n).label;
   if (label > 0 && upper_services.run_label != nullptr) upper_services.run_label(label);
 }

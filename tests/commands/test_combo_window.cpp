@@ -6,11 +6,18 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "runtime/screen/lists.h"
 #include "runtime/screen/mouse_wait.h"
 #include "runtime/screen/screen.h"
+#include "support/other_user.h"
 #include "test_debugger_fixture.h"
 #include "test_dispatcher_fixture.h"
 
@@ -369,6 +376,107 @@ TEST_F(combo_window, AQuickClickEndsTheMouseWait) {
   EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 120);
   EXPECT_EQ(ADRSPACE.get_int(variable_table.records[2].start), 200);
   EXPECT_EQ(ADRSPACE.get_int(variable_table.records[3].start), 1);
+}
+
+// A record of combo.lib written by hand: the current entry, the count, and the entries' number
+// and text fields as given (blank entries up to 20), ended by CR LF.
+std::string hand_record(const std::string& head, const std::vector<std::string>& entries) {
+  std::string raw = head;
+  for (const std::string& e : entries) raw += e;
+  for (size_t k = entries.size(); k < 20; ++k) raw += "0       " + std::string(20, ' ');
+  return raw + "\r\n";
+}
+
+std::string padded20(const std::string& text) { return text + std::string(20 - text.size(), ' '); }
+
+// A pick by keyboard and by mouse in a library of 1,200 records changes the bytes of the
+// current entry of its record and no other, also where the library writes its numbers another
+// way than the runtime would (left-aligned, a leading zero) and holds code page 1252 texts.
+TEST_F(combo_window, APickChangesOnlyTheCurrentEntryOfItsRecord) {
+  QWidget* w = focused_combo(3, 1);
+  ASSERT_NE(w, nullptr);
+  std::string library = hand_record("   1 3  ", {"10      " + padded20("Gr\xFCn"), "020     " + padded20("Stra\xDF" "e"),
+                                               "      30" + padded20("\x80uro")});
+  for (int k = 2; k <= 1200; ++k)
+    library += hand_record("   1   1", {"     " + std::to_string(100 + k % 900) + padded20("Satz " + std::to_string(k))});
+  ASSERT_EQ(library.size(), 1200u * 570u);
+  {
+    std::ofstream(dir / "combo.lib", std::ios::binary) << library;
+  }
+
+  open_by_key_and(w, 3, [w] {
+    QTest::keyClick(w, Qt::Key_Down);
+    QTest::keyClick(w, Qt::Key_Return);
+  });
+  EXPECT_EQ(runs(), 1);
+  EXPECT_EQ(text_t(), "Stra\xDF" "e");
+  library.replace(0, 4, "   2");
+  EXPECT_TRUE(file_text("combo.lib") == library) << file_text("combo.lib").substr(0, 120);
+
+  open_by_key_and(w, 3, [w] {
+    const QPoint row3 = line_point(3);
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, row3);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, row3);
+  });
+  EXPECT_EQ(runs(), 2);
+  library.replace(0, 4, "   3");
+  EXPECT_TRUE(file_text("combo.lib") == library) << file_text("combo.lib").substr(0, 120);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+// A library whose records end in LF alone (as a Unix editor leaves it) does not hold its
+// records at their fixed places of 570 bytes: record 1 read there ends in the first byte of
+// record 2.  A pick in it is refused as a broken record, changes no byte of the file and runs
+// no label.
+TEST_F(combo_window, APickInALibraryWhoseRecordsEndInLineFeedAloneChangesNothing) {
+  QWidget* w = focused_combo(2, 1);
+  ASSERT_NE(w, nullptr);
+  std::string record = file_text("combo.lib");
+  ASSERT_EQ(record.size(), 570u);
+  record.erase(568, 1);  // the CR
+  const std::string library = record + record;
+  {
+    std::ofstream(dir / "combo.lib", std::ios::binary) << library;
+  }
+
+  open_by_key_and(w, 2, [w] {
+    QTest::keyClick(w, Qt::Key_Down);
+    QTest::keyClick(w, Qt::Key_Return);
+  });
+  EXPECT_FALSE(run_flags.combo_open);
+  EXPECT_EQ(runs(), 0);
+  EXPECT_TRUE(file_text("combo.lib") == library);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "COMBO Satz falsch: #01");
+}
+
+int32_t pick_second(const combo_record&) { return 2; }
+
+// A pick that the library does not take (the user may not write combo.lib) shows the
+// "COMBO Schreibfehler" box and runs no label: nothing was picked.  Root may write any file, so
+// under root the pick is made by an unprivileged user, in a process of its own.
+TEST_F(combo_window, APickThatCannotBeSavedRunsNoLabel) {
+  ASSERT_EQ(work_where_others_may_enter(), "");  // the user must reach the folder
+  QWidget* w = focused_combo(3, 1);
+  ASSERT_NE(w, nullptr);
+  const std::string library = file_text("combo.lib");
+  ASSERT_EQ(chmod("combo.lib", 0444), 0);
+  ASSERT_EQ(chmod(dir.c_str(), 0777), 0);
+  if (geteuid() != 0 && access("combo.lib", W_OK) == 0) GTEST_SKIP() << "this user may write every file";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!drop_root_for_other_user()) _exit(99);
+    combo_set_chooser(pick_second);
+    QTest::keyClick(w, Qt::Key_Down);
+    const bool box = boxes.size() == 1 && boxes[0].text == "COMBO Schreibfehler: #01";
+    _exit((box ? 10 : 20) + runs());
+  }
+  int wait_status = 0;
+  ASSERT_EQ(waitpid(child, &wait_status, 0), child);
+  ASSERT_TRUE(WIFEXITED(wait_status));
+  EXPECT_EQ(WEXITSTATUS(wait_status), 10) << "10 + the label's runs; 20 + runs: no box or another";
+  EXPECT_TRUE(file_text("combo.lib") == library);
 }
 
 }  // namespace

@@ -264,8 +264,7 @@ TEST_F(list_files_test, ProgramSaveOverAFileTheUserMayNotWriteIsRefused) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    constexpr uid_t nobody = other_user;
-    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)) _exit(99);
+    if (!drop_root_for_other_user()) _exit(99);
     load_program_image(list_program({"NEW.TXT", "LOCKED.LST"}, "/00002020 LSTMGR @0001 %0001\n"
                                                                 "/00001020 LSTMGR @0002 %0001\n"));
     interpreter(1);

@@ -1,5 +1,6 @@
 #include "other_user.h"
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,10 @@
 #include <vector>
 
 namespace fs = std::filesystem;
+
+bool drop_root_for_other_user() {
+  return geteuid() != 0 || (setgroups(0, nullptr) == 0 && setgid(other_user) == 0 && setuid(other_user) == 0);
+}
 
 std::string unreachable_for_others(const fs::path& folder) {
   std::error_code ec;

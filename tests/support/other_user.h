@@ -11,6 +11,11 @@
 
 inline constexpr uid_t other_user = 65534;
 
+// In a child process about to do what an ordinary user may: under root, takes the rights of
+// `other_user` (no groups, its group and user); nothing for any other user.  False when root's
+// rights could not be given up.
+bool drop_root_for_other_user();
+
 // Why other users cannot reach `folder` (a folder on its way that they may not enter), or ""
 // where they can.
 std::string unreachable_for_others(const std::filesystem::path& folder);
