@@ -519,11 +519,10 @@ bool number_to_fit(std::string_view number, size_t fit, std::string& out) {
 // A number that its field cannot show fills the field with asterisks.
 std::string placed_text(int kind, const std::string& text, size_t w, bool number) {
   std::string out(w, ' ');
-  const std::string stars(w, '*');
   std::string t = trim_right(trim_left(text));
   // Letter-spaced fields show 20 characters at most, one in every other place.
   const size_t fit = kind == 5 ? std::min<size_t>(20, (w + 1) / 2) : w;
-  if (number && kind != 7 && !number_to_fit(std::string(t), fit, t)) return stars;
+  if (number && kind != 7 && !number_to_fit(std::string(t), fit, t)) return std::string(w, '*');
   switch (kind) {
     case 1:
       return padded(t, w);
@@ -556,7 +555,7 @@ std::string placed_text(int kind, const std::string& text, size_t w, bool number
       const size_t front = text.find_first_not_of(' ');
       if (!number || last_nonblank(text) <= w) return padded(text, w);
       std::string cut;
-      if (front >= w || !number_to_fit(t, w - front, cut)) return stars;
+      if (front >= w || !number_to_fit(t, w - front, cut)) return std::string(w, '*');
       return padded(text.substr(0, front) + cut, w);
     }
   }
