@@ -87,6 +87,9 @@ plot_axes_t plot_axes();
 // The current point in the units of `plot` (relative to the origin, before the page's turn),
 // from where the last move, draw or text left it on the page.
 void plot_current_point(float& x, float& y);
+// Puts the current point at (x, y) in the units of `plot` without moving the pen: the device's
+// last point stays where the last move or draw left it.
+void plot_place_current_point(float x, float y);
 
 // Resets of the other state blocks, called by plot_reset.
 void plot_primitive_reset();
