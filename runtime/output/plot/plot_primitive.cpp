@@ -352,4 +352,6 @@ void plot_label_moved_pen() {
   prim.label_moved_pen = true;
 }
 
+bool plot_pen_behind_label() { return prim.label_moved_pen; }
+
 void plot_primitive_reset() { prim = primitive_state_t{}; }

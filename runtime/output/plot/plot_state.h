@@ -101,6 +101,9 @@ void plot_sent_reset();  // sent point and pen of the primitive := -1 (every ope
 // A label written with the device's own font has moved the device's pen to its end: the next
 // move is sent, also when it goes back to the point the pen stood on before the label.
 void plot_label_moved_pen();
+// True while the device's pen stands behind the letters of its last label: nothing has moved it
+// since.
+bool plot_pen_behind_label();
 
 // Writes the picture `bitmap` as a BMP file under the program's file name `name`; a file that
 // cannot be written is reported.
