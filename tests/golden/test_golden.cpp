@@ -28,13 +28,13 @@ namespace fs = std::filesystem;
 
 const fs::path golden = fs::path(WINKYR_SOURCE_DIR) / "tests" / "golden";
 
-// A printed page is drawn by the reader in grey at this resolution, where a dot of a dotted line
-// and the gap behind it are some five pixels long, a dash some thirty, and a letter of ten points
-// some fifteen pixels high.  The shades at the edges of letters and lines may come out a little differently
-// from one reader's build to the next, so a page is compared with a tolerance (page_difference);
-// the other pictures are compared pixel for pixel.
+// A printed page is drawn by the reader in colour at this resolution, where a dot of a dotted
+// line and the gap behind it are some five pixels long, a dash some thirty, and a letter of ten
+// points some fifteen pixels high.  The shades at the edges of letters and lines may come out a
+// little differently from one reader's build to the next, so a page is compared with a tolerance
+// (page_difference); the other pictures are compared pixel for pixel.
 constexpr int page_dpi = 150;
-constexpr int page_grey_step = 64;          // greys nearer than this are the same
+constexpr int page_channel_step = 48;       // values of a colour channel nearer than this are the same
 constexpr int page_ink_per_allowed = 4000;  // one differing pixel allowed per so many inked ones,
 constexpr int page_least_allowed = 8;       // and at least so many
 constexpr int page_cell = 18;               // a spot is a square of 2 x 2 cells (6 mm a side)
@@ -76,12 +76,13 @@ std::string png_of(const QImage& image) {
   return bytes.toStdString();
 }
 
-// A page as the reader drew it, its greys rounded to 16 (each within 8 of the reader's, far inside
-// the tolerance of page_difference), so that the stored page packs smaller.
+// A page as the reader drew it, each of its colour channels rounded to 16 values (each within 8
+// of the reader's, far inside the tolerance of page_difference), so that the stored page packs
+// smaller.
 QImage page_of(const fs::path& drawn) {
-  QImage page = QImage(QString::fromStdString(drawn.string())).convertToFormat(QImage::Format_Grayscale8);
+  QImage page = QImage(QString::fromStdString(drawn.string())).convertToFormat(QImage::Format_RGB888);
   for (int y = 0; y < page.height(); ++y)
-    for (uchar *g = page.scanLine(y), *end = g + page.width(); g < end; ++g) *g = static_cast<uchar>((*g + 8) / 17 * 17);
+    for (uchar *c = page.scanLine(y), *end = c + 3 * page.width(); c < end; ++c) *c = static_cast<uchar>((*c + 8) / 17 * 17);
   return page;
 }
 
@@ -186,7 +187,7 @@ class golden_case : public ::testing::Test {
       const fs::path pages = dir / "pages";
       fs::remove_all(pages);
       fs::create_directories(pages);
-      if (!read_with(dir, "pdftoppm -gray -r " + std::to_string(page_dpi) + " " + shell_quoted(file) + " " + shell_quoted(pages / "page"),
+      if (!read_with(dir, "pdftoppm -r " + std::to_string(page_dpi) + " " + shell_quoted(file) + " " + shell_quoted(pages / "page"),
                      out))
         return;
       std::vector<fs::path> pictures;
@@ -258,30 +259,42 @@ struct differing_pixels {
 };
 
 // How a printed page differs from the stored one, empty when it agrees.  A pixel of either page
-// differs where its grey lies more than page_grey_step outside the greys of the same pixel of the
-// other page and its eight neighbours: a shade at the edge of a letter or a line that the reader
-// puts a little lighter or darker, or a pixel over, agrees, while a gap of a dashed line that is
-// filled, or a letter that is missing or added, differs.  The page differs where more pixels
-// differ than one per page_ink_per_allowed of the stored page's inked pixels (those that differ
-// from white paper as a pixel differs), or than page_least_allowed where that is more, so that
-// a page of a few words is looked at as closely as a full one; or where more than
-// page_spot_allowed of them lie in one spot, so that a letter missing on a full page shows too.
+// differs where one of its colour channels lies more than page_channel_step outside the values of
+// that channel of the same pixel of the other page and its eight neighbours: a shade at the edge
+// of a letter or a line that the reader puts a little lighter or darker, or a pixel over, agrees,
+// while a gap of a dashed line that is filled, a letter that is missing or added, or a line in
+// another colour (dark blue printed black, which a grey of the page would hardly tell), differs.
+// The page differs where more pixels differ than one per page_ink_per_allowed of the stored
+// page's inked pixels (those that differ from white paper as a pixel differs), or than
+// page_least_allowed where that is more, so that a page of a few words is looked at as closely
+// as a full one; or where more than page_spot_allowed of them lie in one spot, so that a letter
+// missing on a full page shows too.
 std::string page_difference(const std::string& expected, const std::string& actual) {
-  const QImage e = picture_of(expected).convertToFormat(QImage::Format_Grayscale8);
-  const QImage a = picture_of(actual).convertToFormat(QImage::Format_Grayscale8);
+  const QImage e = picture_of(expected).convertToFormat(QImage::Format_RGB888);
+  const QImage a = picture_of(actual).convertToFormat(QImage::Format_RGB888);
   if (e.isNull() || a.isNull()) return "a page cannot be read";
   if (std::string size = size_difference(e, a); !size.empty()) return size;
   const int width = e.width(), height = e.height();
-  const auto grey = [](const QImage& page, int x, int y) { return static_cast<int>(page.constBits()[y * page.bytesPerLine() + x]); };
-  // True where the pixel (x, y) of `one` has no match around it in `other`.
+  const auto value = [](const QImage& page, int x, int y, int channel) {
+    return static_cast<int>(page.constBits()[y * page.bytesPerLine() + 3 * x + channel]);
+  };
+  // True where a channel of the pixel (x, y) of `one` has no match around it in `other`.
   const auto unmatched = [&](const QImage& one, const QImage& other, int x, int y) {
-    const int g = grey(one, x, y);
-    if (std::abs(g - grey(other, x, y)) <= page_grey_step) return false;
-    int darkest = 255, lightest = 0;
-    for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ++ny)
-      for (int nx = std::max(x - 1, 0); nx <= std::min(x + 1, width - 1); ++nx)
-        darkest = std::min(darkest, grey(other, nx, ny)), lightest = std::max(lightest, grey(other, nx, ny));
-    return g < darkest - page_grey_step || g > lightest + page_grey_step;
+    for (int channel = 0; channel < 3; ++channel) {
+      const int v = value(one, x, y, channel);
+      if (std::abs(v - value(other, x, y, channel)) <= page_channel_step) continue;
+      int lowest = 255, highest = 0;
+      for (int ny = std::max(y - 1, 0); ny <= std::min(y + 1, height - 1); ++ny)
+        for (int nx = std::max(x - 1, 0); nx <= std::min(x + 1, width - 1); ++nx)
+          lowest = std::min(lowest, value(other, nx, ny, channel)), highest = std::max(highest, value(other, nx, ny, channel));
+      if (v < lowest - page_channel_step || v > highest + page_channel_step) return true;
+    }
+    return false;
+  };
+  const auto inked = [&](int x, int y) {
+    for (int channel = 0; channel < 3; ++channel)
+      if (value(e, x, y, channel) < 255 - page_channel_step) return true;
+    return false;
   };
   long ink = 0;
   differing_pixels differing;
@@ -289,7 +302,7 @@ std::string page_difference(const std::string& expected, const std::string& actu
   std::vector<int> in_cell(static_cast<size_t>(columns * rows), 0);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      if (grey(e, x, y) < 255 - page_grey_step) ++ink;
+      if (inked(x, y)) ++ink;
       if (!unmatched(e, a, x, y) && !unmatched(a, e, x, y)) continue;
       differing.add(x, y);
       ++in_cell[static_cast<size_t>(y / page_cell * columns + x / page_cell)];
@@ -402,6 +415,13 @@ TEST_F(golden_page, APageWithOneWordLessIsNotTheStoredOne) {
   edit("kurz.frm", "KURZ nach LANG", "KURZ      LANG");
   const std::string difference = page_against_stored("form_font", "printer/Druckausgabe.pdf.page1.png");
   EXPECT_NE(difference, "") << "the page without the word \"nach\" passes as the stored page";
+}
+
+TEST_F(golden_page, APageInOtherColoursIsNotTheStoredOne) {
+  copy_files("printer_lines");
+  edit("printer_lines.pxb", "LC=1|", "LC=0|");  // the dark blue lines printed black
+  const std::string difference = page_against_stored("printer_lines", "printer/Ausgabe.pdf.page1.png");
+  EXPECT_NE(difference, "") << "the page with its dark blue lines black passes as the stored page";
 }
 
 INSTANTIATE_TEST_SUITE_P(corpus, golden_run, ::testing::ValuesIn(program_names()),

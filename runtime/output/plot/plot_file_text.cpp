@@ -59,7 +59,11 @@ void postscript_text(std::string_view text, float h) {
   }
   const float angle = ts.text_angle;
   if (angle != 0.0f) write_line(trimmed_int(trunc_to_int(angle), 4) + " r");
-  const char* op = ts.text_align == 0.0f ? ") t" : ts.text_align == 0.55f ? ") tr" : ") tc";
+  // A text at the current point right behind the letters of the text before goes on from
+  // there to the right, whatever the alignment: aligned again it would be written over them.
+  const char* op = ts.text_align == 0.0f || plot_pen_behind_label() ? ") t"
+                   : ts.text_align == 0.55f                          ? ") tr"
+                                                                     : ") tc";
   write_line("(" + escaped(text) + op);
   if (angle != 0.0f) write_line(trimmed_int(trunc_to_int(0.0f - angle), 4) + " r");
 }

@@ -210,20 +210,28 @@ void end_of_plot() {
   plot_state.pdf_mode = false;
 }
 
-}  // namespace
-
-void plot(float x, float y, int32_t ipen) {
-  float px = plot_state.origin_x + x;
-  float py = plot_state.origin_y + y;
-  if (ipen < 0) {
-    plot_state.origin_x = px;
-    plot_state.origin_y = py;
-  }
+// A point of `plot` (relative to the origin) on the page: the origin added, then turned with a
+// turned page.
+void page_point(float x, float y, float& px, float& py) {
+  px = plot_state.origin_x + x;
+  py = plot_state.origin_y + y;
   if (plot_state.rotated) {
     const float old_x = px;
     px = py;
     py = paper_width_magnitude() - old_x;
   }
+}
+
+}  // namespace
+
+void plot(float x, float y, int32_t ipen) {
+  if (ipen < 0) {
+    plot_state.origin_x += x;
+    plot_state.origin_y += y;
+    x = y = 0.0f;
+  }
+  float px = 0, py = 0;
+  page_point(x, y, px, py);
   if (ipen <= 4) {
     if (plot_state.device == 41) {
       if (ipen == 2) dxf_line(plot_state.current_x, plot_state.current_y, px, py);
@@ -271,6 +279,8 @@ plot_axes_t plot_axes() {
   if (plot_state.device == 41) return {};
   return {plot_state.xfac < 0.0f, plot_state.yfac < 0.0f};
 }
+
+void plot_place_current_point(float x, float y) { page_point(x, y, plot_state.current_x, plot_state.current_y); }
 
 void plot_current_point(float& x, float& y) {
   // The page point of `plot` (origin added, then turned) taken back.
@@ -341,5 +351,7 @@ void plot_label_moved_pen() {
   plot_sent_reset();
   prim.label_moved_pen = true;
 }
+
+bool plot_pen_behind_label() { return prim.label_moved_pen; }
 
 void plot_primitive_reset() { prim = primitive_state_t{}; }

@@ -87,6 +87,9 @@ plot_axes_t plot_axes();
 // The current point in the units of `plot` (relative to the origin, before the page's turn),
 // from where the last move, draw or text left it on the page.
 void plot_current_point(float& x, float& y);
+// Puts the current point at (x, y) in the units of `plot` without moving the pen: the device's
+// last point stays where the last move or draw left it.
+void plot_place_current_point(float x, float y);
 
 // Resets of the other state blocks, called by plot_reset.
 void plot_primitive_reset();
@@ -98,6 +101,9 @@ void plot_sent_reset();  // sent point and pen of the primitive := -1 (every ope
 // A label written with the device's own font has moved the device's pen to its end: the next
 // move is sent, also when it goes back to the point the pen stood on before the label.
 void plot_label_moved_pen();
+// True while the device's pen stands behind the letters of its last label: nothing has moved it
+// since.
+bool plot_pen_behind_label();
 
 // Writes the picture `bitmap` as a BMP file under the program's file name `name`; a file that
 // cannot be written is reported.

@@ -197,17 +197,17 @@ void plot_text(float x, float y, float height, std::string_view text, float angl
   const bool positioned = x_given || y_given;
   // A PDF text is a block of its own that starts where it is put: at the current point too,
   // where the text before it ended, as PostScript and the plotters go on after their last text.
-  // A text drawn on a context (screen, printer, picture) is put at its top-left corner, 0.8
-  // height above its start across its direction, where the current point stands after such a
-  // text: one at the current point goes on behind the text before, on its line.
+  // A text drawn on a context (screen, printer, picture) is put at its top-left corner, 0.8 of
+  // its height above its start across its direction, also at the current point; the current
+  // point stays on the text's baseline, as on every other device, so that a text at the current
+  // point stands on the line of the text before, whatever its size, or at the end of a line.
+  // The pen stays at the corner, where a line drawn behind the text starts.
   if (device == 43) {
     plot_end_path();
     plot(xp, yp, 4);
   } else if (screen_like(device)) {
-    if (positioned)
-      plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * cos_up, 4);
-    else
-      plot(xp, yp, 4);
+    plot(xp - 0.8f * height * std::sin(theta), yp + 0.8f * height * cos_up, 4);
+    plot_place_current_point(xp, yp);
   } else if (positioned) {
     plot(xp, yp, 3);
   }

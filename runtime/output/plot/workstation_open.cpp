@@ -160,8 +160,10 @@ void open_window_device(float scale) {
     p.paper_width_cm = static_cast<float>(p.paper_size[0]) * 0.001f;
     p.paper_height_cm = static_cast<float>(p.paper_size[1]) * 0.001f;
   } else {
-    p.paper_size[0] = trunc_to_int(1000.0f * scale * p.paper_width_cm);
-    p.paper_size[1] = trunc_to_int(1000.0f * p.paper_height_cm * scale);
+    // The window shows the page by its size: a negative paper size (or scale) reverses an axis
+    // (the scale factors below keep the sign) but neither turns nor narrows the page.
+    p.paper_size[0] = trunc_to_int(std::fabs(1000.0f * scale * p.paper_width_cm));
+    p.paper_size[1] = trunc_to_int(std::fabs(1000.0f * p.paper_height_cm * scale));
     std::fill(p.page_margins, p.page_margins + 4, 0);
   }
   if (p.paper_size[0] < 100) p.paper_size[0] = 21000;
@@ -226,11 +228,14 @@ void open_bitmap_device() {
   p.soft_font = 1;
   const float cx = static_cast<float>(get_system_metrics(16));
   const float cy = static_cast<float>(get_system_metrics(17));
+  // The picture has the page's size: a negative paper size reverses its axis (the scale factors
+  // below keep the sign) but neither turns nor narrows the picture.
+  const float paper_width = paper_width_magnitude(), paper_height = std::fabs(p.paper_height_cm);
   int32_t W = nint(0.9f * cx / 10.0f) * 10;
-  int32_t H = nint(static_cast<float>(W) / p.paper_width_cm * p.paper_height_cm / 10.0f) * 10;
-  if (p.paper_height_cm > p.paper_width_cm) {
+  int32_t H = nint(static_cast<float>(W) / paper_width * paper_height / 10.0f) * 10;
+  if (paper_height > paper_width) {
     H = nint(0.9f * cy / 10.0f) * 10;
-    W = nint(static_cast<float>(H) / p.paper_height_cm * p.paper_width_cm / 10.0f) * 10;
+    W = nint(static_cast<float>(H) / paper_height * paper_width / 10.0f) * 10;
   }
   // A picture of no pixels cannot be made; a paper height of 0 still gets a strip.
   W = std::max(W, 10);
