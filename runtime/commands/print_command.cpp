@@ -76,7 +76,10 @@ void cmd_PRINT(code_record& rec) {
     evaluate_upn(rec.expression, 1);
     print_set_meta_append(param_registers[1] != 0.0f);
   } else if (has_option(rec, option_end_job)) {
-    clear_io_status_for_plot_end();  // the job's end and the plot's: 0 unless one fails
+    // The job's end and the plot's: 0 where either is open, unless its end fails; a job that
+    // did not start keeps its failure, a closed plot window its cancel.
+    if (print_job_open() && io_status != plot_window_closed_status) io_status = 0;
+    clear_io_status_for_plot_end();
     print_frm("", print_mode_end_job);
     plot(0.0f, 0.0f, 999);
   } else if (has_option(rec, option_printer_setup | option_preview)) {

@@ -280,7 +280,12 @@ TEST_F(print_program, PrintOrPlotThatSucceedsLeavesIoerrorZero) {
     EXPECT_EQ(get_int_variable("ERR"), 0);
   }
   EXPECT_NE(file_text("p.plt").find("PU;PA0,0;SP0;"), std::string::npos);
-  // The near miss: a plot whose output window the user closed ends as the cancel it is.
+  // The near misses: a job that did not start ends with its failure, not 0 ...
+  const std::string missing = (dir / "no folder" / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", missing.c_str(), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_EQ(get_int_variable("ERR"), ENOENT);
+  // ... and a plot whose output window the user closed ends as the cancel it is.
   run_program("/00000001 PLOT %0003 @0005\n/00000020 PLOT @0006\nRETURN\n/00000002 PLOT\n%0002\n",
               "#10 #21 #29.7 #1\n", texts);
   QWidget* window = nullptr;
@@ -291,6 +296,7 @@ TEST_F(print_program, PrintOrPlotThatSucceedsLeavesIoerrorZero) {
   interpreter(4);
   EXPECT_EQ(get_int_variable("ERR"), -999);
   plot_reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the window gone now, not in a later test
 }
 
 // A work file cut by a full disk: the box, the error log with the file and the reason, IOERROR;

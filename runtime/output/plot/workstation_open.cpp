@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int32_t window_closed_status = -999;
-
 // A page is turned (landscape) where its paper is wider than high, however its axes run.
 bool paper_is_landscape() { return std::fabs(plot_state.paper_height_cm) < paper_width_magnitude(); }
 
@@ -194,7 +192,7 @@ void open_window_device(float scale) {
         if (picture > 0) DRAW_BITMAP(u, picture, {.mode = 3, .smooth = true});
       },
       .close = [](int32_t) -> int32_t {
-        io_status = window_closed_status;  // the program sees the window closed as a cancel
+        io_status = plot_window_closed_status;  // the program sees the window closed as a cancel
         return 1;
       },
   });
@@ -427,5 +425,5 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
 }
 
 void clear_io_status_for_plot_end() {
-  if (io_status != window_closed_status) io_status = 0;
+  if (!plot_state.plot_ended && io_status != plot_window_closed_status) io_status = 0;
 }
