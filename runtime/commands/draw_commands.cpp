@@ -313,6 +313,7 @@ void cmd_PLOT(code_record& rec) {
     return;
   }
   if (has(2)) {
+    clear_io_status_for_plot_end();
     plot(0.0f, 0.0f, 999);
     graphics.plot_on_screen = false;
     return;

@@ -39,6 +39,7 @@ int32_t html_switch(const std::string& t1) {
 }
 
 void print_form(const code_record& rec) {
+  io_status = 0;  // a form printed: 0 unless the print or its name fails
   const program_text form = token_text(rec.token1);
   const program_text meta = token_text(rec.token2);
   const std::string& t1 = form.text;
@@ -75,6 +76,10 @@ void cmd_PRINT(code_record& rec) {
     evaluate_upn(rec.expression, 1);
     print_set_meta_append(param_registers[1] != 0.0f);
   } else if (has_option(rec, option_end_job)) {
+    // The job's end and the plot's: 0 where either is open, unless its end fails; a job that
+    // did not start keeps its failure, a closed plot window its cancel.
+    if (print_job_open() && io_status != plot_window_closed_status) io_status = 0;
+    clear_io_status_for_plot_end();
     print_frm("", print_mode_end_job);
     plot(0.0f, 0.0f, 999);
   } else if (has_option(rec, option_printer_setup | option_preview)) {

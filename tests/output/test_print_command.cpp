@@ -15,6 +15,7 @@
 
 // Qt's headers come last: their "slots" keyword would clash with the runtime's headers.
 #include <QApplication>
+#include <QWidget>
 
 namespace {
 
@@ -267,6 +268,39 @@ TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
   EXPECT_EQ(log_lines_with("KYR-ERROR"), 0);
   EXPECT_EQ(get_int_variable("ERR"), ENOENT);
   plot_reset();
+}
+
+// IOERROR after a print or a plot tells how that print or plot went: 0 where it succeeded,
+// whatever an earlier command left there (here a FILE open of a missing file).
+TEST_F(print_program, PrintOrPlotThatSucceedsLeavesIoerrorZero) {
+  plot_reset();
+  const std::string fail = "/00000401 FILE @0003 @0004 %0001\n";
+  const std::string texts = "@0003 #2|\n@0004 missing.txt|\n@0005 p.plt|\n@0006 MOV 1,1|DRW 5,5|\n";
+  for (const std::string& codes :
+       {fail + "PRINT @0001\n%0002\n/00000800 PRINT @0002\n", "PRINT @0001\n" + fail + "/00000800 PRINT @0002\n%0002\n",
+        "/00000001 PLOT %0003 @0005\n" + fail + "/00000020 PLOT @0006\n/00000002 PLOT\n%0002\n"}) {
+    SCOPED_TRACE(codes);
+    run_program(codes, "#30 #21 #29.7 #1\n", texts);
+    EXPECT_EQ(get_int_variable("ERR"), 0);
+  }
+  EXPECT_NE(file_text("p.plt").find("PU;PA0,0;SP0;"), std::string::npos);
+  // The near misses: a job that did not start ends with its failure, not 0 ...
+  const std::string missing = (dir / "no folder" / "out.pdf").string();
+  ::setenv("WINKYR_PRINT_PDF", missing.c_str(), 1);
+  run_program("PRINT @0001\n/00000800 PRINT @0002\n%0002\n");
+  EXPECT_EQ(get_int_variable("ERR"), ENOENT);
+  // ... and a plot whose output window the user closed ends as the cancel it is.
+  run_program("/00000001 PLOT %0003 @0005\n/00000020 PLOT @0006\nRETURN\n/00000002 PLOT\n%0002\n",
+              "#10 #21 #29.7 #1\n", texts);
+  QWidget* window = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->windowTitle() == "Ausgabe") window = w;
+  ASSERT_NE(window, nullptr);
+  window->close();
+  interpreter(4);
+  EXPECT_EQ(get_int_variable("ERR"), -999);
+  plot_reset();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the window gone now, not in a later test
 }
 
 // A work file cut by a full disk: the box, the error log with the file and the reason, IOERROR;

@@ -68,6 +68,12 @@ void plot_file_close();                       // complete: flushed, synced, in p
 // Pen codes: 2 draw, other codes up to 4 move (4 on PDF: set the point silently), a negative
 // code first makes the point the origin, 5 and above select pen code - 10, 999 ends the plot.
 void plot(float x, float y, int32_t ipen);
+// IOERROR as a command that ends the plot (PLOT's end, PRINT's end of the job) starts it: 0 where
+// a plot is open, so that it tells how the end went (a file or job that fails at the end sets
+// its error).  Where none is open the status of the open that failed or was refused stays, and
+// a plot whose output window the user closed stays the cancel that the program reads.
+inline constexpr int32_t plot_window_closed_status = -999;
+void clear_io_status_for_plot_end();
 void plot_move_draw(int32_t x, int32_t y, int32_t draw);
 void plot_put_pdf_point();
 void plot_put_moveto();

@@ -194,7 +194,7 @@ void open_window_device(float scale) {
         if (picture > 0) DRAW_BITMAP(u, picture, {.mode = 3, .smooth = true});
       },
       .close = [](int32_t) -> int32_t {
-        io_status = -999;  // the program sees the window closed as a cancel
+        io_status = plot_window_closed_status;  // the program sees the window closed as a cancel
         return 1;
       },
   });
@@ -427,4 +427,8 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     plot(static_cast<float>(p.page_margins[0]) * 0.001f, static_cast<float>(p.page_margins[1]) * 0.001f, -3);
   }
   io_status = 0;
+}
+
+void clear_io_status_for_plot_end() {
+  if (!plot_state.plot_ended && io_status != plot_window_closed_status) io_status = 0;
 }

@@ -82,6 +82,7 @@ void print_set_exit_text(std::string_view text);
 void print_set_init_text(std::string_view text);
 int32_t print_get_preview_window();  // 0 when no preview window was made
 int32_t print_get_job_state();       // 0, or -1 when the last printer job did not start
+bool print_job_open();               // a printer job of forms is going on
 void print_set_font(std::string_view name, int32_t size);
 void print_set_job_option(bool landscape);
 void print_set_meta_append(bool flag);

@@ -301,6 +301,7 @@ void print_set_exit_text(std::string_view text) { po.exit_text = trimmed(cut(tex
 void print_set_init_text(std::string_view text) { po.init_text = trimmed(cut(text, 160)); }
 int32_t print_get_preview_window() { return po.preview_window; }
 int32_t print_get_job_state() { return po.job_state; }
+bool print_job_open() { return po.job_open; }
 void print_set_font(std::string_view name, int32_t size) {
   po.font_name = trimmed(cut(name, 32));
   // No size (0) or one that cannot be printed takes the default size.
