@@ -48,8 +48,12 @@ struct unit_table_t {
   int32_t next_unit = 200;  // where get_free_unit starts its search
   bool lines_waiting = false;  // some unit may hold buffered lines (cleared by a flush of all)
   // A process that ends without closing its units still leaves their lines in the files.
+  // Nothing waits there any more (a full pipe loses what it does not take).
   ~unit_table_t() {
-    for (auto& [number, u] : units) flush_writes(u);
+    for (auto& [number, u] : units) {
+      u.wait = false;
+      flush_writes(u);
+    }
   }
 };
 unit_table_t unit_table;
@@ -110,8 +114,9 @@ std::vector<void (*)(const std::string&)>& extra_flushes() {
 // after a line end.  A line written there without it would be glued onto that last line.
 std::string missing_line_end(const unit_record& u, off_t end) {
   if (!u.regular || end <= 0) return {};
-  // A unit opened for writing only cannot read: the file is read through a descriptor of its own.
-  const int fd = u.can_read ? u.fd : ::open(u.path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A unit opened for writing only cannot read: the file is read through a descriptor of its own
+  // (not blocking: a pipe put in the file's place meanwhile is not waited for, and reads nothing).
+  const int fd = u.can_read ? u.fd : ::open(u.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return {};
   std::string tail(static_cast<size_t>(std::min<off_t>(end, 4096)), '\0');
   ssize_t n;
@@ -229,6 +234,15 @@ int32_t unit_close(int32_t unit, std::string_view status) {
 }
 
 bool unit_is_open(int32_t unit) { return find_unit(unit) != nullptr; }
+
+int unit_release_node(int32_t unit) {
+  unit_record* u = find_unit(unit);
+  if (!u || u->regular || u->fd < 0) return -1;
+  flush_writes(*u);
+  const int fd = u->fd;
+  unit_table.units.erase(unit);
+  return fd;
+}
 
 int32_t unit_read_line(int32_t unit, std::string& line) {
   line.clear();

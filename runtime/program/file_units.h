@@ -110,3 +110,7 @@ void append_run_log_line(std::string_view name, std::string_view line, bool repl
 void file_units_reset();
 // Lets go of the logs held open (part of file_units_reset).
 void close_run_logs();
+// The descriptor of a unit open on a pipe or a device, taken out of the unit table (the unit is
+// free again, its buffered lines written first) for a writer that holds it itself; -1, with the
+// unit left as it is, where it is on a plain file or not open.
+int unit_release_node(int32_t unit);

@@ -5,7 +5,6 @@
 #include "runtime/program/file_glue.h"
 #include "quillon/api/pipe_waits.h"
 
-#include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,66 +18,59 @@ namespace {
 // A log that is a pipe or a device (a FIFO that a reader follows, /dev/null): opened once and
 // held for the run, so that its reader gets every line with no end of file between two.
 struct held_log {
-  std::string path;
+  std::string name;  // the log's name as the runtime gives it
+  std::string path;  // where it was found
   int fd = -1;
   dev_t device = 0;
   ino_t inode = 0;
 };
 std::vector<held_log> held_logs;
 
-// Lets go of the descriptor held for the name, where one is.
-void let_go(const std::string& path) {
-  const auto held = std::find_if(held_logs.begin(), held_logs.end(), [&](const held_log& log) { return log.path == path; });
-  if (held == held_logs.end()) return;
-  ::close(held->fd);
-  held_logs.erase(held);
+std::vector<held_log>::iterator held(std::string_view name) {
+  return std::find_if(held_logs.begin(), held_logs.end(), [&](const held_log& log) { return log.name == name; });
 }
 
-// The held descriptor of the node at `path` (which is `st`), opened now where none is held: -1
-// where it cannot be opened without waiting (a pipe that nobody reads).
-int held_descriptor(const std::string& path, const struct stat& st) {
-  for (const held_log& log : held_logs)
-    if (log.path == path && log.device == st.st_dev && log.inode == st.st_ino) return log.fd;
-  let_go(path);  // another node has taken the name
-  struct stat opened;
-  const int fd = qn_open_waiting(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0, &opened);
-  if (fd < 0) return -1;
-  if (S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode)) {  // the name changed its kind meanwhile
-    ::close(fd);
-    return -1;
-  }
-  held_logs.push_back({path, fd, opened.st_dev, opened.st_ino});
-  return fd;
+void let_go(std::vector<held_log>::iterator log) {
+  ::close(log->fd);
+  held_logs.erase(log);
 }
 
-// Writes the line into the pipe or device at `path` without waiting: a pipe without a reader,
-// or full, loses it.  A write into a pipe of at most PIPE_BUF bytes goes in whole or not at all,
-// so a longer line is cut there and no line is ever left half.  A reader that has gone (EPIPE)
-// lets go of the descriptor, and a reader that has come since gets the line.
-void write_into_node(const std::string& path, const struct stat& st, std::string_view line) {
+// Writes the line into the held pipe or device without waiting: a full pipe loses it.  A write
+// into a pipe of at most PIPE_BUF bytes goes in whole or not at all, so a longer line is cut
+// there and no line is ever left half.  False where the reader has gone (EPIPE).
+bool write_held(const held_log& log, std::string_view line) {
   std::string text(line.substr(0, std::min<size_t>(line.size(), PIPE_BUF - 1)));
   text += '\n';
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const int fd = held_descriptor(path, st);
-    if (fd < 0 || qn_write_all(fd, text.data(), text.size(), false) != EPIPE) return;
-    let_go(path);
-  }
+  return qn_write_all(log.fd, text.data(), text.size(), false) != EPIPE;
 }
 }  // namespace
 
 void append_run_log_line(std::string_view name, std::string_view line, bool replace) {
-  const std::string path = host_path(name);
-  struct stat st;
-  if (!path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    write_into_node(path, st, line);
-    return;
+  // A log held open goes on as long as its name leads to the same node; one whose reader has gone
+  // is let go, and the open below looks for a new one.
+  if (auto log = held(name); log != held_logs.end()) {
+    struct stat st;
+    if (::stat(log->path.c_str(), &st) == 0 && st.st_dev == log->device && st.st_ino == log->inode &&
+        write_held(*log, line))
+      return;
+    let_go(log);
   }
-  // A plain file, or none yet: opened for this line only, as every other writer of it may.  A
-  // pipe put in its place since the look above is not waited for either.
-  if (!held_logs.empty()) let_go(path);
+  // Opened without waiting: a pipe that nobody reads refuses the open, and the line is lost.
   const int32_t unit = find_free_unit();
   const unit_open_opts opts{.status = replace ? "REPLACE" : "UNKNOWN", .access = replace ? "SEQUENTIAL" : "APPEND", .wait = false};
   if (unit < 0 || unit_open(unit, name, opts) != 0) return;
+  // A pipe or a device is held from now on.
+  if (const int fd = unit_release_node(unit); fd >= 0) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      ::close(fd);
+      return;
+    }
+    held_logs.push_back({std::string(name), host_path(name), fd, st.st_dev, st.st_ino});
+    if (!write_held(held_logs.back(), line)) let_go(held_logs.end() - 1);
+    return;
+  }
+  // A plain file is opened for each line, as every other writer of it may.
   unit_write_line(unit, line);
   unit_close(unit);
 }
