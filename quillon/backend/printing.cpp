@@ -187,7 +187,8 @@ bool choose_output(const qnb::print_module& api, print_job& job, std::string_vie
 int32_t open_failure_reason(const QString& file) {
   const QByteArray path = QFile::encodeName(file);
   const bool existed = QFileInfo::exists(file);
-  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+  // Not blocking: a pipe without a reader answers at once (ENXIO) instead of waiting for one.
+  const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return errno != 0 ? errno : EIO;
   ::close(fd);
   if (!existed) ::unlink(path.constData());

@@ -4,10 +4,10 @@
 // device or a pipe, a file in the temporary folder, written into it at the end.
 #include "quillon/api/save_file.h"
 #include "quillon/api/numbered_names.h"
+#include "quillon/api/pipe_waits.h"
 #include "quillon/api/quillon.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -92,46 +92,8 @@ int make_aside_in_temporary_folder(std::string& aside) {
   return create_unique(aside, 0600);
 }
 
-// A wait of the save for a reader, a lock or room in a pipe: the program's lines reach the disk
-// first, as before every wait of the run; a termination signal ends it.
-qn_wait_end wait_for(int fd, short events, int timeout_ms) {
-  qn_before_waiting();
-  return qn_wait_ready(fd, events, timeout_ms);
-}
-
 // True for a device or a pipe: a node that is written into, never replaced.
 bool is_device(const struct stat& st) { return !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode); }
-
-// Opens a device or pipe for writing.  A pipe that nobody reads yet is waited for (looked at
-// again every 50 ms), and written without blocking (write_device), so that a termination signal
-// ends both waits (EINTR) where a plain open or write would wait for ever.  The descriptor, or -1
-// with errno.
-int open_device(const std::string& name, bool pipe) {
-  if (!pipe) return ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  for (;;) {
-    const int fd = ::open(name.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0 || errno != ENXIO) return fd;  // ENXIO: no reader yet
-    if (wait_for(-1, 0, 50) == qn_wait_end::signal) {
-      errno = EINTR;
-      return -1;
-    }
-  }
-}
-
-// Writes the bytes whole to the device; 0 or the system's error code.
-int32_t write_device(int device, const char* at, const char* end) {
-  while (at < end) {
-    const ssize_t written = ::write(device, at, static_cast<size_t>(end - at));
-    if (written > 0) {
-      at += written;
-    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      if (wait_for(device, POLLOUT, -1) == qn_wait_end::signal) return EINTR;
-    } else if (written == 0 || errno != EINTR) {
-      return errno_code();
-    }
-  }
-  return 0;
-}
 
 // Writes the whole content of `from` into the device or pipe; 0 or the system's error code.
 int32_t write_into_device(int from, int device) {
@@ -141,7 +103,7 @@ int32_t write_into_device(int from, int device) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno_code();
     if (n == 0) return 0;
-    if (const int32_t failed = write_device(device, buffer, buffer + n); failed != 0) return failed;
+    if (const int32_t failed = qn_write_all(device, buffer, static_cast<size_t>(n)); failed != 0) return failed;
     at += n;
   }
 }
@@ -154,7 +116,7 @@ int32_t lock_exclusively(int fd) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return 0;
-    if (wait_for(-1, 0, 50) == qn_wait_end::signal) return EINTR;
+    if (qn_wait_for(-1, 0, 50) == qn_wait_end::signal) return EINTR;
   }
 }
 
@@ -266,7 +228,7 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   if (exists && is_device(st)) {
     // A device or a pipe is written into, never replaced: opened now (a pipe waits for its
     // reader here), its content made whole in the temporary folder.
-    device_ = open_device(target_, S_ISFIFO(st.st_mode));
+    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
     if (device_ < 0) return fail(errno_code());
     fd = make_aside_in_temporary_folder(aside_);
     if (fd < 0) {
@@ -379,7 +341,7 @@ int32_t save_file::commit() {
   struct stat now;
   const bool into_device = !copies_in_ && !published_ && ::stat(target_.c_str(), &now) == 0 && is_device(now);
   if (error_ == 0 && into_device) {
-    device_ = open_device(target_, S_ISFIFO(now.st_mode));
+    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
     if (device_ < 0) {
       fail(errno_code());
       discard();

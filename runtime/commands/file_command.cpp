@@ -5,6 +5,7 @@
 #include "runtime/commands/file_command.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -285,6 +286,7 @@ void sequential_read(code_record& rec, file_slot_t& slot) {
   }
   std::string line;
   io_status = unit_read_line(slot.unit, line);
+  if (io_status == EINTR) end_run_if_signalled();  // the wait for a pipe's writer broken off
   if (io_status == 0) STRING_BUFFER.write(text_start(*var, 0), text_length(*var), line);
 }
 

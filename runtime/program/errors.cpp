@@ -39,14 +39,11 @@ std::string date_stamp() {
 }
 
 // Appends one line to the error log and writes it to standard error, so that a terminal or a
-// calling script sees it too.  The log is opened for this line only; when it cannot be opened
-// or written the line is lost there and the caller goes on to its box and decision.
+// calling script sees it too.  When the log cannot take it (without waiting) the line is lost
+// there and the caller goes on to its box and decision.
 void append_log_line(const std::string& line) {
   qn_error_line(line);
-  int32_t unit = find_free_unit();
-  if (unit < 0 || unit_open(unit, "PXBERROR.LOG", {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
-  unit_write_line(unit, line);
-  unit_close(unit);
+  append_run_log_line("PXBERROR.LOG", line);
 }
 
 // The close steps before the program ends (-9999: without the question).
@@ -159,15 +156,25 @@ void report_write_failure(std::string_view file, int32_t code) {
   report_write_failure(file, code, failure_reason(code));
 }
 
+namespace {
+// A wait for a pipe (its reader, room in it, a writer's bytes) or a lock that a termination
+// signal broke off (EINTR) is no failure of the program: the run ends by the signal, at once
+// where it has not been taken yet; true where the run ends by a signal, and nothing is logged.
+bool broken_off_by_signal(int32_t code) {
+  if (code != EINTR) return false;
+  end_run_if_signalled();
+  return error_state.signal != 0;
+}
+}  // namespace
+
 void report_write_failure(std::string_view file, int32_t code, std::string_view reason) {
-  // A wait for a pipe's reader or a lock that a termination signal broke off is no failure of
-  // the program: the run ends by the signal.
-  if (code == EINTR) end_run_if_signalled();
+  const bool broken_off = broken_off_by_signal(code);
   io_status = code;
-  warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + std::string(reason));
+  if (!broken_off) warning_log("cannot write " + std::string(blank_trimmed(file)) + ": " + std::string(reason));
 }
 
 void report_open_failure(std::string_view file, int32_t code) {
+  if (broken_off_by_signal(code)) return;
   warning_log("cannot open " + std::string(blank_trimmed(file)) + ": " + failure_reason(code));
 }
 

@@ -4,6 +4,7 @@
 
 #include "runtime/program/program.h"
 #include "runtime/program/file_glue.h"
+#include "quillon/api/pipe_waits.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -32,6 +33,8 @@ struct unit_record {
   bool at_end = false;
   bool cut_done = false;  // the file was cut at the write position since the last positioning
   bool regular = true;    // a plain file (devices and pipes are never cut)
+  bool pipe = false;      // a named pipe: its descriptor does not block, its waits end by a signal
+  bool wait = true;       // a full pipe is waited for (false: its lines are dropped, EAGAIN)
   // Lines written but not yet handed to the file; flushed before every read, positioning and
   // close of the unit, and when another part of the runtime opens the file.
   std::string wbuf;
@@ -45,8 +48,12 @@ struct unit_table_t {
   int32_t next_unit = 200;  // where get_free_unit starts its search
   bool lines_waiting = false;  // some unit may hold buffered lines (cleared by a flush of all)
   // A process that ends without closing its units still leaves their lines in the files.
+  // Nothing waits there any more (a full pipe loses what it does not take).
   ~unit_table_t() {
-    for (auto& [number, u] : units) flush_writes(u);
+    for (auto& [number, u] : units) {
+      u.wait = false;
+      flush_writes(u);
+    }
   }
 };
 unit_table_t unit_table;
@@ -82,21 +89,17 @@ int32_t errno_status() { return errno > 0 ? errno : unit_err_not_open; }
 
 constexpr size_t write_buffer_limit = size_t(1) << 16;
 
-// Hands the buffered lines to the file: 0 or the failure, which is also kept for the close.
+// Hands the buffered lines to the file: 0 or the failure, which is also kept for the close.  A
+// full pipe is waited for with the termination signal watched (EINTR when it comes: the lines are
+// lost), the other units' lines written first; so the lines leave the unit's buffer before the
+// write, and that flush of every unit finds none of them to write a second time.
 int32_t flush_writes(unit_record& u) {
   if (u.wbuf.empty()) return 0;
-  // A short write is followed by another, so that a failure gives the system's reason.
-  int32_t status = 0;
-  for (size_t done = 0; done < u.wbuf.size();) {
-    const ssize_t n = ::write(u.fd, u.wbuf.data() + done, u.wbuf.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      status = n < 0 ? errno_status() : ENOSPC;
-      break;
-    }
-    done += static_cast<size_t>(n);
-  }
-  u.wbuf.clear();
+  std::string lines;
+  lines.swap(u.wbuf);
+  const int32_t status = qn_write_all(u.fd, lines.data(), lines.size(), u.wait);
+  lines.clear();
+  u.wbuf.swap(lines);  // its room kept for the next lines
   if (status != 0 && u.write_error == 0) u.write_error = status;
   return status;
 }
@@ -111,8 +114,9 @@ std::vector<void (*)(const std::string&)>& extra_flushes() {
 // after a line end.  A line written there without it would be glued onto that last line.
 std::string missing_line_end(const unit_record& u, off_t end) {
   if (!u.regular || end <= 0) return {};
-  // A unit opened for writing only cannot read: the file is read through a descriptor of its own.
-  const int fd = u.can_read ? u.fd : ::open(u.path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A unit opened for writing only cannot read: the file is read through a descriptor of its own
+  // (not blocking: a pipe put in the file's place meanwhile is not waited for, and reads nothing).
+  const int fd = u.can_read ? u.fd : ::open(u.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return {};
   std::string tail(static_cast<size_t>(std::min<off_t>(end, 4096)), '\0');
   ssize_t n;
@@ -193,20 +197,24 @@ int32_t unit_open(int32_t unit, std::string_view name, const unit_open_opts& o) 
         u.can_read = false;
       }
     }
-    // Mode 0666: the umask decides what others may do; no execute bits on data files.
-    int fd = ::open(u.path.c_str(), flags | O_CLOEXEC, 0666);
+    // Mode 0666: the umask decides what others may do; no execute bits on data files.  A pipe
+    // opened for writing waits here for its reader, the lines of every unit written first, and a
+    // termination signal ends the wait (EINTR); a unit that must not wait is refused (ENXIO).
+    struct stat st;
+    const int fd = qn_open_waiting(u.path.c_str(), flags | O_CLOEXEC | (o.wait ? 0 : O_NONBLOCK), 0666, &st);
     if (fd < 0) {
       if (errno == ENOENT && !(flags & O_CREAT)) return unit_err_no_file;
       if (errno == EEXIST) return unit_err_exists;
       return errno_status();
     }
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) {
       ::close(fd);
       return EISDIR;
     }
     u.fd = fd;
     u.regular = S_ISREG(st.st_mode);
+    u.pipe = S_ISFIFO(st.st_mode);
+    u.wait = o.wait;
   }
   unit_table.units[unit] = std::move(u);
   return 0;
@@ -226,6 +234,15 @@ int32_t unit_close(int32_t unit, std::string_view status) {
 }
 
 bool unit_is_open(int32_t unit) { return find_unit(unit) != nullptr; }
+
+int unit_release_node(int32_t unit) {
+  unit_record* u = find_unit(unit);
+  if (!u || u->regular || u->fd < 0) return -1;
+  flush_writes(*u);
+  const int fd = u->fd;
+  unit_table.units.erase(unit);
+  return fd;
+}
 
 int32_t unit_read_line(int32_t unit, std::string& line) {
   line.clear();
@@ -254,8 +271,12 @@ int32_t unit_read_line(int32_t unit, std::string& line) {
     u->rpos = 0;
     char block[65536];
     ssize_t n;
-    do n = ::read(u->fd, block, sizeof block);
-    while (n < 0 && errno == EINTR);
+    if (u->pipe) {
+      n = qn_read_waiting(u->fd, block, sizeof block);  // a termination signal ends its wait: EINTR
+    } else {
+      do n = ::read(u->fd, block, sizeof block);
+      while (n < 0 && errno == EINTR);
+    }
     if (n < 0) return errno_status();
     if (n == 0) u->at_end = true;
     else u->rbuf.append(block, static_cast<size_t>(n));
@@ -360,8 +381,10 @@ int32_t unit_flush(int32_t unit) {
 
 void flush_unit_lines() {
   if (!unit_table.lines_waiting) return;
-  unit_table.lines_waiting = false;
+  // Cleared after the units are written: a flush that waits for a full pipe writes every other
+  // unit's lines first, through this routine again.
   for (auto& [number, u] : unit_table.units) flush_writes(u);
+  unit_table.lines_waiting = false;
 }
 
 void flush_file_writers(std::string_view name) {
@@ -428,4 +451,5 @@ void file_units_reset() {
   }
   unit_table.units.clear();
   unit_table.next_unit = first_unit;
+  close_run_logs();
 }

@@ -30,6 +30,11 @@ struct unit_open_opts {
   std::string_view form = "FORMATTED";    // FORMATTED, UNFORMATTED
   std::string_view action = "READWRITE";  // READ, WRITE, READWRITE
   int32_t recl = 0;                       // record length in bytes; needed for DIRECT
+  // A named pipe is waited for: its reader at the open (for writing), room when it is full, a
+  // writer's bytes when it is empty; each wait writes every unit's lines first and ends with
+  // EINTR when a termination signal comes.  False: nothing waits (the run's logs): a pipe
+  // without a reader is refused (ENXIO), lines that a full pipe does not take fail (EAGAIN).
+  bool wait = true;
 };
 
 // Connects the unit to the file (a unit already connected is closed first).  SCRATCH ignores
@@ -94,5 +99,18 @@ int32_t get_free_unit();
 // line rather than report (the error log cannot report its own missing unit).
 int32_t find_free_unit();
 
-// Closes every unit and restarts the allocator at 200; for tests.
+// One line of the run's own logs (the error log, the dump log, the trace file), where nothing may
+// hold the run up and every failure is ignored.  A plain file (or a new one) is opened for the
+// line as a unit in APPEND access (`replace`: emptied first) and closed again.  A named pipe or a
+// device is opened once, without waiting, and held for the run, so that a reader gets every line
+// with no end of file between two; a pipe that nobody reads, or that is full, loses the line.
+void append_run_log_line(std::string_view name, std::string_view line, bool replace = false);
+
+// Closes every unit (and the logs held open) and restarts the allocator at 200; for tests.
 void file_units_reset();
+// Lets go of the logs held open (part of file_units_reset).
+void close_run_logs();
+// The descriptor of a unit open on a pipe or a device, taken out of the unit table (the unit is
+// free again, its buffered lines written first) for a writer that holds it itself; -1, with the
+// unit left as it is, where it is on a plain file or not open.
+int unit_release_node(int32_t unit);

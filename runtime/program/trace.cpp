@@ -28,12 +28,7 @@ trace_state_t trace;
 bool silent() { return trace.window_off && trace.log_off; }
 
 
-void append_trace_file(std::string_view text) {
-  int32_t unit = find_free_unit();
-  if (unit < 0 || unit_open(unit, trace_file, {.status = "UNKNOWN", .access = "APPEND"}) != 0) return;
-  unit_write_line(unit, blank_trimmed(text));
-  unit_close(unit);
-}
+void append_trace_file(std::string_view text) { append_run_log_line(trace_file, blank_trimmed(text)); }
 
 // Copies the text into the 512-character line, cut or blank-padded.
 void set_line(std::string_view text) {

@@ -812,6 +812,159 @@ TEST_F(process_test, QuitInATimersLabelAtTheCloseQuestionEndsTheRun) {
   }
 }
 
+// A program as writing_program's (200 lines of 100 bytes through FILE slot 1 on out.txt) that
+// then opens slot 3 on the FIFO "rohr" (for reading with `reading`, else for writing) and reads a
+// line, or writes `lines` lines of 60 bytes into it; it closes both slots and quits.
+std::string program_on_a_fifo(bool reading, int lines) {
+  const std::string loop = "&1 #1 _+ &1 __STO &1 #" + std::to_string(lines) + " _<\n";
+  const std::string fifo_codes = reading ? "/00002001 FILE @0005 @0006 %0001\n/00002000 FILE @0005 %0006\n"
+                                         : "/00000001 FILE @0005 @0006 %0001\n%0004\n/00001000 FILE @0005 @0007\n"
+                                           "%0005\nJNZ :0007\n";
+  std::string program =
+      writing_program(200, "#0 &1 __STO\n" + loop + "&2\n", "@0005 #3|\n@0006 rohr|\n@0007 " + std::string(59, 'y') + "|\n",
+                      {}, fifo_codes + "/00000002 FILE @0005\n/00000002 FILE @0001\nQUIT\nQUIT\n");
+  const std::string integer = "&0001 I 0001:I/0\n";
+  return program.insert(program.find(integer) + integer.size(), "&0002 S 0001*040:A/\n");  // the line read
+}
+
+// Waits (a minute at most) until the run is seen in the wait of a blocking call (`timed`: the
+// open's, looked at again every 50 ms; else one without a time-out, for room or bytes in the
+// pipe) with the 200 lines of slot 1 on disk, then sends SIGTERM: the run ends in order with 143,
+// the lines in out.txt, no failure reported.
+void ends_in_order_while_waiting(const fs::path& run, pid_t child, bool timed) {
+  EXPECT_TRUE(comes_true(child, [&] {
+    const std::optional<int> timeout = blocking_wait_timeout(child);
+    return timeout && (timed ? *timeout > 0 : *timeout < 0) && size_on_disk(run / "out.txt") == 20000u;
+  }));
+  kill(child, SIGTERM);
+}
+
+// A FILE unit on a FIFO that waits for its other end: opened for writing with no reader, or for
+// reading with no writer.  The lines of the other units are on disk while it waits, and SIGTERM
+// ends the wait and the run in order: 143, out.txt's 200 lines, no WARNUNG.
+TEST_F(process_test, FileUnitWaitingForTheOtherEndOfAFifoEndsInOrderOnASignal) {
+  ASSERT_EQ(mkfifo((dir / "run" / "rohr").c_str(), 0600), 0);
+  for (const bool reading : {false, true}) {
+    SCOPED_TRACE(reading ? "read" : "write");
+    fs::remove(dir / "run" / "out.txt");
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << program_on_a_fifo(reading, 1);
+    const started s = start({"PROG.PXB"});
+    ends_in_order_while_waiting(dir / "run", s.child, !reading);
+    const run_result r = finish(s, std::chrono::seconds(30));
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.errors;
+    EXPECT_EQ(r.errors.find("-WARNUNG"), std::string::npos) << r.errors;
+    EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 20000u);
+  }
+}
+
+// A FILE unit writing 3,000 lines of 60 bytes into a FIFO whose reader holds it open and reads
+// nothing (the pipe takes 64 KiB): the run waits for room with the signal watched, the other
+// unit's lines on disk, and SIGTERM ends it in order: 143, out.txt's 200 lines.
+TEST_F(process_test, FileUnitWritingIntoAFullFifoEndsInOrderOnASignal) {
+  ASSERT_EQ(mkfifo((dir / "run" / "rohr").c_str(), 0600), 0);
+  const int reader = open((dir / "run" / "rohr").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << program_on_a_fifo(false, 3000);
+  const started s = start({"PROG.PXB"});
+  ends_in_order_while_waiting(dir / "run", s.child, false);
+  const run_result r = finish(s, std::chrono::seconds(30));
+  close(reader);
+  EXPECT_EQ(r.status, 128 + SIGTERM) << r.errors;
+  EXPECT_EQ(r.errors.find("-WARNUNG"), std::string::npos) << r.errors;
+  EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 20000u);
+}
+
+// Near the two rules above: a FIFO unit whose reader is there before the open, or comes while
+// the run waits in the open, gets every line (3,000 lines of 60 bytes, more than the pipe
+// holds, so the writes wait for the reader too), and a unit on the null device takes its lines;
+// each run ends with 0.
+TEST_F(process_test, FileUnitOnAFifoGetsEveryLineToAReaderThereOrComingLaterAndOnTheNullDevice) {
+  ASSERT_EQ(mkfifo((dir / "run" / "rohr").c_str(), 0600), 0);
+  std::string expected;
+  for (int line = 0; line < 3000; ++line) expected += std::string(59, 'y') + "\n";
+  for (const char* reader_comes : {"before", "later"}) {
+    SCOPED_TRACE(reader_comes);
+    fs::remove(dir / "run" / "gelesen");
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << program_on_a_fifo(false, 3000);
+    pid_t reader = -1;
+    if (std::string_view(reader_comes) == "before") reader = start_shell(dir / "run", "cat rohr > gelesen");
+    const started s = start({"PROG.PXB"});
+    if (reader < 0) {
+      EXPECT_TRUE(comes_true(s.child, [&] {
+        const std::optional<int> timeout = blocking_wait_timeout(s.child);
+        return timeout && *timeout > 0;  // the wait in the open
+      }));
+      reader = start_shell(dir / "run", "cat rohr > gelesen");
+    }
+    const run_result r = finish(s, std::chrono::seconds(30));
+    int reader_status = 0;
+    waitpid(reader, &reader_status, 0);
+    EXPECT_EQ(r.status, 0) << r.errors;
+    EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 20000u);
+    EXPECT_TRUE(file_text("gelesen") == expected) << file_text("gelesen").size();
+  }
+  std::string program = program_on_a_fifo(false, 3000);
+  program.replace(program.find("@0006 rohr|"), 11, "@0006 /dev/null|");
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << program;
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(r.errors, "");
+}
+
+// The run's own logs never hold it up: the error log PXBERROR.LOG (two WARNUNG lines of failed
+// opens) and the dump log $PXBDUMP.LOG (the run started as "$PROG.PXB") as FIFOs that nobody
+// reads: their lines are lost, the run goes on and ends with its own status (0).  Near it: with
+// a reader, the reader gets every line, as the same run writes into a plain log file.
+TEST_F(process_test, RunLogsOnAFifoNeverHoldTheRunUpAndAReaderGetsEveryLine) {
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << writing_program(3, "", "@0005 #3|\n@0006 fehlt.txt|\n@0007 fehlt-auch.txt|\n", {},
+                         "/00000401 FILE @0005 @0006 %0001\n/00000401 FILE @0005 @0007 %0001\nQUIT\nQUIT\n");
+  for (const char* log : {"PXBERROR.LOG", "$PXBDUMP.LOG"}) {
+    SCOPED_TRACE(log);
+    const fs::path path = dir / "run" / log;
+    fs::remove(path);
+    const run_result plain = run({"$PROG.PXB"});
+    EXPECT_EQ(plain.status, 0) << plain.errors;
+    const std::string lines = file_text(log);
+    EXPECT_GE(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
+    fs::remove(path);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    for (const bool with_reader : {false, true}) {
+      SCOPED_TRACE(with_reader ? "with a reader" : "without a reader");
+      fs::remove(dir / "run" / "out.txt");
+      // The reader has the FIFO open before the run starts and reads, as cat does, up to the first
+      // end of file: the moment when no writer holds the FIFO open any more.
+      const int reader = with_reader ? open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+      std::string read;
+      std::atomic<bool> ended = false;
+      std::thread reading([&] {
+        bool written = false;  // a writer has come: 0 is now the end of file
+        while (reader >= 0) {
+          pollfd p{reader, POLLIN, 0};
+          poll(&p, 1, 100);
+          char buffer[4096];
+          const ssize_t n = ::read(reader, buffer, sizeof buffer);
+          if (n > 0) read.append(buffer, size_t(n));
+          written = written || n != 0;
+          if ((n == 0 && written) || (n <= 0 && ended)) return;
+        }
+      });
+      const run_result r = finish(start({"$PROG.PXB"}), std::chrono::seconds(30));
+      ended = true;
+      reading.join();
+      if (reader >= 0) close(reader);
+      EXPECT_EQ(r.status, 0) << r.errors;
+      EXPECT_EQ(size_on_disk(dir / "run" / "out.txt"), 300u);
+      if (with_reader) {
+        // The dump log's lines hold the time of day; their count and beginnings are compared.
+        EXPECT_EQ(std::count(read.begin(), read.end(), '\n'), std::count(lines.begin(), lines.end(), '\n')) << read;
+        EXPECT_EQ(read.substr(0, 7), lines.substr(0, 7)) << read;
+      }
+    }
+    fs::remove(path);
+  }
+}
+
 // Lines written just before a MOUSE pause of ten minutes are on disk while it lasts: a process
 // killed outright meanwhile (as by a power loss) has them all.  They are read while the run is
 // seen waiting in the pause, and the kill is what ends it.

@@ -153,7 +153,8 @@ int32_t open_own_work_file(work_file_state& w, const std::string& fixed) {
     w.unit = unit;
     w.kept = fixed;
     const std::string path = host_path(w.file);
-    if (const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
+    // Not blocking: a pipe put in the file's place meanwhile is not waited for.
+    if (const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); fd >= 0) {
       w.made.note(path, fd);
       ::close(fd);
     }
