@@ -283,14 +283,6 @@ TEST_F(SqlServerTest, DateMacrosRoundTripDateAndDatetime) {
   EXPECT_EQ(sql_fetch(0, true), 20);
 }
 
-TEST_F(SqlServerTest, EmptyDateOfOtherDialectsReadsAsEmptyDate) {
-  ASSERT_EQ(connect_tcp(), 0);
-  define_variables({{"D", 4, 10}});
-  run("SELECT '01.01.0001' AS d;");
-  ASSERT_EQ(sql_fetch(0, true), 0);
-  EXPECT_EQ(text_variable("D"), "00.00.0000");
-}
-
 TEST_F(SqlServerTest, TextsCrossAsCodePage1252WhateverTheColumnsCharacterSet) {
   ASSERT_EQ(connect_tcp(), 0);
   const std::string t = table("cp");
