@@ -140,9 +140,12 @@ struct glue_state {
 glue_state glue;
 
 // Every wait of the client library for the server (the connect, the handshake, a statement
-// and its result) waits here, where a termination signal ends it too: the socket is shut down,
-// so that the library gives the call up as a lost connection (and closes it) and the server,
-// its client gone, rolls back what the connection left open.  Answers as poll does.
+// and its result, the kill connection's waits) waits here, where a termination signal ends it
+// too: the socket is shut down, so that the library gives the call up as a lost connection (and
+// closes it).  The server notices a client gone only when the statement it runs ends (one that
+// waits on a row lock keeps its transaction's locks until then): the slot stays marked running,
+// and the end of the run kills the statement (sqlc_kill_running).  While the glue's deadline is
+// set, no wait lasts beyond it.  Answers as poll does.
 extern "C" int wait_for_server(my_socket socket, my_bool reading, int timeout_ms) {
   if (glue.deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -458,6 +461,7 @@ int32_t sqlc_kill_running() {
   if (count == 0) return 0;
   const server_address& server = glue.server;
   if (server.host.empty() && server.socket_path.empty()) return -1;
+  qn_before_waiting();  // the lines written so far reach the disk before the wait
   // Every wait of this connection (the connect, the handshake, the statements, the goodbye)
   // ends by one bound, also where the server takes the connection and never answers.
   glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sqlc_kill_timeout_seconds);
