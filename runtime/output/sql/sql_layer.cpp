@@ -120,9 +120,9 @@ void run_quietly(int32_t slot, std::string_view statement) {
 
 // The one failure route of a statement, whatever step failed (a refusal before sending, the
 // send, the rows arriving): the statement goes to the error log as a warning (and the detail
-// after it, where there is one), the transactions
-// the program has open are rolled back (their locks free before any box waits for the user),
-// and the fatal-error routine ends the program with the message.
+// after it, where there is one), the transactions the program has open on any slot are rolled
+// back (their locks free before any box waits for the user), and the fatal-error routine ends
+// the program with the message.
 void end_by_failed_statement(int32_t status, std::string_view statement, std::string_view detail,
                              std::string_view message) {
   trace_int("KYR/SQL: error=", status);
