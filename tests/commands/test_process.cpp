@@ -40,6 +40,7 @@
 #include "support/file_size_limit.h"
 #include "support/left_behind.h"
 #include "support/other_user.h"
+#include "support/relay_server.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -1043,6 +1044,45 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
   EXPECT_EQ(on(0, "SELECT n FROM " + table + " WHERE v <> 0"), 0);
   EXPECT_EQ(sqlc_info(0).rows, 0);
   on(0, "DROP TABLE " + table);
+  sqlc_close();
+}
+
+// The kill of a statement left running gives up in bounded time where the server takes its
+// connection and never answers: the program reaches the server through a relay that carries its
+// four connections and leaves every later one (the kill's) unanswered; SIGTERM during the
+// program's statement still ends the run, with 128 + the signal's number.
+TEST_F(process_test, KillOfALeftStatementGivesUpAtAServerThatNeverAnswers) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  const relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
+  ASSERT_FALSE(relay.port().empty());
+  sqlc_connect_params params{.host = "127.0.0.1", .user = db.user, .password = db.password, .database = db.database};
+  params.port = static_cast<uint32_t>(std::stoul(db.port));
+  params.tcp = true;
+  ASSERT_EQ(sqlc_connect(params), 0);
+  const std::string sleeping = "SELECT SLEEP(300), " + std::to_string(getpid()) + " AS relayed";
+  const std::string find = "SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + sleeping + "%'";
+  const auto statement_runs = [&] {
+    return sqlc_query(0, find) == 0 && sqlc_store_result(0) == 0 && sqlc_info(0).rows > 0;
+  };
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=6\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=4\nTEXTCHARACTERS=400\n"
+         "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+         "[TEXTTOKENS]\n@0001 " << db.user << "%" << db.database << "@127.0.0.1:" << relay.port() << "/"
+      << db.password << "|\n@0002 " << sleeping << ";|\n@0003 touch after|\n[LABELS]\n[CODES]\n"
+         "/00000001 SQL %0001 @0001\nSQL %0001 @0002\n/00000400 RUN @0003\nQUIT\n";
+  const started s = start({"PROG.PXB"});
+  EXPECT_TRUE(comes_true(s.child, [&] { return statement_runs() && blocking_wait_timeout(s.child).has_value(); }));
+  kill(s.child, SIGTERM);
+  const run_result r = finish(s, std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 128 + SIGTERM) << r.errors;
+  EXPECT_EQ(relay.silent_connections(), 1u);  // the kill was tried, through the relay
+  EXPECT_FALSE(fs::exists(dir / "run" / "after"));
+  // The statement the kill could not reach is ended here.
+  if (statement_runs() && sqlc_fetch_row(0) == 0) sqlc_query(1, "KILL " + std::string(sqlc_get_text(0, 1)));
   sqlc_close();
 }
 
