@@ -1,7 +1,7 @@
 // The SQL command: connect, run statements, fetch rows and disconnect through the database
 // layer; the status of each operation is left in io_status for IOERROR.
-#include <optional>
 #include <string>
+#include <string_view>
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"

@@ -378,6 +378,7 @@ void sqlc_reset() {
     s = glue_slot{};
   }
   glue.field = field_description{};
+  glue.server = server_address{};
 }
 
 int32_t sqlc_query(int32_t slot, std::string_view statement) {
