@@ -4,6 +4,10 @@
 #
 #   bench/sql_fetch.sh [ROWS]        (default 100000 rows of INT, VARCHAR(40), DOUBLE)
 #
+# With WINKYR_BENCH_BEFORE naming the bench_sql_fetch of another build (an older one, for a
+# before/after), both fetch the same rows WINKYR_BENCH_RUNS times (default 11) in turn and the
+# ratio of their medians (this build / the other) is printed as well.
+#
 # Uses the server named by the WINKYR_TEST_DB_* variables, or starts a private one.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -47,6 +51,24 @@ read -r runtime_rows runtime_seconds < <("$build/bench/bench_sql_fetch" \
   "$table")
 
 client_seconds=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.6f", b - a }')
+if [ -n "${WINKYR_BENCH_BEFORE:-}" ]; then
+  runs="${WINKYR_BENCH_RUNS:-11}"
+  connection="$WINKYR_TEST_DB_USER%$WINKYR_TEST_DB_NAME@127.0.0.1:$WINKYR_TEST_DB_PORT/$WINKYR_TEST_DB_PASSWORD"
+  now_times=() before_times=()
+  time_now() { read -r _ seconds < <("$build/bench/bench_sql_fetch" "$connection" "$table" 2>/dev/null); now_times+=("$seconds"); }
+  time_before() { read -r _ seconds < <("$WINKYR_BENCH_BEFORE" "$connection" "$table" 2>/dev/null); before_times+=("$seconds"); }
+  # Which build goes first changes from round to round, so that neither always meets the
+  # server's state after the other.
+  for round in $(seq 1 "$runs"); do
+    if [ $((round % 2)) -eq 1 ]; then time_now; time_before; else time_before; time_now; fi
+  done
+  median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+  now_median=$(median "${now_times[@]}")
+  before_median=$(median "${before_times[@]}")
+  echo "this build, median of $runs:  ${now_median} s (${now_times[*]})"
+  echo "other build, median of $runs: ${before_median} s (${before_times[*]})"
+  awk -v a="$now_median" -v b="$before_median" 'BEGIN { printf "ratio (this build / other build): %.3f\n", a / b }'
+fi
 echo "rows: client $client_rows, SQL command $runtime_rows"
 echo "mariadb -B -e:            ${client_seconds} s"
 echo "SQL command into variables: ${runtime_seconds} s"

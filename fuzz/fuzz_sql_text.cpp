@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the SQL layer's text handling, which needs no server: the connection
-// text split into its parts, the date macros expanded for every dialect, the statement word
-// exchanged and numbers read from column texts.
+// text split into its parts, the date macros expanded for every dialect, the empty dates of the
+// other dialects exchanged, the statement word exchanged and numbers read from column texts.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -22,6 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string exchanged(text.substr(std::min(text.size(), text.find_first_not_of(' '))));
     fuzz::guarded([&] { sql_exchange_statement_word(exchanged, dialect); });
   }
+  std::string dates(text);
+  fuzz::guarded([&] { sql_exchange_empty_dates(dates); });
+  if (dates.size() != text.size()) std::abort();  // one date for another, nothing else
   const double number = sql_read_number(text);
   const float real = float_in_range(number);
   const int32_t whole = nearest_int32(number);

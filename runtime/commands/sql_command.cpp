@@ -1,11 +1,12 @@
 // The SQL command: connect, run statements, fetch rows and disconnect through the database
 // layer; the status of each operation is left in io_status for IOERROR.
-#include <optional>
 #include <string>
+#include <string_view>
 
 #include "runtime/commands/commands.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/evaluator.h"
+#include "runtime/program/names.h"
 #include "runtime/program/text_tokens.h"
 #include "runtime/output/sql/sql.h"
 
@@ -27,15 +28,19 @@ void cmd_SQL(code_record& rec) {
   // A fetch, run once for every row, names no text token: token 0 is the empty text, so it is
   // not expanded into a blank buffer each time.  The statement or connection text is a command
   // line: a cut one would run another statement (a condition cut short) or reach another
-  // server, so it is refused like a cut file name.
-  std::string text;
+  // server.  A cut statement is refused as a failed statement (the run ends, nothing of its
+  // transaction is committed); a cut connection text like a cut file name.
+  program_text text;
   if (rec.token1 != 0) {
-    const std::optional<std::string> whole = whole_name(token_text(rec.token1));
-    if (!whole) return;
-    text = *whole;
+    text = token_text(rec.token1);
   } else {
     set_text_token_length(0);
   }
+  const bool fetch = has_option(rec, option_fetch);
+  const bool statement = !fetch && (has_option(rec, option_execute) ||
+                                    !(has_option(rec, option_connect) || has_option(rec, option_disconnect)));
+  if (text.cut && !statement && !whole_or_refused(text)) return;
+  const std::string_view whole = blank_trimmed(text.text);
   io_status = 0;
 
   const int32_t slots = sqlc_info(0).slots;
@@ -44,16 +49,14 @@ void cmd_SQL(code_record& rec) {
     report_error("SQL-Handle range", 0);
     return;
   }
-  if (has_option(rec, option_fetch)) {
+  if (fetch) {
     io_status = sql_fetch(slot, has_option(rec, option_assign));
-  } else if (has_option(rec, option_execute)) {
-    io_status = sql_exec(slot, text);
+  } else if (statement) {
+    io_status = text.cut ? sql_refuse_cut_statement(whole) : sql_exec(slot, whole);
   } else if (has_option(rec, option_connect)) {
-    io_status = sql_connect(text);
-  } else if (has_option(rec, option_disconnect)) {
-    io_status = sql_disconnect();
+    io_status = sql_connect(whole);
   } else {
-    io_status = sql_exec(slot, text);
+    io_status = sql_disconnect();
   }
   // A termination signal broke off the wait for the server: the run ends before the next line.
   end_run_if_signalled();

@@ -40,6 +40,7 @@
 #include "support/file_size_limit.h"
 #include "support/left_behind.h"
 #include "support/other_user.h"
+#include "support/relay_server.h"
 #include "support/silent_server.h"
 #include "support/x_display.h"
 
@@ -1104,6 +1105,138 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
   // as long as the server would need to notice a client that went away).
   EXPECT_EQ(on_server({"SET SESSION innodb_lock_wait_timeout = 20", "INSERT INTO " + table + " VALUES (7)"}), 0);
   on_server({"DROP TABLE " + table});
+}
+
+// A run that ends while its statement waits on the server for a row lock that another client
+// holds leaves nothing waiting there: the statement is killed through a connection of its own
+// before the process leaves, so that the row the program locked earlier in its transaction is
+// free at once (a client asking for it with a lock wait of 2 s gets it, where the left statement
+// would hold it for the server's 50 s).  The same through TCP and through the local socket, and
+// for the program's own lock wait time-out (1205), which is reported and ends the run with 1.
+TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocksAtOnce) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  // The test's own connections, through the runtime's glue in this process and the same way as
+  // the program's (the server shows a client only the statements of its own account): slot 0
+  // holds row 1, slot 1 asks for row 2, slot 2 watches the server's process list.
+  const auto connect_as = [&](bool tcp) {
+    sqlc_connect_params params{.host = tcp ? "127.0.0.1" : "localhost", .user = db.user,
+                               .password = db.password, .database = db.database};
+    params.port = static_cast<uint32_t>(std::stoul(db.port));
+    params.tcp = tcp;
+    return sqlc_connect(params);
+  };
+  // The statement's status; its rows, where it gives any, are kept (sqlc_info).
+  const auto on = [](int32_t slot, const std::string& statement) {
+    const int32_t status = sqlc_query(slot, statement);
+    if (status == 0) sqlc_store_result(slot);
+    return status;
+  };
+  const std::string table = "locked_" + std::to_string(getpid());
+  ASSERT_EQ(connect_as(true), 0);
+  ASSERT_EQ(on(0, "DROP TABLE IF EXISTS " + table), 0);
+  ASSERT_EQ(on(0, "CREATE TABLE " + table + " (n INT PRIMARY KEY, v INT) ENGINE=InnoDB"), 0);
+  ASSERT_EQ(on(0, "INSERT INTO " + table + " VALUES (1, 0), (2, 0)"), 0);
+
+  struct lock_case {
+    std::string name;
+    bool tcp;
+    std::string before;  // a statement the program runs first
+    bool signal;
+  };
+  const lock_case cases[] = {
+      {"SIGTERM, TCP", true, "DO 1;", true},
+      {"SIGTERM, local socket", false, "DO 1;", true},
+      {"own lock wait time-out", false, "SET SESSION innodb_lock_wait_timeout = 1;", false},
+  };
+  for (const lock_case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"ready", "after"}) fs::remove(dir / "run" / name);
+    ASSERT_EQ(connect_as(c.tcp), 0);
+    ASSERT_EQ(on(1, "SET SESSION innodb_lock_wait_timeout = 2"), 0);
+    ASSERT_EQ(on(0, "START TRANSACTION"), 0);
+    ASSERT_EQ(on(0, "SELECT v FROM " + table + " WHERE n = 1 FOR UPDATE"), 0);
+    // The statement that waits names this test's table, so that another test process's is not
+    // taken for it.
+    const std::string waiting = "UPDATE " + table + " SET v = v + 1 WHERE n = 1";
+    const std::string server = db.user + "%" + db.database + (c.tcp ? "@127.0.0.1:" + db.port : "@localhost") +
+                               "/" + db.password;
+    std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=8\nTEXTCHARACTERS=600\n"
+           "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+           "[TEXTTOKENS]\n@0001 " << server << "|\n@0002 START TRANSACTION;|\n@0003 UPDATE " << table
+        << " SET v = v + 1 WHERE n = 2;|\n@0004 touch ready|\n@0005 " << waiting << ";|\n@0006 touch after|\n"
+           "@0007 " << c.before << "|\n[LABELS]\n[CODES]\n"
+           "/00000001 SQL %0001 @0001\nSQL %0001 @0007\nSQL %0001 @0002\nSQL %0001 @0003\n"
+           "/00000400 RUN @0004\nSQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
+    const started s = start({"PROG.PXB"});
+    EXPECT_TRUE(wait_for_file("ready"));
+    if (c.signal) {
+      // The signal comes while the run waits for the statement, which the server shows waiting.
+      EXPECT_TRUE(comes_true(s.child, [&] {
+        const std::string query = "SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + waiting + "%'";
+        return on(2, query) == 0 && sqlc_info(2).rows > 0 && blocking_wait_timeout(s.child).has_value();
+      }));
+      kill(s.child, SIGTERM);
+    }
+    const run_result r = finish(s, std::chrono::seconds(30));
+    EXPECT_EQ(r.status, c.signal ? 128 + SIGTERM : 1) << r.errors;
+    if (!c.signal) {
+      EXPECT_NE(r.errors.find("SQL-error Nr: 1205"), std::string::npos) << r.errors;
+    }
+    EXPECT_FALSE(fs::exists(dir / "run" / "after"));
+    // The row the program updated is free, while the test still holds row 1.
+    EXPECT_EQ(on(1, "SELECT v FROM " + table + " WHERE n = 2 FOR UPDATE"), 0) << sqlc_last_error(1).text;
+    EXPECT_EQ(on(1, "ROLLBACK"), 0);
+    EXPECT_EQ(on(0, "ROLLBACK"), 0);
+  }
+  // Nothing of the program's transactions was committed.
+  EXPECT_EQ(on(0, "SELECT n FROM " + table + " WHERE v <> 0"), 0);
+  EXPECT_EQ(sqlc_info(0).rows, 0);
+  on(0, "DROP TABLE " + table);
+  sqlc_close();
+}
+
+// The kill of a statement left running gives up in bounded time where the server takes its
+// connection and never answers: the program reaches the server through a relay that carries its
+// four connections and leaves every later one (the kill's) unanswered; SIGTERM during the
+// program's statement still ends the run, with 128 + the signal's number.
+TEST_F(process_test, KillOfALeftStatementGivesUpAtAServerThatNeverAnswers) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  const relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
+  ASSERT_FALSE(relay.port().empty());
+  sqlc_connect_params params{.host = "127.0.0.1", .user = db.user, .password = db.password, .database = db.database};
+  params.port = static_cast<uint32_t>(std::stoul(db.port));
+  params.tcp = true;
+  ASSERT_EQ(sqlc_connect(params), 0);
+  const std::string sleeping = "SELECT SLEEP(300), " + std::to_string(getpid()) + " AS relayed";
+  const std::string find = "SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + sleeping + "%'";
+  const auto statement_runs = [&] {
+    return sqlc_query(0, find) == 0 && sqlc_store_result(0) == 0 && sqlc_info(0).rows > 0;
+  };
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=6\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=4\nTEXTCHARACTERS=400\n"
+         "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+         "[TEXTTOKENS]\n@0001 " << db.user << "%" << db.database << "@127.0.0.1:" << relay.port() << "/"
+      << db.password << "|\n@0002 " << sleeping << ";|\n@0003 touch after|\n[LABELS]\n[CODES]\n"
+         "/00000001 SQL %0001 @0001\nSQL %0001 @0002\n/00000400 RUN @0003\nQUIT\n";
+  const started s = start({"PROG.PXB"});
+  EXPECT_TRUE(comes_true(s.child, [&] { return statement_runs() && blocking_wait_timeout(s.child).has_value(); }));
+  kill(s.child, SIGTERM);
+  const run_result r = finish(s, std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 128 + SIGTERM) << r.errors;
+  EXPECT_EQ(relay.silent_connections(), 1u);  // the kill was tried, through the relay
+  EXPECT_FALSE(fs::exists(dir / "run" / "after"));
+  // The statement the kill could not reach is ended here.
+  if (statement_runs() && sqlc_fetch_row(0) == 0) sqlc_query(1, "KILL " + std::string(sqlc_get_text(0, 1)));
+  sqlc_close();
 }
 
 // A second signal ends the process at once, also while the end that the first began hangs: here

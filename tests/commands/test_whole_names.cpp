@@ -237,7 +237,8 @@ TEST_F(whole_names, EveryNameTakingCommandRefusesACutName) {
       {"AREA icon", "/00000100 AREA @0001\n"},
       {"PLOT script", "%0002\n/00000040 PLOT @0002\n"},
       {"RUN program", "%0002\n/00000001 RUN @0002\n"},
-      {"SQL statement", "%0002\n/00001000 SQL @0002 %0001\n"},
+      // A cut SQL statement ends the run as a failed statement (test_sql_program.cpp).
+      {"SQL connect", "%0002\n/00000001 SQL @0002 %0001\n"},
   };
   start_headless();
   print_job_reset();  // no job, HTML switch or meta name of an earlier test

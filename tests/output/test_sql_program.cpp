@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -67,6 +69,67 @@ class SqlProgramTest : public runtime_fixture {
       // The end of the program: what it left behind is checked by the caller.
     }
   }
+
+  // A program in automatic mode that connects on slot 0 and then runs the steps in order: a
+  // statement (one SQL command each), "FETCH" (a fetch into the variables) or "STATUS" (IOERROR
+  // into the integer variable S); after the last step it creates the file "after" and quits.
+  // `variables` are the loader's lines after the first variable, S.
+  void run_steps(const std::string& name, const std::vector<std::string>& variables,
+                 const std::vector<std::string>& steps) {
+    std::string vars = "&0001 I 0001:S/0\n";
+    for (size_t i = 0; i < variables.size(); ++i) {
+      char number[16];
+      std::snprintf(number, sizeof number, "&%04zu ", i + 2);
+      vars += number + variables[i] + "\n";
+    }
+    std::string tokens = "@0001 $CONNECT$|\n@0002 after|\n";
+    std::string codes = "/00000001 SQL %0001 @0001\n";
+    int32_t token = 2;
+    size_t characters = 400;
+    for (const std::string& step : steps) {
+      if (step == "FETCH") {
+        codes += "/00002001 SQL %0001\n";
+      } else if (step == "STATUS") {
+        codes += "%0002\n";
+      } else {
+        char number[16];
+        std::snprintf(number, sizeof number, "@%04d", ++token);
+        tokens += std::string(number) + " " + step + "|\n";
+        codes += std::string("/00001000 SQL %0001 ") + number + "\n";
+        characters += step.size() + 8;
+      }
+    }
+    codes += "/00000801 FILE @0002 @0002 %0001\nQUIT\n";
+    const size_t code_count = static_cast<size_t>(std::count(codes.begin(), codes.end(), '\n'));
+    run_program(name,
+                "[PROC]\nCSET=W\n[INIT]\nCODES=" + std::to_string(code_count) + "\nUPNCODES=2\n"
+                "UPNTOKENS=8\nTEXTTOKENS=" + std::to_string(token) + "\nTEXTCHARACTERS=" +
+                    std::to_string(characters) + "\nVARIABLES=" + std::to_string(variables.size() + 1) +
+                    "\nSTRINGSPACE=1000\nADRSPACE=" + std::to_string(variables.size() + 2) +
+                    "\n[VARIABLES]\n" + vars + "[UPNCODES]\n#0\n_IOERROR &0001 __STO\n[TEXTTOKENS]\n" +
+                    tokens + "[CODES]\n" + codes,
+                true);
+  }
+
+  // The text a text variable holds, without its trailing blanks.
+  static std::string text_of(std::string_view name) {
+    std::string out(256, ' ');
+    format_var_by_name(name, 1);
+    get_input_text(out.data(), 256);
+    return out.substr(0, out.find_last_not_of(' ') + 1);
+  }
+
+  // The first column of the first row a query gives, on a connection of the test's own after
+  // the program's run; "" where it fails.
+  std::string ask_server(const std::string& query) {
+    sql_reset();
+    std::string answer;
+    if (sql_connect(connection_text()) == 0 && sqlc_query(0, query) == 0 &&
+        sqlc_store_result(0) == 0 && sqlc_fetch_row(0) == 0)
+      answer = std::string(sqlc_get_text(0, 1));
+    sql_reset();
+    return answer;
+  }
 };
 
 TEST_F(SqlProgramTest, CreateInsertSelectIntoVariablesAndWriteWithFile) {
@@ -105,6 +168,94 @@ TEST_F(SqlProgramTest, FailingStatementInAutomaticModeEndsWithoutABox) {
   EXPECT_EQ(log[3], date + "-KYR-ERROR 32000:" + message);
   // The program stopped at the failed statement: the file command after it never ran.
   EXPECT_FALSE(std::filesystem::exists(dir / "#1"));
+}
+
+// A SELECT whose rows fail to arrive (the server sends error 1242 among them) takes the route of
+// every failed statement: the statement and the server's number and text in the log, the open
+// transaction rolled back, the run ended with 1; no fetch ever sees an ordinary end of rows.
+TEST_F(SqlProgramTest, SelectFailingWhileItsRowsArriveEndsTheRunAndRollsBack) {
+  const std::string t = "kyr_rows_" + std::to_string(getpid());
+  const std::string select =
+      "SELECT a.n AS V, (SELECT b.n FROM " + t + " b WHERE b.n <= a.n) AS M FROM " + t + " a;";
+  run_steps("ROWS.PXB", {"I 0001:V/0", "I 0001:M/0"},
+            {"DROP TABLE IF EXISTS " + t + ";", "CREATE TABLE " + t + " (n INT PRIMARY KEY) ENGINE=InnoDB;",
+             "INSERT INTO " + t + " VALUES (1), (2), (3);", "START TRANSACTION;",
+             "INSERT INTO " + t + " VALUES (10);", select, "STATUS", "FETCH", "COMMIT;"});
+  const std::vector<std::string> log = file_lines("PXBERROR.LOG");
+  ASSERT_EQ(log.size(), 4u) << file_text("PXBERROR.LOG");
+  const std::string date = log_date();
+  EXPECT_EQ(log[0], date + "-WARNUNG:" + select);
+  EXPECT_EQ(log[1], date + "-WARNUNG:SQL-error Nr: 1242");
+  EXPECT_EQ(log[2], date + "-ABBRUCH:MySQL Fehler: Subquery returns more than 1 row");
+  EXPECT_FALSE(std::filesystem::exists(dir / "after"));
+  EXPECT_EQ(run_exit_status(), 1);
+  EXPECT_EQ(ask_server("SELECT COUNT(*) FROM " + t), "3");  // the row of the transaction is gone
+  ask_server("DROP TABLE " + t);
+}
+
+// A statement that is longer than 256 characters once its values are in is refused as a failed
+// statement, in words of its own (no file name): the run ends with 1 and nothing of its
+// transaction is committed.  A statement with a 200-character value runs.
+TEST_F(SqlProgramTest, StatementTooLongOnceItsValuesAreInEndsTheRunAndCommitsNothing) {
+  const std::string k = "kyr_head_" + std::to_string(getpid());
+  const std::string r = "kyr_line_" + std::to_string(getpid());
+  run_steps("LONG.PXB", {"S 0001*240:Q/" + std::string(240, 'q'), "S 0001*200:P/" + std::string(200, 'p')},
+            {"DROP TABLE IF EXISTS " + k + ", " + r + ";",
+             "CREATE TABLE " + k + " (n INT PRIMARY KEY) ENGINE=InnoDB;",
+             "CREATE TABLE " + r + " (n INT, t VARCHAR(250)) ENGINE=InnoDB;",
+             "INSERT INTO " + r + " VALUES (2, '\xFA" "0003');", "START TRANSACTION;",
+             "INSERT INTO " + k + " VALUES (1);", "INSERT INTO " + r + " VALUES (1, '\xFA" "0002');",
+             "COMMIT;"});
+  const std::string log = file_text("PXBERROR.LOG");
+  EXPECT_NE(log.find("-ABBRUCH:SQL-Anweisung zu lang (max. 256 Zeichen je SQL-Befehl): INSERT INTO " + r),
+            std::string::npos) << log;
+  EXPECT_EQ(log.find("File name too long"), std::string::npos) << log;
+  EXPECT_EQ(log.find("cannot open"), std::string::npos) << log;
+  EXPECT_FALSE(std::filesystem::exists(dir / "after"));
+  EXPECT_EQ(run_exit_status(), 1);
+  EXPECT_EQ(ask_server("SELECT COUNT(*) FROM " + k), "0");
+  EXPECT_EQ(ask_server("SELECT CONCAT(COUNT(*), ' ', MAX(n), ' ', MAX(LENGTH(t))) FROM " + r), "1 2 200");
+  ask_server("DROP TABLE " + k + ", " + r);
+}
+
+// Whether a statement gives rows is the server's answer: a SELECT without a blank after its
+// word, a UNION of SELECTs in parentheses and a WITH give their rows, as a lower-case select does.
+TEST_F(SqlProgramTest, StatementsGivingRowsWhateverTheirFirstWordGiveThem) {
+  run_steps("ROWS4.PXB", {"I 0001:N/0", "I 0001:M/0", "I 0001:K/0", "I 0001:L/0"},
+            {"SELECT*FROM (SELECT 41 AS N) x;", "FETCH", "(SELECT 6 AS M) UNION (SELECT 5);", "FETCH",
+             "WITH w AS (SELECT 7 AS K) SELECT K FROM w;", "FETCH", "select 8 as L;", "FETCH", "STATUS"});
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(get_int_variable("N"), 41);
+  EXPECT_EQ(get_int_variable("M"), 6);
+  EXPECT_EQ(get_int_variable("K"), 7);
+  EXPECT_EQ(get_int_variable("L"), 8);
+  EXPECT_EQ(get_int_variable("S"), 0);
+}
+
+// Fetched texts come back as the server holds them: "01.01.0001" inside a text and a date of
+// the year 1 are no empty dates; a date column's zero date reads as the empty date.
+TEST_F(SqlProgramTest, FetchedTextsAndDatesComeBackAsTheServerHoldsThem) {
+  run_steps("DATES.PXB", {"S 0001*040:T/", "S 0001*010:D/", "S 0001*010:Z/"},
+            {"CREATE TEMPORARY TABLE kyr_d (t VARCHAR(40), d DATE, z DATE);",
+             "INSERT INTO kyr_d VALUES ('Stand 01.01.0001 fest', '0001-01-01', T$KYR2SQL('00.00.0000'));",
+             "SELECT t AS T, T$SQL2KYR(d) AS D, T$SQL2KYR(z) AS Z FROM kyr_d;", "FETCH"});
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(text_of("T"), "Stand 01.01.0001 fest");
+  EXPECT_EQ(text_of("D"), "01.01.0001");
+  EXPECT_EQ(text_of("Z"), "00.00.0000");
+}
+
+// A date macro's name inside a quoted value is the user's text (also after a doubled quote and a
+// backslash); outside quoted values it is expanded.
+TEST_F(SqlProgramTest, DateMacroNameInsideAQuotedValueStaysText) {
+  run_steps("MACRO.PXB", {"S 0001*040:P/", "S 0001*010:D/", "S 0001*040:Q/"},
+            {"CREATE TEMPORARY TABLE kyr_m (p VARCHAR(40), d DATE);",
+             "INSERT INTO kyr_m VALUES ('Preis T$SQL2KYR(d) neu', '2024-01-05');",
+             "SELECT p AS P, T$SQL2KYR(d) AS D, 'x''T$SQL2KYR(d)\\\\' AS Q FROM kyr_m;", "FETCH"});
+  EXPECT_EQ(file_text("PXBERROR.LOG"), "");
+  EXPECT_EQ(text_of("P"), "Preis T$SQL2KYR(d) neu");
+  EXPECT_EQ(text_of("D"), "05.01.2024");
+  EXPECT_EQ(text_of("Q"), "x'T$SQL2KYR(d)\\");
 }
 
 TEST_F(SqlProgramTest, SlotOutsideTheRangeIsReportedAndStatusOne) {

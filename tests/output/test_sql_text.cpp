@@ -135,6 +135,23 @@ TEST(SqlDateMacros, ArgumentOf32IsTakenLongerIsRefused) {
   EXPECT_NE(error.find("32"), std::string::npos);
 }
 
+TEST(SqlDateMacros, NamesInsideQuotedValuesStayAndQuotedParenthesesBelongToTheArgument) {
+  std::string s = "'a T$SQL2KYR(d)', 'it''s T$SQL2KYR(d)\\\\', \"T$SQL2KYR(e)\", T$SQL2KYR(f), "
+                  "T$KYR2SQL(concat(')', m))";
+  std::string error;
+  ASSERT_TRUE(sql_expand_date_macros(s, 'M', error));
+  EXPECT_EQ(s, "'a T$SQL2KYR(d)', 'it''s T$SQL2KYR(d)\\\\', \"T$SQL2KYR(e)\", date_format(f,'%d.%m.%Y'), "
+               "str_to_date(concat(')', m),'%d.%m.%Y')");
+}
+
+TEST(SqlEmptyDates, OnlyAWholeQuotedValueIsExchanged) {
+  std::string s = "VALUES ('00.00.0000', 'Stand 00.00.0000 fest', \"00.00.0000\", '00.00.0000''x', "
+                  "T$KYR2SQL('00.00.0000'), 00.00.0000)";
+  sql_exchange_empty_dates(s);
+  EXPECT_EQ(s, "VALUES ('01.01.0001', 'Stand 00.00.0000 fest', \"01.01.0001\", '00.00.0000''x', "
+               "T$KYR2SQL('01.01.0001'), 00.00.0000)");
+}
+
 TEST(SqlDateMacros, MissingCloseTakesTheRest) {
   std::string s = "T$SQL2KYR(abc";
   std::string error;

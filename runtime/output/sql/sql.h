@@ -31,6 +31,8 @@ inline constexpr int32_t sqlc_type_text = 3;
 
 // Seconds a connect may wait for the server: the TCP connect and the handshake each.
 inline constexpr unsigned int sqlc_connect_timeout_seconds = 10;
+// Seconds the kill of a running statement may take in all: its connect, the KILL, the goodbye.
+inline constexpr unsigned int sqlc_kill_timeout_seconds = 3;
 
 struct sqlc_connect_params {
   std::string host;      // "localhost" connects through the local socket unless tcp is set
@@ -59,15 +61,23 @@ int32_t sqlc_close();
 void sqlc_reset();
 // Runs a statement on the slot (freeing a held result first); its result is the slot status.
 int32_t sqlc_query(int32_t slot, std::string_view statement);
-// Keeps the result of the last statement on the slot; 0 when a result is held.
+// Reads the answer of the last statement on the slot.  0 when it gave rows (the result is held,
+// its field count is above 0) or none (a statement without columns: no result, field count 0);
+// the library's error number when its rows failed to arrive (an error the server sent among
+// them, the connection lost on the way).  The further results of a multi-result statement are
+// read and freed; a failure among them fails the statement.
 int32_t sqlc_store_result(int32_t slot);
-// Reads and frees whatever results the last statement produced without keeping them, so that
-// the connection is ready for the next statement.
-void sqlc_discard_results(int32_t slot);
 // Frees the held result of the slot, if any, and clears its counts.
 void sqlc_free_result(int32_t slot);
 // Moves to the next row of the held result: 0, or 20 when there is none.
 int32_t sqlc_fetch_row(int32_t slot);
+// Ends on the server every statement of a slot that was sent and never answered (its wait broken
+// off by a termination signal, the connection lost while it ran), so that its transaction is
+// rolled back and its locks are free at once: KILL CONNECTION of each through a connection of
+// its own to the same server (the address the connect reached, looked up no more), every wait
+// of which ends within sqlc_kill_timeout_seconds in all.  The number of statements ended, -1
+// when the server could not be reached; 0 when none was running.
+int32_t sqlc_kill_running();
 
 struct sqlc_counts {
   int32_t slots = sqlc_slot_count;
@@ -114,8 +124,16 @@ int32_t sql_disconnect();
 // it left open; a RUN chain and an abandoned event keep it for the program that goes on.
 void sql_end_open(run_transition why);
 // Append a piece of statement text; once the text ends with ";" it is rewritten and run on
-// the slot.  Returns 0 or the failed statement's status (the program is ended then).
+// the slot, and its rows, where the server answers with rows, are kept for the fetch.  Returns 0
+// or the failed statement's status.  A failure at any step (the statement refused before it is
+// sent, the send, its rows arriving) takes one route: the statement (and the server's error
+// number) as WARNUNG lines, the open transactions rolled back, the program ended with the
+// message ("MySQL Fehler: " and the server's text).
 int32_t sql_exec(int32_t slot, std::string_view text);
+// A piece of statement text that lost characters on the way (a token whose values make it longer
+// than 256 characters): the statement it belongs to is refused and dropped through the same
+// failure route, so that nothing of it runs and the transaction is not committed half.
+int32_t sql_refuse_cut_statement(std::string_view piece);
 // Next row of the slot's result: 0, 20 after the last row, 30 without a result; with assign,
 // every column goes into the program variable of the column's name.
 int32_t sql_fetch(int32_t slot, bool assign);
@@ -124,8 +142,8 @@ std::string_view sql_pending_statement();
 // Forget every connection and statement (tests).
 void sql_reset();
 
-// Column text as the fetch stores it: at most 2,048 characters, the first "01.01.0001"
-// (the empty date of the other dialects) shown as "00.00.0000".
+// Column text as the fetch stores it: at most 2,048 characters; for the other dialects a whole
+// value "01.01.0001" (their empty date) as "00.00.0000", for MySQL the text unchanged.
 std::string sql_get_text_value(int32_t slot, int32_t column);
 float sql_get_real_value(int32_t slot, int32_t column);
 int32_t sql_get_int_value(int32_t slot, int32_t column);
@@ -143,8 +161,36 @@ struct sql_connection_parts {
 };
 sql_connection_parts sql_split_connection_text(std::string_view text, char dialect);
 
-// Replaces the six date macros ("D$KYR2SQL(" ...) by the dialect's functions.  False with a
-// message in error when a macro's argument is longer than 32 characters.
+// Quoted values of a statement: '...', "..." (both texts for MySQL) and `...` (a name).  Inside
+// the first two a backslash takes the next character; a doubled quote closes and opens again.
+// Fed one character after the other, outside() says whether that character lies outside
+// every quoted value (a quote that opens or closes one lies inside).
+struct sql_quotes {
+  char open = 0;  // the quote of the value the scan is in, 0 outside
+  bool escaped = false;
+  bool outside(char c) {
+    if (open == 0) {
+      if (c != '\'' && c != '"' && c != '`') return true;
+      open = c;
+    } else if (escaped) {
+      escaped = false;
+    } else if (c == '\\' && open != '`') {
+      escaped = true;
+    } else if (c == open) {
+      open = 0;
+    }
+    return false;
+  }
+};
+// The first place of `what` outside quoted values; npos when there is none.
+size_t sql_find_unquoted(std::string_view statement, std::string_view what);
+// Dialects other than M: a quoted value that is the empty date "00.00.0000" as a whole becomes
+// their empty date "01.01.0001"; a text holding it among other characters stays as it is.
+void sql_exchange_empty_dates(std::string& statement);
+
+// Replaces the six date macros ("D$KYR2SQL(" ...) outside quoted values by the dialect's
+// functions (a macro's name inside a text is part of the text).  False with a message in error
+// when a macro's argument is longer than 32 characters.
 bool sql_expand_date_macros(std::string& statement, char dialect, std::string& error);
 // Dialect M: "INSERT " becomes "REPLACE" (not for INSERT IGNORE or ON DUPLICATE KEY UPDATE);
 // other dialects: "REPLACE " becomes "INSERT  ".  statement has no leading blanks.

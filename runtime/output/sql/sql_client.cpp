@@ -3,19 +3,25 @@
 // The glue reports failures only as status values; the SQL layer decides what to show.
 #include "runtime/output/sql/sql.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 
 #include "quillon/api/libraries.h"
 #include "quillon/api/quillon.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -44,6 +50,9 @@ struct client_library {
   decltype(&::mysql_fetch_field) mysql_fetch_field = nullptr;
   decltype(&::mysql_fetch_row) mysql_fetch_row = nullptr;
   decltype(&::mysql_fetch_lengths) mysql_fetch_lengths = nullptr;
+  decltype(&::mysql_field_count) mysql_field_count = nullptr;
+  decltype(&::mysql_thread_id) mysql_thread_id = nullptr;
+  decltype(&::mysql_get_socket) mysql_get_socket = nullptr;
 };
 client_library client;
 
@@ -76,6 +85,9 @@ std::string open_client_library() {
   bind("mysql_fetch_field", client.mysql_fetch_field);
   bind("mysql_fetch_row", client.mysql_fetch_row);
   bind("mysql_fetch_lengths", client.mysql_fetch_lengths);
+  bind("mysql_field_count", client.mysql_field_count);
+  bind("mysql_thread_id", client.mysql_thread_id);
+  bind("mysql_get_socket", client.mysql_get_socket);
   if (!missing.empty()) {
     client = client_library{.file = client.file};
     return "MySQL-Clientbibliothek " + client.file + " ohne " + missing;
@@ -95,6 +107,10 @@ struct glue_slot {
   uint64_t result_id = 0;             // names the held result; 0 while none is held
   uint32_t error_number = 0;
   std::string error_text;
+  unsigned long thread_id = 0;        // the server's number of the connection
+  // A statement was sent and the server has not yet said that it ended (its result or its
+  // error): while the call waits, or after a wait that gave up (a signal, a lost connection).
+  bool running = false;
 };
 
 // The field description read last, shared by all slots.
@@ -104,18 +120,39 @@ struct field_description {
   int32_t length = 0;
 };
 
+// Where the connect reached the server, taken from the first slot's socket, so that the kill
+// connection reaches the same server without looking its name up again.
+struct server_address {
+  std::string host;         // the numeric address of a TCP connection
+  uint32_t port = 0;
+  std::string socket_path;  // of a local socket connection
+  std::string user, password;
+};
+
 struct glue_state {
   std::array<glue_slot, sqlc_slot_count> slots;
   field_description field;
   uint64_t last_result_id = 0;  // never reused, so a stale id can never match a new result
+  server_address server;
+  // While set, every wait for the server ends by this time (the kill connection's bound).
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 glue_state glue;
 
 // Every wait of the client library for the server (the connect, the handshake, a statement
-// and its result) waits here, where a termination signal ends it too: the socket is shut down,
-// so that the library gives the call up as a lost connection (and closes it) and the server,
-// its client gone, rolls back what the connection left open.  Answers as poll does.
+// and its result, the kill connection's waits) waits here, where a termination signal ends it
+// too: the socket is shut down, so that the library gives the call up as a lost connection (and
+// closes it).  The server notices a client gone only when the statement it runs ends (one that
+// waits on a row lock keeps its transaction's locks until then): the slot stays marked running,
+// and the end of the run kills the statement (sqlc_kill_running).  While the glue's deadline is
+// set, no wait lasts beyond it.  Answers as poll does.
 extern "C" int wait_for_server(my_socket socket, my_bool reading, int timeout_ms) {
+  if (glue.deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          *glue.deadline - std::chrono::steady_clock::now()).count();
+    const int bound = static_cast<int>(std::max<int64_t>(0, left));
+    timeout_ms = timeout_ms < 0 ? bound : std::min(timeout_ms, bound);
+  }
   switch (qn_wait_ready(socket, reading ? POLLIN : POLLOUT, timeout_ms)) {
     case qn_wait_end::ready: return 1;
     case qn_wait_end::timeout: errno = ETIMEDOUT; return 0;
@@ -133,6 +170,10 @@ glue_slot& slot_at(int32_t slot) {
 int32_t clamp_count(uint64_t n) {
   return static_cast<int32_t>(std::min<uint64_t>(n, std::numeric_limits<int32_t>::max()));
 }
+
+// Whether the library's error is its own (the connection lost or never reached, no answer)
+// rather than the server's answer to the statement.
+bool client_error(uint32_t number) { return number >= CR_MIN_ERROR && number <= CR_MAX_ERROR; }
 
 void remember_error(glue_slot& s) {
   if (s.connection) {
@@ -157,14 +198,17 @@ void close_connection(glue_slot& s) {
   s.field_count = 0;
 }
 
-// Reads and frees the further results of a multi-result statement (a stored procedure
-// answers with its result sets and a final status), which would otherwise block the
-// connection for the next statement.
-void drain_further_results(glue_slot& s) {
-  while (s.connection && client.mysql_more_results(s.connection)) {
-    if (client.mysql_next_result(s.connection) != 0) break;
-    if (MYSQL_RES* r = client.mysql_store_result(s.connection)) client.mysql_free_result(r);
-  }
+// Reading the statement's rows failed: nothing is kept, the slot's status is the library's
+// error number (the server's among the rows, or the library's own for a lost connection).
+int32_t fail_reading(glue_slot& s) {
+  remember_error(s);
+  free_result(s);
+  s.row_count = 0;
+  s.field_count = 0;
+  if (s.error_number == 0) s.error_text = "no result set";
+  if (!client_error(s.error_number)) s.running = false;
+  s.status = s.error_number != 0 ? static_cast<int32_t>(s.error_number) : 1;
+  return s.status;
 }
 
 // The description of a column of the held result, or nullptr when it may not be read.
@@ -203,6 +247,52 @@ const MYSQL_FIELD* field_of(int32_t slot, int32_t column) {
   return f;
 }
 
+// A connection handle with the runtime's options, not yet connected; nullptr without memory.
+MYSQL* new_connection(bool tcp, unsigned int connect_timeout) {
+  MYSQL* connection = client.mysql_init(nullptr);
+  if (!connection) return nullptr;
+  // The runtime's texts are code page 1252, which the server calls latin1.
+  client.mysql_options(connection, MYSQL_SET_CHARSET_NAME, "latin1");
+  // A server that takes the connection and never answers must not hold the program (and its
+  // window) for good: the client library bounds the TCP connect and the whole handshake (the
+  // greeting and the authorization) by this time-out.  No read time-out is set: it would stay
+  // with the connection and cut statements that run long.
+  client.mysql_options(connection, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout);
+  client.mysql_options(connection, MARIADB_OPT_IO_WAIT, reinterpret_cast<const void*>(&wait_for_server));
+  if (tcp) {
+    unsigned int protocol = MYSQL_PROTOCOL_TCP;
+    client.mysql_options(connection, MYSQL_OPT_PROTOCOL, &protocol);
+  }
+  return connection;
+}
+
+// Notes the address the connection reached (the numeric address and port, or the local socket's
+// path) with the account, for the kill connection.
+void remember_server(MYSQL* connection, const sqlc_connect_params& p) {
+  sockaddr_storage peer{};
+  socklen_t size = sizeof peer;
+  const my_socket fd = client.mysql_get_socket(connection);
+  if (fd == MARIADB_INVALID_SOCKET || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return;
+  char text[INET6_ADDRSTRLEN] = {};
+  if (peer.ss_family == AF_INET) {
+    const auto* in = reinterpret_cast<const sockaddr_in*>(&peer);
+    if (!::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) return;
+    glue.server.port = ntohs(in->sin_port);
+  } else if (peer.ss_family == AF_INET6) {
+    const auto* in = reinterpret_cast<const sockaddr_in6*>(&peer);
+    if (!::inet_ntop(AF_INET6, &in->sin6_addr, text, sizeof text)) return;
+    glue.server.port = ntohs(in->sin6_port);
+  } else if (peer.ss_family == AF_UNIX) {
+    const auto* un = reinterpret_cast<const sockaddr_un*>(&peer);
+    glue.server.socket_path.assign(un->sun_path, ::strnlen(un->sun_path, sizeof un->sun_path));
+  } else {
+    return;
+  }
+  glue.server.host = text;
+  glue.server.user = p.user;
+  glue.server.password = p.password;
+}
+
 }  // namespace
 
 std::string sqlc_open_client() { return open_client_library(); }
@@ -228,28 +318,17 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     close_connection(s);
     s.status = sqlc_status_not_connected;
   }
+  glue.server = server_address{};
   for (glue_slot& s : glue.slots) {
     s.status = 0;
     s.error_number = 0;
     s.error_text.clear();
-    s.connection = client.mysql_init(nullptr);
+    s.running = false;
+    s.connection = new_connection(p.tcp, sqlc_connect_timeout_seconds);
     if (!s.connection) {
       s.status = status = sqlc_status_no_connection;
       s.error_text = "MySQL client: out of memory";
       break;
-    }
-    // The runtime's texts are code page 1252, which the server calls latin1.
-    client.mysql_options(s.connection, MYSQL_SET_CHARSET_NAME, "latin1");
-    // A server that takes the connection and never answers must not hold the program (and its
-    // window) for good: the client library bounds the TCP connect and the whole handshake (the
-    // greeting and the authorization) by this time-out.  No read time-out is set: it would stay
-    // with the connection and cut statements that run long.
-    unsigned int connect_timeout = sqlc_connect_timeout_seconds;
-    client.mysql_options(s.connection, MYSQL_OPT_CONNECT_TIMEOUT, &connect_timeout);
-    client.mysql_options(s.connection, MARIADB_OPT_IO_WAIT, reinterpret_cast<const void*>(&wait_for_server));
-    if (p.tcp) {
-      unsigned int protocol = MYSQL_PROTOCOL_TCP;
-      client.mysql_options(s.connection, MYSQL_OPT_PROTOCOL, &protocol);
     }
     const char* host = p.host.empty() ? "localhost" : p.host.c_str();
     if (!client.mysql_real_connect(s.connection, host, p.user.c_str(), p.password.c_str(), nullptr,
@@ -259,6 +338,8 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
       s.status = status = sqlc_status_no_connection;
       break;
     }
+    s.thread_id = client.mysql_thread_id(s.connection);
+    if (glue.server.host.empty() && glue.server.socket_path.empty()) remember_server(s.connection, p);
     if (client.mysql_select_db(s.connection, p.database.c_str()) != 0) {
       remember_error(s);
       close_connection(s);
@@ -297,6 +378,7 @@ void sqlc_reset() {
     s = glue_slot{};
   }
   glue.field = field_description{};
+  glue.server = server_address{};
 }
 
 int32_t sqlc_query(int32_t slot, std::string_view statement) {
@@ -308,9 +390,14 @@ int32_t sqlc_query(int32_t slot, std::string_view statement) {
     s.status = sqlc_status_no_connection;
     return s.status;
   }
+  // A connection the library has given up sends nothing; the statement of a live one runs on
+  // the server from here until the server's answer has been read.
+  if (client.mysql_get_socket(s.connection) != MARIADB_INVALID_SOCKET) s.running = true;
   int rc = client.mysql_real_query(s.connection, statement.data(), statement.size());
   if (rc != 0) {
     remember_error(s);
+    // The server's error ends the statement; the library's own (no answer) may leave it running.
+    if (!client_error(s.error_number)) s.running = false;
     s.status = rc;
   } else {
     s.status = 0;
@@ -326,26 +413,25 @@ int32_t sqlc_store_result(int32_t slot) {
   if (s.status != 0) return s.status;
   if (!s.connection) return s.status = sqlc_status_no_connection;
   s.result = client.mysql_store_result(s.connection);
-  if (!s.result) {
-    // A statement that should have answered with rows did not: no result, non-zero status.
-    remember_error(s);
-    if (s.error_number == 0) s.error_text = "no result set";
-    s.status = s.error_number != 0 ? static_cast<int32_t>(s.error_number) : 1;
-    drain_further_results(s);
-    return s.status;
+  // No result: a statement without rows (no columns), or one whose rows failed to arrive (an
+  // error the server sent among them, the connection lost while they came).
+  if (!s.result && client.mysql_field_count(s.connection) != 0) return fail_reading(s);
+  if (s.result) {
+    s.result_id = ++glue.last_result_id;
+    s.row_count = clamp_count(client.mysql_num_rows(s.result));
+    s.field_count = clamp_count(client.mysql_num_fields(s.result));
   }
-  s.result_id = ++glue.last_result_id;
-  s.row_count = clamp_count(client.mysql_num_rows(s.result));
-  s.field_count = clamp_count(client.mysql_num_fields(s.result));
-  drain_further_results(s);
+  // The further results of a multi-result statement (a stored procedure answers with its result
+  // sets and a final status) are read and freed, so that the connection is ready for the next
+  // statement; a failure among them fails the statement.
+  while (client.mysql_more_results(s.connection)) {
+    if (client.mysql_next_result(s.connection) != 0) return fail_reading(s);
+    MYSQL_RES* further = client.mysql_store_result(s.connection);
+    if (further) client.mysql_free_result(further);
+    else if (client.mysql_field_count(s.connection) != 0) return fail_reading(s);
+  }
+  s.running = false;
   return 0;
-}
-
-void sqlc_discard_results(int32_t slot) {
-  glue_slot& s = slot_at(slot);
-  if (!s.connection) return;
-  if (MYSQL_RES* r = client.mysql_store_result(s.connection)) client.mysql_free_result(r);
-  drain_further_results(s);
 }
 
 void sqlc_free_result(int32_t slot) {
@@ -364,6 +450,38 @@ int32_t sqlc_fetch_row(int32_t slot) {
   if (!s.row) return sqlc_status_no_row;
   s.lengths = client.mysql_fetch_lengths(s.result);
   return 0;
+}
+
+int32_t sqlc_kill_running() {
+  std::array<unsigned long, sqlc_slot_count> ids{};
+  size_t count = 0;
+  for (glue_slot& s : glue.slots) {
+    if (s.running && s.thread_id != 0) ids[count++] = s.thread_id;
+    s.running = false;
+  }
+  if (count == 0) return 0;
+  const server_address& server = glue.server;
+  if (server.host.empty() && server.socket_path.empty()) return -1;
+  qn_before_waiting();  // the lines written so far reach the disk before the wait
+  // Every wait of this connection (the connect, the handshake, the statements, the goodbye)
+  // ends by one bound, also where the server takes the connection and never answers.
+  glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sqlc_kill_timeout_seconds);
+  const bool tcp = server.socket_path.empty();
+  int32_t killed = -1;
+  if (MYSQL* killer = new_connection(tcp, sqlc_kill_timeout_seconds)) {
+    if (client.mysql_real_connect(killer, tcp ? server.host.c_str() : "localhost", server.user.c_str(),
+                                  server.password.c_str(), nullptr, server.port,
+                                  tcp ? nullptr : server.socket_path.c_str(), 0)) {
+      killed = 0;
+      for (size_t i = 0; i < count; ++i) {
+        const std::string kill = "KILL CONNECTION " + std::to_string(ids[i]);
+        if (client.mysql_real_query(killer, kill.data(), kill.size()) == 0) ++killed;
+      }
+    }
+    client.mysql_close(killer);
+  }
+  glue.deadline.reset();
+  return killed;
 }
 
 sqlc_counts sqlc_info(int32_t slot) {

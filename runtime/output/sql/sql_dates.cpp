@@ -1,6 +1,7 @@
 // Date macros of SQL statements.  Programs keep dates as "DD.MM.YYYY" texts and time stamps
 // as "YYYYMMDDHHMM" or "DD.MM.YYYY HH:MM"; the six macros turn them into the database's date
-// functions and back, so that the same statement runs on every dialect.
+// functions and back, so that the same statement runs on every dialect.  A macro's name inside a
+// quoted value is the user's text and stays.
 #include "runtime/output/sql/sql.h"
 
 #include <array>
@@ -38,13 +39,15 @@ bool sql_expand_date_macros(std::string& statement, char dialect, std::string& e
   const bool other_group = dialect == 'P' || dialect == 'O';
   for (const date_macro& m : date_macros) {
     size_t pos;
-    while ((pos = statement.find(m.name)) != std::string::npos) {
+    while ((pos = sql_find_unquoted(statement, m.name)) != std::string::npos) {
       // The argument runs to the parenthesis that closes the macro's own one; parentheses
-      // inside it (a function call) stay part of the argument.
+      // inside it (a function call) stay part of the argument, as do those of a quoted value.
       const size_t start = pos + m.name.size();
       size_t i = start;
       int depth = 1;
+      sql_quotes quotes;
       for (; i < statement.size(); ++i) {
+        if (!quotes.outside(statement[i])) continue;
         if (statement[i] == '(') ++depth;
         if (statement[i] == ')' && --depth == 0) break;
       }

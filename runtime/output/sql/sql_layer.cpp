@@ -71,17 +71,11 @@ std::string_view trim_trailing(std::string_view s) {
   return s;
 }
 
-std::string upper(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return out;
-}
-
-// The empty date of the other dialects comes back as the runtime's empty date.
+// The empty date of the other dialects comes back as the runtime's empty date: only a whole
+// value, and only where the way in exchanged it (never for MySQL, whose texts and dates cross
+// unchanged both ways); characters inside a text are never touched.
 void restore_empty_date(std::string& text) {
-  if (size_t pos = text.find("01.01.0001"); pos != std::string::npos)
-    text.replace(pos, 10, "00.00.0000");
+  if (layer.dialect != 'M' && text == "01.01.0001") text = "00.00.0000";
 }
 
 // A column's text as the fetch stores it: at most 2,048 characters, cut at its end, the empty
@@ -118,14 +112,33 @@ void trace_statement(std::string_view statement) {
   }
 }
 
-// A failed statement: the statement and the server's error number go to the error log as
-// warnings, then the fatal-error routine ends the program with the server's message.
-void statement_failed(int32_t slot, int32_t status, const std::string& statement) {
-  end_run_if_signalled();  // a statement that a termination signal broke off failed for no fault of its own
+// Runs a statement of the layer's own on the slot and reads its answer, keeping nothing.
+void run_quietly(int32_t slot, std::string_view statement) {
+  if (sqlc_query(slot, statement) == 0) sqlc_store_result(slot);
+  sqlc_free_result(slot);
+}
+
+// The one failure route of a statement, whatever step failed (a refusal before sending, the
+// send, the rows arriving): the statement goes to the error log as a warning (and the detail
+// after it, where there is one), the transactions the program has open on any slot are rolled
+// back (their locks free before any box waits for the user), and the fatal-error routine ends
+// the program with the message.
+void end_by_failed_statement(int32_t status, std::string_view statement, std::string_view detail,
+                             std::string_view message) {
   trace_int("KYR/SQL: error=", status);
   warning_log(statement);
+  if (!detail.empty()) warning_log(detail);
+  if (layer.connected)
+    for (int32_t s = 0; s < sqlc_slot_count; ++s) run_quietly(s, "ROLLBACK");
+  fatal_error(message);
+}
+
+// A failed statement: the statement and the server's error number go to the error log as
+// warnings, then the failure route ends the program with the server's message.
+void statement_failed(int32_t slot, int32_t status, const std::string& statement) {
+  end_run_if_signalled();  // a statement that a termination signal broke off failed for no fault of its own
   if (layer.dialect != 'M') {
-    fatal_error(statement);
+    end_by_failed_statement(status, statement, {}, statement);
     return;
   }
   // The library's own error is kept first: when the connection is gone, the server cannot be
@@ -139,10 +152,7 @@ void statement_failed(int32_t slot, int32_t status, const std::string& statement
     message = std::string(trim_trailing(sqlc_get_text(slot, 3)));
   }
   sqlc_free_result(slot);
-  restore_empty_date(number);
-  restore_empty_date(message);
-  warning_log("SQL-error Nr: " + number);
-  fatal_error("MySQL Fehler: " + message);
+  end_by_failed_statement(status, statement, "SQL-error Nr: " + number, "MySQL Fehler: " + message);
 }
 
 // Stores one fetched column into the program variable of its name.  The column type decides
@@ -189,7 +199,7 @@ column_plan plan_column(int32_t slot, int32_t column) {
 }
 
 // The column text a number is read from.  The fetch's other steps cannot change the number:
-// the empty-date exchange touches only an item holding "01.01.0001", which with its two points
+// the empty-date exchange touches only a whole value "01.01.0001", which with its two points
 // reads as no number before and after, and trailing blanks come after the first item.
 std::string_view column_number_text(int32_t slot, int32_t column) {
   return sqlc_get_text(slot, column).substr(0, column_text_capacity);
@@ -328,6 +338,9 @@ int32_t sql_connect(std::string_view text) {
 
 void sql_end_open(run_transition why) {
   if (!layer.connected || !(why == run_transition::next_open || ends_the_run(why))) return;
+  // A statement the run left running on the server (its wait broken off) would keep its
+  // transaction and locks there until it ends by itself: it is killed first.
+  if (const int32_t killed = sqlc_kill_running(); killed != 0) trace_int("KYR/SQL: statements killed ", killed);
   sqlc_close();  // the server rolls back a transaction the program left open
   layer.connected = false;
 }
@@ -341,22 +354,32 @@ int32_t sql_disconnect() {
   return status;
 }
 
-int32_t sql_exec(int32_t slot, std::string_view text) {
-  if (!slot_valid(slot)) return sqlc_status_no_connection;
-  if (layer.dialect == ' ') layer.dialect = glue_dialect();  // a statement before any connect
-  text = trim_trailing(text);
+namespace {
 
-  // Pieces are joined by one blank.  A statement that does not fit the collection buffer is
-  // refused as a whole: a cut statement would run something the program did not write.
+// The statement collected so far with the next piece, joined by one blank.
+std::string joined_statement(std::string_view text) {
   std::string collected = std::string(trim_trailing(layer.statement));
+  text = trim_trailing(text);
   if (!text.empty()) {
     if (!collected.empty()) collected += ' ';
     collected += text;
   }
+  return collected;
+}
+
+}  // namespace
+
+int32_t sql_exec(int32_t slot, std::string_view text) {
+  if (!slot_valid(slot)) return sqlc_status_no_connection;
+  if (layer.dialect == ' ') layer.dialect = glue_dialect();  // a statement before any connect
+
+  // A statement that does not fit the collection buffer is refused as a whole: a cut statement
+  // would run something the program did not write.
+  std::string collected = joined_statement(text);
   if (collected.size() > static_cast<size_t>(sql_statement_capacity)) {
     layer.statement.clear();
-    report_error("SQL-Anweisung zu lang (max. 2048 Zeichen): " + collected.substr(0, 60) + "...",
-                 32000);
+    end_by_failed_statement(sqlc_status_no_connection, collected, {},
+                            "SQL-Anweisung zu lang (max. 2048 Zeichen): " + collected.substr(0, 60) + "...");
     return sqlc_status_no_connection;
   }
   layer.statement = collected;
@@ -366,44 +389,49 @@ int32_t sql_exec(int32_t slot, std::string_view text) {
   std::string statement = std::move(collected);
   std::string error;
   if (!sql_expand_date_macros(statement, layer.dialect, error)) {
-    report_error(error, 32000);
+    end_by_failed_statement(sqlc_status_no_connection, statement, {}, error);
     return sqlc_status_no_connection;
   }
   if (layer.dialect != 'M') {
-    for (size_t pos; (pos = statement.find("00.00.0000")) != std::string::npos;)
-      statement.replace(pos, 10, "01.01.0001");
+    sql_exchange_empty_dates(statement);
     for (char& c : statement)
       if (c == '"') c = '\'';
   }
   trace_statement(statement);
 
-  layer.result_ready[static_cast<size_t>(slot)] = false;
+  const size_t s = static_cast<size_t>(slot);
+  layer.result_ready[s] = false;
   statement.pop_back();  // the ";" is not sent
   layer.field_count = 0;
   statement.erase(0, statement.find_first_not_of(' '));
   sql_exchange_statement_word(statement, layer.dialect);
-  const std::string word = upper(std::string_view(statement).substr(0, 20));
 
   qn_before_waiting();  // a statement may keep the run waiting
+  // Whether the statement gives rows is the server's answer (its field count), not its first
+  // word: a SELECT in parentheses, after WITH or without a blank behind it gives them as well.
   int32_t status = sqlc_query(slot, statement);
-  layer.last_status[static_cast<size_t>(slot)] = status;
+  if (status == 0) status = sqlc_store_result(slot);
+  layer.last_status[s] = status;
   if (status != 0) {
     statement_failed(slot, status, statement + ";");
     return status;
   }
-  if (word.starts_with("SELECT ") || word.starts_with("SHOW ")) {
-    status = sqlc_store_result(slot);
-    layer.last_status[static_cast<size_t>(slot)] = status;
-    if (status == 0) layer.result_ready[static_cast<size_t>(slot)] = true;
-    const sqlc_counts counts = sqlc_info(slot);
+  const sqlc_counts counts = sqlc_info(slot);
+  if (counts.fields > 0) {
+    layer.result_ready[s] = true;
     layer.field_count = counts.fields;
     trace_int3("KYR/SQL: SELECT ncols,rpc,status=", counts.fields, counts.rows, status);
-  } else {
-    // Statements that answer with rows of their own (DESCRIBE, EXPLAIN, CALL, WITH ...) are
-    // read and freed, so that the next statement on the connection is not out of sync.
-    sqlc_discard_results(slot);
   }
   return status;
+}
+
+int32_t sql_refuse_cut_statement(std::string_view piece) {
+  const std::string collected = joined_statement(piece);
+  layer.statement.clear();
+  end_by_failed_statement(sqlc_status_no_connection, collected, {},
+                          "SQL-Anweisung zu lang (max. 256 Zeichen je SQL-Befehl): " +
+                              std::string(trim_trailing(piece.substr(0, 60))) + "...");
+  return sqlc_status_no_connection;
 }
 
 int32_t sql_fetch(int32_t slot, bool assign) {

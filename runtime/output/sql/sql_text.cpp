@@ -1,5 +1,6 @@
 // Text handling of the SQL layer that needs no connection: splitting the connection text,
-// exchanging the statement word for the dialect and reading numbers from column texts.
+// exchanging the statement word for the dialect, finding what lies outside quoted values and
+// reading numbers from column texts.
 #include "runtime/output/sql/sql.h"
 
 #include <array>
@@ -187,3 +188,31 @@ double sql_read_number(std::string_view text) {
   return negative ? -value : value;
 }
 
+
+size_t sql_find_unquoted(std::string_view statement, std::string_view what) {
+  if (what.empty()) return std::string_view::npos;
+  sql_quotes quotes;
+  for (size_t i = 0; i < statement.size(); ++i) {
+    const char c = statement[i];
+    if (c == what[0] && quotes.open == 0 && statement.substr(i, what.size()) == what) return i;
+    quotes.outside(c);
+  }
+  return std::string_view::npos;
+}
+
+void sql_exchange_empty_dates(std::string& statement) {
+  constexpr std::string_view empty_date = "00.00.0000";
+  sql_quotes quotes;
+  for (size_t i = 0; i < statement.size(); ++i) {
+    const bool was_outside = quotes.open == 0;
+    quotes.outside(statement[i]);
+    if (!was_outside || quotes.open == 0) continue;
+    // A quote that opens a value: the value is the empty date when its closing quote follows it
+    // (and is no doubled quote, which would be part of the text).
+    const char quote = quotes.open;
+    const size_t end = i + 1 + empty_date.size();
+    if (statement.compare(i + 1, empty_date.size(), empty_date) == 0 && end < statement.size() &&
+        statement[end] == quote && (end + 1 == statement.size() || statement[end + 1] != quote))
+      statement.replace(i + 1, empty_date.size(), "01.01.0001");
+  }
+}
