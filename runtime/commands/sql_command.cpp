@@ -39,7 +39,8 @@ void cmd_SQL(code_record& rec) {
   const bool fetch = has_option(rec, option_fetch);
   const bool statement = !fetch && (has_option(rec, option_execute) ||
                                     !(has_option(rec, option_connect) || has_option(rec, option_disconnect)));
-  if (text.cut && !statement && !whole_or_refused(text)) return;
+  // A cut connection text is refused as a cut name, its password not shown in the log.
+  if (text.cut && !statement && !whole_or_refused({sql_connection_text_shown(text.text), true})) return;
   const std::string_view whole = blank_trimmed(text.text);
   io_status = 0;
 

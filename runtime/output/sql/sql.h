@@ -160,6 +160,9 @@ struct sql_connection_parts {
   bool port_given = false;
 };
 sql_connection_parts sql_split_connection_text(std::string_view text, char dialect);
+// The connection text as a log line may show it: the password (behind the last "/") as
+// "********", so that no refusal or trace ever writes it.
+std::string sql_connection_text_shown(std::string_view text);
 
 // Quoted values of a statement: '...', "..." (both texts for MySQL) and `...` (a name).  Inside
 // the first two a backslash takes the next character; a doubled quote closes and opens again.

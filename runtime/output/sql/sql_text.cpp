@@ -69,6 +69,14 @@ bool insert_keeps_its_meaning(std::string_view statement) {
 
 }  // namespace
 
+std::string sql_connection_text_shown(std::string_view text) {
+  std::string shown(text);
+  if (size_t slash = shown.rfind('/'); slash != std::string::npos &&
+                                       shown.find_first_not_of(' ', slash + 1) != std::string::npos)
+    shown.replace(slash + 1, std::string::npos, "********");
+  return shown;
+}
+
 sql_connection_parts sql_split_connection_text(std::string_view text, char dialect) {
   sql_connection_parts parts;
   std::string rest(text.substr(0, connection_text_capacity));
