@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
@@ -1352,7 +1353,8 @@ TEST_F(process_test, SecondSignalRemovesWhatOnlyTheRunMade) {
 // not exist: an in-place list save (a file the user may write in a folder the user may not), a
 // SYSVAR copy and a PDF plot into a named pipe that a reader holds open.  Each is refused with a
 // WARNUNG naming the missing temporary folder and its reason (the list save IOERROR 2, the copy
-// -1, the plot's open then ends the run); the file and the pipe get nothing.  As a plain user.
+// -1, the plot's open then ends the run); the file and the pipe get nothing.  Under root, an
+// in-place list save with TMPDIR on a full file system names that folder too.  As a plain user.
 TEST_F(process_test, InPlaceSaveWithAMissingTemporaryFolderNamesThatFolder) {
   const fs::path target = dir / "ausgabe" / "liste.lst", run_dir = dir / "run";
   fs::create_directories(dir / "ausgabe");
@@ -1386,6 +1388,34 @@ TEST_F(process_test, InPlaceSaveWithAMissingTemporaryFolderNamesThatFolder) {
   EXPECT_EQ(file_text("out.txt"), "2\ncopy -1\n");
   EXPECT_EQ(file_text("../ausgabe/liste.lst"), "alt\n");
   EXPECT_LE(got, 0);
+
+  // A full temporary folder (a file system of 256 KB, where root may mount one) is named too.
+  if (geteuid() != 0) return;
+  const fs::path small = dir / "klein";
+  fs::create_directories(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0777") != 0)
+    GTEST_SKIP() << "no file system can be mounted here: " << std::strerror(errno);
+  std::string rows = "40000 1\n";
+  for (int i = 0; i < 40000; ++i) rows += "zeile " + std::to_string(100000 + i) + " .\n";
+  std::ofstream(run_dir / "B.TXT", std::ios::binary) << rows;
+  std::ofstream(run_dir / "FULL.PXB", std::ios::binary)
+      << saving_program("#1 #20 #0\n_IOERROR &1 __STO\n",
+                        "@0001 B.TXT|\n@0002 ..\\ausgabe\\liste.lst|\n@0003 #1|\n@0004 out2.txt|\n@0005 \xFA" "0001|\n",
+                        "/00000001 FILE @0003 @0004 %0001\n/00002020 LSTMGR @0001 %0002\n"
+                        "/00001020 LSTMGR @0002 %0002\n%0003\n/00001000 FILE @0003 @0005\nQUIT\nQUIT\n");
+  give_to(user, {run_dir / "B.TXT", run_dir / "FULL.PXB"});
+  run_as = user;
+  const run_result full = run({"FULL.PXB"}, {{"TMPDIR", small.string()}});
+  const bool left_empty = fs::is_empty(small);
+  umount2(small.c_str(), MNT_DETACH);
+  EXPECT_EQ(full.status, 0) << full.errors;
+  EXPECT_NE(full.errors.find("-WARNUNG:cannot write ..\\ausgabe\\liste.lst: temporary folder " + small.string() +
+                             ": No space left on device\n"),
+            std::string::npos)
+      << full.errors;
+  EXPECT_EQ(file_text("out2.txt"), "28\n");
+  EXPECT_EQ(file_text("../ausgabe/liste.lst"), "alt\n");
+  EXPECT_TRUE(left_empty);
 }
 
 // ---------------------------------------------------------------- a save writes only into the file it opened
