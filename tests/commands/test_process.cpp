@@ -1482,9 +1482,10 @@ TEST_F(process_test, ASaveWritesOnlyIntoTheFileItOpened) {
 }
 
 // A list save, a SYSVAR copy and a PDF plot onto dangling links create the files they name (the
-// links stay); a chain of two links to a file is saved through (the file has the list, the links
-// stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept).  Under root the
-// file at the chain's end, another user's (0640), keeps its owner, group and mode.
+// links stay); a chain of two links to a file is saved through, twice (the file has the list, the
+// links stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept); a file the
+// run has open in a FILE unit is saved.  Under root the file at the chain's end, another user's
+// (0640), keeps its owner, group and mode.
 TEST_F(process_test, SymbolicLinksAreSavedThroughAndAReplacedFileKeepsItsOwner) {
   const fs::path run_dir = dir / "run";
   fs::create_directories(run_dir / "echt");
@@ -1505,16 +1506,20 @@ TEST_F(process_test, SymbolicLinksAreSavedThroughAndAReplacedFileKeepsItsOwner) 
       "#1 #20 #0\n_IOERROR &1 __STO\n#43 #21 #29.7 #1\n@0004 @0006 _SYSVAR &2 __STO\n",
       "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 copy|\n@0005 v1.out|\n@0006 src.txt v2.out|\n@0007 v3.pdf|\n"
       "@0008 MOV 1,1|DRW 5,5|\n@0009 a.lst|\n@0010 k1.lst|\n@0011 list \xFA" "0001|\n@0012 copy \xFA" "0002|\n"
-      "@0013 plot \xFA" "0001|\n@0014 loop \xFA" "0001|\n@0015 chain \xFA" "0001|\n",
+      "@0013 plot \xFA" "0001|\n@0014 loop \xFA" "0001|\n@0015 chain \xFA" "0001|\n@0016 #2|\n@0017 offen.lst|\n"
+      "@0018 open \xFA" "0001|\n@0019 again \xFA" "0001|\n",
       "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n"
       "/00001020 LSTMGR @0005 %0002\n%0003\n/00001000 FILE @0001 @0011\n"
       "%0005\n/00001000 FILE @0001 @0012\n"
       "/00000001 PLOT %0004 @0007\n/00000020 PLOT @0008\n/00000002 PLOT\n%0003\n/00001000 FILE @0001 @0013\n"
       "/00001020 LSTMGR @0009 %0002\n%0003\n/00001000 FILE @0001 @0014\n"
-      "/00001020 LSTMGR @0010 %0002\n%0003\n/00001000 FILE @0001 @0015\nQUIT\nQUIT\n");
+      "/00001020 LSTMGR @0010 %0002\n%0003\n/00001000 FILE @0001 @0015\n"
+      "/00000001 FILE @0016 @0017 %0001\n/00001020 LSTMGR @0017 %0002\n%0003\n/00001000 FILE @0001 @0018\n"
+      "/00001020 LSTMGR @0010 %0002\n%0003\n/00001000 FILE @0001 @0019\nQUIT\nQUIT\n");
   const run_result r = run({"PROG.PXB"});
   EXPECT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(file_text("out.txt"), "list 0\ncopy 0\nplot 0\nloop 40\nchain 0\n");
+  EXPECT_EQ(file_text("out.txt"), "list 0\ncopy 0\nplot 0\nloop 40\nchain 0\nopen 0\nagain 0\n");
+  EXPECT_EQ(file_text("offen.lst"), list);  // a file the run has open in a unit
   EXPECT_NE(r.errors.find("-WARNUNG:cannot write a.lst: Too many levels of symbolic links\n"), std::string::npos) << r.errors;
   for (const auto& [name, to] : links) {
     EXPECT_TRUE(fs::is_symlink(run_dir / name)) << name;
