@@ -403,6 +403,9 @@ void GET_WINDOWS_DIRECTORY(std::string& path, int* status = nullptr);
 struct copy_file_opts {
   std::optional<bool> fail_if_exists;  // absent or false: an existing destination is overwritten
   int* status = nullptr;
+  // Where the copy failed in the temporary folder (a missing or full one), the failure's text
+  // naming that folder; else left empty.
+  std::string* temporary_folder_failure = nullptr;
 };
 int32_t copy_file(std::string_view source, std::string_view destination, const copy_file_opts& o = {});  // 1 or 0
 int32_t delete_file(std::string_view name, int* status = nullptr);  // non-zero on success, 0 on failure

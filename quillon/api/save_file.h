@@ -14,19 +14,29 @@
 // lose and is not waited for).  A failed, abandoned or killed save leaves the old file as it
 // was.  Paths are host paths (UTF-8, "/").
 //
+// The target is looked at and opened once, at `open`, without following a link at its name: a
+// symbolic link is saved through (the name becomes the one its chain of links ends in, a dangling
+// link gets that file created, the links stay; a loop is refused, ELOOP), and an existing file is
+// opened for writing then and held (a file the user may not write is refused there).  Whatever
+// `commit` writes goes into a descriptor opened then, or into the new file renamed into the
+// name's place: never into a file reached through the name later.  The new file gets the old
+// file's owner and group where the process may set them, and its mode.
+//
 // The file beside the target is named "." + the target's name + ".XXXXXX", the target's name cut
 // where the folder would not take so long a name.  Where the folder refuses a new file (or the
 // rename over this one) but the target is a plain file that the user may write, the bytes go into
-// a file in the temporary folder instead and `commit` copies them into the target itself (room
+// a file in the temporary folder instead and `commit` copies them into the held target (room
 // taken first, written, cut to length, synced, its length checked), under an exclusive lock on
 // the target (flock), so that two such saves of one file at once leave one or the other whole:
 // the target stays the same file, with its owner, mode and hard links; only a failure during
-// that copy can leave it cut.
+// that copy (or a kill) can leave it cut.  Where the name no longer leads to the held file then
+// (a link, a pipe or another file put there meanwhile), nothing is written: ELOOP (a link),
+// ESTALE (another file) or ENOENT.
 //
 // Only a plain file is ever replaced.  A device or a named pipe is written into: it is opened
 // when the save opens (a pipe that nobody reads yet is waited for), the content is made whole in
-// the temporary folder, and `commit` writes it through.  The waits for a reader, for room in a
-// pipe and for the lock end when a termination signal comes (EINTR).
+// the temporary folder, and `commit` writes it through that descriptor.  The waits for a reader,
+// for room in a pipe and for the lock end when a termination signal comes (EINTR).
 //
 // The aside file is noted as this process's own (own_files.h) while it stands, so that no end of
 // the process leaves it behind.
@@ -68,6 +78,8 @@ class save_file {
   bool copies_in() const { return copies_in_; }
   // True where the target is a device or a pipe, written into at the commit.
   bool into_device() const { return device_ >= 0; }
+  // True where the failure is the temporary folder's (reason() names it).
+  bool temporary_folder_failed() const { return !temporary_folder_.empty(); }
 
   // Called after everything was written and synced, just before the rename; for tests that
   // stop a save there.
@@ -76,6 +88,8 @@ class save_file {
  private:
   int32_t fail(int32_t code);
   int32_t fail_in_temporary_folder(int32_t code);
+  bool in_temporary_folder() const { return copies_in_ || device_ >= 0; }  // where the aside file is
+  void close_held();
   std::string target_, aside_;
   std::string temporary_folder_;  // the temporary folder, where the failure is its own
   std::string buffer_;
@@ -83,6 +97,7 @@ class save_file {
   int32_t error_ = 0;
   bool published_ = false;
   int device_ = -1;         // the device or pipe that the commit writes into
+  int held_ = -1;           // the existing plain file at the target, opened for writing at `open`
   bool copies_in_ = false;  // the aside file is in the temporary folder, copied into the target
   own_file aside_note_;     // the aside file, while it stands
 };

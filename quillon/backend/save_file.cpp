@@ -28,12 +28,34 @@ constexpr size_t buffer_limit = size_t(1) << 16;
 
 int32_t errno_code() { return errno > 0 ? errno : EIO; }
 
-// A symbolic link is saved through: the file it names is replaced, the link stays.
-std::string final_target(const std::string& target) {
-  struct stat st;
-  if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
-  char resolved[PATH_MAX];
-  return ::realpath(target.c_str(), resolved) ? std::string(resolved) : target;
+// A symbolic link is saved through: the name becomes the one its chain of links ends in, whether
+// a file stands there or not (a dangling link gets the file it names created); the links stay.  A
+// relative link is taken from its own folder, as the system takes it.  0, or ELOOP for a chain
+// that does not end.
+int32_t follow_links(std::string& name) {
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
+    if (hops >= 40) return ELOOP;  // the system's own limit on a chain of links
+    std::string to(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
+    if (n < 0) return errno_code();
+    to.resize(static_cast<size_t>(n));
+    if (to.empty()) return ENOENT;
+    if (to[0] != '/')
+      if (const size_t slash = name.rfind('/'); slash != std::string::npos) to.insert(0, name, 0, slash + 1);
+    name = std::move(to);
+  }
+}
+
+// 0 where the name leads, without following a link, to the file open in `fd`; else why not: ELOOP
+// (a link put there), ENOENT (nothing there) or ESTALE (another file there).
+int32_t still_named(int fd, const std::string& name) {
+  struct stat held, named;
+  if (::fstat(fd, &held) != 0) return errno_code();
+  if (::lstat(name.c_str(), &named) != 0) return errno_code();
+  if (S_ISLNK(named.st_mode)) return ELOOP;
+  return named.st_dev == held.st_dev && named.st_ino == held.st_ino ? 0 : ESTALE;
 }
 
 // Creates the file of the name whose last six characters are replaced by random letters and
@@ -124,41 +146,28 @@ int32_t lock_exclusively(int fd) {
 // may write can still be written in place.
 bool folder_refused(int32_t code) { return code == EACCES || code == EPERM; }
 
-// True where the file exists and is not empty.
+// True where a file stands at the name (not followed) and is not empty.
 bool holds_content(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+  return ::lstat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
-// An existing plain file the user may write.
-bool writable_file(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-         ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
-// Writes the whole content of `from` into the file `target` itself, so that it stays the same
-// file (its owner, its mode and every hard link to it), holding the exclusive lock on it
-// throughout: room for the new content is taken first where the file system can (a full disk,
-// like the size limit, shows before any old byte is overwritten), then the bytes are written
-// from the start, the file is cut to their length, synced (with `sync`), and its length checked.
-// 0 or the system's error code.
-int32_t copy_into(int from, const std::string& target, bool sync) {
+// Writes the whole content of `from` into the file open in `to` (the target, opened when the save
+// opened), so that it stays the same file (its owner, its mode and every hard link to it), holding
+// the exclusive lock on it throughout: where the target's name no longer leads to that file (a
+// link or another file put in its place meanwhile) nothing is written.  Room for the new content
+// is taken first where the file system can (a full disk, like the size limit, shows before any
+// old byte is overwritten), then the bytes are written from the start, the file is cut to their
+// length, synced (with `sync`), and its length checked.  0 or the system's error code.
+int32_t copy_into(int from, int to, const std::string& target, bool sync) {
   struct stat source;
   if (::fstat(from, &source) != 0) return errno_code();
   const off_t length = source.st_size;
-  // Not blocking: a pipe put in the file's place meanwhile refuses the open instead of waiting.
-  const int to = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (to < 0) return errno_code();
-  int32_t failed = 0;
   struct stat now;
-  if (::fstat(to, &now) != 0)
-    failed = errno_code();
-  else if (!S_ISREG(now.st_mode))
-    failed = EINVAL;
-  // Another save copying into it goes first, whole; its length is looked at after it.
-  else if ((failed = lock_exclusively(to)) == 0 && ::fstat(to, &now) != 0)
-    failed = errno_code();
+  // Another save copying into it goes first, whole; its name and length are looked at after it.
+  int32_t failed = lock_exclusively(to);
+  if (failed == 0) failed = still_named(to, target);
+  if (failed == 0 && ::fstat(to, &now) != 0) failed = errno_code();
   rlimit size_limit{};
   if (failed == 0 && ::getrlimit(RLIMIT_FSIZE, &size_limit) == 0 && size_limit.rlim_cur != RLIM_INFINITY &&
       static_cast<rlim_t>(length) > size_limit.rlim_cur)
@@ -185,8 +194,21 @@ int32_t copy_into(int from, const std::string& target, bool sync) {
   if (failed == 0 && ::ftruncate(to, length) != 0) failed = errno_code();
   if (failed == 0 && sync && ::fsync(to) != 0) failed = errno_code();
   if (failed == 0 && (::fstat(to, &now) != 0 || now.st_size != length)) failed = EIO;
-  if (::close(to) != 0 && failed == 0) failed = errno_code();
+  ::flock(to, LOCK_UN);
   return failed;
+}
+
+// Gives the new file the owner and group of the file it replaces, where the process may (root;
+// a user the group of a file of its own), then the mode, which a change of owner may take bits
+// of.  Where it may not, the new file is the saving user's, as a new file is.
+void keep_owner_and_mode(int fd, const struct stat& old_file) {
+  const mode_t mode = old_file.st_mode & 07777;
+  struct stat made;
+  if (::fstat(fd, &made) != 0) return;
+  if ((made.st_uid != old_file.st_uid || made.st_gid != old_file.st_gid) &&
+      ::fchown(fd, old_file.st_uid, old_file.st_gid) != 0 && made.st_gid != old_file.st_gid)
+    ::fchown(fd, static_cast<uid_t>(-1), old_file.st_gid);
+  if (::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
 }
 }  // namespace
 
@@ -216,26 +238,45 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   published_ = false;
   buffer_.clear();
   copies_in_ = false;
-  target_ = final_target(target);
+  target_ = target;
   if (target_.empty()) return fail(ENOENT);
+  if (const int32_t failed = follow_links(target_); failed != 0) return fail(failed);
+  // The name is looked at once, here, without following a link, and the file found there is
+  // opened and held: what the save writes into at its end is that file or a new one put at the
+  // name, never a file reached through the name later.
   struct stat st;
-  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  const bool exists = ::lstat(target_.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) return fail(ELOOP);  // a link put there since it was followed
   if (exists && S_ISDIR(st.st_mode)) return fail(EISDIR);
-  // The rename would pass over the old file's own permissions: an existing file that the user
-  // may not write is refused (and stays as it is), as writing into it would be.
-  if (exists && ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno_code());
   int fd = -1;
   if (exists && is_device(st)) {
     // A device or a pipe is written into, never replaced: opened now (a pipe waits for its
-    // reader here), its content made whole in the temporary folder.
+    // reader here), its content made whole in the temporary folder.  The open goes by the name:
+    // what it opened must be the node that was looked at.
     device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
     if (device_ < 0) return fail(errno_code());
+    struct stat opened;
+    if (::fstat(device_, &opened) != 0) return fail(errno_code());
+    if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+      const int32_t why = still_named(device_, target_);
+      return fail(why != 0 ? why : ESTALE);
+    }
     fd = make_aside_in_temporary_folder(aside_);
     if (fd < 0) {
       aside_.clear();
       return fail_in_temporary_folder(errno_code());
     }
   } else {
+    if (exists) {
+      // Opened for writing as it stands: a file the user may not write is refused (and stays as it
+      // is), as the rename would pass over its permissions; a link or a pipe put there meanwhile
+      // is not opened (ELOOP, ENXIO) or not taken (another file).
+      held_ = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+      if (held_ < 0) return fail(errno_code());
+      struct stat opened;
+      if (::fstat(held_, &opened) != 0) return fail(errno_code());
+      if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) return fail(ESTALE);
+    }
     const size_t slash = target_.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
@@ -257,9 +298,7 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
       aside_.clear();
       return fail(code);
     }
-    // The umask may have taken bits of the old file's mode away.
-    struct stat made;
-    if (exists && !copies_in_ && ::fstat(fd, &made) == 0 && (made.st_mode & 07777) != mode) ::fchmod(fd, mode);
+    if (exists && !copies_in_) keep_owner_and_mode(fd, st);
   }
   aside_note_.note(aside_, fd);
   fd_ = fd;
@@ -293,7 +332,10 @@ int32_t save_file::flush() {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       buffer_.clear();
-      return fail(n == 0 ? ENOSPC : errno_code());
+      const int32_t code = n == 0 ? ENOSPC : errno_code();
+      // The aside file in the temporary folder: a full or failing disk there is that folder's
+      // (the process's size limit is no folder's).
+      return in_temporary_folder() && code != EFBIG ? fail_in_temporary_folder(code) : fail(code);
     }
     done += static_cast<size_t>(n);
   }
@@ -311,12 +353,13 @@ int32_t save_file::publish() {
   if (flush() != 0) return error_;
   if (device_ >= 0) return 0;  // a device or pipe gets the content whole, at the commit
   if (copies_in_) {
-    if (const int32_t failed = copy_into(fd_, target_, false); failed != 0) return fail(failed);
+    if (const int32_t failed = copy_into(fd_, held_, target_, false); failed != 0) return fail(failed);
     return 0;
   }
   if (published_) return 0;
   if (const int32_t failed = move_into_place(aside_, target_); failed != 0) return fail(failed);
   published_ = true;
+  close_held();  // the old file is replaced
   aside_.clear();
   aside_note_.forget();
   return 0;
@@ -336,19 +379,6 @@ int32_t save_file::commit() {
   // that holds something: the file is synced first.  A new name, or the empty file of a claim,
   // has nothing to lose and is not waited for.  A file copied into its target is synced there.
   if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
-  // A device or pipe put in the target's place since the save opened is written into, never
-  // renamed over.
-  struct stat now;
-  const bool into_device = !copies_in_ && !published_ && ::stat(target_.c_str(), &now) == 0 && is_device(now);
-  if (error_ == 0 && into_device) {
-    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
-    if (device_ < 0) {
-      fail(errno_code());
-      discard();
-      return error_;
-    }
-    return commit();
-  }
   // Closed before the rename: some file systems report a failed write only at the close.
   if (!copies_in_) {
     if (::close(fd_) != 0) fail(errno_code());
@@ -359,21 +389,24 @@ int32_t save_file::commit() {
     return error_;
   }
   if (before_rename) before_rename();
+  // The rename puts the new file in the name's place, whatever stands there now (a link is
+  // replaced, never followed; a pipe put there meanwhile is replaced, never written into).
   int32_t failed = copies_in_ || published_ ? 0 : move_into_place(aside_, target_);
   // A folder where the user may make files but not replace this one (a sticky folder, the file
-  // another user's that this user may write): the content goes into the file itself.
-  if (folder_refused(failed) && writable_file(target_)) {
+  // another user's that this user may write): the content goes into the file opened at the start.
+  if (folder_refused(failed) && held_ >= 0) {
     copies_in_ = true;
     fd_ = ::open(aside_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) failed = errno_code();
   }
   if (copies_in_ && fd_ >= 0) {
-    failed = copy_into(fd_, target_, true);
+    failed = copy_into(fd_, held_, target_, true);
     if (::close(fd_) != 0 && failed == 0) failed = errno_code();
     fd_ = -1;
     ::unlink(aside_.c_str());
     aside_.clear();  // the target was written in place: what failed is not undone by a discard
   }
+  if (held_ >= 0 && ::close(std::exchange(held_, -1)) != 0 && failed == 0 && copies_in_) failed = errno_code();
   if (failed != 0) {
     fail(failed);
     discard();
@@ -384,11 +417,17 @@ int32_t save_file::commit() {
   return 0;
 }
 
+void save_file::close_held() {
+  if (held_ >= 0) ::close(held_);
+  held_ = -1;
+}
+
 void save_file::discard() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   if (device_ >= 0) ::close(device_);
   device_ = -1;
+  close_held();
   if (!aside_.empty()) {
     ::unlink(aside_.c_str());
     if (!published_) give_up_claim(target_);  // a claimed name is left as free as it was

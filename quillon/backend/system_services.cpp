@@ -269,6 +269,7 @@ int32_t copy_file(std::string_view source, std::string_view destination, const c
   }
   close(in);
   if (code == 0) code = out.commit();
+  if (code != 0 && out.temporary_folder_failed() && o.temporary_folder_failure) *o.temporary_folder_failure = out.reason();
   return code ? fail(code) : 1;
 }
 

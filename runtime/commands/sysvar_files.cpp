@@ -188,7 +188,12 @@ bool sysvar_files(std::string_view name, const sysvar_arg& arg, sysvar_result& o
     const size_t blank = text.find(' ');
     const std::string source = text.substr(0, blank);
     const std::string destination = blank == std::string::npos ? std::string() : text.substr(blank + 1);
-    out = number(copy_file(source, destination) == 1 ? 0 : -1);
+    // A failure of the temporary folder is the run's, not the program's files': it is named in
+    // the log (any other failure is only the answer -1).
+    std::string folder_failure;
+    const bool copied = copy_file(source, destination, {.temporary_folder_failure = &folder_failure}) == 1;
+    if (!folder_failure.empty()) warning_log("cannot write " + destination + ": " + folder_failure);
+    out = number(copied ? 0 : -1);
   } else if (name == "fcount") {
     std::vector<std::string> names;
     if (arg.name()) GET_DIRECTORY_LIST(arg.trimmed(), names, nullptr, &io_status);

@@ -23,14 +23,22 @@ struct icon_library_t {
   icon_record work{};
   std::string file_name = "*";
   int32_t unit = -1;  // -1 while not loaded, else the unit last used to read it
+  std::string refused;  // the node last refused as the library (reported once)
+  int32_t refusal = 0;  // why it was refused, while the library stays unloaded for it
 };
 icon_library_t lib;
 
 constexpr size_t reference_size = 80;
 
-bool file_exists(const std::string& name) {
+// What stands at the library's name: nothing (false), or true with the code that refuses it as
+// the library, 0 for a plain file (a record has its place only in a plain file: a device or
+// pipe is refused with ESPIPE, a folder with EISDIR).
+bool library_node(const std::string& name, int32_t& refusal) {
   std::error_code ec;
-  return std::filesystem::is_regular_file(host_path(name), ec);
+  const std::filesystem::file_status kind = std::filesystem::status(host_path(name), ec);
+  if (!std::filesystem::exists(kind)) return false;
+  refusal = std::filesystem::is_regular_file(kind) ? 0 : std::filesystem::is_directory(kind) ? EISDIR : ESPIPE;
+  return true;
 }
 
 // Reads records 1..300 up to the first one that is not complete.
@@ -46,6 +54,7 @@ bool read_library(const std::string& name) {
     lib.count = n;
   }
   lib.file_name = name;
+  lib.refusal = 0;
   return true;
 }
 
@@ -55,8 +64,23 @@ void load_library() {
   trace_msg("loading iconLIB");
   const int32_t unit = get_free_unit();
   for (const char* candidate : {"icon.lib", "kyr\\icon.lib"}) {
-    if (!file_exists(candidate)) continue;
+    int32_t refusal = 0;
+    if (!library_node(candidate, refusal)) continue;
     trace_str("icon_file=", candidate);
+    if (refusal != 0) {
+      // The first place that holds the name is the library's: a node there that is no plain file
+      // is refused, never passed over for the library beside the executable (whose records a
+      // save would then overwrite).  Said once; the library stays unloaded.
+      lib.file_name = candidate;
+      lib.unit = -1;
+      lib.count = 1;
+      lib.refusal = refusal;
+      if (lib.refused != candidate) {
+        lib.refused = candidate;
+        report_open_failure(candidate, refusal);
+      }
+      return;
+    }
     if (read_library(candidate)) {
       lib.unit = unit;
       return;
@@ -149,6 +173,9 @@ void draw_icon(int32_t x, int32_t y, std::string_view reference, bool flag) {
     return;
   }
   draw_icon_on(*u, x, y, reference, flag);
+  // The program's draw with the library refused says so in IOERROR (the WARNUNG came with the
+  // first look at it).
+  if (lib.unit < 0 && lib.refusal != 0) io_status = lib.refusal;
 }
 
 void save_icon_lib(int32_t x, int32_t y, std::string_view reference) {
@@ -198,10 +225,8 @@ void save_icon_lib(int32_t x, int32_t y, std::string_view reference) {
   // with zero bytes), so a failed save keeps the old library.  A record has its place only in a
   // plain file: a device or pipe under the name is neither read nor written (ESPIPE).
   const std::string path = host_path(name);
-  std::error_code ec;
-  const std::filesystem::file_status kind = std::filesystem::status(path, ec);
-  if (std::filesystem::exists(kind) && !std::filesystem::is_regular_file(kind)) {
-    report_write_failure(name, std::filesystem::is_directory(kind) ? EISDIR : ESPIPE);
+  if (int32_t refusal = 0; library_node(name, refusal) && refusal != 0) {
+    report_write_failure(name, refusal);
     lib.unit = -1;
     return;
   }

@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
@@ -55,15 +56,40 @@ struct run_result {
 class process_test : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/winkyr-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    // Under the temporary folder where other users may enter it (some runs are another user's).
+    std::string problem;
+    dir = make_folder_others_may_enter("winkyr-process", problem);
+    ASSERT_FALSE(dir.empty()) << problem;
+    ASSERT_EQ(chmod(dir.c_str(), 0700), 0);
     fs::create_directories(dir / "run");
   }
   void TearDown() override {
     std::error_code ec;
+    // A read-only folder of the test's own (a plain user's test) is made writable to go.
+    for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
+      if (it->is_directory(ec) && !it->is_symlink(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(dir, ec);
   }
+
+  // The user that saves as a plain user does: the test's own, or under root the unprivileged
+  // uid 65534, whose runs then start (run_as) in dir/run, which is given to it.
+  uid_t plain_user() {
+    if (geteuid() != 0) return geteuid();
+    EXPECT_EQ(chmod(dir.c_str(), 0755), 0);
+    fs::create_directories(dir / "xdg");
+    for (const char* own : {"run", "xdg"}) EXPECT_EQ(chown((dir / own).c_str(), other_user, other_user), 0);
+    run_as = other_user;
+    return other_user;
+  }
+  // Gives the test's files to the plain user (under root).
+  void give_to(uid_t user, const std::vector<fs::path>& paths) {
+    if (geteuid() != 0) return;
+    for (const fs::path& path : paths) EXPECT_EQ(lchown(path.c_str(), user, user), 0) << path;
+  }
+  // A folder the plain user may not write but the test may change: root's (0755) under root,
+  // else the test's own without its write permission (given back by `writable`).
+  void read_only(const fs::path& folder) { fs::permissions(folder, fs::perms(0555), fs::perm_options::replace); }
+  void writable(const fs::path& folder) { fs::permissions(folder, fs::perms(0755), fs::perm_options::replace); }
 
   void write_program(const fs::path& path, const std::string& upn, const std::string& texts,
                      const std::string& codes) {
@@ -95,6 +121,13 @@ class process_test : public ::testing::Test {
     fs::create_directories(dir / "xdg");
     fs::permissions(dir / "xdg", fs::perms::owner_all, fs::perm_options::replace);
     if (run_as != 0 && !reachable_for_the_other_user(env)) return {};
+    if (run_as != 0 && !env.contains("TMPDIR")) {
+      // The test's own temporary folder may be beyond the other user's reach: it gets one here.
+      const fs::path tmp = dir / "tmp-other";
+      fs::create_directories(tmp);
+      if (chown(tmp.c_str(), run_as, run_as) != 0) ADD_FAILURE() << "cannot give " << tmp << " to " << run_as;
+      env["TMPDIR"] = tmp.string();
+    }
     int pipe_fds[2];
     if (pipe2(pipe_fds, O_CLOEXEC) != 0) return {};
     const pid_t child = fork();
@@ -476,26 +509,19 @@ TEST_F(process_test, TwoRunsPrintingFromOneWorkingFolderKeepEveryPage) {
   EXPECT_EQ(left_behind(dir / "tmp"), std::vector<std::string>{});
 }
 
-// A print job into a PDF file that the user may write, in a folder the user may not (root's,
-// 0755): the file gets the document, written into it, so that it stays the same file (its
-// owner, the hard link to it); nothing is left in the temporary folder.
+// A print job into a PDF file that the user may write, in a folder the user may not (read-only;
+// as a plain user): the file gets the document, written into it, so that it stays the same file
+// (its owner, the hard link to it); nothing is left in the temporary folder.
 TEST_F(process_test, PrintJobIntoAWritableFileInAFolderTheUserMayNotWrite) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
-  constexpr uid_t nobody = other_user;
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
-  ASSERT_EQ(unreachable_for_others(dir), "");
   std::ofstream(dir / "run" / "brief.frm", std::ios::binary) << "Rechnung\n";
   write_program(dir / "run" / "PROG.PXB", "", "@0001 brief|\n@0002  |\n", "PRINT @0001\n/00000800 PRINT @0002\nQUIT\n");
   fs::create_directories(dir / "ausgabe");
   fs::create_directories(dir / "tmp");
   std::ofstream(dir / "ausgabe" / "druck.pdf", std::ios::binary) << "alt\n";
   fs::create_hard_link(dir / "ausgabe" / "druck.pdf", dir / "ausgabe" / "kopie.pdf");
-  ASSERT_EQ(chown((dir / "ausgabe" / "druck.pdf").c_str(), nobody, nobody), 0);
-  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
-  ASSERT_EQ(chmod((dir / "tmp").c_str(), 0777), 0);
-  fs::create_directories(dir / "xdg");
-  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
-  run_as = nobody;
+  const uid_t nobody = plain_user();
+  give_to(nobody, {dir / "ausgabe" / "druck.pdf", dir / "tmp", dir / "run" / "brief.frm", dir / "run" / "PROG.PXB"});
+  read_only(dir / "ausgabe");
   const run_result r = run({"PROG.PXB"}, {{"WINKYR_PRINT_PDF", (dir / "ausgabe" / "druck.pdf").string()},
                                           {"TMPDIR", (dir / "tmp").string()}});
   EXPECT_EQ(r.status, 0) << r.errors;
@@ -1434,79 +1460,107 @@ TEST_F(process_test, SavesOntoADeviceOrAPipeWriteIntoItAndNeverReplaceIt) {
   }
 }
 
-// Two runs of an unprivileged user (uid 65534) save a list each into one file that the user may
-// write in a folder the user may not (root's, 0755), so that each writes the file in place: each
-// waits for the exclusive lock on the file (here held first by the test, and the file stays as it
-// was meanwhile), and the file ends as one list or the other, whole, the same file as before.
-// Two runs of root's then save the same lists into it by the rename.
+// Two runs of a plain user save a list each into one file that the user may write in a folder the
+// user may not, so that each writes the file in place under an exclusive lock on it.  The first is
+// stopped in the middle of its copy: the lock is held (the test cannot take it), and the second,
+// started then, waits for it and writes nothing; let go on, the first ends, then the second writes
+// its list, whole, into the same file.  Under root, root's two runs then save into it by the
+// rename, one list or the other whole.
 TEST_F(process_test, TwoRunsSavingOneFileInPlaceTakeItsLockInTurnAndLeaveOneListWhole) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
-  constexpr uid_t nobody = 65534;
-  constexpr int rows = 100000;
+  constexpr int rows = 1000000;  // 16 MB: a copy that can be stopped in its middle
   const fs::path target = dir / "ausgabe" / "liste.lst";
   fs::create_directories(dir / "ausgabe");
   std::ofstream(target, std::ios::binary) << "alt\n";
-  ASSERT_EQ(chown(target.c_str(), nobody, nobody), 0);
   std::map<std::string, std::string> lists;
+  std::vector<fs::path> given{target};
   for (const char* name : {"A", "B"}) {
     std::string text = std::to_string(rows) + " 1\n";
+    text.reserve(rows * 16 + 16);
     for (int r = 0; r < rows; ++r) text += std::string(15, name[0] == 'A' ? 'a' : 'b') + "\n";
     lists[name] = text;
-    std::ofstream(dir / "run" / (std::string(name) + ".TXT"), std::ios::binary) << text;
-    std::ofstream(dir / "run" / (std::string(name) + ".PXB"), std::ios::binary)
-        << saving_program("#1 #20 #0\n", "@0001 " + std::string(name) + ".TXT|\n@0002 ..\\ausgabe\\liste.lst|\n",
+    const std::string n(name);
+    std::ofstream(dir / "run" / (n + ".TXT"), std::ios::binary) << text;
+    std::ofstream(dir / "run" / (n + ".PXB"), std::ios::binary)
+        << saving_program("#1 #20 #0\n", "@0001 " + n + ".TXT|\n@0002 ..\\ausgabe\\liste.lst|\n",
                           "/00002020 LSTMGR @0001 %0002\n/00001020 LSTMGR @0002 %0002\nQUIT\nQUIT\n");
-    fs::create_directories(dir / ("tmp" + std::string(name)));
-    ASSERT_EQ(chmod((dir / ("tmp" + std::string(name))).c_str(), 0777), 0);
+    fs::create_directories(dir / ("tmp" + n));
+    for (const fs::path& p : {dir / "run" / (n + ".TXT"), dir / "run" / (n + ".PXB"), dir / ("tmp" + n)}) given.push_back(p);
   }
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
-  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
-  fs::create_directories(dir / "xdg");
-  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
-
-  const int held = open(target.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(held, 0);
-  ASSERT_EQ(flock(held, LOCK_EX), 0);
-  run_as = nobody;
-  std::map<std::string, started> runs;
-  for (const char* name : {"A", "B"})
-    runs[name] = start({std::string(name) + ".PXB"}, {{"TMPDIR", (dir / ("tmp" + std::string(name))).string()}});
-  run_as = 0;
-  // Each run has its list whole in its temporary folder and sleeps: it waits for the lock.  (A
-  // run that takes no lock has written the file and gone on or ended by then.)
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-  for (const auto& [name, s] : runs) {
-    const fs::path tmp = dir / ("tmp" + name);
-    bool seen_whole = false;
-    while (std::chrono::steady_clock::now() < give_up) {
-      uintmax_t aside = 0;
-      for (const auto& entry : fs::directory_iterator(tmp)) aside = std::max(aside, size_on_disk(entry.path()));
-      const char state = process_state(s.child);
-      if (state == 'Z' || state == '?' || (seen_whole && aside == 0)) break;
-      seen_whole = aside == lists[name].size();
-      if (seen_whole && state == 'S') break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const uid_t user = plain_user();
+  give_to(user, given);
+  read_only(dir / "ausgabe");
+  const auto start_saving = [&](const std::string& name) {
+    const uid_t as = run_as;
+    const started s = start({name + ".PXB"}, {{"TMPDIR", (dir / ("tmp" + name)).string()}});
+    run_as = as;
+    return s;
+  };
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  // The first run is stopped as soon as the file's length changes (its copy has begun); where it
+  // had written the whole list by then, it runs to its end and the round is tried again.
+  started a;
+  std::string caught;
+  bool stopped_in_copy = false;
+  for (int round = 0; round < 5 && !stopped_in_copy && std::chrono::steady_clock::now() < give_up; ++round) {
+    std::ofstream(target, std::ios::binary | std::ios::trunc) << "alt\n";
+    a = start_saving("A");
+    ASSERT_GE(a.child, 0);
+    struct stat st {};
+    for (long looks = 0;; ++looks) {
+      if (stat(target.c_str(), &st) == 0 && st.st_size != 4) {
+        kill(a.child, SIGSTOP);
+        break;
+      }
+      if (looks % 4096 == 0 && (std::chrono::steady_clock::now() > give_up || process_state(a.child) == 'Z')) break;
+    }
+    while (process_state(a.child) != 'T' && process_state(a.child) != 'Z' && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    caught = file_text("../ausgabe/liste.lst");
+    stopped_in_copy = process_state(a.child) == 'T' && caught != lists["A"] && caught != "alt\n";
+    if (!stopped_in_copy) {
+      kill(a.child, SIGCONT);
+      EXPECT_EQ(finish(a).status, 0);
     }
   }
-  const std::string while_held = file_text("../ausgabe/liste.lst");
-  EXPECT_TRUE(while_held == "alt\n") << "written while the lock is held: " << while_held.size() << " bytes";
-  close(held);
-  for (auto& [name, s] : runs) {
+  ASSERT_TRUE(stopped_in_copy) << "the first run was never stopped within its copy";
+  const int probe = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  EXPECT_NE(flock(probe, LOCK_EX | LOCK_NB), 0) << "the lock is free in the middle of the copy";
+  close(probe);
+  // The second run makes its list whole in its temporary folder and sleeps: it waits for the lock.
+  // (A run that takes no lock has written the file and gone on or ended by then.)
+  const started b = start_saving("B");
+  bool seen_whole = false;
+  while (std::chrono::steady_clock::now() < give_up) {
+    uintmax_t aside = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "tmpB")) aside = std::max(aside, size_on_disk(entry.path()));
+    const char state = process_state(b.child);
+    if (state == 'Z' || state == '?' || (seen_whole && aside == 0)) break;
+    seen_whole = aside == lists["B"].size();
+    if (seen_whole && state == 'S') break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(file_text("../ausgabe/liste.lst") == caught) << "the second run wrote while the first held the lock";
+  kill(a.child, SIGCONT);
+  for (const auto& [name, s] : std::map<std::string, started>{{"A", a}, {"B", b}}) {
     const run_result r = finish(s);
     EXPECT_EQ(r.status, 0) << name << ": " << r.errors;
     EXPECT_TRUE(fs::is_empty(dir / ("tmp" + name)));
   }
   const std::string saved = file_text("../ausgabe/liste.lst");
-  EXPECT_TRUE(saved == lists["A"] || saved == lists["B"])
-      << saved.size() << " bytes, " << std::count(saved.begin(), saved.end(), 'a') / 15 << " rows of a";
+  EXPECT_TRUE(saved == lists["B"]) << saved.size() << " bytes, " << std::count(saved.begin(), saved.end(), 'a') / 15
+                                   << " rows of a";
   struct stat st {};
   ASSERT_EQ(stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, nobody);  // the same file, written in place
+  EXPECT_EQ(st.st_uid, user);  // the same file, written in place
+  if (geteuid() != 0) return;
 
   // Root may write the folder: its two runs put their files in place by renaming them, one after
   // the other, and the file is one list or the other, whole, as well.
+  run_as = 0;
   fs::create_directories(dir / "xdg-root");
   fs::permissions(dir / "xdg-root", fs::perms::owner_all, fs::perm_options::replace);
+  std::map<std::string, started> runs;
   for (const char* name : {"A", "B"})
     runs[name] = start({std::string(name) + ".PXB"}, {{"XDG_RUNTIME_DIR", (dir / "xdg-root").string()}});
   for (auto& [name, s] : runs) EXPECT_EQ(finish(s).status, 0) << name;
@@ -1581,36 +1635,264 @@ TEST_F(process_test, SecondSignalRemovesWhatOnlyTheRunMade) {
   }
 }
 
-// An in-place save (a file the user may write in a folder the user may not) with TMPDIR naming a
-// folder that does not exist: refused, the WARNUNG naming the missing temporary folder and its
-// reason, IOERROR 2, the file as it was.
+// Saves whose content is made whole in the temporary folder, with TMPDIR naming a folder that does
+// not exist: an in-place list save (a file the user may write in a folder the user may not), a
+// SYSVAR copy and a PDF plot into a named pipe that a reader holds open.  Each is refused with a
+// WARNUNG naming the missing temporary folder and its reason (the list save IOERROR 2, the copy
+// -1, the plot's open then ends the run); the file and the pipe get nothing.  Under root, an
+// in-place list save with TMPDIR on a full file system names that folder too.  As a plain user.
 TEST_F(process_test, InPlaceSaveWithAMissingTemporaryFolderNamesThatFolder) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
-  constexpr uid_t nobody = 65534;
-  const fs::path target = dir / "ausgabe" / "liste.lst";
+  const fs::path target = dir / "ausgabe" / "liste.lst", run_dir = dir / "run";
   fs::create_directories(dir / "ausgabe");
   std::ofstream(target, std::ios::binary) << "alt\n";
-  ASSERT_EQ(chown(target.c_str(), nobody, nobody), 0);
-  std::ofstream(dir / "run" / "A.TXT", std::ios::binary) << "1 1\nneu\n";
-  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
-      << saving_program("#1 #20 #0\n_IOERROR &1 __STO\n",
-                        "@0001 A.TXT|\n@0002 ..\\ausgabe\\liste.lst|\n@0003 #1|\n@0004 out.txt|\n@0005 \xFA" "0001|\n",
+  std::ofstream(run_dir / "A.TXT", std::ios::binary) << "1 1\nneu\n";
+  ASSERT_EQ(mkfifo((run_dir / "rohr.pdf").c_str(), 0600), 0);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary)
+      << saving_program("#1 #20 #0\n_IOERROR &1 __STO\n@0006 @0007 _SYSVAR &2 __STO\n#43 #21 #29.7 #1\n",
+                        "@0001 A.TXT|\n@0002 ..\\ausgabe\\liste.lst|\n@0003 #1|\n@0004 out.txt|\n@0005 \xFA" "0001|\n"
+                        "@0006 copy|\n@0007 A.TXT rohr.pdf|\n@0008 copy \xFA" "0002|\n@0009 rohr.pdf|\n",
                         "/00000001 FILE @0003 @0004 %0001\n/00002020 LSTMGR @0001 %0002\n"
-                        "/00001020 LSTMGR @0002 %0002\n%0003\n/00001000 FILE @0003 @0005\nQUIT\nQUIT\n");
-  ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
-  ASSERT_EQ(chmod((dir / "ausgabe").c_str(), 0755), 0);
-  fs::create_directories(dir / "xdg");
-  for (const char* own : {"run", "xdg"}) ASSERT_EQ(chown((dir / own).c_str(), nobody, nobody), 0);
-  run_as = nobody;
+                        "/00001020 LSTMGR @0002 %0002\n%0003\n/00001000 FILE @0003 @0005\n"
+                        "%0004\n/00001000 FILE @0003 @0008\n/00000001 PLOT %0005 @0009\nQUIT\nQUIT\n");
+  const uid_t user = plain_user();
+  give_to(user, {target, run_dir / "rohr.pdf", run_dir / "A.TXT", run_dir / "PROG.PXB"});
+  read_only(dir / "ausgabe");
+  const int pipe_end = open((run_dir / "rohr.pdf").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(pipe_end, 0);
   const std::string missing = (dir / "fehlt").string();
   const run_result r = run({"PROG.PXB"}, {{"TMPDIR", missing}});
-  EXPECT_EQ(r.status, 0) << r.errors;
-  EXPECT_NE(r.errors.find("-WARNUNG:cannot write ..\\ausgabe\\liste.lst: temporary folder " + missing +
-                          ": No such file or directory\n"),
-            std::string::npos)
-      << r.errors;
-  EXPECT_EQ(file_text("out.txt"), "2\n");
+  char buffer[64];
+  const ssize_t got = read(pipe_end, buffer, sizeof buffer);
+  close(pipe_end);
+  EXPECT_EQ(r.status, 1) << r.errors;
+  const std::string named = ": temporary folder " + missing + ": No such file or directory\n";
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write ..\\ausgabe\\liste.lst" + named), std::string::npos) << r.errors;
+  const size_t copy_line = r.errors.find("-WARNUNG:cannot write rohr.pdf" + named);
+  EXPECT_NE(copy_line, std::string::npos) << r.errors;
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write rohr.pdf" + named, copy_line + 1), std::string::npos)
+      << "the plot's line: " << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "2\ncopy -1\n");
   EXPECT_EQ(file_text("../ausgabe/liste.lst"), "alt\n");
+  EXPECT_LE(got, 0);
+
+  // A full temporary folder (a file system of 256 KB, where root may mount one) is named too.
+  if (geteuid() != 0) return;
+  const fs::path small = dir / "klein";
+  fs::create_directories(small);
+  if (mount("tmpfs", small.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0777") != 0)
+    GTEST_SKIP() << "no file system can be mounted here: " << std::strerror(errno);
+  std::string rows = "40000 1\n";
+  for (int i = 0; i < 40000; ++i) rows += "zeile " + std::to_string(100000 + i) + " .\n";
+  std::ofstream(run_dir / "B.TXT", std::ios::binary) << rows;
+  std::ofstream(run_dir / "FULL.PXB", std::ios::binary)
+      << saving_program("#1 #20 #0\n_IOERROR &1 __STO\n",
+                        "@0001 B.TXT|\n@0002 ..\\ausgabe\\liste.lst|\n@0003 #1|\n@0004 out2.txt|\n@0005 \xFA" "0001|\n",
+                        "/00000001 FILE @0003 @0004 %0001\n/00002020 LSTMGR @0001 %0002\n"
+                        "/00001020 LSTMGR @0002 %0002\n%0003\n/00001000 FILE @0003 @0005\nQUIT\nQUIT\n");
+  give_to(user, {run_dir / "B.TXT", run_dir / "FULL.PXB"});
+  run_as = user;
+  const run_result full = run({"FULL.PXB"}, {{"TMPDIR", small.string()}});
+  const bool left_empty = fs::is_empty(small);
+  umount2(small.c_str(), MNT_DETACH);
+  EXPECT_EQ(full.status, 0) << full.errors;
+  EXPECT_NE(full.errors.find("-WARNUNG:cannot write ..\\ausgabe\\liste.lst: temporary folder " + small.string() +
+                             ": No space left on device\n"),
+            std::string::npos)
+      << full.errors;
+  EXPECT_EQ(file_text("out2.txt"), "28\n");
+  EXPECT_EQ(file_text("../ausgabe/liste.lst"), "alt\n");
+  EXPECT_TRUE(left_empty);
+}
+
+// ---------------------------------------------------------------- a save writes only into the file it opened
+
+// A shell command for RUN 0x400 that says it runs ("readyN") and waits (at most a minute) until
+// the test has done its step ("goN").
+std::string waiting_command(const std::string& n) {
+  return "touch ready" + n + "; i=0; while [ ! -e go" + n + " ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done";
+}
+
+// A PDF plot open on a file that the user may write in a folder the user may not (written in
+// place at the plot's end) has that file replaced by a link to another file of the user's while
+// a shell command runs: the plot's end writes nothing (WARNUNG, IOERROR 40), the other file and
+// the link stay as they were.  A PDF plot on a plain file of the user's folder (put in place by
+// the rename) has that file replaced by a link to a pipe outside, which a reader holds open: the
+// plot's end puts its file in the link's place, the pipe gets nothing.  As a plain user.
+TEST_F(process_test, ASaveWritesOnlyIntoTheFileItOpened) {
+  const fs::path run_dir = dir / "run", ro = dir / "ro", victim = dir / "victim";
+  for (const fs::path& folder : {ro, victim, dir / "tmp"}) fs::create_directories(folder);
+  std::ofstream(ro / "plot.pdf", std::ios::binary) << "alt\n";
+  std::ofstream(victim / "passwd", std::ios::binary) << "geheim\n";
+  std::ofstream(run_dir / "plot2.pdf", std::ios::binary) << "alt\n";
+  ASSERT_EQ(mkfifo((victim / "rohr").c_str(), 0600), 0);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "_IOERROR &1 __STO\n#43 #21 #29.7 #1\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 ..\\ro\\plot.pdf|\n@0004 MOV 1,1|DRW 5,5|\n@0005 " + waiting_command("1") +
+          "|\n@0006 plot2.pdf|\n@0007 " + waiting_command("2") + "|\n@0008 eins \xFA" "0001|\n@0009 zwei \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n"
+      "/00000001 PLOT %0003 @0003\n/00000020 PLOT @0004\n/00000400 RUN @0005\n/00000002 PLOT\n%0002\n"
+      "/00001000 FILE @0001 @0008\n"
+      "/00000001 PLOT %0003 @0006\n/00000020 PLOT @0004\n/00000400 RUN @0007\n/00000002 PLOT\n%0002\n"
+      "/00001000 FILE @0001 @0009\nQUIT\nQUIT\n");
+  const uid_t user = plain_user();
+  give_to(user, {ro / "plot.pdf", victim / "passwd", victim / "rohr", run_dir / "plot2.pdf", run_dir / "PROG.PXB", dir / "tmp"});
+  read_only(ro);
+  const started s = start({"PROG.PXB"}, {{"TMPDIR", (dir / "tmp").string()}});
+  run_as = 0;
+  ASSERT_TRUE(wait_for_file("ready1"));
+  writable(ro);
+  fs::remove(ro / "plot.pdf");
+  fs::create_symlink("../victim/passwd", ro / "plot.pdf");
+  read_only(ro);
+  std::ofstream(run_dir / "go1").flush();
+  ASSERT_TRUE(wait_for_file("ready2"));
+  const int reader = open((victim / "rohr").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  fs::remove(run_dir / "plot2.pdf");
+  fs::create_symlink("../victim/rohr", run_dir / "plot2.pdf");
+  std::ofstream(run_dir / "go2").flush();
+  const run_result r = finish(s);
+  char buffer[4096];
+  const ssize_t got = read(reader, buffer, sizeof buffer);
+  close(reader);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "eins 40\nzwei 0\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write ..\\ro\\plot.pdf: Too many levels of symbolic links\n"), std::string::npos)
+      << r.errors;
+  EXPECT_EQ(file_text("../victim/passwd"), "geheim\n");
+  EXPECT_TRUE(fs::is_symlink(ro / "plot.pdf"));
+  EXPECT_LE(got, 0) << "the pipe outside got " << got << " bytes";
+  EXPECT_FALSE(fs::is_symlink(run_dir / "plot2.pdf"));
+  EXPECT_TRUE(file_text("plot2.pdf").starts_with("%PDF")) << file_text("plot2.pdf").substr(0, 20);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+}
+
+// A list save, a SYSVAR copy and a PDF plot onto dangling links create the files they name (the
+// links stay); a chain of two links to a file is saved through, twice (the file has the list, the
+// links stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept); a file the
+// run has open in a FILE unit is saved.  Under root the file at the chain's end, another user's
+// (0640), keeps its owner, group and mode.
+TEST_F(process_test, SymbolicLinksAreSavedThroughAndAReplacedFileKeepsItsOwner) {
+  const fs::path run_dir = dir / "run";
+  fs::create_directories(run_dir / "echt");
+  const std::string list = "3 1\neins\nzwei\ndrei\n", copied = "kopierte Zeile\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  std::ofstream(run_dir / "src.txt", std::ios::binary) << copied;
+  std::ofstream(run_dir / "ziel.lst", std::ios::binary) << "alt\n";
+  ASSERT_EQ(chmod((run_dir / "ziel.lst").c_str(), 0640), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown((run_dir / "ziel.lst").c_str(), other_user, other_user), 0);
+  }
+  const std::pair<const char*, const char*> links[] = {{"v1.out", "echt/neu1.out"}, {"v2.out", "echt/neu2.out"},
+                                                        {"v3.pdf", "echt/neu3.pdf"}, {"a.lst", "b.lst"},
+                                                        {"b.lst", "a.lst"},          {"k1.lst", "k2.lst"},
+                                                        {"k2.lst", "ziel.lst"}};
+  for (const auto& [name, to] : links) fs::create_symlink(to, run_dir / name);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n#43 #21 #29.7 #1\n@0004 @0006 _SYSVAR &2 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 copy|\n@0005 v1.out|\n@0006 src.txt v2.out|\n@0007 v3.pdf|\n"
+      "@0008 MOV 1,1|DRW 5,5|\n@0009 a.lst|\n@0010 k1.lst|\n@0011 list \xFA" "0001|\n@0012 copy \xFA" "0002|\n"
+      "@0013 plot \xFA" "0001|\n@0014 loop \xFA" "0001|\n@0015 chain \xFA" "0001|\n@0016 #2|\n@0017 offen.lst|\n"
+      "@0018 open \xFA" "0001|\n@0019 again \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n"
+      "/00001020 LSTMGR @0005 %0002\n%0003\n/00001000 FILE @0001 @0011\n"
+      "%0005\n/00001000 FILE @0001 @0012\n"
+      "/00000001 PLOT %0004 @0007\n/00000020 PLOT @0008\n/00000002 PLOT\n%0003\n/00001000 FILE @0001 @0013\n"
+      "/00001020 LSTMGR @0009 %0002\n%0003\n/00001000 FILE @0001 @0014\n"
+      "/00001020 LSTMGR @0010 %0002\n%0003\n/00001000 FILE @0001 @0015\n"
+      "/00000001 FILE @0016 @0017 %0001\n/00001020 LSTMGR @0017 %0002\n%0003\n/00001000 FILE @0001 @0018\n"
+      "/00001020 LSTMGR @0010 %0002\n%0003\n/00001000 FILE @0001 @0019\nQUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "list 0\ncopy 0\nplot 0\nloop 40\nchain 0\nopen 0\nagain 0\n");
+  EXPECT_EQ(file_text("offen.lst"), list);  // a file the run has open in a unit
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write a.lst: Too many levels of symbolic links\n"), std::string::npos) << r.errors;
+  for (const auto& [name, to] : links) {
+    EXPECT_TRUE(fs::is_symlink(run_dir / name)) << name;
+    EXPECT_EQ(fs::read_symlink(run_dir / name), to) << name;
+  }
+  EXPECT_EQ(file_text("echt/neu1.out"), list);
+  EXPECT_EQ(file_text("echt/neu2.out"), copied);
+  EXPECT_TRUE(file_text("echt/neu3.pdf").starts_with("%PDF"));
+  EXPECT_EQ(file_text("ziel.lst"), list);
+  struct stat st {};
+  ASSERT_EQ(stat((run_dir / "ziel.lst").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  const uid_t owner = geteuid() == 0 ? other_user : geteuid();
+  EXPECT_EQ(st.st_uid, owner);
+  if (geteuid() == 0) {
+    EXPECT_EQ(st.st_gid, other_user);
+  }
+  EXPECT_EQ(names_in(run_dir / "echt"), (std::vector<std::string>{"neu1.out", "neu2.out", "neu3.pdf"}));
+}
+
+// A named pipe called ICON.LIB where the icon library is looked for first is the library's
+// place: a draw and a capture are both refused (WARNUNG, IOERROR 29), and the library beside the
+// executable is neither taken for it nor written.
+TEST_F(process_test, AnIconLibraryThatIsAPipeIsRefusedAndTheOneBesideTheExecutableStaysAsItWas) {
+  std::string problem;
+  fs::create_directories(dir / "bin");
+  executable = copy_runtime_into(dir / "bin", WINKYR_EXE, problem);
+  ASSERT_FALSE(executable.empty()) << problem;
+  std::ifstream shipped_in(dir / "bin" / "icon.lib", std::ios::binary);
+  const std::string shipped((std::istreambuf_iterator<char>(shipped_in)), std::istreambuf_iterator<char>());
+  ASSERT_GE(shipped.size(), 2u * 512u);  // two records at least
+  ASSERT_EQ(mkfifo((dir / "run" / "ICON.LIB").c_str(), 0600), 0);
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary) << saving_program(
+      "#10 #10\n_IOERROR &1 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 #1|\n@0004 #2|\n@0005 draw \xFA" "0001|\n@0006 save \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00000100 SHOW %0002 @0003\n%0003\n/00001000 FILE @0001 @0005\n"
+      "/00001100 SHOW %0002 @0004\n%0003\n/00001000 FILE @0001 @0006\nQUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "draw 29\nsave 29\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot open icon.lib: Illegal seek\n"), std::string::npos) << r.errors;
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write icon.lib: Illegal seek\n"), std::string::npos) << r.errors;
+  std::ifstream after_in(dir / "bin" / "icon.lib", std::ios::binary);
+  EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(after_in)), std::istreambuf_iterator<char>()) == shipped);
+  struct stat st {};
+  ASSERT_EQ(lstat((dir / "run" / "ICON.LIB").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// A list save of 320 KB into a named pipe whose buffer holds 4 KB and whose reader takes 1 KB at
+// a time: the reader gets every byte, in order.  As a plain user.
+TEST_F(process_test, ASaveLargerThanThePipeReachesASlowReaderWhole) {
+  const fs::path run_dir = dir / "run";
+  constexpr int rows = 20000;
+  std::string list = std::to_string(rows) + " 1\n";
+  for (int i = 0; i < rows; ++i) list += "zeile " + std::to_string(100000 + i) + " .\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  ASSERT_EQ(mkfifo((run_dir / "rohr.lst").c_str(), 0600), 0);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n", "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 rohr.lst|\n@0005 \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n%0003\n"
+      "/00001000 FILE @0001 @0005\nQUIT\nQUIT\n");
+  const uid_t user = plain_user();
+  give_to(user, {run_dir / "rohr.lst", run_dir / "liste.txt", run_dir / "PROG.PXB"});
+  const int pipe_end = open((run_dir / "rohr.lst").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(pipe_end, 0);
+  ASSERT_EQ(fcntl(pipe_end, F_SETPIPE_SZ, 4096), 4096);
+  std::string read_through;
+  std::atomic<bool> ended = false;
+  std::thread reader([&] {
+    for (;;) {
+      const bool last = ended;
+      char buffer[1024];
+      const ssize_t n = read(pipe_end, buffer, sizeof buffer);
+      if (n > 0) read_through.append(buffer, size_t(n));
+      if (n <= 0 && last) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const run_result r = run({"PROG.PXB"});
+  ended = true;
+  reader.join();
+  close(pipe_end);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "0\n");
+  EXPECT_EQ(read_through.size(), list.size());
+  EXPECT_TRUE(read_through == list);
 }
 
 }  // namespace

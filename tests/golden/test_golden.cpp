@@ -117,8 +117,8 @@ struct view {
 class golden_case : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/winkyr-golden-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string pattern = fs::temp_directory_path() / "winkyr-golden-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir = pattern;
     run_dir = dir / "run";
     fs::create_directories(run_dir / "printer");

@@ -22,8 +22,8 @@
 class EvalLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/exprlib_XXXXXX";
-    dir_ = mkdtemp(pattern);
+    std::string pattern = std::filesystem::temp_directory_path() / "exprlib_XXXXXX";
+    dir_ = mkdtemp(pattern.data());
     old_dir_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     errors_reset();

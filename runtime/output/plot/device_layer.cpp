@@ -184,6 +184,9 @@ bool plot_file_open(std::string_view name) {
   const std::string path = host_path(name);
   if (const int32_t failed = plot_file.out.open(path); failed != 0) {
     io_status = failed;
+    // The open's error names the file; where the failure is the temporary folder's, that folder
+    // is named first.
+    if (plot_file.out.temporary_folder_failed()) report_write_failure(name, failed, plot_file.out.reason());
     return false;
   }
   plot_file.absolute = absolute_path(plot_file.out.target());
