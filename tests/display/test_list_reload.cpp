@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -62,9 +63,10 @@ class list_reload : public list_program_test {
 
   // The same program for list 1 of any columns (variables &1 .. &k), filled with `first`;
   // LADEN is the variable after them.  `pause_after` > 0: the timer's label pauses a third of
-  // a second after that row of its refill (a slow fetch), and looks at the mouse then.
+  // a second after that row of its refill (a slow fetch), and looks at the mouse then.  A
+  // `file` named: the label loads the list from that file instead of `rows`.
   static void run_lists(const std::vector<column>& columns, const std::vector<std::string>& first, int32_t reloaded,
-                        const std::vector<std::string>& rows, size_t pause_after = 0) {
+                        const std::vector<std::string>& rows, size_t pause_after = 0, const std::string& file = "") {
     program_text p;
     for (size_t k = 0; k < columns.size(); ++k)
       p.variables += program_text::ref('&', k + 1) + " S 0001*" + three_digits(columns[k].width) + ":V" +
@@ -93,8 +95,9 @@ class list_reload : public list_program_test {
     p.code("BUTTON " + p.token("Speichern") + " " + p.expr("#20 #300 #120 #30"));
     run_with_timer(p, button_code, "AUS.TXT", "/00000044 EVENT", "5", [&](program_text&) {
       p.code(p.expr(count + " #1 _+ " + count + " __STO"));
-      fill(reloaded, rows, true);
       const std::string n = std::to_string(reloaded);
+      if (file.empty()) fill(reloaded, rows, true);
+      else p.code("/00002000 LSTMGR " + p.token(file) + " " + p.expr("#" + n + " #80 #0"));
       p.code("/00004000 LSTMGR " + p.expr("#" + n + " #2 #0"));
       p.code("/00000010 LSTMGR " + p.expr("#" + n + " #0 #0"));
     });
@@ -105,6 +108,12 @@ class list_reload : public list_program_test {
     return text;
   }
   static inline int32_t laden = 6;  // the variable that counts the timer's runs
+
+  // Writes the lines as a file of the working directory.
+  void write_file(const std::string& name, const std::vector<std::string>& lines) const {
+    std::ofstream out(dir / name, std::ios::binary);
+    for (const std::string& line : lines) out << line << "\n";
+  }
 
   static int32_t reloads() { return ADRSPACE.get_int(variable_table.records[static_cast<size_t>(laden)].start); }
 
@@ -305,6 +314,30 @@ TEST_F(list_reload, TheFieldStandsOnItsRecordsLineRightAfterAReloadMovesIt) {
   QTest::keyClick(w, Qt::Key_Return);
   EXPECT_EQ(save(w), (std::vector<std::string>{day[0], booked, appointment("08:15", "Maier", "Dr.Lang", "Blutdruck m", "102"),
                                                day[2]}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_reload, AFieldWhoseRecordAReloadLacksIsDrawnNowhereUntilAReloadBringsItBack) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // The first reload lacks 08:15; the second brings it back below 08:05, booked meanwhile.
+  const std::string booked = appointment("08:05", "Vogel", "Dr.Lang", "", "104");
+  write_file("TAG.TXT", {day[0], day[2]});
+  run_lists({{"Zeit", 5}, {"Patient", 12}, {"Arzt", 8}, {"Notiz", 20}, {"Nr", 4}}, day, 1, {}, 0, "TAG.TXT");
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->window()));
+  click_note(w, 2);
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no cell";
+  type(w, "Blutdruck");
+  reload_now();
+  for (int32_t line = 1; line <= 3; ++line)
+    EXPECT_EQ(text_and_bar_pixels(line, 4).first, 0) << "the note stands on line " << line << ", another record's";
+  ASSERT_TRUE(run_flags.field_input) << "the cell was closed";
+  write_file("TAG.TXT", {day[0], booked, day[1], day[2]});
+  reload_now();
+  EXPECT_GT(text_and_bar_pixels(3, 4).first, 20) << "the note is not on Maier's line";
+  type(w, " messen");
+  QTest::keyClick(w, Qt::Key_Return);
+  EXPECT_EQ(save(w), (std::vector<std::string>{day[0], booked, day_with_note("Blutdruck messen")[1], day[2]}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
