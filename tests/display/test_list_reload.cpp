@@ -6,6 +6,7 @@
 // "Speichern" button saves shows where the typed text went.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -372,7 +373,8 @@ TEST_F(list_reload, ANoteTypedOverAnotherDesksNoteOfTheSameRecordReplacesIt) {
 
 // A click on a cell while the timer's refill of the list is under way (it pauses after row 7,
 // as for a slow fetch) is the program's as soon as the refill has ended: the cell it points at
-// opens, and what is typed after it goes there, never into the row the bar stood on.
+// opens, and what is typed after it goes there, never into the row the bar stood on nor into the
+// cell that was open before.
 TEST_F(list_reload, AClickDuringATimersRefillOpensTheCellItPointsAt) {
   QWidget* w = main_widget();
   ASSERT_NE(w, nullptr);
@@ -380,17 +382,22 @@ TEST_F(list_reload, AClickDuringATimersRefillOpensTheCellItPointsAt) {
   for (int32_t r = 101; r <= 110; ++r) rows.push_back(std::to_string(r));
   run_lists({{"Nr", 4}, {"Notiz", 20}}, rows, 1, rows, 7);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w->window()));
-  // The click waits in the queue; the timer ticks, and the refill's pause lets the window
-  // system's input in while the label runs.
+  // The note of row 2 is open.  The click on row 5's note and a key after it wait in the queue;
+  // the timer ticks, and the refill's pause lets the window system's input in while the label
+  // runs.
+  click_note(w, 2, 2);
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no cell";
   const QPointF at(cell_point(5, 2));
   const QPointF global(w->mapToGlobal(at));
   QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
                                                  Qt::NoModifier));
   QCoreApplication::postEvent(w, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
                                                  Qt::NoModifier));
+  QCoreApplication::postEvent(w, new QKeyEvent(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, "Z"));
   qn_control(timer_periodic, 0);
   ASSERT_EQ(reloads(), 1);
   ASSERT_TRUE(run_flags.field_input) << "the click opened no cell";
+  EXPECT_EQ(list_table.cell_area.row, 5);
   type(w, "Notiz A");
   QTest::keyClick(w, Qt::Key_Return);
   std::vector<std::string> saved = save(w);
