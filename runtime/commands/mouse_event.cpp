@@ -56,7 +56,6 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
       mouse_track.click_held = true;
       mouse_track.held_x = x;
       mouse_track.held_y = y;
-      mouse_track.held_level = level_pointer();
     }
     previous = buttons;  // only the position is recorded
     return;
@@ -189,7 +188,6 @@ void hand_over_held_click() {
   mouse_track_t& t = mouse_track;
   if (!t.click_held || run_flags.busy || program_has_ended()) return;
   t.click_held = false;
-  if (t.held_level != level_pointer()) return;
   run_guarded([&] {
     qn_point at{t.held_x, t.held_y};
     qn_rect no_drag{};
