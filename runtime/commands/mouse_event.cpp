@@ -188,11 +188,14 @@ void hand_over_held_click() {
   mouse_track_t& t = mouse_track;
   if (!t.click_held || run_flags.busy || program_has_ended()) return;
   t.click_held = false;
+  // The release too where it came meanwhile; a button still held is let go by its own event.
+  const bool released = (mouse_state.buttons & left_button) == 0;
+  t.previous_buttons = 0;  // the press is an edge again, whatever came after it
   run_guarded([&] {
     qn_point at{t.held_x, t.held_y};
     qn_rect no_drag{};
     handle(at, no_drag, left_button);
-    if (!program_has_ended() && (mouse_state.buttons & left_button) != 0) handle(at, no_drag, 0);
+    if (released && !program_has_ended() && (mouse_state.buttons & left_button) != 0) handle(at, no_drag, 0);
   });
 }
 

@@ -210,7 +210,8 @@ void lst_cell_bar(list_record& l);
 // rows went: row r now stands at where(r), 0 where its record is gone, list_rows_rebuilt where
 // the list was built anew (its record may stand anywhere or nowhere).  An open cell of list n
 // follows its row (and the list's cursor with it), closes with nothing stored where its record
-// is gone, and finds its record again when its input ends where the list was rebuilt.
+// is gone, and where the list was rebuilt finds its record again (lst_record_row) each time the
+// list is drawn and when its input ends.
 inline constexpr int32_t list_rows_rebuilt = -1;
 void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where);
 // Every row of list n is built anew: the list is loaded, allocated or freed, or a mark column
