@@ -342,6 +342,30 @@ TEST_F(list_reload, AFieldWhoseRecordAReloadLacksIsDrawnNowhereUntilAReloadBring
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
+TEST_F(list_reload, AReloadThatMovesTheRecordOffThePageScrollsToItsField) {
+  // Thirty appointments booked meanwhile before 08:15: its row is off the page now.
+  std::vector<std::string> rows = {day[0]};
+  for (int32_t k = 0; k < 30; ++k) rows.push_back(appointment("08:01", "Gast " + std::to_string(k), "Dr.Lang", "", "2" + std::to_string(k)));
+  rows.push_back(day[1]);
+  rows.push_back(day[2]);
+  QWidget* w = practice(1, rows);
+  ASSERT_NE(w, nullptr);
+  click_note(w, 2);
+  ASSERT_TRUE(run_flags.field_input) << "the click opened no cell";
+  type(w, "Blutdruck");
+  reload_now();
+  const list_record& l = list_of(3);
+  const int32_t line = 32 - l.top + 1;
+  ASSERT_GE(line, 1) << "the list does not show the record's row";
+  ASSERT_LE(line, l.page) << "the list does not show the record's row";
+  EXPECT_GT(text_and_bar_pixels(line, 4).first, 20) << "the note is not on the record's line";
+  EXPECT_EQ(text_and_bar_pixels(2, 4).first, 0) << "the note stands on line 2";
+  QTest::keyClick(w, Qt::Key_Return);
+  rows[31] = day_with_note("Blutdruck")[1];
+  EXPECT_EQ(save(w), rows);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 TEST_F(list_reload, ANoteLandsInItsRecordWhoseDoctorAnotherDeskChanged) {
   std::vector<std::string> rows = day;
   rows[1] = appointment("08:15", "Maier", "Dr.Weiss", "", "102");
