@@ -313,6 +313,9 @@ int32_t character(int32_t code) {
   if (debugger_char(code)) return -1;  // single stepping: Space releases, the rest edits
   last_char = code;
   if ((run_flags.list_input && !run_flags.list_row_edit) || run_flags.combo_open) return 0;
+  // Typed after a click that waits for the label's end: meant for what the click opens, never
+  // for the field that is open now.
+  if (mouse_track.click_held) return -1;
   if (code == 3) {
     if (!run_flags.field_input) return 0;
     screen_link::field_key(code);

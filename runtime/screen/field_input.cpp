@@ -26,6 +26,7 @@ constexpr int32_t ctrl_c = 3, ctrl_v = 22;
 struct field_input_state_t {
   field_input_view view;
   area_record field;  // copy of the field's area record
+  bool hidden = false;  // open, but drawn nowhere (field_input_place)
 };
 field_input_state_t state;
 
@@ -42,7 +43,7 @@ variable_record* bound_variable() {
 }
 
 void draw_field(bool with_cursor) {
-  if (screen_info(0).bitmap == 0) return;
+  if (screen_info(0).bitmap == 0 || state.hidden) return;
   const area_record& a = state.field;
   ups u{};
   screen_nr(0, u, a.x1, a.y1, a.x2, a.y2);
@@ -241,7 +242,7 @@ void field_key(int32_t key) {
 
 bool field_rect_contains(int32_t x, int32_t y) {
   const area_record& a = state.field;
-  return run_flags.field_input && x >= a.x1 && x <= a.x2 && y >= a.y1 && y <= a.y2;
+  return run_flags.field_input && !state.hidden && x >= a.x1 && x <= a.x2 && y >= a.y1 && y <= a.y2;
 }
 
 void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons) {
@@ -250,6 +251,14 @@ void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons) {
   const int32_t advance = fixed_font_advance();
   const int64_t column = (int64_t{x} - state.field.x1 - 3 + advance / 2) / advance;
   state.view.cursor = static_cast<int32_t>(std::clamp<int64_t>(column, 0, static_cast<int64_t>(state.view.text.size())));
+  draw_field(true);
+}
+
+void field_input_place(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool shown) {
+  if (!run_flags.field_input) return;
+  state.field.x1 = x1, state.field.y1 = y1, state.field.x2 = x2, state.field.y2 = y2;
+  state.hidden = !shown;
+  state.view.cursor_shown = true;  // seen at once where it now stands
   draw_field(true);
 }
 

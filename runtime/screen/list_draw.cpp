@@ -132,6 +132,13 @@ void lst_remove_bar(list_record& l) {
 
 void lst_draw() {
   if (!list_number_ok(list_table.current)) return;
+  // The one test of an open cell: a list without one is drawn at once.
+  if (run_flags.list_cell_input && lst_cell_draw(list_table.current)) return;
+  lst_draw_rows();
+}
+
+void lst_draw_rows() {
+  if (!list_number_ok(list_table.current)) return;
   list_record& l = current_list();
   if (l.mark_mode)
     draw_marks(l);
@@ -155,7 +162,7 @@ void lst_draw_afresh() {
   l.drawn_top = 0;  // every row is written whole
   const bool suppress = run_flags.bar_suppress;
   run_flags.bar_suppress = true;
-  lst_draw();
+  lst_draw_rows();
   run_flags.bar_suppress = suppress;
   screen_stop_nr(0);
 }

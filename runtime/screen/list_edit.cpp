@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
+#include <vector>
 
 #include "runtime/program/areas.h"
 #include "runtime/program/program.h"
@@ -19,22 +22,23 @@ namespace {
 constexpr int32_t work_row_length = list_row_max;
 constexpr int32_t cell_text_length = 128;
 
-// Characters tab_col[k] .. tab_col[k+1]-1 of the work row, as 1-based start and length
-// limited to the work row and to the cell text.
-void cell_span(const list_record& l, int32_t k, int32_t& start, int32_t& length) {
+// Characters tab_col[k] .. tab_col[k+1]-1 of a row of list l as 0-based [from, to), limited to
+// the work row.
+void column_span(const list_record& l, int32_t k, size_t& from, size_t& to) {
   const auto ku = static_cast<size_t>(std::clamp(k, 1, 20));
-  start = std::clamp(l.tab_col[ku], 1, work_row_length + 1);
+  const int32_t start = std::clamp(l.tab_col[ku], 1, work_row_length + 1);
   const int32_t end = std::clamp(l.tab_col[ku + 1] - 1, start - 1, work_row_length);
-  length = std::min(end - start + 1, cell_text_length);
+  from = static_cast<size_t>(start - 1);
+  to = static_cast<size_t>(end);
 }
 
-// A row of list l with the characters of cell column k blanked: what identifies the record
-// that an open cell of that column belongs to.
-std::string record_outside_cell(const list_record& l, int32_t k, std::string row) {
-  int32_t start = 1, length = 0;
-  cell_span(l, k, start, length);
-  if (length > 0) row.replace(static_cast<size_t>(start - 1), static_cast<size_t>(length), static_cast<size_t>(length), ' ');
-  return row;
+// The cell of column k as 1-based start and length, limited to the work row and to the cell
+// text.
+void cell_span(const list_record& l, int32_t k, int32_t& start, int32_t& length) {
+  size_t from = 0, to = 0;
+  column_span(l, k, from, to);
+  start = static_cast<int32_t>(from) + 1;
+  length = std::min(static_cast<int32_t>(to - from), cell_text_length);
 }
 
 // The first value of a text as a list-directed read takes it: the characters up to a blank,
@@ -144,6 +148,16 @@ void remove_bar_before_field(list_record& l) {
   screen_stop_nr(0);
 }
 
+// The input field of cell c on visible line `line` of list l: the cell's column, four pixels
+// above the row's text.
+void place_cell(const list_record& l, list_cell_area& c, int32_t line) {
+  const auto ku = static_cast<size_t>(std::clamp(c.column, 1, 20));
+  c.x1 = l.x1 + l.tab_x[ku] - 2;
+  c.y1 = l.y1 - 4 + (line - 1) * list_table.line_height;
+  c.x2 = l.x1 + l.tab_x[ku + 1] - 1;
+  c.y2 = l.y1 - 4 + line * list_table.line_height;
+}
+
 // Steps 2 to 5 of starting cell input on the cursor row of list n, column k.  While an input
 // field is open (a program's label started a cell edit from a timer) the open field keeps its
 // cell: its text must reach the cell it was opened on.
@@ -151,21 +165,17 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   if (run_flags.field_input) return;
   list_record& l = list_of(n);
   const auto ku = static_cast<size_t>(k);
-  const int32_t line = l.cursor - l.top + 1;
   list_cell_area& a = list_table.cell_area;
   a = list_cell_area{};
-  a.x1 = l.x1 + l.tab_x[ku] - 2;
-  a.y1 = l.y1 - 4 + (line - 1) * list_table.line_height;
-  a.x2 = l.x1 + l.tab_x[ku + 1] - 1;
-  a.y2 = l.y1 - 4 + line * list_table.line_height;
   a.list = n;
   a.row = l.cursor;
   a.column = k;
   a.label = label;
   a.variable = l.tab_var[ku];
+  place_cell(l, a, l.cursor - l.top + 1);
 
   list_table.work_row = lst_get_row(n, l.cursor, work_row_length);
-  a.record = record_outside_cell(l, k, list_table.work_row);
+  a.record = list_table.work_row;
   a.new_row = l.cursor > l.count;
   int32_t start = 1, length = 0;
   cell_span(l, k, start, length);
@@ -187,18 +197,59 @@ void start_cell_input(int32_t n, int32_t k, int32_t label, bool keyboard) {
   run_flags.list_mouse_active = false;
 }
 
-// The row of list l that holds the record of cell c after the list was rebuilt under it: the
-// row whose text outside the cell's column is the record's, the nearest one to the cell's old
-// row where several are (the earlier of two as near); the new row after the last for a cell
-// opened there; 0 where the record is gone.
+// Characters [from, to) of a row as the list holds it (blank beyond its end) against the same
+// characters of a record of list_row_max characters whose last non-blank one is before `used`.
+bool same_part(std::string_view row, std::string_view record, size_t used, size_t from, size_t to) {
+  const size_t in_row = std::clamp(row.size(), from, std::max(to, from));
+  if (in_row > from && std::memcmp(row.data() + from, record.data() + from, in_row - from) != 0) return false;
+  for (size_t i = in_row; i < std::min(to, used); ++i)
+    if (record[i] != ' ') return false;
+  return true;
+}
+
+// The third step of lst_record_row: the one row that agrees with the record in more than half
+// of the record's other columns that are not blank (the characters after the last column count
+// as one more), where no other row agrees in as many; 0 where there is none.
+int32_t row_agreeing_most(int32_t n, std::string_view record, size_t used, int32_t column) {
+  const list_record& l = list_of(n);
+  const int32_t tabs = std::clamp(l.tab_count, 0, list_tab_max);
+  std::vector<std::pair<size_t, size_t>> parts;
+  for (int32_t k = 1; k <= tabs + 1; ++k) {
+    size_t from = 0, to = 0;
+    column_span(l, k, from, to);
+    if (k > tabs) to = static_cast<size_t>(work_row_length);  // the rest of the row
+    if (k == column || from >= std::min(to, used)) continue;
+    if (record.substr(from, to - from).find_first_not_of(' ') == std::string_view::npos) continue;
+    parts.emplace_back(from, to);
+  }
+  if (parts.empty()) return 0;
+  size_t best = 0;
+  int32_t best_row = 0, rows_as_good = 0;
+  lst_each_row(n, [&](int32_t r, std::string_view row) {
+    size_t agree = 0;
+    for (const auto& [from, to] : parts) agree += same_part(row, record, used, from, to) ? 1 : 0;
+    if (agree > best) best = agree, best_row = r, rows_as_good = 1;
+    else if (agree == best) ++rows_as_good;
+  });
+  return best * 2 > parts.size() && rows_as_good == 1 ? best_row : 0;
+}
+
+// The row of list l that holds the record of cell c after the list was rebuilt under it
+// (lst_record_row); the new row after the last for a cell opened there.
 int32_t record_row(const list_record& l, const list_cell_area& c) {
   if (c.new_row) return l.count + 1;
-  int32_t found = 0;
-  for (int32_t r = 1; r <= l.count; ++r) {
-    if (record_outside_cell(l, c.column, lst_get_row(c.list, r, work_row_length)) != c.record) continue;
-    if (found == 0 || std::abs(r - c.row) < std::abs(found - c.row)) found = r;
+  return lst_record_row(c.list, c.record, c.column, c.row);
+}
+
+// The list's cursor on the cell's row, on a page that shows it.
+void show_cell_row(list_record& l, const list_cell_area& c) {
+  l.cursor = c.row;
+  l.saved_cursor = c.row;
+  if (l.page >= 1 && (c.row < l.top || c.row >= l.top + l.page)) {
+    l.top = lst_top_showing(l, c.row);
+    update_slider(c.list);
   }
-  return found;
+  l.saved_top = l.top;
 }
 
 // Takes the cell of a rebuilt list to its record's row, and the list's cursor with it, on a
@@ -206,14 +257,9 @@ int32_t record_row(const list_record& l, const list_cell_area& c) {
 bool find_cell_record(list_record& l, list_cell_area& c) {
   const int32_t row = record_row(l, c);
   if (row < 1) return false;
-  trace_int3("lst_cell found", c.list, c.row, row);
+  if (row != c.row || c.hidden) trace_int3("lst_cell found", c.list, c.row, row);
   c.row = row;
-  c.rebuilt = false;
-  l.cursor = row;
-  if (l.page >= 1 && (row < l.top || row >= l.top + l.page)) {
-    l.top = lst_top_showing(l, row);
-    update_slider(c.list);
-  }
+  show_cell_row(l, c);
   return true;
 }
 
@@ -352,12 +398,14 @@ void lst_edit_store() {
 // new level) is drawn, no key reaches it, and Return no longer stores anything.  A followed
 // cell takes the list's cursor along, so that the bar after the store stands on its row.
 // A rebuilt list holds new rows that the program fills in its own order (a timer that reloads
-// the list from a database): the cell follows no row move after it, and when its input ends
-// it finds its record again by the record's text, the row's text outside the cell's column as
-// the cell opened (the nearest to the cell's old row where several rows hold it; a cell opened
-// on the new row after the last stays the new row).  Found, the text is stored there and the
-// bar stands on it; not found (the record is gone), nothing is stored, the user hears the beep
-// of a refused key, and the trace says "lst_cell record gone".
+// the list from a database): the cell follows no row move after it, and finds its record again
+// by the record's text, the whole row as it stood when the cell opened (lst_record_row), each
+// time the list is drawn and when its input ends.  Drawn, the field stands on the record's row
+// with what is typed (the list scrolled to show it), and no bar is drawn; where no row holds the
+// record the field is drawn nowhere and stays open, to be placed at the next drawing.  At the
+// input's end a found record gets the text and the bar; a record that is gone gets nothing: the
+// user hears the beep of a refused key, and the trace says "lst_cell record gone".  A cell
+// opened on the new row after the last stays the new row.
 void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where) {
   list_cell_area& c = list_table.cell_area;
   if (!run_flags.list_cell_input || c.list != n || !list_number_ok(n) || c.rebuilt) return;
@@ -380,6 +428,64 @@ void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where) {
 
 void lst_rows_rebuilt(int32_t n) {
   lst_rows_moved(n, [](int32_t) { return list_rows_rebuilt; });
+}
+
+// A row of the list holds the record when, in this order:
+//   1. the row is the record's whole row, the cell's own text included;
+//   2. else the row equals it outside the cell's column, where that part of the record is not
+//      blank (another desk wrote into the cell meanwhile: what the user typed replaces it);
+//   3. else it is the one row that agrees with the record in more than half of the record's
+//      other columns that are not blank, where no other row agrees in as many (another desk
+//      changed a column of the record: a status, a doctor, a waiting time).
+// Of several rows in steps 1 and 2 the nearest to the cell's row is taken, the earlier of two as
+// near.  Blank parts never identify a record: in a list of one column, or whose rows are blank
+// outside the cell's column, only step 1 finds it.  No row: the record is gone (0).
+int32_t lst_record_row(int32_t n, std::string_view record, int32_t column, int32_t near) {
+  if (!list_number_ok(n)) return 0;
+  const list_record& l = list_of(n);
+  std::string whole(record.substr(0, static_cast<size_t>(work_row_length)));
+  whole.resize(static_cast<size_t>(work_row_length), ' ');
+  const size_t used = whole.find_last_not_of(' ') + 1;  // 0 for a blank record
+  size_t from = 0, to = 0;
+  column_span(l, column, from, to);
+  const bool blank_outside = whole.find_first_not_of(' ') >= from && (used <= to);
+  const auto nearer = [near](int32_t r, int32_t found) { return found == 0 || std::abs(r - near) < std::abs(found - near); };
+  int32_t equal = 0, equal_outside = 0;
+  lst_each_row(n, [&](int32_t r, std::string_view row) {
+    if (!same_part(row, whole, used, 0, from)) return;
+    if (same_part(row, whole, used, from, to)) {
+      if (same_part(row, whole, used, to, whole.size()) && nearer(r, equal)) equal = r;
+    } else if (!blank_outside && same_part(row, whole, used, to, whole.size()) && nearer(r, equal_outside)) {
+      equal_outside = r;
+    }
+  });
+  if (equal > 0) return equal;
+  if (equal_outside > 0) return equal_outside;
+  return row_agreeing_most(n, whole, used, column);
+}
+
+bool lst_cell_draw(int32_t n) {
+  list_cell_area& c = list_table.cell_area;
+  if (!run_flags.list_cell_input || c.list != n || !list_number_ok(n)) return false;
+  list_record& l = list_of(n);
+  bool shown = true;
+  if (c.rebuilt) shown = find_cell_record(l, c);
+  else show_cell_row(l, c);
+  const int32_t line = c.row - l.top + 1;
+  shown = shown && line >= 1 && line <= l.page;
+  const list_cell_area before = c;
+  if (shown) place_cell(l, c, line);
+  const bool moved = shown != !c.hidden || c.y1 != before.y1;
+  c.hidden = !shown;
+  // The list under the field, without a bar: the field is the list's only mark.  A field that
+  // moved or went leaves no box behind: the list is drawn afresh.
+  const bool suppress = run_flags.bar_suppress;
+  run_flags.bar_suppress = true;
+  if (moved) lst_draw_afresh();
+  else lst_draw_rows();
+  run_flags.bar_suppress = suppress;
+  field_input_place(c.x1, c.y1, c.x2, c.y2, shown);
+  return true;
 }
 
 void lst_cell_close() {

@@ -69,6 +69,21 @@ void lst_get_row(int32_t n, int32_t r, char* text, int32_t length) {
   if (length > 0) std::memcpy(text, buf.data(), static_cast<size_t>(std::min(length, list_row_max)));
 }
 
+void lst_each_row(int32_t n, const std::function<void(int32_t, std::string_view)>& visit) {
+  if (!select_list(n)) return;
+  const int32_t h = store_handle(n);
+  int32_t rec_length = 0, records = 0;
+  xmm_info(h, rec_length, records);
+  if (rec_length < 1) return;
+  // One buffer for every row: a row costs one copy of its record, nothing of list_row_max.
+  std::string row(static_cast<size_t>(rec_length), ' ');
+  const size_t shown = static_cast<size_t>(std::min(rec_length, list_row_max));
+  for (int32_t r = 1, last = list_of(n).count; r <= last; ++r) {
+    xmm_get(h, row.data(), r);
+    visit(r, std::string_view(row.data(), shown));
+  }
+}
+
 std::string lst_get_row(int32_t n, int32_t r, int32_t length) {
   std::string text(static_cast<size_t>(std::max(length, 0)), ' ');
   lst_get_row(n, r, text.data(), length);

@@ -59,13 +59,15 @@ struct list_cell_area {
   int32_t variable = 0;  // receives the cell
   int32_t option_a = 0, option_b = -1;
   bool shown = false;  // the input field is on the screen
-  // The cell's record: its row as the input opened, with the cell's own characters blanked.
-  // Where its list is built anew under the open cell (rebuilt), the input goes on, and its end
-  // finds the row that holds this record again (a cell opened on the new row after the last
-  // stays the new row).
+  // The cell's record: its whole row as the input opened (list_row_max characters), the cell's
+  // own text included.  Where its list is built anew under the open cell (rebuilt), the input
+  // goes on, and every drawing of the list and the input's end find the row that holds this
+  // record again (lst_record_row; a cell opened on the new row after the last stays the new
+  // row).  hidden: no row held it at the last drawing, and the field is drawn nowhere.
   std::string record;
   bool new_row = false;
   bool rebuilt = false;
+  bool hidden = false;
 };
 
 // Module state of the list manager beside the six records.
@@ -96,6 +98,10 @@ void reset_lists();
 // Every operation first makes n the current list and does nothing for n outside 1..6.
 void lst_get_row(int32_t n, int32_t r, char* text, int32_t length);
 std::string lst_get_row(int32_t n, int32_t r, int32_t length = list_row_max);
+// Hands rows 1..count of list n in order to visit, each as its first list_row_max characters
+// (a store of shorter records gives the shorter text: the row reads blank beyond it).  The text
+// lives only for the call.
+void lst_each_row(int32_t n, const std::function<void(int32_t, std::string_view)>& visit);
 void lst_put_row(int32_t n, int32_t r, const char* text, int32_t length);
 void lst_put_row(int32_t n, int32_t r, std::string_view text);
 void lst_insert(int32_t n, int32_t r, const char* text, int32_t length);
@@ -138,7 +144,11 @@ void lst_load(int32_t n, std::string_view name, bool header, int32_t row_length,
 void lst_save(int32_t n, std::string_view name, bool header, int32_t& status);
 
 // ---------------------------------------------------------------- drawing (list_draw.cpp)
-void lst_draw();         // the current list, normal or mark mode
+// The current list, normal or mark mode; the list of an open cell is drawn with its field on the
+// record's row (lst_cell_draw).
+void lst_draw();
+// The current list's rows and bar as lst_draw draws them, an open cell's field left aside.
+void lst_draw_rows();
 // The current list drawn afresh: its inside painted over in the list's background and every
 // visible row written again (the bar left off); nothing another drawing left there remains.
 void lst_draw_afresh();
@@ -200,12 +210,21 @@ void lst_cell_bar(list_record& l);
 // rows went: row r now stands at where(r), 0 where its record is gone, list_rows_rebuilt where
 // the list was built anew (its record may stand anywhere or nowhere).  An open cell of list n
 // follows its row (and the list's cursor with it), closes with nothing stored where its record
-// is gone, and finds its record again when its input ends where the list was rebuilt.
+// is gone, and where the list was rebuilt finds its record again (lst_record_row) each time the
+// list is drawn and when its input ends.
 inline constexpr int32_t list_rows_rebuilt = -1;
 void lst_rows_moved(int32_t n, const std::function<int32_t(int32_t)>& where);
 // Every row of list n is built anew: the list is loaded, allocated or freed, or a mark column
 // shifted every row.
 void lst_rows_rebuilt(int32_t n);
+// The row of list n that holds `record`, the whole row that an open cell of tab column `column`
+// was opened on, after the list was built anew; of several, the nearest to row `near` (the rule
+// is written at its definition).  0: no row holds it.
+int32_t lst_record_row(int32_t n, std::string_view record, int32_t column, int32_t near);
+// Draws list n when it holds the open cell (false, nothing drawn, otherwise): the cell's record
+// looked for where the list was rebuilt, the list scrolled to show its row, the rows without a
+// bar and the input field on the record's line; nowhere while no row holds the record.
+bool lst_cell_draw(int32_t n);
 // Closes an open cell with nothing stored and nothing drawn (its level left, its program
 // chained); nothing happens when no cell is open.
 void lst_cell_close();

@@ -260,6 +260,10 @@ void field_input_start(int32_t number, const area_record& a);
 // entry shows "Eingabefehler" or "Datumsfehler" and keeps the field open (ok false).
 void u_gfinp(bool& ok);
 void field_key(int32_t key);  // below 0: key-down code; above 0: a character
+// Moves the open field to the rectangle (a list cell whose row moved) and draws it there; shown
+// false keeps it open with its text and cursor but draws it nowhere, and no click lands in it,
+// until it is placed again.
+void field_input_place(int32_t x1, int32_t y1, int32_t x2, int32_t y2, bool shown);
 void field_mouse_cursor(int32_t x, int32_t y, int32_t buttons);
 void draw_text_cursor();
 bool field_rect_contains(int32_t x, int32_t y);

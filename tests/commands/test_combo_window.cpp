@@ -479,4 +479,28 @@ TEST_F(combo_window, APickThatCannotBeSavedRunsNoLabel) {
   EXPECT_TRUE(file_text("combo.lib") == library);
 }
 
+TEST_F(combo_window, TheClickAMouseWaitTookRunsNoButtonAfterTheRun) {
+  QWidget* w = main_widget();
+  ASSERT_NE(w, nullptr);
+  // A button "Weiter" whose label counts RUNS; the run then waits for a click with MOUSE.
+  load_program_image(small_program("&0001 I 0001:RUNS/0\n", "#0\n#100 #180 #100 #30\n&1 #1 _+ &1 __STO\n",
+                                   "@0001 Weiter|\n",
+                                   "BUTTON @0001 %0002 :0004\n/00000200 MOUSE %0001\nRETURN\n%0003\nRETURN\n"));
+  // The user clicks the button while the wait runs: the wait takes the click, which is then the
+  // program's and no click on the button when the run has ended.
+  bool clicked = false;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    if ((call_state.command_flags & 0x200) == 0 || clicked) return;  // the MOUSE command has not begun
+    clicked = true;
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(150, 195));
+  });
+  driver.start(0);
+  interpreter(1);
+  driver.stop();
+  ASSERT_TRUE(clicked);
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 0) << "the button's label ran";
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 }  // namespace

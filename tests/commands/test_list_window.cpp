@@ -146,6 +146,7 @@ class list_window : public list_program_test {
     const uint32_t c = colour_table[static_cast<size_t>(k)];  // 0x00BBGGRR
     return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
   }
+  std::vector<std::string> saved_after_copy(const std::vector<std::string>& copied);
   // Clicks "Speichern"; returns the lines of the file it saved.
   std::vector<std::string> save(QWidget* w, const std::string& file = "AUS.TXT") {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 315));
@@ -474,19 +475,37 @@ TEST_F(list_window, AnOpenCellWhoseListATimerLoadsAnewStoresNothingWhereItsRecor
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
-TEST_F(list_window, AnOpenCellWhoseListATimerCopiesAnotherListIntoStoresIntoTheNearestRowOfItsRecord) {
-  // The timer's label copies list 2, which holds the record twice, into list 1.
-  write_lines("LISTE2.TXT", {"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 Gamma"});
-  const auto copy_list_2 = [](program_text& p) {
+// The first rows of list 1 after its timer's label copied list 2, loaded from LISTE2.TXT that
+// holds `copied`, into it while X was typed into the Name cell of row 3 ("  1003 Gamma"): as
+// many rows as list 2 has (the copy has as many as list 2's store has room for, the rest blank).
+std::vector<std::string> list_window::saved_after_copy(const std::vector<std::string>& copied) {
+  write_lines("LISTE2.TXT", copied);
+  std::vector<std::string> saved = saved_after_timer(three_rows, 3, [](program_text& p) {
     p.code("/00000001 LSTMGR " + p.expr("#2 #3 #40"));
     p.code("/00002000 LSTMGR " + p.token("LISTE2.TXT") + " " + p.expr("#2 #40 #0"));
     p.code("/00000400 LSTMGR " + p.expr("#2 #1 #0"));
-  };
-  // The copy has as many rows as list 2's store has room for: the rows after its four are blank.
-  std::vector<std::string> saved = saved_after_timer(three_rows, 3, copy_list_2);
-  ASSERT_GE(saved.size(), 4u);
-  saved.resize(4);
-  EXPECT_EQ(saved, (std::vector<std::string>{"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 GammaX"}));
+  });
+  saved.resize(copied.size());
+  return saved;
+}
+
+TEST_F(list_window, AnOpenCellWhoseListATimerCopiesAnotherListIntoStoresIntoTheNearestRowOfItsRecord) {
+  // List 2 holds the record twice.
+  EXPECT_EQ(saved_after_copy({"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 Gamma"}),
+            (std::vector<std::string>{"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 GammaX"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellTakesTheNearestOfThreeRowsOfItsRecordNotTheLast) {
+  EXPECT_EQ(saved_after_copy({"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 Gamma", "  1002 Beta", "  1003 Gamma"}),
+            (std::vector<std::string>{"  1003 Gamma", "  2001 Rot", "  1001 Alpha", "  1003 GammaX", "  1002 Beta",
+                                      "  1003 Gamma"}));
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
+TEST_F(list_window, AnOpenCellTakesTheEarlierOfTwoRowsOfItsRecordAsNear) {
+  EXPECT_EQ(saved_after_copy({"  1001 Alpha", "  1003 Gamma", "  2001 Rot", "  1003 Gamma"}),
+            (std::vector<std::string>{"  1001 Alpha", "  1003 GammaX", "  2001 Rot", "  1003 Gamma"}));
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 

@@ -85,6 +85,28 @@ TEST_F(mouse_window, PressDragAndReleaseOffAButtonRunsNothing) {
   EXPECT_EQ(mouse_registers.y, 200);
 }
 
+TEST_F(mouse_window, AClickMadeWhileALabelOpensALevelClicksNothingOnTheNewLevel) {
+  // A button "Weiter" (its label counts WEITER); a one-shot timer whose label pauses, looks at the
+  // mouse, opens a level and makes a button "Neu" at the same place (its label counts NEU).
+  load_program_image(small_program("&0001 I 0001:WEITER/0\n&0002 I 0001:NEU/0\n",
+                                   "#300\n#100 #180 #100 #30\n&1 #1 _+ &1 __STO\n&2 #1 _+ &2 __STO\n#10\n",
+                                   "@0001 Weiter|\n@0002 Neu|\n",
+                                   "BUTTON @0001 %0002 :0004\n/00000004 EVENT :0006 &0005\nRETURN\n%0003\nRETURN\n"
+                                   "/00000200 MOUSE %0001\n/00000004 SUBMEN\nBUTTON @0002 %0002 :0010\nRETURN\n%0004\n"
+                                   "RETURN\n"));
+  interpreter(1);
+  ASSERT_EQ(area_table.count, 1);
+  // The user clicks "Weiter" while the label runs; the click was made on the level the label left.
+  queue(event(QEvent::MouseButtonPress, 150, 195, Qt::LeftButton, Qt::LeftButton));
+  queue(event(QEvent::MouseButtonRelease, 150, 195, Qt::LeftButton, Qt::NoButton));
+  qn_control(timer_one_shot, 0);
+  ASSERT_EQ(level_pointer(), 2);
+  deliver();
+  EXPECT_EQ(int_variable(2), 0) << "the click pressed a button the user never saw";
+  EXPECT_EQ(int_variable(1), 0);
+  EXPECT_TRUE(boxes.empty()) << boxes.front().text;
+}
+
 TEST_F(mouse_window, MouseReadingsRepeatWithoutAMove) {
   send(event(QEvent::MouseMove, 100, 200, Qt::NoButton, Qt::NoButton));
   // Three samples with the origin at (-20, -10), then three in window coordinates.

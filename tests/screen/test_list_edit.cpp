@@ -1,6 +1,7 @@
 // Cell editing of edit-mode lists: starting input from the program, the mouse and the
 // keyboard, storing the typed cell, and the cell cursor of Left and Right.
 #include <string>
+#include <vector>
 
 #include "runtime/program/program_image.h"
 #include "runtime/screen/field_output.h"
@@ -293,6 +294,66 @@ TEST_F(list_edit_test, LeftRightIgnoresListsOutsideEditMode) {
   list_of(4).tab_column = 1;
   left_right_list(4, 1);
   EXPECT_EQ(list_of(4).tab_column, 1);
+}
+
+// The rule that finds the record of an open cell in a rebuilt list, on lists that leave it
+// little to go by.  edit_list's columns: Menge 1..4, Preis 6..11, Name 13..20 (a blank before
+// each).
+class record_rule_test : public list_edit_test {
+ protected:
+  // List 4 of edit_list holding `rows` instead of its own.
+  void rebuilt(const std::vector<std::string>& rows) {
+    edit_list();
+    int32_t status = 0;
+    allocate_xmm(4, static_cast<int32_t>(rows.size()), 40, status);
+    for (size_t r = 0; r < rows.size(); ++r) lst_put_row(4, static_cast<int32_t>(r) + 1, rows[r]);
+  }
+  // The tab columns cut down to the first k.
+  static void columns(int32_t k) { list_of(4).tab_count = k; }
+  // A row of the three columns and the characters after them.
+  static std::string row(const std::string& menge, const std::string& preis, const std::string& name,
+                         const std::string& rest = "") {
+    return padded(menge, 5) + padded(preis, 7) + padded(name, 9) + rest;
+  }
+};
+
+TEST_F(record_rule_test, EveryRowEqualOrTwoRecordsDifferingOnlyInTheCell) {
+  rebuilt({"   1 2,0    gleich", "   1 2,0    gleich", "   1 2,0    gleich", "   1 2,0    gleich"});
+  EXPECT_EQ(lst_record_row(4, "   1 2,0    gleich", 3, 3), 3);
+  // The whole row before a row that is equal outside the cell, however near that one is.
+  rebuilt({"   1 2,0    anders", "   1 2,0    gleich"});
+  EXPECT_EQ(lst_record_row(4, "   1 2,0    gleich", 3, 1), 2);
+  // Neither holds the cell's text any more: the nearest of the two equal outside it.
+  rebuilt({"   1 2,0    x", "   1 2,0    y"});
+  EXPECT_EQ(lst_record_row(4, "   1 2,0    gleich", 3, 2), 2);
+  EXPECT_EQ(lst_record_row(4, "   1 2,0    gleich", 3, 1), 1);
+}
+
+TEST_F(record_rule_test, BlankOtherColumnsTellNoRecord) {
+  // One column: the name is the whole row.
+  rebuilt({"Neu", "Eins", "Zwei", "Drei"});
+  columns(1);
+  EXPECT_EQ(lst_record_row(4, "Zwei", 1, 2), 3);
+  EXPECT_EQ(lst_record_row(4, "Zwo", 1, 2), 0) << "a row that is blank outside the cell was taken";
+  // Three columns, the others blank in every row.
+  columns(3);
+  EXPECT_EQ(lst_record_row(4, "Zwo", 1, 2), 0);
+  EXPECT_EQ(lst_record_row(4, "", 3, 2), 0) << "a blank record is no row's";
+  EXPECT_EQ(lst_record_row(4, "Eins", 1, 4), 2);
+}
+
+TEST_F(record_rule_test, ARecordWithOtherColumnsChangedIsTheOneRowAgreeingInMostOfThem) {
+  // The price of the record changed: it agrees in the amount and the rest.
+  rebuilt({row("   1", "2,0", "a"), row("   7", "9,5", "b"), row("   1", "3,0", "c", "Rest")});
+  EXPECT_EQ(lst_record_row(4, row("   1", "2,5", "x", "Rest"), 3, 1), 3);
+  // Every other column changed: no row is the record.
+  EXPECT_EQ(lst_record_row(4, row("   5", "6,0", "x", "Mehr"), 3, 1), 0);
+  // Two rows agree as well: neither is plainly the record.
+  rebuilt({row("   1", "2,0", "a", "Rest"), row("   1", "3,0", "b", "Rest")});
+  EXPECT_EQ(lst_record_row(4, row("   1", "2,5", "x", "Rest"), 3, 1), 0);
+  // Half of the other columns is not most of them.
+  rebuilt({row("   1", "2,0", "a")});
+  EXPECT_EQ(lst_record_row(4, row("   1", "2,5", "x"), 3, 1), 0);
 }
 
 }  // namespace
