@@ -107,7 +107,7 @@ void cmd_MOUSE(code_record& rec) {
     int32_t x = 0, y = 0, buttons = 0;
     wait_mouse_rect(x, y, buttons, wait);
     mouse_registers = {x, y, buttons};
-    if (wait != 0) mouse_track.click_held = false;  // the click waited for is the program's
+    if (wait != 0) mouse_track.click_lost = false;  // the click waited for is the program's
   } else if (flag_mask_test(1) || flag_mask_test(1024) || flag_mask_test(256)) {
     // The cursor choices and the two other forms only evaluate their operand.
     operand(rec);

@@ -256,6 +256,12 @@ int32_t key_down(int32_t key) {
   // The debugger's keys: Ctrl + 0xDC, Ctrl + "1", and every key while single stepping (Space
   // releases a command, any other key is left to the library).
   if (debugger_key_down(key)) return run_flags.single_step_on && key != vk_space ? 0 : -1;
+  // After a click that a label's run dropped, a key would act where the user did not point (the
+  // bar's row, the field open before): refused with the refused key's beep until a click.
+  if (mouse_track.click_lost) {
+    message_beep(0);
+    return -1;
+  }
   if (key == vk_tab || (key == vk_enter && run_flags.field_input)) return tab_keys(key);
   int32_t effective = key;
   if (key == vk_down && focus_is(area_combo) && !run_flags.combo_open) effective = vk_enter;
@@ -295,7 +301,7 @@ int32_t key_down(int32_t key) {
 // ---------------------------------------------------------------- key up and characters
 int32_t key_up(int32_t key) {
   read_modifiers();
-  if (key == vk_shift || key == vk_ctrl || run_flags.busy || run_flags.list_input) return -1;
+  if (key == vk_shift || key == vk_ctrl || run_flags.busy || run_flags.list_input || mouse_track.click_lost) return -1;
   const int32_t n = area_table.current;
   // An area disabled between the key's press and its release is not run either.
   if (key == vk_space && !run_flags.single_step_on && area_in_table(n) && logical(area(n).enabled)) {
@@ -313,9 +319,8 @@ int32_t character(int32_t code) {
   if (debugger_char(code)) return -1;  // single stepping: Space releases, the rest edits
   last_char = code;
   if ((run_flags.list_input && !run_flags.list_row_edit) || run_flags.combo_open) return 0;
-  // Typed after a click that waits for the label's end: meant for what the click opens, never
-  // for the field that is open now.
-  if (mouse_track.click_held) return -1;
+  // Typed after a click that a label's run dropped: meant for where it pointed, refused.
+  if (mouse_track.click_lost) return -1;
   if (code == 3) {
     if (!run_flags.field_input) return 0;
     screen_link::field_key(code);

@@ -70,20 +70,13 @@ struct mouse_track_t {
   int32_t previous_buttons = 0;  // buttons of the previous event: edges come from it
   int32_t pressed_area = -1;     // pressed with the left button, release awaited; -1 none
   int32_t track_x = 0, track_y = 0, track_buttons = 0;  // last event over a tracking area
-  // A left click that came while a label ran, which the handler takes no click in: held for the
-  // end of the run (the last such click only); a level pushed, popped or started anew lets go
-  // of it.
-  bool click_held = false;
-  int32_t held_x = 0, held_y = 0;
+  // A click came while a label ran and was dropped: the keys typed after it are refused (they
+  // were meant for where it pointed) until the next click the handler takes, a MOUSE wait's
+  // click, or a level pushed, popped or started anew.
+  bool click_lost = false;
 };
 extern mouse_track_t mouse_track;
 void mouse_reset();
-// The click held while a label ran reaches the mouse handler now that no run is active: the
-// window system hands a click over when the program can take it, so the keys typed after it act
-// where the user pointed.  It goes where the level it was made on is left meanwhile (the screen
-// it pointed at is gone), and where a mouse wait of the program took a click (MOUSE); keys typed
-// while it is held reach no open field.
-void hand_over_held_click();
 
 // ---------------------------------------------------------------- screen services used here
 // The button painter, field input, combo boxes, the list manager and the level stack sit in

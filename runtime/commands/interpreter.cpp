@@ -5,7 +5,6 @@
 #include "runtime/commands/commands.h"
 #include "quillon/api/vector_state.h"
 #include "runtime/commands/jump_test.h"
-#include "runtime/commands/events.h"
 #include "runtime/commands/runtime.h"
 #include "runtime/program/expression/evaluator.h"
 #include "runtime/program/expression/code_steps.h"
@@ -286,12 +285,8 @@ void run(int32_t label, bool same_level) {
     run_flags.busy = false;
     if (!outermost) throw;  // on to the boundary that started the interrupted run
   }
-  // Back to the event loop: the lines the run wrote are in their files before it waits, and a
-  // click that came while the run kept the mouse handler out reaches it first.
-  if (outermost) {
-    flush_unit_lines();
-    hand_over_held_click();
-  }
+  // Back to the event loop: the lines the run wrote are in their files before it waits.
+  if (outermost) flush_unit_lines();
 }
 }  // namespace
 

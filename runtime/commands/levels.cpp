@@ -37,13 +37,13 @@ size_t slot(int32_t level) {
 // that name one of them let go, so that no key, click or open field reaches the area with the
 // same number on the other level.  An open input field on such an area, and an open list cell,
 // end with nothing stored: the cell's list belongs to the level that was left, and storing it
-// later would draw that list over the level shown.  A click held for the run's end pointed at
-// the screen that was left: it goes too.
+// later would draw that list over the level shown.  A click lost while a label ran pointed at
+// the screen that was left: the keys go to the new level.
 void level_areas_left() {
   area_table.current = 0;
   area_table.status_area = -1;
   mouse_track.pressed_area = -1;
-  mouse_track.click_held = false;
+  mouse_track.click_lost = false;
   lst_cell_close();
   field_input_area_deleted(0);
 }
@@ -52,10 +52,10 @@ void level_areas_left() {
 
 // The run starts at level 1 anew (a program's start, a RUN chain): a cell or field left open
 // by the program before is closed with nothing stored, its variable being that program's, and a
-// click held for the run's end, made on that program's screen, goes.
+// click lost on that program's screen is forgotten.
 void reset_level_stack() {
   levels = level_stack_t{};
-  mouse_track.click_held = false;
+  mouse_track.click_lost = false;
   lst_cell_close();
   field_input_area_deleted(0);
 }

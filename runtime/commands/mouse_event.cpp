@@ -49,17 +49,14 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
   // The list manager's own mouse loop pumps messages: its events must not re-enter it.
   if (run_flags.busy || run_flags.modal || run_flags.focus_lost || run_flags.list_mouse_active ||
       (run_flags.list_input && !run_flags.list_row_edit)) {
-    // A press while only a label's run keeps the handler out is held for the run's end.
-    if (run_flags.busy && !run_flags.modal && !run_flags.focus_lost && !run_flags.list_mouse_active &&
-        !(run_flags.list_input && !run_flags.list_row_edit) && (buttons & both_buttons) == left_button &&
-        (previous & both_buttons) == 0) {
-      mouse_track.click_held = true;
-      mouse_track.held_x = x;
-      mouse_track.held_y = y;
-    }
+    // A click while a label runs is dropped, its position recorded; the keys typed after it
+    // were meant for where it pointed, so none acts until the user points again.
+    if (run_flags.busy && (buttons & both_buttons) != 0 && (previous & both_buttons) == 0)
+      mouse_track.click_lost = true;
     previous = buttons;  // only the position is recorded
     return;
   }
+  if ((buttons & both_buttons) != 0) mouse_track.click_lost = false;  // the user points again
   if ((buttons & both_buttons) == 0 && run_flags.field_input) {
     previous = buttons;
     screen_link::field_mouse_cursor(x, y, buttons);
@@ -182,21 +179,6 @@ void handle(qn_point point, qn_rect drag, int32_t buttons) {
 void mouse_event(int32_t& /*event*/, qn_point& point, qn_rect& drag, int32_t& /*window*/, qn_point& /*second*/,
                  int32_t& keystate) {
   run_guarded([&] { handle(point, drag, keystate); });
-}
-
-void hand_over_held_click() {
-  mouse_track_t& t = mouse_track;
-  if (!t.click_held || run_flags.busy || program_has_ended()) return;
-  t.click_held = false;
-  // The release too where it came meanwhile; a button still held is let go by its own event.
-  const bool released = (mouse_state.buttons & left_button) == 0;
-  t.previous_buttons = 0;  // the press is an edge again, whatever came after it
-  run_guarded([&] {
-    qn_point at{t.held_x, t.held_y};
-    qn_rect no_drag{};
-    handle(at, no_drag, left_button);
-    if (released && !program_has_ended() && (mouse_state.buttons & left_button) != 0) handle(at, no_drag, 0);
-  });
 }
 
 void mouse_reset() {

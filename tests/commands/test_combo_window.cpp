@@ -479,7 +479,7 @@ TEST_F(combo_window, APickThatCannotBeSavedRunsNoLabel) {
   EXPECT_TRUE(file_text("combo.lib") == library);
 }
 
-TEST_F(combo_window, TheClickAMouseWaitTookRunsNoButtonAfterTheRun) {
+TEST_F(combo_window, TheClickAMouseWaitTookIsTheProgramsAndLeavesTheKeysWorking) {
   QWidget* w = main_widget();
   ASSERT_NE(w, nullptr);
   // A button "Weiter" whose label counts RUNS; the run then waits for a click with MOUSE.
@@ -487,7 +487,7 @@ TEST_F(combo_window, TheClickAMouseWaitTookRunsNoButtonAfterTheRun) {
                                    "@0001 Weiter|\n",
                                    "BUTTON @0001 %0002 :0004\n/00000200 MOUSE %0001\nRETURN\n%0003\nRETURN\n"));
   // The user clicks the button while the wait runs: the wait takes the click, which is then the
-  // program's and no click on the button when the run has ended.
+  // program's: no click on the button, and no click lost that would refuse the keys after it.
   bool clicked = false;
   QTimer driver;
   QObject::connect(&driver, &QTimer::timeout, [&] {
@@ -500,6 +500,10 @@ TEST_F(combo_window, TheClickAMouseWaitTookRunsNoButtonAfterTheRun) {
   driver.stop();
   ASSERT_TRUE(clicked);
   EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 0) << "the button's label ran";
+  hotkey_table[hot_none]['A'] = 4;  // the button's label, on a key
+  QTest::keyClick(w, Qt::Key_A);
+  EXPECT_EQ(ADRSPACE.get_int(variable_table.records[1].start), 1) << "the key after the MOUSE wait was refused";
+  hotkey_table[hot_none]['A'] = 0;
   EXPECT_TRUE(boxes.empty()) << boxes.front().text;
 }
 
