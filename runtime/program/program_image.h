@@ -151,22 +151,38 @@ struct string_buffer_t {
   void write(int32_t start, int32_t length, std::string_view text, int32_t kept = -1);
   // The characters of start..start+length-1 before the first one that stands where a cut text
   // lost its own, -1 where none does.  A mark on the range's last character leaves it whole:
-  // what was lost lies beyond it.  (In line: most programs never store a cut text.)
-  int32_t cut_kept(int32_t start, int32_t length) const { return cut_marks_ == 0 ? -1 : first_cut(start, length); }
+  // what was lost lies beyond it.
+  int32_t cut_kept(int32_t start, int32_t length) const { return cut_kept(start, length, length, start); }
   // The same for a reader that takes only the first `held` of those characters: cut as well
-  // where it leaves characters other than blanks behind (at most `held`).
-  int32_t cut_kept(int32_t start, int32_t length, int32_t held) const {
-    return cut_marks_ == 0 && length <= held ? -1 : held_cut(start, length, held);
+  // where it leaves characters other than blanks behind (at most `held`).  The range is a part of
+  // the element that begins at `since`: a mark on since..start-1 stands where a cut text lost its
+  // own before the part begins, so none of the part's characters are its own (0).  In line: a
+  // range without a mark pays one test while the buffer holds none, and a look at the words of
+  // its marks while it holds some.
+  int32_t cut_kept(int32_t start, int32_t length, int32_t held, int32_t since) const {
+    if (length <= held && (cut_marks_ == 0 || !marked(since, int64_t{start} + length - 2))) return -1;
+    return held_cut(start, length, held, since);
   }
   // Blanks every character (no marks).
   void blank();
 
  private:
-  int32_t first_cut(int32_t start, int32_t length) const;
-  int32_t held_cut(int32_t start, int32_t length, int32_t held) const;
+  static constexpr int32_t word_bits = 64;
+  // Whether a mark lies on first..last (clamped to the buffer); false for an empty range.
+  bool marked(int64_t first, int64_t last) const { return first_mark(first, last) != 0; }
+  // The first marked position of first..last (clamped to the buffer), 0 where none is.
+  int32_t first_mark(int64_t first, int64_t last) const;
+  // Calls f(word, mask) for the words of the marks that first..last (clamped to the buffer)
+  // touches, the mask holding the word's bits inside the range, until f returns true.
+  template <typename Words, typename F>
+  static void for_mark_words(Words& words, int64_t first, int64_t last, F f);
+  int32_t held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const;
   std::array<char, size> chars_{};
-  std::array<bool, size> cut_after_{};  // the text written here was cut after this character
-  int32_t cut_marks_ = 0;               // the marks set
+  // Bit i of word w: the text written at position w * 64 + i + 1 was cut after that character.
+  // A range's marks are a few words' masks, so an element of a buffer that holds some marks is
+  // looked at in one or two tests, not character by character.
+  std::array<uint64_t, size / word_bits> cut_after_{};
+  int32_t cut_marks_ = 0;  // the marks set
 };
 extern string_buffer_t STRING_BUFFER;
 
