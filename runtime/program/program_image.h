@@ -3,6 +3,7 @@
 // file and fills them; the interpreter and the evaluator read and write them while it runs.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -168,14 +169,20 @@ struct string_buffer_t {
 
  private:
   static constexpr int32_t word_bits = 64;
-  // Whether a mark lies on first..last (clamped to the buffer); false for an empty range.
-  bool marked(int64_t first, int64_t last) const { return first_mark(first, last) != 0; }
-  // The first marked position of first..last (clamped to the buffer), 0 where none is.
+  // Whether a mark lies on first..last (clamped to the buffer); false for an empty range.  A
+  // range of one or two words without any mark in them (an element of 64 characters or fewer
+  // where the marks lie elsewhere) is told by the two words alone.
+  bool marked(int64_t first, int64_t last) const {
+    first = std::max<int64_t>(first, 1);
+    last = std::min<int64_t>(last, size);
+    if (last < first) return false;
+    const uint64_t from = static_cast<uint64_t>(first - 1) / word_bits, to = static_cast<uint64_t>(last - 1) / word_bits;
+    if (to - from <= 1 && (cut_after_[from] | cut_after_[to]) == 0) return false;
+    return first_mark(first, last) != 0;
+  }
+  // The first marked position of first..last (clamped to the buffer), 0 where none is: the
+  // range's words, the first and the last masked to the range.
   int32_t first_mark(int64_t first, int64_t last) const;
-  // Calls f(word, mask) for the words of the marks that first..last (clamped to the buffer)
-  // touches, the mask holding the word's bits inside the range, until f returns true.
-  template <typename Words, typename F>
-  static void for_mark_words(Words& words, int64_t first, int64_t last, F f);
   int32_t held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const;
   std::array<char, size> chars_{};
   // Bit i of word w: the text written at position w * 64 + i + 1 was cut after that character.

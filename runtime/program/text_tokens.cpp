@@ -26,20 +26,6 @@ std::string_view string_buffer_t::view(int32_t start, int32_t length) const {
   return std::string_view(chars_.data() + (from - 1), static_cast<size_t>(to - from + 1));
 }
 
-template <typename Words, typename F>
-void string_buffer_t::for_mark_words(Words& words, int64_t first, int64_t last, F f) {
-  first = std::max<int64_t>(first, 1);
-  last = std::min<int64_t>(last, size);
-  if (last < first) return;
-  const int64_t begin = (first - 1) / word_bits, end = (last - 1) / word_bits;
-  for (int64_t w = begin; w <= end; ++w) {
-    uint64_t mask = ~uint64_t{0};
-    if (w == begin) mask &= ~uint64_t{0} << ((first - 1) % word_bits);
-    if (w == end) mask &= ~uint64_t{0} >> (word_bits - 1 - (last - 1) % word_bits);
-    if (f(words[static_cast<size_t>(w)], mask)) return;
-  }
-}
-
 void string_buffer_t::write(int32_t start, int32_t length, std::string_view text, int32_t kept) {
   // Characters k = 0..length-1 go to position start + k; positions outside 1..size are skipped,
   // and the text is blank-padded to the length.
@@ -52,13 +38,12 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
   const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
   copy_characters(out, text.data() + skip, from_text);
   blank_characters(out + from_text, count - from_text);
-  if (cut_marks_ > 0) {
-    // The marks of the range go: they described the characters written over.
-    for_mark_words(cut_after_, first, last, [this](uint64_t& word, uint64_t mask) {
-      cut_marks_ -= std::popcount(word & mask);
-      word &= ~mask;
-      return false;
-    });
+  // The marks of the range go: they described the characters written over.
+  if (cut_marks_ > 0 && marked(first, last)) {
+    for (int32_t at = first_mark(first, last); at != 0; at = first_mark(at + 1, last)) {
+      cut_after_[static_cast<size_t>((at - 1) / word_bits)] &= ~(uint64_t{1} << ((at - 1) % word_bits));
+      --cut_marks_;
+    }
   }
   // A text cut with none of its own characters marks the first (which stands for them).
   if (kept >= 0 && kept < length) {
@@ -71,14 +56,18 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
 }
 
 int32_t string_buffer_t::first_mark(int64_t first, int64_t last) const {
-  int32_t found = 0;
-  for_mark_words(cut_after_, first, last, [&found, this](const uint64_t& word, uint64_t mask) {
-    if ((word & mask) == 0) return false;
-    const int64_t w = &word - cut_after_.data();
-    found = static_cast<int32_t>(w * word_bits + std::countr_zero(word & mask) + 1);
-    return true;
-  });
-  return found;
+  first = std::max<int64_t>(first, 1);
+  last = std::min<int64_t>(last, size);
+  if (last < first) return 0;
+  uint64_t w = static_cast<uint64_t>(first - 1) / word_bits;
+  const uint64_t end = static_cast<uint64_t>(last - 1) / word_bits;
+  uint64_t word = cut_after_[w] & (~uint64_t{0} << ((first - 1) % word_bits));
+  for (;;) {
+    if (w == end) word &= ~uint64_t{0} >> (word_bits - 1 - (last - 1) % word_bits);
+    if (word != 0) return static_cast<int32_t>(w * word_bits + static_cast<uint64_t>(std::countr_zero(word)) + 1);
+    if (w == end) return 0;
+    word = cut_after_[++w];
+  }
 }
 
 int32_t string_buffer_t::held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const {
