@@ -184,6 +184,9 @@ struct string_buffer_t {
   // range's words, the first and the last masked to the range.
   int32_t first_mark(int64_t first, int64_t last) const;
   int32_t held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const;
+  // The marks of a write of start..start+length-1 (first..last of it inside the buffer) that
+  // `kept` describes, as `write` gives them.
+  [[gnu::noinline]] void mark_written(int32_t start, int32_t length, int64_t first, int64_t last, int32_t kept);
   std::array<char, size> chars_{};
   // Bit i of word w: the text written at position w * 64 + i + 1 was cut after that character.
   // A range's marks are a few words' masks, so an element of a buffer that holds some marks is

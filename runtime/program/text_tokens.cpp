@@ -38,6 +38,12 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
   const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
   copy_characters(out, text.data() + skip, from_text);
   blank_characters(out + from_text, count - from_text);
+  // Out of line: most writes neither find a mark nor set one.
+  if (kept >= 0 || (cut_marks_ > 0 && marked(first, last))) [[unlikely]]
+    mark_written(start, length, first, last, kept);
+}
+
+void string_buffer_t::mark_written(int32_t start, int32_t length, int64_t first, int64_t last, int32_t kept) {
   // The marks of the range go: they described the characters written over.
   if (cut_marks_ > 0 && marked(first, last)) {
     for (int32_t at = first_mark(first, last); at != 0; at = first_mark(at + 1, last)) {
