@@ -10,6 +10,9 @@
 #   bench/interpreter_builds.sh BENCH_INTERPRETER... [-- KIND...]
 #       (default kinds: loop calls arrays texts floats; WINKYR_BENCH_RUNS rounds, default 11)
 # An older build knows the kinds "whole" and "cut" once it is built with this bench/interpreter.cpp.
+# With WINKYR_BENCH_CPU=1 a run's figure is the processor time of the whole process (perf's
+# task-clock, start-up included) instead of the seconds it measured itself: on a machine shared
+# with other work the time a run waited for a processor then drops out.
 set -euo pipefail
 programs=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do programs+=("$1"); shift; done
@@ -27,8 +30,13 @@ for r in $(seq "$runs"); do
     # Rotate the order of the builds from round to round.
     for i in "${!programs[@]}"; do
       p=$(( (i + r) % ${#programs[@]} ))
-      "${programs[$p]}" "$kind" >"$tmp/out"
-      cut -d' ' -f1 "$tmp/out" >>"$tmp/$p.$kind"
+      if [ "${WINKYR_BENCH_CPU:-0}" = 1 ]; then
+        perf stat -x, -e task-clock -o "$tmp/stat" "${programs[$p]}" "$kind" >"$tmp/out"
+        awk -F, '/task-clock/ { printf "%.6f\n", $1 / 1000 }' "$tmp/stat" >>"$tmp/$p.$kind"
+      else
+        "${programs[$p]}" "$kind" >"$tmp/out"
+        cut -d' ' -f1 "$tmp/out" >>"$tmp/$p.$kind"
+      fi
       cut -d' ' -f2- "$tmp/out" >"$tmp/$p.$kind.results"
     done
   done
