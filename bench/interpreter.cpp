@@ -11,6 +11,9 @@
 //   arrays  N passes of filling 1000 integer array elements and summing them (default 5000)
 //   texts   N rounds of STRING, TRIM, concatenation, UPCASE, INDEX, substring and LEN (default 200000)
 //   floats  N rounds of SIN, COS, SQRT, LOG and EXP (default 3000000)
+//   cut     N rounds of text stores, a range store, a join, TRIM and a text array element's store
+//           and read after one cut text was stored (default 300000)
+//   whole   the same after a whole text (default 300000)
 //   spin    N commands of a handler that only jumps back (default 20000000)
 // and the output is the seconds the run took, then the program's results.
 #include <chrono>
@@ -35,6 +38,19 @@ struct bench_program {
   const char* pxb;      // the program; the loop bound is the variable N
   const char* results;  // variables printed after the run, by name
 };
+
+// The program of the kinds "cut" and "whole": STORE_Z is the store into Z before the loop.
+#define CUT_TEXT_LOOP(STORE_Z)                                                                                     \
+  "[PROC]\nCSET=W\n[INIT]\nCODES=   4\nUPNCODES=2\nUPNTOKENS=80\nTEXTTOKENS=5\n"                             \
+  "TEXTCHARACTERS=40\nVARIABLES=10\nSTRINGSPACE=900\nADRSPACE=10\n"                                           \
+  "[VARIABLES]\n&0001 I 0001:I/0\n&0002 I 0001:N/0\n&0003 S 0001*300:Z\n&0004 S 0001*200:ZA\n"               \
+  "&0005 S 0001*100:ZB\n&0006 S 0001*032:T\n&0007 S 0001*032:U\n&0008 S 0010*016:W\n&0009 I 0001:C/0\n"      \
+  "&0010 I 0001:K/0\n"                                                                                          \
+  "[UPNCODES]\n@4 _ALL &4 __STO @5 _ALL &5 __STO " STORE_Z "\n"                                                \
+  "@1 &6 __STO @2 #1 #5 _: &6 __STO &6 _TRIM @3 _// &7 __STO &1 #10 _MOD #1 _+ &10 __STO "                      \
+  "&7 &10 %8 __STO &10 %8 &7 __STO &9 &7 _LEN _+ &9 __STO &1 #1 _+ &1 __STO &1 &2 _<\n"                         \
+  "[TEXTTOKENS]\n@0001 hello-world|\n@0002 HELLO|\n@0003 -x|\n@0004 a|\n@0005 b|\n"                         \
+  "[CODES]\n%0001\n%0002\nJNZ :0002\nRETURN\n"
 
 // Every program counts I up to N; the results are the variables it leaves behind.
 constexpr bench_program programs[] = {
@@ -90,6 +106,14 @@ constexpr bench_program programs[] = {
      "[TEXTTOKENS]\n@0001 -hello-world|\n@0002 I8|\n@0003 WORLD|\n"
      "[CODES]\n%0001\nJNZ :0001\nRETURN\n",
      "I P C T V"},
+    // A loop of text stores and reads after one cut text was stored, and the same loop after a
+    // whole text: the mark of the one cut text must cost the loop nothing.  Once: ZA = ALL("a")
+    // (200 characters), ZB = ALL("b") (100), then Z (300 characters) = ZA // ZB, which loses the
+    // "b"s past 256 and is stored cut ("cut"), or Z = ZA ("whole").  Each round: T = "hello-world",
+    // T[1:5] = "HELLO", U = TRIM(T) // "-x", K = MOD(I, 10) + 1, W(K) = U, U = W(K),
+    // C = C + LEN(U).
+    {"cut", 300000L, CUT_TEXT_LOOP("&4 &5 _// &3 __STO"), "I C U"},
+    {"whole", 300000L, CUT_TEXT_LOOP("&4 &3 __STO"), "I C U"},
     // Each round: Y = I / N + 0.5, R = SIN(Y) + COS(Y) + SQRT(Y) + LOG(Y) + EXP(-Y), M = MAX(M, R).
     {"floats", 3000000L,
      "[PROC]\nCSET=W\n[INIT]\nCODES=   3\nUPNCODES=1\nUPNTOKENS=60\nTEXTTOKENS=1\n"
@@ -146,7 +170,7 @@ int main(int argc, char** argv) {
     if (kind == p.kind) program = &p;
   const long n = argc > 2 ? std::atol(argv[2]) : program ? program->default_n : 20000000L;
   if ((program == nullptr && kind != "spin") || n < 1 || n > 2000000000L) {
-    std::fprintf(stderr, "usage: %s loop|lines|calls|arrays|texts|floats|spin [N]   (1 <= N <= 2000000000)\n", argv[0]);
+    std::fprintf(stderr, "usage: %s loop|lines|calls|arrays|texts|floats|cut|whole|spin [N]   (1 <= N <= 2000000000)\n", argv[0]);
     return 2;
   }
   setenv("QT_QPA_PLATFORM", "offscreen", 0);

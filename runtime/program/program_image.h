@@ -3,6 +3,7 @@
 // file and fills them; the interpreter and the evaluator read and write them while it runs.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -151,22 +152,47 @@ struct string_buffer_t {
   void write(int32_t start, int32_t length, std::string_view text, int32_t kept = -1);
   // The characters of start..start+length-1 before the first one that stands where a cut text
   // lost its own, -1 where none does.  A mark on the range's last character leaves it whole:
-  // what was lost lies beyond it.  (In line: most programs never store a cut text.)
-  int32_t cut_kept(int32_t start, int32_t length) const { return cut_marks_ == 0 ? -1 : first_cut(start, length); }
+  // what was lost lies beyond it.
+  int32_t cut_kept(int32_t start, int32_t length) const { return cut_kept(start, length, length, start); }
   // The same for a reader that takes only the first `held` of those characters: cut as well
-  // where it leaves characters other than blanks behind (at most `held`).
-  int32_t cut_kept(int32_t start, int32_t length, int32_t held) const {
-    return cut_marks_ == 0 && length <= held ? -1 : held_cut(start, length, held);
+  // where it leaves characters other than blanks behind (at most `held`).  The range is a part of
+  // the element that begins at `since`: a mark on since..start-1 stands where a cut text lost its
+  // own before the part begins, so none of the part's characters are its own (0).  In line: a
+  // range without a mark pays one test while the buffer holds none, and a look at the words of
+  // its marks while it holds some.
+  int32_t cut_kept(int32_t start, int32_t length, int32_t held, int32_t since) const {
+    if (length <= held && (cut_marks_ == 0 || !marked(since, int64_t{start} + length - 2))) return -1;
+    return held_cut(start, length, held, since);
   }
   // Blanks every character (no marks).
   void blank();
 
  private:
-  int32_t first_cut(int32_t start, int32_t length) const;
-  int32_t held_cut(int32_t start, int32_t length, int32_t held) const;
+  static constexpr int32_t word_bits = 64;
+  // Whether a mark lies on first..last (clamped to the buffer); false for an empty range.  A
+  // range of one or two words without any mark in them (an element of 64 characters or fewer
+  // where the marks lie elsewhere) is told by the two words alone.
+  bool marked(int64_t first, int64_t last) const {
+    first = std::max<int64_t>(first, 1);
+    last = std::min<int64_t>(last, size);
+    if (last < first) return false;
+    const uint64_t from = static_cast<uint64_t>(first - 1) / word_bits, to = static_cast<uint64_t>(last - 1) / word_bits;
+    if (to - from <= 1 && (cut_after_[from] | cut_after_[to]) == 0) return false;
+    return first_mark(first, last) != 0;
+  }
+  // The first marked position of first..last (clamped to the buffer), 0 where none is: the
+  // range's words, the first and the last masked to the range.
+  int32_t first_mark(int64_t first, int64_t last) const;
+  int32_t held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const;
+  // The marks of a write of start..start+length-1 (first..last of it inside the buffer) that
+  // `kept` describes, as `write` gives them.
+  [[gnu::noinline]] void mark_written(int32_t start, int32_t length, int64_t first, int64_t last, int32_t kept);
   std::array<char, size> chars_{};
-  std::array<bool, size> cut_after_{};  // the text written here was cut after this character
-  int32_t cut_marks_ = 0;               // the marks set
+  // Bit i of word w: the text written at position w * 64 + i + 1 was cut after that character.
+  // A range's marks are a few words' masks, so an element of a buffer that holds some marks is
+  // looked at in one or two tests, not character by character.
+  std::array<uint64_t, size / word_bits> cut_after_{};
+  int32_t cut_marks_ = 0;  // the marks set
 };
 extern string_buffer_t STRING_BUFFER;
 

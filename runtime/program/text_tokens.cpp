@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -37,33 +38,51 @@ void string_buffer_t::write(int32_t start, int32_t length, std::string_view text
   const size_t from_text = skip < text.size() ? std::min(count, text.size() - skip) : 0;
   copy_characters(out, text.data() + skip, from_text);
   blank_characters(out + from_text, count - from_text);
-  bool* const marks = cut_after_.data() + (first - 1);
-  if (cut_marks_ > 0) {
-    cut_marks_ -= static_cast<int32_t>(std::count(marks, marks + count, true));
-    std::fill(marks, marks + count, false);
+  // Out of line: most writes neither find a mark nor set one.
+  if (kept >= 0 || (cut_marks_ > 0 && marked(first, last))) [[unlikely]]
+    mark_written(start, length, first, last, kept);
+}
+
+void string_buffer_t::mark_written(int32_t start, int32_t length, int64_t first, int64_t last, int32_t kept) {
+  // The marks of the range go: they described the characters written over.
+  if (cut_marks_ > 0 && marked(first, last)) {
+    for (int32_t at = first_mark(first, last); at != 0; at = first_mark(at + 1, last)) {
+      cut_after_[static_cast<size_t>((at - 1) / word_bits)] &= ~(uint64_t{1} << ((at - 1) % word_bits));
+      --cut_marks_;
+    }
   }
   // A text cut with none of its own characters marks the first (which stands for them).
   if (kept >= 0 && kept < length) {
     const int64_t at = int64_t{start} + std::max(kept, 1) - 1;
     if (at >= first && at <= last) {
-      cut_after_[static_cast<size_t>(at - 1)] = true;
+      cut_after_[static_cast<size_t>((at - 1) / word_bits)] |= uint64_t{1} << ((at - 1) % word_bits);
       ++cut_marks_;
     }
   }
 }
 
-int32_t string_buffer_t::first_cut(int32_t start, int32_t length) const {
-  const int64_t first = std::max<int64_t>(start, 1);
-  const int64_t last = std::min<int64_t>(int64_t{start} + std::max(length, 0) - 2, size);
-  if (last < first) return -1;
-  const bool* const marks = cut_after_.data() + (first - 1);
-  const bool* const found = std::find(marks, marks + (last - first + 1), true);
-  if (found == marks + (last - first + 1)) return -1;
-  return static_cast<int32_t>(first + (found - marks) - start + 1);
+int32_t string_buffer_t::first_mark(int64_t first, int64_t last) const {
+  first = std::max<int64_t>(first, 1);
+  last = std::min<int64_t>(last, size);
+  if (last < first) return 0;
+  uint64_t w = static_cast<uint64_t>(first - 1) / word_bits;
+  const uint64_t end = static_cast<uint64_t>(last - 1) / word_bits;
+  uint64_t word = cut_after_[w] & (~uint64_t{0} << ((first - 1) % word_bits));
+  for (;;) {
+    if (w == end) word &= ~uint64_t{0} >> (word_bits - 1 - (last - 1) % word_bits);
+    if (word != 0) return static_cast<int32_t>(w * word_bits + static_cast<uint64_t>(std::countr_zero(word)) + 1);
+    if (w == end) return 0;
+    word = cut_after_[++w];
+  }
 }
 
-int32_t string_buffer_t::held_cut(int32_t start, int32_t length, int32_t held) const {
-  const int32_t kept = cut_kept(start, length);
+int32_t string_buffer_t::held_cut(int32_t start, int32_t length, int32_t held, int32_t since) const {
+  int32_t kept = -1;
+  if (length > 0) {
+    // The first mark from the part's element up to the part's last character but one.
+    const int32_t at = first_mark(std::min(since, start), int64_t{start} + length - 2);
+    if (at != 0) kept = at < start ? 0 : at - start + 1;
+  }
   if (kept >= 0 && kept <= held) return kept;
   return kept > held || (length > held && loses_characters(view(start, length), static_cast<size_t>(std::max(held, 0))))
              ? held
@@ -72,7 +91,7 @@ int32_t string_buffer_t::held_cut(int32_t start, int32_t length, int32_t held) c
 
 void string_buffer_t::blank() {
   chars_.fill(' ');
-  cut_after_.fill(false);
+  cut_after_.fill(0);
   cut_marks_ = 0;
 }
 
@@ -152,7 +171,8 @@ int32_t element_cut_text_kept(int32_t v, int32_t element) {
   if (!variable_table.valid(v)) return -1;
   const variable_record& var = variable_table.records[static_cast<size_t>(v)];
   if (!var.is_text() || element < 1 || element > std::max(var.dimension, 1)) return -1;
-  return STRING_BUFFER.cut_kept(var.text_start + var.start * (element - 1), var.start, work_length);
+  const int32_t start = var.text_start + var.start * (element - 1);
+  return STRING_BUFFER.cut_kept(start, var.start, work_length, start);
 }
 
 // Replaces every variable marker of t by the variable's formatted value.

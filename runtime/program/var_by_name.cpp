@@ -231,7 +231,7 @@ bool substring_of_variable(std::string& out, std::string_view reference) {
       out[static_cast<size_t>(i - a)] = i <= static_cast<int32_t>(text.size()) ? text[static_cast<size_t>(i - 1)] : ' ';
     // The characters asked for of element 1, of which the text holds 132.
     const int32_t asked = std::min(b, static_cast<int32_t>(text.size())) - a + 1;
-    return STRING_BUFFER.cut_kept(var->text_start + a - 1, asked, 132) >= 0;
+    return STRING_BUFFER.cut_kept(var->text_start + a - 1, asked, 132, var->text_start) >= 0;
   }
   // The whole text, also past 132 characters: a file name (META_FILE) cut there would name
   // another file.

@@ -79,10 +79,10 @@ void read_text_element(const variable_record& var, int32_t k, value_slot& slot) 
     evaluator.stored_substring_b = 0;
     copy_characters(slot.text.data(), text.data(), static_cast<size_t>(result));
   }
-  // Cut where the characters asked for hold a cut text's lost part, or where the slot leaves
-  // characters other than blanks out of them (an element longer than its field, a part past the
-  // 256 characters a substring keeps).
-  slot.cut_kept = STRING_BUFFER.cut_kept(start + first - 1, asked, result);
+  // Cut where the characters asked for hold a cut text's lost part or begin after it (a mark
+  // before them in the element), or where the slot leaves characters other than blanks out of
+  // them (an element longer than its field, a part past the 256 characters a substring keeps).
+  slot.cut_kept = STRING_BUFFER.cut_kept(start + first - 1, asked, result, start);
   slot.blank_after(result);
   slot.type = result;
   slot.set_value(static_cast<float>(result));

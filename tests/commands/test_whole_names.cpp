@@ -34,12 +34,14 @@ const std::string victim = long_name.substr(0, 256);
 // 1 A, 2 B, 3 integer R, 4 B2 (57 characters: A // B2 is 257), 5 C and 6 META_FILE (300
 // characters each, more than a text holds); names padded with blanks: 7 NAME (256 characters)
 // and 8 PF (40) holding "data.txt" and "d/", 9 BIG (600) and 12 HUGE (700) holding "data.txt"
-// and "gone.txt"; 10 ROW and 11 D of 300 characters.
+// and "gone.txt"; 10 ROW and 11 D of 300 characters; 13 PAD (200) holding "d/data.txt" and 14 YS
+// (100) holding "y"s.
 const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*061:B/" + part_b +
                               "\n&0003 I 0001:R/0\n&0004 S 0001*057:B2/" + std::string(57, 'k') +
                               "\n&0005 S 0001*300:C/\n&0006 S 0001*300:META_FILE/\n"
                               "&0007 S 0001*256:NAME/data.txt\n&0008 S 0001*040:PF/d/\n&0009 S 0001*600:BIG/data.txt\n"
-                              "&0010 S 0001*300:ROW/\n&0011 S 0001*300:D/\n&0012 S 0001*700:HUGE/gone.txt\n";
+                              "&0010 S 0001*300:ROW/\n&0011 S 0001*300:D/\n&0012 S 0001*700:HUGE/gone.txt\n"
+                              "&0013 S 0001*200:PAD/d/data.txt\n&0014 S 0001*100:YS/" + std::string(100, 'y') + "\n";
 
 // Expressions: 1 "#0", 2 C := A // B, 3 META_FILE := A // B, 4 LSTMGR's list 1, 5 a PDF plot,
 // 6 the SYSVAR service of token 10 on A // B, 7 the same on TRIM(A) // B, 8 on C, 9 copy of
@@ -48,7 +50,11 @@ const std::string variables = "&0001 S 0001*200:A/" + part_a + "\n&0002 S 0001*0
 // 14 TRIM(PF) // NAME, 15 BIG, 16 HUGE; 17 BIG[513:513] := "x", 18 C[1:300] := "d/data.txt",
 // 19 D := A // B, 20 D[1:256] := "d/data.txt", 21 the service on D, 22 C[1:10] := "d/data.txt",
 // 23 ROW := C, 24 the service on ROW, 25 ROW := C[1:256], 26 the service on token 19 // A // B,
-// 27 on NAME // "x".
+// 27 on NAME // "x"; 28 C := COMPRESS(PAD // YS) // "Q.txt" ("d/data.txt", 100 "y"s and "Q.txt",
+// cut after its 66th character: COMPRESS brings the "y"s past the 256 characters of the join
+// into the text, after its cut point), the service on 29 C[67:71] and 30 C[1:66], 31
+// C[67:71] := "Q.txt" and C[61:65] := "yyyyy" (the characters it held), the service on 32
+// C[111:115].
 const std::string upn =
     "#0\n&1 &2 _// &5 __STO\n&1 &2 _// &6 __STO\n#1 #0 #0\n#43 #0 #0 #0\n@0010 &1 &2 _// _SYSVAR &3 __STO\n"
     "@0010 &1 _TRIM &2 _// _SYSVAR &3 __STO\n@0010 &5 _SYSVAR &3 __STO\n@0010 @0012 &1 _// &2 _// _SYSVAR &3 __STO\n"
@@ -57,18 +63,20 @@ const std::string upn =
     "@0010 &12 _SYSVAR &3 __STO\n@0016 #513 #513 _: &9 __STO\n@0015 #1 #300 _: &5 __STO\n&1 &2 _// &11 __STO\n"
     "@0015 #1 #256 _: &11 __STO\n@0010 &11 _SYSVAR &3 __STO\n@0015 #1 #10 _: &5 __STO\n&5 &10 __STO\n"
     "@0010 &10 _SYSVAR &3 __STO\n#1 #256 _: &5 &10 __STO\n@0010 @0019 &1 _// &2 _// _SYSVAR &3 __STO\n"
-    "@0010 &7 @0016 _// _SYSVAR &3 __STO\n";
+    "@0010 &7 @0016 _// _SYSVAR &3 __STO\n&13 &14 _// _COMPRESS @0020 _// &5 __STO\n"
+    "@0010 #67 #71 _: &5 _SYSVAR &3 __STO\n@0010 #1 #66 _: &5 _SYSVAR &3 __STO\n@0020 #67 #71 _: &5 __STO @0021 #61 #65 _: &5 __STO\n"
+    "@0010 #111 #115 _: &5 _SYSVAR &3 __STO\n";
 
 // Tokens: 1 the long name from its two variables, 2 the name in C, 3 "#1", 4 a line, 5 FORM,
 // 6 ".H", 7 a shell command over the long name, 8 the program of A // B2, 9 a spawned command
 // over the long name; 10 and 11 are the test's (a SYSVAR service and its argument), 12
 // "SRC.TXT ", 13 "%1", 14 "d/", 15 "d/data.txt", 16 "x", 17 the name in ROW, 18 in D, 19
-// "WINKYR_CUT_NAME=".
+// "WINKYR_CUT_NAME=", 20 "Q.txt", 21 "yyyyy".
 std::string tokens(const std::string& service, const std::string& argument) {
   return "@0001 \xFA" "0001\xFA" "0002|\n@0002 \xFA" "0005|\n@0003 #1|\n@0004 a line|\n@0005 FORM|\n@0006 .H|\n"
          "@0007 rm -f \xFA" "0001\xFA" "0002|\n@0008 \xFA" "0001\xFA" "0004|\n@0009 touch \xFA" "0001\xFA" "0002|\n"
          "@0010 " + service + "|\n@0011 " + argument + "|\n@0012 SRC.TXT |\n@0013 %1|\n@0014 d/|\n@0015 d/data.txt|\n"
-         "@0016 x|\n@0017 \xFA" "0010|\n@0018 \xFA" "0011|\n@0019 WINKYR_CUT_NAME=|\n";
+         "@0016 x|\n@0017 \xFA" "0010|\n@0018 \xFA" "0011|\n@0019 WINKYR_CUT_NAME=|\n@0020 Q.txt|\n@0021 yyyyy|\n";
 }
 
 std::string program(const std::string& codes, const std::string& service = "exist", const std::string& argument = "x") {
@@ -354,6 +362,35 @@ TEST_F(whole_names, ACopyOfACutTextCarriesItsMark) {
   EXPECT_EQ(refusals(victim), 3u);
   EXPECT_EQ(file_text(victim), "kept\n");
   run("%0002\n%0025\n%0024\n", "exist");
+  EXPECT_EQ(result(), 1);
+}
+
+// A part of a stored cut text that begins after its cut point holds characters that stand there
+// only because the cut moved them: C holds COMPRESS(PAD // YS) // "Q.txt", cut after its 66th
+// character, and C[67:71] ("yyyyy") and C[111:115] ("Q.txt") are refused as C is, where the part
+// before the cut point, C[1:66], is a whole name.  Whole texts stored over C[67:71] and C[61:65]
+// (the characters on either side of the mark) leave the mark: C and the part after it are still
+// refused, the part before it still served.
+TEST_F(whole_names, APartAfterTheCutPointOfAStoredCutTextIsCut) {
+  write("Q.txt", "q\n");
+  write("yyyyy", "y\n");
+  std::filesystem::create_directory(dir / "d");
+  write("d/data.txt" + std::string(56, 'y'), "data\n");
+  run("%0028\n%0030\n", "exist");
+  EXPECT_EQ(result(), 1);
+  run("%0028\n%0029\n", "exist");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(io_status, ENAMETOOLONG);
+  EXPECT_EQ(refusals("yyyyy"), 1u);
+  run("%0028\n%0032\n", "exist");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(refusals("Q.txt"), 1u);
+  run("%0028\n%0031\n%0029\n", "exist");
+  EXPECT_EQ(result(), -1);
+  EXPECT_EQ(refusals("Q.txt"), 2u);
+  run("%0028\n%0031\n%0008\n", "exist");
+  EXPECT_EQ(result(), -1);
+  run("%0028\n%0031\n%0030\n", "exist");
   EXPECT_EQ(result(), 1);
 }
 
