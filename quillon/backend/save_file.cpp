@@ -251,9 +251,11 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   int fd = -1;
   if (exists && is_device(st)) {
     // A device or a pipe is written into, never replaced: opened now (a pipe waits for its
-    // reader here), its content made whole in the temporary folder.  The open goes by the name:
-    // what it opened must be the node that was looked at.
-    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
+    // reader here), its content made whole in the temporary folder.  The open goes by the name
+    // (again at each look of the wait for a reader), never through a link put there meanwhile
+    // (ELOOP): a device or pipe elsewhere is not even opened.  What it opened must be the node
+    // that was looked at.
+    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0);
     if (device_ < 0) return fail(errno_code());
     struct stat opened;
     if (::fstat(device_, &opened) != 0) return fail(errno_code());

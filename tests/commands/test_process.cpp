@@ -1767,6 +1767,37 @@ TEST_F(process_test, ASaveWritesOnlyIntoTheFileItOpened) {
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
+// A list save onto a named pipe that nobody reads waits for its reader; meanwhile the pipe is
+// replaced by a link to a pipe outside the folder: the save never opens that one (nor waits for
+// its reader), it ends at once (WARNUNG, IOERROR 40), and the link stays.  As a plain user.
+TEST_F(process_test, ASaveWaitingForAPipesReaderNeverFollowsALinkPutInItsPlace) {
+  const fs::path run_dir = dir / "run", victim = dir / "victim";
+  fs::create_directories(victim);
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << "3 1\neins\nzwei\ndrei\n";
+  ASSERT_EQ(mkfifo((run_dir / "rohr.lst").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((victim / "rohr").c_str(), 0600), 0);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n", "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 rohr.lst|\n@0005 \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n%0003\n"
+      "/00001000 FILE @0001 @0005\nQUIT\nQUIT\n");
+  const uid_t user = plain_user();
+  give_to(user, {run_dir / "rohr.lst", victim / "rohr", run_dir / "liste.txt", run_dir / "PROG.PXB"});
+  const started s = start({"PROG.PXB"});
+  run_as = 0;
+  EXPECT_TRUE(comes_true(s.child, [&] {
+    const std::optional<int> timeout = blocking_wait_timeout(s.child);
+    return timeout && *timeout > 0;  // the wait for the reader
+  }));
+  fs::remove(run_dir / "rohr.lst");
+  fs::create_symlink("../victim/rohr", run_dir / "rohr.lst");
+  const run_result r = finish(s, std::chrono::seconds(20));
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "40\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write rohr.lst: Too many levels of symbolic links\n"), std::string::npos)
+      << r.errors;
+  EXPECT_TRUE(fs::is_symlink(run_dir / "rohr.lst"));
+}
+
 // A list save, a SYSVAR copy and a PDF plot onto dangling links create the files they name (the
 // links stay); a chain of two links to a file is saved through, twice (the file has the list, the
 // links stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept); a file the
