@@ -271,12 +271,13 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   } else {
     if (exists) {
       // Opened for writing as it stands: a file the user may not write is refused (and stays as it
-      // is), as the rename would pass over its permissions; a link or a pipe put there meanwhile
-      // is not opened (ELOOP, ENXIO) or not taken (another file).
-      held_ = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (held_ < 0) return fail(errno_code());
+      // is), as the rename would pass over its permissions; a link put there meanwhile is not
+      // opened (ELOOP), another file or a pipe is not taken (ESTALE).  A file under a lease (a
+      // file server's client has it open) is waited for until its holder gives it back, a
+      // termination signal ending the wait (EINTR).
       struct stat opened;
-      if (::fstat(held_, &opened) != 0) return fail(errno_code());
+      held_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0, &opened);
+      if (held_ < 0) return fail(errno_code());
       if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) return fail(ESTALE);
     }
     const size_t slash = target_.rfind('/');

@@ -1798,6 +1798,64 @@ TEST_F(process_test, ASaveWaitingForAPipesReaderNeverFollowsALinkPutInItsPlace) 
   EXPECT_TRUE(fs::is_symlink(run_dir / "rohr.lst"));
 }
 
+// A file under a read lease (as a file server holds one for a client that has the file open): a
+// FILE unit opened on one and a list save onto another each wait until the holder, told to, gives
+// its lease back, then write (IOERROR 0), as a blocking open waits for it.
+TEST_F(process_test, AFileUnderALeaseIsWaitedForByAUnitAndASave) {
+  const fs::path run_dir = dir / "run";
+  const std::string list = "3 1\neins\nzwei\ndrei\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  std::ofstream(run_dir / "daten.txt", std::ios::binary) << "alt\n";
+  std::ofstream(run_dir / "ziel.lst", std::ios::binary) << "alt\n";
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 ziel.lst|\n@0005 #2|\n@0006 daten.txt|\n"
+      "@0007 open \xFA" "0001|\n@0008 neue Zeile|\n@0009 save \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00000401 FILE @0005 @0006 %0001\n%0003\n/00001000 FILE @0001 @0007\n"
+      "/00001000 FILE @0005 @0008\n/00000002 FILE @0005\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n"
+      "%0003\n/00001000 FILE @0001 @0009\nQUIT\nQUIT\n");
+  // The lease's break is told by SIGIO, which the test leaves aside: it looks at the lease instead.
+  struct sigaction ignore {}, before {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(sigaction(SIGIO, &ignore, &before), 0);
+  std::vector<int> leased;
+  for (const char* name : {"daten.txt", "ziel.lst"}) {
+    const int fd = open((run_dir / name).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    leased.push_back(fd);
+    if (fcntl(fd, F_SETLEASE, F_RDLCK) != 0) {
+      for (const int held : leased) close(held);
+      sigaction(SIGIO, &before, nullptr);
+      GTEST_SKIP() << "no lease can be taken here: " << std::strerror(errno);
+    }
+  }
+  std::atomic<bool> ended = false;
+  int given_back = 0;
+  std::thread holder([&] {
+    // Each lease is given back once its holder is told to (its type then reads as F_UNLCK).
+    while (!ended) {
+      for (int& fd : leased)
+        if (fd >= 0 && fcntl(fd, F_GETLEASE) == F_UNLCK) {
+          fcntl(fd, F_SETLEASE, F_UNLCK);
+          close(std::exchange(fd, -1));
+          ++given_back;
+        }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  ended = true;
+  holder.join();
+  for (const int fd : leased)
+    if (fd >= 0) close(fd);
+  sigaction(SIGIO, &before, nullptr);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "open 0\nsave 0\n");
+  EXPECT_EQ(given_back, 2);
+  EXPECT_EQ(file_text("daten.txt"), "neue Zeile\n");
+  EXPECT_EQ(file_text("ziel.lst"), list);
+}
+
 // A list save, a SYSVAR copy and a PDF plot onto dangling links create the files they name (the
 // links stay); a chain of two links to a file is saved through, twice (the file has the list, the
 // links stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept); a file the
