@@ -28,15 +28,29 @@ constexpr size_t buffer_limit = size_t(1) << 16;
 
 int32_t errno_code() { return errno > 0 ? errno : EIO; }
 
+// True for a link that the saving user does not follow: one in a sticky folder that every user
+// may write (a temporary folder, a shared drop folder) owned neither by this user nor by the
+// folder's owner, as the system refuses to follow such a link (fs.protected_symlinks): another
+// user could otherwise lead the save onto any file this user may write.
+bool foreign_link_in_shared_folder(const std::string& link, const struct stat& link_st) {
+  if (link_st.st_uid == ::geteuid()) return false;
+  const size_t slash = link.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : link.substr(0, slash);
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  return (st.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != link_st.st_uid;
+}
+
 // A symbolic link is saved through: the name becomes the one its chain of links ends in, whether
 // a file stands there or not (a dangling link gets the file it names created); the links stay.  A
-// relative link is taken from its own folder, as the system takes it.  0, or ELOOP for a chain
-// that does not end.
+// relative link is taken from its own folder, as the system takes it.  0, ELOOP for a chain that
+// does not end, or EACCES for another user's link in a shared sticky folder (above).
 int32_t follow_links(std::string& name) {
   for (int hops = 0;; ++hops) {
     struct stat st;
     if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
     if (hops >= 40) return ELOOP;  // the system's own limit on a chain of links
+    if (foreign_link_in_shared_folder(name, st)) return EACCES;
     std::string to(PATH_MAX, '\0');
     const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
     if (n < 0) return errno_code();

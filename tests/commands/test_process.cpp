@@ -1915,6 +1915,38 @@ TEST_F(process_test, SymbolicLinksAreSavedThroughAndAReplacedFileKeepsItsOwner) 
   EXPECT_EQ(names_in(run_dir / "echt"), (std::vector<std::string>{"neu1.out", "neu2.out", "neu3.pdf"}));
 }
 
+// Root saves through links in a sticky folder that every user may write: another user's link there
+// (to a file of root's outside) is not followed, as the system follows none such: the save is
+// refused (WARNUNG, IOERROR 13), the file outside and the link stay.  Near it, root's own link
+// there is saved through.
+TEST_F(process_test, AnotherUsersLinkInASharedStickyFolderIsNotSavedThrough) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make another user's link";
+  const fs::path run_dir = dir / "run", shared = dir / "run" / "shared";
+  fs::create_directories(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  std::ofstream(dir / "passwd", std::ios::binary) << "geheim\n";
+  std::ofstream(run_dir / "eigen.lst", std::ios::binary) << "alt\n";
+  const std::string list = "3 1\neins\nzwei\ndrei\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  fs::create_symlink("../../passwd", shared / "fremd.lst");
+  ASSERT_EQ(lchown((shared / "fremd.lst").c_str(), other_user, other_user), 0);
+  fs::create_symlink("../eigen.lst", shared / "eigen.lst");
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 shared/fremd.lst|\n@0005 shared/eigen.lst|\n"
+      "@0006 fremd \xFA" "0001|\n@0007 eigen \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n%0003\n"
+      "/00001000 FILE @0001 @0006\n/00001020 LSTMGR @0005 %0002\n%0003\n/00001000 FILE @0001 @0007\nQUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "fremd 13\neigen 0\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write shared/fremd.lst: Permission denied\n"), std::string::npos) << r.errors;
+  EXPECT_EQ(file_text("../passwd"), "geheim\n");
+  EXPECT_TRUE(fs::is_symlink(shared / "fremd.lst"));
+  EXPECT_EQ(file_text("eigen.lst"), list);
+  EXPECT_TRUE(fs::is_symlink(shared / "eigen.lst"));
+}
+
 // A named pipe called ICON.LIB where the icon library is looked for first is the library's
 // place: a draw and a capture are both refused (WARNUNG, IOERROR 29), and the library beside the
 // executable is neither taken for it nor written.
