@@ -286,7 +286,8 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
     if (exists) {
       // Opened for writing as it stands: a file the user may not write is refused (and stays as it
       // is), as the rename would pass over its permissions; a link put there meanwhile is not
-      // opened (ELOOP), another file or a pipe is not taken (ESTALE).  A file under a lease (a
+      // opened (ELOOP), another file is not taken (ESTALE), nor is a pipe (once a reader lets the
+      // open through, or a signal ends its wait).  A file under a lease (a
       // file server's client has it open) is waited for until its holder gives it back, a
       // termination signal ending the wait (EINTR).
       struct stat opened;
