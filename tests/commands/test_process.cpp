@@ -1814,9 +1814,10 @@ TEST_F(process_test, AFileUnderALeaseIsWaitedForByAUnitAndASave) {
       "/00000001 FILE @0001 @0002 %0001\n/00000401 FILE @0005 @0006 %0001\n%0003\n/00001000 FILE @0001 @0007\n"
       "/00001000 FILE @0005 @0008\n/00000002 FILE @0005\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n"
       "%0003\n/00001000 FILE @0001 @0009\nQUIT\nQUIT\n");
-  // The lease's break is told by SIGIO, which the test leaves aside: it looks at the lease instead.
+  // The lease's break is told by SIGIO, which the test takes and leaves aside (a handler, not an
+  // ignored signal, which the run would inherit): it looks at the lease instead.
   struct sigaction ignore {}, before {};
-  ignore.sa_handler = SIG_IGN;
+  ignore.sa_handler = [](int) {};
   ASSERT_EQ(sigaction(SIGIO, &ignore, &before), 0);
   std::vector<int> leased;
   for (const char* name : {"daten.txt", "ziel.lst"}) {
