@@ -21,7 +21,10 @@ qn_wait_end qn_wait_for(int fd, short events, int timeout_ms);
 // Opens the file as open(2) does with `flags` and `mode`, without blocking in the open.  A named
 // pipe opened for writing that nobody reads yet is waited for (looked at again every 50 ms; the
 // lines go to their files before); a termination signal ends that wait: -1 with errno EINTR.
-// With O_NONBLOCK in `flags` nothing is waited for: a pipe without a reader is refused (ENXIO).
+// A file under a lease that the open conflicts with is waited for alike, until its holder gives
+// it back (or the system takes it back after the lease break time), as a blocking open waits.
+// With O_NONBLOCK in `flags` nothing is waited for: a pipe without a reader is refused (ENXIO), a
+// leased file (EWOULDBLOCK).
 // A named pipe's descriptor stays non-blocking (written with qn_write_all, read with
 // qn_read_waiting); any other node's is as a plain open leaves it.  The descriptor, or -1 with
 // errno; `st`, when given, gets the opened file's status.

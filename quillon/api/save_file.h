@@ -16,8 +16,10 @@
 //
 // The target is looked at and opened once, at `open`, without following a link at its name: a
 // symbolic link is saved through (the name becomes the one its chain of links ends in, a dangling
-// link gets that file created, the links stay; a loop is refused, ELOOP), and an existing file is
-// opened for writing then and held (a file the user may not write is refused there).  Whatever
+// link gets that file created, the links stay; a loop is refused, ELOOP, and so is another user's
+// link in a sticky folder that every user may write, EACCES, as the system follows none such), and
+// an existing file is opened for writing then and held (a file the user may not write is refused
+// there; a lease on it is waited for until its holder gives it back).  Whatever
 // `commit` writes goes into a descriptor opened then, or into the new file renamed into the
 // name's place: never into a file reached through the name later.  The new file gets the old
 // file's owner and group where the process may set them, and its mode.

@@ -48,9 +48,13 @@ int qn_open_waiting(const char* path, int flags, mode_t mode, struct stat* st) {
       return fd;
     }
     // ENXIO: a pipe that nobody reads yet (a socket refuses the same way, and is not waited for).
+    // EWOULDBLOCK: a file under a lease that the open conflicts with (a file server's client has
+    // it open); its holder has been told to give it back (or the system takes it back after the
+    // lease break time), as a blocking open would wait for.
     const int failed = errno;
     struct stat node;
-    if (!may_wait || failed != ENXIO || ::stat(path, &node) != 0 || !S_ISFIFO(node.st_mode)) {
+    const bool lease = failed == EWOULDBLOCK;
+    if (!may_wait || (!lease && (failed != ENXIO || ::stat(path, &node) != 0 || !S_ISFIFO(node.st_mode)))) {
       errno = failed;
       return -1;
     }

@@ -28,15 +28,29 @@ constexpr size_t buffer_limit = size_t(1) << 16;
 
 int32_t errno_code() { return errno > 0 ? errno : EIO; }
 
+// True for a link that the saving user does not follow: one in a sticky folder that every user
+// may write (a temporary folder, a shared drop folder) owned neither by this user nor by the
+// folder's owner, as the system refuses to follow such a link (fs.protected_symlinks): another
+// user could otherwise lead the save onto any file this user may write.
+bool foreign_link_in_shared_folder(const std::string& link, const struct stat& link_st) {
+  if (link_st.st_uid == ::geteuid()) return false;
+  const size_t slash = link.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : link.substr(0, slash);
+  struct stat st;
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  return (st.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != link_st.st_uid;
+}
+
 // A symbolic link is saved through: the name becomes the one its chain of links ends in, whether
 // a file stands there or not (a dangling link gets the file it names created); the links stay.  A
-// relative link is taken from its own folder, as the system takes it.  0, or ELOOP for a chain
-// that does not end.
+// relative link is taken from its own folder, as the system takes it.  0, ELOOP for a chain that
+// does not end, or EACCES for another user's link in a shared sticky folder (above).
 int32_t follow_links(std::string& name) {
   for (int hops = 0;; ++hops) {
     struct stat st;
     if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 0;
     if (hops >= 40) return ELOOP;  // the system's own limit on a chain of links
+    if (foreign_link_in_shared_folder(name, st)) return EACCES;
     std::string to(PATH_MAX, '\0');
     const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
     if (n < 0) return errno_code();
@@ -251,9 +265,11 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   int fd = -1;
   if (exists && is_device(st)) {
     // A device or a pipe is written into, never replaced: opened now (a pipe waits for its
-    // reader here), its content made whole in the temporary folder.  The open goes by the name:
-    // what it opened must be the node that was looked at.
-    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC, 0);
+    // reader here), its content made whole in the temporary folder.  The open goes by the name
+    // (again at each look of the wait for a reader), never through a link put there meanwhile
+    // (ELOOP): a device or pipe elsewhere is not even opened.  What it opened must be the node
+    // that was looked at.
+    device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0);
     if (device_ < 0) return fail(errno_code());
     struct stat opened;
     if (::fstat(device_, &opened) != 0) return fail(errno_code());
@@ -269,12 +285,14 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
   } else {
     if (exists) {
       // Opened for writing as it stands: a file the user may not write is refused (and stays as it
-      // is), as the rename would pass over its permissions; a link or a pipe put there meanwhile
-      // is not opened (ELOOP, ENXIO) or not taken (another file).
-      held_ = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-      if (held_ < 0) return fail(errno_code());
+      // is), as the rename would pass over its permissions; a link put there meanwhile is not
+      // opened (ELOOP), another file is not taken (ESTALE), nor is a pipe (once a reader lets the
+      // open through, or a signal ends its wait).  A file under a lease (a
+      // file server's client has it open) is waited for until its holder gives it back, a
+      // termination signal ending the wait (EINTR).
       struct stat opened;
-      if (::fstat(held_, &opened) != 0) return fail(errno_code());
+      held_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0, &opened);
+      if (held_ < 0) return fail(errno_code());
       if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) return fail(ESTALE);
     }
     const size_t slash = target_.rfind('/');

@@ -1767,6 +1767,96 @@ TEST_F(process_test, ASaveWritesOnlyIntoTheFileItOpened) {
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));
 }
 
+// A list save onto a named pipe that nobody reads waits for its reader; meanwhile the pipe is
+// replaced by a link to a pipe outside the folder: the save never opens that one (nor waits for
+// its reader), it ends at once (WARNUNG, IOERROR 40), and the link stays.  As a plain user.
+TEST_F(process_test, ASaveWaitingForAPipesReaderNeverFollowsALinkPutInItsPlace) {
+  const fs::path run_dir = dir / "run", victim = dir / "victim";
+  fs::create_directories(victim);
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << "3 1\neins\nzwei\ndrei\n";
+  ASSERT_EQ(mkfifo((run_dir / "rohr.lst").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo((victim / "rohr").c_str(), 0600), 0);
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n", "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 rohr.lst|\n@0005 \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n%0003\n"
+      "/00001000 FILE @0001 @0005\nQUIT\nQUIT\n");
+  const uid_t user = plain_user();
+  give_to(user, {run_dir / "rohr.lst", victim / "rohr", run_dir / "liste.txt", run_dir / "PROG.PXB"});
+  const started s = start({"PROG.PXB"});
+  run_as = 0;
+  EXPECT_TRUE(comes_true(s.child, [&] {
+    const std::optional<int> timeout = blocking_wait_timeout(s.child);
+    return timeout && *timeout > 0;  // the wait for the reader
+  }));
+  fs::remove(run_dir / "rohr.lst");
+  fs::create_symlink("../victim/rohr", run_dir / "rohr.lst");
+  const run_result r = finish(s, std::chrono::seconds(20));
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "40\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write rohr.lst: Too many levels of symbolic links\n"), std::string::npos)
+      << r.errors;
+  EXPECT_TRUE(fs::is_symlink(run_dir / "rohr.lst"));
+}
+
+// A file under a read lease (as a file server holds one for a client that has the file open): a
+// FILE unit opened on one and a list save onto another each wait until the holder, told to, gives
+// its lease back, then write (IOERROR 0), as a blocking open waits for it.
+TEST_F(process_test, AFileUnderALeaseIsWaitedForByAUnitAndASave) {
+  const fs::path run_dir = dir / "run";
+  const std::string list = "3 1\neins\nzwei\ndrei\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  std::ofstream(run_dir / "daten.txt", std::ios::binary) << "alt\n";
+  std::ofstream(run_dir / "ziel.lst", std::ios::binary) << "alt\n";
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 ziel.lst|\n@0005 #2|\n@0006 daten.txt|\n"
+      "@0007 open \xFA" "0001|\n@0008 neue Zeile|\n@0009 save \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00000401 FILE @0005 @0006 %0001\n%0003\n/00001000 FILE @0001 @0007\n"
+      "/00001000 FILE @0005 @0008\n/00000002 FILE @0005\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n"
+      "%0003\n/00001000 FILE @0001 @0009\nQUIT\nQUIT\n");
+  // The lease's break is told by SIGIO, which the test takes and leaves aside (a handler, not an
+  // ignored signal, which the run would inherit): it looks at the lease instead.
+  struct sigaction ignore {}, before {};
+  ignore.sa_handler = [](int) {};
+  ASSERT_EQ(sigaction(SIGIO, &ignore, &before), 0);
+  std::vector<int> leased;
+  for (const char* name : {"daten.txt", "ziel.lst"}) {
+    const int fd = open((run_dir / name).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    leased.push_back(fd);
+    if (fcntl(fd, F_SETLEASE, F_RDLCK) != 0) {
+      for (const int held : leased) close(held);
+      sigaction(SIGIO, &before, nullptr);
+      GTEST_SKIP() << "no lease can be taken here: " << std::strerror(errno);
+    }
+  }
+  std::atomic<bool> ended = false;
+  int given_back = 0;
+  std::thread holder([&] {
+    // Each lease is given back once its holder is told to (its type then reads as F_UNLCK).
+    while (!ended) {
+      for (int& fd : leased)
+        if (fd >= 0 && fcntl(fd, F_GETLEASE) == F_UNLCK) {
+          fcntl(fd, F_SETLEASE, F_UNLCK);
+          close(std::exchange(fd, -1));
+          ++given_back;
+        }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  const run_result r = finish(start({"PROG.PXB"}), std::chrono::seconds(30));
+  ended = true;
+  holder.join();
+  for (const int fd : leased)
+    if (fd >= 0) close(fd);
+  sigaction(SIGIO, &before, nullptr);
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "open 0\nsave 0\n");
+  EXPECT_EQ(given_back, 2);
+  EXPECT_EQ(file_text("daten.txt"), "neue Zeile\n");
+  EXPECT_EQ(file_text("ziel.lst"), list);
+}
+
 // A list save, a SYSVAR copy and a PDF plot onto dangling links create the files they name (the
 // links stay); a chain of two links to a file is saved through, twice (the file has the list, the
 // links stay); a loop of two links is refused (WARNUNG, IOERROR 40, both links kept); a file the
@@ -1824,6 +1914,38 @@ TEST_F(process_test, SymbolicLinksAreSavedThroughAndAReplacedFileKeepsItsOwner) 
     EXPECT_EQ(st.st_gid, other_user);
   }
   EXPECT_EQ(names_in(run_dir / "echt"), (std::vector<std::string>{"neu1.out", "neu2.out", "neu3.pdf"}));
+}
+
+// Root saves through links in a sticky folder that every user may write: another user's link there
+// (to a file of root's outside) is not followed, as the system follows none such: the save is
+// refused (WARNUNG, IOERROR 13), the file outside and the link stay.  Near it, root's own link
+// there is saved through.
+TEST_F(process_test, AnotherUsersLinkInASharedStickyFolderIsNotSavedThrough) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make another user's link";
+  const fs::path run_dir = dir / "run", shared = dir / "run" / "shared";
+  fs::create_directories(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  std::ofstream(dir / "passwd", std::ios::binary) << "geheim\n";
+  std::ofstream(run_dir / "eigen.lst", std::ios::binary) << "alt\n";
+  const std::string list = "3 1\neins\nzwei\ndrei\n";
+  std::ofstream(run_dir / "liste.txt", std::ios::binary) << list;
+  fs::create_symlink("../../passwd", shared / "fremd.lst");
+  ASSERT_EQ(lchown((shared / "fremd.lst").c_str(), other_user, other_user), 0);
+  fs::create_symlink("../eigen.lst", shared / "eigen.lst");
+  std::ofstream(run_dir / "PROG.PXB", std::ios::binary) << saving_program(
+      "#1 #20 #0\n_IOERROR &1 __STO\n",
+      "@0001 #1|\n@0002 out.txt|\n@0003 liste.txt|\n@0004 shared/fremd.lst|\n@0005 shared/eigen.lst|\n"
+      "@0006 fremd \xFA" "0001|\n@0007 eigen \xFA" "0001|\n",
+      "/00000001 FILE @0001 @0002 %0001\n/00002020 LSTMGR @0003 %0002\n/00001020 LSTMGR @0004 %0002\n%0003\n"
+      "/00001000 FILE @0001 @0006\n/00001020 LSTMGR @0005 %0002\n%0003\n/00001000 FILE @0001 @0007\nQUIT\nQUIT\n");
+  const run_result r = run({"PROG.PXB"});
+  EXPECT_EQ(r.status, 0) << r.errors;
+  EXPECT_EQ(file_text("out.txt"), "fremd 13\neigen 0\n");
+  EXPECT_NE(r.errors.find("-WARNUNG:cannot write shared/fremd.lst: Permission denied\n"), std::string::npos) << r.errors;
+  EXPECT_EQ(file_text("../passwd"), "geheim\n");
+  EXPECT_TRUE(fs::is_symlink(shared / "fremd.lst"));
+  EXPECT_EQ(file_text("eigen.lst"), list);
+  EXPECT_TRUE(fs::is_symlink(shared / "eigen.lst"));
 }
 
 // A named pipe called ICON.LIB where the icon library is looked for first is the library's
