@@ -1265,6 +1265,39 @@ TEST_F(process_test, KillOfALeftStatementGivesUpAtAServerThatNeverAnswers) {
   sqlc_close();
 }
 
+// A failed statement ends the run in bounded time where the server has stopped answering: the
+// failure route's rollback of every slot gives up as the kill does, and the run ends with 1 and
+// the failure's lines.  The program reaches the server through a relay that is frozen while the
+// program waits for the test; its next statement is refused before it is sent (a macro argument
+// too long), so that nothing but the failure route talks to the server.
+TEST_F(process_test, FailedStatementEndsTheRunWhereTheServerStoppedAnswering) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
+  ASSERT_FALSE(relay.port().empty());
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=7\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=6\nTEXTCHARACTERS=600\n"
+         "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+         "[TEXTTOKENS]\n@0001 " << db.user << "%" << db.database << "@127.0.0.1:" << relay.port() << "/"
+      << db.password << "|\n@0002 START TRANSACTION;|\n@0003 touch ready|\n"
+         "@0004 sh -c \"while [ ! -e go ]; do sleep 0.05; done\"|\n"
+         "@0005 SELECT D$KYR2SQL('" << std::string(40, '1') << "');|\n@0006 touch after|\n[LABELS]\n[CODES]\n"
+         "/00000001 SQL %0001 @0001\nSQL %0001 @0002\n/00000400 RUN @0003\n/00000400 RUN @0004\n"
+         "SQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
+  const started s = start({"PROG.PXB"});
+  EXPECT_TRUE(wait_for_file("ready"));
+  relay.freeze();
+  std::ofstream(dir / "run" / "go") << "";
+  const run_result r = finish(s, std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 1) << r.errors;
+  EXPECT_NE(r.errors.find("ABBRUCH:SQL-Datumsmakro: Argument zu lang"), std::string::npos) << r.errors;
+  EXPECT_EQ(r.errors.find(db.password), std::string::npos) << r.errors;
+  EXPECT_FALSE(fs::exists(dir / "run" / "after"));
+}
+
 // A second signal ends the process at once, also while the end that the first began hangs: here
 // the print job's PDF goes into a pipe whose reader takes nothing (its buffer holds less than the
 // document), so the first SIGTERM's end waits in the write; SIGINT then ends the process with

@@ -33,6 +33,8 @@ inline constexpr int32_t sqlc_type_text = 3;
 inline constexpr unsigned int sqlc_connect_timeout_seconds = 10;
 // Seconds the kill of a running statement may take in all: its connect, the KILL, the goodbye.
 inline constexpr unsigned int sqlc_kill_timeout_seconds = 3;
+// Seconds the rollback of every slot after a failed statement may wait for the server in all.
+inline constexpr unsigned int sqlc_rollback_timeout_seconds = 3;
 
 struct sqlc_connect_params {
   std::string host;      // "localhost" connects through the local socket unless tcp is set
@@ -78,6 +80,11 @@ int32_t sqlc_fetch_row(int32_t slot);
 // of which ends within sqlc_kill_timeout_seconds in all.  The number of statements ended, -1
 // when the server could not be reached; 0 when none was running.
 int32_t sqlc_kill_running();
+// Rolls back the open transaction of every connected slot, freeing their results; every wait for
+// the server ends within sqlc_rollback_timeout_seconds in all, so that a server that has stopped
+// answering does not hold the run's end (a connection given up there is closed, and the server
+// rolls its transaction back when it notices).  A statement left running stays marked for the kill.
+void sqlc_roll_back_every_slot();
 
 struct sqlc_counts {
   int32_t slots = sqlc_slot_count;

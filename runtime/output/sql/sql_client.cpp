@@ -163,6 +163,17 @@ extern "C" int wait_for_server(my_socket socket, my_bool reading, int timeout_ms
   return -1;
 }
 
+// While it lives, every wait of the glue for the server ends by a time `seconds` from its start.
+class bounded_waits {
+ public:
+  explicit bounded_waits(unsigned int seconds) {
+    glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  }
+  ~bounded_waits() { glue.deadline.reset(); }
+  bounded_waits(const bounded_waits&) = delete;
+  bounded_waits& operator=(const bounded_waits&) = delete;
+};
+
 glue_slot& slot_at(int32_t slot) {
   return glue.slots[static_cast<size_t>(slot >= 0 && slot < sqlc_slot_count ? slot : 0)];
 }
@@ -465,7 +476,7 @@ int32_t sqlc_kill_running() {
   qn_before_waiting();  // the lines written so far reach the disk before the wait
   // Every wait of this connection (the connect, the handshake, the statements, the goodbye)
   // ends by one bound, also where the server takes the connection and never answers.
-  glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sqlc_kill_timeout_seconds);
+  const bounded_waits bound(sqlc_kill_timeout_seconds);
   const bool tcp = server.socket_path.empty();
   int32_t killed = -1;
   if (MYSQL* killer = new_connection(tcp, sqlc_kill_timeout_seconds)) {
@@ -480,8 +491,21 @@ int32_t sqlc_kill_running() {
     }
     client.mysql_close(killer);
   }
-  glue.deadline.reset();
   return killed;
+}
+
+void sqlc_roll_back_every_slot() {
+  qn_before_waiting();  // the lines written so far reach the disk before the wait
+  const bounded_waits bound(sqlc_rollback_timeout_seconds);
+  for (int32_t slot = 0; slot < sqlc_slot_count; ++slot) {
+    glue_slot& s = glue.slots[static_cast<size_t>(slot)];
+    if (!s.connection) continue;
+    // The ROLLBACK ends no statement of the program's: a slot's mark stays as it was.
+    const bool running = s.running;
+    if (sqlc_query(slot, "ROLLBACK") == 0) sqlc_store_result(slot);
+    sqlc_free_result(slot);
+    s.running = running;
+  }
 }
 
 sqlc_counts sqlc_info(int32_t slot) {
