@@ -75,10 +75,11 @@ void sqlc_free_result(int32_t slot);
 int32_t sqlc_fetch_row(int32_t slot);
 // Ends on the server every statement of a slot that was sent and never answered (its wait broken
 // off by a termination signal, the connection lost while it ran), so that its transaction is
-// rolled back and its locks are free at once: KILL CONNECTION of each through a connection of
-// its own to the same server (the address the connect reached, looked up no more), every wait
-// of which ends within sqlc_kill_timeout_seconds in all.  The number of statements ended, -1
-// when the server could not be reached; 0 when none was running.
+// rolled back and its locks are free at once: KILL CONNECTION of each through another
+// connection to the server that slot's connect reached (looked up no more), an idle slot's where
+// there is one, else a connection of its own; every wait ends within sqlc_kill_timeout_seconds in
+// all.  The number of statements ended, -1 when the server could not be reached; 0 when none was
+// running.
 int32_t sqlc_kill_running();
 // Rolls back the open transaction of every connected slot, freeing their results; every wait for
 // the server ends within sqlc_rollback_timeout_seconds in all, so that a server that has stopped
