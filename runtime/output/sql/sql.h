@@ -173,14 +173,42 @@ sql_connection_parts sql_split_connection_text(std::string_view text, char diale
 std::string sql_connection_text_shown(std::string_view text);
 
 // Quoted values of a statement: '...', "..." (both texts for MySQL) and `...` (a name).  Inside
-// the first two a backslash takes the next character; a doubled quote closes and opens again.
-// Fed one character after the other, outside() says whether that character lies outside
-// every quoted value (a quote that opens or closes one lies inside).
+// the first two a backslash takes the next character; a doubled quote closes and opens again.  A
+// comment /* ... */ is no quoted value and opens none (an apostrophe in it is text); one that the
+// server runs as statement text (/*! ... */, /*M! ... */) is statement text here too.  Fed one
+// character after the other, outside() says whether that character lies outside every quoted
+// value and comment (a quote that opens or closes one lies inside, as do a comment's "/*" and
+// "*/" but for its first "/").
 struct sql_quotes {
+  enum class comment_state : char { none, slash, opened, in, star };
   char open = 0;  // the quote of the value the scan is in, 0 outside
   bool escaped = false;
+  comment_state comment = comment_state::none;
+  // Whether the scan is inside a comment (the next character belongs to it).
+  bool in_comment() const { return comment == comment_state::in || comment == comment_state::star; }
   bool outside(char c) {
     if (open == 0) {
+      switch (comment) {
+        case comment_state::none: break;
+        case comment_state::slash:
+          comment = c == '*' ? comment_state::opened : comment_state::none;
+          if (c == '*') return false;
+          break;
+        case comment_state::opened:
+          if (c == '!' || c == 'M') {  // run by the server: statement text
+            comment = comment_state::none;
+            break;
+          }
+          comment = c == '*' ? comment_state::star : comment_state::in;
+          return false;
+        case comment_state::in:
+          if (c == '*') comment = comment_state::star;
+          return false;
+        case comment_state::star:
+          comment = c == '/' ? comment_state::none : c == '*' ? comment_state::star : comment_state::in;
+          return false;
+      }
+      if (c == '/') comment = comment_state::slash;
       if (c != '\'' && c != '"' && c != '`') return true;
       open = c;
     } else if (escaped) {
@@ -193,7 +221,7 @@ struct sql_quotes {
     return false;
   }
 };
-// The first place of `what` outside quoted values; npos when there is none.
+// The first place of `what` outside quoted values and comments; npos when there is none.
 size_t sql_find_unquoted(std::string_view statement, std::string_view what);
 // Dialects other than M: a quoted value that is the empty date "00.00.0000" as a whole becomes
 // their empty date "01.01.0001"; a text holding it among other characters stays as it is.
