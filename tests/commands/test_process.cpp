@@ -1139,8 +1139,8 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
 // free at once (a client asking for it with a lock wait of 2 s gets it, where the left statement
 // would hold it for the server's 50 s).  The same through TCP and through the local socket, for an
 // account that may hold no more connections than the program's four (the kill goes through one
-// of them), and for the program's own lock wait time-out (1205), which is reported and ends the
-// run with 1.
+// of them; where the server has closed them all, through one of its own), and for the program's
+// own lock wait time-out (1205), which is reported and ends the run with 1.
 TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocksAtOnce) {
   const test_db_settings db = read_test_db_settings();
   if (!db.present) {
@@ -1177,11 +1177,13 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
     std::string before;  // a statement the program runs first
     bool signal;
     std::string user;    // the program's account
+    bool idle_closed = false;  // the server closes the program's idle connections before the signal
   };
   const lock_case cases[] = {
       {"SIGTERM, TCP", true, "DO 1;", true, db.user},
       {"SIGTERM, local socket", false, "DO 1;", true, db.user},
       {"SIGTERM, account of four connections", true, "DO 1;", true, four_user},
+      {"SIGTERM, idle connections closed by the server", true, "DO 1;", true, four_user, true},
       {"own lock wait time-out", false, "SET SESSION innodb_lock_wait_timeout = 1;", false, db.user},
   };
   for (const lock_case& c : cases) {
@@ -1197,13 +1199,14 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
     const std::string server = c.user + "%" + db.database + (c.tcp ? "@127.0.0.1:" + db.port : "@localhost") +
                                "/" + db.password;
     std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
-        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=8\nTEXTCHARACTERS=600\n"
-           "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=5\nUPNTOKENS=8\nTEXTTOKENS=8\nTEXTCHARACTERS=600\n"
+           "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n#1\n#2\n#3\n"
            "[TEXTTOKENS]\n@0001 " << server << "|\n@0002 START TRANSACTION;|\n@0003 UPDATE " << table
         << " SET v = v + 1 WHERE n = 2;|\n@0004 touch ready|\n@0005 " << waiting << ";|\n@0006 touch after|\n"
-           "@0007 " << c.before << "|\n[LABELS]\n[CODES]\n"
-           "/00000001 SQL %0001 @0001\nSQL %0001 @0007\nSQL %0001 @0002\nSQL %0001 @0003\n"
-           "/00000400 RUN @0004\nSQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
+           "@0007 " << c.before << "|\n@0008 " << (c.idle_closed ? "SET SESSION wait_timeout = 1;" : "DO 1;")
+        << "|\n[LABELS]\n[CODES]\n"
+           "/00000001 SQL %0001 @0001\nSQL %0001 @0007\nSQL %0002 @0008\nSQL %0003 @0008\nSQL %0004 @0008\n"
+           "SQL %0001 @0002\nSQL %0001 @0003\n/00000400 RUN @0004\nSQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
     const started s = start({"PROG.PXB"});
     EXPECT_TRUE(wait_for_file("ready"));
     if (c.signal) {
@@ -1212,6 +1215,12 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
         const std::string query = "SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + waiting + "%'";
         return on(2, query) == 0 && sqlc_info(2).rows > 0 && blocking_wait_timeout(s.child).has_value();
       }));
+      // The server closes the idle connections of slots 1-3 after their wait time-out of 1 s.
+      if (c.idle_closed)
+        EXPECT_TRUE(comes_true(s.child, [&] {
+          return on(2, "SELECT ID FROM information_schema.PROCESSLIST WHERE USER = '" + c.user +
+                           "' AND COMMAND = 'Sleep'") == 0 && sqlc_info(2).rows == 0;
+        }));
       kill(s.child, SIGTERM);
     }
     const run_result r = finish(s, std::chrono::seconds(30));
