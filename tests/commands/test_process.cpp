@@ -1137,8 +1137,10 @@ TEST_F(process_test, TerminationSignalEndsARunWaitingInABlockingCallBeforeItsNex
 // holds leaves nothing waiting there: the statement is killed through a connection of its own
 // before the process leaves, so that the row the program locked earlier in its transaction is
 // free at once (a client asking for it with a lock wait of 2 s gets it, where the left statement
-// would hold it for the server's 50 s).  The same through TCP and through the local socket, and
-// for the program's own lock wait time-out (1205), which is reported and ends the run with 1.
+// would hold it for the server's 50 s).  The same through TCP and through the local socket, for an
+// account that may hold no more connections than the program's four (the kill goes through one
+// of them; where the server has closed them all, through one of its own), and for the program's
+// own lock wait time-out (1205), which is reported and ends the run with 1.
 TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocksAtOnce) {
   const test_db_settings db = read_test_db_settings();
   if (!db.present) {
@@ -1146,8 +1148,8 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
     FAIL() << no_db_failure_message;
   }
   // The test's own connections, through the runtime's glue in this process and the same way as
-  // the program's (the server shows a client only the statements of its own account): slot 0
-  // holds row 1, slot 1 asks for row 2, slot 2 watches the server's process list.
+  // the program's (the test's account sees the statements of every account): slot 0 holds
+  // row 1, slot 1 asks for row 2, slot 2 watches the server's process list.
   const auto connect_as = [&](bool tcp) {
     sqlc_connect_params params{.host = tcp ? "127.0.0.1" : "localhost", .user = db.user,
                                .password = db.password, .database = db.database};
@@ -1167,16 +1169,22 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
   ASSERT_EQ(on(0, "CREATE TABLE " + table + " (n INT PRIMARY KEY, v INT) ENGINE=InnoDB"), 0);
   ASSERT_EQ(on(0, "INSERT INTO " + table + " VALUES (1, 0), (2, 0)"), 0);
 
+  const char* four_user = std::getenv("WINKYR_TEST_DB_FOUR_USER");
+  ASSERT_NE(four_user, nullptr) << "WINKYR_TEST_DB_FOUR_USER is not set";
   struct lock_case {
     std::string name;
     bool tcp;
     std::string before;  // a statement the program runs first
     bool signal;
+    std::string user;    // the program's account
+    bool idle_closed = false;  // the server closes the program's idle connections before the signal
   };
   const lock_case cases[] = {
-      {"SIGTERM, TCP", true, "DO 1;", true},
-      {"SIGTERM, local socket", false, "DO 1;", true},
-      {"own lock wait time-out", false, "SET SESSION innodb_lock_wait_timeout = 1;", false},
+      {"SIGTERM, TCP", true, "DO 1;", true, db.user},
+      {"SIGTERM, local socket", false, "DO 1;", true, db.user},
+      {"SIGTERM, account of four connections", true, "DO 1;", true, four_user},
+      {"SIGTERM, idle connections closed by the server", true, "DO 1;", true, four_user, true},
+      {"own lock wait time-out", false, "SET SESSION innodb_lock_wait_timeout = 1;", false, db.user},
   };
   for (const lock_case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1188,16 +1196,17 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
     // The statement that waits names this test's table, so that another test process's is not
     // taken for it.
     const std::string waiting = "UPDATE " + table + " SET v = v + 1 WHERE n = 1";
-    const std::string server = db.user + "%" + db.database + (c.tcp ? "@127.0.0.1:" + db.port : "@localhost") +
+    const std::string server = c.user + "%" + db.database + (c.tcp ? "@127.0.0.1:" + db.port : "@localhost") +
                                "/" + db.password;
     std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
-        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=8\nTEXTCHARACTERS=600\n"
-           "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+        << "[PROC]\n[INIT]\nCODES=12\nUPNCODES=5\nUPNTOKENS=8\nTEXTTOKENS=8\nTEXTCHARACTERS=600\n"
+           "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n#1\n#2\n#3\n"
            "[TEXTTOKENS]\n@0001 " << server << "|\n@0002 START TRANSACTION;|\n@0003 UPDATE " << table
         << " SET v = v + 1 WHERE n = 2;|\n@0004 touch ready|\n@0005 " << waiting << ";|\n@0006 touch after|\n"
-           "@0007 " << c.before << "|\n[LABELS]\n[CODES]\n"
-           "/00000001 SQL %0001 @0001\nSQL %0001 @0007\nSQL %0001 @0002\nSQL %0001 @0003\n"
-           "/00000400 RUN @0004\nSQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
+           "@0007 " << c.before << "|\n@0008 " << (c.idle_closed ? "SET SESSION wait_timeout = 1;" : "DO 1;")
+        << "|\n[LABELS]\n[CODES]\n"
+           "/00000001 SQL %0001 @0001\nSQL %0001 @0007\nSQL %0002 @0008\nSQL %0003 @0008\nSQL %0004 @0008\n"
+           "SQL %0001 @0002\nSQL %0001 @0003\n/00000400 RUN @0004\nSQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
     const started s = start({"PROG.PXB"});
     EXPECT_TRUE(wait_for_file("ready"));
     if (c.signal) {
@@ -1206,6 +1215,12 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
         const std::string query = "SELECT ID FROM information_schema.PROCESSLIST WHERE INFO LIKE '" + waiting + "%'";
         return on(2, query) == 0 && sqlc_info(2).rows > 0 && blocking_wait_timeout(s.child).has_value();
       }));
+      // The server closes the idle connections of slots 1-3 after their wait time-out of 1 s.
+      if (c.idle_closed)
+        EXPECT_TRUE(comes_true(s.child, [&] {
+          return on(2, "SELECT ID FROM information_schema.PROCESSLIST WHERE USER = '" + c.user +
+                           "' AND COMMAND = 'Sleep'") == 0 && sqlc_info(2).rows == 0;
+        }));
       kill(s.child, SIGTERM);
     }
     const run_result r = finish(s, std::chrono::seconds(30));
@@ -1226,17 +1241,18 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
   sqlc_close();
 }
 
-// The kill of a statement left running gives up in bounded time where the server takes its
-// connection and never answers: the program reaches the server through a relay that carries its
-// four connections and leaves every later one (the kill's) unanswered; SIGTERM during the
-// program's statement still ends the run, with 128 + the signal's number.
+// The kill of a statement left running gives up in bounded time where the server has stopped
+// answering: the program reaches the server through a relay that carries its four connections
+// until it is frozen while the statement runs, and leaves every later one (a kill connection of
+// its own) unanswered; SIGTERM during the program's statement still ends the run, with 128 + the
+// signal's number.
 TEST_F(process_test, KillOfALeftStatementGivesUpAtAServerThatNeverAnswers) {
   const test_db_settings db = read_test_db_settings();
   if (!db.present) {
     if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
     FAIL() << no_db_failure_message;
   }
-  const relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
+  relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
   ASSERT_FALSE(relay.port().empty());
   sqlc_connect_params params{.host = "127.0.0.1", .user = db.user, .password = db.password, .database = db.database};
   params.port = static_cast<uint32_t>(std::stoul(db.port));
@@ -1255,14 +1271,47 @@ TEST_F(process_test, KillOfALeftStatementGivesUpAtAServerThatNeverAnswers) {
          "/00000001 SQL %0001 @0001\nSQL %0001 @0002\n/00000400 RUN @0003\nQUIT\n";
   const started s = start({"PROG.PXB"});
   EXPECT_TRUE(comes_true(s.child, [&] { return statement_runs() && blocking_wait_timeout(s.child).has_value(); }));
+  relay.freeze();
   kill(s.child, SIGTERM);
   const run_result r = finish(s, std::chrono::seconds(30));
   EXPECT_EQ(r.status, 128 + SIGTERM) << r.errors;
-  EXPECT_EQ(relay.silent_connections(), 1u);  // the kill was tried, through the relay
   EXPECT_FALSE(fs::exists(dir / "run" / "after"));
   // The statement the kill could not reach is ended here.
   if (statement_runs() && sqlc_fetch_row(0) == 0) sqlc_query(1, "KILL " + std::string(sqlc_get_text(0, 1)));
   sqlc_close();
+}
+
+// A failed statement ends the run in bounded time where the server has stopped answering: the
+// failure route's rollback of every slot gives up as the kill does, and the run ends with 1 and
+// the failure's lines.  The program reaches the server through a relay that is frozen while the
+// program waits for the test; its next statement is refused before it is sent (a macro argument
+// too long), so that nothing but the failure route talks to the server.
+TEST_F(process_test, FailedStatementEndsTheRunWhereTheServerStoppedAnswering) {
+  const test_db_settings db = read_test_db_settings();
+  if (!db.present) {
+    if (database_tests_skipped()) GTEST_SKIP() << no_db_skip_message;
+    FAIL() << no_db_failure_message;
+  }
+  relay_server relay(static_cast<uint16_t>(std::stoul(db.port)), sqlc_slot_count);
+  ASSERT_FALSE(relay.port().empty());
+  std::ofstream(dir / "run" / "PROG.PXB", std::ios::binary)
+      << "[PROC]\n[INIT]\nCODES=7\nUPNCODES=2\nUPNTOKENS=4\nTEXTTOKENS=6\nTEXTCHARACTERS=600\n"
+         "VARIABLES=1\nSTRINGSPACE=10\nADRSPACE=4\n[VARIABLES]\n&0001 I 0001:I/0\n[UPNCODES]\n#0\n"
+         "[TEXTTOKENS]\n@0001 " << db.user << "%" << db.database << "@127.0.0.1:" << relay.port() << "/"
+      << db.password << "|\n@0002 START TRANSACTION;|\n@0003 touch ready|\n"
+         "@0004 sh -c \"while [ ! -e go ]; do sleep 0.05; done\"|\n"
+         "@0005 SELECT D$KYR2SQL('" << std::string(40, '1') << "');|\n@0006 touch after|\n[LABELS]\n[CODES]\n"
+         "/00000001 SQL %0001 @0001\nSQL %0001 @0002\n/00000400 RUN @0003\n/00000400 RUN @0004\n"
+         "SQL %0001 @0005\n/00000400 RUN @0006\nQUIT\n";
+  const started s = start({"PROG.PXB"});
+  EXPECT_TRUE(wait_for_file("ready"));
+  relay.freeze();
+  std::ofstream(dir / "run" / "go") << "";
+  const run_result r = finish(s, std::chrono::seconds(30));
+  EXPECT_EQ(r.status, 1) << r.errors;
+  EXPECT_NE(r.errors.find("ABBRUCH:SQL-Datumsmakro: Argument zu lang"), std::string::npos) << r.errors;
+  EXPECT_EQ(r.errors.find(db.password), std::string::npos) << r.errors;
+  EXPECT_FALSE(fs::exists(dir / "run" / "after"));
 }
 
 // A second signal ends the process at once, also while the end that the first began hangs: here

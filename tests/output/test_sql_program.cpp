@@ -246,12 +246,14 @@ TEST_F(SqlProgramTest, FetchedTextsAndDatesComeBackAsTheServerHoldsThem) {
 }
 
 // A date macro's name inside a quoted value is the user's text (also after a doubled quote and a
-// backslash); outside quoted values it is expanded.
+// backslash); outside quoted values it is expanded, also behind a comment holding an apostrophe,
+// which opens no quoted value.
 TEST_F(SqlProgramTest, DateMacroNameInsideAQuotedValueStaysText) {
   run_steps("MACRO.PXB", {"S 0001*040:P/", "S 0001*010:D/", "S 0001*040:Q/"},
             {"CREATE TEMPORARY TABLE kyr_m (p VARCHAR(40), d DATE);",
              "INSERT INTO kyr_m VALUES ('Preis T$SQL2KYR(d) neu', '2024-01-05');",
-             "SELECT p AS P, T$SQL2KYR(d) AS D, 'x''T$SQL2KYR(d)\\\\' AS Q FROM kyr_m;", "FETCH"});
+             "SELECT p AS P, /* Kunde's Preis */ T$SQL2KYR(d) AS D, 'x''T$SQL2KYR(d)\\\\' AS Q FROM kyr_m;",
+             "FETCH"});
   EXPECT_EQ(file_text("PXBERROR.LOG"), "");
   EXPECT_EQ(text_of("P"), "Preis T$SQL2KYR(d) neu");
   EXPECT_EQ(text_of("D"), "05.01.2024");

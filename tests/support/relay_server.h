@@ -1,7 +1,8 @@
 // A relay on the loopback address in front of a TCP server: the first `relayed` connections it
 // takes are carried to the server and back byte for byte; every later one is taken and never
-// answered, as a server that accepts and never speaks.  One thread serves them all until the
-// relay goes.
+// answered, as a server that accepts and never speaks.  Once frozen it carries nothing more either
+// way, as a server that stops answering on the connections it has.  One thread serves them all
+// until the relay goes.
 #pragma once
 
 #include <arpa/inet.h>
@@ -44,6 +45,8 @@ class relay_server {
 
   // The port it listens on, "" where it could not be set up.
   const std::string& port() const { return port_; }
+  // From now on nothing is carried on the connections it has (they stay open).
+  void freeze() { frozen_ = true; }
   // The connections it took and never answered.
   size_t silent_connections() const { return silent_count_; }
 
@@ -62,13 +65,16 @@ class relay_server {
     std::vector<int> silent;
     for (;;) {
       std::vector<pollfd> watched{{stop_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
-      for (const auto& [client, server] : pairs) {
-        watched.push_back({client, POLLIN, 0});
-        watched.push_back({server, POLLIN, 0});
-      }
+      const bool carrying = !frozen_;
+      if (carrying)
+        for (const auto& [client, server] : pairs) {
+          watched.push_back({client, POLLIN, 0});
+          watched.push_back({server, POLLIN, 0});
+        }
       if (poll(watched.data(), watched.size(), -1) < 0) continue;
       if (watched[0].revents != 0) break;
-      const size_t polled = pairs.size();
+      // Frozen during the poll: what came is not carried, and the next turn no longer watches it.
+      const size_t polled = carrying && !frozen_ ? pairs.size() : 0;
       if (watched[1].revents != 0) {
         const int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
         if (client >= 0 && taken++ < relayed_) {
@@ -131,5 +137,6 @@ class relay_server {
   int stop_[2] = {-1, -1};
   std::string port_;
   std::atomic<size_t> silent_count_{0};
+  std::atomic<bool> frozen_{false};
   std::thread thread_;
 };

@@ -33,6 +33,8 @@ inline constexpr int32_t sqlc_type_text = 3;
 inline constexpr unsigned int sqlc_connect_timeout_seconds = 10;
 // Seconds the kill of a running statement may take in all: its connect, the KILL, the goodbye.
 inline constexpr unsigned int sqlc_kill_timeout_seconds = 3;
+// Seconds the rollback of every slot after a failed statement may wait for the server in all.
+inline constexpr unsigned int sqlc_rollback_timeout_seconds = 3;
 
 struct sqlc_connect_params {
   std::string host;      // "localhost" connects through the local socket unless tcp is set
@@ -73,11 +75,17 @@ void sqlc_free_result(int32_t slot);
 int32_t sqlc_fetch_row(int32_t slot);
 // Ends on the server every statement of a slot that was sent and never answered (its wait broken
 // off by a termination signal, the connection lost while it ran), so that its transaction is
-// rolled back and its locks are free at once: KILL CONNECTION of each through a connection of
-// its own to the same server (the address the connect reached, looked up no more), every wait
-// of which ends within sqlc_kill_timeout_seconds in all.  The number of statements ended, -1
-// when the server could not be reached; 0 when none was running.
+// rolled back and its locks are free at once: KILL CONNECTION of each through another
+// connection to the server that slot's connect reached (looked up no more), an idle slot's where
+// there is one, else a connection of its own; every wait ends within sqlc_kill_timeout_seconds in
+// all.  The number of statements ended, -1 when the server could not be reached; 0 when none was
+// running.
 int32_t sqlc_kill_running();
+// Rolls back the open transaction of every connected slot, freeing their results; every wait for
+// the server ends within sqlc_rollback_timeout_seconds in all, so that a server that has stopped
+// answering does not hold the run's end (a connection given up there is closed, and the server
+// rolls its transaction back when it notices).  A statement left running stays marked for the kill.
+void sqlc_roll_back_every_slot();
 
 struct sqlc_counts {
   int32_t slots = sqlc_slot_count;
@@ -165,14 +173,42 @@ sql_connection_parts sql_split_connection_text(std::string_view text, char diale
 std::string sql_connection_text_shown(std::string_view text);
 
 // Quoted values of a statement: '...', "..." (both texts for MySQL) and `...` (a name).  Inside
-// the first two a backslash takes the next character; a doubled quote closes and opens again.
-// Fed one character after the other, outside() says whether that character lies outside
-// every quoted value (a quote that opens or closes one lies inside).
+// the first two a backslash takes the next character; a doubled quote closes and opens again.  A
+// comment /* ... */ is no quoted value and opens none (an apostrophe in it is text); one that the
+// server runs as statement text (/*! ... */, /*M! ... */) is statement text here too.  Fed one
+// character after the other, outside() says whether that character lies outside every quoted
+// value and comment (a quote that opens or closes one lies inside, as do a comment's "/*" and
+// "*/" but for its first "/").
 struct sql_quotes {
+  enum class comment_state : char { none, slash, opened, in, star };
   char open = 0;  // the quote of the value the scan is in, 0 outside
   bool escaped = false;
+  comment_state comment = comment_state::none;
+  // Whether the scan is inside a comment (the next character belongs to it).
+  bool in_comment() const { return comment == comment_state::in || comment == comment_state::star; }
   bool outside(char c) {
     if (open == 0) {
+      switch (comment) {
+        case comment_state::none: break;
+        case comment_state::slash:
+          comment = c == '*' ? comment_state::opened : comment_state::none;
+          if (c == '*') return false;
+          break;
+        case comment_state::opened:
+          if (c == '!' || c == 'M') {  // run by the server: statement text
+            comment = comment_state::none;
+            break;
+          }
+          comment = c == '*' ? comment_state::star : comment_state::in;
+          return false;
+        case comment_state::in:
+          if (c == '*') comment = comment_state::star;
+          return false;
+        case comment_state::star:
+          comment = c == '/' ? comment_state::none : c == '*' ? comment_state::star : comment_state::in;
+          return false;
+      }
+      if (c == '/') comment = comment_state::slash;
       if (c != '\'' && c != '"' && c != '`') return true;
       open = c;
     } else if (escaped) {
@@ -185,7 +221,7 @@ struct sql_quotes {
     return false;
   }
 };
-// The first place of `what` outside quoted values; npos when there is none.
+// The first place of `what` outside quoted values and comments; npos when there is none.
 size_t sql_find_unquoted(std::string_view statement, std::string_view what);
 // Dialects other than M: a quoted value that is the empty date "00.00.0000" as a whole becomes
 // their empty date "01.01.0001"; a text holding it among other characters stays as it is.

@@ -96,6 +96,16 @@ std::string open_client_library() {
   return {};
 }
 
+// Where a slot's connect reached the server, taken from its socket, so that the kill of its
+// statement reaches that same server (a name may lead to several) without looking it up again.
+struct server_address {
+  std::string host;         // the numeric address of a TCP connection
+  uint32_t port = 0;
+  std::string socket_path;  // of a local socket connection
+  bool known() const { return !host.empty() || !socket_path.empty(); }
+  bool operator==(const server_address&) const = default;
+};
+
 struct glue_slot {
   int32_t status = sqlc_status_not_connected;
   MYSQL* connection = nullptr;
@@ -108,6 +118,7 @@ struct glue_slot {
   uint32_t error_number = 0;
   std::string error_text;
   unsigned long thread_id = 0;        // the server's number of the connection
+  server_address server;              // where the connection reached the server
   // A statement was sent and the server has not yet said that it ended (its result or its
   // error): while the call waits, or after a wait that gave up (a signal, a lost connection).
   bool running = false;
@@ -120,20 +131,11 @@ struct field_description {
   int32_t length = 0;
 };
 
-// Where the connect reached the server, taken from the first slot's socket, so that the kill
-// connection reaches the same server without looking its name up again.
-struct server_address {
-  std::string host;         // the numeric address of a TCP connection
-  uint32_t port = 0;
-  std::string socket_path;  // of a local socket connection
-  std::string user, password;
-};
-
 struct glue_state {
   std::array<glue_slot, sqlc_slot_count> slots;
   field_description field;
   uint64_t last_result_id = 0;  // never reused, so a stale id can never match a new result
-  server_address server;
+  std::string user, password;  // the account of the connect, for a kill connection of its own
   // While set, every wait for the server ends by this time (the kill connection's bound).
   std::optional<std::chrono::steady_clock::time_point> deadline;
 };
@@ -162,6 +164,17 @@ extern "C" int wait_for_server(my_socket socket, my_bool reading, int timeout_ms
   errno = EINTR;
   return -1;
 }
+
+// While it lives, every wait of the glue for the server ends by a time `seconds` from its start.
+class bounded_waits {
+ public:
+  explicit bounded_waits(unsigned int seconds) {
+    glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  }
+  ~bounded_waits() { glue.deadline.reset(); }
+  bounded_waits(const bounded_waits&) = delete;
+  bounded_waits& operator=(const bounded_waits&) = delete;
+};
 
 glue_slot& slot_at(int32_t slot) {
   return glue.slots[static_cast<size_t>(slot >= 0 && slot < sqlc_slot_count ? slot : 0)];
@@ -266,31 +279,30 @@ MYSQL* new_connection(bool tcp, unsigned int connect_timeout) {
   return connection;
 }
 
-// Notes the address the connection reached (the numeric address and port, or the local socket's
-// path) with the account, for the kill connection.
-void remember_server(MYSQL* connection, const sqlc_connect_params& p) {
+// The address the connection reached: the numeric address and port, or the local socket's path;
+// unknown where the socket does not say.
+server_address server_of(MYSQL* connection) {
+  server_address server;
   sockaddr_storage peer{};
   socklen_t size = sizeof peer;
   const my_socket fd = client.mysql_get_socket(connection);
-  if (fd == MARIADB_INVALID_SOCKET || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return;
+  if (fd == MARIADB_INVALID_SOCKET || ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0) return server;
   char text[INET6_ADDRSTRLEN] = {};
   if (peer.ss_family == AF_INET) {
     const auto* in = reinterpret_cast<const sockaddr_in*>(&peer);
-    if (!::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) return;
-    glue.server.port = ntohs(in->sin_port);
+    if (!::inet_ntop(AF_INET, &in->sin_addr, text, sizeof text)) return server;
+    server.port = ntohs(in->sin_port);
+    server.host = text;
   } else if (peer.ss_family == AF_INET6) {
     const auto* in = reinterpret_cast<const sockaddr_in6*>(&peer);
-    if (!::inet_ntop(AF_INET6, &in->sin6_addr, text, sizeof text)) return;
-    glue.server.port = ntohs(in->sin6_port);
+    if (!::inet_ntop(AF_INET6, &in->sin6_addr, text, sizeof text)) return server;
+    server.port = ntohs(in->sin6_port);
+    server.host = text;
   } else if (peer.ss_family == AF_UNIX) {
     const auto* un = reinterpret_cast<const sockaddr_un*>(&peer);
-    glue.server.socket_path.assign(un->sun_path, ::strnlen(un->sun_path, sizeof un->sun_path));
-  } else {
-    return;
+    server.socket_path.assign(un->sun_path, ::strnlen(un->sun_path, sizeof un->sun_path));
   }
-  glue.server.host = text;
-  glue.server.user = p.user;
-  glue.server.password = p.password;
+  return server;
 }
 
 }  // namespace
@@ -318,9 +330,11 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
     close_connection(s);
     s.status = sqlc_status_not_connected;
   }
-  glue.server = server_address{};
+  glue.user = p.user;
+  glue.password = p.password;
   for (glue_slot& s : glue.slots) {
     s.status = 0;
+    s.server = server_address{};
     s.error_number = 0;
     s.error_text.clear();
     s.running = false;
@@ -339,7 +353,7 @@ int32_t sqlc_connect(const sqlc_connect_params& p) {
       break;
     }
     s.thread_id = client.mysql_thread_id(s.connection);
-    if (glue.server.host.empty() && glue.server.socket_path.empty()) remember_server(s.connection, p);
+    s.server = server_of(s.connection);
     if (client.mysql_select_db(s.connection, p.database.c_str()) != 0) {
       remember_error(s);
       close_connection(s);
@@ -378,7 +392,8 @@ void sqlc_reset() {
     s = glue_slot{};
   }
   glue.field = field_description{};
-  glue.server = server_address{};
+  glue.user.clear();
+  glue.password.clear();
 }
 
 int32_t sqlc_query(int32_t slot, std::string_view statement) {
@@ -452,36 +467,82 @@ int32_t sqlc_fetch_row(int32_t slot) {
   return 0;
 }
 
-int32_t sqlc_kill_running() {
-  std::array<unsigned long, sqlc_slot_count> ids{};
-  size_t count = 0;
-  for (glue_slot& s : glue.slots) {
-    if (s.running && s.thread_id != 0) ids[count++] = s.thread_id;
-    s.running = false;
+namespace {
+
+enum class kill_end { done, refused, unreachable };
+
+// Sends the KILL through a connection to the server: done, refused by the server (the connection
+// it names is gone already), or unreachable (the connection failed: no answer, gone).
+kill_end send_kill(MYSQL* connection, const std::string& kill) {
+  if (client.mysql_real_query(connection, kill.data(), kill.size()) == 0) return kill_end::done;
+  return client_error(client.mysql_errno(connection)) ? kill_end::unreachable : kill_end::refused;
+}
+
+// Ends the statement running on the slot through another connection to the server its own
+// connection reached: an idle one of the program's own where there is one (it is there already,
+// with no connect and no handshake, and counts against no connection limit of the account),
+// otherwise one of its own.
+kill_end kill_statement_of(size_t target, const std::array<bool, sqlc_slot_count>& running) {
+  const server_address& server = glue.slots[target].server;
+  if (!server.known()) return kill_end::unreachable;
+  const std::string kill = "KILL CONNECTION " + std::to_string(glue.slots[target].thread_id);
+  for (size_t i = 0; i < glue.slots.size(); ++i) {
+    const glue_slot& s = glue.slots[i];
+    if (i == target || running[i] || !s.connection || !(s.server == server) ||
+        client.mysql_get_socket(s.connection) == MARIADB_INVALID_SOCKET)
+      continue;
+    if (const kill_end end = send_kill(s.connection, kill); end != kill_end::unreachable) return end;
   }
-  if (count == 0) return 0;
-  const server_address& server = glue.server;
-  if (server.host.empty() && server.socket_path.empty()) return -1;
-  qn_before_waiting();  // the lines written so far reach the disk before the wait
-  // Every wait of this connection (the connect, the handshake, the statements, the goodbye)
-  // ends by one bound, also where the server takes the connection and never answers.
-  glue.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(sqlc_kill_timeout_seconds);
   const bool tcp = server.socket_path.empty();
-  int32_t killed = -1;
+  kill_end end = kill_end::unreachable;
   if (MYSQL* killer = new_connection(tcp, sqlc_kill_timeout_seconds)) {
-    if (client.mysql_real_connect(killer, tcp ? server.host.c_str() : "localhost", server.user.c_str(),
-                                  server.password.c_str(), nullptr, server.port,
-                                  tcp ? nullptr : server.socket_path.c_str(), 0)) {
-      killed = 0;
-      for (size_t i = 0; i < count; ++i) {
-        const std::string kill = "KILL CONNECTION " + std::to_string(ids[i]);
-        if (client.mysql_real_query(killer, kill.data(), kill.size()) == 0) ++killed;
-      }
-    }
+    if (client.mysql_real_connect(killer, tcp ? server.host.c_str() : "localhost", glue.user.c_str(),
+                                  glue.password.c_str(), nullptr, server.port,
+                                  tcp ? nullptr : server.socket_path.c_str(), 0))
+      end = send_kill(killer, kill);
     client.mysql_close(killer);
   }
-  glue.deadline.reset();
-  return killed;
+  return end;
+}
+
+}  // namespace
+
+int32_t sqlc_kill_running() {
+  std::array<bool, sqlc_slot_count> running{};
+  bool any = false;
+  for (size_t i = 0; i < glue.slots.size(); ++i) {
+    running[i] = glue.slots[i].running && glue.slots[i].thread_id != 0;
+    any = any || running[i];
+  }
+  for (glue_slot& s : glue.slots) s.running = false;
+  if (!any) return 0;
+  qn_before_waiting();  // the lines written so far reach the disk before the wait
+  // Every wait of the kills (a connect, the handshake, the statements, the goodbye) ends by one
+  // bound, also where the server takes a connection and never answers.
+  const bounded_waits bound(sqlc_kill_timeout_seconds);
+  int32_t killed = 0;
+  bool unreachable = false;
+  for (size_t i = 0; i < glue.slots.size(); ++i) {
+    if (!running[i]) continue;
+    const kill_end end = kill_statement_of(i, running);
+    if (end == kill_end::done) ++killed;
+    unreachable = unreachable || end == kill_end::unreachable;
+  }
+  return killed == 0 && unreachable ? -1 : killed;
+}
+
+void sqlc_roll_back_every_slot() {
+  qn_before_waiting();  // the lines written so far reach the disk before the wait
+  const bounded_waits bound(sqlc_rollback_timeout_seconds);
+  for (int32_t slot = 0; slot < sqlc_slot_count; ++slot) {
+    glue_slot& s = glue.slots[static_cast<size_t>(slot)];
+    if (!s.connection) continue;
+    // The ROLLBACK ends no statement of the program's: a slot's mark stays as it was.
+    const bool running = s.running;
+    if (sqlc_query(slot, "ROLLBACK") == 0) sqlc_store_result(slot);
+    sqlc_free_result(slot);
+    s.running = running;
+  }
 }
 
 sqlc_counts sqlc_info(int32_t slot) {

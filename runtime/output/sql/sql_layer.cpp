@@ -112,24 +112,18 @@ void trace_statement(std::string_view statement) {
   }
 }
 
-// Runs a statement of the layer's own on the slot and reads its answer, keeping nothing.
-void run_quietly(int32_t slot, std::string_view statement) {
-  if (sqlc_query(slot, statement) == 0) sqlc_store_result(slot);
-  sqlc_free_result(slot);
-}
-
 // The one failure route of a statement, whatever step failed (a refusal before sending, the
 // send, the rows arriving): the statement goes to the error log as a warning (and the detail
 // after it, where there is one), the transactions the program has open on any slot are rolled
-// back (their locks free before any box waits for the user), and the fatal-error routine ends
-// the program with the message.
+// back (their locks free before any box waits for the user; a server that has stopped answering
+// holds this for a few seconds at most), and the fatal-error routine ends the program with the
+// message.
 void end_by_failed_statement(int32_t status, std::string_view statement, std::string_view detail,
                              std::string_view message) {
   trace_int("KYR/SQL: error=", status);
   warning_log(statement);
   if (!detail.empty()) warning_log(detail);
-  if (layer.connected)
-    for (int32_t s = 0; s < sqlc_slot_count; ++s) run_quietly(s, "ROLLBACK");
+  if (layer.connected) sqlc_roll_back_every_slot();
   fatal_error(message);
 }
 

@@ -202,7 +202,8 @@ size_t sql_find_unquoted(std::string_view statement, std::string_view what) {
   sql_quotes quotes;
   for (size_t i = 0; i < statement.size(); ++i) {
     const char c = statement[i];
-    if (c == what[0] && quotes.open == 0 && statement.substr(i, what.size()) == what) return i;
+    if (c == what[0] && quotes.open == 0 && !quotes.in_comment() && statement.substr(i, what.size()) == what)
+      return i;
     quotes.outside(c);
   }
   return std::string_view::npos;
