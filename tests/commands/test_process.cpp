@@ -1216,11 +1216,12 @@ TEST_F(process_test, RunEndingWhileItsStatementWaitsOnALockFreesTheProgramsLocks
         return on(2, query) == 0 && sqlc_info(2).rows > 0 && blocking_wait_timeout(s.child).has_value();
       }));
       // The server closes the idle connections of slots 1-3 after their wait time-out of 1 s.
-      if (c.idle_closed)
+      if (c.idle_closed) {
         EXPECT_TRUE(comes_true(s.child, [&] {
           return on(2, "SELECT ID FROM information_schema.PROCESSLIST WHERE USER = '" + c.user +
                            "' AND COMMAND = 'Sleep'") == 0 && sqlc_info(2).rows == 0;
         }));
+      }
       kill(s.child, SIGTERM);
     }
     const run_result r = finish(s, std::chrono::seconds(30));
