@@ -270,6 +270,14 @@ TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
   plot_reset();
 }
 
+// A form that is not there prints nothing, and IOERROR says so (the open's status of a missing
+// file), whatever the form's PRINT set first.
+TEST_F(print_program, PrintOfAMissingFormSetsIoerror) {
+  expected_boxes = {"keine Formatdatei:fehlt.frm"};
+  run_program("PRINT @0003\n%0002\n", "", "@0003 fehlt|\n");
+  EXPECT_EQ(get_int_variable("ERR"), unit_err_no_file);
+}
+
 // IOERROR after a print or a plot tells how that print or plot went: 0 where it succeeded,
 // whatever an earlier command left there (here a FILE open of a missing file).
 TEST_F(print_program, PrintOrPlotThatSucceedsLeavesIoerrorZero) {
