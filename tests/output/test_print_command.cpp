@@ -270,11 +270,14 @@ TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
   plot_reset();
 }
 
-// A form that is not there prints nothing, and IOERROR says so (the open's status of a missing
-// file), whatever the form's PRINT set first.
-TEST_F(print_program, PrintOfAMissingFormSetsIoerror) {
+// A form or a finished file (option 0x40) that is not there prints nothing, and IOERROR says so
+// (the open's status of a missing file), whatever the PRINT set first.
+TEST_F(print_program, PrintOfAMissingFormOrFileSetsIoerror) {
   expected_boxes = {"keine Formatdatei:fehlt.frm"};
   run_program("PRINT @0003\n%0002\n", "", "@0003 fehlt|\n");
+  EXPECT_EQ(get_int_variable("ERR"), unit_err_no_file);
+  expected_boxes.clear();
+  run_program("/00000040 PRINT @0003\n%0002\n", "", "@0003 fehlt.txt|\n");
   EXPECT_EQ(get_int_variable("ERR"), unit_err_no_file);
 }
 

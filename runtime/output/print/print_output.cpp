@@ -49,9 +49,14 @@ std::string cut(std::string_view text, size_t length) { return std::string(text.
 bool is_page_break(const std::string& line) { return !line.empty() && line[0] == form_feed; }
 
 // Opens the file for reading on a free unit; 0 when it does not open.
+// The file to print opened for reading; 0 when it cannot be, its status then in IOERROR (a
+// missing file, 1009), so that a print of nothing does not read as one that went out.
 int32_t open_for_reading(std::string_view name) {
   const int32_t unit = get_free_unit();
-  if (unit_open(unit, trimmed(name), {.status = "OLD", .action = "READ"}) != 0) return 0;
+  if (const int32_t status = unit_open(unit, trimmed(name), {.status = "OLD", .action = "READ"}); status != 0) {
+    io_status = status;
+    return 0;
+  }
   return unit;
 }
 
@@ -134,10 +139,9 @@ void print_on_printer() {
 void print_preview() {
   trace_msg("preview printing");
   if (trimmed(po.file_name).empty()) return;
-  const int32_t unit = get_free_unit();
-  const int32_t result = unit_open(unit, trimmed(po.file_name), {.status = "OLD", .action = "READ"});
-  trace_int("ok IOSTAT=", result);
-  if (result != 0) {
+  const int32_t unit = open_for_reading(po.file_name);
+  trace_int("ok IOSTAT=", unit == 0 ? io_status : 0);
+  if (unit == 0) {
     trace_msg("gprint return");
     return;
   }
