@@ -98,6 +98,14 @@ void print_on_printer() {
     }
   }
   trace_msg("print on printer");
+  // The file first: one that cannot be read prints no page (IOERROR tells why), in a job of
+  // its own or on a new page of the job that is open.
+  trace_str("open print file", po.file_name);
+  const int32_t unit = open_for_reading(po.file_name);
+  if (unit == 0) {
+    trace_msg("print file done");
+    return;
+  }
   if (!po.job_open) {
     trace_msg("starting print job");
     po.job_open = print_start_job(po.context, "Druckausgabe", po.landscape);
@@ -108,30 +116,28 @@ void print_on_printer() {
   }
   if (!po.job_open) {
     po.job_state = -1;
+    unit_close(unit);
     trace_msg("print file done");
     return;
   }
   select_printer_font();
-  trace_str("open print file", po.file_name);
-  if (const int32_t unit = open_for_reading(po.file_name)) {
-    std::string line;
-    while (unit_read_line(unit, line) == 0) {
-      line = cut(line, line_length);
-      if (is_page_break(line)) {
-        if (!po.page_start) {
-          trace_msg("printing next page");
-          next_printer_page();
-          select_printer_font();
-        }
-        continue;
+  std::string line;
+  while (unit_read_line(unit, line) == 0) {
+    line = cut(line, line_length);
+    if (is_page_break(line)) {
+      if (!po.page_start) {
+        trace_msg("printing next page");
+        next_printer_page();
+        select_printer_font();
       }
-      po.page_start = false;
-      std::string text = trimmed(line);
-      if (text.empty()) text.assign(1, ' ');
-      write_printer_line(text);
+      continue;
     }
-    unit_close(unit);
+    po.page_start = false;
+    std::string text = trimmed(line);
+    if (text.empty()) text.assign(1, ' ');
+    write_printer_line(text);
   }
+  unit_close(unit);
   trace_msg("print file done");
 }
 
