@@ -131,7 +131,9 @@ bool read_record(int32_t n, bool report = true) {
     in.seekg(static_cast<std::streamoff>(n - 1) * record_length);
     in.read(raw.data(), record_length);
   }
-  const std::streamsize got = in ? in.gcount() : 0;
+  // A record cut short sets the stream's failure but counts what it read: such a record is there,
+  // broken, not missing.
+  const std::streamsize got = in.gcount();
   if (got == 0) {
     if (report) report_error("COMBO Satz fehlt: " + key_text(n), 0);
     return false;

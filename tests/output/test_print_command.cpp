@@ -270,6 +270,22 @@ TEST_F(print_program, PlotOnThePrinterWithAnUnwritablePdfIsReportedLikeAForm) {
   plot_reset();
 }
 
+// A form or a finished file (option 0x40) that is not there prints nothing, not even an empty
+// page, and IOERROR says so (the open's status of a missing file), whatever the PRINT set first.
+TEST_F(print_program, PrintOfAMissingFormOrFileSetsIoerror) {
+  expected_boxes = {"keine Formatdatei:fehlt.frm"};
+  run_program("PRINT @0003\n%0002\n", "", "@0003 fehlt|\n");
+  EXPECT_EQ(get_int_variable("ERR"), unit_err_no_file);
+  expected_boxes.clear();
+  run_program("/00000040 PRINT @0003\n%0002\n", "", "@0003 fehlt.txt|\n");
+  EXPECT_EQ(get_int_variable("ERR"), unit_err_no_file);
+  EXPECT_FALSE(std::filesystem::exists(pdf)) << "a page was printed";
+  // The near miss: a finished file that is there is printed.
+  run_program("/00000040 PRINT @0003\n%0002\n", "", "@0003 brief.frm|\n");
+  EXPECT_EQ(get_int_variable("ERR"), 0);
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+}
+
 // IOERROR after a print or a plot tells how that print or plot went: 0 where it succeeded,
 // whatever an earlier command left there (here a FILE open of a missing file).
 TEST_F(print_program, PrintOrPlotThatSucceedsLeavesIoerrorZero) {

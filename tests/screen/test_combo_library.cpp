@@ -1,5 +1,6 @@
 // The combo library "combo.lib": its record layout on disk and the operations on records.
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include "runtime/program/areas.h"
 #include "screen_fixture.h"
@@ -99,6 +100,14 @@ TEST_F(combo_library, BadKeysAndMissingOrBrokenRecordsAreReported) {
   }
   EXPECT_FALSE(combo_lookup("#01", text, value));
   EXPECT_EQ(boxes.back(), "COMBO Satz falsch: #01");
+  // A library cut inside its last record (its CR LF gone, or more) holds that record broken.
+  combo_write_record(2, make({{1, "A"}}, 1));
+  std::filesystem::resize_file("combo.lib", 570 + 569);
+  EXPECT_FALSE(combo_lookup("#02", text, value));
+  EXPECT_EQ(boxes.back(), "COMBO Satz falsch: #02");
+  std::filesystem::resize_file("combo.lib", 570 + 300);
+  EXPECT_FALSE(combo_lookup("#02", text, value));
+  EXPECT_EQ(boxes.back(), "COMBO Satz falsch: #02");
 }
 
 TEST_F(combo_library, SelectingEntriesWritesTheRecordBack) {

@@ -27,6 +27,10 @@ bool names_a_file(const std::string& requested) {
   return !t.empty() && t != "*";
 }
 
+// A device number that a plot opens on: the window, the printer, the plotters, PostScript, DXF,
+// PDF and the pictures.
+bool known_device(int32_t d) { return (d >= 0 && d <= 28) || (d >= 30 && d <= 32) || d == 40 || d == 41 || d == 43 || d == 49; }
+
 // The device a requested file's extension asks for, or the code itself.
 int32_t device_from_extension(const std::string& requested, int32_t code) {
   const size_t dot = requested.rfind('.');
@@ -330,6 +334,11 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
   p.ldev = p.device / 10;
   p.ltyp = p.device % 10;
 
+  // Refused before its file is named: no file is made, none that the text names is emptied.
+  if (!known_device(p.device)) {
+    report_error("%GKS-comps, illegal device", 32000);
+    return;
+  }
   if (p.device >= 0 && p.device <= 28) {
     p.hardware_chars = false;
     p.plot_handle = 0;
@@ -403,9 +412,6 @@ void COMPS(std::string_view file_name, float paper_width_cm, float paper_height_
     p.xfac = p.yfac = 100.0f;
   } else if (d == 49) {
     open_bitmap_device();
-  } else {
-    plot_file_close();  // the program ends with the report
-    report_error("%GKS-comps, illegal device", 32000);
   }
 
   p.plot_ended = false;

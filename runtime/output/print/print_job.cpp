@@ -296,7 +296,8 @@ void u_gprint(std::string_view name, bool flag, int32_t mode) {
   trace_str("u_gprint 2 open", pj.form_name);
   if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
     pj.form_name.resize(plain_length);
-    if (unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}) != 0) {
+    if (const int32_t status = unit_open(pj.form_unit, pj.form_name, {.status = "OLD", .action = "READ"}); status != 0) {
+      io_status = status;  // nothing printed: the program reads why (1009, no such form) with IOERROR
       warning_box("#29 keine Formatdatei", pj.form_name);
       unit_close(w.unit);
       w.unit = 0;

@@ -49,9 +49,14 @@ std::string cut(std::string_view text, size_t length) { return std::string(text.
 bool is_page_break(const std::string& line) { return !line.empty() && line[0] == form_feed; }
 
 // Opens the file for reading on a free unit; 0 when it does not open.
+// The file to print opened for reading; 0 when it cannot be, its status then in IOERROR (a
+// missing file, 1009), so that a print of nothing does not read as one that went out.
 int32_t open_for_reading(std::string_view name) {
   const int32_t unit = get_free_unit();
-  if (unit_open(unit, trimmed(name), {.status = "OLD", .action = "READ"}) != 0) return 0;
+  if (const int32_t status = unit_open(unit, trimmed(name), {.status = "OLD", .action = "READ"}); status != 0) {
+    io_status = status;
+    return 0;
+  }
   return unit;
 }
 
@@ -93,6 +98,14 @@ void print_on_printer() {
     }
   }
   trace_msg("print on printer");
+  // The file first: one that cannot be read prints no page (IOERROR tells why), in a job of
+  // its own or on a new page of the job that is open.
+  trace_str("open print file", po.file_name);
+  const int32_t unit = open_for_reading(po.file_name);
+  if (unit == 0) {
+    trace_msg("print file done");
+    return;
+  }
   if (!po.job_open) {
     trace_msg("starting print job");
     po.job_open = print_start_job(po.context, "Druckausgabe", po.landscape);
@@ -103,30 +116,28 @@ void print_on_printer() {
   }
   if (!po.job_open) {
     po.job_state = -1;
+    unit_close(unit);
     trace_msg("print file done");
     return;
   }
   select_printer_font();
-  trace_str("open print file", po.file_name);
-  if (const int32_t unit = open_for_reading(po.file_name)) {
-    std::string line;
-    while (unit_read_line(unit, line) == 0) {
-      line = cut(line, line_length);
-      if (is_page_break(line)) {
-        if (!po.page_start) {
-          trace_msg("printing next page");
-          next_printer_page();
-          select_printer_font();
-        }
-        continue;
+  std::string line;
+  while (unit_read_line(unit, line) == 0) {
+    line = cut(line, line_length);
+    if (is_page_break(line)) {
+      if (!po.page_start) {
+        trace_msg("printing next page");
+        next_printer_page();
+        select_printer_font();
       }
-      po.page_start = false;
-      std::string text = trimmed(line);
-      if (text.empty()) text.assign(1, ' ');
-      write_printer_line(text);
+      continue;
     }
-    unit_close(unit);
+    po.page_start = false;
+    std::string text = trimmed(line);
+    if (text.empty()) text.assign(1, ' ');
+    write_printer_line(text);
   }
+  unit_close(unit);
   trace_msg("print file done");
 }
 
@@ -134,10 +145,9 @@ void print_on_printer() {
 void print_preview() {
   trace_msg("preview printing");
   if (trimmed(po.file_name).empty()) return;
-  const int32_t unit = get_free_unit();
-  const int32_t result = unit_open(unit, trimmed(po.file_name), {.status = "OLD", .action = "READ"});
-  trace_int("ok IOSTAT=", result);
-  if (result != 0) {
+  const int32_t unit = open_for_reading(po.file_name);
+  trace_int("ok IOSTAT=", unit == 0 ? io_status : 0);
+  if (unit == 0) {
     trace_msg("gprint return");
     return;
   }
