@@ -9,10 +9,14 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 
 enum class qn_wait_end;
+
+// The system's error code of the call that just failed; EIO where it set none.
+inline int32_t qn_errno_code() { return errno > 0 ? errno : EIO; }
 
 // A wait of a blocking call that writes or waits for a file: the program's lines reach their
 // files first (qn_before_waiting), then qn_wait_ready.

@@ -10,8 +10,6 @@
 #include <cerrno>
 
 namespace {
-int32_t errno_code() { return errno > 0 ? errno : EIO; }
-
 // A wait of one of the routines below: the lines are written before the first of a call only
 // (nothing is written while it waits).
 qn_wait_end wait_for(int fd, short events, int timeout_ms, bool& lines_written) {
@@ -76,7 +74,7 @@ int32_t qn_write_all(int fd, const char* data, size_t size, bool wait) {
       if (!wait) return EAGAIN;
       if (wait_for(fd, POLLOUT, -1, lines_written) == qn_wait_end::signal) return EINTR;
     } else if (n == 0 || errno != EINTR) {
-      return n == 0 ? ENOSPC : errno_code();
+      return n == 0 ? ENOSPC : qn_errno_code();
     }
   }
   return 0;

@@ -2,6 +2,7 @@
 // PDF writer into a file of its own, delivered whole at the job's end.
 #include "quillon/backend/print_file.h"
 #include "quillon/api/numbered_names.h"
+#include "quillon/api/pipe_waits.h"
 #include "quillon/api/save_file.h"
 #include "quillon/backend/backend.h"
 
@@ -22,8 +23,6 @@
 
 namespace qnb {
 namespace {
-
-int32_t errno_code() { return errno > 0 ? errno : EIO; }
 
 bool is_folder(const std::string& name) {
   struct stat st;
@@ -101,7 +100,7 @@ int32_t pdf_target::open() {
   }
   std::string writer = QFile::encodeName(QDir::tempPath()).toStdString() + "/.winkyr-print-XXXXXX";
   const int fd = ::mkostemp(writer.data(), O_CLOEXEC);
-  if (fd < 0) return errno_code();
+  if (fd < 0) return qn_errno_code();
   writer_note_.note(writer, fd);
   ::close(fd);
   writer_file_ = QFile::decodeName(QByteArray::fromStdString(writer));

@@ -26,7 +26,6 @@
 namespace {
 constexpr size_t buffer_limit = size_t(1) << 16;
 
-int32_t errno_code() { return errno > 0 ? errno : EIO; }
 
 // True for a link that the saving user does not follow: one in a sticky folder that every user
 // may write (a temporary folder, a shared drop folder) owned neither by this user nor by the
@@ -53,7 +52,7 @@ int32_t follow_links(std::string& name) {
     if (foreign_link_in_shared_folder(name, st)) return EACCES;
     std::string to(PATH_MAX, '\0');
     const ssize_t n = ::readlink(name.c_str(), to.data(), to.size());
-    if (n < 0) return errno_code();
+    if (n < 0) return qn_errno_code();
     to.resize(static_cast<size_t>(n));
     if (to.empty()) return ENOENT;
     if (to[0] != '/')
@@ -66,8 +65,8 @@ int32_t follow_links(std::string& name) {
 // (a link put there), ENOENT (nothing there) or ESTALE (another file there).
 int32_t still_named(int fd, const std::string& name) {
   struct stat held, named;
-  if (::fstat(fd, &held) != 0) return errno_code();
-  if (::lstat(name.c_str(), &named) != 0) return errno_code();
+  if (::fstat(fd, &held) != 0) return qn_errno_code();
+  if (::lstat(name.c_str(), &named) != 0) return qn_errno_code();
   if (S_ISLNK(named.st_mode)) return ELOOP;
   return named.st_dev == held.st_dev && named.st_ino == held.st_ino ? 0 : ESTALE;
 }
@@ -137,7 +136,7 @@ int32_t write_into_device(int from, int device) {
   for (off_t at = 0;;) {
     const ssize_t n = ::pread(from, buffer, sizeof buffer, at);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return errno_code();
+    if (n < 0) return qn_errno_code();
     if (n == 0) return 0;
     if (const int32_t failed = qn_write_all(device, buffer, static_cast<size_t>(n)); failed != 0) return failed;
     at += n;
@@ -175,13 +174,13 @@ bool holds_content(const std::string& path) {
 // length, synced (with `sync`), and its length checked.  0 or the system's error code.
 int32_t copy_into(int from, int to, const std::string& target, bool sync) {
   struct stat source;
-  if (::fstat(from, &source) != 0) return errno_code();
+  if (::fstat(from, &source) != 0) return qn_errno_code();
   const off_t length = source.st_size;
   struct stat now;
   // Another save copying into it goes first, whole; its name and length are looked at after it.
   int32_t failed = lock_exclusively(to);
   if (failed == 0) failed = still_named(to, target);
-  if (failed == 0 && ::fstat(to, &now) != 0) failed = errno_code();
+  if (failed == 0 && ::fstat(to, &now) != 0) failed = qn_errno_code();
   rlimit size_limit{};
   if (failed == 0 && ::getrlimit(RLIMIT_FSIZE, &size_limit) == 0 && size_limit.rlim_cur != RLIM_INFINITY &&
       static_cast<rlim_t>(length) > size_limit.rlim_cur)
@@ -194,19 +193,19 @@ int32_t copy_into(int from, int to, const std::string& target, bool sync) {
     const ssize_t n = ::pread(from, buffer, static_cast<size_t>(std::min<off_t>(length - at, sizeof buffer)), at);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      failed = n == 0 ? EIO : errno_code();  // the source shorter than it was
+      failed = n == 0 ? EIO : qn_errno_code();  // the source shorter than it was
       break;
     }
     for (ssize_t done = 0; failed == 0 && done < n;) {
       const ssize_t w = ::pwrite(to, buffer + done, static_cast<size_t>(n - done), at + done);
       if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) failed = w == 0 ? ENOSPC : errno_code();
+      if (w <= 0) failed = w == 0 ? ENOSPC : qn_errno_code();
       else done += w;
     }
     at += n;
   }
-  if (failed == 0 && ::ftruncate(to, length) != 0) failed = errno_code();
-  if (failed == 0 && sync && ::fsync(to) != 0) failed = errno_code();
+  if (failed == 0 && ::ftruncate(to, length) != 0) failed = qn_errno_code();
+  if (failed == 0 && sync && ::fsync(to) != 0) failed = qn_errno_code();
   if (failed == 0 && (::fstat(to, &now) != 0 || now.st_size != length)) failed = EIO;
   ::flock(to, LOCK_UN);
   return failed;
@@ -270,9 +269,9 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
     // (ELOOP): a device or pipe elsewhere is not even opened.  What it opened must be the node
     // that was looked at.
     device_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0);
-    if (device_ < 0) return fail(errno_code());
+    if (device_ < 0) return fail(qn_errno_code());
     struct stat opened;
-    if (::fstat(device_, &opened) != 0) return fail(errno_code());
+    if (::fstat(device_, &opened) != 0) return fail(qn_errno_code());
     if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
       const int32_t why = still_named(device_, target_);
       return fail(why != 0 ? why : ESTALE);
@@ -280,7 +279,7 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
     fd = make_aside_in_temporary_folder(aside_);
     if (fd < 0) {
       aside_.clear();
-      return fail_in_temporary_folder(errno_code());
+      return fail_in_temporary_folder(qn_errno_code());
     }
   } else {
     if (exists) {
@@ -292,7 +291,7 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
       // termination signal ending the wait (EINTR).
       struct stat opened;
       held_ = qn_open_waiting(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0, &opened);
-      if (held_ < 0) return fail(errno_code());
+      if (held_ < 0) return fail(qn_errno_code());
       if (opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) return fail(ESTALE);
     }
     const size_t slash = target_.rfind('/');
@@ -307,12 +306,12 @@ int32_t save_file::open(const std::string& target, uint32_t new_mode) {
       fd = make_aside_in_temporary_folder(aside_);
       if (fd < 0) {
         aside_.clear();
-        return fail_in_temporary_folder(errno_code());
+        return fail_in_temporary_folder(qn_errno_code());
       }
       copies_in_ = true;
     }
     if (fd < 0) {
-      const int32_t code = errno_code();
+      const int32_t code = qn_errno_code();
       aside_.clear();
       return fail(code);
     }
@@ -350,7 +349,7 @@ int32_t save_file::flush() {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       buffer_.clear();
-      const int32_t code = n == 0 ? ENOSPC : errno_code();
+      const int32_t code = n == 0 ? ENOSPC : qn_errno_code();
       // The aside file in the temporary folder: a full or failing disk there is that folder's
       // (the process's size limit is no folder's).
       return in_temporary_folder() && code != EFBIG ? fail_in_temporary_folder(code) : fail(code);
@@ -363,7 +362,7 @@ int32_t save_file::flush() {
 
 int32_t save_file::seek(int64_t offset) {
   if (flush() != 0) return error_;
-  if (offset < 0 || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail(errno_code());
+  if (offset < 0 || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return fail(qn_errno_code());
   return 0;
 }
 
@@ -389,17 +388,17 @@ int32_t save_file::commit() {
     // The content goes through into the device or pipe; the aside file goes.
     if (flush() == 0)
       if (const int32_t failed = write_into_device(fd_, device_); failed != 0) fail(failed);
-    if (::close(std::exchange(device_, -1)) != 0) fail(errno_code());
+    if (::close(std::exchange(device_, -1)) != 0) fail(qn_errno_code());
     discard();
     return error_;
   }
   // The rename must not reach the disk before the bytes it puts in place where it replaces a file
   // that holds something: the file is synced first.  A new name, or the empty file of a claim,
   // has nothing to lose and is not waited for.  A file copied into its target is synced there.
-  if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(errno_code());
+  if (flush() == 0 && !copies_in_ && holds_content(target_) && ::fsync(fd_) != 0) fail(qn_errno_code());
   // Closed before the rename: some file systems report a failed write only at the close.
   if (!copies_in_) {
-    if (::close(fd_) != 0) fail(errno_code());
+    if (::close(fd_) != 0) fail(qn_errno_code());
     fd_ = -1;
   }
   if (error_ != 0) {
@@ -415,16 +414,16 @@ int32_t save_file::commit() {
   if (folder_refused(failed) && held_ >= 0) {
     copies_in_ = true;
     fd_ = ::open(aside_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) failed = errno_code();
+    if (fd_ < 0) failed = qn_errno_code();
   }
   if (copies_in_ && fd_ >= 0) {
     failed = copy_into(fd_, held_, target_, true);
-    if (::close(fd_) != 0 && failed == 0) failed = errno_code();
+    if (::close(fd_) != 0 && failed == 0) failed = qn_errno_code();
     fd_ = -1;
     ::unlink(aside_.c_str());
     aside_.clear();  // the target was written in place: what failed is not undone by a discard
   }
-  if (held_ >= 0 && ::close(std::exchange(held_, -1)) != 0 && failed == 0 && copies_in_) failed = errno_code();
+  if (held_ >= 0 && ::close(std::exchange(held_, -1)) != 0 && failed == 0 && copies_in_) failed = qn_errno_code();
   if (failed != 0) {
     fail(failed);
     discard();
